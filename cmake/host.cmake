@@ -1,0 +1,16 @@
+# Native build of the portable logic and its unit tests.
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(GTest REQUIRED)
+
+if(TAVORO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES} ${TAVORO_HOST_SOURCES})
+target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+
+include(cmake/tests-host.cmake)

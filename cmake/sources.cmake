@@ -1,0 +1,36 @@
+# The portable logic, built alike for win32 (into launcher.exe) and for the
+# host (into the unit tests). The only list of these files.
+set(TAVORO_LOGIC_SOURCES
+  core/config.cpp
+  core/state.cpp
+  core/program.cpp
+  ui/animation_scene.cpp
+  ui/chrome.cpp
+  ui/control_table.cpp
+  ui/event_bindings.cpp
+  ui/image.cpp
+  update/download_object.cpp
+)
+
+# The Windows side: the real services and the real window (win32 only).
+set(TAVORO_WIN32_SOURCES
+  platform/win32/files.cpp
+  platform/win32/message_boxes.cpp
+  platform/win32/named_events.cpp
+  platform/win32/process.cpp
+  platform/win32/processes.cpp
+  platform/win32/profile_reader.cpp
+  platform/win32/pump.cpp
+  platform/win32/shell.cpp
+  platform/win32/services.cpp
+  # ui/win32: the Launch window and its control kinds
+  ui/win32/launch_window.cpp
+)
+
+# The host side: recording fakes and real files, for tests on Linux.
+set(TAVORO_HOST_SOURCES
+  ui/control_model.cpp
+  platform/host/fake_services.cpp
+  platform/host/ini_profile_reader.cpp
+  platform/host/local_files.cpp
+)

@@ -1,0 +1,13 @@
+# Unit tests of the portable logic, native.
+set(TAVORO_HOST_TESTS
+  tests/host/config_test.cpp
+  tests/host/state_test.cpp
+  tests/host/control_table_test.cpp
+  tests/host/image_test.cpp
+)
+
+add_executable(host_tests ${TAVORO_HOST_TESTS})
+target_link_libraries(host_tests PRIVATE tavoro_logic GTest::gtest GTest::gtest_main)
+target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+include(GoogleTest)
+gtest_discover_tests(host_tests PROPERTIES LABELS host)

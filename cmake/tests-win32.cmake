@@ -1,0 +1,18 @@
+# Tests that need the real Windows API, cross-compiled and run under Wine
+# through scripts/wine-run (the crosscompiling emulator).
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+
+set(TAVORO_WIN32_TESTS
+  tests/win32/profile_reader_test.cpp
+)
+
+foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
+  get_filename_component(test_name "${test_source}" NAME_WE)
+  add_executable(${test_name} ${test_source})
+  target_link_libraries(${test_name} PRIVATE tavoro_win32 GTest::gtest_main)
+  add_test(NAME win32.${test_name} COMMAND ${test_name})
+  set_tests_properties(win32.${test_name} PROPERTIES
+    ENVIRONMENT "TAVORO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endforeach()

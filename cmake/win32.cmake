@@ -1,0 +1,35 @@
+# launcher.exe for 32-bit Windows: static, GUI subsystem, ANSI API.
+set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run")
+
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)
+
+# ANSI functions and the Windows 7 API level; no MinGW DLL beside the exe.
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN
+                        _CRT_NON_CONFORMING_SWPRINTFS)
+add_compile_options(-UUNICODE -U_UNICODE)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES})
+target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+
+add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
+target_link_libraries(tavoro_win32 PUBLIC tavoro_logic
+  comctl32 ole32 oleaut32 uuid shell32 shlwapi gdi32 msimg32 user32 kernel32)
+target_compile_definitions(tavoro_win32 PRIVATE
+  TAVORO_VERSION_PAGE_URL="${TAVORO_VERSION_PAGE_URL}")
+
+add_executable(launcher WIN32 platform/win32/winmain.cpp ui/win32/launcher.rc)
+target_link_libraries(launcher PRIVATE tavoro_win32)
+target_link_options(launcher PRIVATE -s)
+# windres reads the resource script as UTF-8 (see its code_page pragma).
+set_source_files_properties(ui/win32/launcher.rc PROPERTIES
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/ui/win32/launcher.manifest")
+
+include(cmake/tests-win32.cmake)
+
+# Helper programs for the demo game folder, end-to-end tests and benchmarks.
+include(cmake/tools-win32.cmake OPTIONAL)

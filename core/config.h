@@ -1,0 +1,23 @@
+#pragma once
+
+// The Game configuration file beside the launcher: read afresh at every use,
+// never written, never cached.
+
+#include <cstddef>
+#include <string>
+
+namespace core {
+
+inline constexpr char kConfigRelativePath[] = "\\tavoro\\tavoroConfig.ini";
+inline constexpr std::size_t kConfigValueCapacity = 10240;
+
+// The value of `key` in `section`; empty when the file, section or key is
+// missing or when the path, section or key is blank.
+std::string readConfigValue(const std::string& section, const std::string& key);
+
+// The same rule for any profile path; readConfigValue uses it on the Game
+// configuration file.
+std::string readProfileValue(const std::string& path, const std::string& section,
+                             const std::string& key);
+
+}  // namespace core

@@ -1,0 +1,66 @@
+#include "platform/host/host_services.h"
+
+namespace platform::host {
+
+int FakeMessageBoxes::show(const std::string& text, unsigned flags, const std::string& title) {
+  calls.push_back({text, flags, title});
+  if (answers.empty())
+    return 1;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void FakePump::delay(int milliseconds) {
+  delays.push_back(milliseconds);
+  if (duringDelay)
+    duringDelay();
+}
+
+bool FakeProcesses::runCommandLine(const std::string& commandLine, bool wait, int windowMode) {
+  calls.push_back({commandLine, wait, windowMode});
+  return result;
+}
+
+void FakeShell::open(const std::string& target) {
+  opened.push_back(target);
+  if (duringOpen)
+    duringOpen(target);
+}
+
+bool FakeShell::createShortcut(const std::string& linkPath, const std::string& targetPath) {
+  shortcuts.emplace_back(linkPath, targetPath);
+  return shortcutResult;
+}
+
+bool FakeNamedEvents::exists(const std::string& name) {
+  opened.push_back(name);
+  return names.count(name) != 0;
+}
+
+bool FakeNamedEvents::create(const std::string& name) {
+  if (!canCreate)
+    return false;
+  names.insert(name);
+  return true;
+}
+
+void FakeProcess::exit(int code) {
+  exitCodes.push_back(code);
+  throw ProgramEnded{code};
+}
+
+Services HostPlatform::services() {
+  Services s;
+  s.messageBoxes = &messageBoxes;
+  s.pump = &pump;
+  s.processes = &processes;
+  s.profile = &profile;
+  s.shell = &shell;
+  s.files = &files;
+  s.namedEvents = &namedEvents;
+  s.process = &process;
+  return s;
+}
+
+}  // namespace platform::host

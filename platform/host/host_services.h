@@ -1,0 +1,128 @@
+#pragma once
+
+// The services on Linux: real files and an INI reader with the observable
+// rules of the Windows profile reader, and recording fakes for everything a
+// test must see or steer (message boxes, processes, shell, named events,
+// process exit).
+
+#include <deque>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace platform::host {
+
+// Windows paths ("C:\dir\file" style separators) as host paths: every
+// backslash that is not the second byte of a two-byte character becomes "/".
+std::string hostPath(const std::string& windowsPath);
+
+class IniProfileReader final : public ProfileReader {
+ public:
+  std::string read(const std::string& path, const std::string& section, const std::string& key,
+                   std::size_t capacity) override;
+  int readCount() const { return reads_; }
+
+ private:
+  int reads_ = 0;
+};
+
+class LocalFiles final : public Files {
+ public:
+  bool exists(const std::string& path) override;
+  core::Bytes readAll(const std::string& path) override;
+  bool remove(const std::string& path) override;
+  bool move(const std::string& from, const std::string& to) override;
+  bool setAttributes(const std::string& path, unsigned attributes) override;
+  std::vector<std::string> findFiles(const std::string& directory,
+                                     const std::string& pattern) override;
+};
+
+// Thrown by FakeProcess::exit so a test sees where the program ended.
+struct ProgramEnded {
+  int exitCode;
+};
+
+struct MessageBoxCall {
+  std::string text;
+  unsigned flags;
+  std::string title;
+};
+
+class FakeMessageBoxes final : public MessageBoxes {
+ public:
+  int show(const std::string& text, unsigned flags, const std::string& title) override;
+  std::vector<MessageBoxCall> calls;
+  // Answers in order; IDOK (1) once they run out.
+  std::deque<int> answers;
+};
+
+class FakePump final : public Pump {
+ public:
+  void delay(int milliseconds) override;
+  std::vector<int> delays;
+  // Runs inside each delay, as the window's messages would.
+  std::function<void()> duringDelay;
+};
+
+struct CommandLineCall {
+  std::string commandLine;
+  bool wait;
+  int windowMode;
+};
+
+class FakeProcesses final : public Processes {
+ public:
+  bool runCommandLine(const std::string& commandLine, bool wait, int windowMode) override;
+  std::vector<CommandLineCall> calls;
+  bool result = true;
+};
+
+class FakeShell final : public Shell {
+ public:
+  void open(const std::string& target) override;
+  std::string desktopDirectory() override { return desktop; }
+  bool createShortcut(const std::string& linkPath, const std::string& targetPath) override;
+  std::vector<std::string> opened;
+  std::vector<std::pair<std::string, std::string>> shortcuts;
+  std::string desktop = "C:\\users\\player\\Desktop";
+  bool shortcutResult = true;
+  std::function<void(const std::string&)> duringOpen;
+};
+
+class FakeNamedEvents final : public NamedEvents {
+ public:
+  bool exists(const std::string& name) override;
+  bool create(const std::string& name) override;
+  std::set<std::string> names;
+  std::vector<std::string> opened;
+  bool canCreate = true;
+};
+
+class FakeProcess final : public Process {
+ public:
+  std::string runDirectory() override { return directory; }
+  std::string executableName() override { return executable; }
+  [[noreturn]] void exit(int code) override;
+  std::string directory = "C:\\Games\\Demo";
+  std::string executable = "launcher.exe";
+  std::vector<int> exitCodes;
+};
+
+// One of each, wired into a Services record.
+struct HostPlatform {
+  FakeMessageBoxes messageBoxes;
+  FakePump pump;
+  FakeProcesses processes;
+  IniProfileReader profile;
+  FakeShell shell;
+  LocalFiles files;
+  FakeNamedEvents namedEvents;
+  FakeProcess process;
+
+  Services services();
+};
+
+}  // namespace platform::host

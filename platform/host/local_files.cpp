@@ -1,0 +1,93 @@
+#include <dirent.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/host/host_services.h"
+
+namespace platform::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+char foldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// "*" and "?" wildcards, letter case ignored as the Windows file system does.
+bool matches(const char* pattern, const char* name) {
+  if (*pattern == '\0')
+    return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* rest = name;; ++rest) {
+      if (matches(pattern + 1, rest))
+        return true;
+      if (*rest == '\0')
+        return false;
+    }
+  }
+  if (*name == '\0')
+    return false;
+  if (*pattern != '?' && foldCase(*pattern) != foldCase(*name))
+    return false;
+  return matches(pattern + 1, name + 1);
+}
+
+}  // namespace
+
+bool LocalFiles::exists(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && fs::exists(hostPath(path), error);
+}
+
+core::Bytes LocalFiles::readAll(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(hostPath(path), error))
+    return {};
+  std::ifstream file(hostPath(path), std::ios::binary);
+  if (!file)
+    return {};
+  return core::Bytes((std::istreambuf_iterator<char>(file)), {});
+}
+
+bool LocalFiles::remove(const std::string& path) {
+  std::error_code error;
+  return fs::is_regular_file(hostPath(path), error) && fs::remove(hostPath(path), error);
+}
+
+bool LocalFiles::move(const std::string& from, const std::string& to) {
+  std::error_code error;
+  // MoveFile does not replace an existing file.
+  if (fs::exists(hostPath(to), error))
+    return false;
+  fs::rename(hostPath(from), hostPath(to), error);
+  return !error;
+}
+
+bool LocalFiles::setAttributes(const std::string& path, unsigned) {
+  return exists(path);
+}
+
+std::vector<std::string> LocalFiles::findFiles(const std::string& directory,
+                                               const std::string& pattern) {
+  std::vector<std::string> names;
+  const std::string dir = hostPath(directory);
+  DIR* listing = opendir(dir.empty() ? "." : dir.c_str());
+  if (listing == nullptr)
+    return names;
+  // Directory order, as the system reports it.
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    std::error_code error;
+    if (name == "." || name == ".." || fs::is_directory(fs::path(dir) / name, error))
+      continue;
+    if (matches(pattern.c_str(), name.c_str()))
+      names.push_back(name);
+  }
+  closedir(listing);
+  return names;
+}
+
+}  // namespace platform::host

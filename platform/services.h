@@ -1,0 +1,105 @@
+#pragma once
+
+// The Windows services the launcher's logic uses, one small interface each.
+// platform/win32 implements them on the Windows API; platform/host gives
+// recording fakes and real files so the logic runs in unit tests on Linux.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/bytes.h"
+
+namespace platform {
+
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  // Task-modal, without owner; returns the button pressed (IDOK, IDYES, ...).
+  virtual int show(const std::string& text, unsigned flags, const std::string& title) = 0;
+};
+
+class Pump {
+ public:
+  virtual ~Pump() = default;
+  // Returns after `milliseconds`, processing window messages meanwhile.
+  virtual void delay(int milliseconds) = 0;
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  // Creates a process from the command line alone; see Window modes in
+  // core/launch for what `windowMode` means. True when it was created.
+  virtual bool runCommandLine(const std::string& commandLine, bool wait, int windowMode) = 0;
+};
+
+class ProfileReader {
+ public:
+  virtual ~ProfileReader() = default;
+  // The value of `key` in `section` of the INI file at `path`, read afresh,
+  // at most `capacity - 1` bytes; empty when the file, section or key is missing.
+  virtual std::string read(const std::string& path, const std::string& section,
+                           const std::string& key, std::size_t capacity) = 0;
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // Opens a web address, file or folder with its registered handler ("open").
+  virtual void open(const std::string& target) = 0;
+  virtual std::string desktopDirectory() = 0;
+  // Writes a shell link at `linkPath` pointing at `targetPath`, replacing one.
+  virtual bool createShortcut(const std::string& linkPath, const std::string& targetPath) = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  // True when a file or directory of that name exists.
+  virtual bool exists(const std::string& path) = 0;
+  // The whole content; empty when the file cannot be read.
+  virtual core::Bytes readAll(const std::string& path) = 0;
+  virtual bool remove(const std::string& path) = 0;
+  virtual bool move(const std::string& from, const std::string& to) = 0;
+  virtual bool setAttributes(const std::string& path, unsigned attributes) = 0;
+  // Names (not paths) of the files in `directory` matching `pattern` ("*.jpg"),
+  // directories skipped, in the order the system reports them.
+  virtual std::vector<std::string> findFiles(const std::string& directory,
+                                             const std::string& pattern) = 0;
+};
+
+class NamedEvents {
+ public:
+  virtual ~NamedEvents() = default;
+  // True when an event of that name exists (another copy holds it).
+  virtual bool exists(const std::string& name) = 0;
+  // Creates the marker and holds it until the process ends; false when it
+  // cannot be created.
+  virtual bool create(const std::string& name) = 0;
+};
+
+class Process {
+ public:
+  virtual ~Process() = default;
+  // The directory of the launcher's executable, without a trailing backslash.
+  virtual std::string runDirectory() = 0;
+  // The executable's file name with its extension.
+  virtual std::string executableName() = 0;
+  // Ends the process at once with `code`.
+  [[noreturn]] virtual void exit(int code) = 0;
+};
+
+// Everything the logic may ask of the operating system.
+struct Services {
+  MessageBoxes* messageBoxes = nullptr;
+  Pump* pump = nullptr;
+  Processes* processes = nullptr;
+  ProfileReader* profile = nullptr;
+  Shell* shell = nullptr;
+  Files* files = nullptr;
+  NamedEvents* namedEvents = nullptr;
+  Process* process = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,70 @@
+#include "handles.h"
+#include "platform/win32/win32_services.h"
+
+namespace platform::win32 {
+namespace {
+
+class Win32Files final : public Files {
+ public:
+  bool exists(const std::string& path) override {
+    WIN32_FIND_DATAA data;
+    FindHandle found(FindFirstFileA(path.c_str(), &data));
+    return static_cast<bool>(found);
+  }
+
+  core::Bytes readAll(const std::string& path) override {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+      return {};
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF)
+      return {};
+    core::Bytes content(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < content.size()) {
+      DWORD read = 0;
+      const DWORD want = static_cast<DWORD>(content.size() - done);
+      if (!ReadFile(file.get(), content.data() + done, want, &read, nullptr))
+        return {};
+      if (read == 0)
+        break;
+      done += read;
+    }
+    content.resize(done);
+    return content;
+  }
+
+  bool remove(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+
+  bool move(const std::string& from, const std::string& to) override {
+    return MoveFileA(from.c_str(), to.c_str()) != 0;
+  }
+
+  bool setAttributes(const std::string& path, unsigned attributes) override {
+    return SetFileAttributesA(path.c_str(), attributes) != 0;
+  }
+
+  std::vector<std::string> findFiles(const std::string& directory,
+                                     const std::string& pattern) override {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    FindHandle search(FindFirstFileA((directory + pattern).c_str(), &data));
+    if (!search)
+      return names;
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        names.emplace_back(data.cFileName);
+    } while (FindNextFileA(search.get(), &data));
+    return names;
+  }
+};
+
+}  // namespace
+
+Files& files() {
+  static Win32Files instance;
+  return instance;
+}
+
+}  // namespace platform::win32

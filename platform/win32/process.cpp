@@ -1,0 +1,51 @@
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "platform/win32/win32_services.h"
+
+namespace platform::win32 {
+namespace {
+
+// The executable's full path, however long.
+std::string modulePath() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0)
+      return {};
+    if (length < buffer.size())
+      return std::string(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+class Win32Process final : public Process {
+ public:
+  std::string runDirectory() override {
+    const std::string path = modulePath();
+    // PathFindFileNameA knows two-byte characters whose second byte is '\'.
+    const char* name = PathFindFileNameA(path.c_str());
+    std::size_t cut = static_cast<std::size_t>(name - path.c_str());
+    if (cut > 0 && path[cut - 1] == '\\')
+      --cut;
+    return path.substr(0, cut);
+  }
+
+  std::string executableName() override {
+    const std::string path = modulePath();
+    return PathFindFileNameA(path.c_str());
+  }
+
+  [[noreturn]] void exit(int code) override { ExitProcess(static_cast<UINT>(code)); }
+};
+
+}  // namespace
+
+Process& process() {
+  static Win32Process instance;
+  return instance;
+}
+
+}  // namespace platform::win32

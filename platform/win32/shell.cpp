@@ -1,0 +1,77 @@
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <vector>
+
+#include "platform/win32/win32_services.h"
+
+namespace platform::win32 {
+namespace {
+
+// Releases a COM interface when it goes out of scope.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() {
+    if (ptr_ != nullptr)
+      ptr_->Release();
+  }
+  T* operator->() const { return ptr_; }
+  T** out() { return &ptr_; }
+  void** outVoid() { return reinterpret_cast<void**>(&ptr_); }
+
+ private:
+  T* ptr_ = nullptr;
+};
+
+std::wstring wideFromAnsi(const std::string& text) {
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (units <= 0)
+    return {};
+  std::vector<wchar_t> wide(static_cast<std::size_t>(units));
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), units);
+  return std::wstring(wide.data());
+}
+
+class Win32Shell final : public Shell {
+ public:
+  void open(const std::string& target) override {
+    ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  }
+
+  std::string desktopDirectory() override {
+    char path[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE))
+      return {};
+    return path;
+  }
+
+  bool createShortcut(const std::string& linkPath, const std::string& targetPath) override {
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                link.outVoid()))) {
+      return false;
+    }
+    link->SetPath(targetPath.c_str());
+    link->SetShowCmd(SW_SHOW);
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.outVoid())))
+      return false;
+    const std::wstring widePath = wideFromAnsi(linkPath);
+    return !widePath.empty() && SUCCEEDED(file->Save(widePath.c_str(), TRUE));
+  }
+};
+
+}  // namespace
+
+Shell& shell() {
+  static Win32Shell instance;
+  return instance;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,31 @@
+#pragma once
+
+// The real services on the Windows API.
+
+#include <windows.h>
+
+#include "platform/services.h"
+
+namespace platform::win32 {
+
+MessageBoxes& messageBoxes();
+Pump& pump();
+Processes& processes();
+ProfileReader& profileReader();
+Shell& shell();
+Files& files();
+NamedEvents& namedEvents();
+Process& process();
+
+Services services();
+
+// A hook that sees every message of the window's thread before it is
+// dispatched, in the message loop and in pumping delays alike; true means
+// the message was handled and must not be dispatched.
+using MessageFilter = bool (*)(MSG& message);
+void setMessageFilter(MessageFilter filter);
+
+// Filters, translates and dispatches one message.
+void dispatchMessage(MSG& message);
+
+}  // namespace platform::win32

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs what building and testing the launcher needs on a Debian 12 machine,
+# and cross-builds the image and ZIP libraries for win32 from the distribution's
+# own source packages. Safe to run again: a second run only checks and returns.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=scripts/paths.sh
+source "$here/paths.sh"
+
+sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+apt_packages=(
+  # cross compiler and win32 zlib
+  g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev nasm
+  # building source packages
+  dpkg-dev cmake ninja-build pkg-config
+  # host build: the same libraries natively, and GoogleTest
+  g++ libpng-dev libjpeg-dev zlib1g-dev libzip-dev libgtest-dev
+  # running the exe: Wine (32-bit), an X server, CJK font, X tools
+  wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
+  # test harness and the image generator
+  python3 python3-pytest python3-pil zip unzip
+)
+
+missing_packages() {
+  local pkg
+  for pkg in "${apt_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || echo "$pkg"
+  done
+}
+
+ensure_source_entry() {
+  local src=/etc/apt/sources.list.d/debian.sources
+  local dst=/etc/apt/sources.list.d/debian-src.sources
+  [ -f "$dst" ] && return 1
+  if [ -f "$src" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$src" | sudo_if_needed tee "$dst" >/dev/null
+  else
+    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' |
+      sudo_if_needed tee /etc/apt/sources.list.d/debian-src.list >/dev/null
+  fi
+  return 0
+}
+
+install_packages() {
+  local need_update=0
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    sudo_if_needed dpkg --add-architecture i386
+    need_update=1
+  fi
+  ensure_source_entry && need_update=1
+  local missing
+  missing="$(missing_packages)"
+  if [ -n "$missing" ] || [ $need_update -eq 1 ]; then
+    echo "setup: installing: ${missing//$'\n'/ }"
+    sudo_if_needed apt-get update -qq
+    # shellcheck disable=SC2086
+    [ -z "$missing" ] || DEBIAN_FRONTEND=noninteractive sudo_if_needed \
+      apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  fi
+}
+
+install_packages
+"$here/build-deps.sh"

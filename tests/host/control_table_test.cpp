@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "ui/control_names.h"
+#include "ui/control_table.h"
+
+namespace {
+
+using ui::Kind;
+
+TEST(ControlTable, HoldsThirtySevenUniquelyNamedControls) {
+  std::set<std::string> names;
+  for (const ui::ControlSpec& c : ui::controlTable())
+    names.insert(c.name);
+  EXPECT_EQ(ui::controlTable().size(), 37u);
+  EXPECT_EQ(names.size(), 37u);
+  for (const ui::ControlSpec& c : ui::controlTable()) {
+    if (c.parent != nullptr) {
+      EXPECT_NE(ui::findControl(c.parent), nullptr) << c.name;
+    }
+  }
+}
+
+TEST(ControlTable, LinkLabelsSitInTheBannerAtTheirWindowPlaces) {
+  const ui::Point home = ui::windowPosition(*ui::findControl(ui::name::kLinkHome));
+  const ui::Point community = ui::windowPosition(*ui::findControl(ui::name::kLinkCommunity));
+  EXPECT_EQ(home.x, 156);
+  EXPECT_EQ(home.y, 0);
+  EXPECT_EQ(community.x, 454);
+  EXPECT_EQ(community.y, 0);
+  int links = 0;
+  for (const ui::ControlSpec& c : ui::controlTable()) {
+    if (c.parent != nullptr) {
+      ++links;
+      EXPECT_STREQ(c.parent, ui::name::kBanner);
+      EXPECT_EQ(c.kind, Kind::TransparentLabel);
+    }
+  }
+  EXPECT_EQ(links, 5);
+}
+
+TEST(ControlTable, TwelveNamedFieldsLieOutsideTheWindowAndAreNeverSeen) {
+  int outside = 0;
+  for (const ui::ControlSpec& c : ui::controlTable()) {
+    if (c.kind == Kind::Timer || c.kind == Kind::ZipObject || c.kind == Kind::AnimationObject) {
+      continue;
+    }
+    if (c.left >= ui::launchWindowSpec().width) {
+      ++outside;
+      EXPECT_TRUE(c.kind == Kind::EditBox || c.kind == Kind::Label) << c.name;
+    } else {
+      EXPECT_LT(c.left + std::min(c.width, 1), ui::launchWindowSpec().width) << c.name;
+    }
+  }
+  EXPECT_EQ(outside, 12);
+}
+
+TEST(ControlTable, OnlyTheUpdatePanelAndTheTemplateStartHidden) {
+  const std::set<std::string> expected = {
+      ui::name::kSlideTemplate, ui::name::kUpdateNotes, ui::name::kProgressBar,
+      ui::name::kPercentLabel,  ui::name::kSpeedLabel,  ui::name::kSizeLabel,
+      ui::name::kReceivedLabel, ui::name::kStatsTimer,  ui::name::kUnzipper};
+  std::set<std::string> hidden;
+  for (const ui::ControlSpec& c : ui::controlTable()) {
+    if (!c.visible)
+      hidden.insert(c.name);
+  }
+  EXPECT_EQ(hidden, expected);
+}
+
+TEST(ControlTable, StackingListsEveryChildOfTheWindowOnce) {
+  std::set<std::string> stacked;
+  for (const char* name : ui::stackingOrder()) {
+    EXPECT_TRUE(stacked.insert(name).second) << name;
+    const ui::ControlSpec* c = ui::findControl(name);
+    ASSERT_NE(c, nullptr) << name;
+    EXPECT_EQ(c->parent, nullptr) << name;
+  }
+  for (const ui::ControlSpec& c : ui::controlTable()) {
+    const bool windowChild =
+        c.parent == nullptr && c.kind != Kind::Timer && c.kind != Kind::ZipObject;
+    EXPECT_EQ(stacked.count(c.name) == 1, windowChild) << c.name;
+  }
+  // The percentage stays readable over the bar; the panel lies over the notes.
+  auto rank = [](const char* name) {
+    const auto order = ui::stackingOrder();
+    return std::find_if(order.begin(), order.end(),
+                        [&](const char* n) { return std::string(n) == name; }) -
+           order.begin();
+  };
+  EXPECT_LT(rank(ui::name::kPercentLabel), rank(ui::name::kProgressBar));
+  EXPECT_LT(rank(ui::name::kProgressBar), rank(ui::name::kUpdateNotes));
+  EXPECT_LT(rank(ui::name::kUpdateNotes), rank(ui::name::kSlideshow));
+  EXPECT_LT(rank(ui::name::kClose), rank(ui::name::kBanner));
+  EXPECT_LT(rank(ui::name::kMinimise), rank(ui::name::kBanner));
+}
+
+TEST(ControlTable, FontsAndColoursAreTheTablesOwn) {
+  const ui::ControlSpec& name = *ui::findControl(ui::name::kGameName);
+  EXPECT_STREQ(name.font.face, "微软雅黑");
+  EXPECT_EQ(name.font.height, 16);
+  EXPECT_EQ(name.font.weight, ui::kBold);
+  const ui::ControlSpec& help = *ui::findControl(ui::name::kLinkHelp);
+  EXPECT_EQ(help.font.face, nullptr);
+  EXPECT_EQ(help.font.height, 14);
+  EXPECT_EQ(help.caption, 0x808080u);
+  const ui::ControlSpec& shortcut = *ui::findControl(ui::name::kShortcutButton);
+  EXPECT_EQ(shortcut.face, 0xFF8800u);
+  EXPECT_EQ(shortcut.faceHover, 0xC06000u);
+  EXPECT_EQ(shortcut.facePressed, 0xC06000u);
+  const ui::ControlSpec& start = *ui::findControl(ui::name::kStartButton);
+  EXPECT_EQ(start.transparentColour, 0xFFFFFFu);
+  EXPECT_EQ(start.images.hover, nullptr);
+  EXPECT_EQ(start.images.disabled, nullptr);
+  EXPECT_EQ(ui::findControl(ui::name::kClose)->transparentColour, ui::kNoColour);
+  EXPECT_EQ(ui::findControl(ui::name::kStatsTimer)->periodMs, 800);
+  EXPECT_STREQ(ui::launchWindowSpec().title, "塔沃VR游戏启动器");
+  EXPECT_STREQ(ui::launchWindowSpec().className, "塔沃VR游戏启动窗口");
+}
+
+TEST(ControlTable, NamesAreCodePage936Bytes) {
+  // 塔 is CB FE in code page 936.
+  const std::string banner = ui::name::kBanner;
+  ASSERT_GE(banner.size(), 2u);
+  EXPECT_EQ(static_cast<unsigned char>(banner[0]), 0xCBu);
+  EXPECT_EQ(static_cast<unsigned char>(banner[1]), 0xFEu);
+}
+
+}  // namespace

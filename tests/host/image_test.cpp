@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <jpeglib.h>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "ui/animation_scene.h"
+#include "ui/control_model.h"
+#include "ui/control_names.h"
+#include "ui/image.h"
+
+namespace {
+
+using core::Bytes;
+using ui::Image;
+
+Image solid(int w, int h, std::uint32_t argb) {
+  Image image;
+  image.width = w;
+  image.height = h;
+  image.pixels.assign(static_cast<std::size_t>(w) * h, argb);
+  return image;
+}
+
+Bytes readSourceFile(const std::string& relative) {
+  std::ifstream file(std::string(TAVORO_SOURCE_DIR) + "/" + relative, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(file)), {});
+}
+
+Bytes encodeJpeg(const Image& image, int quality = 95) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = image.width;
+  info.image_height = image.height;
+  info.input_components = 4;
+  info.in_color_space = JCS_EXT_BGRA;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, quality, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    auto* row = reinterpret_cast<JSAMPROW>(
+        const_cast<std::uint32_t*>(image.pixels.data() + info.next_scanline * image.width));
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  Bytes out(buffer, buffer + size);
+  free(buffer);
+  return out;
+}
+
+int channelOf(std::uint32_t pixel, int shift) {
+  return (pixel >> shift) & 0xFF;
+}
+
+void expectNear(std::uint32_t pixel, std::uint32_t want, int tolerance) {
+  for (int shift : {0, 8, 16}) {
+    EXPECT_NEAR(channelOf(pixel, shift), channelOf(want, shift), tolerance)
+        << std::hex << pixel << " vs " << want;
+  }
+}
+
+TEST(DecodePicture, ReadsTheLaunchersOwnPngsAndJpegs) {
+  const Image background = ui::decodePicture(readSourceFile("ui/images/background.png"));
+  ASSERT_EQ(background.width, 600);
+  ASSERT_EQ(background.height, 370);
+  expectNear(background.at(300, 100), 0xFFFFFDFD, 3);
+
+  const Image start = ui::decodePicture(readSourceFile("ui/images/start_normal.png"));
+  ASSERT_EQ(start.width, 140);
+  ASSERT_EQ(start.height, 40);
+  EXPECT_EQ(start.at(0, 0) >> 24, 0u) << "rounded corner is transparent";
+
+  const Image red = ui::decodePicture(encodeJpeg(solid(64, 32, 0xFFFF0000)));
+  ASSERT_EQ(red.width, 64);
+  ASSERT_EQ(red.height, 32);
+  expectNear(red.at(10, 10), 0xFFFF0000, 8);
+  EXPECT_EQ(red.at(10, 10) >> 24, 0xFFu);
+}
+
+TEST(DecodePicture, BadBytesGiveAnEmptyImageNeverACrash) {
+  EXPECT_TRUE(ui::decodePicture({}).empty());
+  EXPECT_TRUE(ui::decodePicture({'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}).empty());
+
+  Bytes png = readSourceFile("ui/images/banner.png");
+  png.resize(png.size() / 2);
+  EXPECT_TRUE(ui::decodePicture(png).empty());
+
+  Bytes jpeg = encodeJpeg(solid(200, 100, 0xFF00FF00));
+  jpeg.resize(jpeg.size() / 2);
+  EXPECT_TRUE(ui::decodePicture(jpeg).empty()) << "truncated JPEG";
+  EXPECT_TRUE(ui::decodePicture(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0}).empty());
+
+  // A BMP header that promises far more pixels than the file holds.
+  Bytes bmp = ui::encodeBmp(solid(4, 4, 0xFF123456));
+  bmp[18] = 0xFF;
+  bmp[19] = 0x3F;
+  EXPECT_TRUE(ui::decodePicture(bmp).empty());
+}
+
+TEST(EncodeBmp, RoundTripsAndIsA32BitBottomUpFile) {
+  Image image = solid(3, 2, 0xFF000000);
+  image.pixels[0] = 0xFFFF0000;  // top-left red
+  image.pixels[5] = 0xFF0000FF;  // bottom-right blue
+  const Bytes bmp = ui::encodeBmp(image);
+  ASSERT_EQ(bmp.size(), 54u + 3 * 2 * 4);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[28], 32);
+  // Bottom-up: the file's first pixel row is the image's last.
+  EXPECT_EQ(bmp[54 + 2 * 4 + 0], 0xFF);  // blue byte of the bottom-right pixel
+  const Image back = ui::decodePicture(bmp);
+  EXPECT_EQ(back.width, 3);
+  EXPECT_EQ(back.height, 2);
+  EXPECT_EQ(back.pixels, image.pixels);
+}
+
+TEST(PixelOperations, CompositeAndStretch) {
+  const Image halfRed = solid(1, 1, 0x80FF0000);
+  expectNear(ui::compositeOver(halfRed, 0xFFFFFF).at(0, 0), 0xFFFF7F7F, 1);
+  expectNear(ui::compositeOver(solid(1, 1, 0x00123456), 0x0000FF).at(0, 0), 0xFFFF0000, 0);
+
+  Image twoColours = solid(2, 1, 0xFF0000FF);
+  twoColours.pixels[1] = 0xFFFF0000;
+  const Image wide = ui::stretchTo(twoColours, 40, 10);
+  ASSERT_EQ(wide.width, 40);
+  ASSERT_EQ(wide.height, 10);
+  expectNear(wide.at(0, 5), 0xFF0000FF, 0);
+  expectNear(wide.at(39, 5), 0xFFFF0000, 0);
+  EXPECT_TRUE(ui::stretchTo(Image{}, 10, 10).empty());
+  const Image shrunk = ui::stretchTo(solid(1920, 1080, 0xFF336699), 402, 224);
+  expectNear(shrunk.at(200, 100), 0xFF336699, 0);
+}
+
+TEST(AnimationScene, TransparencyWeighsTheBackgroundByPercentOf255) {
+  EXPECT_EQ(ui::backgroundWeight(0), 0);
+  EXPECT_EQ(ui::backgroundWeight(10), 25);
+  EXPECT_EQ(ui::backgroundWeight(50), 127);
+  EXPECT_EQ(ui::backgroundWeight(100), 255);
+  EXPECT_EQ(ui::backgroundWeight(250), 255);
+  EXPECT_EQ(ui::backgroundWeight(-5), 0);
+
+  ui::AnimationScene scene;
+  scene.width = 20;
+  scene.height = 10;
+  scene.background = solid(5, 5, 0xFF0000FF);
+  const int id = scene.addLayer(0, 0, 20, 10, true);
+  scene.findLayer(id)->picture = solid(2, 2, 0xFFFF0000);
+  expectNear(ui::composeScene(scene).at(5, 5), 0xFFFF0000, 0);
+  scene.findLayer(id)->transparencyPercent = 100;
+  expectNear(ui::composeScene(scene).at(5, 5), 0xFF0000FF, 0);
+  scene.findLayer(id)->transparencyPercent = 50;
+  expectNear(ui::composeScene(scene).at(5, 5), 0xFF800080, 1);
+  scene.findLayer(id)->visible = false;
+  expectNear(ui::composeScene(scene).at(5, 5), 0xFF0000FF, 0);
+}
+
+TEST(ControlModelAnimationBox, LayerCaptureAndHandOver) {
+  ui::ControlModel model;
+  model.setHeight(ui::name::kSlideTemplate, model.height(ui::name::kSlideshow));
+  model.setWidth(ui::name::kSlideTemplate, model.width(ui::name::kSlideshow));
+  const int layer = model.createLayer(ui::name::kSlideshow, ui::name::kSlideTemplate, 0, 0, true);
+  EXPECT_EQ(layer, 1);
+  model.setPicture(ui::name::kSlideshow, encodeJpeg(solid(64, 36, 0xFF00C000)));
+  // The template has no picture: the background shows through.
+  Image shot = ui::decodePicture(model.captureArea(ui::name::kSlideshow, 0, 0, 402, 224));
+  ASSERT_EQ(shot.width, 402);
+  ASSERT_EQ(shot.height, 224);
+  expectNear(shot.at(200, 100), 0xFF00C000, 10);
+
+  model.setLayerPicture(ui::name::kSlideshow, layer, ui::encodeBmp(solid(8, 8, 0xFFFF0000)));
+  shot = ui::decodePicture(model.captureArea(ui::name::kSlideshow, 0, 0, 402, 224));
+  expectNear(shot.at(200, 100), 0xFFFF0000, 0);
+
+  // Capture is clipped to the box.
+  shot = ui::decodePicture(model.captureArea(ui::name::kSlideshow, 400, 220, 50, 50));
+  EXPECT_EQ(shot.width, 2);
+  EXPECT_EQ(shot.height, 4);
+
+  // Undecodable bytes leave the background empty (white), not the old picture.
+  model.setLayerTransparency(ui::name::kSlideshow, layer, 100);
+  model.setPicture(ui::name::kSlideshow, Bytes{1, 2, 3});
+  shot = ui::decodePicture(model.captureArea(ui::name::kSlideshow, 0, 0, 10, 10));
+  expectNear(shot.at(5, 5), 0xFFFFFFFF, 0);
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+#pragma once
+
+// A launcher in a box: a temporary run directory, the host services, the
+// in-memory controls and a fresh program-wide state for each test.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/program.h"
+#include "core/state.h"
+#include "platform/host/host_services.h"
+#include "ui/control_model.h"
+
+namespace testing_support {
+
+class LauncherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    runDir_ = std::filesystem::temp_directory_path() /
+              ("tavoro-test-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(runDir_);
+    std::filesystem::create_directories(runDir_ / "tavoro");
+    os.process.directory = runDir_.string();
+    core::createProgramState();
+    core::setContext({os.services(), &controls});
+    core::registerExitCleanup();
+  }
+
+  void TearDown() override { std::filesystem::remove_all(runDir_); }
+
+  // Writes the Game configuration file with exactly these bytes.
+  void writeConfig(const std::string& bytes) { writeFile("tavoro/tavoroConfig.ini", bytes); }
+
+  void writeFile(const std::string& relative, const std::string& bytes) {
+    const auto path = runDir_ / relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+
+  const std::filesystem::path& runDir() const { return runDir_; }
+
+  platform::host::HostPlatform os;
+  ui::ControlModel controls;
+
+ private:
+  std::filesystem::path runDir_;
+};
+
+}  // namespace testing_support

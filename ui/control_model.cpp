@@ -1,0 +1,142 @@
+#include "ui/control_model.h"
+
+#include <stdexcept>
+
+namespace ui {
+
+ControlModel::ControlModel() {
+  for (const ControlSpec& spec : controlTable()) {
+    ControlState state;
+    state.spec = &spec;
+    state.text = spec.text;
+    state.visible = spec.visible;
+    state.enabled = spec.enabled;
+    state.caption = spec.caption;
+    state.width = spec.width;
+    state.height = spec.height;
+    if (spec.kind == Kind::AnimationBox) {
+      state.scene.width = spec.width;
+      state.scene.height = spec.height;
+    }
+    controls_.emplace(spec.name, std::move(state));
+  }
+}
+
+// A name outside the table is a fault in the caller; tests must hear of it.
+ControlState* ControlModel::find(std::string_view name) {
+  auto it = controls_.find(name);
+  if (it == controls_.end())
+    throw std::out_of_range("no control named " + std::string(name));
+  return &it->second;
+}
+
+const ControlState* ControlModel::find(std::string_view name) const {
+  return const_cast<ControlModel*>(this)->find(name);
+}
+
+const ControlState& ControlModel::state(std::string_view name) const {
+  return *find(name);
+}
+
+std::string ControlModel::text(std::string_view name) const {
+  return find(name)->text;
+}
+
+void ControlModel::setText(std::string_view name, std::string_view text) {
+  find(name)->text = text;
+}
+
+void ControlModel::setVisible(std::string_view name, bool visible) {
+  find(name)->visible = visible;
+}
+
+bool ControlModel::isVisible(std::string_view name) const {
+  return find(name)->visible;
+}
+
+void ControlModel::setEnabled(std::string_view name, bool enabled) {
+  find(name)->enabled = enabled;
+}
+
+bool ControlModel::isEnabled(std::string_view name) const {
+  return find(name)->enabled;
+}
+
+void ControlModel::setCaptionColour(std::string_view name, Colorref colour) {
+  find(name)->caption = colour;
+}
+
+Colorref ControlModel::captionColour(std::string_view name) const {
+  return find(name)->caption;
+}
+
+void ControlModel::setPicture(std::string_view name, const core::Bytes& picture) {
+  ControlState* control = find(name);
+  Image decoded = decodePicture(picture);
+  if (control->spec->kind == Kind::AnimationBox) {
+    control->scene.background = std::move(decoded);
+  } else {
+    control->picture = std::move(decoded);
+  }
+}
+
+int ControlModel::width(std::string_view name) const {
+  return find(name)->width;
+}
+
+int ControlModel::height(std::string_view name) const {
+  return find(name)->height;
+}
+
+void ControlModel::setWidth(std::string_view name, int width) {
+  ControlState* control = find(name);
+  control->width = width;
+  control->scene.width = width;
+}
+
+void ControlModel::setHeight(std::string_view name, int height) {
+  ControlState* control = find(name);
+  control->height = height;
+  control->scene.height = height;
+}
+
+void ControlModel::setPosition(std::string_view name, int position) {
+  const int max = find(name)->spec->rangeMax;
+  find(name)->position = position < 0 ? 0 : (position > max ? max : position);
+}
+
+int ControlModel::position(std::string_view name) const {
+  return find(name)->position;
+}
+
+int ControlModel::createLayer(std::string_view box, std::string_view templateObject, int x, int y,
+                              bool visible) {
+  const ControlState* source = find(templateObject);
+  ControlState* target = find(box);
+  const int id = target->scene.addLayer(x, y, source->width, source->height, visible);
+  target->scene.findLayer(id)->picture = source->picture;
+  return id;
+}
+
+void ControlModel::setLayerTransparency(std::string_view box, int layer, int percent) {
+  if (AnimationLayer* found = find(box)->scene.findLayer(layer)) {
+    found->transparencyPercent = percent;
+  }
+}
+
+core::Bytes ControlModel::captureArea(std::string_view box, int x, int y, int width, int height) {
+  return encodeBmp(crop(composeScene(find(box)->scene), x, y, width, height));
+}
+
+void ControlModel::setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) {
+  if (AnimationLayer* found = find(box)->scene.findLayer(layer)) {
+    found->picture = decodePicture(picture);
+  }
+}
+
+void ControlModel::postNotice(std::string_view name, int first, int second) {
+  find(name);
+  notices_.push_back(Notice{std::string(name), first, second});
+}
+
+}  // namespace ui

@@ -1,0 +1,85 @@
+#pragma once
+
+// The Launch window's controls kept in memory: built from the control table,
+// answering every control operation as the real window does, and recording
+// posted notices. Tests run the launcher's logic against it on any platform.
+
+#include <deque>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "ui/animation_scene.h"
+#include "ui/control_table.h"
+#include "ui/controls.h"
+
+namespace ui {
+
+struct ControlState {
+  const ControlSpec* spec = nullptr;
+  std::string text;
+  bool visible = true;
+  bool enabled = true;
+  Colorref caption = 0;
+  int width = 0;
+  int height = 0;
+  int position = 0;
+  Image picture;         // picture box
+  AnimationScene scene;  // animation box
+};
+
+struct Notice {
+  std::string control;
+  int first;
+  int second;
+};
+
+class ControlModel final : public Controls {
+ public:
+  ControlModel();
+
+  std::string text(std::string_view name) const override;
+  void setText(std::string_view name, std::string_view text) override;
+  void setVisible(std::string_view name, bool visible) override;
+  bool isVisible(std::string_view name) const override;
+  void setEnabled(std::string_view name, bool enabled) override;
+  bool isEnabled(std::string_view name) const override;
+  void setCaptionColour(std::string_view name, Colorref colour) override;
+  Colorref captionColour(std::string_view name) const override;
+  void setPicture(std::string_view name, const core::Bytes& picture) override;
+  int width(std::string_view name) const override;
+  int height(std::string_view name) const override;
+  void setWidth(std::string_view name, int width) override;
+  void setHeight(std::string_view name, int height) override;
+  void setPosition(std::string_view name, int position) override;
+  int position(std::string_view name) const override;
+  int createLayer(std::string_view box, std::string_view templateObject, int x, int y,
+                  bool visible) override;
+  void setLayerTransparency(std::string_view box, int layer, int percent) override;
+  core::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
+  void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) override;
+  void postNotice(std::string_view name, int first, int second) override;
+  core::Bytes windowBackgroundPicture() const override { return background_; }
+  void minimiseWindow() override { ++minimiseCount_; }
+  void closeWindow() override { closed_ = true; }
+
+  // For tests.
+  const ControlState& state(std::string_view name) const;
+  void setWindowBackgroundPicture(core::Bytes picture) { background_ = std::move(picture); }
+  // Posted notices not yet handled, oldest first.
+  std::deque<Notice>& notices() { return notices_; }
+  int minimiseCount() const { return minimiseCount_; }
+  bool closed() const { return closed_; }
+
+ private:
+  ControlState* find(std::string_view name);
+  const ControlState* find(std::string_view name) const;
+
+  std::map<std::string, ControlState, std::less<>> controls_;
+  std::deque<Notice> notices_;
+  core::Bytes background_;
+  int minimiseCount_ = 0;
+  bool closed_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,69 @@
+#pragma once
+
+// The operations the launcher's logic performs on the Launch window's
+// controls, each taking the control by its name. ui/win32 implements them on
+// real windows; ControlModel keeps them in memory for tests.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/bytes.h"
+
+namespace ui {
+
+// 0x00BBGGRR, as Windows stores colours.
+using Colorref = std::uint32_t;
+
+class Controls {
+ public:
+  virtual ~Controls() = default;
+
+  // Caption of a label or transparent label, content of an edit box.
+  virtual std::string text(std::string_view name) const = 0;
+  virtual void setText(std::string_view name, std::string_view text) = 0;
+
+  virtual void setVisible(std::string_view name, bool visible) = 0;
+  virtual bool isVisible(std::string_view name) const = 0;
+  // A disabled picture button ignores clicks.
+  virtual void setEnabled(std::string_view name, bool enabled) = 0;
+  virtual bool isEnabled(std::string_view name) const = 0;
+  // Transparent labels: redraws the caption in that colour at once.
+  virtual void setCaptionColour(std::string_view name, Colorref colour) = 0;
+  virtual Colorref captionColour(std::string_view name) const = 0;
+
+  // Picture box or animation box (its background); PNG, JPEG or BMP bytes.
+  // Bytes that cannot be decoded leave the box without a picture.
+  virtual void setPicture(std::string_view name, const core::Bytes& picture) = 0;
+
+  virtual int width(std::string_view name) const = 0;
+  virtual int height(std::string_view name) const = 0;
+  virtual void setWidth(std::string_view name, int width) = 0;
+  virtual void setHeight(std::string_view name, int height) = 0;
+
+  // Progress bar position, 0 to 100 (values outside are limited by the bar).
+  virtual void setPosition(std::string_view name, int position) = 0;
+  virtual int position(std::string_view name) const = 0;
+
+  // Animation box layers. Transparency 0 shows the layer opaque, 100 hides it.
+  virtual int createLayer(std::string_view box, std::string_view templateObject, int x, int y,
+                          bool visible) = 0;
+  virtual void setLayerTransparency(std::string_view box, int layer, int percent) = 0;
+  // The box's visible content in that rectangle, clipped to the box, as the
+  // bytes of a 32-bit BMP file.
+  virtual core::Bytes captureArea(std::string_view box, int x, int y, int width, int height) = 0;
+  virtual void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) = 0;
+
+  // Queues the control's feedback event with two integers and returns at
+  // once; the handler runs later on the window's thread, in posting order.
+  virtual void postNotice(std::string_view name, int first, int second) = 0;
+
+  // The bytes of the window's own background picture.
+  virtual core::Bytes windowBackgroundPicture() const = 0;
+  // Minimises the Launch window; it stays on the taskbar.
+  virtual void minimiseWindow() = 0;
+  // Destroys the Launch window (the program is ending).
+  virtual void closeWindow() = 0;
+};
+
+}  // namespace ui

@@ -1,0 +1,42 @@
+#pragma once
+
+// Pictures in memory: decoding the PNG, JPEG and BMP bytes the launcher
+// meets, and the few pixel operations its controls need.
+
+#include <cstdint>
+#include <vector>
+
+#include "core/bytes.h"
+#include "ui/controls.h"
+
+namespace ui {
+
+// Top-down rows of 0xAARRGGBB pixels (in memory B, G, R, A: a 32-bit DIB).
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+
+  bool empty() const { return width <= 0 || height <= 0; }
+  std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+// PNG, JPEG or BMP, told apart by their signatures. Anything else, and
+// truncated or corrupt data, gives an empty image.
+Image decodePicture(const core::Bytes& bytes);
+
+// Each pixel blended over an opaque colour; the result is opaque.
+Image compositeOver(const Image& image, Colorref background);
+
+// Scaled to the given size (bilinear); empty in, empty out.
+Image stretchTo(const Image& image, int width, int height);
+
+// A 32-bit bottom-up BMP file of the image.
+core::Bytes encodeBmp(const Image& image);
+
+// 0xAARRGGBB from a COLORREF (0x00BBGGRR), opaque.
+constexpr std::uint32_t argbFromColorref(Colorref c) {
+  return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+}
+
+}  // namespace ui
