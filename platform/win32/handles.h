@@ -8,36 +8,51 @@
 
 namespace platform::win32 {
 
-template <typename T, T Invalid, BOOL(WINAPI* Close)(T)>
+// Traits: which value means "no handle" and how a handle is closed.
+struct KernelTraits {
+  static HANDLE invalid() { return nullptr; }
+  static void close(HANDLE h) { CloseHandle(h); }
+};
+// CreateFile fails with INVALID_HANDLE_VALUE instead of null.
+struct FileTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { CloseHandle(h); }
+};
+struct FindTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { FindClose(h); }
+};
+
+template <typename Traits>
 class UniqueHandle {
  public:
   UniqueHandle() = default;
-  explicit UniqueHandle(T handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, Invalid)) {}
+  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+  UniqueHandle(UniqueHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, Traits::invalid())) {}
   UniqueHandle& operator=(UniqueHandle&& other) noexcept {
     if (this != &other)
-      reset(std::exchange(other.handle_, Invalid));
+      reset(std::exchange(other.handle_, Traits::invalid()));
     return *this;
   }
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
   ~UniqueHandle() { reset(); }
 
-  T get() const { return handle_; }
-  explicit operator bool() const { return handle_ != Invalid && handle_ != nullptr; }
-  void reset(T handle = Invalid) {
+  HANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Traits::invalid() && handle_ != nullptr; }
+  void reset(HANDLE handle = Traits::invalid()) {
     if (*this)
-      Close(handle_);
+      Traits::close(handle_);
     handle_ = handle;
   }
 
  private:
-  T handle_ = Invalid;
+  HANDLE handle_ = Traits::invalid();
 };
 
-// CreateFile and FindFirstFile fail with INVALID_HANDLE_VALUE, the others with null.
-using KernelHandle = UniqueHandle<HANDLE, nullptr, &CloseHandle>;
-using FileHandle = UniqueHandle<HANDLE, INVALID_HANDLE_VALUE, &CloseHandle>;
-using FindHandle = UniqueHandle<HANDLE, INVALID_HANDLE_VALUE, &FindClose>;
+using KernelHandle = UniqueHandle<KernelTraits>;
+using FileHandle = UniqueHandle<FileTraits>;
+using FindHandle = UniqueHandle<FindTraits>;
 
 }  // namespace platform::win32
