@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include "update/text.h"
+
+namespace {
+
+using namespace update;
+
+TEST(FindText, StepsOverTwoByteCharactersAndFoldsOnlyAscii) {
+  struct Case {
+    std::string text, needle;
+    int from;
+    bool ignoreCase;
+    int expected;
+  };
+  const Case cases[] = {
+      {"abcabc", "c", 1, false, 3},
+      {"abcabc", "c", 4, false, 6},
+      {"abcabc", "c", 0, false, 3},
+      {"ABC", "b", 1, true, 2},
+      {"ABC", "b", 1, false, -1},
+      // 乙 is D2 D2; 0x5C is the second byte of 螺-like characters: no "\" there.
+      {"\xC2\x5C", "\\", 1, false, -1},
+      {"\xC2\x5Cx\\", "\\", 1, false, 4},
+      // "A" (0x41) as the second byte of a two-byte character is no letter.
+      {"\x81\x41", "a", 1, true, -1},
+      {"\x81\x41"
+       "a",
+       "A", 1, true, 3},
+      // Two-byte characters in the needle compare exactly.
+      {"更新说明1=x<更新说明=y<", "更新说明=", 1, true, 13},
+      {"", "x", 1, false, -1},
+      {"abc", "", 1, false, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(findText(c.text, c.needle, c.from, c.ignoreCase), c.expected)
+        << c.text << " / " << c.needle;
+  }
+}
+
+TEST(SpacesAndCase, OnlyAsciiSpaceAndIdeographicSpaceAreTrimmed) {
+  EXPECT_EQ(trimSpaces("  a b  "), "a b");
+  EXPECT_EQ(trimSpaces("\xA1\xA1 x \xA1\xA1"), "x");
+  EXPECT_EQ(trimSpaces("\tx\r\n"), "\tx\r\n");
+  // B0 A1 A1 A1: a character, then an ideographic space.
+  EXPECT_EQ(trimSpaces("\xB0\xA1\xA1\xA1"), "\xB0\xA1");
+  // A1 A1 inside "\xB0\xA1\xA1\xB0" is not a space character.
+  EXPECT_EQ(removeAllSpaces("a b\xA1\xA1"
+                            "c\xB0\xA1\xA1\xB0"),
+            "abc\xB0\xA1\xA1\xB0");
+  EXPECT_EQ(lowerAscii("HeLLo\x81\x41Z"), "hello\x81\x41z");
+}
+
+TEST(SplitText, EmptyInnerPiecesCountAnEmptyTailDoesNot) {
+  EXPECT_EQ(splitText("a;;b;", ";"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(splitText("a;b", ";"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(splitText(";a", ";"), (std::vector<std::string>{"", "a"}));
+  EXPECT_TRUE(splitText("", ";").empty());
+  EXPECT_EQ(splitText("x\r\ny\r\n", "\r\n"), (std::vector<std::string>{"x", "y"}));
+}
+
+TEST(TextBetween, MarkersQuotesPositionsAndCase) {
+  const std::string page = "<p>最新版本=5.1</p><P>程序标题=New.exe<br>";
+  EXPECT_EQ(textBetween(page, "最新版本=", "<"), "5.1");
+  EXPECT_EQ(textBetween(page, "<p>程序标题=", "<"), "New.exe");
+  EXPECT_EQ(textBetween(page, "<p>程序标题=", "<", 0, true), "");
+  EXPECT_EQ(textBetween(page, "missing=", "<"), "");
+  EXPECT_EQ(textBetween("a=1", "a=", "<"), "");
+  EXPECT_EQ(textBetween("x=<", "x=", "<"), "");
+  EXPECT_EQ(textBetween("k= v \r\n<", "k=", "<"), " v \r\n");
+  EXPECT_EQ(textBetween("name=\"value\" ", "name=#引号", "#引号"), "value");
+  EXPECT_EQ(textBetween("a=1;a=2;", "a=", ";", 4), "2");
+  EXPECT_EQ(textBetween("更新说明1=one<更新说明=desc<", "更新说明=", "<"), "desc");
+}
+
+TEST(Urls, HostPortAndPath) {
+  struct Case {
+    std::string url, host;
+    int port;
+    std::string path;
+  };
+  const Case cases[] = {
+      {"http://Example.COM:8080/Path/File.TXT?Q=1", "example.com", 8080, "/Path/File.TXT?Q=1"},
+      {"example.com/a", "example.com", 80, "/a"},
+      {"https://Secure.example.com", "secure.example.com", 443, "/"},
+      {"HTTPS://x.example.com:4443/p", "x.example.com", 4443, "/p"},
+      {"http://127.0.0.1:18080", "127.0.0.1", 18080, "/"},
+      {"http://host/", "host", 80, "/"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(urlHost(c.url), c.host) << c.url;
+    EXPECT_EQ(urlPort(c.url), c.port) << c.url;
+    EXPECT_EQ(urlPath(c.url), c.path) << c.url;
+  }
+  EXPECT_EQ(urlHost("http://a.b.example.com:81/", true), "example.com");
+  EXPECT_EQ(urlHost("http://a.b.example.com:81/", false, true), "a.b.example.com:81");
+  EXPECT_EQ(valueAfterColon("Location:  http://x/y  "), "http://x/y");
+  EXPECT_EQ(valueAfterColon("no colon"), "");
+}
+
+TEST(Cookies, ResponseFirstThenOldOnesDeletedDropped) {
+  std::string cookies = "a=1; b=2";
+  std::string returned = "b=3;c=deleted";
+  EXPECT_EQ(mergeCookies(cookies, returned), "b=3; a=1");
+  EXPECT_EQ(cookies, "b=3; a=1");
+  EXPECT_EQ(returned, "b=3;c=deleted");
+
+  std::string twice = "x=1; x=2; y = 3";
+  std::string none;
+  EXPECT_EQ(mergeCookies(twice, none), "x=1; y=3");
+  std::string empty;
+  std::string empty2;
+  EXPECT_EQ(mergeCookies(empty, empty2), "");
+  EXPECT_EQ(cookieName(" sid = 9 "), "sid");
+  EXPECT_EQ(cookieName("flag"), "flag");
+}
+
+}  // namespace
