@@ -1,0 +1,104 @@
+#include "ui/win32/colour_button.h"
+
+#include "ui/win32/drawing.h"
+#include "ui/win32/gdi.h"
+
+namespace ui::win32 {
+
+bool ColourButton::create(HWND parent, HINSTANCE instance) {
+  return createWindow(parent, instance, kColourButtonClass, WS_TABSTOP);
+}
+
+void ColourButton::setEnabled(bool enabled) {
+  if (window() == nullptr)
+    return;
+  if (!enabled)
+    input_.reset(window());
+  EnableWindow(window(), enabled ? TRUE : FALSE);
+  InvalidateRect(window(), nullptr, FALSE);
+}
+
+Colorref ColourButton::faceColour() const {
+  const ControlSpec& s = spec();
+  if (spaceHeld_)
+    return s.facePressed;
+  switch (input_.face(window())) {
+    case ButtonFace::Pressed:
+      return s.facePressed;
+    case ButtonFace::Hover:
+      return s.faceHover;
+    default:
+      return s.face;
+  }
+}
+
+LRESULT ColourButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND w = window();
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      SetFocus(w);
+      [[fallthrough]];
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED: {
+      const ButtonInput::Outcome outcome = input_.handle(w, message, lParam);
+      if (outcome != ButtonInput::Outcome::None)
+        InvalidateRect(w, nullptr, FALSE);
+      if (outcome == ButtonInput::Outcome::Clicked)
+        dispatch(Event::Clicked);
+      return 0;
+    }
+    case WM_GETDLGCODE:
+      return DLGC_BUTTON;
+    case WM_KEYDOWN:
+      if (wParam == VK_SPACE && !spaceHeld_) {
+        spaceHeld_ = true;
+        InvalidateRect(w, nullptr, FALSE);
+      }
+      return 0;
+    case WM_KEYUP:
+      if (wParam == VK_SPACE && spaceHeld_) {
+        spaceHeld_ = false;
+        InvalidateRect(w, nullptr, FALSE);
+        dispatch(Event::Clicked);
+      }
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      spaceHeld_ = false;
+      InvalidateRect(w, nullptr, FALSE);
+      return 0;
+    default:
+      return CustomControl::handle(message, wParam, lParam);
+  }
+}
+
+void ColourButton::paint(HDC dc) {
+  RECT client{};
+  GetClientRect(window(), &client);
+  MemorySurface surface(dc, client.right, client.bottom);
+  if (!surface.valid())
+    return;
+  fillColour(surface.dc(), client, faceColour());
+  HFONT captionFont = font();
+  if (captionFont == nullptr)
+    captionFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  {
+    const Selection selected(surface.dc(), captionFont);
+    SetBkMode(surface.dc(), TRANSPARENT);
+    SetTextColor(surface.dc(), spec().caption);
+    const std::string caption = windowText(window());
+    RECT box = client;
+    DrawTextA(surface.dc(), caption.c_str(), static_cast<int>(caption.size()), &box,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
+  if (GetFocus() == window()) {
+    RECT focus = client;
+    InflateRect(&focus, -3, -3);
+    DrawFocusRect(surface.dc(), &focus);
+  }
+  surface.blitTo(dc, 0, 0);
+}
+
+}  // namespace ui::win32

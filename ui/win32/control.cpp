@@ -1,0 +1,177 @@
+#include "ui/win32/control.h"
+
+#include <commctrl.h>
+
+namespace ui::win32 {
+
+std::string Control::text() const {
+  if (window_ == nullptr)
+    return {};
+  const int length = GetWindowTextLengthA(window_);
+  if (length <= 0)
+    return {};
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(window_, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+void Control::setText(std::string_view text) {
+  if (window_ == nullptr)
+    return;
+  // The view need not be terminated; the window wants a C string.
+  const std::string terminated(text);
+  SetWindowTextA(window_, terminated.c_str());
+}
+
+void Control::setEnabled(bool enabled) {
+  if (window_ != nullptr)
+    EnableWindow(window_, enabled ? TRUE : FALSE);
+}
+
+bool Control::isEnabled() const {
+  return window_ != nullptr && IsWindowEnabled(window_) != 0;
+}
+
+int Control::width() const {
+  RECT r{};
+  if (window_ == nullptr || !GetWindowRect(window_, &r))
+    return spec_.width;
+  return r.right - r.left;
+}
+
+int Control::height() const {
+  RECT r{};
+  if (window_ == nullptr || !GetWindowRect(window_, &r))
+    return spec_.height;
+  return r.bottom - r.top;
+}
+
+void Control::setWidth(int width) {
+  if (window_ == nullptr || width < 0)
+    return;
+  SetWindowPos(window_, nullptr, 0, 0, width, height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Control::setHeight(int height) {
+  if (window_ == nullptr || height < 0)
+    return;
+  SetWindowPos(window_, nullptr, 0, 0, width(), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+DWORD Control::childStyle() const {
+  // Siblings overlap (the download panel over the notes box over the
+  // slideshow), so each child clips the ones above it.
+  return WS_CHILD | WS_CLIPSIBLINGS | (spec_.enabled ? 0 : WS_DISABLED);
+}
+
+// --- CustomControl -------------------------------------------------------
+
+CustomControl::~CustomControl() {
+  if (HWND w = window()) {
+    SetWindowLongPtrA(w, GWLP_USERDATA, 0);
+    DestroyWindow(w);
+  }
+}
+
+bool CustomControl::createWindow(HWND parent, HINSTANCE instance, const char* className,
+                                 DWORD extraStyle) {
+  const ControlSpec& s = spec();
+  HWND w = CreateWindowExA(0, className, s.text, childStyle() | extraStyle, s.left, s.top, s.width,
+                           s.height, parent, nullptr, instance, this);
+  return w != nullptr;
+}
+
+LRESULT CustomControl::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND w = window();
+  switch (message) {
+    case kNoticeMessage:
+      dispatch(Event::Feedback, {static_cast<int>(wParam), static_cast<int>(lParam), 0});
+      return 0;
+    case WM_SETFONT:
+      font_ = reinterpret_cast<HFONT>(wParam);
+      if (LOWORD(lParam) != 0)
+        InvalidateRect(w, nullptr, FALSE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
+    case WM_ERASEBKGND:
+      return 1;  // paint() covers every pixel, off screen first
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(w, &ps);
+      paint(dc);
+      EndPaint(w, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      paint(reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_SETTEXT: {
+      const LRESULT result = DefWindowProcA(w, message, wParam, lParam);
+      InvalidateRect(w, nullptr, FALSE);
+      return result;
+    }
+    default:
+      return DefWindowProcA(w, message, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK CustomControl::windowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* self = static_cast<CustomControl*>(create->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->setWindow(window);
+  }
+  auto* self = reinterpret_cast<CustomControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self == nullptr)
+    return DefWindowProcA(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    self->setWindow(nullptr);
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  return self->handle(message, wParam, lParam);
+}
+
+// --- StandardControl -----------------------------------------------------
+
+StandardControl::~StandardControl() {
+  if (HWND w = window()) {
+    RemoveWindowSubclass(w, &StandardControl::subclassProc, 0);
+    DestroyWindow(w);
+  }
+}
+
+bool StandardControl::createWindow(HWND parent, HINSTANCE instance, const char* className,
+                                   DWORD extraStyle, DWORD extendedStyle) {
+  const ControlSpec& s = spec();
+  HWND w = CreateWindowExA(extendedStyle, className, s.text, childStyle() | extraStyle, s.left,
+                           s.top, s.width, s.height, parent, nullptr, instance, nullptr);
+  if (w == nullptr)
+    return false;
+  setWindow(w);
+  SetWindowSubclass(w, &StandardControl::subclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  return true;
+}
+
+LRESULT CALLBACK StandardControl::subclassProc(HWND window, UINT message, WPARAM wParam,
+                                               LPARAM lParam, UINT_PTR, DWORD_PTR selfData) {
+  auto* self = reinterpret_cast<StandardControl*>(selfData);
+  switch (message) {
+    case kNoticeMessage:
+      self->dispatch(Event::Feedback, {static_cast<int>(wParam), static_cast<int>(lParam), 0});
+      return 0;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, &StandardControl::subclassProc, 0);
+      self->setWindow(nullptr);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,63 @@
+#include "ui/win32/drawing.h"
+
+#include <string>
+
+#include "ui/win32/gdi.h"
+
+namespace ui::win32 {
+
+void drawImage(HDC dc, const Image& image, int x, int y) {
+  if (image.empty())
+    return;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  StretchDIBits(dc, x, y, image.width, image.height, 0, 0, image.width, image.height,
+                image.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+void fillColour(HDC dc, const RECT& area, Colorref colour) {
+  const Brush brush(CreateSolidBrush(colour));
+  if (brush)
+    FillRect(dc, &area, brush.get());
+}
+
+void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
+                 Align align, bool wordWrap) {
+  if (font == nullptr)
+    font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  const Selection selected(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, colour);
+  UINT format = DT_NOPREFIX | DT_TOP;
+  switch (align) {
+    case Align::Left:
+      format |= DT_LEFT;
+      break;
+    case Align::Centre:
+      format |= DT_CENTER;
+      break;
+    case Align::Right:
+      format |= DT_RIGHT;
+      break;
+  }
+  format |= wordWrap ? DT_WORDBREAK : DT_SINGLELINE;
+  RECT box = area;
+  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format);
+}
+
+std::string windowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  if (length <= 0)
+    return {};
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+}  // namespace ui::win32

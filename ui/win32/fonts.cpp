@@ -1,0 +1,33 @@
+#include "ui/win32/fonts.h"
+
+#include <cstring>
+
+namespace ui::win32 {
+
+HFONT FontCache::fontFor(const FontSpec& spec) {
+  if (spec.height == 0)
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  const std::string face = spec.face != nullptr ? spec.face : "";
+  Key key{face, spec.height, spec.weight};
+  if (auto found = fonts_.find(key); found != fonts_.end())
+    return found->second.get();
+
+  LOGFONTA logFont{};
+  logFont.lfHeight = -spec.height;
+  logFont.lfWeight = spec.weight;
+  logFont.lfCharSet = GB2312_CHARSET;
+  logFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  logFont.lfQuality = DEFAULT_QUALITY;
+  logFont.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+  // Longer names would not fit LOGFONT; they are cut rather than overrun.
+  std::strncpy(logFont.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+  Font font(CreateFontIndirectA(&logFont));
+  HFONT handle = font.get();
+  if (handle == nullptr)
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  fonts_.emplace(std::move(key), std::move(font));
+  return handle;
+}
+
+}  // namespace ui::win32

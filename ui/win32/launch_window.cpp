@@ -1,0 +1,261 @@
+#include "ui/win32/launch_window.h"
+
+#include <commctrl.h>
+
+#include "ui/control_table.h"
+#include "ui/win32/control_kinds.h"
+#include "ui/win32/drawing.h"
+#include "ui/win32/gdi.h"
+#include "ui/win32/resources.h"
+
+namespace ui::win32 {
+namespace {
+
+constexpr DWORD kWindowStyle = WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
+// Timer ids are the timer's index in the control table, plus this.
+constexpr UINT_PTR kFirstTimerId = 100;
+
+HICON loadIcon(HINSTANCE instance, const char* name, int sizeMetric) {
+  const int size = GetSystemMetrics(sizeMetric);
+  // Shared: the system frees it with the module.
+  return static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, size, size, LR_SHARED));
+}
+
+}  // namespace
+
+LaunchWindow::LaunchWindow(HandlerLookup lookup) : lookup_(lookup) {}
+
+LaunchWindow::~LaunchWindow() {
+  if (window_ != nullptr) {
+    // Tearing down is not the user closing the window: no WM_QUIT for it.
+    destroying_ = true;
+    DestroyWindow(window_);
+  }
+}
+
+bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
+  instance_ = instance;
+  if (!pictures) {
+    pictures = [instance](const char* name) { return resourceBytes(instance, name); };
+  }
+  const WindowSpec& spec = launchWindowSpec();
+
+  INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&common);
+
+  WNDCLASSEXA description{};
+  description.cbSize = sizeof description;
+  description.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  description.lpfnWndProc = &LaunchWindow::windowProc;
+  description.hInstance = instance;
+  description.hIcon = loadIcon(instance, spec.icon, SM_CXICON);
+  description.hIconSm = loadIcon(instance, spec.icon, SM_CXSMICON);
+  description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  description.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+  description.lpszClassName = spec.className;
+  windowClass_ = WindowClass(description);
+  controlClasses_ = registerControlClasses(instance);
+  if (!windowClass_.usable())
+    return false;
+
+  backgroundBytes_ = pictures(spec.backgroundPicture);
+  const Image decoded = decodePicture(backgroundBytes_);
+  background_ = decoded.empty() ? Image{} : compositeOver(decoded, spec.background);
+
+  // The primary display, not the work area.
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - spec.width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - spec.height) / 2;
+  window_ = CreateWindowExA(kWindowExStyle, spec.className, spec.title, kWindowStyle, left, top,
+                            spec.width, spec.height, nullptr, nullptr, instance, this);
+  if (window_ == nullptr)
+    return false;
+
+  if (!createControls())
+    return false;
+  for (const auto& control : controls_)
+    control->loadTablePictures(pictures);
+  stackControls();
+  startTimers();
+  dispatch(kWindow, Event::Created, {});
+  return true;
+}
+
+bool LaunchWindow::createControls() {
+  for (const ControlSpec& spec : controlTable()) {
+    controls_.push_back(makeControl(spec, *this));
+    Control& control = *controls_.back();
+    byName_.emplace(spec.name, &control);
+    HWND parent = window_;
+    if (spec.parent != nullptr) {
+      Control* owner = find(spec.parent);
+      if (owner == nullptr || owner->window() == nullptr)
+        return false;
+      parent = owner->window();
+    }
+    if (!control.create(parent, instance_))
+      return false;
+    if (HWND child = control.window()) {
+      byWindow_.emplace(child, &control);
+      SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(spec.font)), FALSE);
+      if (spec.visible)
+        ShowWindow(child, SW_SHOWNA);
+    }
+  }
+  return true;
+}
+
+void LaunchWindow::stackControls() {
+  // Explicitly, from the table: creation order says nothing about it.
+  HWND above = HWND_TOP;
+  for (const char* name : stackingOrder()) {
+    HWND child = controlWindow(name);
+    if (child == nullptr)
+      continue;
+    SetWindowPos(child, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    above = child;
+  }
+  // Children of other controls (the banner's link labels) stack among
+  // themselves in table order.
+  std::unordered_map<HWND, HWND> lastChildOf;
+  for (const ControlSpec& spec : controlTable()) {
+    HWND child = spec.parent != nullptr ? controlWindow(spec.name) : nullptr;
+    if (child == nullptr)
+      continue;
+    HWND& last = lastChildOf[GetParent(child)];
+    SetWindowPos(child, last != nullptr ? last : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    last = child;
+  }
+}
+
+void LaunchWindow::startTimers() {
+  const auto table = controlTable();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (table[i].kind == Kind::Timer && table[i].periodMs > 0) {
+      SetTimer(window_, kFirstTimerId + i, static_cast<UINT>(table[i].periodMs), nullptr);
+    }
+  }
+}
+
+void LaunchWindow::show() {
+  if (window_ == nullptr)
+    return;
+  ShowWindow(window_, SW_SHOWNORMAL);
+  UpdateWindow(window_);
+}
+
+bool LaunchWindow::preTranslate(MSG&) {
+  return false;
+}
+
+int LaunchWindow::runMessageLoop() {
+  MSG message{};
+  for (;;) {
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0)
+      return static_cast<int>(message.wParam);
+    if (got == -1)
+      return 0;
+    if (preTranslate(message))
+      continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void LaunchWindow::dispatch(std::string_view control, Event event, const EventArgs& args) {
+  if (lookup_ == nullptr)
+    return;
+  if (Handler handler = lookup_(control, event))
+    handler(args);
+}
+
+void LaunchWindow::paintBackground(HDC dc, const RECT& area) const {
+  fillColour(dc, area, launchWindowSpec().background);
+  if (background_.empty())
+    return;
+  // Tiled from the top-left: the picture's top rows repeat below it.
+  for (int y = 0; y < area.bottom; y += background_.height) {
+    for (int x = 0; x < area.right; x += background_.width) {
+      drawImage(dc, background_, x, y);
+    }
+  }
+}
+
+LRESULT LaunchWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      const PaintScope paint(window_);
+      RECT client{};
+      GetClientRect(window_, &client);
+      MemorySurface surface(paint.dc(), client.right, client.bottom);
+      if (!surface.valid())
+        return 0;
+      paintBackground(surface.dc(), client);
+      surface.blitTo(paint.dc(), 0, 0);
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      RECT client{};
+      GetClientRect(window_, &client);
+      paintBackground(reinterpret_cast<HDC>(wParam), client);
+      return 0;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      const auto found = byWindow_.find(reinterpret_cast<HWND>(lParam));
+      if (found != byWindow_.end()) {
+        if (HBRUSH brush = found->second->colours(reinterpret_cast<HDC>(wParam))) {
+          return reinterpret_cast<LRESULT>(brush);
+        }
+      }
+      break;
+    }
+    case WM_TIMER: {
+      const auto table = controlTable();
+      if (wParam >= kFirstTimerId && wParam - kFirstTimerId < table.size()) {
+        dispatch(table[wParam - kFirstTimerId].name, Event::TimerTick, {});
+        return 0;
+      }
+      break;
+    }
+    case WM_CLOSE:
+      DestroyWindow(window_);
+      return 0;
+    case WM_DESTROY: {
+      const auto table = controlTable();
+      for (std::size_t i = 0; i < table.size(); ++i)
+        KillTimer(window_, kFirstTimerId + i);
+      if (!destroying_)
+        PostQuitMessage(0);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK LaunchWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<LaunchWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->window_ = window;
+  }
+  auto* self = reinterpret_cast<LaunchWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self == nullptr)
+    return DefWindowProcA(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    self->byWindow_.clear();
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  return self->handle(message, wParam, lParam);
+}
+
+}  // namespace ui::win32

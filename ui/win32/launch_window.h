@@ -1,0 +1,105 @@
+#pragma once
+
+// The launcher's only window, built from the control table, and the
+// control operations the logic performs on it.
+
+#include <windows.h>
+
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "ui/controls.h"
+#include "ui/event_bindings.h"
+#include "ui/image.h"
+#include "ui/win32/control.h"
+#include "ui/win32/fonts.h"
+#include "ui/win32/window_class.h"
+
+namespace ui::win32 {
+
+class AnimationBox;
+
+class LaunchWindow final : public Controls, private EventSink {
+ public:
+  using HandlerLookup = Handler (*)(std::string_view control, Event event);
+
+  // `lookup` finds the handler of each event; the launcher's bindings table
+  // unless a test routes events elsewhere.
+  explicit LaunchWindow(HandlerLookup lookup = &findHandler);
+  ~LaunchWindow() override;
+  LaunchWindow(const LaunchWindow&) = delete;
+  LaunchWindow& operator=(const LaunchWindow&) = delete;
+
+  // Registers the classes, creates the window (hidden) and every control,
+  // stacks them, starts the timers and runs the window's Created event.
+  // Pictures come from the RCDATA resources of `instance` unless `pictures`
+  // is given. False when the window could not be made.
+  bool create(HINSTANCE instance, PictureSource pictures = nullptr);
+  void show();
+  // Until WM_QUIT; returns its exit code.
+  int runMessageLoop();
+  HWND handle() const { return window_; }
+  // The window of a control, or null (unknown name, or no window).
+  HWND controlWindow(std::string_view name) const;
+
+  // ui::Controls
+  std::string text(std::string_view name) const override;
+  void setText(std::string_view name, std::string_view text) override;
+  void setVisible(std::string_view name, bool visible) override;
+  bool isVisible(std::string_view name) const override;
+  void setEnabled(std::string_view name, bool enabled) override;
+  bool isEnabled(std::string_view name) const override;
+  void setCaptionColour(std::string_view name, Colorref colour) override;
+  Colorref captionColour(std::string_view name) const override;
+  void setPicture(std::string_view name, const core::Bytes& picture) override;
+  int width(std::string_view name) const override;
+  int height(std::string_view name) const override;
+  void setWidth(std::string_view name, int width) override;
+  void setHeight(std::string_view name, int height) override;
+  void setPosition(std::string_view name, int position) override;
+  int position(std::string_view name) const override;
+  int createLayer(std::string_view box, std::string_view templateObject, int x, int y,
+                  bool visible) override;
+  void setLayerTransparency(std::string_view box, int layer, int percent) override;
+  core::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
+  void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) override;
+  void postNotice(std::string_view name, int first, int second) override;
+  core::Bytes windowBackgroundPicture() const override;
+  void minimiseWindow() override;
+  void closeWindow() override;
+
+ private:
+  void dispatch(std::string_view control, Event event, const EventArgs& args) override;
+
+  // The one place where a message of the window's thread can be looked at
+  // before it is dispatched; true when it was handled and must not be.
+  bool preTranslate(MSG& message);
+
+  bool createControls();
+  void stackControls();
+  void startTimers();
+  void paintBackground(HDC dc, const RECT& area) const;
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  Control* find(std::string_view name) const;
+  AnimationBox* findAnimationBox(std::string_view name) const;
+
+  HandlerLookup lookup_;
+  HINSTANCE instance_ = nullptr;
+  WindowClass windowClass_;
+  std::vector<WindowClass> controlClasses_;
+  FontCache fonts_;
+  // Built once in create(), then only read: other threads may look names up.
+  std::vector<std::unique_ptr<Control>> controls_;
+  std::unordered_map<std::string_view, Control*> byName_;
+  std::unordered_map<HWND, Control*> byWindow_;
+  core::Bytes backgroundBytes_;
+  Image background_;  // over the window's colour, tiled when painting
+  HWND window_ = nullptr;
+  bool destroying_ = false;
+};
+
+}  // namespace ui::win32

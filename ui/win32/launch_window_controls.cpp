@@ -1,0 +1,159 @@
+// The control operations of the Launch window, by control name. Unknown
+// names and kinds without the operation do nothing and read as empty.
+
+#include "ui/win32/animation_box.h"
+#include "ui/win32/launch_window.h"
+
+namespace ui::win32 {
+namespace {
+
+bool hasText(Kind kind) {
+  return kind == Kind::Label || kind == Kind::TransparentLabel || kind == Kind::EditBox ||
+         kind == Kind::ColourButton;
+}
+
+}  // namespace
+
+Control* LaunchWindow::find(std::string_view name) const {
+  const auto found = byName_.find(name);
+  return found != byName_.end() ? found->second : nullptr;
+}
+
+AnimationBox* LaunchWindow::findAnimationBox(std::string_view name) const {
+  Control* control = find(name);
+  if (control == nullptr || control->spec().kind != Kind::AnimationBox)
+    return nullptr;
+  return static_cast<AnimationBox*>(control);
+}
+
+HWND LaunchWindow::controlWindow(std::string_view name) const {
+  Control* control = find(name);
+  return control != nullptr ? control->window() : nullptr;
+}
+
+std::string LaunchWindow::text(std::string_view name) const {
+  Control* control = find(name);
+  if (control == nullptr || !hasText(control->spec().kind))
+    return {};
+  return control->text();
+}
+
+void LaunchWindow::setText(std::string_view name, std::string_view text) {
+  Control* control = find(name);
+  if (control != nullptr && hasText(control->spec().kind))
+    control->setText(text);
+}
+
+void LaunchWindow::setVisible(std::string_view name, bool visible) {
+  if (HWND child = controlWindow(name))
+    ShowWindow(child, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+bool LaunchWindow::isVisible(std::string_view name) const {
+  // The control's own flag: the window itself may not be shown yet.
+  HWND child = controlWindow(name);
+  return child != nullptr && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void LaunchWindow::setEnabled(std::string_view name, bool enabled) {
+  if (Control* control = find(name))
+    control->setEnabled(enabled);
+}
+
+bool LaunchWindow::isEnabled(std::string_view name) const {
+  Control* control = find(name);
+  return control != nullptr && control->isEnabled();
+}
+
+void LaunchWindow::setCaptionColour(std::string_view name, Colorref colour) {
+  if (Control* control = find(name))
+    control->setCaptionColour(colour);
+}
+
+Colorref LaunchWindow::captionColour(std::string_view name) const {
+  Control* control = find(name);
+  return control != nullptr ? control->captionColour() : kNoColour;
+}
+
+void LaunchWindow::setPicture(std::string_view name, const core::Bytes& picture) {
+  if (Control* control = find(name))
+    control->setPicture(picture);
+}
+
+int LaunchWindow::width(std::string_view name) const {
+  Control* control = find(name);
+  return control != nullptr ? control->width() : 0;
+}
+
+int LaunchWindow::height(std::string_view name) const {
+  Control* control = find(name);
+  return control != nullptr ? control->height() : 0;
+}
+
+void LaunchWindow::setWidth(std::string_view name, int width) {
+  if (Control* control = find(name))
+    control->setWidth(width);
+}
+
+void LaunchWindow::setHeight(std::string_view name, int height) {
+  if (Control* control = find(name))
+    control->setHeight(height);
+}
+
+void LaunchWindow::setPosition(std::string_view name, int position) {
+  if (Control* control = find(name))
+    control->setPosition(position);
+}
+
+int LaunchWindow::position(std::string_view name) const {
+  Control* control = find(name);
+  return control != nullptr ? control->position() : 0;
+}
+
+int LaunchWindow::createLayer(std::string_view box, std::string_view templateObject, int x, int y,
+                              bool visible) {
+  AnimationBox* target = findAnimationBox(box);
+  Control* layerTemplate = find(templateObject);
+  if (target == nullptr || layerTemplate == nullptr ||
+      layerTemplate->spec().kind != Kind::AnimationObject) {
+    return 0;
+  }
+  return target->createLayer(x, y, layerTemplate->width(), layerTemplate->height(), visible);
+}
+
+void LaunchWindow::setLayerTransparency(std::string_view box, int layer, int percent) {
+  if (AnimationBox* target = findAnimationBox(box))
+    target->setLayerTransparency(layer, percent);
+}
+
+core::Bytes LaunchWindow::captureArea(std::string_view box, int x, int y, int width, int height) {
+  AnimationBox* target = findAnimationBox(box);
+  return target != nullptr ? target->captureArea(x, y, width, height) : core::Bytes{};
+}
+
+void LaunchWindow::setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) {
+  if (AnimationBox* target = findAnimationBox(box))
+    target->setLayerPicture(layer, picture);
+}
+
+void LaunchWindow::postNotice(std::string_view name, int first, int second) {
+  if (HWND child = controlWindow(name)) {
+    PostMessageA(child, kNoticeMessage, static_cast<WPARAM>(first), static_cast<LPARAM>(second));
+  }
+}
+
+core::Bytes LaunchWindow::windowBackgroundPicture() const {
+  return backgroundBytes_;
+}
+
+void LaunchWindow::minimiseWindow() {
+  if (window_ != nullptr)
+    CloseWindow(window_);
+}
+
+void LaunchWindow::closeWindow() {
+  if (window_ != nullptr)
+    DestroyWindow(window_);
+}
+
+}  // namespace ui::win32

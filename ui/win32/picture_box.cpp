@@ -1,0 +1,60 @@
+#include "ui/win32/picture_box.h"
+
+#include "ui/win32/backdrop.h"
+#include "ui/win32/drawing.h"
+#include "ui/win32/gdi.h"
+
+namespace ui::win32 {
+namespace {
+
+Colorref backgroundOf(const ControlSpec& spec) {
+  return spec.background == kNoColour ? 0xFFFFFF : spec.background;
+}
+
+}  // namespace
+
+bool PictureBox::create(HWND parent, HINSTANCE instance) {
+  // Its link labels are painted on top, so it must not paint over them.
+  return createWindow(parent, instance, kPictureBoxClass, WS_CLIPCHILDREN);
+}
+
+void PictureBox::loadTablePictures(const PictureSource& pictures) {
+  if (spec().picture != nullptr)
+    setPicture(pictures(spec().picture));
+}
+
+void PictureBox::setPicture(const core::Bytes& picture) {
+  const Image decoded = decodePicture(picture);
+  picture_ = decoded.empty() ? Image{} : compositeOver(decoded, backgroundOf(spec()));
+  fit();
+  invalidateWithOverlays(window());
+}
+
+void PictureBox::fit() {
+  if (spec().fit == Fit::Stretch && !picture_.empty()) {
+    shown_ = stretchTo(picture_, width(), height());
+  } else {
+    shown_ = picture_;
+  }
+}
+
+LRESULT PictureBox::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SIZE && spec().fit == Fit::Stretch) {
+    fit();
+    invalidateWithOverlays(window());
+  }
+  return CustomControl::handle(message, wParam, lParam);
+}
+
+void PictureBox::paint(HDC dc) {
+  RECT client{};
+  GetClientRect(window(), &client);
+  MemorySurface surface(dc, client.right, client.bottom);
+  if (!surface.valid())
+    return;
+  fillColour(surface.dc(), client, backgroundOf(spec()));
+  drawImage(surface.dc(), shown_, 0, 0);
+  surface.blitTo(dc, 0, 0);
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,45 @@
+#include "ui/win32/transparent_label.h"
+
+#include <windowsx.h>
+
+#include "ui/win32/drawing.h"
+#include "ui/win32/gdi.h"
+
+namespace ui::win32 {
+
+bool TransparentLabel::create(HWND parent, HINSTANCE instance) {
+  return createWindow(parent, instance, kTransparentLabelClass, 0);
+}
+
+void TransparentLabel::setCaptionColour(Colorref colour) {
+  colour_ = colour;
+  if (window() == nullptr)
+    return;
+  // The link handlers change the colour around a blocking shell call; the
+  // new colour must show before that call, not after it.
+  InvalidateRect(window(), nullptr, FALSE);
+  UpdateWindow(window());
+}
+
+LRESULT TransparentLabel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN) {
+    dispatch(Event::LeftButtonDown,
+             {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), static_cast<int>(wParam)});
+    return 0;
+  }
+  return CustomControl::handle(message, wParam, lParam);
+}
+
+void TransparentLabel::paint(HDC dc) {
+  RECT client{};
+  GetClientRect(window(), &client);
+  MemorySurface surface(dc, client.right, client.bottom);
+  if (!surface.valid())
+    return;
+  paintBeneath(window(), surface.dc());
+  drawCaption(surface.dc(), client, windowText(window()), font(), colour_, spec().align,
+              spec().wordWrap);
+  surface.blitTo(dc, 0, 0);
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,34 @@
+#pragma once
+
+// A registered window class, unregistered when the owner goes.
+
+#include <windows.h>
+
+#include <string>
+
+namespace ui::win32 {
+
+class WindowClass {
+ public:
+  WindowClass() = default;
+  // Registers `description`. When a class of that name exists already in
+  // this process (a second window of the same kind), it is used as it is
+  // and left registered.
+  explicit WindowClass(const WNDCLASSEXA& description);
+  WindowClass(WindowClass&& other) noexcept;
+  WindowClass& operator=(WindowClass&& other) noexcept;
+  WindowClass(const WindowClass&) = delete;
+  WindowClass& operator=(const WindowClass&) = delete;
+  ~WindowClass();
+
+  bool usable() const { return usable_; }
+
+ private:
+  void unregister();
+  std::string name_;
+  HINSTANCE instance_ = nullptr;
+  bool owned_ = false;
+  bool usable_ = false;
+};
+
+}  // namespace ui::win32
