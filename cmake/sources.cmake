@@ -25,7 +25,25 @@ set(TAVORO_WIN32_SOURCES
   platform/win32/shell.cpp
   platform/win32/services.cpp
   # ui/win32: the Launch window and its control kinds
+  ui/win32/animation_box.cpp
+  ui/win32/backdrop.cpp
+  ui/win32/button_input.cpp
+  ui/win32/colour_button.cpp
+  ui/win32/control.cpp
+  ui/win32/control_kinds.cpp
+  ui/win32/drawing.cpp
+  ui/win32/edit_box.cpp
+  ui/win32/fonts.cpp
+  ui/win32/label.cpp
   ui/win32/launch_window.cpp
+  ui/win32/launch_window_controls.cpp
+  ui/win32/picture_box.cpp
+  ui/win32/picture_button.cpp
+  ui/win32/progress_bar.cpp
+  ui/win32/region.cpp
+  ui/win32/resources.cpp
+  ui/win32/transparent_label.cpp
+  ui/win32/window_class.cpp
 )
 
 # The host side: recording fakes and real files, for tests on Linux.
