@@ -10,6 +10,7 @@ set(TAVORO_LOGIC_SOURCES
   ui/event_bindings.cpp
   ui/image.cpp
   update/download_object.cpp
+  update/http_request.cpp
   update/text.cpp
 )
 
