@@ -10,6 +10,7 @@ set(TAVORO_LOGIC_SOURCES
   ui/event_bindings.cpp
   ui/image.cpp
   update/download_object.cpp
+  update/http.cpp
   update/http_request.cpp
   update/text.cpp
 )
@@ -17,6 +18,7 @@ set(TAVORO_LOGIC_SOURCES
 # The Windows side: the real services and the real window (win32 only).
 set(TAVORO_WIN32_SOURCES
   platform/win32/files.cpp
+  platform/win32/http_transport.cpp
   platform/win32/message_boxes.cpp
   platform/win32/named_events.cpp
   platform/win32/process.cpp
@@ -51,6 +53,7 @@ set(TAVORO_WIN32_SOURCES
 set(TAVORO_HOST_SOURCES
   ui/control_model.cpp
   platform/host/fake_services.cpp
+  platform/host/http_client.cpp
   platform/host/ini_profile_reader.cpp
   platform/host/local_files.cpp
 )

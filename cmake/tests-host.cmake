@@ -6,6 +6,7 @@ set(TAVORO_HOST_TESTS
   tests/host/image_test.cpp
   tests/host/text_test.cpp
   tests/host/http_request_test.cpp
+  tests/host/http_test.cpp
 )
 
 add_executable(host_tests ${TAVORO_HOST_TESTS})

@@ -5,6 +5,7 @@
 // recording fakes and real files so the logic runs in unit tests on Linux.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,43 @@ class Process {
   [[noreturn]] virtual void exit(int code) = 0;
 };
 
+// One HTTP exchange as the platform's HTTP stack performs it: it connects,
+// sends, follows redirects unless told not to, and reads the whole body.
+struct HttpExchange {
+  std::string agent;
+  std::string proxy;  // empty: a direct connection
+  std::string host;   // lower-cased, without port
+  int port = 80;
+  std::string verb;
+  std::string path;
+  std::string headers;  // CRLF-separated, no CRLF after the last line
+  core::Bytes body;
+  std::uint32_t flags = 0;  // reload, no cookies, no redirect, secure, ...
+};
+
+struct HttpOutcome {
+  // False when no request could be opened at all; nothing else is set then.
+  bool opened = false;
+  core::Bytes body;
+  // The raw response header block, CRLF line ends, when it could be read.
+  bool headersRead = false;
+  std::string rawHeaders;
+};
+
+class HttpTransport {
+ public:
+  virtual ~HttpTransport() = default;
+  virtual HttpOutcome perform(const HttpExchange& exchange) = 0;
+};
+
+class TextCodec {
+ public:
+  virtual ~TextCodec() = default;
+  // UTF-8 bytes as code page 936 text; what 936 cannot show becomes the
+  // system's default character.
+  virtual std::string utf8ToAnsi(const core::Bytes& utf8) = 0;
+};
+
 // Everything the logic may ask of the operating system.
 struct Services {
   MessageBoxes* messageBoxes = nullptr;
@@ -100,6 +138,8 @@ struct Services {
   Files* files = nullptr;
   NamedEvents* namedEvents = nullptr;
   Process* process = nullptr;
+  HttpTransport* http = nullptr;
+  TextCodec* codec = nullptr;
 };
 
 }  // namespace platform

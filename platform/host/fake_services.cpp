@@ -60,6 +60,8 @@ Services HostPlatform::services() {
   s.files = &files;
   s.namedEvents = &namedEvents;
   s.process = &process;
+  s.http = &http;
+  s.codec = &codec;
   return s;
 }
 

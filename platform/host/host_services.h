@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/http_client.h"
 #include "platform/services.h"
 
 namespace platform::host {
@@ -121,6 +122,8 @@ struct HostPlatform {
   LocalFiles files;
   FakeNamedEvents namedEvents;
   FakeProcess process;
+  SocketHttpTransport http;
+  IconvTextCodec codec;
 
   Services services();
 };

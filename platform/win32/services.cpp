@@ -12,6 +12,8 @@ Services services() {
   s.files = &files();
   s.namedEvents = &namedEvents();
   s.process = &process();
+  s.http = &httpTransport();
+  s.codec = &textCodec();
   return s;
 }
 

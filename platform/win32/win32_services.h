@@ -16,6 +16,8 @@ Shell& shell();
 Files& files();
 NamedEvents& namedEvents();
 Process& process();
+HttpTransport& httpTransport();
+TextCodec& textCodec();
 
 Services services();
 

@@ -1,0 +1,149 @@
+#include "update/http.h"
+#include "http_test_server.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::HttpTestServer;
+using testing_support::LauncherTest;
+using update::WebRequestOptions;
+
+std::string ok(const std::string& body, const std::string& extra = "") {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
+         "\r\n" + body;
+}
+
+std::string text(const core::Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+class HttpTest : public LauncherTest {
+ protected:
+  HttpTestServer server;
+};
+
+TEST_F(HttpTest, AGetSendsTheBrowserLikeHeadersAndReturnsTheBody) {
+  server.respond("/Path/Page.html?Q=1", ok("hello"));
+  const std::string url =
+      "http://127.0.0.1:" + std::to_string(server.port()) + "/Path/Page.html?Q=1";
+  std::string headers;
+  std::string responseHeaders;
+  WebRequestOptions options;
+  options.headers = &headers;
+  options.responseHeaders = &responseHeaders;
+  EXPECT_EQ(text(update::webRequest(url, options)), "hello");
+
+  ASSERT_EQ(server.requests().size(), 1u);
+  const std::string request = server.requests()[0];
+  EXPECT_EQ(request.substr(0, request.find("\r\n")), "GET /Path/Page.html?Q=1 HTTP/1.1");
+  EXPECT_NE(request.find("\r\nReferer: " + url + "\r\n"), std::string::npos);
+  EXPECT_NE(request.find("\r\nAccept: */*\r\n"), std::string::npos);
+  EXPECT_NE(request.find("\r\nAccept-Language: zh-cn\r\n"), std::string::npos);
+  EXPECT_NE(request.find("Content-Type: application/x-www-form-urlencoded"), std::string::npos);
+  EXPECT_NE(request.find("User-Agent: Mozilla/4.0 (compatible; MSIE 9.0;"), std::string::npos);
+  EXPECT_EQ(headers, "Referer: " + url +
+                         "\r\nAccept: */*\r\nAccept-Language: zh-cn\r\n"
+                         "Content-Type: application/x-www-form-urlencoded");
+  EXPECT_EQ(responseHeaders.substr(0, 15), "HTTP/1.1 200 OK");
+}
+
+TEST_F(HttpTest, CookiesLocationAndTheRawBlockComeBack) {
+  server.respond("/c", ok("x",
+                          "Set-Cookie: b=3; path=/\r\nSet-Cookie: c=deleted; path=/\r\n"
+                          "Content-Location: /alt\r\n"));
+  std::string cookies = "a=1; b=2";
+  std::string returned = "junk";
+  std::string location;
+  WebRequestOptions options;
+  options.cookies = &cookies;
+  options.returnedCookies = &returned;
+  options.location = &location;
+  update::webRequest(server.base() + "/c", options);
+  EXPECT_EQ(cookies, "b=3; a=1");
+  EXPECT_EQ(returned, "b=3;c=deleted");
+  EXPECT_EQ(location, "/alt");
+  EXPECT_NE(server.requests()[0].find("\r\nCookie: a=1; b=2\r\n"), std::string::npos);
+}
+
+TEST_F(HttpTest, RedirectsAreFollowedUnlessRefused) {
+  server.respond("/old", "HTTP/1.1 302 Found\r\nLocation: /new\r\nContent-Length: 5\r\n\r\nmoved");
+  server.respond("/new", ok("arrived"));
+  std::string location;
+  WebRequestOptions follow;
+  follow.location = &location;
+  EXPECT_EQ(text(update::webRequest(server.base() + "/old", follow)), "arrived");
+  EXPECT_EQ(location.substr(0, 15), "HTTP/1.1 200 OK") << "no Location: the block itself";
+
+  std::string stay;
+  WebRequestOptions refuse;
+  refuse.noRedirect = true;
+  refuse.location = &stay;
+  EXPECT_EQ(text(update::webRequest(server.base() + "/old", refuse)), "moved");
+  EXPECT_EQ(stay, "/new");
+}
+
+TEST_F(HttpTest, APostSendsTheBodyTextAndStoresItsBytes) {
+  server.respond("/form", ok("done"));
+  core::Bytes bodyBytes;
+  WebRequestOptions options;
+  options.method = 1;
+  options.bodyText = "a=1&b=2";
+  options.bodyBytes = &bodyBytes;
+  EXPECT_EQ(text(update::webRequest(server.base() + "/form", options)), "done");
+  EXPECT_EQ(text(bodyBytes), "a=1&b=2");
+  const std::string request = server.requests()[0];
+  EXPECT_EQ(request.substr(0, 11), "POST /form ");
+  EXPECT_EQ(request.substr(request.size() - 7), "a=1&b=2");
+}
+
+TEST_F(HttpTest, ChunkedAndCloseDelimitedBodiesAndErrorPages) {
+  server.respond(
+      "/chunked",
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
+  server.respond("/closed", "HTTP/1.1 200 OK\r\n\r\nuntil close");
+  EXPECT_EQ(text(update::webRequest(server.base() + "/chunked")), "abcde");
+  EXPECT_EQ(text(update::webRequest(server.base() + "/closed")), "until close");
+  EXPECT_EQ(text(update::webRequest(server.base() + "/missing")), "not found");
+}
+
+TEST_F(HttpTest, AnOversizedHeaderBlockLeavesTheSpaces) {
+  server.respond("/big", ok("b", "X-Fill: " + std::string(5100, 'f') +
+                                     "\r\nLocation: /x\r\n"
+                                     "Set-Cookie: z=1\r\n"));
+  std::string responseHeaders;
+  std::string location;
+  std::string returned;
+  WebRequestOptions options;
+  options.responseHeaders = &responseHeaders;
+  options.location = &location;
+  options.returnedCookies = &returned;
+  EXPECT_EQ(text(update::webRequest(server.base() + "/big", options)), "b");
+  EXPECT_EQ(responseHeaders, std::string(5000, ' '));
+  EXPECT_EQ(location, std::string(5000, ' '));
+  EXPECT_EQ(returned, "");
+}
+
+TEST_F(HttpTest, AnUnreachableServerGivesAnEmptyBodyAndTheSpaces) {
+  // Nothing listens on port 1 of the loopback.
+  const std::string refused = "http://127.0.0.1:1/";
+  std::string cookies = "a = 1; b=deleted";
+  std::string responseHeaders;
+  WebRequestOptions options;
+  options.cookies = &cookies;
+  options.responseHeaders = &responseHeaders;
+  EXPECT_TRUE(update::webRequest(refused, options).empty());
+  EXPECT_EQ(responseHeaders, std::string(5000, ' '));
+  EXPECT_EQ(cookies, "a=1");
+}
+
+TEST_F(HttpTest, PageTextIsCodePage936UpToTheFirstZero) {
+  server.respond("/page", ok("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1<"));  // 最新版本
+  server.respond("/zero", ok(std::string("ab\0cd", 5)));
+  server.respond("/emoji", ok("x\xF0\x9F\x98\x80y"));
+  EXPECT_EQ(update::pageText(server.base() + "/page"), "最新版本=5.1<");
+  EXPECT_EQ(update::pageText(server.base() + "/zero"), "ab");
+  EXPECT_EQ(update::pageText(server.base() + "/emoji"), "x?y");
+  EXPECT_EQ(update::pageText("http://127.0.0.1:1/"), "");
+}
+
+}  // namespace

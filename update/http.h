@@ -1,0 +1,34 @@
+#pragma once
+
+// The launcher's own small HTTP client: one synchronous request with
+// browser-like headers and a caller-kept cookie text.
+
+#include <string>
+#include <string_view>
+
+#include "core/bytes.h"
+
+namespace update {
+
+// The optional parameters of a web request; null pointers are absent ones.
+struct WebRequestOptions {
+  int method = 0;  // 0 GET without body; 1 POST; any non-zero sends the body
+  std::string bodyText;
+  std::string* cookies = nullptr;          // in/out
+  std::string* returnedCookies = nullptr;  // out
+  std::string* headers = nullptr;          // in/out: extra lines, then those sent
+  std::string* location = nullptr;         // in/out
+  bool noRedirect = false;
+  core::Bytes* bodyBytes = nullptr;  // in/out, wins over bodyText
+  std::string proxy;
+  std::string* responseHeaders = nullptr;  // out
+};
+
+// The response body; empty when no request could be opened (and then no
+// output parameter is touched). The HTTP status is not looked at.
+core::Bytes webRequest(std::string_view url, const WebRequestOptions& options = {});
+
+// The body decoded as UTF-8 into code page 936 text, up to its first zero byte.
+std::string pageText(std::string_view url, const WebRequestOptions& options = {});
+
+}  // namespace update
