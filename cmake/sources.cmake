@@ -13,6 +13,7 @@ set(TAVORO_LOGIC_SOURCES
   update/http.cpp
   update/http_request.cpp
   update/text.cpp
+  update/version.cpp
 )
 
 # The Windows side: the real services and the real window (win32 only).

@@ -1,0 +1,108 @@
+#include "update/version.h"
+#include "http_test_server.h"
+#include "test_support.h"
+#include "ui/control_names.h"
+
+namespace {
+
+using testing_support::HttpTestServer;
+using testing_support::LauncherTest;
+
+std::string page(const std::string& utf8Body) {
+  return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+         std::to_string(utf8Body.size()) + "\r\n\r\n" + utf8Body;
+}
+
+// The version page as publishers write it, in UTF-8.
+const char kPage51[] =
+    "<html><body><p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1</p>"  // 最新版本=
+    "<p>\xE7\xA8\x8B\xE5\xBA\x8F\xE6\xA0\x87\xE9\xA2\x98=NewLauncher.exe</p>"  // 程序标题=
+    "<p>\xE6\x9B\xB4\xE6\x96\xB0\xE8\xAF\xB4\xE6\x98\x8E"
+    "1=fix one</p>"                                                              // 更新说明1=
+    "<p>\xE6\x9B\xB4\xE6\x96\xB0\xE8\xAF\xB4\xE6\x98\x8E=\xE6\x96\xB0 desc</p>"  // 更新说明=新
+    "<p>\xE6\x9B\xB4\xE6\x96\xB0\xE5\x9C\xB0\xE5\x9D\x80=http://h/pkg.zip</p>"   // 更新地址=
+    "<p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=9.9</p>"                // second one
+    "</body></html>";
+
+class VersionTest : public LauncherTest {
+ protected:
+  HttpTestServer server;
+  std::string address() const { return server.base() + "/version.html"; }
+};
+
+TEST(VersionOrder, IsByteWiseTextOrder) {
+  EXPECT_TRUE(update::sortsAfter("5.1", "5.0"));
+  EXPECT_TRUE(update::sortsAfter("5.0.1", "5.0"));
+  EXPECT_TRUE(update::sortsAfter("\xB0\xE6", "5.0")) << "bytes compare unsigned";
+  EXPECT_FALSE(update::sortsAfter("5.0", "5.0"));
+  EXPECT_FALSE(update::sortsAfter("10.0", "5.0"));
+  EXPECT_FALSE(update::sortsAfter(" 5.1", "5.0"));
+  EXPECT_FALSE(update::sortsAfter("", "5.0"));
+}
+
+TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
+  server.respond("/version.html", page(kPage51));
+  os.messageBoxes.answers = {7};  // No
+  update::runVersionCheck(address());
+
+  const core::ProgramState& state = core::programState();
+  EXPECT_EQ(state.versionFields[core::kLatestVersion], "5.1") << "first occurrence";
+  EXPECT_EQ(state.versionFields[core::kUpdateAddress], "http://h/pkg.zip");
+  EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "5.1");
+  EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "NewLauncher.exe");
+  EXPECT_EQ(controls.text(ui::name::kUpdateDescription), "新 desc");
+  EXPECT_EQ(controls.text(ui::name::kUpdateNote1), "fix one");
+  EXPECT_EQ(controls.text(ui::name::kUpdateNote2), "");
+  EXPECT_EQ(controls.text(ui::name::kLocalVersion), "5.0");
+  EXPECT_EQ(controls.text(ui::name::kUpdateNotes),
+            std::string(22, ' ') + "NewLauncher.exe\r\n新 desc\r\nfix one\r\n\r\n\r\n\r\n");
+  ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
+  EXPECT_EQ(os.messageBoxes.calls[0].text, "发现新版本,请问是否更新？");
+  EXPECT_EQ(os.messageBoxes.calls[0].title, " 软件更新提示");
+  EXPECT_EQ(os.messageBoxes.calls[0].flags, 4u);
+  // No: nothing shown, the start button stays enabled.
+  EXPECT_FALSE(controls.isVisible(ui::name::kUpdateNotes));
+  EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
+  EXPECT_TRUE(os.pump.delays.empty());
+}
+
+TEST_F(VersionTest, YesShowsTheDownloadPanelAndDisablesTheStartButton) {
+  server.respond("/version.html", page(kPage51));
+  os.messageBoxes.answers = {6};
+  update::runVersionCheck(address());
+  for (const char* name :
+       {ui::name::kReceivedLabel, ui::name::kSpeedLabel, ui::name::kSizeLabel,
+        ui::name::kPercentLabel, ui::name::kProgressBar, ui::name::kUpdateNotes}) {
+    EXPECT_TRUE(controls.isVisible(name)) << name;
+  }
+  EXPECT_FALSE(controls.isEnabled(ui::name::kStartButton));
+  EXPECT_EQ(os.pump.delays, std::vector<int>{500});
+}
+
+TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
+  server.respond("/same.html", page("<p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.0</p>"));
+  server.respond("/ten.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=10.0<"));
+  server.respond("/open.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1 no end"));
+  for (const std::string path : {"/same.html", "/ten.html", "/open.html", "/missing.html"}) {
+    update::runVersionCheck(server.base() + path);
+  }
+  update::runVersionCheck("http://127.0.0.1:1/unreachable");
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+  EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "");
+  EXPECT_EQ(controls.text(ui::name::kUpdateNotes),
+            std::string(22, ' ') + "\r\n\r\n\r\n\r\n\r\n\r\n");
+  EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
+}
+
+TEST_F(VersionTest, EveryCheckReplacesTheFields) {
+  server.respond("/version.html", page(kPage51));
+  os.messageBoxes.answers = {7, 7};
+  update::runVersionCheck(address());
+  server.respond("/version.html", page("nothing here"));
+  update::runVersionCheck(address());
+  EXPECT_EQ(core::programState().versionFields[core::kUpdateAddress], "");
+  EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "");
+  EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
+}
+
+}  // namespace
