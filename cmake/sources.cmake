@@ -12,6 +12,7 @@ set(TAVORO_LOGIC_SOURCES
   update/download_object.cpp
   update/http.cpp
   update/http_request.cpp
+  update/progress_text.cpp
   update/text.cpp
   update/version.cpp
 )

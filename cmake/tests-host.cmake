@@ -7,6 +7,7 @@ set(TAVORO_HOST_TESTS
   tests/host/text_test.cpp
   tests/host/http_request_test.cpp
   tests/host/http_test.cpp
+  tests/host/progress_text_test.cpp
   tests/host/version_test.cpp
 )
 
