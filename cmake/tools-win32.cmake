@@ -1,0 +1,19 @@
+# Helper programs for the demo game folder, the end-to-end tests and the
+# start-up benchmark. Small C programs, static like the launcher, so that
+# they run in any Wine prefix without MinGW DLLs.
+
+# The demo folder's stand-in game (GUI subsystem: no console window).
+add_executable(demo_game WIN32 tools/demo/demo_game.c)
+set_target_properties(demo_game PROPERTIES OUTPUT_NAME DemoGame)
+
+# Posts WM_CLOSE (or another message) to the Launch window; console program.
+add_executable(post_message tools/demo/post_message.c)
+
+# The benchmark's baseline window.
+add_executable(minimal_window WIN32 bench/minimal_window.c)
+
+foreach(tool demo_game post_message minimal_window)
+  target_link_options(${tool} PRIVATE -s)
+endforeach()
+
+add_custom_target(harness_tools DEPENDS demo_game post_message minimal_window)

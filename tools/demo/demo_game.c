@@ -1,0 +1,76 @@
+/* The demo folder's stand-in game: one small window titled 演示游戏 that ends
+ * the process when closed. Each start appends its command line and working
+ * directory to DemoGame.log beside the exe, so tests can see how the launcher
+ * started it. */
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+static const char kTitle[] = "演示游戏";
+static const char kClass[] = "TavoroDemoGame";
+
+static void log_start(void) {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH)
+    return;
+  char* slash = strrchr(path, '\\');
+  if (!slash || (size_t)(slash - path) + sizeof("\\DemoGame.log") > MAX_PATH)
+    return;
+  strcpy(slash, "\\DemoGame.log");
+  char cwd[MAX_PATH] = "";
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  FILE* f = fopen(path, "ab");
+  if (!f)
+    return;
+  fprintf(f, "cmdline=%s\r\ncwd=%s\r\n", GetCommandLineA(), cwd);
+  fclose(f);
+}
+
+static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      RECT rc;
+      GetClientRect(window, &rc);
+      HBRUSH brush = CreateSolidBrush(RGB(0x20, 0x60, 0xA0));
+      FillRect(dc, &rc, brush);
+      DeleteObject(brush);
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
+      DrawTextA(dc, kTitle, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmdline, int show) {
+  (void)prev;
+  (void)cmdline;
+  log_start();
+  WNDCLASSA wc = {0};
+  wc.lpfnWndProc = window_proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+  wc.lpszClassName = kClass;
+  if (!RegisterClassA(&wc))
+    return 1;
+  HWND window = CreateWindowA(kClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                              320, 200, NULL, NULL, instance, NULL);
+  if (!window)
+    return 1;
+  ShowWindow(window, show);
+  UpdateWindow(window);
+  MSG msg;
+  while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
