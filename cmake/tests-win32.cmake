@@ -3,9 +3,15 @@
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+# GoogleTest's own literals (the micro sign in <chrono>) have no GBK form.
+foreach(gtest_target IN ITEMS gtest gtest_main gmock gmock_main)
+  target_compile_options(${gtest_target} PRIVATE -fexec-charset=UTF-8)
+endforeach()
 
 set(TAVORO_WIN32_TESTS
   tests/win32/profile_reader_test.cpp
+  tests/win32/launch_window_test.cpp
+  tests/win32/control_kinds_test.cpp
 )
 
 foreach(test_source IN LISTS TAVORO_WIN32_TESTS)

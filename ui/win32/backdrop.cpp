@@ -40,7 +40,10 @@ void paintBeneath(HWND control, HDC dc) {
   std::vector<HWND> below;
   for (HWND sibling = GetWindow(control, GW_HWNDNEXT); sibling != nullptr;
        sibling = GetWindow(sibling, GW_HWNDNEXT)) {
-    if (IsWindowVisible(sibling) && overlaps(place, placeInParent(sibling))) {
+    // The control's own flag: the window may not be shown yet when a
+    // label is printed.
+    const bool shown = (GetWindowLongA(sibling, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown && overlaps(place, placeInParent(sibling))) {
       below.push_back(sibling);
     }
   }

@@ -1,0 +1,395 @@
+// The Launch window on the real Windows API: the window's own properties,
+// where every control is, how they stack, their fonts and focus, the text
+// operations, and how events reach the bindings.
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/win32/launch_window_fixture.h"
+#include "ui/control_names.h"
+#include "ui/control_table.h"
+
+namespace {
+
+using test::LaunchWindowTest;
+using test::pump;
+using test::recordedEvents;
+using ui::Event;
+using ui::Kind;
+
+bool isWindowKind(Kind kind) {
+  return kind != Kind::AnimationObject && kind != Kind::Timer && kind != Kind::ZipObject;
+}
+
+TEST_F(LaunchWindowTest, WindowIsBorderlessCentredAndHiddenUntilShown) {
+  HWND w = window_.handle();
+  ASSERT_NE(w, nullptr);
+
+  char className[64] = {};
+  GetClassNameA(w, className, sizeof className);
+  EXPECT_STREQ(className, "塔沃VR游戏启动窗口");
+  char title[64] = {};
+  GetWindowTextA(w, title, sizeof title);
+  EXPECT_STREQ(title, "塔沃VR游戏启动器");
+
+  const auto classStyle = static_cast<UINT>(GetClassLongA(w, GCL_STYLE));
+  EXPECT_EQ(classStyle & (CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS),
+            static_cast<UINT>(CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS));
+  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(GetClassLongPtrA(w, GCLP_HBRBACKGROUND)),
+            GetStockObject(NULL_BRUSH));
+
+  const auto style = static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE));
+  EXPECT_TRUE(style & WS_POPUP);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_TRUE(style & WS_CLIPCHILDREN);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_EQ(style & WS_CAPTION, 0u);
+  EXPECT_FALSE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  const auto exStyle = static_cast<DWORD>(GetWindowLongA(w, GWL_EXSTYLE));
+  EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+  EXPECT_FALSE(exStyle & WS_EX_TOPMOST);
+
+  RECT r{};
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.right - r.left, 597);
+  EXPECT_EQ(r.bottom - r.top, 373);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 597) / 2);
+  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 373) / 2);
+  RECT client{};
+  GetClientRect(w, &client);
+  EXPECT_EQ(client.right, 597);
+  EXPECT_EQ(client.bottom, 373);
+
+  EXPECT_FALSE(IsWindowVisible(w));
+  window_.show();
+  EXPECT_TRUE(IsWindowVisible(w));
+}
+
+TEST_F(LaunchWindowTest, CreatedEventRunsOnceBeforeTheWindowIsShown) {
+  const auto created = eventsOf(ui::kWindow, Event::Created);
+  ASSERT_EQ(created.size(), 1u);
+  EXPECT_FALSE(created[0].windowShown);
+  // By then every control exists: the start-up sequence fills them. The 34
+  // windows are the 37 controls less the animation object, timer and ZIP.
+  EXPECT_EQ(created[0].childWindows, 34);
+  window_.show();
+  pump();
+  EXPECT_EQ(eventsOf(ui::kWindow, Event::Created).size(), 1u);
+}
+
+TEST_F(LaunchWindowTest, EveryControlStandsAtItsPlaceWithItsSizeAndVisibility) {
+  HWND banner = child(ui::name::kBanner);
+  ASSERT_NE(banner, nullptr);
+  RECT client{};
+  GetClientRect(window_.handle(), &client);
+  for (const ui::ControlSpec& spec : ui::controlTable()) {
+    SCOPED_TRACE(spec.name);
+    HWND control = child(spec.name);
+    if (!isWindowKind(spec.kind)) {
+      EXPECT_EQ(control, nullptr);
+      continue;
+    }
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(GetParent(control), spec.parent != nullptr ? banner : window_.handle());
+    const RECT place = placeOf(control);
+    EXPECT_EQ(place.left, spec.left);
+    EXPECT_EQ(place.top, spec.top);
+    EXPECT_EQ(place.right - place.left, spec.width);
+    EXPECT_EQ(place.bottom - place.top, spec.height);
+    EXPECT_EQ(window_.isVisible(spec.name), spec.visible);
+    EXPECT_EQ(window_.width(spec.name), spec.width);
+    EXPECT_EQ(window_.height(spec.name), spec.height);
+
+    // In window coordinates: the named fields lie outside, never seen.
+    RECT inWindow{};
+    GetWindowRect(control, &inWindow);
+    MapWindowPoints(HWND_DESKTOP, window_.handle(), reinterpret_cast<POINT*>(&inWindow), 2);
+    const ui::Point expected = ui::windowPosition(spec);
+    EXPECT_EQ(inWindow.left, expected.x);
+    EXPECT_EQ(inWindow.top, expected.y);
+    if (spec.left >= 597) {
+      RECT common;
+      EXPECT_FALSE(IntersectRect(&common, &inWindow, &client));
+    }
+  }
+}
+
+TEST_F(LaunchWindowTest, LinkLabelsLieInTheBannerAtTheirWindowPositions) {
+  RECT home{};
+  GetWindowRect(child(ui::name::kLinkHome), &home);
+  MapWindowPoints(HWND_DESKTOP, window_.handle(), reinterpret_cast<POINT*>(&home), 2);
+  EXPECT_EQ(home.left, 156);
+  EXPECT_EQ(home.top, 0);
+  RECT community{};
+  GetWindowRect(child(ui::name::kLinkCommunity), &community);
+  MapWindowPoints(HWND_DESKTOP, window_.handle(), reinterpret_cast<POINT*>(&community), 2);
+  EXPECT_EQ(community.left, 454);
+  EXPECT_EQ(community.top, 0);
+}
+
+// Position of each child of `parent` from the top of the stacking order.
+std::vector<HWND> stackOf(HWND parent) {
+  std::vector<HWND> order;
+  for (HWND w = GetWindow(parent, GW_CHILD); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    order.push_back(w);
+  }
+  return order;
+}
+
+TEST_F(LaunchWindowTest, ChildrenStackAsTheTableOrdersThem) {
+  const std::vector<HWND> stack = stackOf(window_.handle());
+  std::vector<std::ptrdiff_t> positions;
+  for (const char* name : ui::stackingOrder()) {
+    HWND w = child(name);
+    if (w == nullptr)
+      continue;
+    const auto found = std::find(stack.begin(), stack.end(), w);
+    ASSERT_NE(found, stack.end()) << name;
+    positions.push_back(found - stack.begin());
+  }
+  EXPECT_EQ(positions.size(), 29u);  // the order less the animation object
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+
+  // The pairs the layout relies on.
+  auto above = [&](const char* upper, const char* lower) {
+    const auto a = std::find(stack.begin(), stack.end(), child(upper));
+    const auto b = std::find(stack.begin(), stack.end(), child(lower));
+    return a < b;
+  };
+  EXPECT_TRUE(above(ui::name::kPercentLabel, ui::name::kProgressBar));
+  EXPECT_TRUE(above(ui::name::kSpeedLabel, ui::name::kUpdateNotes));
+  EXPECT_TRUE(above(ui::name::kUpdateNotes, ui::name::kSlideshow));
+  EXPECT_TRUE(above(ui::name::kClose, ui::name::kBanner));
+  EXPECT_TRUE(above(ui::name::kMinimise, ui::name::kBanner));
+
+  const std::vector<HWND> links = stackOf(child(ui::name::kBanner));
+  const std::vector<HWND> expected = {child(ui::name::kLinkHome), child(ui::name::kLinkVideo),
+                                      child(ui::name::kLinkGames), child(ui::name::kLinkSoftware),
+                                      child(ui::name::kLinkCommunity)};
+  EXPECT_EQ(links, expected);
+}
+
+LOGFONTA fontOf(HWND control) {
+  LOGFONTA font{};
+  auto handle = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+  EXPECT_NE(handle, nullptr);
+  EXPECT_EQ(GetObjectA(handle, sizeof font, &font), static_cast<int>(sizeof font));
+  return font;
+}
+
+TEST_F(LaunchWindowTest, ControlsUseTheirTableFonts) {
+  const LOGFONTA link = fontOf(child(ui::name::kLinkHome));
+  EXPECT_EQ(link.lfHeight, -16);
+  EXPECT_EQ(link.lfWeight, 400);
+  EXPECT_EQ(link.lfCharSet, GB2312_CHARSET);
+  EXPECT_STREQ(link.lfFaceName, "微软雅黑");
+
+  const LOGFONTA name = fontOf(child(ui::name::kGameName));
+  EXPECT_EQ(name.lfHeight, -16);
+  EXPECT_EQ(name.lfWeight, 700);
+
+  const LOGFONTA notes = fontOf(child(ui::name::kUpdateNotes));
+  EXPECT_EQ(notes.lfHeight, -14);
+  EXPECT_EQ(notes.lfWeight, 700);
+  EXPECT_STREQ(notes.lfFaceName, "微软雅黑");
+
+  const LOGFONTA panel = fontOf(child(ui::name::kSpeedLabel));
+  EXPECT_EQ(panel.lfHeight, -12);
+  EXPECT_EQ(panel.lfWeight, 700);
+
+  // No face with a size: the platform's GB2312 default face.
+  const LOGFONTA help = fontOf(child(ui::name::kLinkHelp));
+  EXPECT_EQ(help.lfHeight, -14);
+  EXPECT_EQ(help.lfCharSet, GB2312_CHARSET);
+  EXPECT_STREQ(help.lfFaceName, "");
+
+  const auto defaultFont = reinterpret_cast<LPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+  for (const char* control : {ui::name::kGameLanguage, ui::name::kShortcutButton,
+                              ui::name::kPercentLabel, ui::name::kStagingField}) {
+    EXPECT_EQ(SendMessageA(child(control), WM_GETFONT, 0, 0), defaultFont) << control;
+  }
+  // Equal specs share one font object.
+  EXPECT_EQ(SendMessageA(child(ui::name::kLinkHome), WM_GETFONT, 0, 0),
+            SendMessageA(child(ui::name::kLinkCommunity), WM_GETFONT, 0, 0));
+}
+
+TEST_F(LaunchWindowTest, OnlyEditBoxesTheSlideshowAndTheShortcutButtonTakeTabStops) {
+  for (const ui::ControlSpec& spec : ui::controlTable()) {
+    HWND control = child(spec.name);
+    if (control == nullptr)
+      continue;
+    const bool tabStop = (GetWindowLongA(control, GWL_STYLE) & WS_TABSTOP) != 0;
+    const bool wanted = spec.kind == Kind::EditBox || spec.kind == Kind::AnimationBox ||
+                        spec.kind == Kind::ColourButton;
+    EXPECT_EQ(tabStop, wanted) << spec.name;
+  }
+}
+
+bool hasBorder(HWND control) {
+  RECT outer{};
+  RECT inner{};
+  GetWindowRect(control, &outer);
+  GetClientRect(control, &inner);
+  return inner.right < outer.right - outer.left;
+}
+
+TEST_F(LaunchWindowTest, EditBoxesTakeTheirStylesFromTheTable) {
+  HWND notesBox = child(ui::name::kUpdateNotes);
+  const auto notes = static_cast<DWORD>(GetWindowLongA(notesBox, GWL_STYLE));
+  EXPECT_TRUE(notes & ES_MULTILINE);
+  EXPECT_TRUE(notes & ES_READONLY);
+  EXPECT_FALSE(notes & (WS_VSCROLL | WS_HSCROLL));
+  EXPECT_FALSE(notes & ES_AUTOHSCROLL);  // lines wrap at the box's width
+  EXPECT_FALSE(hasBorder(notesBox));
+
+  HWND fieldBox = child(ui::name::kStagingField);
+  const auto field = static_cast<DWORD>(GetWindowLongA(fieldBox, GWL_STYLE));
+  EXPECT_FALSE(field & ES_MULTILINE);
+  EXPECT_FALSE(field & ES_READONLY);
+  EXPECT_TRUE(hasBorder(fieldBox));
+}
+
+TEST_F(LaunchWindowTest, TextsRoundTripAsCodePage936) {
+  EXPECT_EQ(window_.text(ui::name::kGameName), "0000000000");
+  EXPECT_EQ(window_.text(ui::name::kGameLanguage), "游戏语言：");
+  EXPECT_EQ(window_.text(ui::name::kUpdateNotes), "11111111111");
+  EXPECT_EQ(window_.text(ui::name::kStagingField), "");
+
+  const std::string chinese = "语言:简体中文 & 英文";
+  for (const char* control : {ui::name::kGameLanguage, ui::name::kPublishedVersion,
+                              ui::name::kUpdateNote3, ui::name::kUpdateNotes}) {
+    window_.setText(control, chinese);
+    EXPECT_EQ(window_.text(control), chinese) << control;
+  }
+  // A view into a longer text: only the view is taken.
+  const std::string longer = "5.1<br>";
+  window_.setText(ui::name::kUpdateTitle, std::string_view(longer).substr(0, 3));
+  EXPECT_EQ(window_.text(ui::name::kUpdateTitle), "5.1");
+  window_.setText(ui::name::kUpdateTitle, "");
+  EXPECT_EQ(window_.text(ui::name::kUpdateTitle), "");
+}
+
+TEST_F(LaunchWindowTest, UnknownNamesAndKindsWithoutAnOperationAreIgnored) {
+  window_.setText("没有这个控件", "x");
+  EXPECT_EQ(window_.text("没有这个控件"), "");
+  EXPECT_FALSE(window_.isVisible("没有这个控件"));
+  EXPECT_FALSE(window_.isEnabled("没有这个控件"));
+  EXPECT_EQ(window_.width("没有这个控件"), 0);
+  EXPECT_EQ(window_.createLayer("没有这个控件", ui::name::kSlideTemplate, 0, 0, true), 0);
+  EXPECT_EQ(window_.createLayer(ui::name::kSlideshow, ui::name::kLogo, 0, 0, true), 0);
+  EXPECT_TRUE(window_.captureArea("没有这个控件", 0, 0, 10, 10).empty());
+  window_.postNotice("没有这个控件", 1, 2);
+  window_.setPicture("没有这个控件", {1, 2, 3});
+  window_.setPosition(ui::name::kGameName, 50);
+  window_.setLayerTransparency(ui::name::kSlideshow, 99, 50);
+  window_.setLayerPicture(ui::name::kSlideshow, 99, {});
+
+  // A picture box has no caption to set.
+  window_.setText(ui::name::kBanner, "横幅");
+  EXPECT_EQ(window_.text(ui::name::kBanner), "");
+  pump();
+  EXPECT_TRUE(eventsOf("没有这个控件", Event::Feedback).empty());
+}
+
+TEST_F(LaunchWindowTest, VisibilityAndSizesCanBeChanged) {
+  EXPECT_FALSE(window_.isVisible(ui::name::kProgressBar));
+  window_.setVisible(ui::name::kProgressBar, true);
+  EXPECT_TRUE(window_.isVisible(ui::name::kProgressBar));
+  window_.setVisible(ui::name::kStartButton, false);
+  EXPECT_FALSE(window_.isVisible(ui::name::kStartButton));
+
+  window_.setWidth(ui::name::kLogo, 50);
+  window_.setHeight(ui::name::kLogo, 40);
+  EXPECT_EQ(window_.width(ui::name::kLogo), 50);
+  EXPECT_EQ(window_.height(ui::name::kLogo), 40);
+
+  // The animation object is no window; its size is a record.
+  window_.setHeight(ui::name::kSlideTemplate, 224);
+  window_.setWidth(ui::name::kSlideTemplate, 402);
+  EXPECT_EQ(window_.width(ui::name::kSlideTemplate), 402);
+  EXPECT_EQ(window_.height(ui::name::kSlideTemplate), 224);
+}
+
+TEST_F(LaunchWindowTest, ProgressBarKeepsItsPositionWithinItsRange) {
+  EXPECT_EQ(window_.position(ui::name::kProgressBar), 0);
+  window_.setPosition(ui::name::kProgressBar, 42);
+  EXPECT_EQ(window_.position(ui::name::kProgressBar), 42);
+  window_.setPosition(ui::name::kProgressBar, 150);
+  EXPECT_EQ(window_.position(ui::name::kProgressBar), 100);
+  window_.setPosition(ui::name::kProgressBar, -5);
+  EXPECT_EQ(window_.position(ui::name::kProgressBar), 0);
+}
+
+TEST_F(LaunchWindowTest, NoticesRunTheFeedbackEventInPostingOrder) {
+  window_.postNotice(ui::name::kPublishedVersion, 1000, 5);
+  window_.postNotice(ui::name::kPublishedVersion, 2000, 37);
+  window_.postNotice(ui::name::kPublishedVersion, -1, 100);
+  // Queued, not run at once.
+  EXPECT_TRUE(eventsOf(ui::name::kPublishedVersion, Event::Feedback).empty());
+  pump();
+  const auto feedback = eventsOf(ui::name::kPublishedVersion, Event::Feedback);
+  ASSERT_EQ(feedback.size(), 3u);
+  EXPECT_EQ(feedback[0].args.first, 1000);
+  EXPECT_EQ(feedback[0].args.second, 5);
+  EXPECT_EQ(feedback[1].args.first, 2000);
+  EXPECT_EQ(feedback[1].args.second, 37);
+  EXPECT_EQ(feedback[2].args.first, -1);
+  EXPECT_EQ(feedback[2].args.second, 100);
+
+  // System controls answer notices as well.
+  window_.postNotice(ui::name::kStagingField, 7, 8);
+  window_.postNotice(ui::name::kProgressBar, 9, 10);
+  pump();
+  ASSERT_EQ(eventsOf(ui::name::kStagingField, Event::Feedback).size(), 1u);
+  EXPECT_EQ(eventsOf(ui::name::kProgressBar, Event::Feedback).at(0).args.second, 10);
+}
+
+DWORD WINAPI postFiftyNotices(void* window) {
+  auto* launchWindow = static_cast<ui::win32::LaunchWindow*>(window);
+  for (int i = 0; i < 50; ++i)
+    launchWindow->postNotice(ui::name::kPublishedVersion, i, i * 2);
+  return 0;
+}
+
+TEST_F(LaunchWindowTest, NoticesFromAnotherThreadArriveOnTheWindowsThread) {
+  HANDLE thread = CreateThread(nullptr, 0, &postFiftyNotices, &window_, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  pump();
+  const auto feedback = eventsOf(ui::name::kPublishedVersion, Event::Feedback);
+  ASSERT_EQ(feedback.size(), 50u);
+  for (int i = 0; i < 50; ++i)
+    EXPECT_EQ(feedback[i].args.first, i);
+}
+
+TEST_F(LaunchWindowTest, TheStatisticsTimerTicksThroughTheBindings) {
+  // Waits for the first tick (800 ms) by messages, not by a fixed sleep.
+  const DWORD start = GetTickCount();
+  while (eventsOf(ui::name::kStatsTimer, Event::TimerTick).empty() &&
+         GetTickCount() - start < 10000) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    pump();
+  }
+  EXPECT_FALSE(eventsOf(ui::name::kStatsTimer, Event::TimerTick).empty());
+}
+
+TEST_F(LaunchWindowTest, ClosingDestroysTheWindowAndEndsTheMessageLoop) {
+  window_.show();
+  PostMessageA(window_.handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(window_.runMessageLoop(), 0);
+  EXPECT_EQ(window_.handle(), nullptr);
+  // Operations after the end do nothing.
+  window_.setText(ui::name::kGameName, "x");
+  EXPECT_EQ(window_.text(ui::name::kGameName), "");
+}
+
+TEST_F(LaunchWindowTest, BackgroundPictureBytesAreThePngCarried) {
+  const core::Bytes bytes = window_.windowBackgroundPicture();
+  ASSERT_GT(bytes.size(), 8u);
+  EXPECT_EQ(std::memcmp(bytes.data(), "\x89PNG", 4), 0);
+  EXPECT_EQ(bytes, test::pictureFromFile("BACKGROUND"));
+}
+
+}  // namespace
