@@ -29,6 +29,7 @@ set(TAVORO_WIN32_SOURCES
   platform/win32/pump.cpp
   platform/win32/shell.cpp
   platform/win32/services.cpp
+  platform/win32/winsock_sockets.cpp
   # ui/win32: the Launch window and its control kinds
   ui/win32/animation_box.cpp
   ui/win32/backdrop.cpp
@@ -54,6 +55,7 @@ set(TAVORO_WIN32_SOURCES
 # The host side: recording fakes and real files, for tests on Linux.
 set(TAVORO_HOST_SOURCES
   ui/control_model.cpp
+  platform/host/bsd_sockets.cpp
   platform/host/fake_services.cpp
   platform/host/http_client.cpp
   platform/host/ini_profile_reader.cpp

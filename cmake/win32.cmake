@@ -18,7 +18,7 @@ target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 
 add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
 target_link_libraries(tavoro_win32 PUBLIC tavoro_logic
-  comctl32 ole32 oleaut32 uuid shell32 shlwapi wininet gdi32 msimg32 user32 kernel32)
+  comctl32 ole32 oleaut32 uuid shell32 shlwapi wininet ws2_32 gdi32 msimg32 user32 kernel32)
 target_compile_definitions(tavoro_win32 PRIVATE
   TAVORO_VERSION_PAGE_URL="${TAVORO_VERSION_PAGE_URL}")
 

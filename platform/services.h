@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/bytes.h"
@@ -54,6 +56,15 @@ class Shell {
   virtual bool createShortcut(const std::string& linkPath, const std::string& targetPath) = 0;
 };
 
+// A file being written; closed when destroyed.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool write(const void* data, std::size_t size) = 0;
+  // Flushes and closes; false when the data may not all have reached the disk.
+  virtual bool close() = 0;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -68,6 +79,35 @@ class Files {
   // directories skipped, in the order the system reports them.
   virtual std::vector<std::string> findFiles(const std::string& directory,
                                              const std::string& pattern) = 0;
+  // Creates the file, or empties an existing one; null when it cannot.
+  virtual std::unique_ptr<OutputFile> create(const std::string& path) = 0;
+  // One folder; true when it exists afterwards.
+  virtual bool createDirectory(const std::string& path) = 0;
+  virtual bool isDirectory(const std::string& path) = 0;
+  // Moves `from` to `to`, replacing a file there.
+  virtual bool replace(const std::string& from, const std::string& to) = 0;
+  // Size in bytes; -1 when there is no such file.
+  virtual std::int64_t size(const std::string& path) = 0;
+};
+
+// One TCP connection. abort() may be called from another thread and makes a
+// blocked send or receive return at once.
+class Connection {
+ public:
+  virtual ~Connection() = default;
+  virtual bool sendAll(std::string_view data) = 0;
+  // Bytes read into `buffer`; 0 when the peer closed, -1 on error or time-out.
+  virtual long receive(void* buffer, std::size_t size) = 0;
+  virtual void abort() = 0;
+};
+
+class Sockets {
+ public:
+  virtual ~Sockets() = default;
+  // Null when the host cannot be resolved or reached within `connectTimeoutMs`;
+  // sends and receives give up after `ioTimeoutMs` of silence.
+  virtual std::unique_ptr<Connection> connect(const std::string& host, int port,
+                                              int connectTimeoutMs, int ioTimeoutMs) = 0;
 };
 
 class NamedEvents {
@@ -140,6 +180,7 @@ struct Services {
   Process* process = nullptr;
   HttpTransport* http = nullptr;
   TextCodec* codec = nullptr;
+  Sockets* sockets = nullptr;
 };
 
 }  // namespace platform

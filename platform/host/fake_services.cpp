@@ -62,6 +62,7 @@ Services HostPlatform::services() {
   s.process = &process;
   s.http = &http;
   s.codec = &codec;
+  s.sockets = &sockets;
   return s;
 }
 

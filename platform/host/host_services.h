@@ -39,6 +39,18 @@ class LocalFiles final : public Files {
   bool setAttributes(const std::string& path, unsigned attributes) override;
   std::vector<std::string> findFiles(const std::string& directory,
                                      const std::string& pattern) override;
+  std::unique_ptr<OutputFile> create(const std::string& path) override;
+  bool createDirectory(const std::string& path) override;
+  bool isDirectory(const std::string& path) override;
+  bool replace(const std::string& from, const std::string& to) override;
+  std::int64_t size(const std::string& path) override;
+};
+
+// Real TCP connections over BSD sockets.
+class BsdSockets final : public Sockets {
+ public:
+  std::unique_ptr<Connection> connect(const std::string& host, int port, int connectTimeoutMs,
+                                      int ioTimeoutMs) override;
 };
 
 // Thrown by FakeProcess::exit so a test sees where the program ended.
@@ -124,6 +136,7 @@ struct HostPlatform {
   FakeProcess process;
   SocketHttpTransport http;
   IconvTextCodec codec;
+  BsdSockets sockets;
 
   Services services();
 };

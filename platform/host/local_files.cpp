@@ -1,6 +1,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -88,6 +89,61 @@ std::vector<std::string> LocalFiles::findFiles(const std::string& directory,
   }
   closedir(listing);
   return names;
+}
+
+namespace {
+
+class StdOutputFile final : public OutputFile {
+ public:
+  explicit StdOutputFile(std::FILE* file) : file_(file) {}
+  ~StdOutputFile() override { close(); }
+  bool write(const void* data, std::size_t size) override {
+    return file_ != nullptr && std::fwrite(data, 1, size, file_) == size;
+  }
+  bool close() override {
+    if (file_ == nullptr)
+      return false;
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return ok;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+}  // namespace
+
+std::unique_ptr<OutputFile> LocalFiles::create(const std::string& path) {
+  std::FILE* file = std::fopen(hostPath(path).c_str(), "wb");
+  if (file == nullptr)
+    return nullptr;
+  return std::make_unique<StdOutputFile>(file);
+}
+
+bool LocalFiles::createDirectory(const std::string& path) {
+  std::error_code error;
+  fs::create_directory(hostPath(path), error);
+  return fs::is_directory(hostPath(path), error);
+}
+
+bool LocalFiles::isDirectory(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(hostPath(path), error);
+}
+
+bool LocalFiles::replace(const std::string& from, const std::string& to) {
+  std::error_code error;
+  fs::rename(hostPath(from), hostPath(to), error);
+  return !error;
+}
+
+std::int64_t LocalFiles::size(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(hostPath(path), error))
+    return -1;
+  const auto bytes = fs::file_size(hostPath(path), error);
+  return error ? -1 : static_cast<std::int64_t>(bytes);
 }
 
 }  // namespace platform::host

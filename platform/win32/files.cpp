@@ -1,8 +1,38 @@
+#include <algorithm>
+
 #include "handles.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
 namespace {
+
+class Win32OutputFile final : public OutputFile {
+ public:
+  explicit Win32OutputFile(FileHandle file) : file_(std::move(file)) {}
+  ~Win32OutputFile() override { close(); }
+  bool write(const void* data, std::size_t size) override {
+    const auto* bytes = static_cast<const char*>(data);
+    while (file_ && size > 0) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
+      if (!WriteFile(file_.get(), bytes, chunk, &written, nullptr) || written == 0)
+        return false;
+      bytes += written;
+      size -= written;
+    }
+    return static_cast<bool>(file_);
+  }
+  bool close() override {
+    if (!file_)
+      return false;
+    const bool flushed = FlushFileBuffers(file_.get()) != 0;
+    file_.reset();
+    return flushed;
+  }
+
+ private:
+  FileHandle file_;
+};
 
 class Win32Files final : public Files {
  public:
@@ -57,6 +87,38 @@ class Win32Files final : public Files {
         names.emplace_back(data.cFileName);
     } while (FindNextFileA(search.get(), &data));
     return names;
+  }
+
+  std::unique_ptr<OutputFile> create(const std::string& path) override {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+      return nullptr;
+    return std::make_unique<Win32OutputFile>(std::move(file));
+  }
+
+  bool createDirectory(const std::string& path) override {
+    CreateDirectoryA(path.c_str(), nullptr);
+    return isDirectory(path);
+  }
+
+  bool isDirectory(const std::string& path) override {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool replace(const std::string& from, const std::string& to) override {
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+  }
+
+  std::int64_t size(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return -1;
+    }
+    return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
 };
 

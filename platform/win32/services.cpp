@@ -14,6 +14,7 @@ Services services() {
   s.process = &process();
   s.http = &httpTransport();
   s.codec = &textCodec();
+  s.sockets = &sockets();
   return s;
 }
 

@@ -18,6 +18,7 @@ NamedEvents& namedEvents();
 Process& process();
 HttpTransport& httpTransport();
 TextCodec& textCodec();
+Sockets& sockets();
 
 Services services();
 
