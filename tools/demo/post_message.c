@@ -4,6 +4,8 @@
  *
  *   post_message.exe [/class:NAME] [/title:TEXT] [/wait:MS] [MSG [WPARAM [LPARAM]]]
  *
+ * Name windows by ASCII names: Chinese arguments do not reach argv intact
+ * under Wine with an ungenerated zh_CN locale, hence the built-in default.
  * MSG is a number (0x10) or "close" (the default) or "quit". Exit codes: 0 posted,
  * 1 no such window, 2 posting failed, 64 bad usage. */
 #include <stdio.h>
