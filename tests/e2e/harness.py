@@ -1,0 +1,163 @@
+"""Driving launcher.exe and other win32 programs under Wine on an X display:
+shared by the end-to-end tests, ./run and the start-up benchmark.
+
+Wine programs run with LC_ALL=zh_CN.UTF-8 (code page 936); X tools run with
+the caller's locale. Windows are found by their UTF-8 title
+(`xdotool getwindowname`), since `xdotool search --name` only sees the
+Latin-1 WM_NAME, where every Chinese character is "?".
+"""
+
+import os
+import subprocess
+import time
+
+REPO_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE_RUN = os.path.join(REPO_ROOT, "scripts", "wine-run")
+
+LAUNCHER_TITLE = "塔沃VR游戏启动器"
+LAUNCHER_SIZE = (597, 373)
+DEMO_GAME_TITLE = "演示游戏"
+
+
+class HarnessError(AssertionError):
+    pass
+
+
+def wait_until(predicate, timeout, interval=0.05, what="condition"):
+    """Polls predicate until it returns something truthy; returns that value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise HarnessError(f"timed out after {timeout:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+class Wine:
+    """The run's Wine prefix and display, as scripts/wine-run prepares them."""
+
+    def __init__(self, prefix=None):
+        env = dict(os.environ)
+        if prefix:
+            env["TAVORO_WINEPREFIX"] = prefix
+        out = subprocess.run([WINE_RUN, "--env"], env=env, check=True, capture_output=True,
+                             text=True, timeout=900).stdout
+        settings = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        self.prefix = settings["WINEPREFIX"]
+        self.display = settings["DISPLAY"]
+        self.x_env = dict(env, DISPLAY=self.display)
+        self.x_env.pop("LC_ALL", None)
+        self.wine_env = dict(env, **settings, LC_ALL="zh_CN.UTF-8")
+
+    # -- win32 programs --------------------------------------------------
+    def start(self, exe, *args, cwd=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+        return subprocess.Popen(["wine", exe, *args], cwd=cwd or os.path.dirname(exe),
+                                env=self.wine_env, stdin=subprocess.DEVNULL, stdout=stdout,
+                                stderr=stderr)
+
+    def run(self, exe, *args, timeout=60):
+        return subprocess.run(["wine", exe, *args], cwd=os.path.dirname(exe), env=self.wine_env,
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+
+    def reg_add(self, key, name, value):
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"],
+                       env=self.wine_env, check=True, capture_output=True, timeout=60)
+
+    # -- X side ----------------------------------------------------------
+    def x(self, *args, timeout=10):
+        return subprocess.run(list(args), env=self.x_env, capture_output=True, timeout=timeout)
+
+    def visible_windows(self):
+        """[(id, utf-8 title)] of the mapped windows that have a name."""
+        found = self.x("xdotool", "search", "--onlyvisible", "--name", ".")
+        result = []
+        for wid in found.stdout.split():
+            name = self.x("xdotool", "getwindowname", wid)
+            if name.returncode == 0:
+                result.append((wid.decode(), name.stdout.decode("utf-8", "replace").rstrip("\n")))
+        return result
+
+    def find_window(self, title):
+        for wid, name in self.visible_windows():
+            if name == title:
+                return wid
+        return None
+
+    def wait_window(self, title, timeout=60, proc=None):
+        """Waits until a window titled `title` is mapped; fails early when
+        `proc` (the program expected to show it) has ended."""
+
+        def probe():
+            wid = self.find_window(title)
+            if wid:
+                return wid
+            if proc is not None and proc.poll() is not None:
+                raise HarnessError(f"process ended (exit code {proc.returncode}) "
+                                   f"before a window titled {title!r} appeared")
+            return None
+
+        return wait_until(probe, timeout, interval=0.1, what=f"window {title!r}")
+
+    def geometry(self, wid):
+        """(x, y, width, height) of a window relative to the screen."""
+        out = self.x("xdotool", "getwindowgeometry", "--shell", wid).stdout.decode()
+        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def screen_size(self):
+        out = self.x("xdotool", "getdisplaygeometry").stdout.split()
+        return int(out[0]), int(out[1])
+
+    def screenshot(self, path):
+        """Saves the whole screen as PNG and returns the path."""
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        done = self.x("import", "-window", "root", path, timeout=30)
+        if done.returncode != 0:
+            raise HarnessError(f"screenshot failed: {done.stderr.decode(errors='replace')}")
+        return path
+
+
+class Launcher:
+    """One launcher.exe process in a game folder."""
+
+    def __init__(self, wine, folder, helpers_dir):
+        self.wine = wine
+        self.folder = folder
+        self.exe = os.path.join(folder, "launcher.exe")
+        self.post_message = os.path.join(helpers_dir, "post_message.exe")
+        self.proc = None
+        self.window = None
+
+    def start(self):
+        self.proc = self.wine.start(self.exe, cwd=self.folder)
+        return self
+
+    def wait_window(self, timeout=60):
+        self.window = self.wine.wait_window(LAUNCHER_TITLE, timeout, proc=self.proc)
+        return self.window
+
+    def post(self, *args):
+        """Posts a message to the Launch window (default WM_CLOSE); True when posted."""
+        done = self.wine.run(self.post_message, *args, timeout=30)
+        return done.returncode == 0
+
+    def close(self, timeout=15):
+        """Asks the window to close and returns the process's exit code."""
+        if not self.post("/wait:2000", "close"):
+            raise HarnessError("post_message found no Launch window to close")
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise HarnessError(f"launcher still running {timeout} s after WM_CLOSE") from None
+
+    def kill(self):
+        """Last resort after a failed test: end the process and its Wine side."""
+        if self.proc and self.proc.poll() is None:
+            self.post("/wait:0", "quit")
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(5)
