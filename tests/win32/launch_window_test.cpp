@@ -226,12 +226,10 @@ TEST_F(LaunchWindowTest, OnlyEditBoxesTheSlideshowAndTheShortcutButtonTakeTabSto
   }
 }
 
+// The system edit control draws a border of WS_BORDER itself, inside.
 bool hasBorder(HWND control) {
-  RECT outer{};
-  RECT inner{};
-  GetWindowRect(control, &outer);
-  GetClientRect(control, &inner);
-  return inner.right < outer.right - outer.left;
+  const ui::Image shown = test::renderWindow(control);
+  return !shown.empty() && shown.at(0, shown.height / 2) != test::rgb(0xFFFFFF);
 }
 
 TEST_F(LaunchWindowTest, EditBoxesTakeTheirStylesFromTheTable) {

@@ -2,18 +2,12 @@
 
 #include <commctrl.h>
 
+#include "ui/win32/drawing.h"
+
 namespace ui::win32 {
 
 std::string Control::text() const {
-  if (window_ == nullptr)
-    return {};
-  const int length = GetWindowTextLengthA(window_);
-  if (length <= 0)
-    return {};
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window_, text.data(), length + 1);
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
+  return window_ != nullptr ? windowText(window_) : "";
 }
 
 void Control::setText(std::string_view text) {
