@@ -4,6 +4,7 @@ set(TAVORO_LOGIC_SOURCES
   core/config.cpp
   core/state.cpp
   core/program.cpp
+  core/slideshow.cpp
   ui/animation_scene.cpp
   ui/chrome.cpp
   ui/control_table.cpp

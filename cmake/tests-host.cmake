@@ -2,6 +2,7 @@
 set(TAVORO_HOST_TESTS
   tests/host/config_test.cpp
   tests/host/state_test.cpp
+  tests/host/slideshow_test.cpp
   tests/host/control_table_test.cpp
   tests/host/image_test.cpp
   tests/host/text_test.cpp

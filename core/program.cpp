@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "core/slideshow.h"
 #include "core/state.h"
 
 namespace core {

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -59,11 +60,12 @@ class ControlModel final : public Controls {
   core::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
   void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) override;
   void postNotice(std::string_view name, int first, int second) override;
-  core::Bytes windowBackgroundPicture() const override { return background_; }
-  void minimiseWindow() override { ++minimiseCount_; }
-  void closeWindow() override { closed_ = true; }
+  core::Bytes windowBackgroundPicture() const override;
+  void minimiseWindow() override;
+  void closeWindow() override;
 
-  // For tests.
+  // For tests. The state is read without the lock: only while no other
+  // thread works the controls.
   const ControlState& state(std::string_view name) const;
   void setWindowBackgroundPicture(core::Bytes picture) { background_ = std::move(picture); }
   // Posted notices not yet handled, oldest first.
@@ -75,6 +77,8 @@ class ControlModel final : public Controls {
   ControlState* find(std::string_view name);
   const ControlState* find(std::string_view name) const;
 
+  // The slideshow works the animation box from its own thread.
+  mutable std::recursive_mutex mutex_;
   std::map<std::string, ControlState, std::less<>> controls_;
   std::deque<Notice> notices_;
   core::Bytes background_;
