@@ -97,4 +97,6 @@ void stopSlideshowThread() {
     t.thread.join();
 }
 
+bool slideshowThreadRunning() { return slideshowThread().thread.joinable(); }
+
 }  // namespace core

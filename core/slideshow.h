@@ -27,5 +27,6 @@ void runSlideshow(const SlideshowWait& wait);
 // clean-up before the pictures are released.
 void startSlideshowThread();
 void stopSlideshowThread();
+bool slideshowThreadRunning();
 
 }  // namespace core

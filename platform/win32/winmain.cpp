@@ -1,8 +1,9 @@
 // Process entry of launcher.exe. The command line is not read.
 
+#include <windows.h>
+// After windows.h, which they build on.
 #include <commctrl.h>
 #include <objbase.h>
-#include <windows.h>
 
 #include "core/program.h"
 #include "core/state.h"

@@ -154,7 +154,9 @@ TEST_F(SlideshowTest, TheThreadStopsDuringAFadeAndTheExitCleanupWaitsForIt) {
   for (int i = 0; i < 500 && !near(shownColour(controls), 0xFF0000); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+  ASSERT_TRUE(core::slideshowThreadRunning());
   EXPECT_TRUE(core::runExitCleanup());
+  EXPECT_FALSE(core::slideshowThreadRunning()) << "stopped before the pictures went";
   EXPECT_TRUE(core::programState().slideshowPictures.empty());
   core::stopSlideshowThread();  // a second stop is harmless
 }
