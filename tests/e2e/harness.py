@@ -145,6 +145,11 @@ class Launcher:
 
     def close(self, timeout=15):
         """Asks the window to close and returns the process's exit code."""
+        # post_message finds the window by class: with two launchers up, it
+        # could close the wrong one.
+        others = [w for w, name in self.wine.visible_windows() if name == LAUNCHER_TITLE]
+        if len(others) > 1:
+            raise HarnessError(f"{len(others)} Launch windows are open; cannot tell which to close")
         if not self.post("/wait:2000", "close"):
             raise HarnessError("post_message found no Launch window to close")
         try:

@@ -82,7 +82,9 @@ def horizontal_line(img, left, right, y):
     return True
 
 
-@pytest.fixture(scope="module")
+# Class scope: the window is found by its class name, so no other launcher
+# may run beside this one once its class is done.
+@pytest.fixture(scope="class")
 def shown(tmp_path_factory, wine, win32_build, demo_template):
     """One launcher on the demo folder for the look checks: its window id,
     geometry and a picture of the window."""
@@ -103,7 +105,7 @@ def shown(tmp_path_factory, wine, win32_build, demo_template):
         launcher.kill()
 
 
-class TestWindow:
+class TestShownWindow:
     def test_title(self, shown):
         assert shown["title"] == "塔沃VR游戏启动器"
 
@@ -113,12 +115,10 @@ class TestWindow:
         assert (w, h) == harness.LAUNCHER_SIZE
         assert (x, y) == ((SCREEN[0] - w) // 2, (SCREEN[1] - h) // 2)
 
-
-class TestLook:
     def test_banner_is_a_dark_bar_across_the_top(self, shown):
         img = shown["image"]
-        # between the emblem and the window buttons, above the captions' text
-        assert share(img, (150, 2, 540, 6), is_dark) > 0.8
+        # between the emblem and the window buttons, below the captions' text
+        assert share(img, (150, 30, 540, 50), is_dark) > 0.95
         # and the lower rows of the window are not dark
         assert share(img, (150, 360, 540, 366), is_dark) < 0.1
 
@@ -146,8 +146,9 @@ class TestLook:
                              ids=["name", "language", "support"])
     def test_game_labels_show_dark_text(self, shown, box):
         img = shown["image"]
+        # a few short captions: some dozens of glyph pixels, not a dark box
         dark = share(img, box, is_dark)
-        assert 0.02 < dark < 0.6, f"dark share {dark:.3f}"
+        assert 0.005 < dark < 0.6, f"dark share {dark:.3f}"
 
     def test_download_panel_is_hidden(self, shown):
         img = shown["image"]
