@@ -10,7 +10,15 @@ set(TAVORO_LOGIC_SOURCES
   ui/control_table.cpp
   ui/event_bindings.cpp
   ui/image.cpp
+  update/chunked_decoder.cpp
+  update/download_body.cpp
+  update/download_engine.cpp
   update/download_object.cpp
+  update/download_stop.cpp
+  update/download_task.cpp
+  update/http_address.cpp
+  update/http_response.cpp
+  update/numbered_file_name.cpp
   update/http.cpp
   update/http_request.cpp
   update/progress_text.cpp

@@ -1,0 +1,199 @@
+#include "update/download_body.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "update/chunked_decoder.h"
+#include "update/numbered_file_name.h"
+
+namespace update {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The file being downloaded into; removed again unless the whole body made
+// it to the disk.
+class PartialFile {
+ public:
+  PartialFile(platform::Files& files, std::string path, std::unique_ptr<platform::OutputFile> out)
+      : files_(files), path_(std::move(path)), out_(std::move(out)) {}
+  ~PartialFile() {
+    if (kept_)
+      return;
+    out_.reset();
+    files_.remove(path_);
+  }
+  PartialFile(const PartialFile&) = delete;
+  PartialFile& operator=(const PartialFile&) = delete;
+
+  bool write(std::string_view data) { return out_->write(data.data(), data.size()); }
+  bool keep() {
+    kept_ = out_->close();
+    return kept_;
+  }
+
+ private:
+  platform::Files& files_;
+  std::string path_;
+  std::unique_ptr<platform::OutputFile> out_;
+  bool kept_ = false;
+};
+
+// The name to write to, or none when the task gives up.
+std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t total,
+                                           platform::Files& files, DownloadObserver& observer) {
+  if (!files.exists(path))
+    return path;
+  const auto answer = static_cast<ExistingFileAnswer>(
+      observer.fileExists(std::max<std::int64_t>(files.size(path), 0), total));
+  switch (answer) {
+    case ExistingFileAnswer::kChooseNewName:
+      for (int number = 1; number <= kMaxNumberedNames; ++number) {
+        std::string candidate = numberedFileName(path, number);
+        if (!files.exists(candidate))
+          return candidate;
+      }
+      return std::nullopt;
+    case ExistingFileAnswer::kChosenElsewhere:
+      // The routine may have moved the old file away; never overwrite it.
+      if (!files.exists(path))
+        return path;
+      return std::nullopt;
+    case ExistingFileAnswer::kGiveUp:
+      break;
+  }
+  // Unknown answers give up too: an existing file is never overwritten.
+  return std::nullopt;
+}
+
+class BodyReceiver {
+ public:
+  BodyReceiver(const DownloadSettings& settings, DownloadStop& stop, DownloadObserver& observer,
+               PartialFile& file, platform::Connection& connection)
+      : settings_(settings),
+        stop_(stop),
+        observer_(observer),
+        file_(file),
+        connection_(connection),
+        blockSize_(static_cast<std::size_t>(settings.speedLimit > 0
+                                                ? std::min(settings.blockSize, settings.speedLimit)
+                                                : settings.blockSize)),
+        buffer_(blockSize_) {}
+
+  // Bytes up to `length`, or to the close when there is no length.
+  bool receiveIdentity(std::optional<std::int64_t> length, std::string_view bodyStart) {
+    std::int64_t remaining = length.value_or(-1);
+    if (length)
+      bodyStart = bodyStart.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(
+                                          remaining, static_cast<std::int64_t>(bodyStart.size()))));
+    if (!emit(bodyStart))
+      return false;
+    if (length)
+      remaining -= static_cast<std::int64_t>(bodyStart.size());
+    while (remaining != 0) {
+      std::size_t want = blockSize_;
+      if (length)
+        want = static_cast<std::size_t>(std::min<std::int64_t>(remaining, want));
+      const long got = connection_.receive(buffer_.data(), want);
+      if (got == 0)
+        return !length;  // the close ends a body without length, else it is cut short
+      if (got < 0)
+        return false;
+      if (!emit(std::string_view(buffer_.data(), static_cast<std::size_t>(got))))
+        return false;
+      if (length)
+        remaining -= got;
+    }
+    return true;
+  }
+
+  bool receiveChunked(std::string_view bodyStart) {
+    ChunkedDecoder decoder;
+    std::string payload;
+    payload.reserve(blockSize_);
+    std::string_view raw = bodyStart;
+    for (;;) {
+      payload.clear();
+      if (!decoder.feed(raw, payload) || !emit(payload))
+        return false;
+      if (decoder.finished())
+        return true;
+      const long got = connection_.receive(buffer_.data(), blockSize_);
+      if (got <= 0)
+        return false;  // closed or broken before the last chunk
+      raw = std::string_view(buffer_.data(), static_cast<std::size_t>(got));
+    }
+  }
+
+ private:
+  // Writes in blocks of at most the block size, reporting each.
+  bool emit(std::string_view data) {
+    while (!data.empty()) {
+      if (stop_.requested())
+        return false;
+      const std::string_view block = data.substr(0, blockSize_);
+      if (!file_.write(block))
+        return false;
+      data.remove_prefix(block.size());
+      observer_.blockWritten(static_cast<std::int32_t>(block.size()));
+      written_ += static_cast<std::int64_t>(block.size());
+      if (!keepToSpeedLimit())
+        return false;
+    }
+    return !stop_.requested();
+  }
+
+  // Sleeps off any lead over the limit; false when a stop came meanwhile.
+  bool keepToSpeedLimit() {
+    if (settings_.speedLimit <= 0)
+      return true;
+    const auto due = std::chrono::milliseconds(written_ * 1000 / settings_.speedLimit);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started_);
+    if (due <= elapsed)
+      return true;
+    return !stop_.waitFor(static_cast<int>((due - elapsed).count()));
+  }
+
+  const DownloadSettings& settings_;
+  DownloadStop& stop_;
+  DownloadObserver& observer_;
+  PartialFile& file_;
+  platform::Connection& connection_;
+  const std::size_t blockSize_;
+  std::vector<char> buffer_;
+  std::int64_t written_ = 0;
+  const Clock::time_point started_ = Clock::now();
+};
+
+}  // namespace
+
+DownloadResult receiveBody(const DownloadSettings& settings, platform::Files& files,
+                           DownloadStop& stop, DownloadObserver& observer,
+                           platform::Connection& connection, const ResponseHead& head,
+                           std::string_view bodyStart) {
+  if (head.contentLength)
+    observer.totalSizeKnown(*head.contentLength);
+  const auto path =
+      chooseLocalPath(settings.localPath, head.contentLength.value_or(0), files, observer);
+  if (!path)
+    return DownloadResult::kGaveUp;
+  if (stop.requested())
+    return DownloadResult::kStopped;
+  auto out = files.create(*path);
+  if (!out)
+    return DownloadResult::kFailed;
+  PartialFile file(files, *path, std::move(out));
+  BodyReceiver receiver(settings, stop, observer, file, connection);
+  const bool received = head.chunked ? receiver.receiveChunked(bodyStart)
+                                     : receiver.receiveIdentity(head.contentLength, bodyStart);
+  if (received && file.keep())
+    return DownloadResult::kComplete;
+  return stop.requested() ? DownloadResult::kStopped : DownloadResult::kFailed;
+}
+
+}  // namespace update

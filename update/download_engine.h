@@ -1,0 +1,60 @@
+#pragma once
+
+// One download from start to end on the calling thread: connect, request,
+// follow redirects, stream the body into the local file block by block.
+// Knows nothing of threads or of the notification routine; it tells an
+// observer what happens and honours a stop.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/services.h"
+#include "update/download_stop.h"
+#include "update/http_address.h"
+
+namespace update {
+
+inline constexpr int kMaxRedirects = 5;
+inline constexpr int kMaxNumberedNames = 99;
+
+struct DownloadSettings {
+  HttpAddress address;
+  std::string localPath;
+  std::int32_t speedLimit = 0;  // bytes per second, 0 = none
+  std::int32_t connectTimeoutMs = 20000;
+  std::int32_t receiveTimeoutMs = 20000;
+  std::int32_t blockSize = 20480;
+};
+
+// What to do when the local file exists already (the answers of the
+// notification routine).
+enum class ExistingFileAnswer : std::int32_t {
+  kChooseNewName = 0,
+  kGiveUp = 1,
+  kChosenElsewhere = 2,
+};
+
+class DownloadObserver {
+ public:
+  virtual ~DownloadObserver() = default;
+  // Once, before any block, when the body's length is announced.
+  virtual void totalSizeKnown(std::int64_t total) = 0;
+  // Before the local file is created; `total` is 0 while unknown.
+  virtual std::int32_t fileExists(std::int64_t existingSize, std::int64_t total) = 0;
+  // After each block has been written to the file.
+  virtual void blockWritten(std::int32_t size) = 0;
+};
+
+enum class DownloadResult {
+  kComplete,
+  kFailed,  // network, protocol, HTTP status or file trouble
+  kGaveUp,  // the local file exists and no other name was usable
+  kStopped,
+};
+
+// Runs the whole download. Unless it completes, a file it created is
+// removed again, so a partial body never passes for the whole one.
+DownloadResult runDownload(const DownloadSettings& settings, platform::Sockets& sockets,
+                           platform::Files& files, DownloadStop& stop, DownloadObserver& observer);
+
+}  // namespace update

@@ -1,0 +1,39 @@
+#pragma once
+
+// What a response's head says about the body that follows: status, how the
+// body is framed, and where a redirect points.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace update {
+
+// A head longer than this is not a web server's answer; it ends the task
+// rather than growing a buffer without bound.
+inline constexpr std::size_t kMaxResponseHeadBytes = 64 * 1024;
+
+struct ResponseHead {
+  int status = 0;
+  // Set when Content-Length frames the body and chunked coding does not.
+  std::optional<std::int64_t> contentLength;
+  bool chunked = false;
+  std::string location;
+};
+
+// The length of the head in `data` up to and including the blank line that
+// ends it (CRLF or bare LF line ends); npos while it is incomplete.
+std::size_t responseHeadLength(std::string_view data);
+
+// Null when the status line is not "HTTP/x.y nnn ..." or the framing
+// headers contradict each other (unequal Content-Lengths, a bad number).
+std::optional<ResponseHead> parseResponseHead(std::string_view head);
+
+bool isRedirectStatus(int status);
+bool isSuccessStatus(int status);
+// Statuses that carry no body whatever the headers say.
+bool hasNoBody(int status);
+
+}  // namespace update
