@@ -124,9 +124,9 @@ class Launcher:
 
     def __init__(self, wine, folder, helpers_dir):
         self.wine = wine
-        self.folder = folder
-        self.exe = os.path.join(folder, "launcher.exe")
-        self.post_message = os.path.join(helpers_dir, "post_message.exe")
+        self.folder = os.path.abspath(folder)
+        self.exe = os.path.join(self.folder, "launcher.exe")
+        self.post_message = os.path.join(os.path.abspath(helpers_dir), "post_message.exe")
         self.proc = None
         self.window = None
 
