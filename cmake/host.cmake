@@ -3,6 +3,10 @@ find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(GTest REQUIRED)
+# Through pkg-config: Debian's libzip CMake package insists on the libzip
+# command-line tools being installed as well.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 
 if(TAVORO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -12,5 +16,6 @@ endif()
 add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES} ${TAVORO_HOST_SOURCES})
 target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+target_link_libraries(tavoro_logic PUBLIC PkgConfig::LIBZIP)
 
 include(cmake/tests-host.cmake)

@@ -23,6 +23,9 @@ set(TAVORO_LOGIC_SOURCES
   update/http_request.cpp
   update/progress_text.cpp
   update/text.cpp
+  update/unzip.cpp
+  update/unzip_archive.cpp
+  update/unzip_names.cpp
   update/version.cpp
 )
 

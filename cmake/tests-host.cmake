@@ -10,6 +10,7 @@ set(TAVORO_HOST_TESTS
   tests/host/http_test.cpp
   tests/host/progress_text_test.cpp
   tests/host/version_test.cpp
+  tests/host/unzip_test.cpp
 )
 
 add_executable(host_tests ${TAVORO_HOST_TESTS})

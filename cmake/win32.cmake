@@ -5,6 +5,9 @@ set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
+# The static libzip built beside the other cross-built libraries; it links
+# the static zlib found above.
+find_package(libzip CONFIG REQUIRED)
 
 # ANSI functions and the Windows 7 API level; no MinGW DLL beside the exe.
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN
@@ -15,6 +18,7 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES})
 target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+target_link_libraries(tavoro_logic PUBLIC libzip::zip)
 
 add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
 target_link_libraries(tavoro_win32 PUBLIC tavoro_logic

@@ -1,0 +1,325 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+#include <stdexcept>
+
+#include "tests/host/test_support.h"
+#include "tests/host/unzip_test_archives.h"
+#include "update/unzip.h"
+#include "update/unzip_names.h"
+
+namespace {
+
+using namespace testing_support;
+using Progress = std::vector<int>;
+
+// GBK bytes of 说明 and 中文; 0x81 0x5C is one character whose second byte
+// is a backslash.
+const std::string kShuoMing = "\xCB\xB5\xC3\xF7";
+const std::string kZhongWen = "\xD6\xD0\xCE\xC4";
+const std::string kTrailBackslash = "\x81\x5C";
+
+std::string mixedBytes(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned state = seed;
+  for (std::size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    // Alternating runs of noise and text-like repetition.
+    bytes[i] = ((i / 4096) % 2 == 0) ? static_cast<char>(state >> 16) : "abcabd "[i % 7];
+  }
+  return bytes;
+}
+
+std::size_t openDescriptorCount() {
+  std::size_t count = 0;
+  DIR* listing = opendir("/proc/self/fd");
+  while (readdir(listing) != nullptr)
+    ++count;
+  closedir(listing);
+  return count;
+}
+
+class UnzipTest : public LauncherTest {
+ protected:
+  fs::path game() const { return runDir() / "game"; }
+  fs::path archives() const { return runDir() / "archives"; }
+  fs::path source() const { return runDir() / "source"; }
+
+  void SetUp() override {
+    LauncherTest::SetUp();
+    fs::create_directories(archives());
+    fs::create_directories(source());
+  }
+
+  // The launcher passes its folder with a trailing backslash.
+  Progress unpack(const fs::path& archive, const fs::path& destination) {
+    Progress reports;
+    update::unpackArchive(archive.string(), destination.string() + "\\",
+                          [&](int percent) { reports.push_back(percent); });
+    return reports;
+  }
+  Progress unpack(const fs::path& archive) { return unpack(archive, game()); }
+
+  // Every path below `dir`, relative, links not followed.
+  static std::set<std::string> tree(const fs::path& dir) {
+    std::set<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+      paths.insert(fs::relative(entry.path(), dir).string());
+    return paths;
+  }
+};
+
+TEST_F(UnzipTest, InfoZipArchiveWithGbkNamesAndFoldersReportsEachEntry) {
+  const std::string nested = "dir/sub/" + kShuoMing + ".txt";
+  const std::string binary = mixedBytes(700 * 1024, 1);  // several copy buffers
+  writeBytes(source() / nested, "nested text");
+  writeBytes(source() / (kTrailBackslash + ".bin"), binary);
+  zipWithInfoZip(source(), archives() / "p.zip",
+                 {"dir/", "dir/sub/", nested, kTrailBackslash + ".bin"});
+
+  EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 25, 50, 75, 100}));
+  EXPECT_EQ(readBytes(game() / nested), "nested text");
+  EXPECT_EQ(readBytes(game() / (kTrailBackslash + ".bin")), binary);
+  EXPECT_EQ(tree(game()),
+            (std::set<std::string>{"dir", "dir/sub", nested, kTrailBackslash + ".bin"}));
+}
+
+TEST_F(UnzipTest, PythonUtf8FlaggedNamesArriveAsGbk) {
+  zipWithPython(archives() / "p.zip",
+                {{"\xE4\xB8\xAD\xE6\x96\x87/\xE8\xAF\xB4\xE6\x98\x8E.txt", "utf8"},
+                 {"readme.txt", "plain"},
+                 {"z.txt", ""}});
+
+  EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 33, 66, 100}));
+  EXPECT_EQ(readBytes(game() / kZhongWen / (kShuoMing + ".txt")), "utf8");
+  EXPECT_EQ(readBytes(game() / "readme.txt"), "plain");
+  EXPECT_TRUE(fs::is_regular_file(game() / "z.txt"));
+  EXPECT_EQ(fs::file_size(game() / "z.txt"), 0u);
+}
+
+TEST_F(UnzipTest, SevenZipArchiveUnpacksEveryFile) {
+  const std::string big = mixedBytes(1 << 20, 7);
+  writeBytes(source() / "launcher.exe", big);
+  writeBytes(source() / "data/levels/one.cfg", "level=1");
+  writeBytes(source() / "data/empty.txt", "");
+  zipWith7z(source(), archives() / "p.zip", {"launcher.exe", "data"});
+
+  const Progress reports = unpack(archives() / "p.zip");
+  ASSERT_GE(reports.size(), 4u);
+  Progress expected;
+  const int entries = static_cast<int>(reports.size()) - 1;
+  for (int i = 0; i < entries; ++i)
+    expected.push_back(i * 100 / entries);
+  expected.push_back(100);
+  EXPECT_EQ(reports, expected);
+  EXPECT_EQ(readBytes(game() / "launcher.exe"), big);
+  EXPECT_EQ(readBytes(game() / "data/levels/one.cfg"), "level=1");
+  EXPECT_TRUE(fs::is_regular_file(game() / "data/empty.txt"));
+}
+
+TEST_F(UnzipTest, ReplacesReadOnlyFileAndCreatesMissingDestination) {
+  const fs::path destination = runDir() / "new" / "deeper";
+  writeBytes(destination / "config.ini", "a much longer old content than the new one");
+  fs::permissions(destination / "config.ini", fs::perms::owner_read | fs::perms::group_read);
+  zipWithPython(archives() / "p.zip", {{"config.ini", "new"}});
+  EXPECT_EQ(unpack(archives() / "p.zip", destination), (Progress{0, 100}));
+  EXPECT_EQ(readBytes(destination / "config.ini"), "new");
+  EXPECT_EQ(tree(destination), (std::set<std::string>{"config.ini"}));
+
+  fs::remove_all(runDir() / "new");
+  EXPECT_EQ(unpack(archives() / "p.zip", destination), (Progress{0, 100}));
+  EXPECT_EQ(readBytes(destination / "config.ini"), "new");
+}
+
+TEST_F(UnzipTest, UnreadableArchivesReportOnlyZero) {
+  writeBytes(archives() / "garbage.zip", mixedBytes(5000, 3));
+  zipWithPython(archives() / "empty.zip", {});
+  writeBytes(archives() / "zero.zip", "");
+  writeBytes(source() / "a.txt", mixedBytes(100000, 4));
+  writeBytes(source() / "b.txt", "b");
+  zipWithInfoZip(source(), archives() / "whole.zip", {"a.txt", "b.txt"});
+  const std::string whole = readBytes(archives() / "whole.zip");
+  writeBytes(archives() / "truncated.zip", whole.substr(0, whole.size() * 6 / 10));
+
+  for (const char* name :
+       {"missing.zip", "garbage.zip", "empty.zip", "zero.zip", "truncated.zip"}) {
+    EXPECT_EQ(unpack(archives() / name), (Progress{0})) << name;
+    EXPECT_TRUE(tree(game()).empty()) << name;
+  }
+}
+
+TEST_F(UnzipTest, StopsAtEntryWhoseFolderCannotBeMade) {
+  zipWithPython(archives() / "p.zip",
+                {{"a.txt", "file"}, {"a.txt/b.txt", "under a file"}, {"c.txt", "late"}});
+  EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 100}));
+  EXPECT_EQ(tree(game()), (std::set<std::string>{"a.txt"}));
+}
+
+// A damaged entry must leave the file it would replace intact, leave no
+// partial file behind, and stop the unpack with a final 100.
+class DamagedEntryTest : public UnzipTest {
+ protected:
+  static constexpr const char* kVictimContent = "the good file that must survive";
+
+  void makeArchive(bool deflated) {
+    zipWithPython(
+        archives() / "p.zip",
+        {{"first.txt", "first"}, {"victim.txt", mixedBytes(200000, 9)}, {"after.txt", "after"}},
+        deflated);
+    writeBytes(game() / "victim.txt", kVictimContent);
+    bytes = readBytes(archives() / "p.zip");
+    victim = locateEntry(bytes, "victim.txt");
+    ASSERT_GT(victim.compressedSize, 100u);
+  }
+
+  void expectVictimSurvives() {
+    writeBytes(archives() / "p.zip", bytes);
+    EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 100}));
+    EXPECT_EQ(readBytes(game() / "victim.txt"), kVictimContent);
+    EXPECT_EQ(readBytes(game() / "first.txt"), "first");
+    EXPECT_EQ(tree(game()), (std::set<std::string>{"first.txt", "victim.txt"}));
+  }
+
+  std::string bytes;
+  StoredEntry victim{};
+};
+
+TEST_F(DamagedEntryTest, FlippedByteInStoredDataFailsCrc) {
+  makeArchive(false);
+  bytes[victim.dataStart + victim.compressedSize / 2] ^= 0x01;
+  expectVictimSurvives();
+}
+
+TEST_F(DamagedEntryTest, FlippedByteInDeflatedData) {
+  makeArchive(true);
+  bytes[victim.dataStart + victim.compressedSize / 2] ^= 0x40;
+  expectVictimSurvives();
+}
+
+TEST_F(DamagedEntryTest, DeflatedDataCutShort) {
+  makeArchive(true);
+  const std::uint32_t shorter = victim.compressedSize / 2;
+  writeLittle(bytes, victim.localHeader + 18, 4, shorter);
+  writeLittle(bytes, victim.centralHeader + 20, 4, shorter);
+  expectVictimSurvives();
+}
+
+TEST_F(DamagedEntryTest, StoredDataCutShort) {
+  makeArchive(false);
+  const std::uint32_t shorter = victim.compressedSize / 2;
+  writeLittle(bytes, victim.localHeader + 18, 4, shorter);
+  writeLittle(bytes, victim.centralHeader + 20, 4, shorter);
+  expectVictimSurvives();
+}
+
+TEST_F(DamagedEntryTest, StoredDataShorterThanItsDeclaredSize) {
+  makeArchive(false);
+  const std::uint32_t longer = victim.compressedSize + 10;
+  writeLittle(bytes, victim.localHeader + 22, 4, longer);
+  writeLittle(bytes, victim.centralHeader + 24, 4, longer);
+  expectVictimSurvives();
+}
+
+// Names that reach outside the destination: the unpack stops there and
+// nothing appears anywhere but in the destination. The working directory is
+// moved into the test folder so that relative escapes ("C:/x" on the host)
+// would show up in the listing too.
+class ZipSlipTest : public UnzipTest, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    UnzipTest::SetUp();
+    fs::create_directories(runDir() / "cwd");
+    previousDir_ = fs::current_path();
+    fs::current_path(runDir() / "cwd");
+  }
+  void TearDown() override {
+    fs::current_path(previousDir_);
+    UnzipTest::TearDown();
+  }
+
+  void expectOnlyFirstEntryWritten(const fs::path& archive) {
+    const std::set<std::string> before = tree(runDir());
+    EXPECT_EQ(unpack(archive), (Progress{0, 100}));
+    std::set<std::string> expected = before;
+    expected.insert({"game", "game/before.txt"});
+    EXPECT_EQ(tree(runDir()), expected);
+    EXPECT_EQ(readBytes(game() / "before.txt"), "before");
+  }
+
+ private:
+  fs::path previousDir_;
+};
+
+TEST_P(ZipSlipTest, EscapingNameStopsTheUnpack) {
+  const std::string name = GetParam();
+  zipWithPython(archives() / "p.zip",
+                {{"before.txt", "before"}, {name, "evil"}, {"after.txt", "after"}});
+  expectOnlyFirstEntryWritten(archives() / "p.zip");
+  EXPECT_FALSE(fs::exists("/abs.txt"));
+  EXPECT_FALSE(fs::exists("/server/share/x"));
+  EXPECT_FALSE(fs::exists(fs::temp_directory_path() / "evil.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ZipSlipTest,
+                         ::testing::Values("../evil.txt", "a/../../evil", "..\\evil",
+                                           "sub\\..\\..\\evil.txt", "/abs.txt", "\\abs.txt",
+                                           "C:\\x.txt", "C:/x", "c:x", "\\\\server\\share\\x",
+                                           "//server/share/x", "a/.../evil", "../"));
+
+TEST_F(ZipSlipTest, SymbolicLinkEntryStopsTheUnpack) {
+  writeBytes(source() / "before.txt", "before");
+  writeBytes(source() / "after.txt", "after");
+  fs::create_symlink("../../outside", source() / "link");
+  zipWithInfoZip(source(), archives() / "p.zip", {"before.txt", "link", "after.txt"}, "-y");
+  expectOnlyFirstEntryWritten(archives() / "p.zip");
+}
+
+TEST_F(UnzipTest, HandlerThatEndsTheProgramLeavesNothingOpenOrHalfWritten) {
+  writeBytes(source() / "a.bin", mixedBytes(300000, 5));
+  writeBytes(source() / "b.bin", mixedBytes(300000, 6));
+  zipWithInfoZip(source(), archives() / "p.zip", {"a.bin", "b.bin"});
+  const std::size_t descriptorsBefore = openDescriptorCount();
+
+  int calls = 0;
+  EXPECT_THROW(update::unpackArchive((archives() / "p.zip").string(), game().string() + "\\",
+                                     [&](int) {
+                                       ++calls;
+                                       throw platform::host::ProgramEnded{0};
+                                     }),
+               platform::host::ProgramEnded);
+
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
+  EXPECT_EQ(tree(game()), (std::set<std::string>{"a.bin"}));
+}
+
+// The name rules on their own, including the ones no archiver above makes.
+TEST(UnzipNames, SplitsAtBothSeparatorsButNotInsideTwoByteCharacters) {
+  auto path = update::parseEntryPath("a/b\\c.txt");
+  ASSERT_TRUE(path);
+  EXPECT_EQ(path->folders, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(path->fileName, "c.txt");
+
+  path = update::parseEntryPath(kShuoMing + "/" + kTrailBackslash + "x\\" + kTrailBackslash);
+  ASSERT_TRUE(path);
+  EXPECT_EQ(path->folders, (std::vector<std::string>{kShuoMing, kTrailBackslash + "x"}));
+  EXPECT_EQ(path->fileName, kTrailBackslash);
+
+  path = update::parseEntryPath("./dir//sub/");
+  ASSERT_TRUE(path);
+  EXPECT_EQ(path->folders, (std::vector<std::string>{"dir", "sub"}));
+  EXPECT_EQ(path->fileName, "");
+}
+
+TEST(UnzipNames, RefusesNamesWindowsWouldNotWriteWhereTheySay) {
+  for (const char* name : {"", "...", "a/. ./b", "CON", "con.txt", "a/NUL/b", "com1.log", "a:b",
+                           "file.txt:stream", "x?.txt", "tab\tname", "pipe|", "lpt9"}) {
+    EXPECT_FALSE(update::parseEntryPath(name)) << name;
+  }
+  for (const char* name : {"CONSOLE.txt", "nul2", "a.b.c", ".hidden", "com10"})
+    EXPECT_TRUE(update::parseEntryPath(name)) << name;
+}
+
+}  // namespace

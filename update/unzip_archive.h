@@ -1,0 +1,58 @@
+#pragma once
+
+// Read access to a ZIP archive through libzip, every handle owned.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct zip;
+struct zip_file;
+
+namespace update {
+
+struct ArchiveCloser {
+  void operator()(zip* archive) const;
+};
+struct EntryCloser {
+  void operator()(zip_file* entry) const;
+};
+
+struct EntryInfo {
+  // The stored bytes: UTF-8 when `nameIsUtf8`, else code page 936.
+  std::string name;
+  bool nameIsUtf8 = false;
+  bool isSymbolicLink = false;
+};
+
+// One entry's data, inflated and checked against its CRC and size.
+class EntryReader {
+ public:
+  explicit EntryReader(zip_file* entry) : entry_(entry) {}
+  // Bytes read into `buffer`; 0 at the end of intact data; -1 when the data
+  // is damaged (CRC mismatch, cut short, too long) or cannot be read.
+  long read(void* buffer, std::size_t size);
+
+ private:
+  std::unique_ptr<zip_file, EntryCloser> entry_;
+};
+
+class ZipArchive {
+ public:
+  // Nothing when the file is missing or is no ZIP archive.
+  static std::optional<ZipArchive> open(const std::string& path);
+
+  std::uint64_t entryCount() const;
+  // Nothing when the entry's directory record cannot be read.
+  std::optional<EntryInfo> entry(std::uint64_t index) const;
+  // Nothing when the entry cannot be read (encrypted, unknown method, ...).
+  std::optional<EntryReader> openEntry(std::uint64_t index) const;
+
+ private:
+  explicit ZipArchive(zip* archive) : archive_(archive) {}
+  std::unique_ptr<zip, ArchiveCloser> archive_;
+};
+
+}  // namespace update

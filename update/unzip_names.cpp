@@ -1,0 +1,104 @@
+#include "update/unzip_names.h"
+
+#include <algorithm>
+#include <array>
+
+namespace update {
+namespace {
+
+bool isSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+bool isLeadByte(char c) {
+  return static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string upperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+// CON, NUL, COM1, ... open devices instead of files, extension or not.
+bool isDeviceName(std::string_view component) {
+  std::string_view stem = component.substr(0, component.find('.'));
+  while (!stem.empty() && stem.back() == ' ')
+    stem.remove_suffix(1);
+  static constexpr std::array<std::string_view, 24> kDevices = {
+      "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3",   "COM4",
+      "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2",   "LPT3",
+      "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$"};
+  const std::string upper = upperAscii(stem);
+  return std::find(kDevices.begin(), kDevices.end(), upper) != kDevices.end();
+}
+
+// Windows reads "..." or ". ." as ".." once trailing dots and spaces go.
+bool isOnlyDotsAndSpaces(std::string_view component) {
+  return component.find_first_not_of(". ") == std::string_view::npos;
+}
+
+// Single-byte characters Windows refuses in names; ":" also stands for
+// drive letters and alternate data streams.
+bool hasForbiddenByte(std::string_view component) {
+  for (std::size_t i = 0; i < component.size(); ++i) {
+    const char c = component[i];
+    if (isLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    if (static_cast<unsigned char>(c) < 0x20 ||
+        std::string_view(":*?\"<>|").find(c) != std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> splitComponents(std::string_view name) {
+  std::vector<std::string> components(1);
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (isLeadByte(c) && i + 1 < name.size()) {
+      components.back().append(name.substr(i, 2));
+      ++i;
+    } else if (isSeparator(c)) {
+      components.emplace_back();
+    } else {
+      components.back().push_back(c);
+    }
+  }
+  return components;
+}
+
+}  // namespace
+
+std::optional<EntryPath> parseEntryPath(std::string_view ansiName) {
+  // A leading separator is a root or a UNC share, never a relative name.
+  if (ansiName.empty() || isSeparator(ansiName.front()))
+    return std::nullopt;
+  std::vector<std::string> components = splitComponents(ansiName);
+  EntryPath path;
+  path.fileName = std::move(components.back());
+  components.pop_back();
+  for (std::string& component : components) {
+    if (component.empty() || component == ".")
+      continue;
+    if (isOnlyDotsAndSpaces(component) || hasForbiddenByte(component) || isDeviceName(component))
+      return std::nullopt;
+    path.folders.push_back(std::move(component));
+  }
+  const std::string& file = path.fileName;
+  if (file == ".") {
+    path.fileName.clear();
+  } else if (!file.empty() &&
+             (isOnlyDotsAndSpaces(file) || hasForbiddenByte(file) || isDeviceName(file))) {
+    return std::nullopt;
+  }
+  return path;
+}
+
+}  // namespace update
