@@ -10,6 +10,9 @@ set(TAVORO_HOST_TESTS
   tests/host/http_test.cpp
   tests/host/progress_text_test.cpp
   tests/host/version_test.cpp
+  tests/host/download_engine_test.cpp
+  tests/host/download_engine_control_test.cpp
+  tests/host/download_engine_parsing_test.cpp
   tests/host/unzip_test.cpp
 )
 

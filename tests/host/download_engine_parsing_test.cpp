@@ -1,0 +1,144 @@
+// The download engine's protocol pieces on their own: addresses and
+// redirect targets, response heads, chunked coding, numbered file names.
+
+#include <gtest/gtest.h>
+
+#include "update/chunked_decoder.h"
+#include "update/http_address.h"
+#include "update/http_response.h"
+#include "update/numbered_file_name.h"
+
+namespace update {
+namespace {
+
+TEST(HttpAddressTest, SplitsHostPortAndTarget) {
+  const auto plain = parseHttpAddress("http://dl.example.cn/path/pkg.zip?v=2");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->host, "dl.example.cn");
+  EXPECT_EQ(plain->port, 80);
+  EXPECT_EQ(plain->target, "/path/pkg.zip?v=2");
+  EXPECT_EQ(hostAndPort(*plain), "dl.example.cn");
+
+  const auto ported = parseHttpAddress("HTTP://10.0.0.1:8080/");
+  ASSERT_TRUE(ported);
+  EXPECT_EQ(ported->port, 8080);
+  EXPECT_EQ(ported->target, "/");
+  EXPECT_EQ(hostAndPort(*ported), "10.0.0.1:8080");
+}
+
+TEST(HttpAddressTest, ResolvesEveryFormOfLocation) {
+  const HttpAddress base = *parseHttpAddress("http://a.cn:81/dir/sub/file.zip");
+  struct Case {
+    const char* location;
+    const char* host;
+    int port;
+    const char* target;
+  };
+  for (const Case& c :
+       {Case{"http://b.cn/x.zip", "b.cn", 80, "/x.zip"},
+        Case{"//c.cn:82/y.zip", "c.cn", 82, "/y.zip"}, Case{"/top.zip", "a.cn", 81, "/top.zip"},
+        Case{"other.zip", "a.cn", 81, "/dir/sub/other.zip"},
+        Case{"../up.zip", "a.cn", 81, "/dir/sub/../up.zip"}}) {
+    SCOPED_TRACE(c.location);
+    const auto next = resolveLocation(base, c.location);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->host, c.host);
+    EXPECT_EQ(next->port, c.port);
+    EXPECT_EQ(next->target, c.target);
+  }
+  for (const char* refused : {"https://b.cn/x.zip", "ftp://b.cn/x", "", "/x\r\nSet: 1"})
+    EXPECT_FALSE(resolveLocation(base, refused)) << refused;
+}
+
+TEST(ResponseHeadTest, FindsTheEndOfTheHeadWithEitherLineEnd) {
+  EXPECT_EQ(responseHeadLength("HTTP/1.1 200 OK\r\nA: b\r\n\r\nbody"), 25u);
+  EXPECT_EQ(responseHeadLength("HTTP/1.0 200 OK\nA: b\n\nbody"), 22u);
+  EXPECT_EQ(responseHeadLength("HTTP/1.1 200 OK\r\nA: b\r\n"), std::string::npos);
+}
+
+TEST(ResponseHeadTest, ReadsStatusFramingAndLocation) {
+  const auto head =
+      parseResponseHead("HTTP/1.1 302 Found\r\ncontent-length:  42 \r\nLOCATION: /next\r\n\r\n");
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 302);
+  EXPECT_EQ(head->contentLength, 42);
+  EXPECT_EQ(head->location, "/next");
+  EXPECT_FALSE(head->chunked);
+
+  // Chunked coding overrides any length; other codings run to the close.
+  const auto chunked = parseResponseHead(
+      "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nTransfer-Encoding: gzip, Chunked\r\n\r\n");
+  ASSERT_TRUE(chunked);
+  EXPECT_TRUE(chunked->chunked);
+  EXPECT_FALSE(chunked->contentLength);
+  const auto gzip =
+      parseResponseHead("HTTP/1.1 200 OK\r\nContent-Length: 10\r\nTransfer-Encoding: gzip\r\n\r\n");
+  ASSERT_TRUE(gzip);
+  EXPECT_FALSE(gzip->chunked);
+  EXPECT_FALSE(gzip->contentLength);
+
+  const auto noContent = parseResponseHead("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n");
+  ASSERT_TRUE(noContent);
+  EXPECT_EQ(noContent->contentLength, 0);
+}
+
+TEST(ResponseHeadTest, RefusesMalformedHeads) {
+  for (const char* head : {"HTTP/1.1 2x0 OK\r\n\r\n", "ICY 200 OK\r\n\r\n",
+                           "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
+                           "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n",
+                           "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n"}) {
+    EXPECT_FALSE(parseResponseHead(head)) << head;
+  }
+}
+
+std::string decodeInPieces(std::string_view coded, std::size_t pieceSize, bool* finished) {
+  ChunkedDecoder decoder;
+  std::string payload;
+  for (std::size_t at = 0; at < coded.size(); at += pieceSize) {
+    if (!decoder.feed(coded.substr(at, pieceSize), payload))
+      return "<broken>";
+  }
+  *finished = decoder.finished();
+  return payload;
+}
+
+TEST(ChunkedDecoderTest, DecodesWhereverTheInputIsSplit) {
+  const std::string coded =
+      "5;ext=1\r\nhello\r\nA\r\n, chunked!\r\n0\r\nTrailer: yes\r\n\r\nignored";
+  for (std::size_t piece = 1; piece <= coded.size(); ++piece) {
+    bool finished = false;
+    EXPECT_EQ(decodeInPieces(coded, piece, &finished), "hello, chunked!") << piece;
+    EXPECT_TRUE(finished) << piece;
+  }
+}
+
+TEST(ChunkedDecoderTest, UnfinishedUntilTheLastChunkAndItsBlankLine) {
+  bool finished = true;
+  EXPECT_EQ(decodeInPieces("3\r\nabc\r\n0\r\n", 4, &finished), "abc");
+  EXPECT_FALSE(finished);
+}
+
+TEST(ChunkedDecoderTest, RefusesBrokenFraming) {
+  for (const char* coded : {"xyz\r\n", "3\r\nabcX\r\n", "\r\n", "1000000000000000\r\n"}) {
+    ChunkedDecoder decoder;
+    std::string payload;
+    EXPECT_FALSE(decoder.feed(coded, payload)) << coded;
+  }
+}
+
+TEST(NumberedFileNameTest, NumberGoesBeforeTheLastExtension) {
+  EXPECT_EQ(numberedFileName("C:\\run\\pkg.zip.tmp", 1), "C:\\run\\pkg.zip(1).tmp");
+  EXPECT_EQ(numberedFileName("C:\\run\\.tmp", 2), "C:\\run\\(2).tmp");
+  EXPECT_EQ(numberedFileName("C:\\run.d\\pkg", 3), "C:\\run.d\\pkg(3)");
+  EXPECT_EQ(numberedFileName("/tmp/x/pkg.zip", 99), "/tmp/x/pkg(99).zip");
+}
+
+TEST(NumberedFileNameTest, TwoByteCharactersAreNotSeparators) {
+  // 0x5C as the second byte of a two-byte character is not a backslash.
+  const std::string dir = "C:\\\xB1\x5C";  // a folder named by one two-byte character
+  EXPECT_EQ(numberedFileName(dir + ".zip", 1), dir + "(1).zip");
+  EXPECT_EQ(numberedFileName(dir + "\\a\xB1\x2E", 1), dir + "\\a\xB1\x2E(1)");
+}
+
+}  // namespace
+}  // namespace update

@@ -1,0 +1,191 @@
+// The download engine against a loopback server that injects the faults of
+// real networks: how bodies are framed, cut short, redirected or refused.
+
+#include "download_engine_fixture.h"
+
+namespace testing_support {
+namespace {
+
+TEST_F(DownloadEngineTest, BodyWithLengthIsSavedWithTotalFirstAndEndLast) {
+  const std::string body = patternBytes(50000);
+  server.on("/pkg.zip", {sendBytes(okHead(body.size()) + body)});
+  runToEnd(server.url("/pkg.zip"));
+
+  expectEnded(50000);
+  EXPECT_EQ(readLocal(), body);
+  const auto events = recorder.events();
+  EXPECT_EQ(events.front().code, 3);
+  EXPECT_EQ(events.front().value, 50000);
+  EXPECT_EQ(recorder.blockTotal(), 50000);
+  std::int64_t taken = 0;
+  for (const auto& event : events) {
+    if (event.code != 16)
+      continue;
+    EXPECT_GT(event.value, 0);
+    EXPECT_LE(event.value, 20480);
+    taken += event.sinceLastQuery;
+  }
+  EXPECT_EQ(taken, 50000) << "bytes since last query must add up to the body";
+}
+
+TEST_F(DownloadEngineTest, PercentShows99For999Of1000Bytes) {
+  const std::string body = patternBytes(1000);
+  // The last byte waits until the engine has counted the first 999.
+  server.on("/pkg.zip",
+            {sendBytes(okHead(1000) + body.substr(0, 999)), waitForRelease(), sendBytes("x")});
+  recorder.on16 = [this](std::int32_t received) {
+    if (received == 999)
+      server.release();
+  };
+  runToEnd(server.url("/pkg.zip"));
+
+  expectEnded(1000);
+  bool saw99 = false;
+  for (const auto& event : recorder.events()) {
+    if (event.code != 16)
+      continue;
+    EXPECT_EQ(event.percent, update::percentOf(event.bytesReceived, 1000));
+    if (event.bytesReceived == 999) {
+      EXPECT_EQ(event.percent, 99);
+      saw99 = true;
+    }
+    if (event.bytesReceived < 1000)
+      EXPECT_LT(event.percent, 100);
+  }
+  EXPECT_TRUE(saw99);
+}
+
+TEST_F(DownloadEngineTest, ChunkedBodyIsDecodedAndHasNoTotal) {
+  const std::string part1 = patternBytes(3000);
+  const std::string part2 = patternBytes(25000);
+  server.on("/pkg.zip",
+            {sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"),
+             sendBytes("bb8;name=value\r\n" + part1 + "\r\n"),
+             sendBytes("61A8\r\n" + part2 + "\r\n"), sendBytes("0\r\nX-Checksum: none\r\n\r\n")});
+  runToEnd(server.url("/pkg.zip"));
+
+  expectEnded(28000);
+  EXPECT_EQ(recorder.count(3), 0);
+  EXPECT_EQ(readLocal(), part1 + part2);
+}
+
+TEST_F(DownloadEngineTest, BodyEndedByCloseIsSavedWithoutTotal) {
+  const std::string body = patternBytes(30000);
+  server.on("/pkg.zip", {sendBytes("HTTP/1.0 200 OK\r\n\r\n" + body)});
+  runToEnd(server.url("/pkg.zip"));
+
+  expectEnded(30000);
+  EXPECT_EQ(recorder.count(3), 0);
+  EXPECT_EQ(readLocal(), body);
+}
+
+TEST_F(DownloadEngineTest, EmptyBodyGivesAnEmptyFile) {
+  server.on("/pkg.zip", {sendBytes(okHead(0))});
+  runToEnd(server.url("/pkg.zip"));
+
+  expectEnded(0);
+  EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{3, 4}));
+  EXPECT_TRUE(std::filesystem::exists(localFile()));
+  EXPECT_EQ(readLocal(), "");
+}
+
+// A cut-short body must not pass for the package: the launcher cannot tell
+// success from failure, so the partial file is removed.
+TEST_F(DownloadEngineTest, BodyCutShortFailsAndLeavesNoFile) {
+  server.on("/short", {sendBytes(okHead(1000) + patternBytes(400))});
+  runToEnd(server.url("/short"));
+  expectEnded(400);
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+}
+
+TEST_F(DownloadEngineTest, ConnectionResetMidBodyFailsAndLeavesNoFile) {
+  server.on("/reset", {sendBytes(okHead(50000) + patternBytes(5000)), resetConnection()});
+  runToEnd(server.url("/reset"));
+  EXPECT_EQ(recorder.count(4), 1);
+  expectEnded(recorder.events().back().value);
+  EXPECT_LT(recorder.events().back().value, 50000);
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+}
+
+TEST_F(DownloadEngineTest, ChunkedBodyClosedBeforeLastChunkFails) {
+  server.on("/pkg.zip", {sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                   "10\r\n0123456789abcdef\r\n")});
+  runToEnd(server.url("/pkg.zip"));
+  expectEnded(16);
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+}
+
+TEST_F(DownloadEngineTest, ErrorStatusesWriteNothing) {
+  server.on("/missing",
+            {sendBytes("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")});
+  server.on("/broken", {sendBytes("HTTP/1.1 500 Oops\r\nContent-Length: 4\r\n\r\noops")});
+  for (const char* path : {"/missing", "/broken"}) {
+    SCOPED_TRACE(path);
+    DownloadRecorder fresh;
+    ASSERT_TRUE(object.startTask(parametersFor(server.url(path))));
+    ASSERT_TRUE(fresh.waitForEnd());
+    ASSERT_TRUE(waitUntilDetached(object));
+    EXPECT_EQ(fresh.codes(), (std::vector<std::int32_t>{4}));
+    EXPECT_EQ(fresh.events().back().value, 0);
+    EXPECT_FALSE(std::filesystem::exists(localFile()));
+  }
+}
+
+TEST_F(DownloadEngineTest, StalledServerEndsTaskAfterReceiveLimit) {
+  server.on("/stall", {sendBytes(okHead(1000) + patternBytes(100)), stall()});
+  auto parameters = parametersFor(server.url("/stall"));
+  parameters.receiveTimeoutMs = 300;
+  runToEnd(parameters);
+  expectEnded(100);
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+}
+
+TEST_F(DownloadEngineTest, StallBeforeTheHeadEndsTaskToo) {
+  server.on("/stall", {sendBytes("HTTP/1.1 200 OK\r\n"), stall()});
+  auto parameters = parametersFor(server.url("/stall"));
+  parameters.receiveTimeoutMs = 300;
+  runToEnd(parameters);
+  EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
+}
+
+TEST_F(DownloadEngineTest, UnreachableServerEndsTaskWithNothing) {
+  int closedPort = 0;
+  {
+    FaultServer gone;
+    closedPort = gone.port();
+  }
+  runToEnd("http://127.0.0.1:" + std::to_string(closedPort) + "/pkg.zip");
+  EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
+  expectEnded(0);
+}
+
+TEST_F(DownloadEngineTest, SpeedLimitKeepsBlocksSmallAndBodyWhole) {
+  const std::string body = patternBytes(2500);
+  server.on("/pkg.zip", {sendBytes(okHead(body.size()) + body)});
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.speedLimit = 2000;
+  runToEnd(parameters);
+  expectEnded(2500);
+  EXPECT_EQ(readLocal(), body);
+  for (const auto& event : recorder.events()) {
+    if (event.code == 16)
+      EXPECT_LE(event.value, 2000);
+  }
+}
+
+TEST_F(DownloadEngineTest, RequestNamesPathHostAgentAndClose) {
+  server.on("/dir/a%20b%C4%E3.zip?x=1", {sendBytes(okHead(2) + "ok")});
+  runToEnd(server.url("/dir/a b\xC4\xE3.zip?x=1#part"));
+  EXPECT_EQ(readLocal(), "ok");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const std::string& request = requests[0];
+  EXPECT_EQ(request.rfind("GET /dir/a%20b%C4%E3.zip?x=1 HTTP/1.1\r\n", 0), 0u) << request;
+  EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n"),
+            std::string::npos);
+  EXPECT_NE(request.find("\r\nUser-Agent: "), std::string::npos);
+  EXPECT_NE(request.find("\r\nConnection: close\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace testing_support
