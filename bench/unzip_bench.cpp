@@ -1,0 +1,21 @@
+// Unpacks one archive with the launcher's unpacker on the host, for
+// bench/unzip_bench.sh to time against other unpackers.
+
+#include <cstdio>
+
+#include "core/program.h"
+#include "platform/host/host_services.h"
+#include "update/unzip.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s ARCHIVE DESTINATION_DIR\n", argv[0]);
+    return 64;
+  }
+  platform::host::HostPlatform os;
+  core::setContext({os.services(), nullptr});
+  int last = -1;
+  update::unpackArchive(argv[1], std::string(argv[2]) + "\\", [&](int percent) { last = percent; });
+  // A run that stopped early would make the timing meaningless.
+  return last == 100 ? 0 : 1;
+}
