@@ -21,6 +21,8 @@ apt_packages=(
   wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   # test harness and the image generator
   python3 python3-pytest python3-pil zip unzip
+  # the download engine's tests and benchmark: a real web server and a reference client
+  nginx curl
   # ZIP archives made by a second tool in the unpacker's tests and benchmark
   p7zip-full
 )
