@@ -157,24 +157,34 @@ class Unpacker {
   std::vector<char> buffer_;
 };
 
-}  // namespace
-
-void unpackArchive(const std::string& archivePath, const std::string& destinationDir,
-                   const std::function<void(int percent)>& progress) {
-  createFolderChain(*core::context().os.files, withoutTrailingSeparators(destinationDir));
+// Writes the entries in order, reporting each, until done or one cannot be
+// written; returns the number of entries, 0 for an unreadable archive. The
+// archive stays open only while this runs.
+std::uint64_t unpackEntries(const std::string& archivePath, const std::string& destinationDir,
+                            const std::function<void(int percent)>& progress) {
   const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
   const std::uint64_t count = archive ? archive->entryCount() : 0;
-  if (count == 0) {
-    progress(0);
-    return;
-  }
+  if (count == 0)
+    return 0;
   Unpacker unpacker(*archive, destinationDir);
   for (std::uint64_t index = 0; index < count; ++index) {
     if (!unpacker.unpackEntry(index))
       break;
     progress(static_cast<int>(index * 100 / count));
   }
-  progress(100);
+  return count;
+}
+
+}  // namespace
+
+void unpackArchive(const std::string& archivePath, const std::string& destinationDir,
+                   const std::function<void(int percent)>& progress) {
+  createFolderChain(*core::context().os.files, withoutTrailingSeparators(destinationDir));
+  const std::uint64_t count = unpackEntries(archivePath, destinationDir, progress);
+  // The final report may hand over at once: delete the package and end the
+  // program. Windows cannot delete a file that is still open, so the
+  // archive is closed by now.
+  progress(count == 0 ? 0 : 100);
 }
 
 }  // namespace update

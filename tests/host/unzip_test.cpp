@@ -295,6 +295,21 @@ TEST_F(UnzipTest, HandlerThatEndsTheProgramLeavesNothingOpenOrHalfWritten) {
   EXPECT_EQ(tree(game()), (std::set<std::string>{"a.bin"}));
 }
 
+// The final report may delete the package and end the program; Windows
+// cannot delete a package that is still open.
+TEST_F(UnzipTest, ArchiveIsClosedBeforeTheFinalReport) {
+  zipWithPython(archives() / "p.zip", {{"a.txt", "a"}, {"b.txt", "b"}});
+  zipWithPython(archives() / "stops.zip", {{"a.txt", "a"}, {"../b.txt", "b"}});
+  zipWithPython(archives() / "empty.zip", {});
+  for (const char* name : {"p.zip", "stops.zip", "empty.zip"}) {
+    const std::size_t descriptorsBefore = openDescriptorCount();
+    std::size_t descriptorsAtLastReport = 0;
+    update::unpackArchive((archives() / name).string(), game().string() + "\\",
+                          [&](int) { descriptorsAtLastReport = openDescriptorCount(); });
+    EXPECT_EQ(descriptorsAtLastReport, descriptorsBefore) << name;
+  }
+}
+
 // The name rules on their own, including the ones no archiver above makes.
 TEST(UnzipNames, SplitsAtBothSeparatorsButNotInsideTwoByteCharacters) {
   auto path = update::parseEntryPath("a/b\\c.txt");
