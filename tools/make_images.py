@@ -28,12 +28,17 @@ ORANGE = (0xF6, 0xAA, 0x16)
 ORANGE_DEEP = (0xF6, 0x75, 0x16)
 RED = (0xC0, 0x00, 0x00)
 RING = (0xE4, 0xE0, 0xE0)
+PLATE = (0xEC, 0xEC, 0xEC)
 
 BACKGROUND_SIZE = (600, 370)
 BANNER_SIZE = (601, 142)
 BAR_HEIGHT = 80
 EMBLEM_CENTRE = (70, 52)
 EMBLEM_RADIUS = 36
+# Behind the minimise and close buttons (at 544..590, 6..26 of the window,
+# the banner sitting at -3, -12), so their dark glyphs show on the dark bar.
+BUTTON_PLATE = (540, 13, 598, 43)
+BUTTON_PLATE_RADIUS = 6
 BUTTON_SIZE = (20, 20)
 START_SIZE = (140, 40)
 START_RADIUS = 8
@@ -128,6 +133,12 @@ def make_banner():
     draw_badge(ImageDraw.Draw(big), local_centre[0] * SS, local_centre[1] * SS,
                EMBLEM_RADIUS * SS, RING)
     base.paste(downscale(big, size), box[:2])
+    x0, y0, x1, y1 = BUTTON_PLATE
+    plate = supersampled((x1 - x0, y1 - y0), rgba(BAR))
+    ImageDraw.Draw(plate).rounded_rectangle(
+        (0, 0, plate.width - 1, plate.height - 1), radius=BUTTON_PLATE_RADIUS * SS,
+        fill=rgba(PLATE))
+    base.paste(downscale(plate, (x1 - x0, y1 - y0)), (x0, y0))
     return base
 
 
