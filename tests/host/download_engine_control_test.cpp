@@ -184,6 +184,7 @@ TEST_F(DownloadEngineTest, FiveRedirectsAreFollowedButNotSix) {
   DownloadRecorder second;
   ASSERT_TRUE(object.startTask(parametersFor(server.url("/r0"))));
   ASSERT_TRUE(second.waitForEnd());
+  ASSERT_TRUE(waitUntilDetached(object));
   EXPECT_EQ(second.codes(), (std::vector<std::int32_t>{4}));
   EXPECT_FALSE(std::filesystem::exists(localFile()));
 }

@@ -4,6 +4,7 @@
 // routine, with what the engine's counters said at that moment, and answers
 // event 18 as a test asks.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -31,6 +32,7 @@ struct ReportedEvent {
 class DownloadRecorder {
  public:
   DownloadRecorder() { current() = this; }
+  // The task must have ended first: its routine reaches the recorder.
   ~DownloadRecorder() { current() = nullptr; }
   DownloadRecorder(const DownloadRecorder&) = delete;
   DownloadRecorder& operator=(const DownloadRecorder&) = delete;
@@ -82,8 +84,8 @@ class DownloadRecorder {
   std::function<void(std::int32_t bytesReceived)> on16;
 
  private:
-  static DownloadRecorder*& current() {
-    static DownloadRecorder* recorder = nullptr;
+  static std::atomic<DownloadRecorder*>& current() {
+    static std::atomic<DownloadRecorder*> recorder{nullptr};
     return recorder;
   }
 
@@ -101,12 +103,13 @@ class DownloadRecorder {
       totalSize_ = value;
     if (code == 18 && on18)
       on18();
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      events_.push_back(event);
-    }
+    const std::int32_t answer = code == 18 ? answerTo18 : 0;
+    // Notified under the lock: once a waiter sees event 4, this call no
+    // longer touches the recorder.
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(event);
     changed_.notify_all();
-    return code == 18 ? answerTo18 : 0;
+    return answer;
   }
 
   int countLocked(std::int32_t code) const {
