@@ -9,6 +9,7 @@ Latin-1 WM_NAME, where every Chinese character is "?".
 
 import os
 import subprocess
+import tempfile
 import time
 
 REPO_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -57,13 +58,25 @@ class Wine:
                                 env=self.wine_env, stdin=subprocess.DEVNULL, stdout=stdout,
                                 stderr=stderr)
 
-    def run(self, exe, *args, timeout=60):
-        return subprocess.run(["wine", exe, *args], cwd=os.path.dirname(exe), env=self.wine_env,
-                              stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+    def run(self, exe, *args, timeout=60, cwd=None):
+        """Runs a program to its end; CompletedProcess with bytes output.
+
+        Output goes through files, not pipes: helper processes that Wine
+        starts on the way (explorer.exe /desktop) outlive the program and
+        would keep a pipe open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            done = subprocess.run(["wine", exe, *args], cwd=cwd or os.path.dirname(exe) or None,
+                                  env=self.wine_env, stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            done.stdout, done.stderr = out.read(), err.read()
+        return done
 
     def reg_add(self, key, name, value):
-        subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"],
-                       env=self.wine_env, check=True, capture_output=True, timeout=60)
+        done = self.run("reg", "add", key, "/v", name, "/d", value, "/f", cwd=self.prefix)
+        if done.returncode != 0:
+            raise HarnessError(f"reg add {key} {name} failed: {done.stderr!r}")
 
     # -- X side ----------------------------------------------------------
     def x(self, *args, timeout=10):
