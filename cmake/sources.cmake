@@ -2,9 +2,11 @@
 # host (into the unit tests). The only list of these files.
 set(TAVORO_LOGIC_SOURCES
   core/config.cpp
+  core/launch.cpp
   core/state.cpp
   core/program.cpp
   core/slideshow.cpp
+  core/startup.cpp
   ui/animation_scene.cpp
   ui/chrome.cpp
   ui/control_table.cpp

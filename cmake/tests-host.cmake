@@ -1,6 +1,9 @@
 # Unit tests of the portable logic, native.
 set(TAVORO_HOST_TESTS
+  tests/host/chrome_test.cpp
   tests/host/config_test.cpp
+  tests/host/launch_test.cpp
+  tests/host/startup_test.cpp
   tests/host/state_test.cpp
   tests/host/slideshow_test.cpp
   tests/host/control_table_test.cpp
@@ -17,7 +20,7 @@ set(TAVORO_HOST_TESTS
   tests/host/unzip_test.cpp
 )
 
-add_executable(host_tests ${TAVORO_HOST_TESTS})
+add_executable(host_tests ${TAVORO_HOST_TESTS} core/version_page.cpp)
 target_link_libraries(host_tests PRIVATE tavoro_logic GTest::gtest GTest::gtest_main)
 target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 include(GoogleTest)

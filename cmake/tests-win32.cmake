@@ -3,10 +3,6 @@
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
-# GoogleTest's own literals (the micro sign in <chrono>) have no GBK form.
-foreach(gtest_target IN ITEMS gtest gtest_main gmock gmock_main)
-  target_compile_options(${gtest_target} PRIVATE -fexec-charset=UTF-8)
-endforeach()
 
 set(TAVORO_WIN32_TESTS
   tests/win32/profile_reader_test.cpp
@@ -17,7 +13,7 @@ set(TAVORO_WIN32_TESTS
 
 foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
   get_filename_component(test_name "${test_source}" NAME_WE)
-  add_executable(${test_name} ${test_source})
+  add_executable(${test_name} ${test_source} core/version_page.cpp)
   target_link_libraries(${test_name} PRIVATE tavoro_win32 GTest::gtest_main)
   add_test(NAME win32.${test_name} COMMAND ${test_name})
   set_tests_properties(win32.${test_name} PROPERTIES

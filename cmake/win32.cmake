@@ -23,12 +23,13 @@ target_link_libraries(tavoro_logic PUBLIC libzip::zip)
 add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
 target_link_libraries(tavoro_win32 PUBLIC tavoro_logic
   comctl32 ole32 oleaut32 uuid shell32 shlwapi wininet ws2_32 gdi32 msimg32 user32 kernel32)
-target_compile_definitions(tavoro_win32 PRIVATE
-  TAVORO_VERSION_PAGE_URL="${TAVORO_VERSION_PAGE_URL}")
 
-add_executable(launcher WIN32 platform/win32/winmain.cpp ui/win32/launcher.rc)
+add_executable(launcher WIN32 platform/win32/winmain.cpp core/version_page.cpp
+                        ui/win32/launcher.rc)
 target_link_libraries(launcher PRIVATE tavoro_win32)
 target_link_options(launcher PRIVATE -s)
+set_source_files_properties(core/version_page.cpp PROPERTIES
+  COMPILE_DEFINITIONS "TAVORO_VERSION_PAGE_URL=\"${TAVORO_VERSION_PAGE_URL}\"")
 # windres reads the resource script as UTF-8 (see its code_page pragma).
 set_source_files_properties(ui/win32/launcher.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/ui/win32/launcher.manifest")

@@ -36,10 +36,12 @@ void registerExitCleanup() {
 }
 
 bool runExitCleanup() {
-  if (!g_cleanupRegistered || g_cleanupDone.exchange(true)) return false;
+  if (!g_cleanupRegistered || g_cleanupDone.exchange(true))
+    return false;
   // The slideshow reads the pictures until it has stopped.
   stopSlideshowThread();
-  if (hasProgramState()) releaseProgramState(programState());
+  if (hasProgramState())
+    releaseProgramState(programState());
   return true;
 }
 

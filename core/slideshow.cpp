@@ -97,6 +97,8 @@ void stopSlideshowThread() {
     t.thread.join();
 }
 
-bool slideshowThreadRunning() { return slideshowThread().thread.joinable(); }
+bool slideshowThreadRunning() {
+  return slideshowThread().thread.joinable();
+}
 
 }  // namespace core

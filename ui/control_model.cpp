@@ -176,4 +176,16 @@ void ControlModel::closeWindow() {
   closed_ = true;
 }
 
+void ControlModel::shapeWindowFromPicture(const core::Bytes& picture, Colorref) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (!decodePicture(picture).empty())
+    shapeCalls_.push_back("picture");
+}
+
+void ControlModel::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  shapeCalls_.push_back("round " + std::to_string(ellipseWidth) + "x" +
+                        std::to_string(ellipseHeight));
+}
+
 }  // namespace ui

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ui/animation_scene.h"
 #include "ui/control_table.h"
@@ -61,6 +62,8 @@ class ControlModel final : public Controls {
   void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) override;
   void postNotice(std::string_view name, int first, int second) override;
   core::Bytes windowBackgroundPicture() const override;
+  void shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) override;
+  void roundWindowCorners(int ellipseWidth, int ellipseHeight) override;
   void minimiseWindow() override;
   void closeWindow() override;
 
@@ -71,6 +74,8 @@ class ControlModel final : public Controls {
   // Posted notices not yet handled, oldest first.
   std::deque<Notice>& notices() { return notices_; }
   int minimiseCount() const { return minimiseCount_; }
+  // The shape steps in order: "picture" (a decodable one), "round WxH".
+  const std::vector<std::string>& shapeCalls() const { return shapeCalls_; }
   bool closed() const { return closed_; }
 
  private:
@@ -83,6 +88,7 @@ class ControlModel final : public Controls {
   std::deque<Notice> notices_;
   core::Bytes background_;
   int minimiseCount_ = 0;
+  std::vector<std::string> shapeCalls_;
   bool closed_ = false;
 };
 

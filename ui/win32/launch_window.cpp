@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/win32_services.h"
+#include "ui/chrome.h"
 #include "ui/control_table.h"
 #include "ui/win32/control_kinds.h"
 #include "ui/win32/drawing.h"
@@ -16,6 +18,9 @@ constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
 // Timer ids are the timer's index in the control table, plus this.
 constexpr UINT_PTR kFirstTimerId = 100;
 
+// The window whose filter sees the thread's messages.
+LaunchWindow* g_filteringWindow = nullptr;
+
 HICON loadIcon(HINSTANCE instance, const char* name, int sizeMetric) {
   const int size = GetSystemMetrics(sizeMetric);
   // Shared: the system frees it with the module.
@@ -27,6 +32,10 @@ HICON loadIcon(HINSTANCE instance, const char* name, int sizeMetric) {
 LaunchWindow::LaunchWindow(HandlerLookup lookup) : lookup_(lookup) {}
 
 LaunchWindow::~LaunchWindow() {
+  if (g_filteringWindow == this) {
+    platform::win32::setMessageFilter(nullptr);
+    g_filteringWindow = nullptr;
+  }
   if (window_ != nullptr) {
     // Tearing down is not the user closing the window: no WM_QUIT for it.
     destroying_ = true;
@@ -77,6 +86,9 @@ bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
     control->loadTablePictures(pictures);
   stackControls();
   startTimers();
+  // Pumping delays dispatch this thread's messages too; they see the same filter.
+  g_filteringWindow = this;
+  platform::win32::setMessageFilter(&LaunchWindow::filterMessage);
   dispatch(kWindow, Event::Created, {});
   return true;
 }
@@ -145,8 +157,39 @@ void LaunchWindow::show() {
   UpdateWindow(window_);
 }
 
-bool LaunchWindow::preTranslate(MSG&) {
+bool LaunchWindow::preTranslate(MSG& message) {
+  if (window_ == nullptr)
+    return false;
+  if (message.message == WM_LBUTTONDOWN) {
+    // No caption bar: the background and the passive controls move the window.
+    if (message.hwnd == window_) {
+      PostMessageA(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      return false;
+    }
+    const auto found = byWindow_.find(message.hwnd);
+    if (found != byWindow_.end() && dragsWindow(found->second->spec().kind)) {
+      PostMessageA(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      return true;
+    }
+    return false;
+  }
+  if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
+    // A control that wants Esc for itself (as an edit box may) keeps it.
+    HWND focus = GetFocus();
+    if (focus != nullptr && focus != window_) {
+      const LRESULT wants =
+          SendMessageA(focus, WM_GETDLGCODE, VK_ESCAPE, reinterpret_cast<LPARAM>(&message));
+      if (wants & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
+        return false;
+    }
+    SendMessageA(window_, WM_CLOSE, 0, 0);
+    return true;
+  }
   return false;
+}
+
+bool LaunchWindow::filterMessage(MSG& message) {
+  return g_filteringWindow != nullptr && g_filteringWindow->preTranslate(message);
 }
 
 int LaunchWindow::runMessageLoop() {
@@ -157,10 +200,7 @@ int LaunchWindow::runMessageLoop() {
       return static_cast<int>(message.wParam);
     if (got == -1)
       return 0;
-    if (preTranslate(message))
-      continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
+    platform::win32::dispatchMessage(message);
   }
 }
 

@@ -67,6 +67,8 @@ class LaunchWindow final : public Controls, private EventSink {
   void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) override;
   void postNotice(std::string_view name, int first, int second) override;
   core::Bytes windowBackgroundPicture() const override;
+  void shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) override;
+  void roundWindowCorners(int ellipseWidth, int ellipseHeight) override;
   void minimiseWindow() override;
   void closeWindow() override;
 
@@ -74,8 +76,10 @@ class LaunchWindow final : public Controls, private EventSink {
   void dispatch(std::string_view control, Event event, const EventArgs& args) override;
 
   // The one place where a message of the window's thread can be looked at
-  // before it is dispatched; true when it was handled and must not be.
+  // before it is dispatched, in the loop and in pumping delays alike; true
+  // when it was handled and must not be.
   bool preTranslate(MSG& message);
+  static bool filterMessage(MSG& message);
 
   bool createControls();
   void stackControls();

@@ -3,6 +3,7 @@
 
 #include "ui/win32/animation_box.h"
 #include "ui/win32/launch_window.h"
+#include "ui/win32/region.h"
 
 namespace ui::win32 {
 namespace {
@@ -144,6 +145,31 @@ void LaunchWindow::postNotice(std::string_view name, int first, int second) {
 
 core::Bytes LaunchWindow::windowBackgroundPicture() const {
   return backgroundBytes_;
+}
+
+void LaunchWindow::shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) {
+  // Decoded into 32-bit pixels, where a colour reads back as written: the
+  // transparent colour needs no mapping before the comparison.
+  const Image image = decodePicture(picture);
+  if (window_ == nullptr || image.empty())
+    return;
+  Region shape = regionFromRuns(opaqueRuns(image, transparent, 0, 0));
+  // The window owns the region from here on.
+  if (shape && SetWindowRgn(window_, shape.get(), TRUE))
+    shape.release();
+}
+
+void LaunchWindow::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
+  if (window_ == nullptr)
+    return;
+  RECT bounds{};
+  GetWindowRect(window_, &bounds);
+  HRGN rounded = CreateRoundRectRgn(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                                    ellipseWidth, ellipseHeight);
+  // Without a region the window becomes a plain rectangle; with one, the
+  // window owns it.
+  if (!SetWindowRgn(window_, rounded, TRUE) && rounded != nullptr)
+    DeleteObject(rounded);
 }
 
 void LaunchWindow::minimiseWindow() {

@@ -1,0 +1,99 @@
+#include <filesystem>
+
+#include "core/launch.h"
+#include "core/messages.h"
+#include "test_support.h"
+#include "ui/control_names.h"
+
+namespace {
+
+using platform::host::ProgramEnded;
+using testing_support::LauncherTest;
+using LaunchTest = LauncherTest;
+
+// Refused at once: nothing listens on port 1 of the loopback.
+const std::string kNoVersionPage = "http://127.0.0.1:1/version.html";
+
+TEST_F(LaunchTest, StartsTheConfiguredGameUnquotedInANormalWindow) {
+  writeConfig("[url]\nurl2=\\Bin\\My Game.exe\n");
+  writeFile("Bin/My Game.exe", "MZ");
+  core::startGameAndCheckVersion(kNoVersionPage);
+  EXPECT_EQ(controls.text(ui::name::kStagingField), "\\Bin\\My Game.exe");
+  EXPECT_EQ(os.pump.delays, std::vector<int>{500});
+  ASSERT_EQ(os.processes.calls.size(), 1u);
+  EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "\\Bin\\My Game.exe");
+  EXPECT_FALSE(os.processes.calls[0].wait);
+  EXPECT_EQ(os.processes.calls[0].windowMode, 2);
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+}
+
+TEST_F(LaunchTest, PathsAreJoinedWithoutASeparatorAndEmptyMeansTheRunDirectory) {
+  writeConfig("[url]\nurl2=Ride.exe\n");
+  const std::string sibling = runDir().string() + "Ride.exe";
+  { std::ofstream(sibling) << "MZ"; }
+  core::startGameAndCheckVersion(kNoVersionPage);
+  std::filesystem::remove(sibling);
+  ASSERT_EQ(os.processes.calls.size(), 1u);
+  EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "Ride.exe");
+
+  writeConfig("[url]\nurl1=no game named\n");
+  os.processes.result = false;  // a folder is no program: the start fails silently
+  core::startGameAndCheckVersion(kNoVersionPage);
+  ASSERT_EQ(os.processes.calls.size(), 2u);
+  EXPECT_EQ(os.processes.calls[1].commandLine, os.process.directory);
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+}
+
+TEST_F(LaunchTest, AMissingGameShowsTheMessageAndEndsTheProgram) {
+  writeConfig("[url]\nurl2=\\Bin\\Gone.exe\n");
+  EXPECT_THROW(core::startGameAndCheckVersion(kNoVersionPage), ProgramEnded);
+  ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
+  EXPECT_EQ(os.messageBoxes.calls[0].title, "提示");
+  EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x10030u);
+  EXPECT_TRUE(os.processes.calls.empty());
+  EXPECT_TRUE(core::exitCleanupHasRun());
+  EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
+}
+
+TEST_F(LaunchTest, TheConfigurationIsReadAgainAfterTheDelayAndClicksMayNest) {
+  writeConfig("[url]\nurl2=\\Old.exe\n");
+  writeFile("Old.exe", "MZ");
+  writeFile("New.exe", "MZ");
+  int nested = 0;
+  os.pump.duringDelay = [&] {
+    writeConfig("[url]\nurl2=\\New.exe\n");
+    if (nested++ == 0)
+      core::startGameAndCheckVersion(kNoVersionPage);  // a second click meanwhile
+  };
+  core::startGameAndCheckVersion(kNoVersionPage);
+  ASSERT_EQ(os.processes.calls.size(), 2u);
+  // The existence test used the staged value; the command line the file as it is now.
+  for (const auto& call : os.processes.calls) {
+    EXPECT_EQ(call.commandLine, os.process.directory + "\\New.exe");
+  }
+}
+
+TEST_F(LaunchTest, ShortcutIsNamedAfterTheGameAndPointsAtTheLauncher) {
+  controls.setText(ui::name::kGameName, "\xD0\xC7\xBA\xA3VR");
+  core::onShortcutButtonClicked({});
+  controls.setText(ui::name::kGameName, "");
+  core::onShortcutButtonClicked({});
+  ASSERT_EQ(os.shell.shortcuts.size(), 2u);
+  EXPECT_EQ(os.shell.shortcuts[0].first, os.shell.desktop + "\\\xD0\xC7\xBA\xA3VR -塔沃VR游戏.lnk");
+  EXPECT_EQ(os.shell.shortcuts[0].second, os.process.directory + "\\launcher.exe");
+  EXPECT_EQ(os.shell.shortcuts[1].first, os.shell.desktop + "\\ -塔沃VR游戏.lnk");
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+}
+
+TEST_F(LaunchTest, AGameNameThatIsNoFileNameMakesNoShortcutAnywhere) {
+  for (const char* name : {"..\\..\\Startup\\x", "a/b", "C:evil", "what?", "a|b"}) {
+    controls.setText(ui::name::kGameName, name);
+    core::onShortcutButtonClicked({});
+  }
+  EXPECT_TRUE(os.shell.shortcuts.empty());
+  // A two-byte character whose second byte is 0x5C is a plain name.
+  EXPECT_TRUE(core::isPlainFileName("\xC2\x5C"));
+  EXPECT_FALSE(core::isPlainFileName(".."));
+}
+
+}  // namespace
