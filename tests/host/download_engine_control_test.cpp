@@ -2,6 +2,8 @@
 // task is stopped, what the existing-file question decides, and redirects.
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "download_engine_fixture.h"
 
@@ -87,6 +89,51 @@ TEST_F(RunningTaskTest, DestroyingTheObjectStopsItsTask) {
   }
   EXPECT_EQ(recorder.count(4), 1);
   EXPECT_EQ(recorder.events().back().code, 4);
+}
+
+// A routine that never returns must not hold the caller past the stop wait.
+TEST_F(RunningTaskTest, WorkerStuckInTheRoutineIsLeftAfterTheStopWait) {
+  std::mutex latchMutex;
+  std::condition_variable latchChanged;
+  bool entered = false;
+  bool released = false;
+  recorder.on16 = [&](std::int32_t) {
+    std::unique_lock<std::mutex> lock(latchMutex);
+    entered = true;
+    latchChanged.notify_all();
+    latchChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+  };
+  server.on("/slow", {sendBytes(okHead(100000)), drip(patternBytes(100000))});
+  auto parameters = parametersFor(server.url("/slow"));
+  parameters.stopWaitMs = 100;
+  ASSERT_TRUE(object.startTask(parameters));
+  {
+    std::unique_lock<std::mutex> lock(latchMutex);
+    ASSERT_TRUE(latchChanged.wait_for(lock, std::chrono::seconds(10), [&] { return entered; }));
+  }
+
+  object.stopTask();
+  const auto events = recorder.events();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().code, 4);
+  EXPECT_EQ(events.back().thread, std::this_thread::get_id()) << "the end comes from stopTask";
+  EXPECT_FALSE(object.hasTask());
+  EXPECT_EQ(object.bytesReceived(), 0);
+
+  {
+    std::lock_guard<std::mutex> lock(latchMutex);
+    released = true;
+  }
+  latchChanged.notify_all();
+  // The left worker removes its partial file and ends without reporting.
+  for (int i = 0; i < 5000 && std::filesystem::exists(localFile()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Only the report that was already inside the routine completes late.
+  EXPECT_EQ(recorder.count(4), 1);
+  EXPECT_EQ(recorder.events().size(), events.size() + 1);
+  EXPECT_EQ(recorder.events().back().code, 16);
 }
 
 TEST_F(DownloadEngineTest, StopWithoutTaskDoesNothing) {
