@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <optional>
+#include <system_error>
 
 #include "core/program.h"
 #include "core/state.h"
@@ -58,7 +59,13 @@ bool DownloadObject::startTask(const core::DownloadTaskParameters& parameters) {
   stopWaitMs_ = parameters.stopWaitMs > 0 ? parameters.stopWaitMs : 0;
   task_ = std::make_shared<DownloadTask>(std::move(*settings), parameters.progress, this,
                                          *os.sockets, *os.files);
-  worker_ = std::thread([task = task_] { task->run(); });
+  try {
+    worker_ = std::thread([task = task_] { task->run(); });
+  } catch (const std::system_error&) {
+    // No thread, no task: leave the slot free rather than attached forever.
+    task_.reset();
+    return false;
+  }
   return true;
 }
 
