@@ -30,9 +30,11 @@ target_link_libraries(launcher PRIVATE tavoro_win32)
 target_link_options(launcher PRIVATE -s)
 set_source_files_properties(core/version_page.cpp PROPERTIES
   COMPILE_DEFINITIONS "TAVORO_VERSION_PAGE_URL=\"${TAVORO_VERSION_PAGE_URL}\"")
-# windres reads the resource script as UTF-8 (see its code_page pragma).
+# windres reads the resource script as UTF-8 (see its code_page pragma); the
+# pictures and the manifest it embeds must rebuild it when they change.
+file(GLOB TAVORO_RESOURCE_FILES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/ui/images/*")
 set_source_files_properties(ui/win32/launcher.rc PROPERTIES
-  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/ui/win32/launcher.manifest")
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/ui/win32/launcher.manifest;${TAVORO_RESOURCE_FILES}")
 
 include(cmake/tests-win32.cmake)
 

@@ -3,6 +3,7 @@
 #include "core/config.h"
 #include "core/messages.h"
 #include "core/program.h"
+#include "core/slideshow.h"
 #include "core/state.h"
 #include "ui/control_names.h"
 
@@ -70,6 +71,9 @@ void onLaunchWindowCreated(const ui::EventArgs&) {
   controls.setWidth(ui::name::kSlideTemplate, controls.width(ui::name::kSlideshow));
   programState().slideshowOverlay =
       controls.createLayer(ui::name::kSlideshow, ui::name::kSlideTemplate, 0, 0, true);
+
+  // Last: the thread reads the overlay id stored just above.
+  startSlideshowThread();
 }
 
 }  // namespace core

@@ -1,5 +1,6 @@
 #include "core/startup.h"
 #include "core/messages.h"
+#include "core/slideshow.h"
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "ui/image.h"
@@ -62,6 +63,7 @@ TEST_F(StartupTest, FillsTheLabelsRoundsTheWindowAndPreparesTheOverlay) {
   EXPECT_TRUE(scene.layers[0].visible);
   EXPECT_TRUE(os.namedEvents.names.count(ownInstanceName()));
   EXPECT_TRUE(os.messageBoxes.calls.empty());
+  EXPECT_TRUE(core::slideshowThreadRunning()) << "started as the last step";
 }
 
 TEST_F(StartupTest, ASecondCopyOnlySeesTheGuardsMessageEvenWithoutConfiguration) {
@@ -99,6 +101,7 @@ TEST_F(StartupTest, AMissingConfigurationStopsAfterTheLogo) {
   EXPECT_EQ(controls.text(ui::name::kGameLanguage), "游戏语言：");
   EXPECT_EQ(controls.shapeCalls(), std::vector<std::string>{"picture"});
   EXPECT_EQ(core::programState().slideshowOverlay, 0);
+  EXPECT_FALSE(core::slideshowThreadRunning());
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/program.h"
+#include "core/slideshow.h"
 #include "core/state.h"
 #include "platform/host/host_services.h"
 #include "ui/control_model.h"
@@ -30,7 +31,10 @@ class LauncherTest : public ::testing::Test {
     core::registerExitCleanup();
   }
 
-  void TearDown() override { std::filesystem::remove_all(runDir_); }
+  void TearDown() override {
+    core::stopSlideshowThread();
+    std::filesystem::remove_all(runDir_);
+  }
 
   // Writes the Game configuration file with exactly these bytes.
   void writeConfig(const std::string& bytes) { writeFile("tavoro/tavoroConfig.ini", bytes); }
