@@ -15,9 +15,11 @@ set(TAVORO_LOGIC_SOURCES
   update/chunked_decoder.cpp
   update/download_body.cpp
   update/download_engine.cpp
+  update/download.cpp
   update/download_object.cpp
   update/download_stop.cpp
   update/download_task.cpp
+  update/handoff.cpp
   update/http_address.cpp
   update/http_response.cpp
   update/numbered_file_name.cpp

@@ -10,6 +10,7 @@ set(TAVORO_HOST_TESTS
   tests/host/image_test.cpp
   tests/host/text_test.cpp
   tests/host/http_request_test.cpp
+  tests/host/handoff_test.cpp
   tests/host/http_test.cpp
   tests/host/progress_text_test.cpp
   tests/host/version_test.cpp

@@ -4,6 +4,7 @@
 // once by the exit clean-up.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,8 +68,9 @@ struct ProgramState {
   std::array<std::string, kVersionFieldCount> versionFields;
   std::unique_ptr<DownloadTaskParameters> taskParameters;
   std::unique_ptr<update::DownloadObject> downloadObject;
-  std::int32_t downloadTotalSize = 0;
-  std::int32_t downloadPercent = 0;
+  // Written by the download engine's thread, read on the window's thread.
+  std::atomic<std::int32_t> downloadTotalSize{0};
+  std::atomic<std::int32_t> downloadPercent{0};
   std::int32_t slideshowOverlay = 0;
   std::vector<Bytes> slideshowPictures;
 };

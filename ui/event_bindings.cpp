@@ -6,6 +6,8 @@
 #include "core/startup.h"
 #include "ui/chrome.h"
 #include "ui/control_names.h"
+#include "update/download.h"
+#include "update/handoff.h"
 
 namespace ui {
 namespace {
@@ -22,6 +24,9 @@ constexpr std::array kBindings = {
     EventBinding{name::kLinkSoftware, Event::LeftButtonDown, &onLinkPressed<3>},
     EventBinding{name::kLinkCommunity, Event::LeftButtonDown, &onLinkPressed<4>},
     EventBinding{name::kLinkHelp, Event::LeftButtonDown, &onLinkPressed<5>},
+    EventBinding{name::kStatsTimer, Event::TimerTick, &update::onProgressTick},
+    EventBinding{name::kPublishedVersion, Event::Feedback, &update::onDownloadNotice},
+    EventBinding{name::kUnzipper, Event::UnpackProgress, &update::onUnpackProgress},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "core/program.h"
 #include "core/state.h"
 #include "ui/control_names.h"
+#include "update/download.h"
 #include "update/http.h"
 #include "update/text.h"
 
@@ -93,6 +94,7 @@ void runVersionCheck(const std::string& pageAddress) {
     controls.setVisible(control, true);
   controls.setEnabled(ui::name::kStartButton, false);
   ctx.os.pump->delay(kBeforeDownloadMs);
+  startUpdateDownload();
 }
 
 }  // namespace update

@@ -16,8 +16,9 @@
 
 namespace platform::host {
 
-// Windows paths ("C:\dir\file" style separators) as host paths: every
-// backslash that is not the second byte of a two-byte character becomes "/".
+// Windows paths as host paths: a drive letter ("Z:\") names the root, and
+// every backslash that is not the second byte of a two-byte character
+// becomes "/".
 std::string hostPath(const std::string& windowsPath);
 
 class IniProfileReader final : public ProfileReader {

@@ -95,6 +95,8 @@ TEST_F(ConfigTest, BinaryGarbageAndEmptyFilesReadEmpty) {
 TEST(HostPath, BackslashesBecomeSlashesButNotInsideTwoByteCharacters) {
   EXPECT_EQ(platform::host::hostPath("/tmp/run\\tavoro\\x.ini"), "/tmp/run/tavoro/x.ini");
   EXPECT_EQ(platform::host::hostPath("/tmp/\xC2\x5C\\a"), "/tmp/\xC2\x5C/a");
+  EXPECT_EQ(platform::host::hostPath("Z:\\tmp\\a"), "/tmp/a");
+  EXPECT_EQ(platform::host::hostPath("c:/tmp"), "/tmp");
 }
 
 }  // namespace

@@ -32,7 +32,9 @@ class LauncherTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    core::stopSlideshowThread();
+    // Stops what runs in the background (slideshow, download) before the
+    // controls and services it uses go away.
+    core::runExitCleanup();
     std::filesystem::remove_all(runDir_);
   }
 

@@ -20,8 +20,8 @@ const char kPage51[] =
     "<p>\xE6\x9B\xB4\xE6\x96\xB0\xE8\xAF\xB4\xE6\x98\x8E"
     "1=fix one</p>"                                                              // 更新说明1=
     "<p>\xE6\x9B\xB4\xE6\x96\xB0\xE8\xAF\xB4\xE6\x98\x8E=\xE6\x96\xB0 desc</p>"  // 更新说明=新
-    "<p>\xE6\x9B\xB4\xE6\x96\xB0\xE5\x9C\xB0\xE5\x9D\x80=http://h/pkg.zip</p>"   // 更新地址=
-    "<p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=9.9</p>"                // second one
+    "<p>\xE6\x9B\xB4\xE6\x96\xB0\xE5\x9C\xB0\xE5\x9D\x80=http://127.0.0.1:1/pkg.zip</p>"  // 更新地址=
+    "<p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=9.9</p>"  // second one
     "</body></html>";
 
 class VersionTest : public LauncherTest {
@@ -47,7 +47,7 @@ TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
 
   const core::ProgramState& state = core::programState();
   EXPECT_EQ(state.versionFields[core::kLatestVersion], "5.1") << "first occurrence";
-  EXPECT_EQ(state.versionFields[core::kUpdateAddress], "http://h/pkg.zip");
+  EXPECT_EQ(state.versionFields[core::kUpdateAddress], "http://127.0.0.1:1/pkg.zip");
   EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "5.1");
   EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "NewLauncher.exe");
   EXPECT_EQ(controls.text(ui::name::kUpdateDescription), "新 desc");

@@ -1,0 +1,178 @@
+// The update from the accepted question to the hand-over, against a real
+// server on loopback, with real ZIP packages and the recording fakes.
+
+#include <chrono>
+#include <thread>
+
+#include "core/state.h"
+#include "http_test_server.h"
+#include "test_support.h"
+#include "ui/control_names.h"
+#include "unzip_test_archives.h"
+#include "update/download.h"
+#include "update/handoff.h"
+
+namespace {
+
+using platform::host::ProgramEnded;
+using testing_support::HttpTestServer;
+using testing_support::LauncherTest;
+
+std::string served(const std::string& body) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+class HandoffTest : public LauncherTest {
+ protected:
+  void SetUp() override {
+    LauncherTest::SetUp();
+    // A Windows-looking run directory on the host's root, like Wine's Z:.
+    os.process.directory = "Z:" + runDir().string();
+    writeConfig("[http]\r\ndiy=http://example.invalid/help\r\n");
+  }
+
+  std::string package(const std::vector<std::pair<std::string, std::string>>& entries) {
+    const auto archive = runDir().parent_path() / (runDir().filename().string() + "-pkg.zip");
+    testing_support::zipWithPython(archive, entries);
+    const std::string bytes = testing_support::readBytes(archive);
+    std::filesystem::remove(archive);
+    return bytes;
+  }
+
+  // Accepts the update for `address` and plays the window's part: handles
+  // each notice in order until the download has ended and been handed over.
+  void download(const std::string& title, const std::string& address) {
+    controls.setText(ui::name::kUpdateTitle, title);
+    core::programState().versionFields[core::kUpdateAddress] = address;
+    update::startUpdateDownload();
+    for (int waited = 0; waited < 10000; waited += 5) {
+      while (!controls.notices().empty()) {
+        const ui::Notice notice = controls.notices().front();
+        controls.notices().pop_front();
+        noticeKinds.push_back(notice.first);
+        update::onDownloadNotice({notice.first, notice.second});
+        if (notice.first == 1)
+          return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    FAIL() << "the download never ended";
+  }
+
+  std::string url(const std::string& path) const { return server.base() + path; }
+  bool exists(const std::string& relative) const {
+    return std::filesystem::exists(runDir() / relative);
+  }
+
+  HttpTestServer server;
+  std::vector<int> noticeKinds;
+};
+
+TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
+  server.respond("/dl/pkg.zip",
+                 served(package({{"NewLauncher.exe", "MZ new"}, {"data/readme.txt", "hi"}})));
+  EXPECT_THROW(download("NewLauncher.exe", url("/dl/pkg.zip")), ProgramEnded);
+
+  EXPECT_EQ(noticeKinds.back(), 1);
+  EXPECT_EQ(controls.text(ui::name::kPercentLabel), "已下载：100%");
+  EXPECT_EQ(controls.position(ui::name::kProgressBar), 100);
+  EXPECT_TRUE(exists("NewLauncher.exe"));
+  EXPECT_TRUE(exists("data/readme.txt"));
+  EXPECT_FALSE(exists("pkg.zip")) << "the package is deleted";
+  EXPECT_FALSE(exists("pkg.zip.tmp"));
+  const std::string runDirectory = os.process.directory;
+  ASSERT_EQ(os.processes.calls.size(), 2u);
+  EXPECT_EQ(os.processes.calls[0].commandLine, runDirectory + "\\NewLauncher.exe");
+  EXPECT_EQ(os.processes.calls[0].windowMode, 2);
+  EXPECT_EQ(os.processes.calls[1].commandLine,
+            "cmd.exe /c del \"" + runDirectory + "\\launcher.exe\"");
+  EXPECT_EQ(os.processes.calls[1].windowMode, 1);
+  EXPECT_FALSE(os.processes.calls[1].wait);
+  EXPECT_EQ(os.pump.delays, (std::vector<int>{500, 200, 900}));
+  EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+}
+
+TEST_F(HandoffTest, WithoutTheNewLauncherTheHelpPageAndThePackageAreOffered) {
+  server.respond("/pkg.zip", served(package({{"other.txt", "x"}})));
+  os.messageBoxes.answers = {6, 7};  // Yes after the unpack, No after the download
+  download("NewLauncher.exe", url("/pkg.zip"));
+
+  ASSERT_EQ(os.messageBoxes.calls.size(), 3u);
+  EXPECT_EQ(os.messageBoxes.calls[0].text, update::kNoNewLauncherQuestion);
+  EXPECT_EQ(os.messageBoxes.calls[0].title, " 软件更新提示");
+  EXPECT_EQ(os.messageBoxes.calls[0].flags, 4u);
+  EXPECT_EQ(os.messageBoxes.calls[1].text, update::kNoNewLauncherQuestion);
+  EXPECT_EQ(os.messageBoxes.calls[2].text, update::kOpenPackageMessage);
+  EXPECT_EQ(os.messageBoxes.calls[2].title, "更新包打开提示");
+  EXPECT_EQ(os.messageBoxes.calls[2].flags, 0x40u);
+  EXPECT_EQ(os.shell.opened, (std::vector<std::string>{"http://example.invalid/help",
+                                                       os.process.directory + "\\pkg.zip"}));
+  EXPECT_TRUE(exists("other.txt"));
+  EXPECT_TRUE(exists("pkg.zip")) << "kept for unpacking by hand";
+  EXPECT_TRUE(os.process.exitCodes.empty());
+}
+
+TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
+  server.respond("/pkg.zip", served(package({{"NewLauncher.exe", "not a program"}})));
+  os.processes.result = false;
+  os.messageBoxes.answers = {7, 7, 7, 7};
+  download("NewLauncher.exe", url("/pkg.zip"));
+  for (const auto& call : os.processes.calls) {
+    EXPECT_EQ(call.commandLine.find("cmd.exe"), std::string::npos) << call.commandLine;
+  }
+  EXPECT_TRUE(exists("pkg.zip"));
+  EXPECT_TRUE(os.process.exitCodes.empty());
+
+  // A title naming this very launcher: starting it and deleting it would
+  // leave nothing behind.
+  os.processes.result = true;
+  os.processes.calls.clear();
+  writeFile("launcher.exe", "MZ old");
+  controls.setText(ui::name::kUpdateTitle, "launcher.exe");
+  const std::size_t asked = os.messageBoxes.calls.size();
+  update::handOff(100);
+  EXPECT_TRUE(os.processes.calls.empty());
+  EXPECT_EQ(os.messageBoxes.calls.size(), asked + 1) << "asked instead";
+  EXPECT_TRUE(exists("launcher.exe"));
+  EXPECT_TRUE(os.process.exitCodes.empty());
+}
+
+TEST_F(HandoffTest, AStaleTemporaryFileIsReplacedByTheFreshDownload) {
+  writeFile("pkg.zip.tmp", "left over by an interrupted run");
+  server.respond("/pkg.zip", served(package({{"fresh.txt", "new"}})));
+  os.messageBoxes.answers = {7, 7};
+  download("NewLauncher.exe", url("/pkg.zip"));
+  EXPECT_TRUE(exists("fresh.txt"));
+  EXPECT_EQ(testing_support::readBytes(runDir() / "fresh.txt"), "new");
+}
+
+TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
+  server.respond("/pkg.zip", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone");
+  download("NewLauncher.exe", url("/pkg.zip"));
+  EXPECT_EQ(noticeKinds, std::vector<int>{1});
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+  EXPECT_FALSE(exists("pkg.zip"));
+  EXPECT_EQ(core::programState().downloadPercent, 0);
+}
+
+TEST_F(HandoffTest, ProgressTickShowsZerosBeforeAnyDownload) {
+  update::onProgressTick({});
+  EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
+  EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0MB");
+  EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0MB");
+}
+
+TEST(FullFilePath, DriveColonAndAFileName) {
+  EXPECT_TRUE(update::isFullFilePath("C:\\Games\\Ride\\pkg.zip"));
+  EXPECT_TRUE(update::isFullFilePath("d:/games/pkg.zip"));
+  EXPECT_FALSE(update::isFullFilePath("\\\\server\\share\\pkg.zip"));
+  EXPECT_FALSE(update::isFullFilePath("C:\\Games\\Ride\\")) << "empty package name";
+  EXPECT_FALSE(update::isFullFilePath("1:\\x"));
+  EXPECT_FALSE(update::isFullFilePath("pkg.zip"));
+  EXPECT_EQ(update::lastPathComponent("C:\\dir\\"), "dir\\");
+  EXPECT_EQ(update::lastPathComponent("C:\\dir\\a.zip"), "a.zip");
+  EXPECT_EQ(update::lastPathComponent("C:a.zip"), "a.zip");
+}
+
+}  // namespace
