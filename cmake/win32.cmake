@@ -24,12 +24,22 @@ add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
 target_link_libraries(tavoro_win32 PUBLIC tavoro_logic
   comctl32 ole32 oleaut32 uuid shell32 shlwapi wininet ws2_32 gdi32 msimg32 user32 kernel32)
 
-add_executable(launcher WIN32 platform/win32/winmain.cpp core/version_page.cpp
-                        ui/win32/launcher.rc)
-target_link_libraries(launcher PRIVATE tavoro_win32)
-target_link_options(launcher PRIVATE -s)
-set_source_files_properties(core/version_page.cpp PROPERTIES
-  COMPILE_DEFINITIONS "TAVORO_VERSION_PAGE_URL=\"${TAVORO_VERSION_PAGE_URL}\"")
+# The end-to-end tests' launcher: the same program, its version page on a
+# loopback server that the tests run.
+set(TAVORO_E2E_VERSION_PAGE_URL "http://127.0.0.1:47811/version.html"
+    CACHE STRING "Version page of launcher-e2e.exe")
+
+foreach(target launcher launcher_e2e)
+  add_executable(${target} WIN32 platform/win32/winmain.cpp core/version_page.cpp
+                           ui/win32/launcher.rc)
+  target_link_libraries(${target} PRIVATE tavoro_win32)
+  target_link_options(${target} PRIVATE -s)
+endforeach()
+target_compile_definitions(launcher PRIVATE
+  TAVORO_VERSION_PAGE_URL="${TAVORO_VERSION_PAGE_URL}")
+target_compile_definitions(launcher_e2e PRIVATE
+  TAVORO_VERSION_PAGE_URL="${TAVORO_E2E_VERSION_PAGE_URL}")
+set_target_properties(launcher_e2e PROPERTIES OUTPUT_NAME launcher-e2e)
 # windres reads the resource script as UTF-8 (see its code_page pragma); the
 # pictures and the manifest it embeds must rebuild it when they change.
 file(GLOB TAVORO_RESOURCE_FILES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/ui/images/*")

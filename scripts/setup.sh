@@ -25,6 +25,8 @@ apt_packages=(
   nginx curl
   # ZIP archives made by a second tool in the unpacker's tests and benchmark
   p7zip-full
+  # a generated zh_CN.UTF-8 locale, so Wine maps Chinese file names to UTF-8
+  locales
 )
 
 missing_packages() {
@@ -65,5 +67,19 @@ install_packages() {
   fi
 }
 
+# Wine takes code page 936 from LC_ALL=zh_CN.UTF-8 even without the locale,
+# but it converts file names with the Unix locale's charset: without a
+# generated locale every Chinese file name (a desktop shortcut, an unpacked
+# file) fails to be created.
+ensure_chinese_locale() {
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return 0
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  sudo_if_needed sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen ||
+    echo 'zh_CN.UTF-8 UTF-8' | sudo_if_needed tee -a /etc/locale.gen >/dev/null
+  sudo_if_needed locale-gen >/dev/null
+}
+
 install_packages
+ensure_chinese_locale
 "$here/build-deps.sh"
