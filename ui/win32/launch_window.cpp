@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "platform/win32/win32_services.h"
 #include "ui/chrome.h"
 #include "ui/control_table.h"
@@ -93,14 +95,35 @@ bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
   return true;
 }
 
-bool LaunchWindow::createControls() {
+namespace {
+
+// The window's children in their stacking order, topmost first, then the
+// controls that are no window's child (records, the banner's link labels)
+// in table order. Windows puts each new child below its siblings, so this
+// order leaves the stacking right without moving anything afterwards.
+std::vector<const ControlSpec*> creationOrder() {
+  std::vector<const ControlSpec*> order;
+  for (const char* name : stackingOrder()) {
+    if (const ControlSpec* spec = findControl(name))
+      order.push_back(spec);
+  }
   for (const ControlSpec& spec : controlTable()) {
-    controls_.push_back(makeControl(spec, *this));
+    if (std::find(order.begin(), order.end(), &spec) == order.end())
+      order.push_back(&spec);
+  }
+  return order;
+}
+
+}  // namespace
+
+bool LaunchWindow::createControls() {
+  for (const ControlSpec* spec : creationOrder()) {
+    controls_.push_back(makeControl(*spec, *this));
     Control& control = *controls_.back();
-    byName_.emplace(spec.name, &control);
+    byName_.emplace(spec->name, &control);
     HWND parent = window_;
-    if (spec.parent != nullptr) {
-      Control* owner = find(spec.parent);
+    if (spec->parent != nullptr) {
+      Control* owner = find(spec->parent);
       if (owner == nullptr || owner->window() == nullptr)
         return false;
       parent = owner->window();
@@ -109,8 +132,8 @@ bool LaunchWindow::createControls() {
       return false;
     if (HWND child = control.window()) {
       byWindow_.emplace(child, &control);
-      SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(spec.font)), FALSE);
-      if (spec.visible)
+      SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(spec->font)), FALSE);
+      if (spec->visible)
         ShowWindow(child, SW_SHOWNA);
     }
   }
@@ -119,12 +142,16 @@ bool LaunchWindow::createControls() {
 
 void LaunchWindow::stackControls() {
   // Explicitly, from the table: creation order says nothing about it.
+  // Creation order usually leaves nothing to move; each move costs a
+  // round trip to the window server, so only the misplaced ones move.
   HWND above = HWND_TOP;
   for (const char* name : stackingOrder()) {
     HWND child = controlWindow(name);
     if (child == nullptr)
       continue;
-    SetWindowPos(child, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    HWND before = GetWindow(child, GW_HWNDPREV);
+    if (above == HWND_TOP ? before != nullptr : before != above)
+      SetWindowPos(child, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     above = child;
   }
   // Children of other controls (the banner's link labels) stack among
