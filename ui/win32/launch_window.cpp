@@ -71,8 +71,9 @@ bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
     return false;
 
   backgroundBytes_ = pictures(spec.backgroundPicture);
-  const Image decoded = decodePicture(backgroundBytes_);
-  background_ = decoded.empty() ? Image{} : compositeOver(decoded, spec.background);
+  backgroundDecoded_ = decodePicture(backgroundBytes_);
+  background_ =
+      backgroundDecoded_.empty() ? Image{} : compositeOver(backgroundDecoded_, spec.background);
 
   // The primary display, not the work area.
   const int left = (GetSystemMetrics(SM_CXSCREEN) - spec.width) / 2;

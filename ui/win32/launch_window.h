@@ -101,7 +101,8 @@ class LaunchWindow final : public Controls, private EventSink {
   std::unordered_map<std::string_view, Control*> byName_;
   std::unordered_map<HWND, Control*> byWindow_;
   core::Bytes backgroundBytes_;
-  Image background_;  // over the window's colour, tiled when painting
+  Image backgroundDecoded_;  // as the file has it, for shaping the window
+  Image background_;         // over the window's colour, tiled when painting
   HWND window_ = nullptr;
   bool destroying_ = false;
 };

@@ -150,7 +150,8 @@ core::Bytes LaunchWindow::windowBackgroundPicture() const {
 void LaunchWindow::shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) {
   // Decoded into 32-bit pixels, where a colour reads back as written: the
   // transparent colour needs no mapping before the comparison.
-  const Image image = decodePicture(picture);
+  // The start-up shapes the window after its own background, decoded already.
+  const Image image = picture == backgroundBytes_ ? backgroundDecoded_ : decodePicture(picture);
   if (window_ == nullptr || image.empty())
     return;
   Region shape = regionFromRuns(opaqueRuns(image, transparent, 0, 0));
