@@ -7,7 +7,11 @@
  * Name windows by ASCII names: Chinese arguments do not reach argv intact
  * under Wine with an ungenerated zh_CN locale, hence the built-in default.
  * MSG is a number (0x10) or "close" (the default) or "quit". Exit codes: 0 posted,
- * 1 no such window, 2 posting failed, 64 bad usage. */
+ * 1 no such window, 2 posting failed, 64 bad usage.
+ *
+ * MSG "iconic" posts nothing and asks whether the window is minimised: exit
+ * code 0 when it is, 3 when it is not. Without a window manager the X window
+ * of a minimised Wine window stays mapped, so X tools cannot tell. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,6 +29,9 @@ static int parse_number(const char* text, UINT_PTR* out) {
   return 1;
 }
 
+/* Not a message: the "iconic" query. */
+#define QUERY_ICONIC 0xFFFFFFFFu
+
 static int parse_message(const char* text, UINT* out) {
   UINT_PTR value;
   if (lstrcmpiA(text, "close") == 0) {
@@ -33,6 +40,10 @@ static int parse_message(const char* text, UINT* out) {
   }
   if (lstrcmpiA(text, "quit") == 0) {
     *out = WM_QUIT;
+    return 1;
+  }
+  if (lstrcmpiA(text, "iconic") == 0) {
+    *out = QUERY_ICONIC;
     return 1;
   }
   if (!parse_number(text, &value))
@@ -81,6 +92,8 @@ int main(int argc, char** argv) {
     fprintf(stderr, "post_message: window not found\n");
     return 1;
   }
+  if (message == QUERY_ICONIC)
+    return IsIconic(window) ? 0 : 3;
   /* WM_QUIT is a thread message, not a window message. */
   BOOL ok = message == WM_QUIT ? PostThreadMessageA(GetWindowThreadProcessId(window, NULL), WM_QUIT,
                                                     wparam, lparam)
