@@ -1,7 +1,9 @@
 /* The demo folder's stand-in game: one small window titled 演示游戏 that ends
  * the process when closed. Each start appends its command line and working
- * directory to DemoGame.log beside the exe, so tests can see how the launcher
- * started it. */
+ * directory to "<exe base name>.log" beside the exe (DemoGame.log for
+ * DemoGame.exe), so tests can see how the launcher started it; a copy under
+ * another name, such as the new launcher of an update package, leaves a log
+ * of its own. */
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
@@ -15,9 +17,14 @@ static void log_start(void) {
   if (n == 0 || n >= MAX_PATH)
     return;
   char* slash = strrchr(path, '\\');
-  if (!slash || (size_t)(slash - path) + sizeof("\\DemoGame.log") > MAX_PATH)
+  if (!slash)
     return;
-  strcpy(slash, "\\DemoGame.log");
+  /* The extension of the file name (not a dot of a folder) becomes ".log". */
+  char* dot = strrchr(slash, '.');
+  char* end = dot ? dot : path + n;
+  if ((size_t)(end - path) + sizeof(".log") > MAX_PATH)
+    return;
+  strcpy(end, ".log");
   char cwd[MAX_PATH] = "";
   GetCurrentDirectoryA(MAX_PATH, cwd);
   FILE* f = fopen(path, "ab");
