@@ -24,7 +24,14 @@ bool sameFile(std::string_view a, std::string_view b) {
   core::Context& ctx = core::context();
   const std::string own = ctx.os.process->runDirectory() + "\\" + ctx.os.process->executableName();
   ctx.os.files->setAttributes(own, kNormalAttributes);
-  // The interpreter deletes the file once this process has let go of it.
+  // The interpreter can delete the file only once this process has ended,
+  // and it starts in a fraction of a second: the slow part of ending (the
+  // clean-up, taking the window down, which Wine on a display without a
+  // window manager drags out to seconds) goes first, so that all that is
+  // left after the start is the exit itself.
+  core::runExitCleanup();
+  if (ctx.controls != nullptr)
+    ctx.controls->closeWindow();
   ctx.os.processes->runCommandLine("cmd.exe /c del \"" + own + "\"", false,
                                    platform::kWindowModeHidden);
   core::endProgram();
