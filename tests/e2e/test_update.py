@@ -1,0 +1,110 @@
+"""The update after the player has accepted a newer launcher, end to end:
+launcher-e2e.exe under Wine gets its version page from 127.0.0.1, the
+package from nginx or from a Python server on loopback, downloads it with
+the progress panel showing, unpacks it into the game folder and hands over
+to the new launcher, or offers the help page and the package.
+
+The version page port is held only from the start click until the page has
+gone out; package servers use ports of their own.
+"""
+
+import os
+
+import pytest
+
+import harness
+import update_support as us
+import version_support as vs
+
+GAME_FILES = None  # filled per test from the fresh demo folder
+
+
+@pytest.fixture
+def update_folder(game_folder, win32_build):
+    vs.install_e2e_launcher(str(game_folder), win32_build)
+    return game_folder
+
+
+@pytest.fixture
+def running(start_launcher, update_folder, wine, win32_build):
+    """The launcher on the demo folder, window mapped; afterwards every
+    message box left is answered and the demo game windows (the game and a
+    started new launcher) are closed."""
+    launcher = start_launcher(update_folder)
+    launcher.wait_window()
+    yield launcher
+    for title in (us.QUESTION_TITLE, us.OPEN_PACKAGE_TITLE):
+        for wid in us.boxes(wine, title):
+            wine.x("xdotool", "key", "--window", wid, "n" if title == us.QUESTION_TITLE else "Return")
+    vs.close_games(wine, win32_build)
+
+
+@pytest.fixture
+def nginx(tmp_path):
+    server = us.Nginx(tmp_path / "nginx").start()
+    yield server
+    server.stop()
+
+
+@pytest.fixture
+def package_server():
+    server = us.HttpServer()
+    yield server
+    server.stop()
+
+
+@pytest.fixture(scope="module")
+def browser(wine, tmp_path_factory):
+    return us.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
+
+
+def new_launcher_log(folder, name=us.NEW_LAUNCHER):
+    return os.path.join(folder, os.path.splitext(name)[0] + ".log")
+
+
+class TestWholeUpdate:
+    def test_package_unpacks_and_new_launcher_takes_over(self, wine, running, update_folder,
+                                                         nginx, win32_build):
+        assert us.cmd_exe_present(wine), "no cmd.exe in the prefix: the hand-off could not delete"
+        folder = str(update_folder)
+        new_exe = us.read(os.path.join(win32_build, "DemoGame.exe"))
+        readme = "更新说明\r\n新版本 5.1\r\n".encode("gbk")
+        data = us.pseudo_random(300_000, 1)
+        entries = [
+            ("Data/", b""),
+            ("Data/levels/map01.bin", data),
+            ("readme.txt", b"new readme\r\n"),
+            ("说明.txt", readme),  # UTF-8 flagged name
+            ("资料/".encode("gbk"), b""),
+            ("资料/介绍.txt".encode("gbk"), "介绍".encode("gbk")),  # GBK name, no flag
+            (us.NEW_LAUNCHER, new_exe),
+        ]
+        nginx.put(us.PACKAGE_PATH, us.make_zip(entries))
+        before = us.tree(folder)
+
+        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+
+        log = new_launcher_log(folder)
+        harness.wait_until(lambda: os.path.exists(log), 60, what="the new launcher's log")
+        assert us.wait_exit(running.proc, 30) == 0
+        harness.wait_until(lambda: not os.path.exists(os.path.join(folder, "launcher.exe")), 10,
+                           what="launcher.exe to be deleted")
+
+        assert us.read(os.path.join(folder, "Data", "levels", "map01.bin")) == data
+        assert us.read(os.path.join(folder, "readme.txt")) == b"new readme\r\n"
+        assert us.read(os.path.join(folder, "说明.txt")) == readme
+        assert us.read(os.path.join(folder, "资料", "介绍.txt")) == "介绍".encode("gbk")
+        assert us.read(os.path.join(folder, us.NEW_LAUNCHER)) == new_exe
+        assert not os.path.exists(os.path.join(folder, "update.zip"))
+        assert not os.path.exists(os.path.join(folder, "update.zip.tmp"))
+        # Started once, from the game folder, by the path the page named.
+        started = us.read(log).decode("gbk")
+        assert started.count("cmdline=") == 1
+        assert us.windows_path(os.path.join(folder, us.NEW_LAUNCHER)) in started
+        # The game folder otherwise holds what it held, plus the package's files.
+        after = us.tree(folder)
+        expected = set(before) - {"launcher.exe"} | {
+            "Data/levels/map01.bin", "readme.txt", "说明.txt", "资料/介绍.txt", us.NEW_LAUNCHER,
+            os.path.relpath(log, folder), "Bin/DemoGame.log"}
+        assert set(after) == expected
+        assert not us.wine_processes_of(os.path.join(folder, "launcher.exe"))
