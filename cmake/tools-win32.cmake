@@ -9,11 +9,14 @@ set_target_properties(demo_game PROPERTIES OUTPUT_NAME DemoGame)
 # Posts WM_CLOSE (or another message) to the Launch window; console program.
 add_executable(post_message tools/demo/post_message.c)
 
+# Follows a screen pixel over time (the slideshow's fades); console program.
+add_executable(pixel_sampler tools/demo/pixel_sampler.c)
+
 # The benchmark's baseline window.
 add_executable(minimal_window WIN32 bench/minimal_window.c)
 
-foreach(tool demo_game post_message minimal_window)
+foreach(tool demo_game post_message pixel_sampler minimal_window)
   target_link_options(${tool} PRIVATE -s)
 endforeach()
 
-add_custom_target(harness_tools DEPENDS demo_game post_message minimal_window)
+add_custom_target(harness_tools DEPENDS demo_game post_message pixel_sampler minimal_window)
