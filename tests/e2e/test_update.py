@@ -108,3 +108,73 @@ class TestWholeUpdate:
             os.path.relpath(log, folder), "Bin/DemoGame.log"}
         assert set(after) == expected
         assert not us.wine_processes_of(os.path.join(folder, "launcher.exe"))
+
+
+# -- the progress panel ----------------------------------------------------------
+
+def bar_fill(img):
+    """Share of the bar's inner width that is filled (the highlight blue),
+    read on a row above the percentage caption."""
+    left, top, right, _ = us.PROGRESS_BAR
+    y = top + 1
+    inner = range(left + 1, right - 1)
+    filled = sum(1 for x in inner if _is_fill(img.getpixel((x, y))))
+    return filled / len(inner)
+
+
+def _is_fill(p):
+    return p[2] >= 200 and p[0] <= 120 and p[2] - p[0] >= 100
+
+
+def region_changed(a, b, box):
+    return list(a.crop(box).getdata()) != list(b.crop(box).getdata())
+
+
+def dark_share(img, box):
+    return vs.share(img, box, vs.is_dark)
+
+
+class TestProgressPanel:
+    RATE = 200 * 1024  # bytes/s: about ten seconds for the package
+
+    def test_bar_percentage_and_captions_follow_a_slow_download(
+            self, wine, running, update_folder, package_server, win32_build):
+        folder = str(update_folder)
+        payload = us.pseudo_random(2 << 20, 2)
+        package = us.make_zip([("big.bin", payload),
+                               (us.NEW_LAUNCHER, us.read(os.path.join(win32_build, "DemoGame.exe")))],
+                              compression=us.zipfile.ZIP_STORED)
+        package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=self.RATE))
+        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
+                         win32_build)
+        transfer = package_server.wait_transfer(us.PACKAGE_PATH)
+        total = len(package)
+
+        def shot_after(share, name):
+            harness.wait_until(lambda: transfer.sent >= share * total, 30,
+                               what=f"{share:.0%} of the package sent")
+            img = vs.window_picture(wine, running.window, name)
+            return img, transfer.sent
+
+        first, _ = shot_after(0.25, "update-progress-1")
+        second, sent_second = shot_after(0.6, "update-progress-2")
+        assert not transfer.done.is_set(), "the download ended before the second picture"
+
+        fill_first, fill_second = bar_fill(first), bar_fill(second)
+        assert 0 < fill_first < fill_second, (fill_first, fill_second)
+        # The bar never runs ahead of the data that has left the server.
+        assert fill_second <= sent_second / total + 0.03, (fill_second, sent_second / total)
+        assert region_changed(first, second, us.PERCENT_LABEL), "the percentage stood still"
+        assert region_changed(first, second, us.RECEIVED_LABEL), "'已下载' stood still"
+        # The total does not change while the package arrives.
+        assert not region_changed(first, second, us.SIZE_LABEL), "'更新大小' changed"
+        for img in (first, second):
+            for box in (us.SPEED_LABEL, us.SIZE_LABEL, us.RECEIVED_LABEL):
+                assert dark_share(img, box) > 0.02, f"no caption text in {box}"
+
+        # Let it finish: the package holds the new launcher, which takes over.
+        harness.wait_until(lambda: os.path.exists(new_launcher_log(folder)), 60,
+                           what="the new launcher's log")
+        assert us.wait_exit(running.proc, 30) == 0
+        assert transfer.sent == total and not transfer.client_gone
+        assert us.read(os.path.join(folder, "big.bin")) == payload
