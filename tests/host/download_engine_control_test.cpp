@@ -14,7 +14,7 @@ using std::chrono::steady_clock;
 
 TEST_F(DownloadEngineTest, UnusableParametersAreRefusedWithoutEvents) {
   const std::string good = server.url("/pkg.zip");
-  for (const std::string address :
+  for (const std::string& address :
        {std::string(), std::string("ftp://127.0.0.1/pkg.zip"), std::string("https://host/pkg.zip"),
         std::string("http://host"), std::string("http:///pkg.zip"),
         std::string("http://host:0/pkg.zip"), std::string("http://host:99999/pkg.zip"),

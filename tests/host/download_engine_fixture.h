@@ -72,8 +72,9 @@ class DownloadEngineTest : public LauncherTest {
     bool sawBlock = false;
     for (const auto& event : events) {
       sawBlock = sawBlock || event.code == 16;
-      if (event.code == 3)
+      if (event.code == 3) {
         EXPECT_FALSE(sawBlock) << "total size reported after a block";
+      }
       EXPECT_NE(event.thread, std::this_thread::get_id()) << "reported on the caller's thread";
     }
     EXPECT_LE(recorder.count(3), 1);

@@ -49,8 +49,9 @@ TEST_F(DownloadEngineTest, PercentShows99For999Of1000Bytes) {
       EXPECT_EQ(event.percent, 99);
       saw99 = true;
     }
-    if (event.bytesReceived < 1000)
+    if (event.bytesReceived < 1000) {
       EXPECT_LT(event.percent, 100);
+    }
   }
   EXPECT_TRUE(saw99);
 }
@@ -168,8 +169,9 @@ TEST_F(DownloadEngineTest, SpeedLimitKeepsBlocksSmallAndBodyWhole) {
   expectEnded(2500);
   EXPECT_EQ(readLocal(), body);
   for (const auto& event : recorder.events()) {
-    if (event.code == 16)
+    if (event.code == 16) {
       EXPECT_LE(event.value, 2000);
+    }
   }
 }
 
