@@ -16,9 +16,6 @@ import harness
 import update_support as us
 import version_support as vs
 
-GAME_FILES = None  # filled per test from the fresh demo folder
-
-
 @pytest.fixture
 def update_folder(game_folder, win32_build):
     vs.install_e2e_launcher(str(game_folder), win32_build)
@@ -107,7 +104,8 @@ class TestWholeUpdate:
             "Data/levels/map01.bin", "readme.txt", "说明.txt", "资料/介绍.txt", us.NEW_LAUNCHER,
             os.path.relpath(log, folder), "Bin/DemoGame.log"}
         assert set(after) == expected
-        assert not us.wine_processes_of(os.path.join(folder, "launcher.exe"))
+        harness.wait_until(lambda: not us.wine_processes_of(os.path.join(folder, "launcher.exe")),
+                           10, what="the old launcher's Wine process to go")
 
 
 # -- the progress panel ----------------------------------------------------------
@@ -178,3 +176,182 @@ class TestProgressPanel:
         assert us.wait_exit(running.proc, 30) == 0
         assert transfer.sent == total and not transfer.client_gone
         assert us.read(os.path.join(folder, "big.bin")) == payload
+
+
+# -- without the new launcher ------------------------------------------------------
+
+def config_value(folder, section, key):
+    """A value of the demo folder's GBK INI, as the launcher reads it."""
+    text = us.read(os.path.join(folder, "tavoro", "tavoroConfig.ini")).decode("gbk")
+    current = None
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("[") and line.endswith("]"):
+            current = line[1:-1].lower()
+        elif current == section and "=" in line and line.split("=", 1)[0].lower() == key:
+            return line.split("=", 1)[1]
+    raise KeyError(key)
+
+
+def stays_disabled(wine, launcher, folder, settle=3.0):
+    """A start click after an accepted update starts no game: the button
+    stays disabled until the program ends."""
+    before = vs.game_starts(folder)
+    vs.click_start(wine, launcher)
+    return us.still_running(launcher.proc, settle) and vs.game_starts(folder) == before
+
+
+class TestWithoutNewLauncher:
+    def test_help_page_then_package_are_offered(self, wine, running, update_folder, nginx,
+                                                browser, win32_build):
+        folder = str(update_folder)
+        nginx.put(us.PACKAGE_PATH, us.make_zip([("Data/extra.txt", b"extra"),
+                                                ("readme.txt", b"notes")]))
+        already_opened = len(browser.opened())
+        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+
+        # Asked after the unpack's last report: Yes opens the help page.
+        question = us.wait_box(wine, us.QUESTION_TITLE, running)
+        assert us.read(os.path.join(folder, "Data", "extra.txt")) == b"extra"
+        vs.answer(wine, question, yes=True)
+        opened = browser.wait_count(already_opened + 1)[already_opened:]
+        assert opened == [config_value(folder, "http", "diy")]
+
+        # Asked again after the download's 100 %: No shows the notice, then
+        # the package is handed to the shell.
+        question = us.wait_box(wine, us.QUESTION_TITLE, running)
+        vs.answer(wine, question, yes=False)
+        notice = us.wait_box(wine, us.OPEN_PACKAGE_TITLE, running)
+        us.press(wine, notice, "Return")
+
+        assert us.still_running(running.proc, 2.0), "the launcher ended"
+        assert not us.boxes(wine, us.QUESTION_TITLE), "asked a third time"
+        assert os.path.exists(os.path.join(folder, "update.zip")), "kept for unpacking by hand"
+        assert not os.path.exists(os.path.join(folder, "update.zip.tmp"))
+        assert os.path.exists(os.path.join(folder, "launcher.exe"))
+        assert [a for a in browser.opened()[already_opened:] if a.startswith("http")] == opened
+        assert stays_disabled(wine, running, folder)
+        assert running.close() == 0
+
+
+# -- ending mid-download -------------------------------------------------------------
+
+class TestCloseDuringDownload:
+    def test_closing_stops_the_transfer_and_leaves_no_partial_file(
+            self, wine, running, update_folder, package_server, win32_build):
+        folder = str(update_folder)
+        package = us.make_zip([("big.bin", us.pseudo_random(2 << 20, 3))],
+                              compression=us.zipfile.ZIP_STORED)
+        package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=100 * 1024))
+        before = us.tree(folder)
+        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
+                         win32_build)
+        transfer = package_server.wait_transfer(us.PACKAGE_PATH)
+        temporary = os.path.join(folder, "update.zip.tmp")
+        harness.wait_until(lambda: transfer.sent >= 200_000 and os.path.exists(temporary), 30,
+                           what="the download under way")
+
+        exe = os.path.join(folder, "launcher.exe")
+        assert us.wine_processes_of(exe), "cannot see the launcher's Wine process"
+
+        assert running.close(timeout=10) == 0
+        assert transfer.done.wait(10), "the server still sends after the launcher ended"
+        assert transfer.client_gone and transfer.sent < len(package)
+        assert not os.path.exists(temporary), "half-written temporary package left behind"
+        assert not os.path.exists(os.path.join(folder, "update.zip"))
+        assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
+        harness.wait_until(lambda: not us.wine_processes_of(exe), 10,
+                           what="the launcher's Wine process to go")
+
+
+# -- entries that would leave the folder ------------------------------------------------
+
+def drive_c_listing(wine):
+    return set(os.listdir(os.path.join(wine.prefix, "drive_c")))
+
+
+ESCAPES = {
+    "parent": lambda outside: b"../outside.txt",
+    "parent-backslash": lambda outside: b"..\\outside.txt",
+    "unix-absolute": lambda outside: os.path.join(outside, "outside.txt").encode(),
+    "drive-z": lambda outside: us.windows_path(os.path.join(outside, "outside.txt")).encode(),
+    "drive-c": lambda outside: b"C:\\outside.txt",
+}
+
+
+class TestZipSlip:
+    @pytest.mark.parametrize("escape", sorted(ESCAPES))
+    def test_entry_outside_the_folder_stops_the_unpack(self, wine, running, update_folder, nginx,
+                                                       browser, win32_build, escape):
+        folder = str(update_folder)
+        outside = os.path.dirname(folder)
+        bad_name = ESCAPES[escape](outside)
+        nginx.put(us.PACKAGE_PATH, us.make_zip([
+            ("before.txt", b"first"),
+            (bad_name, b"escaped"),
+            ("after.txt", b"never"),
+            # Would take over if the unpack went on past the bad entry.
+            (us.NEW_LAUNCHER, us.read(os.path.join(win32_build, "DemoGame.exe"))),
+        ]))
+        before = us.tree(folder)
+        outside_before = set(os.listdir(outside))
+        drive_c_before = drive_c_listing(wine)
+        already_opened = len(browser.opened())
+        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+
+        for answered in (1, 2):  # after the unpack, then after the download
+            vs.answer(wine, us.wait_box(wine, us.QUESTION_TITLE, running), yes=True)
+            browser.wait_count(already_opened + answered)
+        assert us.still_running(running.proc, 2.0), "the launcher ended"
+        assert not us.boxes(wine, us.QUESTION_TITLE)
+
+        assert us.read(os.path.join(folder, "before.txt")) == b"first"
+        assert not os.path.exists(os.path.join(folder, "after.txt")), "the unpack went on"
+        # Not written under some other name inside the folder either.
+        assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log", "before.txt",
+                                                       "update.zip"}
+        assert set(os.listdir(outside)) == outside_before
+        assert drive_c_listing(wine) == drive_c_before
+        assert not os.path.exists(os.path.join(wine.prefix, "drive_c", "outside.txt"))
+        assert running.close() == 0
+
+
+# -- packages that are not packages ----------------------------------------------------
+
+class TestBadPackage:
+    def test_error_page_served_as_package_unpacks_nothing(self, wine, running, update_folder,
+                                                          package_server, win32_build):
+        folder = str(update_folder)
+        page = b"<html><body><h1>Service Unavailable</h1>try again later</body></html>" * 20
+        package_server.serve(us.PACKAGE_PATH, us.Answer(page, content_type="text/html"))
+        before = us.tree(folder)
+        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
+                         win32_build)
+
+        # The download reached 100 %, the unpack found no archive: asked once.
+        vs.answer(wine, us.wait_box(wine, us.QUESTION_TITLE, running), yes=False)
+        us.press(wine, us.wait_box(wine, us.OPEN_PACKAGE_TITLE, running), "Return")
+        assert us.still_running(running.proc, 2.0), "the launcher ended"
+        assert not us.boxes(wine, us.QUESTION_TITLE), "asked a second time"
+        assert us.read(os.path.join(folder, "update.zip")) == page
+        assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log", "update.zip"}
+        assert running.close() == 0
+
+    @pytest.mark.parametrize("answer", ["404", "cut mid-body"])
+    def test_no_package_arrives(self, wine, running, update_folder, package_server, win32_build,
+                                answer):
+        folder = str(update_folder)
+        if answer == "cut mid-body":
+            body = us.make_zip([("big.bin", us.pseudo_random(300_000, 4))])
+            package_server.serve(us.PACKAGE_PATH, us.Answer(body, cut_after=len(body) // 2))
+        before = us.tree(folder)
+        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
+                         win32_build)
+        package_server.wait_transfer(us.PACKAGE_PATH).done.wait(30)
+
+        # Below 100 % and nothing to unpack: no question, nothing written.
+        assert us.still_running(running.proc, 3.0), "the launcher ended"
+        assert not us.boxes(wine, us.QUESTION_TITLE)
+        assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
+        assert stays_disabled(wine, running, folder)
+        assert running.close() == 0

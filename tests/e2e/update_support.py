@@ -394,10 +394,11 @@ def windows_path(path):
 
 
 def wine_processes_of(exe_path):
-    """Pids of the processes whose command line names the Windows path of
-    exe_path: the Wine side of a program outlives the `wine` starter only if
-    something went wrong."""
-    wanted = windows_path(exe_path).lower().encode()
+    """Pids of the processes whose command line names exe_path. Wine shows a
+    Windows process under the Unix path of its exe (or, on the way, its
+    Windows path); it outlives the `wine` starter only if something went
+    wrong."""
+    names = (os.path.abspath(exe_path).lower().encode(), windows_path(exe_path).lower().encode())
     found = []
     for pid in os.listdir("/proc"):
         if not pid.isdigit():
@@ -407,7 +408,7 @@ def wine_processes_of(exe_path):
                 cmdline = f.read().replace(b"\0", b" ").lower()
         except OSError:
             continue
-        if wanted in cmdline:
+        if any(name in cmdline for name in names):
             found.append(int(pid))
     return found
 
@@ -441,3 +442,13 @@ class BrowserRecorder:
     def wait_count(self, count, timeout=30):
         return harness.wait_until(lambda: len(self.opened()) >= count and self.opened(), timeout,
                                   interval=0.1, what=f"{count} address(es) opened in the browser")
+
+
+def still_running(proc, seconds):
+    """True when proc still runs after `seconds`: for checks that something
+    does NOT end the launcher, where no event marks the moment."""
+    try:
+        proc.wait(seconds)
+        return False
+    except subprocess.TimeoutExpired:
+        return True
