@@ -9,12 +9,14 @@ gone out; package servers use ports of their own.
 """
 
 import os
+import zipfile
 
 import pytest
 
 import harness
 import update_support as us
 import version_support as vs
+
 
 @pytest.fixture
 def update_folder(game_folder, win32_build):
@@ -141,7 +143,7 @@ class TestProgressPanel:
         payload = us.pseudo_random(2 << 20, 2)
         package = us.make_zip([("big.bin", payload),
                                (us.NEW_LAUNCHER, us.read(os.path.join(win32_build, "DemoGame.exe")))],
-                              compression=us.zipfile.ZIP_STORED)
+                              compression=zipfile.ZIP_STORED)
         package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=self.RATE))
         us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
                          win32_build)
@@ -241,7 +243,7 @@ class TestCloseDuringDownload:
             self, wine, running, update_folder, package_server, win32_build):
         folder = str(update_folder)
         package = us.make_zip([("big.bin", us.pseudo_random(2 << 20, 3))],
-                              compression=us.zipfile.ZIP_STORED)
+                              compression=zipfile.ZIP_STORED)
         package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=100 * 1024))
         before = us.tree(folder)
         us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
