@@ -16,9 +16,9 @@ namespace ui::win32 {
 
 class FontCache {
  public:
-  // The platform's default GUI font when the spec has no height; otherwise
+  // The platform's default GUI font when the font has no height; otherwise
   // a GB2312 font of that pixel height, weight and face (an empty face name
-  // when the spec has none, so the platform picks its GB2312 default).
+  // when it names none, so the platform picks its GB2312 default).
   HFONT fontFor(const FontSpec& spec);
 
  private:
