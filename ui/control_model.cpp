@@ -6,20 +6,20 @@
 namespace ui {
 
 ControlModel::ControlModel() {
-  for (const ControlSpec& spec : controlTable()) {
+  for (const ControlRow& row : controlTable()) {
     ControlState state;
-    state.spec = &spec;
-    state.text = spec.text;
-    state.visible = spec.visible;
-    state.enabled = spec.enabled;
-    state.caption = spec.caption;
-    state.width = spec.width;
-    state.height = spec.height;
-    if (spec.kind == Kind::AnimationBox) {
-      state.scene.width = spec.width;
-      state.scene.height = spec.height;
+    state.row = &row;
+    state.text = row.text;
+    state.visible = row.visible;
+    state.enabled = row.enabled;
+    state.caption = row.caption;
+    state.width = row.width;
+    state.height = row.height;
+    if (row.kind == Kind::AnimationBox) {
+      state.scene.width = row.width;
+      state.scene.height = row.height;
     }
-    controls_.emplace(spec.name, std::move(state));
+    controls_.emplace(row.name, std::move(state));
   }
 }
 
@@ -84,7 +84,7 @@ void ControlModel::setPicture(std::string_view name, const core::Bytes& picture)
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   ControlState* control = find(name);
   Image decoded = decodePicture(picture);
-  if (control->spec->kind == Kind::AnimationBox) {
+  if (control->row->kind == Kind::AnimationBox) {
     control->scene.background = std::move(decoded);
   } else {
     control->picture = std::move(decoded);
@@ -117,7 +117,7 @@ void ControlModel::setHeight(std::string_view name, int height) {
 
 void ControlModel::setPosition(std::string_view name, int position) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  const int max = find(name)->spec->rangeMax;
+  const int max = find(name)->row->rangeMax;
   find(name)->position = position < 0 ? 0 : (position > max ? max : position);
 }
 

@@ -18,7 +18,7 @@
 namespace ui {
 
 struct ControlState {
-  const ControlSpec* spec = nullptr;
+  const ControlRow* row = nullptr;
   std::string text;
   bool visible = true;
   bool enabled = true;

@@ -8,14 +8,14 @@ namespace ui {
 namespace {
 
 constexpr char kYaHei[] = "微软雅黑";
-constexpr FontSpec kLinkFont{kYaHei, 16, kRegular};
-constexpr FontSpec kPanelFont{kYaHei, 12, kBold};
-constexpr FontSpec kDefaultFont{};
+constexpr FontStyle kLinkFont{kYaHei, 16, kRegular};
+constexpr FontStyle kPanelFont{kYaHei, 12, kBold};
+constexpr FontStyle kDefaultFont{};
 constexpr Colorref kWhite = 0xFFFFFF;
 constexpr Colorref kBlack = 0x000000;
 constexpr Colorref kGrey = 0x808080;
 
-constexpr ControlSpec link(const char* name, int left, const char* caption) {
+constexpr ControlRow link(const char* name, int left, const char* caption) {
   return {.name = name,
           .kind = Kind::TransparentLabel,
           .parent = name::kBanner,
@@ -30,7 +30,7 @@ constexpr ControlSpec link(const char* name, int left, const char* caption) {
           .wordWrap = true};
 }
 
-constexpr ControlSpec field(const char* name, int left, int top, int width, int height) {
+constexpr ControlRow field(const char* name, int left, int top, int width, int height) {
   return {.name = name,
           .kind = Kind::EditBox,
           .left = left,
@@ -42,7 +42,7 @@ constexpr ControlSpec field(const char* name, int left, int top, int width, int 
           .border = true};
 }
 
-constexpr ControlSpec versionLabel(const char* name, int left, int top, const char* text) {
+constexpr ControlRow versionLabel(const char* name, int left, int top, const char* text) {
   return {.name = name,
           .kind = Kind::Label,
           .left = left,
@@ -57,7 +57,7 @@ constexpr ControlSpec versionLabel(const char* name, int left, int top, const ch
           .wordWrap = true};
 }
 
-constexpr ControlSpec panelLabel(const char* name, int left, int width, const char* text) {
+constexpr ControlRow panelLabel(const char* name, int left, int width, const char* text) {
   return {.name = name,
           .kind = Kind::Label,
           .left = left,
@@ -74,28 +74,28 @@ constexpr ControlSpec panelLabel(const char* name, int left, int width, const ch
 
 constexpr std::array kControls = {
     // Banner and window buttons.
-    ControlSpec{.name = name::kBanner,
-                .kind = Kind::PictureBox,
-                .left = -3,
-                .top = -12,
-                .width = 608,
-                .height = 112,
-                .background = kWhite,
-                .picture = "BANNER"},
+    ControlRow{.name = name::kBanner,
+               .kind = Kind::PictureBox,
+               .left = -3,
+               .top = -12,
+               .width = 608,
+               .height = 112,
+               .background = kWhite,
+               .picture = "BANNER"},
     link(name::kLinkHome, 159, "首页"),
     link(name::kLinkVideo, 226, "VR视频"),
     link(name::kLinkGames, 299, "VR游戏"),
     link(name::kLinkSoftware, 380, "VR软件"),
     link(name::kLinkCommunity, 457, "VR社区"),
-    ControlSpec{.name = name::kMinimise,
-                .kind = Kind::PictureButton,
-                .left = 544,
-                .top = 6,
-                .width = 20,
-                .height = 20,
-                .images = {.normal = "MIN_NORMAL", .hover = "MIN_HOVER", .pressed = "MIN_HOVER"},
-                .transparentColour = kWhite},
-    ControlSpec{
+    ControlRow{.name = name::kMinimise,
+               .kind = Kind::PictureButton,
+               .left = 544,
+               .top = 6,
+               .width = 20,
+               .height = 20,
+               .images = {.normal = "MIN_NORMAL", .hover = "MIN_HOVER", .pressed = "MIN_HOVER"},
+               .transparentColour = kWhite},
+    ControlRow{
         .name = name::kClose,
         .kind = Kind::PictureButton,
         .left = 570,
@@ -105,126 +105,126 @@ constexpr std::array kControls = {
         .images = {.normal = "CLOSE_NORMAL", .hover = "CLOSE_HOVER", .pressed = "CLOSE_HOVER"}},
 
     // Game column.
-    ControlSpec{.name = name::kLogo,
-                .kind = Kind::PictureBox,
-                .left = 32,
-                .top = 108,
-                .width = 112,
-                .height = 106,
-                .background = kWhite,
-                .fit = Fit::Stretch},
-    ControlSpec{.name = name::kGameName,
-                .kind = Kind::TransparentLabel,
-                .left = 8,
-                .top = 221,
-                .width = 160,
-                .height = 32,
-                .text = "0000000000",
-                .font = {kYaHei, 16, kBold},
-                .caption = kBlack,
-                .align = Align::Centre,
-                .wordWrap = true},
-    ControlSpec{.name = name::kGameLanguage,
-                .kind = Kind::TransparentLabel,
-                .left = 12,
-                .top = 266,
-                .width = 168,
-                .height = 17,
-                .text = "游戏语言：",
-                .font = kDefaultFont,
-                .caption = kBlack,
-                .wordWrap = true},
-    ControlSpec{.name = name::kGameDevices,
-                .kind = Kind::TransparentLabel,
-                .left = 12,
-                .top = 288,
-                .width = 168,
-                .height = 17,
-                .text = "游戏支持：",
-                .font = kDefaultFont,
-                .caption = kBlack,
-                .wordWrap = true},
-    ControlSpec{.name = name::kShortcutButton,
-                .kind = Kind::ColourButton,
-                .left = 32,
-                .top = 318,
-                .width = 112,
-                .height = 32,
-                .text = "生成快捷方式",
-                .font = kDefaultFont,
-                .caption = kWhite,
-                .face = 0xFF8800,
-                .faceHover = 0xC06000,
-                .facePressed = 0xC06000,
-                .secondText = "生成快捷启动游戏方式"},
+    ControlRow{.name = name::kLogo,
+               .kind = Kind::PictureBox,
+               .left = 32,
+               .top = 108,
+               .width = 112,
+               .height = 106,
+               .background = kWhite,
+               .fit = Fit::Stretch},
+    ControlRow{.name = name::kGameName,
+               .kind = Kind::TransparentLabel,
+               .left = 8,
+               .top = 221,
+               .width = 160,
+               .height = 32,
+               .text = "0000000000",
+               .font = {kYaHei, 16, kBold},
+               .caption = kBlack,
+               .align = Align::Centre,
+               .wordWrap = true},
+    ControlRow{.name = name::kGameLanguage,
+               .kind = Kind::TransparentLabel,
+               .left = 12,
+               .top = 266,
+               .width = 168,
+               .height = 17,
+               .text = "游戏语言：",
+               .font = kDefaultFont,
+               .caption = kBlack,
+               .wordWrap = true},
+    ControlRow{.name = name::kGameDevices,
+               .kind = Kind::TransparentLabel,
+               .left = 12,
+               .top = 288,
+               .width = 168,
+               .height = 17,
+               .text = "游戏支持：",
+               .font = kDefaultFont,
+               .caption = kBlack,
+               .wordWrap = true},
+    ControlRow{.name = name::kShortcutButton,
+               .kind = Kind::ColourButton,
+               .left = 32,
+               .top = 318,
+               .width = 112,
+               .height = 32,
+               .text = "生成快捷方式",
+               .font = kDefaultFont,
+               .caption = kWhite,
+               .face = 0xFF8800,
+               .faceHover = 0xC06000,
+               .facePressed = 0xC06000,
+               .secondText = "生成快捷启动游戏方式"},
 
     // Start row.
-    ControlSpec{.name = name::kStartButton,
-                .kind = Kind::PictureButton,
-                .left = 180,
-                .top = 315,
-                .width = 152,
-                .height = 48,
-                .images = {.normal = "START_NORMAL", .pressed = "START_PRESSED"},
-                .transparentColour = kWhite},
-    ControlSpec{.name = name::kLinkHelp,
-                .kind = Kind::TransparentLabel,
-                .left = 339,
-                .top = 335,
-                .width = 131,
-                .height = 18,
-                .text = "游戏报错/无法启动》",
-                .font = {nullptr, 14, kRegular},
-                .caption = kGrey,
-                .wordWrap = true},
+    ControlRow{.name = name::kStartButton,
+               .kind = Kind::PictureButton,
+               .left = 180,
+               .top = 315,
+               .width = 152,
+               .height = 48,
+               .images = {.normal = "START_NORMAL", .pressed = "START_PRESSED"},
+               .transparentColour = kWhite},
+    ControlRow{.name = name::kLinkHelp,
+               .kind = Kind::TransparentLabel,
+               .left = 339,
+               .top = 335,
+               .width = 131,
+               .height = 18,
+               .text = "游戏报错/无法启动》",
+               .font = {nullptr, 14, kRegular},
+               .caption = kGrey,
+               .wordWrap = true},
 
     // Centre panel.
-    ControlSpec{.name = name::kSlideshow,
-                .kind = Kind::AnimationBox,
-                .left = 173,
-                .top = 67,
-                .width = 402,
-                .height = 224,
-                .fit = Fit::Stretch},
-    ControlSpec{.name = name::kSlideTemplate,
-                .kind = Kind::AnimationObject,
-                .left = 692,
-                .top = 175,
-                .width = 32,
-                .height = 32,
-                .visible = false},
-    ControlSpec{.name = name::kUpdateNotes,
-                .kind = Kind::EditBox,
-                .left = 172,
-                .top = 67,
-                .width = 402,
-                .height = 224,
-                .visible = false,
-                .text = "11111111111",
-                .font = {kYaHei, 14, kBold},
-                .caption = kBlack,
-                .background = kWhite,
-                .multiLine = true,
-                .readOnly = true},
-    ControlSpec{.name = name::kProgressBar,
-                .kind = Kind::ProgressBar,
-                .left = 193,
-                .top = 235,
-                .width = 368,
-                .height = 21,
-                .visible = false,
-                .rangeMax = 100},
-    ControlSpec{.name = name::kPercentLabel,
-                .kind = Kind::TransparentLabel,
-                .left = 342,
-                .top = 238,
-                .width = 112,
-                .height = 16,
-                .visible = false,
-                .text = "下载完成度",
-                .font = kDefaultFont,
-                .caption = kBlack,
-                .wordWrap = true},
+    ControlRow{.name = name::kSlideshow,
+               .kind = Kind::AnimationBox,
+               .left = 173,
+               .top = 67,
+               .width = 402,
+               .height = 224,
+               .fit = Fit::Stretch},
+    ControlRow{.name = name::kSlideTemplate,
+               .kind = Kind::AnimationObject,
+               .left = 692,
+               .top = 175,
+               .width = 32,
+               .height = 32,
+               .visible = false},
+    ControlRow{.name = name::kUpdateNotes,
+               .kind = Kind::EditBox,
+               .left = 172,
+               .top = 67,
+               .width = 402,
+               .height = 224,
+               .visible = false,
+               .text = "11111111111",
+               .font = {kYaHei, 14, kBold},
+               .caption = kBlack,
+               .background = kWhite,
+               .multiLine = true,
+               .readOnly = true},
+    ControlRow{.name = name::kProgressBar,
+               .kind = Kind::ProgressBar,
+               .left = 193,
+               .top = 235,
+               .width = 368,
+               .height = 21,
+               .visible = false,
+               .rangeMax = 100},
+    ControlRow{.name = name::kPercentLabel,
+               .kind = Kind::TransparentLabel,
+               .left = 342,
+               .top = 238,
+               .width = 112,
+               .height = 16,
+               .visible = false,
+               .text = "下载完成度",
+               .font = kDefaultFont,
+               .caption = kBlack,
+               .wordWrap = true},
     panelLabel(name::kSpeedLabel, 189, 117, "下载速度"),
     panelLabel(name::kSizeLabel, 314, 120, "文件大小"),
     panelLabel(name::kReceivedLabel, 446, 128, "已下载"),
@@ -244,8 +244,8 @@ constexpr std::array kControls = {
     versionLabel(name::kPublishedVersion, 874, 333, "标签_系统更新"),
 
     // Not visible.
-    ControlSpec{.name = name::kStatsTimer, .kind = Kind::Timer, .visible = false, .periodMs = 800},
-    ControlSpec{.name = name::kUnzipper, .kind = Kind::ZipObject, .visible = false},
+    ControlRow{.name = name::kStatsTimer, .kind = Kind::Timer, .visible = false, .periodMs = 800},
+    ControlRow{.name = name::kUnzipper, .kind = Kind::ZipObject, .visible = false},
 };
 static_assert(kControls.size() == 37);
 
@@ -284,7 +284,7 @@ constexpr std::array<const char*, 30> kStacking = {
     name::kShortcutButton,
 };
 
-constexpr WindowSpec kWindow{
+constexpr WindowProperties kWindow{
     .title = "塔沃VR游戏启动器",
     .className = "塔沃VR游戏启动窗口",
     .width = 597,
@@ -296,11 +296,11 @@ constexpr WindowSpec kWindow{
 
 }  // namespace
 
-const WindowSpec& launchWindowSpec() {
+const WindowProperties& launchWindowProperties() {
   return kWindow;
 }
 
-std::span<const ControlSpec> controlTable() {
+std::span<const ControlRow> controlTable() {
   return kControls;
 }
 
@@ -308,18 +308,18 @@ std::span<const char* const> stackingOrder() {
   return kStacking;
 }
 
-const ControlSpec* findControl(std::string_view name) {
-  for (const ControlSpec& control : kControls) {
+const ControlRow* findControl(std::string_view name) {
+  for (const ControlRow& control : kControls) {
     if (name == control.name)
       return &control;
   }
   return nullptr;
 }
 
-Point windowPosition(const ControlSpec& control) {
+Point windowPosition(const ControlRow& control) {
   Point p{control.left, control.top};
   if (control.parent != nullptr) {
-    if (const ControlSpec* parent = findControl(control.parent)) {
+    if (const ControlRow* parent = findControl(control.parent)) {
       const Point base = windowPosition(*parent);
       p.x += base.x;
       p.y += base.y;

@@ -34,7 +34,7 @@ inline constexpr Colorref kNoColour = 0xFFFFFFFFu;
 inline constexpr int kRegular = 400;
 inline constexpr int kBold = 700;
 
-struct FontSpec {
+struct FontStyle {
   // Null face with a height: the platform's default face for GB2312.
   const char* face = nullptr;
   // Character height in pixels; 0 means the platform's default GUI font.
@@ -50,7 +50,7 @@ struct ButtonImages {
   const char* disabled = nullptr;
 };
 
-struct ControlSpec {
+struct ControlRow {
   const char* name;
   Kind kind;
   // Null: a child of the window; otherwise the name of the parent control.
@@ -62,7 +62,7 @@ struct ControlSpec {
   bool visible = true;
   bool enabled = true;
   const char* text = "";
-  FontSpec font{};
+  FontStyle font{};
   Colorref caption = 0x000000;
   Colorref background = kNoColour;
   Align align = Align::Left;
@@ -88,7 +88,7 @@ struct ControlSpec {
   int rangeMax = 0;
 };
 
-struct WindowSpec {
+struct WindowProperties {
   const char* title;
   const char* className;
   int width;
@@ -98,23 +98,23 @@ struct WindowSpec {
   const char* icon;               // resource name
 };
 
-const WindowSpec& launchWindowSpec();
+const WindowProperties& launchWindowProperties();
 
 // All 37 controls, in the order the tables list them.
-std::span<const ControlSpec> controlTable();
+std::span<const ControlRow> controlTable();
 
 // Names of the window's children from the topmost to the bottom one, for
 // where they overlap; the controls that are not windows are left out.
 std::span<const char* const> stackingOrder();
 
 // The control of that name, or null.
-const ControlSpec* findControl(std::string_view name);
+const ControlRow* findControl(std::string_view name);
 
 // Position of a control in window coordinates (adds its parent's place).
 struct Point {
   int x;
   int y;
 };
-Point windowPosition(const ControlSpec& control);
+Point windowPosition(const ControlRow& control);
 
 }  // namespace ui

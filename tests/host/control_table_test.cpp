@@ -13,11 +13,11 @@ using ui::Kind;
 
 TEST(ControlTable, HoldsThirtySevenUniquelyNamedControls) {
   std::set<std::string> names;
-  for (const ui::ControlSpec& c : ui::controlTable())
+  for (const ui::ControlRow& c : ui::controlTable())
     names.insert(c.name);
   EXPECT_EQ(ui::controlTable().size(), 37u);
   EXPECT_EQ(names.size(), 37u);
-  for (const ui::ControlSpec& c : ui::controlTable()) {
+  for (const ui::ControlRow& c : ui::controlTable()) {
     if (c.parent != nullptr) {
       EXPECT_NE(ui::findControl(c.parent), nullptr) << c.name;
     }
@@ -32,7 +32,7 @@ TEST(ControlTable, LinkLabelsSitInTheBannerAtTheirWindowPlaces) {
   EXPECT_EQ(community.x, 454);
   EXPECT_EQ(community.y, 0);
   int links = 0;
-  for (const ui::ControlSpec& c : ui::controlTable()) {
+  for (const ui::ControlRow& c : ui::controlTable()) {
     if (c.parent != nullptr) {
       ++links;
       EXPECT_STREQ(c.parent, ui::name::kBanner);
@@ -44,15 +44,15 @@ TEST(ControlTable, LinkLabelsSitInTheBannerAtTheirWindowPlaces) {
 
 TEST(ControlTable, TwelveNamedFieldsLieOutsideTheWindowAndAreNeverSeen) {
   int outside = 0;
-  for (const ui::ControlSpec& c : ui::controlTable()) {
+  for (const ui::ControlRow& c : ui::controlTable()) {
     if (c.kind == Kind::Timer || c.kind == Kind::ZipObject || c.kind == Kind::AnimationObject) {
       continue;
     }
-    if (c.left >= ui::launchWindowSpec().width) {
+    if (c.left >= ui::launchWindowProperties().width) {
       ++outside;
       EXPECT_TRUE(c.kind == Kind::EditBox || c.kind == Kind::Label) << c.name;
     } else {
-      EXPECT_LT(c.left + std::min(c.width, 1), ui::launchWindowSpec().width) << c.name;
+      EXPECT_LT(c.left + std::min(c.width, 1), ui::launchWindowProperties().width) << c.name;
     }
   }
   EXPECT_EQ(outside, 12);
@@ -64,7 +64,7 @@ TEST(ControlTable, OnlyTheUpdatePanelAndTheTemplateStartHidden) {
       ui::name::kPercentLabel,  ui::name::kSpeedLabel,  ui::name::kSizeLabel,
       ui::name::kReceivedLabel, ui::name::kStatsTimer,  ui::name::kUnzipper};
   std::set<std::string> hidden;
-  for (const ui::ControlSpec& c : ui::controlTable()) {
+  for (const ui::ControlRow& c : ui::controlTable()) {
     if (!c.visible)
       hidden.insert(c.name);
   }
@@ -75,11 +75,11 @@ TEST(ControlTable, StackingListsEveryChildOfTheWindowOnce) {
   std::set<std::string> stacked;
   for (const char* name : ui::stackingOrder()) {
     EXPECT_TRUE(stacked.insert(name).second) << name;
-    const ui::ControlSpec* c = ui::findControl(name);
+    const ui::ControlRow* c = ui::findControl(name);
     ASSERT_NE(c, nullptr) << name;
     EXPECT_EQ(c->parent, nullptr) << name;
   }
-  for (const ui::ControlSpec& c : ui::controlTable()) {
+  for (const ui::ControlRow& c : ui::controlTable()) {
     const bool windowChild =
         c.parent == nullptr && c.kind != Kind::Timer && c.kind != Kind::ZipObject;
     EXPECT_EQ(stacked.count(c.name) == 1, windowChild) << c.name;
@@ -99,26 +99,26 @@ TEST(ControlTable, StackingListsEveryChildOfTheWindowOnce) {
 }
 
 TEST(ControlTable, FontsAndColoursAreTheTablesOwn) {
-  const ui::ControlSpec& name = *ui::findControl(ui::name::kGameName);
+  const ui::ControlRow& name = *ui::findControl(ui::name::kGameName);
   EXPECT_STREQ(name.font.face, "微软雅黑");
   EXPECT_EQ(name.font.height, 16);
   EXPECT_EQ(name.font.weight, ui::kBold);
-  const ui::ControlSpec& help = *ui::findControl(ui::name::kLinkHelp);
+  const ui::ControlRow& help = *ui::findControl(ui::name::kLinkHelp);
   EXPECT_EQ(help.font.face, nullptr);
   EXPECT_EQ(help.font.height, 14);
   EXPECT_EQ(help.caption, 0x808080u);
-  const ui::ControlSpec& shortcut = *ui::findControl(ui::name::kShortcutButton);
+  const ui::ControlRow& shortcut = *ui::findControl(ui::name::kShortcutButton);
   EXPECT_EQ(shortcut.face, 0xFF8800u);
   EXPECT_EQ(shortcut.faceHover, 0xC06000u);
   EXPECT_EQ(shortcut.facePressed, 0xC06000u);
-  const ui::ControlSpec& start = *ui::findControl(ui::name::kStartButton);
+  const ui::ControlRow& start = *ui::findControl(ui::name::kStartButton);
   EXPECT_EQ(start.transparentColour, 0xFFFFFFu);
   EXPECT_EQ(start.images.hover, nullptr);
   EXPECT_EQ(start.images.disabled, nullptr);
   EXPECT_EQ(ui::findControl(ui::name::kClose)->transparentColour, ui::kNoColour);
   EXPECT_EQ(ui::findControl(ui::name::kStatsTimer)->periodMs, 800);
-  EXPECT_STREQ(ui::launchWindowSpec().title, "塔沃VR游戏启动器");
-  EXPECT_STREQ(ui::launchWindowSpec().className, "塔沃VR游戏启动窗口");
+  EXPECT_STREQ(ui::launchWindowProperties().title, "塔沃VR游戏启动器");
+  EXPECT_STREQ(ui::launchWindowProperties().className, "塔沃VR游戏启动窗口");
 }
 
 TEST(ControlTable, NamesAreCodePage936Bytes) {

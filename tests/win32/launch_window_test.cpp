@@ -83,32 +83,32 @@ TEST_F(LaunchWindowTest, EveryControlStandsAtItsPlaceWithItsSizeAndVisibility) {
   ASSERT_NE(banner, nullptr);
   RECT client{};
   GetClientRect(window_.handle(), &client);
-  for (const ui::ControlSpec& spec : ui::controlTable()) {
-    SCOPED_TRACE(spec.name);
-    HWND control = child(spec.name);
-    if (!isWindowKind(spec.kind)) {
+  for (const ui::ControlRow& row : ui::controlTable()) {
+    SCOPED_TRACE(row.name);
+    HWND control = child(row.name);
+    if (!isWindowKind(row.kind)) {
       EXPECT_EQ(control, nullptr);
       continue;
     }
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(GetParent(control), spec.parent != nullptr ? banner : window_.handle());
+    EXPECT_EQ(GetParent(control), row.parent != nullptr ? banner : window_.handle());
     const RECT place = placeOf(control);
-    EXPECT_EQ(place.left, spec.left);
-    EXPECT_EQ(place.top, spec.top);
-    EXPECT_EQ(place.right - place.left, spec.width);
-    EXPECT_EQ(place.bottom - place.top, spec.height);
-    EXPECT_EQ(window_.isVisible(spec.name), spec.visible);
-    EXPECT_EQ(window_.width(spec.name), spec.width);
-    EXPECT_EQ(window_.height(spec.name), spec.height);
+    EXPECT_EQ(place.left, row.left);
+    EXPECT_EQ(place.top, row.top);
+    EXPECT_EQ(place.right - place.left, row.width);
+    EXPECT_EQ(place.bottom - place.top, row.height);
+    EXPECT_EQ(window_.isVisible(row.name), row.visible);
+    EXPECT_EQ(window_.width(row.name), row.width);
+    EXPECT_EQ(window_.height(row.name), row.height);
 
     // In window coordinates: the named fields lie outside, never seen.
     RECT inWindow{};
     GetWindowRect(control, &inWindow);
     MapWindowPoints(HWND_DESKTOP, window_.handle(), reinterpret_cast<POINT*>(&inWindow), 2);
-    const ui::Point expected = ui::windowPosition(spec);
+    const ui::Point expected = ui::windowPosition(row);
     EXPECT_EQ(inWindow.left, expected.x);
     EXPECT_EQ(inWindow.top, expected.y);
-    if (spec.left >= 597) {
+    if (row.left >= 597) {
       RECT common;
       EXPECT_FALSE(IntersectRect(&common, &inWindow, &client));
     }
@@ -209,20 +209,20 @@ TEST_F(LaunchWindowTest, ControlsUseTheirTableFonts) {
                               ui::name::kPercentLabel, ui::name::kStagingField}) {
     EXPECT_EQ(SendMessageA(child(control), WM_GETFONT, 0, 0), defaultFont) << control;
   }
-  // Equal specs share one font object.
+  // Equal font styles share one font object.
   EXPECT_EQ(SendMessageA(child(ui::name::kLinkHome), WM_GETFONT, 0, 0),
             SendMessageA(child(ui::name::kLinkCommunity), WM_GETFONT, 0, 0));
 }
 
 TEST_F(LaunchWindowTest, OnlyEditBoxesTheSlideshowAndTheShortcutButtonTakeTabStops) {
-  for (const ui::ControlSpec& spec : ui::controlTable()) {
-    HWND control = child(spec.name);
+  for (const ui::ControlRow& row : ui::controlTable()) {
+    HWND control = child(row.name);
     if (control == nullptr)
       continue;
     const bool tabStop = (GetWindowLongA(control, GWL_STYLE) & WS_TABSTOP) != 0;
-    const bool wanted = spec.kind == Kind::EditBox || spec.kind == Kind::AnimationBox ||
-                        spec.kind == Kind::ColourButton;
-    EXPECT_EQ(tabStop, wanted) << spec.name;
+    const bool wanted = row.kind == Kind::EditBox || row.kind == Kind::AnimationBox ||
+                        row.kind == Kind::ColourButton;
+    EXPECT_EQ(tabStop, wanted) << row.name;
   }
 }
 

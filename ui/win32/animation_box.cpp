@@ -14,10 +14,9 @@ Image fitted(const Image& picture, int width, int height) {
 
 }  // namespace
 
-AnimationBox::AnimationBox(const ControlSpec& spec, EventSink& events)
-    : CustomControl(spec, events) {
-  scene_.width = spec.width;
-  scene_.height = spec.height;
+AnimationBox::AnimationBox(const ControlRow& row, EventSink& events) : CustomControl(row, events) {
+  scene_.width = row.width;
+  scene_.height = row.height;
 }
 
 bool AnimationBox::create(HWND parent, HINSTANCE instance) {

@@ -16,7 +16,7 @@ inline constexpr char kAnimationBoxClass[] = "TavoroAnimationBox";
 
 class AnimationBox final : public CustomControl {
  public:
-  AnimationBox(const ControlSpec& spec, EventSink& events);
+  AnimationBox(const ControlRow& row, EventSink& events);
 
   bool create(HWND parent, HINSTANCE instance) override;
   // The background picture.

@@ -19,7 +19,7 @@ void ColourButton::setEnabled(bool enabled) {
 }
 
 Colorref ColourButton::faceColour() const {
-  const ControlSpec& s = spec();
+  const ControlRow& s = row();
   if (spaceHeld_)
     return s.facePressed;
   switch (input_.face(window())) {
@@ -87,7 +87,7 @@ void ColourButton::paint(HDC dc) {
   {
     const Selection selected(surface.dc(), captionFont);
     SetBkMode(surface.dc(), TRANSPARENT);
-    SetTextColor(surface.dc(), spec().caption);
+    SetTextColor(surface.dc(), row().caption);
     const std::string caption = windowText(window());
     RECT box = client;
     DrawTextA(surface.dc(), caption.c_str(), static_cast<int>(caption.size()), &box,

@@ -30,14 +30,14 @@ bool Control::isEnabled() const {
 int Control::width() const {
   RECT r{};
   if (window_ == nullptr || !GetWindowRect(window_, &r))
-    return spec_.width;
+    return row_.width;
   return r.right - r.left;
 }
 
 int Control::height() const {
   RECT r{};
   if (window_ == nullptr || !GetWindowRect(window_, &r))
-    return spec_.height;
+    return row_.height;
   return r.bottom - r.top;
 }
 
@@ -56,7 +56,7 @@ void Control::setHeight(int height) {
 DWORD Control::childStyle() const {
   // Siblings overlap (the download panel over the notes box over the
   // slideshow), so each child clips the ones above it.
-  return WS_CHILD | WS_CLIPSIBLINGS | (spec_.enabled ? 0 : WS_DISABLED);
+  return WS_CHILD | WS_CLIPSIBLINGS | (row_.enabled ? 0 : WS_DISABLED);
 }
 
 // --- CustomControl -------------------------------------------------------
@@ -70,7 +70,7 @@ CustomControl::~CustomControl() {
 
 bool CustomControl::createWindow(HWND parent, HINSTANCE instance, const char* className,
                                  DWORD extraStyle) {
-  const ControlSpec& s = spec();
+  const ControlRow& s = row();
   HWND w = CreateWindowExA(0, className, s.text, childStyle() | extraStyle, s.left, s.top, s.width,
                            s.height, parent, nullptr, instance, this);
   return w != nullptr;
@@ -141,7 +141,7 @@ StandardControl::~StandardControl() {
 
 bool StandardControl::createWindow(HWND parent, HINSTANCE instance, const char* className,
                                    DWORD extraStyle, DWORD extendedStyle) {
-  const ControlSpec& s = spec();
+  const ControlRow& s = row();
   HWND w = CreateWindowExA(extendedStyle, className, s.text, childStyle() | extraStyle, s.left,
                            s.top, s.width, s.height, parent, nullptr, instance, nullptr);
   if (w == nullptr)

@@ -36,12 +36,12 @@ class EventSink {
 
 class Control {
  public:
-  Control(const ControlSpec& spec, EventSink& events) : spec_(spec), events_(events) {}
+  Control(const ControlRow& row, EventSink& events) : row_(row), events_(events) {}
   virtual ~Control() = default;
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
-  const ControlSpec& spec() const { return spec_; }
+  const ControlRow& row() const { return row_; }
   // Null for the kinds that are no window.
   HWND window() const { return window_; }
 
@@ -59,7 +59,7 @@ class Control {
   virtual void setEnabled(bool enabled);
   virtual bool isEnabled() const;
   virtual void setCaptionColour(Colorref) {}
-  virtual Colorref captionColour() const { return spec_.caption; }
+  virtual Colorref captionColour() const { return row_.caption; }
   // Bytes that cannot be decoded leave the control without a picture.
   virtual void setPicture(const core::Bytes&) {}
   virtual void setPosition(int) {}
@@ -75,14 +75,14 @@ class Control {
 
  protected:
   void dispatch(Event event, const EventArgs& args = {}) {
-    events_.dispatch(spec_.name, event, args);
+    events_.dispatch(row_.name, event, args);
   }
   void setWindow(HWND window) { window_ = window; }
   // Position relative to the parent's client area, from the table.
   DWORD childStyle() const;
 
  private:
-  const ControlSpec& spec_;
+  const ControlRow& row_;
   EventSink& events_;
   HWND window_ = nullptr;
 };

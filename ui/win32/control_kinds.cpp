@@ -13,31 +13,31 @@
 
 namespace ui::win32 {
 
-std::unique_ptr<Control> makeControl(const ControlSpec& spec, EventSink& events) {
-  switch (spec.kind) {
+std::unique_ptr<Control> makeControl(const ControlRow& row, EventSink& events) {
+  switch (row.kind) {
     case Kind::PictureBox:
-      return std::make_unique<PictureBox>(spec, events);
+      return std::make_unique<PictureBox>(row, events);
     case Kind::PictureButton:
-      return std::make_unique<PictureButton>(spec, events);
+      return std::make_unique<PictureButton>(row, events);
     case Kind::ColourButton:
-      return std::make_unique<ColourButton>(spec, events);
+      return std::make_unique<ColourButton>(row, events);
     case Kind::Label:
-      return std::make_unique<Label>(spec, events);
+      return std::make_unique<Label>(row, events);
     case Kind::TransparentLabel:
-      return std::make_unique<TransparentLabel>(spec, events);
+      return std::make_unique<TransparentLabel>(row, events);
     case Kind::EditBox:
-      return std::make_unique<EditBox>(spec, events);
+      return std::make_unique<EditBox>(row, events);
     case Kind::ProgressBar:
-      return std::make_unique<ProgressBar>(spec, events);
+      return std::make_unique<ProgressBar>(row, events);
     case Kind::AnimationBox:
-      return std::make_unique<AnimationBox>(spec, events);
+      return std::make_unique<AnimationBox>(row, events);
     case Kind::AnimationObject:
-      return std::make_unique<AnimationObject>(spec, events);
+      return std::make_unique<AnimationObject>(row, events);
     case Kind::Timer:
     case Kind::ZipObject:
-      return std::make_unique<Record>(spec, events);
+      return std::make_unique<Record>(row, events);
   }
-  return std::make_unique<Record>(spec, events);
+  return std::make_unique<Record>(row, events);
 }
 
 std::vector<WindowClass> registerControlClasses(HINSTANCE instance) {

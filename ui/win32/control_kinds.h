@@ -11,7 +11,7 @@
 
 namespace ui::win32 {
 
-std::unique_ptr<Control> makeControl(const ControlSpec& spec, EventSink& events);
+std::unique_ptr<Control> makeControl(const ControlRow& row, EventSink& events);
 
 // The classes stay registered while the returned objects live.
 std::vector<WindowClass> registerControlClasses(HINSTANCE instance);

@@ -3,7 +3,7 @@
 namespace ui::win32 {
 
 bool EditBox::create(HWND parent, HINSTANCE instance) {
-  const ControlSpec& s = spec();
+  const ControlRow& s = row();
   // Without ES_AUTOHSCROLL a multi-line box wraps at its width.
   DWORD style = WS_TABSTOP | ES_LEFT;
   style |= s.multiLine ? ES_MULTILINE : ES_AUTOHSCROLL;
@@ -15,10 +15,10 @@ bool EditBox::create(HWND parent, HINSTANCE instance) {
 }
 
 HBRUSH EditBox::colours(HDC dc) {
-  const Colorref background = spec().background == kNoColour ? 0xFFFFFF : spec().background;
+  const Colorref background = row().background == kNoColour ? 0xFFFFFF : row().background;
   if (!background_)
     background_.reset(CreateSolidBrush(background));
-  SetTextColor(dc, spec().caption);
+  SetTextColor(dc, row().caption);
   SetBkColor(dc, background);
   return background_.get();
 }

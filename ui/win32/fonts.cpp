@@ -4,17 +4,17 @@
 
 namespace ui::win32 {
 
-HFONT FontCache::fontFor(const FontSpec& spec) {
-  if (spec.height == 0)
+HFONT FontCache::fontFor(const FontStyle& row) {
+  if (row.height == 0)
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  const std::string face = spec.face != nullptr ? spec.face : "";
-  Key key{face, spec.height, spec.weight};
+  const std::string face = row.face != nullptr ? row.face : "";
+  Key key{face, row.height, row.weight};
   if (auto found = fonts_.find(key); found != fonts_.end())
     return found->second.get();
 
   LOGFONTA logFont{};
-  logFont.lfHeight = -spec.height;
-  logFont.lfWeight = spec.weight;
+  logFont.lfHeight = -row.height;
+  logFont.lfWeight = row.weight;
   logFont.lfCharSet = GB2312_CHARSET;
   logFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
   logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;

@@ -19,7 +19,7 @@ class FontCache {
   // The platform's default GUI font when the font has no height; otherwise
   // a GB2312 font of that pixel height, weight and face (an empty face name
   // when it names none, so the platform picks its GB2312 default).
-  HFONT fontFor(const FontSpec& spec);
+  HFONT fontFor(const FontStyle& row);
 
  private:
   using Key = std::tuple<std::string, int, int>;

@@ -15,10 +15,10 @@ void Label::paint(HDC dc) {
   MemorySurface surface(dc, client.right, client.bottom);
   if (!surface.valid())
     return;
-  const Colorref background = spec().background == kNoColour ? 0xFFFFFF : spec().background;
+  const Colorref background = row().background == kNoColour ? 0xFFFFFF : row().background;
   fillColour(surface.dc(), client, background);
-  drawCaption(surface.dc(), client, windowText(window()), font(), spec().caption, spec().align,
-              spec().wordWrap);
+  drawCaption(surface.dc(), client, windowText(window()), font(), row().caption, row().align,
+              row().wordWrap);
   surface.blitTo(dc, 0, 0);
 }
 

@@ -50,7 +50,7 @@ bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
   if (!pictures) {
     pictures = [instance](const char* name) { return resourceBytes(instance, name); };
   }
-  const WindowSpec& spec = launchWindowSpec();
+  const WindowProperties& row = launchWindowProperties();
 
   INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&common);
@@ -60,26 +60,26 @@ bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
   description.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   description.lpfnWndProc = &LaunchWindow::windowProc;
   description.hInstance = instance;
-  description.hIcon = loadIcon(instance, spec.icon, SM_CXICON);
-  description.hIconSm = loadIcon(instance, spec.icon, SM_CXSMICON);
+  description.hIcon = loadIcon(instance, row.icon, SM_CXICON);
+  description.hIconSm = loadIcon(instance, row.icon, SM_CXSMICON);
   description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   description.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  description.lpszClassName = spec.className;
+  description.lpszClassName = row.className;
   windowClass_ = WindowClass(description);
   controlClasses_ = registerControlClasses(instance);
   if (!windowClass_.usable())
     return false;
 
-  backgroundBytes_ = pictures(spec.backgroundPicture);
+  backgroundBytes_ = pictures(row.backgroundPicture);
   backgroundDecoded_ = decodePicture(backgroundBytes_);
   background_ =
-      backgroundDecoded_.empty() ? Image{} : compositeOver(backgroundDecoded_, spec.background);
+      backgroundDecoded_.empty() ? Image{} : compositeOver(backgroundDecoded_, row.background);
 
   // The primary display, not the work area.
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - spec.width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - spec.height) / 2;
-  window_ = CreateWindowExA(kWindowExStyle, spec.className, spec.title, kWindowStyle, left, top,
-                            spec.width, spec.height, nullptr, nullptr, instance, this);
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - row.width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - row.height) / 2;
+  window_ = CreateWindowExA(kWindowExStyle, row.className, row.title, kWindowStyle, left, top,
+                            row.width, row.height, nullptr, nullptr, instance, this);
   if (window_ == nullptr)
     return false;
 
@@ -102,15 +102,15 @@ namespace {
 // controls that are no window's child (records, the banner's link labels)
 // in table order. Windows puts each new child below its siblings, so this
 // order leaves the stacking right without moving anything afterwards.
-std::vector<const ControlSpec*> creationOrder() {
-  std::vector<const ControlSpec*> order;
+std::vector<const ControlRow*> creationOrder() {
+  std::vector<const ControlRow*> order;
   for (const char* name : stackingOrder()) {
-    if (const ControlSpec* spec = findControl(name))
-      order.push_back(spec);
+    if (const ControlRow* row = findControl(name))
+      order.push_back(row);
   }
-  for (const ControlSpec& spec : controlTable()) {
-    if (std::find(order.begin(), order.end(), &spec) == order.end())
-      order.push_back(&spec);
+  for (const ControlRow& row : controlTable()) {
+    if (std::find(order.begin(), order.end(), &row) == order.end())
+      order.push_back(&row);
   }
   return order;
 }
@@ -118,13 +118,13 @@ std::vector<const ControlSpec*> creationOrder() {
 }  // namespace
 
 bool LaunchWindow::createControls() {
-  for (const ControlSpec* spec : creationOrder()) {
-    controls_.push_back(makeControl(*spec, *this));
+  for (const ControlRow* row : creationOrder()) {
+    controls_.push_back(makeControl(*row, *this));
     Control& control = *controls_.back();
-    byName_.emplace(spec->name, &control);
+    byName_.emplace(row->name, &control);
     HWND parent = window_;
-    if (spec->parent != nullptr) {
-      Control* owner = find(spec->parent);
+    if (row->parent != nullptr) {
+      Control* owner = find(row->parent);
       if (owner == nullptr || owner->window() == nullptr)
         return false;
       parent = owner->window();
@@ -133,8 +133,8 @@ bool LaunchWindow::createControls() {
       return false;
     if (HWND child = control.window()) {
       byWindow_.emplace(child, &control);
-      SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(spec->font)), FALSE);
-      if (spec->visible)
+      SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(row->font)), FALSE);
+      if (row->visible)
         ShowWindow(child, SW_SHOWNA);
     }
   }
@@ -158,8 +158,8 @@ void LaunchWindow::stackControls() {
   // Children of other controls (the banner's link labels) stack among
   // themselves in table order.
   std::unordered_map<HWND, HWND> lastChildOf;
-  for (const ControlSpec& spec : controlTable()) {
-    HWND child = spec.parent != nullptr ? controlWindow(spec.name) : nullptr;
+  for (const ControlRow& row : controlTable()) {
+    HWND child = row.parent != nullptr ? controlWindow(row.name) : nullptr;
     if (child == nullptr)
       continue;
     HWND& last = lastChildOf[GetParent(child)];
@@ -195,7 +195,7 @@ bool LaunchWindow::preTranslate(MSG& message) {
       return false;
     }
     const auto found = byWindow_.find(message.hwnd);
-    if (found != byWindow_.end() && dragsWindow(found->second->spec().kind)) {
+    if (found != byWindow_.end() && dragsWindow(found->second->row().kind)) {
       PostMessageA(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
       return true;
     }
@@ -240,7 +240,7 @@ void LaunchWindow::dispatch(std::string_view control, Event event, const EventAr
 }
 
 void LaunchWindow::paintBackground(HDC dc, const RECT& area) const {
-  fillColour(dc, area, launchWindowSpec().background);
+  fillColour(dc, area, launchWindowProperties().background);
   if (background_.empty())
     return;
   // Tiled from the top-left: the picture's top rows repeat below it.

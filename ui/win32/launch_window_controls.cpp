@@ -22,7 +22,7 @@ Control* LaunchWindow::find(std::string_view name) const {
 
 AnimationBox* LaunchWindow::findAnimationBox(std::string_view name) const {
   Control* control = find(name);
-  if (control == nullptr || control->spec().kind != Kind::AnimationBox)
+  if (control == nullptr || control->row().kind != Kind::AnimationBox)
     return nullptr;
   return static_cast<AnimationBox*>(control);
 }
@@ -34,14 +34,14 @@ HWND LaunchWindow::controlWindow(std::string_view name) const {
 
 std::string LaunchWindow::text(std::string_view name) const {
   Control* control = find(name);
-  if (control == nullptr || !hasText(control->spec().kind))
+  if (control == nullptr || !hasText(control->row().kind))
     return {};
   return control->text();
 }
 
 void LaunchWindow::setText(std::string_view name, std::string_view text) {
   Control* control = find(name);
-  if (control != nullptr && hasText(control->spec().kind))
+  if (control != nullptr && hasText(control->row().kind))
     control->setText(text);
 }
 
@@ -116,7 +116,7 @@ int LaunchWindow::createLayer(std::string_view box, std::string_view templateObj
   AnimationBox* target = findAnimationBox(box);
   Control* layerTemplate = find(templateObject);
   if (target == nullptr || layerTemplate == nullptr ||
-      layerTemplate->spec().kind != Kind::AnimationObject) {
+      layerTemplate->row().kind != Kind::AnimationObject) {
     return 0;
   }
   return target->createLayer(x, y, layerTemplate->width(), layerTemplate->height(), visible);

@@ -7,8 +7,8 @@
 namespace ui::win32 {
 namespace {
 
-Colorref backgroundOf(const ControlSpec& spec) {
-  return spec.background == kNoColour ? 0xFFFFFF : spec.background;
+Colorref backgroundOf(const ControlRow& row) {
+  return row.background == kNoColour ? 0xFFFFFF : row.background;
 }
 
 }  // namespace
@@ -19,19 +19,19 @@ bool PictureBox::create(HWND parent, HINSTANCE instance) {
 }
 
 void PictureBox::loadTablePictures(const PictureSource& pictures) {
-  if (spec().picture != nullptr)
-    setPicture(pictures(spec().picture));
+  if (row().picture != nullptr)
+    setPicture(pictures(row().picture));
 }
 
 void PictureBox::setPicture(const core::Bytes& picture) {
   const Image decoded = decodePicture(picture);
-  picture_ = decoded.empty() ? Image{} : compositeOver(decoded, backgroundOf(spec()));
+  picture_ = decoded.empty() ? Image{} : compositeOver(decoded, backgroundOf(row()));
   fit();
   invalidateWithOverlays(window());
 }
 
 void PictureBox::fit() {
-  if (spec().fit == Fit::Stretch && !picture_.empty()) {
+  if (row().fit == Fit::Stretch && !picture_.empty()) {
     shown_ = stretchTo(picture_, width(), height());
   } else {
     shown_ = picture_;
@@ -39,7 +39,7 @@ void PictureBox::fit() {
 }
 
 LRESULT PictureBox::handle(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SIZE && spec().fit == Fit::Stretch) {
+  if (message == WM_SIZE && row().fit == Fit::Stretch) {
     fit();
     invalidateWithOverlays(window());
   }
@@ -52,7 +52,7 @@ void PictureBox::paint(HDC dc) {
   MemorySurface surface(dc, client.right, client.bottom);
   if (!surface.valid())
     return;
-  fillColour(surface.dc(), client, backgroundOf(spec()));
+  fillColour(surface.dc(), client, backgroundOf(row()));
   drawImage(surface.dc(), shown_, 0, 0);
   surface.blitTo(dc, 0, 0);
 }

@@ -21,7 +21,7 @@ bool PictureButton::create(HWND parent, HINSTANCE instance) {
 }
 
 void PictureButton::loadTablePictures(const PictureSource& pictures) {
-  const ButtonImages& names = spec().images;
+  const ButtonImages& names = row().images;
   const char* bySlot[4] = {};
   bySlot[slot(ButtonFace::Normal)] = names.normal;
   bySlot[slot(ButtonFace::Hover)] = names.hover;
@@ -36,9 +36,9 @@ void PictureButton::loadTablePictures(const PictureSource& pictures) {
     if (decoded.empty())
       continue;
     face.image = compositeOver(decoded, kWindowBackground);
-    if (spec().transparentColour != kNoColour) {
+    if (row().transparentColour != kNoColour) {
       const POINT origin = imageOrigin(face.image);
-      face.shape = opaqueRuns(face.image, spec().transparentColour, origin.x, origin.y);
+      face.shape = opaqueRuns(face.image, row().transparentColour, origin.x, origin.y);
     }
   }
   shapedBy_ = nullptr;
@@ -64,7 +64,7 @@ const PictureButton::Face& PictureButton::shownFace() const {
 
 POINT PictureButton::imageOrigin(const Image& image) const {
   // Centred in the button (the start button's 140x40 faces in 152x48).
-  return POINT{(spec().width - image.width) / 2, (spec().height - image.height) / 2};
+  return POINT{(row().width - image.width) / 2, (row().height - image.height) / 2};
 }
 
 void PictureButton::updateShape() {
@@ -72,7 +72,7 @@ void PictureButton::updateShape() {
   if (window() == nullptr || &face == shapedBy_)
     return;
   shapedBy_ = &face;
-  if (spec().transparentColour == kNoColour || face.image.empty()) {
+  if (row().transparentColour == kNoColour || face.image.empty()) {
     SetWindowRgn(window(), nullptr, TRUE);
     return;
   }

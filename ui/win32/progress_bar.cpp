@@ -11,7 +11,7 @@ namespace ui::win32 {
 bool ProgressBar::create(HWND parent, HINSTANCE instance) {
   if (!createWindow(parent, instance, PROGRESS_CLASSA, 0, 0))
     return false;
-  SendMessageA(window(), PBM_SETRANGE32, 0, spec().rangeMax > 0 ? spec().rangeMax : 100);
+  SendMessageA(window(), PBM_SETRANGE32, 0, row().rangeMax > 0 ? row().rangeMax : 100);
   SendMessageA(window(), PBM_SETPOS, 0, 0);
   return true;
 }
@@ -19,7 +19,7 @@ bool ProgressBar::create(HWND parent, HINSTANCE instance) {
 void ProgressBar::setPosition(int position) {
   if (window() == nullptr)
     return;
-  const int top = spec().rangeMax > 0 ? spec().rangeMax : 100;
+  const int top = row().rangeMax > 0 ? row().rangeMax : 100;
   SendMessageA(window(), PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, 0, top)), 0);
   // The percentage label above shows a copy of the bar.
   invalidateWithOverlays(window());

@@ -18,8 +18,8 @@ class Record : public Control {
 
 class AnimationObject final : public Record {
  public:
-  AnimationObject(const ControlSpec& spec, EventSink& events)
-      : Record(spec, events), width_(spec.width), height_(spec.height) {}
+  AnimationObject(const ControlRow& row, EventSink& events)
+      : Record(row, events), width_(row.width), height_(row.height) {}
 
   // The size of the layers made from it from now on. Atomic: the slideshow
   // thread may make a layer while the window's thread sizes the template.

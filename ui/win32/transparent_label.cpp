@@ -37,8 +37,8 @@ void TransparentLabel::paint(HDC dc) {
   if (!surface.valid())
     return;
   paintBeneath(window(), surface.dc());
-  drawCaption(surface.dc(), client, windowText(window()), font(), colour_, spec().align,
-              spec().wordWrap);
+  drawCaption(surface.dc(), client, windowText(window()), font(), colour_, row().align,
+              row().wordWrap);
   surface.blitTo(dc, 0, 0);
 }
 

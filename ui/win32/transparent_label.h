@@ -22,7 +22,7 @@ class TransparentLabel final : public CustomControl {
   void paint(HDC dc) override;
 
  private:
-  Colorref colour_ = spec().caption;
+  Colorref colour_ = row().caption;
 };
 
 }  // namespace ui::win32
