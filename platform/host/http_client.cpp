@@ -1,17 +1,16 @@
 #include "platform/host/http_client.h"
 
 #include <iconv.h>
-#include <netdb.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <memory>
+#include <optional>
 #include <string_view>
 
+#include "platform/host/host_services.h"
+#include "update/chunked_decoder.h"
+#include "update/http_response.h"
 #include "update/text.h"
 
 namespace platform::host {
@@ -21,103 +20,26 @@ constexpr int kMaxRedirects = 10;
 constexpr std::uint32_t kNoAutoRedirect = 0x00200000;
 constexpr std::uint32_t kSecure = 0x00800000;
 
-class Socket {
- public:
-  explicit Socket(int fd) : fd_(fd) {}
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  ~Socket() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-int connectTo(const std::string& host, int port, int timeoutMs) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
-    return -1;
-  int fd = -1;
-  for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
-    fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-    if (fd < 0)
-      continue;
-    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
-    if (connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
-      close(fd);
-      fd = -1;
-    }
-  }
-  freeaddrinfo(found);
-  return fd;
-}
-
-bool sendAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t sent = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
-    if (sent <= 0)
-      return false;
-    data.remove_prefix(static_cast<std::size_t>(sent));
-  }
-  return true;
-}
-
-// Reads until the connection closes (or fails), appending to `into`.
-void readToEnd(int fd, std::string& into) {
+// Everything the peer sends until it closes (or fails).
+std::string readToEnd(Connection& connection) {
+  std::string data;
   char buffer[4096];
-  for (;;) {
-    const ssize_t got = recv(fd, buffer, sizeof(buffer), 0);
-    if (got <= 0)
-      return;
-    into.append(buffer, static_cast<std::size_t>(got));
+  for (long got; (got = connection.receive(buffer, sizeof(buffer))) > 0;) {
+    data.append(buffer, static_cast<std::size_t>(got));
   }
+  return data;
 }
 
-std::string headerValue(std::string_view block, std::string_view name) {
-  for (const std::string& line : update::splitText(block, "\r\n")) {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string::npos)
-      continue;
-    if (update::lowerAscii(line.substr(0, colon)) == update::lowerAscii(name)) {
-      return update::trimSpaces(line.substr(colon + 1));
-    }
-  }
-  return {};
-}
-
-// The body after the header block, decoded from chunks when it came so.
-std::string bodyOf(std::string_view rest, std::string_view headers) {
-  if (update::lowerAscii(headerValue(headers, "Transfer-Encoding")) == "chunked") {
+// The body after the head, taken out of its framing.
+std::string bodyOf(std::string_view rest, const std::optional<update::ResponseHead>& head) {
+  if (head && head->chunked) {
     std::string body;
-    while (!rest.empty()) {
-      const std::size_t lineEnd = rest.find("\r\n");
-      if (lineEnd == std::string_view::npos)
-        break;
-      const unsigned long size =
-          std::strtoul(std::string(rest.substr(0, lineEnd)).c_str(), nullptr, 16);
-      rest.remove_prefix(lineEnd + 2);
-      if (size == 0 || size > rest.size()) {
-        if (size != 0)
-          body.append(rest);  // cut short: keep what came
-        break;
-      }
-      body.append(rest.substr(0, size));
-      rest.remove_prefix(std::min<std::size_t>(rest.size(), size + 2));
-    }
+    update::ChunkedDecoder decoder;
+    decoder.feed(rest, body);  // cut short or broken: keep what came
     return body;
   }
-  const std::string length = headerValue(headers, "Content-Length");
-  if (!length.empty()) {
-    const unsigned long size = std::strtoul(length.c_str(), nullptr, 10);
-    return std::string(rest.substr(0, std::min<std::size_t>(size, rest.size())));
+  if (head && head->contentLength) {
+    return std::string(rest.substr(0, std::min<std::size_t>(*head->contentLength, rest.size())));
   }
   return std::string(rest);
 }
@@ -126,6 +48,8 @@ struct Exchanged {
   bool sent = false;
   std::string headers;  // status line and header lines, ending in an empty line
   std::string body;
+  int status = 0;
+  std::string location;
 };
 
 Exchanged exchangeOnce(const HttpExchange& x, const std::string& host, int port,
@@ -140,8 +64,10 @@ Exchanged exchangeOnce(const HttpExchange& x, const std::string& host, int port,
     connectPort = update::urlPort(x.proxy);
     target = "http://" + host + ":" + std::to_string(port) + path;
   }
-  Socket socket(connectTo(connectHost, connectPort, timeoutMs));
-  if (socket.fd() < 0)
+  BsdSockets sockets;
+  std::unique_ptr<Connection> connection =
+      sockets.connect(connectHost, connectPort, timeoutMs, timeoutMs);
+  if (!connection)
     return result;
   std::string request = x.verb + " " + target + " HTTP/1.1\r\nHost: " + host;
   if (port != 80)
@@ -154,24 +80,22 @@ Exchanged exchangeOnce(const HttpExchange& x, const std::string& host, int port,
   }
   request += "Cache-Control: no-cache\r\nConnection: close\r\n\r\n";
   request.append(x.body.begin(), x.body.end());
-  if (!sendAll(socket.fd(), request))
+  if (!connection->sendAll(request))
     return result;
-  std::string response;
-  readToEnd(socket.fd(), response);
-  const std::size_t end = response.find("\r\n\r\n");
-  if (end == std::string::npos)
+  const std::string response = readToEnd(*connection);
+  const std::size_t headLength = update::responseHeadLength(response);
+  if (headLength == std::string::npos)
     return result;
+  const std::optional<update::ResponseHead> head =
+      update::parseResponseHead(std::string_view(response).substr(0, headLength));
   result.sent = true;
-  result.headers = response.substr(0, end + 4);
-  result.body = bodyOf(std::string_view(response).substr(end + 4), result.headers);
+  result.headers = response.substr(0, headLength);
+  result.body = bodyOf(std::string_view(response).substr(headLength), head);
+  if (head) {
+    result.status = head->status;
+    result.location = head->location;
+  }
   return result;
-}
-
-int statusOf(std::string_view headers) {
-  const std::size_t space = headers.find(' ');
-  return space == std::string_view::npos
-             ? 0
-             : std::atoi(std::string(headers.substr(space + 1, 3)).c_str());
 }
 
 }  // namespace
@@ -189,9 +113,8 @@ HttpOutcome SocketHttpTransport::perform(const HttpExchange& x) {
     Exchanged got = exchangeOnce(x, host, port, path, timeoutMs);
     if (!got.sent)
       return outcome;
-    const int status = statusOf(got.headers);
-    const std::string location = headerValue(got.headers, "Location");
-    const bool redirect = status >= 300 && status < 400 && !location.empty();
+    const std::string& location = got.location;
+    const bool redirect = update::isRedirectStatus(got.status) && !location.empty();
     if (redirect && !(x.flags & kNoAutoRedirect) && hop < kMaxRedirects) {
       if (location.front() == '/') {
         path = location;
