@@ -1,11 +1,13 @@
 #include "core/launch.h"
 
+#include <optional>
+
 #include "core/config.h"
 #include "core/messages.h"
 #include "core/program.h"
 #include "platform/window_modes.h"
 #include "ui/control_names.h"
-
+#include "update/unzip_names.h"
 #include "update/version.h"
 
 namespace core {
@@ -40,22 +42,9 @@ void onStartButtonClicked(const ui::EventArgs&) {
 }
 
 bool isPlainFileName(std::string_view name) {
-  if (name == "." || name == "..")
-    return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(name[i]);
-    if (byte >= 0x80) {
-      ++i;  // a two-byte character; its second byte may look like "\"
-      continue;
-    }
-    if (byte < 32)
-      return false;
-    for (char refused : {'\\', '/', ':', '*', '?', '"', '<', '>', '|'}) {
-      if (name[i] == refused)
-        return false;
-    }
-  }
-  return true;
+  // The rule the unpacker applies to the names it writes, with no folder part.
+  const std::optional<update::EntryPath> path = update::parseEntryPath(name);
+  return path && path->folders.empty() && !path->fileName.empty();
 }
 
 void onShortcutButtonClicked(const ui::EventArgs&) {
