@@ -14,22 +14,16 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_listener.h"
+
 namespace testing_support {
 
 class HttpTestServer {
  public:
   HttpTestServer() {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    int yes = 1;
-    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    socklen_t length = sizeof(address);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    listen(listener_, 8);
+    const LoopbackListener listener = listenOnLoopback();
+    listener_ = listener.socket;
+    port_ = listener.port;
     thread_ = std::thread([this] { serve(); });
   }
 
