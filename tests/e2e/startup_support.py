@@ -7,7 +7,6 @@ recorder registered as Wine's browser.
 
 import os
 import shutil
-import stat
 import subprocess
 import time
 
@@ -259,36 +258,6 @@ def share(img, box, test):
     return sum(1 for p in data if test(p)) / len(data)
 
 
-# -- browser recorder -----------------------------------------------------
-
-class BrowserRecorder:
-    """A Unix script registered as Wine's browser: every address the shell
-    opens in the browser is appended to a file, one line each."""
-
-    def __init__(self, wine, directory):
-        self.wine = wine
-        self.log = os.path.join(directory, "opened.txt")
-        self.script = os.path.join(directory, "record-browser")
-        with open(self.script, "w") as f:
-            f.write("#!/bin/sh\n")
-            f.write(f"for a in \"$@\"; do printf '%s\\n' \"$a\" >> '{self.log}'; done\n")
-        os.chmod(self.script, os.stat(self.script).st_mode | stat.S_IXUSR | stat.S_IXGRP)
-        wine.reg_add("HKCU\\Software\\Wine\\WineBrowser", "Browsers", self.script)
-
-    def clear(self):
-        if os.path.exists(self.log):
-            os.unlink(self.log)
-
-    def opened(self):
-        try:
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                return f.read().splitlines()
-        except FileNotFoundError:
-            return []
-
-    def wait_count(self, count, timeout=30):
-        return harness.wait_until(lambda: len(self.opened()) >= count and self.opened(), timeout,
-                                  interval=0.1, what=f"{count} address(es) opened in the browser")
 
 
 # -- desktop --------------------------------------------------------------

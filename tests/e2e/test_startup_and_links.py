@@ -34,7 +34,7 @@ def tidy_screen(wine, win32_build):
 
 @pytest.fixture(scope="session")
 def recorder(wine, tmp_path_factory):
-    return s.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
+    return harness.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
 
 
 @pytest.fixture

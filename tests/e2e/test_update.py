@@ -54,7 +54,7 @@ def package_server():
 
 @pytest.fixture(scope="module")
 def browser(wine, tmp_path_factory):
-    return us.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
+    return harness.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
 
 
 def new_launcher_log(folder, name=us.NEW_LAUNCHER):

@@ -8,7 +8,6 @@ launcher from the start click to the download.
 import io
 import os
 import socket
-import stat
 import subprocess
 import threading
 import time
@@ -419,29 +418,6 @@ def cmd_exe_present(wine):
                for sub in ("system32", "syswow64"))
 
 
-class BrowserRecorder:
-    """A Unix script registered as Wine's browser: each address that the
-    shell opens in the browser is appended to a file, one line each."""
-
-    def __init__(self, wine, directory):
-        self.log = os.path.join(directory, "opened.txt")
-        self.script = os.path.join(directory, "record-browser")
-        with open(self.script, "w") as f:
-            f.write("#!/bin/sh\n")
-            f.write(f"for a in \"$@\"; do printf '%s\\n' \"$a\" >> '{self.log}'; done\n")
-        os.chmod(self.script, os.stat(self.script).st_mode | stat.S_IXUSR)
-        wine.reg_add("HKCU\\Software\\Wine\\WineBrowser", "Browsers", self.script)
-
-    def opened(self):
-        try:
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                return f.read().splitlines()
-        except FileNotFoundError:
-            return []
-
-    def wait_count(self, count, timeout=30):
-        return harness.wait_until(lambda: len(self.opened()) >= count and self.opened(), timeout,
-                                  interval=0.1, what=f"{count} address(es) opened in the browser")
 
 
 def still_running(proc, seconds):
