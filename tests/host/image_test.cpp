@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <jpeglib.h>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
+#include "picture_support.h"
 #include "ui/animation_scene.h"
 #include "ui/control_model.h"
 #include "ui/control_names.h"
@@ -17,11 +17,7 @@ using core::Bytes;
 using ui::Image;
 
 Image solid(int w, int h, std::uint32_t argb) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  image.pixels.assign(static_cast<std::size_t>(w) * h, argb);
-  return image;
+  return testing_support::solidImage(w, h, argb);
 }
 
 Bytes readSourceFile(const std::string& relative) {
@@ -29,32 +25,7 @@ Bytes readSourceFile(const std::string& relative) {
   return Bytes((std::istreambuf_iterator<char>(file)), {});
 }
 
-Bytes encodeJpeg(const Image& image, int quality = 95) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = image.width;
-  info.image_height = image.height;
-  info.input_components = 4;
-  info.in_color_space = JCS_EXT_BGRA;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, quality, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    auto* row = reinterpret_cast<JSAMPROW>(
-        const_cast<std::uint32_t*>(image.pixels.data() + info.next_scanline * image.width));
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  Bytes out(buffer, buffer + size);
-  free(buffer);
-  return out;
-}
+using testing_support::encodeJpeg;
 
 int channelOf(std::uint32_t pixel, int shift) {
   return (pixel >> shift) & 0xFF;

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "core/slideshow.h"
+#include "picture_support.h"
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "ui/image.h"
@@ -15,31 +15,9 @@ namespace {
 using testing_support::LauncherTest;
 
 std::string solidJpeg(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = 48;
-  info.image_height = 27;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<std::uint8_t> row;
-  for (int x = 0; x < 48; ++x)
-    row.insert(row.end(), {r, g, b});
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::string out(reinterpret_cast<char*>(buffer), size);
-  free(buffer);
-  return out;
+  const core::Bytes jpeg = testing_support::encodeJpeg(
+      testing_support::solidImage(48, 27, 0xFF000000u | (r << 16) | (g << 8) | b));
+  return std::string(jpeg.begin(), jpeg.end());
 }
 
 // The colour a viewer would see in the middle of the slideshow box.

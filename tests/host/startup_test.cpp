@@ -1,6 +1,7 @@
 #include "core/startup.h"
 #include "core/messages.h"
 #include "core/slideshow.h"
+#include "picture_support.h"
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "ui/image.h"
@@ -9,20 +10,13 @@ namespace {
 
 using platform::host::ProgramEnded;
 using testing_support::LauncherTest;
+using testing_support::solidImage;
 
 class StartupTest : public LauncherTest {
  protected:
   void SetUp() override {
     LauncherTest::SetUp();
     controls.setWindowBackgroundPicture(ui::encodeBmp(solidImage(4, 4, 0xFFFFFDFD)));
-  }
-
-  static ui::Image solidImage(int w, int h, std::uint32_t argb) {
-    ui::Image image;
-    image.width = w;
-    image.height = h;
-    image.pixels.assign(static_cast<std::size_t>(w) * h, argb);
-    return image;
   }
 
   std::string ownInstanceName() const {
