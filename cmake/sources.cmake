@@ -73,6 +73,7 @@ set(TAVORO_HOST_SOURCES
   ui/control_model.cpp
   platform/host/bsd_sockets.cpp
   platform/host/fake_services.cpp
+  platform/host/host_path.cpp
   platform/host/http_client.cpp
   platform/host/ini_profile_reader.cpp
   platform/host/local_files.cpp
