@@ -11,7 +11,7 @@
 #include <string>
 
 #include "download_recorder.h"
-#include "fault_server.h"
+#include "loopback_server.h"
 #include "test_support.h"
 
 namespace testing_support {
@@ -83,7 +83,7 @@ class DownloadEngineTest : public LauncherTest {
     EXPECT_EQ(object.bytesSinceLastQuery(), 0);
   }
 
-  FaultServer server;
+  LoopbackServer server;
   DownloadRecorder recorder;
   update::DownloadObject object;
 };

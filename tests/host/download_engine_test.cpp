@@ -152,7 +152,7 @@ TEST_F(DownloadEngineTest, StallBeforeTheHeadEndsTaskToo) {
 TEST_F(DownloadEngineTest, UnreachableServerEndsTaskWithNothing) {
   int closedPort = 0;
   {
-    FaultServer gone;
+    LoopbackServer gone;
     closedPort = gone.port();
   }
   runToEnd("http://127.0.0.1:" + std::to_string(closedPort) + "/pkg.zip");

@@ -1,9 +1,10 @@
 #pragma once
 
-// A loopback HTTP server that misbehaves on purpose: each path has a script
-// of steps (send bytes, hold until released, stall, drip slowly, reset the
-// connection) so a client can be tested against the faults of real
-// networks. Connections are served one after another on one thread.
+// A real HTTP server on a free loopback port for the client's tests. Each
+// path has a script of steps (send bytes, hold until released, stall, drip
+// slowly, reset the connection), so it serves plain responses as well as the
+// faults of real networks, and it records every request as it arrived.
+// Connections are served one after another on one thread.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -19,50 +20,56 @@
 #include <thread>
 #include <vector>
 
-#include "loopback_listener.h"
-
 namespace testing_support {
 
-struct FaultStep {
+struct ServerStep {
   enum class Kind { kSend, kWaitForRelease, kStall, kDrip, kReset };
   Kind kind = Kind::kSend;
   std::string bytes;
 };
 
-inline FaultStep sendBytes(std::string bytes) {
-  return {FaultStep::Kind::kSend, std::move(bytes)};
+inline ServerStep sendBytes(std::string bytes) {
+  return {ServerStep::Kind::kSend, std::move(bytes)};
 }
 // Holds the rest of the script until the test calls release().
-inline FaultStep waitForRelease() {
-  return {FaultStep::Kind::kWaitForRelease, {}};
+inline ServerStep waitForRelease() {
+  return {ServerStep::Kind::kWaitForRelease, {}};
 }
 // Sends nothing more until the client goes away or the server ends.
-inline FaultStep stall() {
-  return {FaultStep::Kind::kStall, {}};
+inline ServerStep stall() {
+  return {ServerStep::Kind::kStall, {}};
 }
 // Sends these bytes a few at a time with pauses, until the client goes away.
-inline FaultStep drip(std::string bytes) {
-  return {FaultStep::Kind::kDrip, std::move(bytes)};
+inline ServerStep drip(std::string bytes) {
+  return {ServerStep::Kind::kDrip, std::move(bytes)};
 }
 // Ends the connection with a reset instead of an orderly close.
-inline FaultStep resetConnection() {
-  return {FaultStep::Kind::kReset, {}};
+inline ServerStep resetConnection() {
+  return {ServerStep::Kind::kReset, {}};
 }
 
 inline std::string okHead(std::size_t contentLength) {
   return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(contentLength) + "\r\n\r\n";
 }
 
-class FaultServer {
+class LoopbackServer {
  public:
-  FaultServer() {
-    const LoopbackListener listener = listenOnLoopback();
-    listener_ = listener.socket;
-    port_ = listener.port;
+  LoopbackServer() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    socklen_t length = sizeof(address);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    listen(listener_, 8);
     thread_ = std::thread([this] { serve(); });
   }
 
-  ~FaultServer() {
+  ~LoopbackServer() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ending_ = true;
@@ -73,17 +80,20 @@ class FaultServer {
     close(listener_);
   }
 
-  FaultServer(const FaultServer&) = delete;
-  FaultServer& operator=(const FaultServer&) = delete;
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-  std::string url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
   int port() const { return port_; }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  std::string url(const std::string& path) const { return base() + path; }
 
-  void on(const std::string& path, std::vector<FaultStep> script) {
+  void on(const std::string& path, std::vector<ServerStep> script) {
     std::lock_guard<std::mutex> lock(mutex_);
     scripts_[path] = std::move(script);
+  }
+  // The whole response (status line, headers, blank line, body) for a path.
+  void respond(const std::string& path, std::string response) {
+    on(path, {sendBytes(std::move(response))});
   }
 
   void release() {
@@ -94,7 +104,7 @@ class FaultServer {
     changed_.notify_all();
   }
 
-  // Every request head as it arrived.
+  // Every request as it arrived: request line, headers, blank line, body.
   std::vector<std::string> requests() {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
@@ -109,10 +119,10 @@ class FaultServer {
       const int client = accept(listener_, nullptr, nullptr);
       if (client < 0)
         return;
-      const std::string request = readHead(client);
+      const std::string request = readRequest(client);
       const std::size_t space = request.find(' ');
       const std::string path = request.substr(space + 1, request.find(' ', space + 1) - space - 1);
-      std::vector<FaultStep> script;
+      std::vector<ServerStep> script;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(request);
@@ -122,8 +132,7 @@ class FaultServer {
         else
           script = {sendBytes("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")};
       }
-      const bool reset = play(client, script);
-      if (reset) {
+      if (play(client, script)) {
         linger abrupt{1, 0};
         setsockopt(client, SOL_SOCKET, SO_LINGER, &abrupt, sizeof(abrupt));
       }
@@ -132,22 +141,22 @@ class FaultServer {
   }
 
   // True when the connection is to end with a reset.
-  bool play(int client, const std::vector<FaultStep>& script) {
-    for (const FaultStep& step : script) {
+  bool play(int client, const std::vector<ServerStep>& script) {
+    for (const ServerStep& step : script) {
       switch (step.kind) {
-        case FaultStep::Kind::kSend:
+        case ServerStep::Kind::kSend:
           if (!sendAll(client, step.bytes))
             return false;
           break;
-        case FaultStep::Kind::kWaitForRelease: {
+        case ServerStep::Kind::kWaitForRelease: {
           std::unique_lock<std::mutex> lock(mutex_);
           changed_.wait_for(lock, kLongestWait, [this] { return released_ || ending_; });
           break;
         }
-        case FaultStep::Kind::kStall:
+        case ServerStep::Kind::kStall:
           waitForClientOrEnd(client, kLongestWait);
           return false;
-        case FaultStep::Kind::kDrip:
+        case ServerStep::Kind::kDrip:
           for (std::size_t at = 0; at < step.bytes.size(); at += 16) {
             if (!sendAll(client, step.bytes.substr(at, 16)) ||
                 waitForClientOrEnd(client, std::chrono::milliseconds(20))) {
@@ -155,7 +164,7 @@ class FaultServer {
             }
           }
           break;
-        case FaultStep::Kind::kReset:
+        case ServerStep::Kind::kReset:
           return true;
       }
     }
@@ -193,14 +202,24 @@ class FaultServer {
     return true;
   }
 
-  static std::string readHead(int client) {
+  // The head and, when it gives a Content-Length, the body.
+  static std::string readRequest(int client) {
     std::string data;
-    char buffer[1024];
-    while (data.find("\r\n\r\n") == std::string::npos && data.size() < 65536) {
+    char buffer[4096];
+    std::size_t need = std::string::npos;
+    while (need == std::string::npos || data.size() < need) {
       const ssize_t got = recv(client, buffer, sizeof(buffer), 0);
       if (got <= 0)
         break;
       data.append(buffer, static_cast<std::size_t>(got));
+      const std::size_t end = data.find("\r\n\r\n");
+      if (end != std::string::npos && need == std::string::npos) {
+        std::size_t length = 0;
+        const std::size_t at = data.find("Content-Length: ");
+        if (at != std::string::npos && at < end)
+          length = std::stoul(data.substr(at + 16));
+        need = end + 4 + length;
+      }
     }
     return data;
   }
@@ -212,7 +231,7 @@ class FaultServer {
   std::condition_variable changed_;
   bool ending_ = false;
   bool released_ = false;
-  std::map<std::string, std::vector<FaultStep>> scripts_;
+  std::map<std::string, std::vector<ServerStep>> scripts_;
   std::vector<std::string> requests_;
 };
 
