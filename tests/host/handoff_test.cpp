@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "core/state.h"
-#include "http_test_server.h"
+#include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
@@ -15,8 +15,8 @@
 namespace {
 
 using platform::host::ProgramEnded;
-using testing_support::HttpTestServer;
 using testing_support::LauncherTest;
+using testing_support::LoopbackServer;
 
 std::string served(const std::string& body) {
   return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -64,7 +64,7 @@ class HandoffTest : public LauncherTest {
     return std::filesystem::exists(runDir() / relative);
   }
 
-  HttpTestServer server;
+  LoopbackServer server;
   std::vector<int> noticeKinds;
 };
 

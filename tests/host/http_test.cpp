@@ -1,11 +1,11 @@
 #include "update/http.h"
-#include "http_test_server.h"
+#include "loopback_server.h"
 #include "test_support.h"
 
 namespace {
 
-using testing_support::HttpTestServer;
 using testing_support::LauncherTest;
+using testing_support::LoopbackServer;
 using update::WebRequestOptions;
 
 std::string ok(const std::string& body, const std::string& extra = "") {
@@ -19,7 +19,7 @@ std::string text(const core::Bytes& bytes) {
 
 class HttpTest : public LauncherTest {
  protected:
-  HttpTestServer server;
+  LoopbackServer server;
 };
 
 TEST_F(HttpTest, AGetSendsTheBrowserLikeHeadersAndReturnsTheBody) {

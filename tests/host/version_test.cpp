@@ -1,12 +1,12 @@
 #include "update/version.h"
-#include "http_test_server.h"
+#include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
 
 namespace {
 
-using testing_support::HttpTestServer;
 using testing_support::LauncherTest;
+using testing_support::LoopbackServer;
 
 std::string page(const std::string& utf8Body) {
   return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
@@ -26,7 +26,7 @@ const char kPage51[] =
 
 class VersionTest : public LauncherTest {
  protected:
-  HttpTestServer server;
+  LoopbackServer server;
   std::string address() const { return server.base() + "/version.html"; }
 };
 
