@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <mutex>
 
+#include "app/host/host_platform.h"
 #include "core/program.h"
 #include "core/state.h"
-#include "platform/host/host_services.h"
 #include "update/download_object.h"
 
 namespace {
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <http://address> <local file>\n", argv[0]);
     return 2;
   }
-  platform::host::HostPlatform os;
+  app::host::HostPlatform os;
   core::setContext({os.services(), nullptr});
 
   core::DownloadTaskParameters parameters;

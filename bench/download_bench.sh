@@ -24,7 +24,7 @@ cmake --build "$build_dir" --target tavoro_logic >/dev/null
 ours="$work/download_bench"
 # shellcheck disable=SC2046
 g++ -O2 -std=c++20 -I"$source_dir" "$source_dir/bench/download_bench.cpp" \
-  "$source_dir/core/version_page.cpp" -o "$ours" \
+  "$source_dir/app/version_page.cpp" -o "$ours" \
   "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip) -lpng -ljpeg -lz -lpthread
 
 mkdir -p "$work/www" "$work/temp" "$work/out"

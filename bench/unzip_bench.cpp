@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
+#include "app/host/host_platform.h"
 #include "core/program.h"
-#include "platform/host/host_services.h"
 #include "update/unzip.h"
 
 int main(int argc, char** argv) {
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s ARCHIVE DESTINATION_DIR\n", argv[0]);
     return 64;
   }
-  platform::host::HostPlatform os;
+  app::host::HostPlatform os;
   core::setContext({os.services(), nullptr});
   int last = -1;
   update::unpackArchive(argv[1], std::string(argv[2]) + "\\", [&](int percent) { last = percent; });

@@ -20,7 +20,7 @@ cmake --build "$build_dir" --target tavoro_logic >/dev/null
 ours="$work/unzip_bench"
 # shellcheck disable=SC2046
 g++ -O2 -std=c++20 -I"$source_dir" "$source_dir/bench/unzip_bench.cpp" \
-  "$source_dir/core/version_page.cpp" -o "$ours" \
+  "$source_dir/app/version_page.cpp" -o "$ours" \
   "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip) -lpng -ljpeg -lz -lpthread
 
 echo "generating the package ..."

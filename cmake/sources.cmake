@@ -1,17 +1,22 @@
 # The portable logic, built alike for win32 (into launcher.exe) and for the
-# host (into the unit tests). The only list of these files.
+# host (into the unit tests). The only list of these files. The folders
+# build on each other in one direction: base, platform, ui, core, update,
+# app (see the README and scripts/check-layers.py).
 set(TAVORO_LOGIC_SOURCES
-  core/config.cpp
-  core/launch.cpp
-  core/state.cpp
-  core/program.cpp
-  core/slideshow.cpp
-  core/startup.cpp
+  base/cp936.cpp
+  base/file_name.cpp
+  base/path.cpp
+  base/text.cpp
   ui/animation_scene.cpp
   ui/chrome.cpp
   ui/control_table.cpp
-  ui/event_bindings.cpp
   ui/image.cpp
+  core/config.cpp
+  core/launch.cpp
+  core/links.cpp
+  core/program.cpp
+  core/slideshow.cpp
+  core/startup.cpp
   update/chunked_decoder.cpp
   update/download_body.cpp
   update/download_engine.cpp
@@ -22,15 +27,16 @@ set(TAVORO_LOGIC_SOURCES
   update/handoff.cpp
   update/http_address.cpp
   update/http_response.cpp
-  update/numbered_file_name.cpp
   update/http.cpp
   update/http_request.cpp
   update/progress_text.cpp
-  update/text.cpp
   update/unzip.cpp
   update/unzip_archive.cpp
-  update/unzip_names.cpp
+  update/update_state.cpp
   update/version.cpp
+  update/web_text.cpp
+  app/event_bindings.cpp
+  app/launcher.cpp
 )
 
 # The Windows side: the real services and the real window (win32 only).
@@ -68,13 +74,15 @@ set(TAVORO_WIN32_SOURCES
   ui/win32/window_class.cpp
 )
 
-# The host side: recording fakes and real files, for tests on Linux.
+# The host side: recording fakes, real files and sockets, and an HTTP stack
+# over them, for tests on Linux.
 set(TAVORO_HOST_SOURCES
   ui/control_model.cpp
   platform/host/bsd_sockets.cpp
   platform/host/fake_services.cpp
   platform/host/host_path.cpp
-  platform/host/http_client.cpp
+  platform/host/iconv_text_codec.cpp
   platform/host/ini_profile_reader.cpp
   platform/host/local_files.cpp
+  update/socket_http_transport.cpp
 )

@@ -30,7 +30,7 @@ set(TAVORO_E2E_VERSION_PAGE_URL "http://127.0.0.1:47811/version.html"
     CACHE STRING "Version page of launcher-e2e.exe")
 
 foreach(target launcher launcher_e2e)
-  add_executable(${target} WIN32 platform/win32/winmain.cpp core/version_page.cpp
+  add_executable(${target} WIN32 app/win32/winmain.cpp app/version_page.cpp
                            ui/win32/launcher.rc)
   target_link_libraries(${target} PRIVATE tavoro_win32)
   target_link_options(${target} PRIVATE -s)

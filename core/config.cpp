@@ -2,8 +2,6 @@
 
 #include <string_view>
 
-#include "core/program.h"
-
 namespace core {
 namespace {
 
@@ -17,14 +15,14 @@ std::string skipLeadingBlanks(std::string_view text) {
 
 }  // namespace
 
-std::string readProfileValue(const std::string& path, const std::string& section,
-                             const std::string& key) {
+std::string readProfileValue(platform::ProfileReader& profile, const std::string& path,
+                             const std::string& section, const std::string& key) {
   const std::string p = skipLeadingBlanks(path);
   const std::string s = skipLeadingBlanks(section);
   const std::string k = skipLeadingBlanks(key);
   if (p.empty() || s.empty() || k.empty())
     return {};
-  std::string value = context().os.profile->read(p, s, k, kConfigValueCapacity);
+  std::string value = profile.read(p, s, k, kConfigValueCapacity);
   if (value.size() > kConfigValueCapacity - 1)
     value.resize(kConfigValueCapacity - 1);
   // Texts are zero-terminated: whatever follows a zero byte is not part of it.
@@ -33,8 +31,10 @@ std::string readProfileValue(const std::string& path, const std::string& section
   return value;
 }
 
-std::string readConfigValue(const std::string& section, const std::string& key) {
-  return readProfileValue(context().os.process->runDirectory() + kConfigRelativePath, section, key);
+std::string readConfigValue(const platform::Services& os, const std::string& section,
+                            const std::string& key) {
+  return readProfileValue(*os.profile, os.process->runDirectory() + kConfigRelativePath, section,
+                          key);
 }
 
 }  // namespace core

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/services.h"
+
 namespace core {
 
 inline constexpr char kConfigRelativePath[] = "\\tavoro\\tavoroConfig.ini";
@@ -13,11 +15,12 @@ inline constexpr std::size_t kConfigValueCapacity = 10240;
 
 // The value of `key` in `section`; empty when the file, section or key is
 // missing or when the path, section or key is blank.
-std::string readConfigValue(const std::string& section, const std::string& key);
+std::string readConfigValue(const platform::Services& os, const std::string& section,
+                            const std::string& key);
 
 // The same rule for any profile path; readConfigValue uses it on the Game
 // configuration file.
-std::string readProfileValue(const std::string& path, const std::string& section,
-                             const std::string& key);
+std::string readProfileValue(platform::ProfileReader& profile, const std::string& path,
+                             const std::string& section, const std::string& key);
 
 }  // namespace core

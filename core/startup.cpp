@@ -1,10 +1,9 @@
 #include "core/startup.h"
 
+#include "base/cp936.h"
+#include "base/path.h"
 #include "core/config.h"
 #include "core/messages.h"
-#include "core/program.h"
-#include "core/slideshow.h"
-#include "core/state.h"
 #include "ui/control_names.h"
 
 namespace core {
@@ -18,62 +17,59 @@ constexpr ui::Colorref kShapeTransparentColour = 0xFFFFFF;
 }  // namespace
 
 std::string derivedInstanceName(const std::string& runDirectory, const std::string& executable) {
-  std::string name = runDirectory + "\\" + executable;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    // The second byte of a two-byte character may be 0x5C without being "\".
-    if (static_cast<unsigned char>(name[i]) >= 0x80) {
-      ++i;
-    } else if (name[i] == '\\') {
+  std::string name = base::joinPath(runDirectory, executable);
+  // The second byte of a two-byte character may be 0x5C without being "\".
+  base::forEachCharacter(name, [&name](std::size_t i, std::size_t width) {
+    if (width == 1 && name[i] == '\\')
       name[i] = '/';
-    }
-  }
+  });
   return name;
 }
 
-void singleInstanceGuard(const std::string& instanceName, const std::string& message,
+void singleInstanceGuard(Context& ctx, const std::string& instanceName, const std::string& message,
                          unsigned flags) {
-  platform::Services& os = context().os;
+  platform::Services& os = ctx.os;
   const std::string name = instanceName.empty() ? derivedInstanceName(os.process->runDirectory(),
                                                                       os.process->executableName())
                                                 : instanceName;
   if (os.namedEvents->exists(name)) {
     os.messageBoxes->show(message, flags, kSecondCopyTitle);
-    endProgram();
+    endProgram(ctx);
   }
   // A marker that cannot be created leaves the launcher without the guard.
   os.namedEvents->create(name);
 }
 
-void onLaunchWindowCreated(const ui::EventArgs&) {
-  Context& ctx = context();
+void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThread& thread) {
   ui::Controls& controls = *ctx.controls;
   const std::string runDir = ctx.os.process->runDirectory();
 
   controls.shapeWindowFromPicture(controls.windowBackgroundPicture(), kShapeTransparentColour);
 
-  singleInstanceGuard(readConfigValue("url", "bh1"), kSecondCopyMessage, kSecondCopyFlags);
+  singleInstanceGuard(ctx, readConfigValue(ctx.os, "url", "bh1"), kSecondCopyMessage,
+                      kSecondCopyFlags);
 
   controls.setPicture(ui::name::kLogo, ctx.os.files->readAll(runDir + kLogoRelativePath));
 
   if (!ctx.os.files->exists(runDir + kConfigCheckPath)) {
     ctx.os.messageBoxes->show(kMissingFileMessage, kMissingFileFlags, kMissingFileTitle);
-    endProgram();
+    endProgram(ctx);
   }
 
-  controls.setText(ui::name::kGameName, readConfigValue("name", "name1"));
-  controls.setText(ui::name::kGameLanguage, "游戏语言:" + readConfigValue("name", "name2"));
-  controls.setText(ui::name::kGameDevices, "游戏支持:" + readConfigValue("url", "url1"));
+  controls.setText(ui::name::kGameName, readConfigValue(ctx.os, "name", "name1"));
+  controls.setText(ui::name::kGameLanguage, "游戏语言:" + readConfigValue(ctx.os, "name", "name2"));
+  controls.setText(ui::name::kGameDevices, "游戏支持:" + readConfigValue(ctx.os, "url", "url1"));
 
   controls.roundWindowCorners(kCornerEllipse, kCornerEllipse);
 
   // The overlay covers the whole slideshow box and fades the previous picture.
   controls.setHeight(ui::name::kSlideTemplate, controls.height(ui::name::kSlideshow));
   controls.setWidth(ui::name::kSlideTemplate, controls.width(ui::name::kSlideshow));
-  programState().slideshowOverlay =
+  slideshow.overlay =
       controls.createLayer(ui::name::kSlideshow, ui::name::kSlideTemplate, 0, 0, true);
 
   // Last: the thread reads the overlay id stored just above.
-  startSlideshowThread();
+  thread.start();
 }
 
 }  // namespace core

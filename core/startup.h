@@ -6,11 +6,12 @@
 
 #include <string>
 
-#include "ui/event_bindings.h"
+#include "core/program.h"
+#include "core/slideshow.h"
 
 namespace core {
 
-void onLaunchWindowCreated(const ui::EventArgs& args);
+void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThread& thread);
 
 // The instance name of a launcher without `bh1`: its own path with every
 // "\" replaced by "/" (C:\Games\Ride\Launcher.exe gives C:/Games/Ride/Launcher.exe).
@@ -18,7 +19,7 @@ std::string derivedInstanceName(const std::string& runDirectory, const std::stri
 
 // Returns when no other copy holds `instanceName` (an empty name is derived
 // from the launcher's path); otherwise shows the message and ends the program.
-void singleInstanceGuard(const std::string& instanceName, const std::string& message,
+void singleInstanceGuard(Context& ctx, const std::string& instanceName, const std::string& message,
                          unsigned flags);
 
 }  // namespace core

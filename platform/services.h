@@ -11,9 +11,17 @@
 #include <string_view>
 #include <vector>
 
-#include "core/bytes.h"
+#include "base/bytes.h"
 
 namespace platform {
+
+// The message box styles and answers the launcher uses (the MB_ and ID
+// values of the Windows API).
+inline constexpr unsigned kIconInformation = 0x40;
+inline constexpr unsigned kIconWarning = 0x30;
+inline constexpr unsigned kYesNoButtons = 0x4;
+inline constexpr unsigned kSetForeground = 0x10000;
+inline constexpr int kAnswerYes = 6;
 
 class MessageBoxes {
  public:
@@ -65,13 +73,18 @@ class OutputFile {
   virtual bool close() = 0;
 };
 
+// Attributes for Files::setAttributes.
+inline constexpr unsigned kNormalFileAttributes = 0x80;  // FILE_ATTRIBUTE_NORMAL
+// Read-only, hidden, system and archive all cleared.
+inline constexpr unsigned kClearedFileAttributes = 0;
+
 class Files {
  public:
   virtual ~Files() = default;
   // True when a file or directory of that name exists.
   virtual bool exists(const std::string& path) = 0;
   // The whole content; empty when the file cannot be read.
-  virtual core::Bytes readAll(const std::string& path) = 0;
+  virtual base::Bytes readAll(const std::string& path) = 0;
   virtual bool remove(const std::string& path) = 0;
   virtual bool move(const std::string& from, const std::string& to) = 0;
   virtual bool setAttributes(const std::string& path, unsigned attributes) = 0;
@@ -141,14 +154,14 @@ struct HttpExchange {
   std::string verb;
   std::string path;
   std::string headers;  // CRLF-separated, no CRLF after the last line
-  core::Bytes body;
+  base::Bytes body;
   std::uint32_t flags = 0;  // reload, no cookies, no redirect, secure, ...
 };
 
 struct HttpOutcome {
   // False when no request could be opened at all; nothing else is set then.
   bool opened = false;
-  core::Bytes body;
+  base::Bytes body;
   // The raw response header block, CRLF line ends, when it could be read.
   bool headersRead = false;
   std::string rawHeaders;
@@ -165,7 +178,7 @@ class TextCodec {
   virtual ~TextCodec() = default;
   // UTF-8 bytes as code page 936 text; what 936 cannot show becomes the
   // system's default character.
-  virtual std::string utf8ToAnsi(const core::Bytes& utf8) = 0;
+  virtual std::string utf8ToAnsi(const base::Bytes& utf8) = 0;
 };
 
 // Everything the logic may ask of the operating system.

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "core/config.h"
-#include "core/program.h"
 #include "ui/control_names.h"
 
 namespace ui {
@@ -25,22 +23,6 @@ constexpr std::array kLinks = {
 
 std::span<const LinkLabel> linkLabels() {
   return kLinks;
-}
-
-void openLink(const LinkLabel& link) {
-  core::Context& ctx = core::context();
-  // The grey shows while the shell works, so the label is redrawn at once.
-  ctx.controls->setCaptionColour(link.label, kLinkOpeningColour);
-  ctx.os.shell->open(core::readConfigValue("http", link.key));
-  ctx.controls->setCaptionColour(link.label, link.afterOpening);
-}
-
-void onMinimiseClicked(const EventArgs&) {
-  core::context().controls->minimiseWindow();
-}
-
-void onCloseClicked(const EventArgs&) {
-  core::endProgram();
 }
 
 bool dragsWindow(Kind kind) {

@@ -1,11 +1,13 @@
 #include "ui/control_model.h"
 
+#include <cassert>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace ui {
 
-ControlModel::ControlModel() {
+ControlModel::ControlModel() : windowThread_(std::this_thread::get_id()) {
   for (const ControlRow& row : controlTable()) {
     ControlState state;
     state.row = &row;
@@ -35,53 +37,59 @@ const ControlState* ControlModel::find(std::string_view name) const {
   return const_cast<ControlModel*>(this)->find(name);
 }
 
+std::unique_lock<std::recursive_mutex> ControlModel::windowThreadLock() const {
+  assert(std::this_thread::get_id() == windowThread_ &&
+         "a window-thread operation on another thread");
+  return std::unique_lock<std::recursive_mutex>(mutex_);
+}
+
 const ControlState& ControlModel::state(std::string_view name) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return *find(name);
 }
 
 std::string ControlModel::text(std::string_view name) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   return find(name)->text;
 }
 
 void ControlModel::setText(std::string_view name, std::string_view text) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   find(name)->text = text;
 }
 
 void ControlModel::setVisible(std::string_view name, bool visible) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   find(name)->visible = visible;
 }
 
 bool ControlModel::isVisible(std::string_view name) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   return find(name)->visible;
 }
 
 void ControlModel::setEnabled(std::string_view name, bool enabled) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   find(name)->enabled = enabled;
 }
 
 bool ControlModel::isEnabled(std::string_view name) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   return find(name)->enabled;
 }
 
 void ControlModel::setCaptionColour(std::string_view name, Colorref colour) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   find(name)->caption = colour;
 }
 
 Colorref ControlModel::captionColour(std::string_view name) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   return find(name)->caption;
 }
 
-void ControlModel::setPicture(std::string_view name, const core::Bytes& picture) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+void ControlModel::setPicture(std::string_view name, const base::Bytes& picture) {
+  const auto lock = windowThreadLock();
   ControlState* control = find(name);
   Image decoded = decodePicture(picture);
   if (control->row->kind == Kind::AnimationBox) {
@@ -91,44 +99,59 @@ void ControlModel::setPicture(std::string_view name, const core::Bytes& picture)
   }
 }
 
-int ControlModel::width(std::string_view name) const {
+void ControlModel::setBoxPicture(std::string_view box, const base::Bytes& picture) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
+  find(box)->scene.background = decodePicture(picture);
+}
+
+int ControlModel::boxWidth(std::string_view box) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return find(box)->width;
+}
+
+int ControlModel::boxHeight(std::string_view box) const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return find(box)->height;
+}
+
+int ControlModel::width(std::string_view name) const {
+  const auto lock = windowThreadLock();
   return find(name)->width;
 }
 
 int ControlModel::height(std::string_view name) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   return find(name)->height;
 }
 
 void ControlModel::setWidth(std::string_view name, int width) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   ControlState* control = find(name);
   control->width = width;
   control->scene.width = width;
 }
 
 void ControlModel::setHeight(std::string_view name, int height) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   ControlState* control = find(name);
   control->height = height;
   control->scene.height = height;
 }
 
 void ControlModel::setPosition(std::string_view name, int position) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   const int max = find(name)->row->rangeMax;
   find(name)->position = position < 0 ? 0 : (position > max ? max : position);
 }
 
 int ControlModel::position(std::string_view name) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   return find(name)->position;
 }
 
 int ControlModel::createLayer(std::string_view box, std::string_view templateObject, int x, int y,
                               bool visible) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   const ControlState* source = find(templateObject);
   ControlState* target = find(box);
   const int id = target->scene.addLayer(x, y, source->width, source->height, visible);
@@ -143,12 +166,12 @@ void ControlModel::setLayerTransparency(std::string_view box, int layer, int per
   }
 }
 
-core::Bytes ControlModel::captureArea(std::string_view box, int x, int y, int width, int height) {
+base::Bytes ControlModel::captureArea(std::string_view box, int x, int y, int width, int height) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return encodeBmp(crop(composeScene(find(box)->scene), x, y, width, height));
 }
 
-void ControlModel::setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) {
+void ControlModel::setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (AnimationLayer* found = find(box)->scene.findLayer(layer)) {
     found->picture = decodePicture(picture);
@@ -161,29 +184,29 @@ void ControlModel::postNotice(std::string_view name, int first, int second) {
   notices_.push_back(Notice{std::string(name), first, second});
 }
 
-core::Bytes ControlModel::windowBackgroundPicture() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+base::Bytes ControlModel::windowBackgroundPicture() const {
+  const auto lock = windowThreadLock();
   return background_;
 }
 
 void ControlModel::minimiseWindow() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   ++minimiseCount_;
 }
 
 void ControlModel::closeWindow() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   closed_ = true;
 }
 
-void ControlModel::shapeWindowFromPicture(const core::Bytes& picture, Colorref) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+void ControlModel::shapeWindowFromPicture(const base::Bytes& picture, Colorref) {
+  const auto lock = windowThreadLock();
   if (!decodePicture(picture).empty())
     shapeCalls_.push_back("picture");
 }
 
 void ControlModel::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const auto lock = windowThreadLock();
   shapeCalls_.push_back("round " + std::to_string(ellipseWidth) + "x" +
                         std::to_string(ellipseHeight));
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -48,7 +49,10 @@ class ControlModel final : public Controls {
   bool isEnabled(std::string_view name) const override;
   void setCaptionColour(std::string_view name, Colorref colour) override;
   Colorref captionColour(std::string_view name) const override;
-  void setPicture(std::string_view name, const core::Bytes& picture) override;
+  void setPicture(std::string_view name, const base::Bytes& picture) override;
+  void setBoxPicture(std::string_view box, const base::Bytes& picture) override;
+  int boxWidth(std::string_view box) const override;
+  int boxHeight(std::string_view box) const override;
   int width(std::string_view name) const override;
   int height(std::string_view name) const override;
   void setWidth(std::string_view name, int width) override;
@@ -58,11 +62,11 @@ class ControlModel final : public Controls {
   int createLayer(std::string_view box, std::string_view templateObject, int x, int y,
                   bool visible) override;
   void setLayerTransparency(std::string_view box, int layer, int percent) override;
-  core::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
-  void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) override;
+  base::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
+  void setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) override;
   void postNotice(std::string_view name, int first, int second) override;
-  core::Bytes windowBackgroundPicture() const override;
-  void shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) override;
+  base::Bytes windowBackgroundPicture() const override;
+  void shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) override;
   void roundWindowCorners(int ellipseWidth, int ellipseHeight) override;
   void minimiseWindow() override;
   void closeWindow() override;
@@ -70,7 +74,7 @@ class ControlModel final : public Controls {
   // For tests. The state is read without the lock: only while no other
   // thread works the controls.
   const ControlState& state(std::string_view name) const;
-  void setWindowBackgroundPicture(core::Bytes picture) { background_ = std::move(picture); }
+  void setWindowBackgroundPicture(base::Bytes picture) { background_ = std::move(picture); }
   // Posted notices not yet handled, oldest first.
   std::deque<Notice>& notices() { return notices_; }
   int minimiseCount() const { return minimiseCount_; }
@@ -81,12 +85,16 @@ class ControlModel final : public Controls {
  private:
   ControlState* find(std::string_view name);
   const ControlState* find(std::string_view name) const;
+  // The lock for an operation of the window's thread, which the model takes
+  // to be the thread that made it.
+  std::unique_lock<std::recursive_mutex> windowThreadLock() const;
 
   // The slideshow works the animation box from its own thread.
   mutable std::recursive_mutex mutex_;
+  const std::thread::id windowThread_;
   std::map<std::string, ControlState, std::less<>> controls_;
   std::deque<Notice> notices_;
-  core::Bytes background_;
+  base::Bytes background_;
   int minimiseCount_ = 0;
   std::vector<std::string> shapeCalls_;
   bool closed_ = false;

@@ -3,22 +3,50 @@
 // The operations the launcher's logic performs on the Launch window's
 // controls, each taking the control by its name. ui/win32 implements them on
 // real windows; ControlModel keeps them in memory for tests.
+//
+// Threads: the operations of Controls belong to the window's thread (in
+// debug builds a call from another thread fails an assertion), because the
+// real ones send to the controls' windows and a send from another thread
+// would wait for the window's thread, which may itself be waiting for that
+// thread at exit. The operations of AnimationBoxes and Notices never wait
+// for the window's thread; any thread may call them.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "core/bytes.h"
+#include "base/bytes.h"
+#include "base/values.h"
 
 namespace ui {
 
-// 0x00BBGGRR, as Windows stores colours.
-using Colorref = std::uint32_t;
+using base::Colorref;
 
-class Controls {
+// The animation box: the slideshow works it from a thread of its own.
+class AnimationBoxes {
  public:
-  virtual ~Controls() = default;
+  virtual ~AnimationBoxes() = default;
+  // The box's background; PNG, JPEG or BMP bytes (undecodable: none).
+  virtual void setBoxPicture(std::string_view box, const base::Bytes& picture) = 0;
+  virtual int boxWidth(std::string_view box) const = 0;
+  virtual int boxHeight(std::string_view box) const = 0;
+  // Transparency 0 shows the layer opaque, 100 hides it.
+  virtual void setLayerTransparency(std::string_view box, int layer, int percent) = 0;
+  // The box's visible content in that rectangle, clipped to the box, as the
+  // bytes of a 32-bit BMP file.
+  virtual base::Bytes captureArea(std::string_view box, int x, int y, int width, int height) = 0;
+  virtual void setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) = 0;
+};
 
+class Notices {
+ public:
+  virtual ~Notices() = default;
+  // Queues the control's feedback event with two integers and returns at
+  // once; the handler runs later on the window's thread, in posting order.
+  virtual void postNotice(std::string_view name, int first, int second) = 0;
+};
+
+class Controls : public AnimationBoxes, public Notices {
+ public:
   // Caption of a label or transparent label, content of an edit box.
   virtual std::string text(std::string_view name) const = 0;
   virtual void setText(std::string_view name, std::string_view text) = 0;
@@ -34,7 +62,7 @@ class Controls {
 
   // Picture box or animation box (its background); PNG, JPEG or BMP bytes.
   // Bytes that cannot be decoded leave the box without a picture.
-  virtual void setPicture(std::string_view name, const core::Bytes& picture) = 0;
+  virtual void setPicture(std::string_view name, const base::Bytes& picture) = 0;
 
   virtual int width(std::string_view name) const = 0;
   virtual int height(std::string_view name) const = 0;
@@ -45,25 +73,16 @@ class Controls {
   virtual void setPosition(std::string_view name, int position) = 0;
   virtual int position(std::string_view name) const = 0;
 
-  // Animation box layers. Transparency 0 shows the layer opaque, 100 hides it.
+  // A layer of the animation box, sized after the template object.
   virtual int createLayer(std::string_view box, std::string_view templateObject, int x, int y,
                           bool visible) = 0;
-  virtual void setLayerTransparency(std::string_view box, int layer, int percent) = 0;
-  // The box's visible content in that rectangle, clipped to the box, as the
-  // bytes of a 32-bit BMP file.
-  virtual core::Bytes captureArea(std::string_view box, int x, int y, int width, int height) = 0;
-  virtual void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) = 0;
-
-  // Queues the control's feedback event with two integers and returns at
-  // once; the handler runs later on the window's thread, in posting order.
-  virtual void postNotice(std::string_view name, int first, int second) = 0;
 
   // The bytes of the window's own background picture.
-  virtual core::Bytes windowBackgroundPicture() const = 0;
+  virtual base::Bytes windowBackgroundPicture() const = 0;
   // Shapes the window after a picture at its natural size: every pixel whose
   // colour is not exactly `transparent` stays. Undecodable bytes leave the
   // shape as it was.
-  virtual void shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) = 0;
+  virtual void shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) = 0;
   // Replaces the window's shape by its rectangle with corners cut by
   // ellipses of that size.
   virtual void roundWindowCorners(int ellipseWidth, int ellipseHeight) = 0;

@@ -13,12 +13,12 @@
 namespace ui {
 namespace {
 
-bool startsWith(const core::Bytes& bytes, std::initializer_list<std::uint8_t> signature) {
+bool startsWith(const base::Bytes& bytes, std::initializer_list<std::uint8_t> signature) {
   return bytes.size() >= signature.size() &&
          std::equal(signature.begin(), signature.end(), bytes.begin());
 }
 
-Image decodePng(const core::Bytes& bytes) {
+Image decodePng(const base::Bytes& bytes) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size()))
@@ -59,7 +59,7 @@ void jpegNoteWarning(j_common_ptr info, int level) {
     trap->truncated = true;
 }
 
-Image decodeJpeg(const core::Bytes& bytes) {
+Image decodeJpeg(const base::Bytes& bytes) {
   jpeg_decompress_struct info{};
   JpegErrorTrap trap{};
   info.err = jpeg_std_error(&trap.manager);
@@ -100,7 +100,7 @@ Image decodeJpeg(const core::Bytes& bytes) {
   return image;
 }
 
-std::uint32_t readLe(const core::Bytes& bytes, std::size_t at, int size) {
+std::uint32_t readLe(const base::Bytes& bytes, std::size_t at, int size) {
   std::uint32_t value = 0;
   for (int i = size - 1; i >= 0; --i)
     value = (value << 8) | bytes[at + i];
@@ -108,7 +108,7 @@ std::uint32_t readLe(const core::Bytes& bytes, std::size_t at, int size) {
 }
 
 // Uncompressed 24- and 32-bit BMP files, as captures and common tools write them.
-Image decodeBmp(const core::Bytes& bytes) {
+Image decodeBmp(const base::Bytes& bytes) {
   constexpr std::size_t kFileHeader = 14;
   if (bytes.size() < kFileHeader + 40)
     return {};
@@ -155,7 +155,7 @@ std::uint8_t channel(std::uint32_t pixel, int shift) {
 
 }  // namespace
 
-Image decodePicture(const core::Bytes& bytes) {
+Image decodePicture(const base::Bytes& bytes) {
   if (startsWith(bytes, {0x89, 'P', 'N', 'G'}))
     return decodePng(bytes);
   if (startsWith(bytes, {0xFF, 0xD8, 0xFF}))
@@ -218,12 +218,12 @@ Image stretchTo(const Image& image, int width, int height) {
   return out;
 }
 
-core::Bytes encodeBmp(const Image& image) {
+base::Bytes encodeBmp(const Image& image) {
   if (image.empty())
     return {};
   const std::uint32_t pixelBytes = static_cast<std::uint32_t>(image.pixels.size() * 4);
   const std::uint32_t offset = 14 + 40;
-  core::Bytes out;
+  base::Bytes out;
   out.reserve(offset + pixelBytes);
   auto put = [&out](std::uint32_t value, int size) {
     for (int i = 0; i < size; ++i)

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/bytes.h"
+#include "base/bytes.h"
 #include "ui/controls.h"
 
 namespace ui {
@@ -23,7 +23,7 @@ struct Image {
 
 // PNG, JPEG or BMP, told apart by their signatures. Anything else, and
 // truncated or corrupt data, gives an empty image.
-Image decodePicture(const core::Bytes& bytes);
+Image decodePicture(const base::Bytes& bytes);
 
 // Each pixel blended over an opaque colour; the result is opaque.
 Image compositeOver(const Image& image, Colorref background);
@@ -32,7 +32,7 @@ Image compositeOver(const Image& image, Colorref background);
 Image stretchTo(const Image& image, int width, int height);
 
 // A 32-bit bottom-up BMP file of the image.
-core::Bytes encodeBmp(const Image& image);
+base::Bytes encodeBmp(const Image& image);
 
 // 0xAARRGGBB from a COLORREF (0x00BBGGRR), opaque.
 constexpr std::uint32_t argbFromColorref(Colorref c) {

@@ -1,7 +1,6 @@
 #include "update/download.h"
 
-#include "core/program.h"
-#include "core/state.h"
+#include "base/path.h"
 #include "ui/control_names.h"
 #include "update/download_object.h"
 #include "update/handoff.h"
@@ -10,87 +9,66 @@
 namespace update {
 namespace {
 
-constexpr std::int32_t kTotalSizeKnown = 3;
-constexpr std::int32_t kBlockArrived = 16;
-constexpr std::int32_t kTaskEnded = 4;
-constexpr std::int32_t kFileExists = 18;
-constexpr std::int32_t kGiveUp = 1;
 constexpr int kNoticeEnded = 1;
 constexpr int kNoticeProgress = 2;
 
-void postNotice(int kind) {
-  core::context().controls->postNotice(ui::name::kPublishedVersion, kind, 0);
-}
-
 }  // namespace
 
-std::string packagePath(const std::string& address) {
-  return core::context().os.process->runDirectory() + "\\" + packageFileName(address);
+std::string packagePath(platform::Process& process, const std::string& address) {
+  return base::joinPath(process.runDirectory(), packageFileName(address));
 }
 
-std::string temporaryPackagePath(const std::string& address) {
-  return packagePath(address) + ".tmp";
+std::string temporaryPackagePath(platform::Process& process, const std::string& address) {
+  return packagePath(process, address) + ".tmp";
 }
 
-void startUpdateDownload() {
-  core::ProgramState& state = core::programState();
-  core::DownloadTaskParameters& task = *state.taskParameters;
-  task.modeWord = core::kModeDownload;
+void startUpdateDownload(core::Context& ctx, UpdateState& state) {
+  DownloadTaskParameters& task = *state.taskParameters;
+  task.modeWord = kModeDownload;
   task.connections = 1;
-  task.sourceAddress = state.versionFields[core::kUpdateAddress];
-  task.localFilePath = temporaryPackagePath(task.sourceAddress);
-  task.progress = &downloadEventRoutine;
+  task.sourceAddress = state.versionFields[kUpdateAddress];
+  task.localFilePath = temporaryPackagePath(*ctx.os.process, task.sourceAddress);
   // A temporary file left by an interrupted run would make the engine give
-  // up (the routine answers 1 when the file exists) and be unpacked as if
-  // it were this download.
-  core::context().os.files->remove(task.localFilePath);
-  state.downloadObject->startTask(task);
+  // up (the file exists) and be unpacked as if it were this download.
+  ctx.os.files->remove(task.localFilePath);
+  state.downloadObject->startTask(task,
+                                  std::make_shared<DownloadNotices>(*ctx.controls, state.progress));
 }
 
-std::int32_t downloadEventRoutine(std::int32_t code, void*, std::int32_t value, std::int32_t,
-                                  void*) {
-  core::ProgramState& state = core::programState();
-  switch (code) {
-    case kTotalSizeKnown:
-      state.downloadTotalSize = value;
-      return 0;
-    case kBlockArrived:
-      // The engine's running total, not the block, decides the percent.
-      state.downloadPercent =
-          percentOf(state.downloadObject->bytesReceived(), state.downloadTotalSize);
-      postNotice(kNoticeProgress);
-      return 0;
-    case kTaskEnded:
-      postNotice(kNoticeEnded);
-      return 0;
-    case kFileExists:
-      return kGiveUp;
-    default:
-      return 0;
-  }
+void DownloadNotices::totalSizeKnown(std::int32_t total) {
+  progress_->totalSize = total;
 }
 
-void onDownloadNotice(const ui::EventArgs& args) {
-  ui::Controls& controls = *core::context().controls;
+void DownloadNotices::blockArrived(std::int32_t, std::int32_t received) {
+  // The running total, not the block, decides the percent.
+  progress_->percent = percentOf(received, progress_->totalSize);
+  notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
+}
+
+void DownloadNotices::taskEnded(std::int32_t) {
+  notices_.postNotice(ui::name::kPublishedVersion, kNoticeEnded, 0);
+}
+
+void onDownloadNotice(core::Context& ctx, UpdateState& state, const ui::EventArgs& args) {
+  ui::Controls& controls = *ctx.controls;
   if (args.first == kNoticeProgress) {
     // The percent as it is now, not as it was when the notice was posted.
-    const std::int32_t percent = core::programState().downloadPercent;
+    const std::int32_t percent = state.progress->percent;
     controls.setText(ui::name::kPercentLabel, percentCaption(percent));
     controls.setPosition(ui::name::kProgressBar, percent);
   } else if (args.first == kNoticeEnded) {
-    completeUpdate();
+    completeUpdate(ctx, state);
   }
 }
 
-void onProgressTick(const ui::EventArgs&) {
-  ui::Controls& controls = *core::context().controls;
-  core::ProgramState& state = core::programState();
+void onProgressTick(core::Context& ctx, UpdateState& state) {
+  ui::Controls& controls = *ctx.controls;
   if (!state.downloadObject)
     return;  // ticks cannot outlive the state, but be sure
-  update::DownloadObject& download = *state.downloadObject;
+  DownloadObject& download = *state.downloadObject;
   controls.setText(ui::name::kSpeedLabel, speedCaption(download.bytesSinceLastQuery()));
   controls.setText(ui::name::kReceivedLabel, receivedCaption(download.bytesReceived()));
-  controls.setText(ui::name::kSizeLabel, sizeCaption(state.downloadTotalSize));
+  controls.setText(ui::name::kSizeLabel, sizeCaption(state.progress->totalSize));
 }
 
 }  // namespace update

@@ -3,30 +3,43 @@
 // The update package download as the window sees it: starting it, the
 // engine's reports turned into notices, and the panel that shows progress.
 
-#include <cstdint>
+#include <memory>
 #include <string>
 
-#include "ui/event_bindings.h"
+#include "core/program.h"
+#include "update/download_events.h"
+#include "update/update_state.h"
 
 namespace update {
 
-// The package's place in the run directory, from the address of the last download.
-std::string packagePath(const std::string& address);
-std::string temporaryPackagePath(const std::string& address);
+// The package's place in the run directory, from the address of the download.
+std::string packagePath(platform::Process& process, const std::string& address);
+std::string temporaryPackagePath(platform::Process& process, const std::string& address);
 
 // Downloads the version page's update address into the temporary package
 // path, in the background.
-void startUpdateDownload();
+void startUpdateDownload(core::Context& ctx, UpdateState& state);
 
-// The engine's notification routine; runs on the engine's thread, stores
-// two integers and posts notices, nothing more.
-std::int32_t downloadEventRoutine(std::int32_t code, void* engineContext, std::int32_t value,
-                                  std::int32_t secondValue, void* task);
+// The launcher's reports of a download, on the engine's thread: store two
+// integers and post notices to the notice label, nothing more.
+class DownloadNotices final : public DownloadEvents {
+ public:
+  DownloadNotices(ui::Notices& notices, std::shared_ptr<DownloadProgress> progress)
+      : notices_(notices), progress_(std::move(progress)) {}
+
+  void totalSizeKnown(std::int32_t total) override;
+  void blockArrived(std::int32_t size, std::int32_t received) override;
+  void taskEnded(std::int32_t received) override;
+
+ private:
+  ui::Notices& notices_;
+  const std::shared_ptr<DownloadProgress> progress_;
+};
 
 // The feedback event of the notice label: 2 progress, 1 download ended.
-void onDownloadNotice(const ui::EventArgs& args);
+void onDownloadNotice(core::Context& ctx, UpdateState& state, const ui::EventArgs& args);
 
 // Every 800 ms: speed, received and total size.
-void onProgressTick(const ui::EventArgs& args);
+void onProgressTick(core::Context& ctx, UpdateState& state);
 
 }  // namespace update

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
 #include "update/chunked_decoder.h"
-#include "update/numbered_file_name.h"
+#include "update/partial_file.h"
 
 namespace update {
 namespace {
@@ -20,34 +21,6 @@ using Clock = std::chrono::steady_clock;
 // its own.
 constexpr std::size_t kBlocksPerReceive = 4;
 
-// The file being downloaded into; removed again unless the whole body made
-// it to the disk.
-class PartialFile {
- public:
-  PartialFile(platform::Files& files, std::string path, std::unique_ptr<platform::OutputFile> out)
-      : files_(files), path_(std::move(path)), out_(std::move(out)) {}
-  ~PartialFile() {
-    if (kept_)
-      return;
-    out_.reset();
-    files_.remove(path_);
-  }
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-
-  bool write(std::string_view data) { return out_->write(data.data(), data.size()); }
-  bool keep() {
-    kept_ = out_->close();
-    return kept_;
-  }
-
- private:
-  platform::Files& files_;
-  std::string path_;
-  std::unique_ptr<platform::OutputFile> out_;
-  bool kept_ = false;
-};
-
 // The name to write to, or none when the task gives up.
 std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t total,
                                            platform::Files& files, DownloadObserver& observer) {
@@ -58,7 +31,7 @@ std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t
   switch (answer) {
     case ExistingFileAnswer::kChooseNewName:
       for (int number = 1; number <= kMaxNumberedNames; ++number) {
-        std::string candidate = numberedFileName(path, number);
+        std::string candidate = base::numberedFileName(path, number);
         if (!files.exists(candidate))
           return candidate;
       }
@@ -189,15 +162,16 @@ DownloadResult receiveBody(const DownloadSettings& settings, platform::Files& fi
     return DownloadResult::kGaveUp;
   if (stop.requested())
     return DownloadResult::kStopped;
-  auto out = files.create(*path);
-  if (!out)
+  PartialFile file(files, *path);
+  if (!file.opened())
     return DownloadResult::kFailed;
-  PartialFile file(files, *path, std::move(out));
   BodyReceiver receiver(settings, stop, observer, file, connection);
   const bool received = head.chunked ? receiver.receiveChunked(bodyStart)
                                      : receiver.receiveIdentity(head.contentLength, bodyStart);
-  if (received && file.keep())
+  if (received && file.close()) {
+    file.keep();
     return DownloadResult::kComplete;
+  }
   return stop.requested() ? DownloadResult::kStopped : DownloadResult::kFailed;
 }
 

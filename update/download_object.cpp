@@ -1,11 +1,9 @@
 #include "update/download_object.h"
 
-#include <limits>
 #include <optional>
 #include <system_error>
 
-#include "core/program.h"
-#include "core/state.h"
+#include "base/values.h"
 #include "update/download_task.h"
 
 namespace update {
@@ -17,9 +15,9 @@ std::int32_t positiveOr(std::int32_t value, std::int32_t fallback) {
   return value > 0 ? value : fallback;
 }
 
-std::optional<DownloadSettings> settingsFrom(const core::DownloadTaskParameters& parameters) {
-  const core::DownloadTaskParameters defaults;
-  if (parameters.modeWord != core::kModeDownload || parameters.localFilePath.empty())
+std::optional<DownloadSettings> settingsFrom(const DownloadTaskParameters& parameters) {
+  const DownloadTaskParameters defaults;
+  if (parameters.modeWord != kModeDownload || parameters.localFilePath.empty())
     return std::nullopt;
   auto address = parseHttpAddress(parameters.sourceAddress);
   if (!address)
@@ -34,31 +32,51 @@ std::optional<DownloadSettings> settingsFrom(const core::DownloadTaskParameters&
   return settings;
 }
 
-std::int32_t clampToInt32(std::int64_t value) {
-  return value > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
-                                                          : static_cast<std::int32_t>(value);
-}
+// The reports as the notification routine of the task parameters hears
+// them: event codes and 32-bit values.
+class RoutineEvents final : public DownloadEvents {
+ public:
+  RoutineEvents(ProgressRoutine routine, void* engineContext)
+      : routine_(routine), engineContext_(engineContext) {}
+
+  void totalSizeKnown(std::int32_t total) override { call(kEventTotalSize, total, 0); }
+  ExistingFileAnswer fileExists(std::int32_t existingSize, std::int32_t total) override {
+    return static_cast<ExistingFileAnswer>(call(kEventFileExists, existingSize, total));
+  }
+  void blockArrived(std::int32_t size, std::int32_t) override { call(kEventBlock, size, 0); }
+  void taskEnded(std::int32_t received) override { call(kEventEnded, received, 0); }
+
+ private:
+  std::int32_t call(std::int32_t code, std::int32_t value, std::int32_t secondValue) {
+    return routine_(code, engineContext_, value, secondValue, nullptr);
+  }
+
+  const ProgressRoutine routine_;
+  void* const engineContext_;
+};
 
 }  // namespace
 
-DownloadObject::DownloadObject() = default;
+DownloadObject::DownloadObject(platform::Sockets& sockets, platform::Files& files)
+    : sockets_(sockets), files_(files) {}
 
 DownloadObject::~DownloadObject() {
   stopTask();
   joinEndedWorker();
 }
 
-bool DownloadObject::startTask(const core::DownloadTaskParameters& parameters) {
+bool DownloadObject::startTask(const DownloadTaskParameters& parameters,
+                               std::shared_ptr<DownloadEvents> events) {
   if (hasTask())
     return false;
   auto settings = settingsFrom(parameters);
-  const platform::Services& os = core::context().os;
-  if (!settings || os.sockets == nullptr || os.files == nullptr)
+  if (!settings)
     return false;
+  if (!events && parameters.progress != nullptr)
+    events = std::make_shared<RoutineEvents>(parameters.progress, this);
   joinEndedWorker();
   stopWaitMs_ = parameters.stopWaitMs > 0 ? parameters.stopWaitMs : 0;
-  task_ = std::make_shared<DownloadTask>(std::move(*settings), parameters.progress, this,
-                                         *os.sockets, *os.files);
+  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(events), sockets_, files_);
   try {
     worker_ = std::thread([task = task_] { task->run(); });
   } catch (const std::system_error&) {
@@ -104,11 +122,11 @@ void DownloadObject::joinEndedWorker() {
 }
 
 std::int32_t DownloadObject::bytesSinceLastQuery() {
-  return task_ ? clampToInt32(task_->takeBytesSinceLastQuery()) : 0;
+  return task_ ? base::clampToInt32(task_->takeBytesSinceLastQuery()) : 0;
 }
 
 std::int32_t DownloadObject::bytesReceived() const {
-  return task_ ? clampToInt32(task_->received()) : 0;
+  return task_ ? base::clampToInt32(task_->received()) : 0;
 }
 
 }  // namespace update

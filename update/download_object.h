@@ -1,8 +1,8 @@
 #pragma once
 
 // The download engine's one transfer slot. At most one task is attached at a
-// time; the engine runs it on a thread of its own and reports through the
-// task's notification routine (events 3, 16, 18 and finally 4).
+// time; the engine runs it on a thread of its own and reports to the task's
+// events (3, 18, 16 and finally 4; see download_events.h).
 //
 // The engine fetches "http://" addresses over one connection: a connections
 // member above 1 is served by that one connection. Time limits 8 and 10 are
@@ -15,9 +15,9 @@
 #include <memory>
 #include <thread>
 
-namespace core {
-struct DownloadTaskParameters;
-}
+#include "platform/services.h"
+#include "update/download_events.h"
+#include "update/update_state.h"
 
 namespace update {
 
@@ -25,7 +25,8 @@ class DownloadTask;
 
 class DownloadObject {
  public:
-  DownloadObject();
+  // The sockets and files outlive the object and every worker it starts.
+  DownloadObject(platform::Sockets& sockets, platform::Files& files);
   DownloadObject(const DownloadObject&) = delete;
   DownloadObject& operator=(const DownloadObject&) = delete;
   ~DownloadObject();
@@ -33,7 +34,10 @@ class DownloadObject {
   // Copies what the task needs and starts it; false when a task is attached
   // or the parameters are unusable (mode other than download, an address
   // that is not "http://host[:port]/...", no local file). No event then.
-  bool startTask(const core::DownloadTaskParameters& parameters);
+  // The reports go to `events`, or else to the parameters' notification
+  // routine (with this object as the engine context), or nowhere.
+  bool startTask(const DownloadTaskParameters& parameters,
+                 std::shared_ptr<DownloadEvents> events = nullptr);
 
   bool hasTask() const;
   // Stops and detaches a running task, waiting at most its stop wait for
@@ -48,6 +52,8 @@ class DownloadObject {
   // Joins a worker whose task has ended by itself.
   void joinEndedWorker();
 
+  platform::Sockets& sockets_;
+  platform::Files& files_;
   std::shared_ptr<DownloadTask> task_;
   std::thread worker_;
   int stopWaitMs_ = 1000;

@@ -1,24 +1,15 @@
 #include "update/download_task.h"
 
 #include <chrono>
-#include <limits>
+
+#include "base/values.h"
 
 namespace update {
-namespace {
 
-std::int32_t clampToInt32(std::int64_t value) {
-  if (value > std::numeric_limits<std::int32_t>::max())
-    return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(value);
-}
-
-}  // namespace
-
-DownloadTask::DownloadTask(DownloadSettings settings, core::ProgressRoutine routine,
-                           void* engineContext, platform::Sockets& sockets, platform::Files& files)
+DownloadTask::DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadEvents> events,
+                           platform::Sockets& sockets, platform::Files& files)
     : settings_(std::move(settings)),
-      routine_(routine),
-      engineContext_(engineContext),
+      events_(events ? std::move(events) : std::make_shared<DownloadEvents>()),
       sockets_(sockets),
       files_(files) {}
 
@@ -40,42 +31,40 @@ bool DownloadTask::waitUntilFinished(int milliseconds) {
 
 void DownloadTask::abandon() {
   reportsClosed_ = true;
-  // A worker stuck inside the routine may still return from that call
-  // afterwards; the end is reported all the same so it is never missing.
   reportEndOnce();
 }
 
+template <typename Report>
+void DownloadTask::deliver(Report&& report) {
+  if (!reportsClosed_)
+    report(*events_);
+}
+
 void DownloadTask::totalSizeKnown(std::int64_t total) {
-  report(kEventTotalSize, total, 0);
+  deliver([&](DownloadEvents& events) { events.totalSizeKnown(base::clampToInt32(total)); });
 }
 
 std::int32_t DownloadTask::fileExists(std::int64_t existingSize, std::int64_t total) {
-  // Without a routine to ask, keep the existing file.
-  if (routine_ == nullptr)
-    return static_cast<std::int32_t>(ExistingFileAnswer::kGiveUp);
-  return report(kEventFileExists, existingSize, total);
+  // Closed reports keep the existing file.
+  auto answer = ExistingFileAnswer::kGiveUp;
+  deliver([&](DownloadEvents& events) {
+    answer = events.fileExists(base::clampToInt32(existingSize), base::clampToInt32(total));
+  });
+  return static_cast<std::int32_t>(answer);
 }
 
 void DownloadTask::blockWritten(std::int32_t size) {
-  // Counted before the report, so the routine's Bytes received includes it.
+  // Counted before the report, so the report's running total includes it.
   received_ += size;
   sinceLastQuery_ += size;
-  report(kEventBlock, size, 0);
-}
-
-std::int32_t DownloadTask::report(std::int32_t code, std::int64_t value, std::int64_t secondValue) {
-  if (routine_ == nullptr)
-    return 0;
-  if (reportsClosed_)
-    return 0;
-  return routine_(code, engineContext_, clampToInt32(value), clampToInt32(secondValue), this);
+  const std::int32_t received = base::clampToInt32(received_.load());
+  deliver([&](DownloadEvents& events) { events.blockArrived(size, received); });
 }
 
 void DownloadTask::reportEndOnce() {
   if (endReported_.exchange(true))
     return;
-  if (routine_ != nullptr)
-    routine_(kEventEnded, engineContext_, clampToInt32(received_.load()), 0, this);
+  events_->taskEnded(base::clampToInt32(received_.load()));
   attached_ = false;
 }
 

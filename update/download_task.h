@@ -1,29 +1,23 @@
 #pragma once
 
-// One attached task: the worker's side (run the download, report through
-// the notification routine, detach) and the caller's side (counters, stop,
-// waiting for the worker within the stop wait).
+// One attached task: the worker's side (run the download, report, detach)
+// and the caller's side (counters, stop, waiting for the worker within the
+// stop wait).
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
-#include "core/state.h"
 #include "update/download_engine.h"
+#include "update/download_events.h"
 
 namespace update {
 
-enum EventCode : std::int32_t {
-  kEventTotalSize = 3,
-  kEventEnded = 4,
-  kEventBlock = 16,
-  kEventFileExists = 18,
-};
-
 class DownloadTask final : public DownloadObserver {
  public:
-  DownloadTask(DownloadSettings settings, core::ProgressRoutine routine, void* engineContext,
+  DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadEvents> events,
                platform::Sockets& sockets, platform::Files& files);
 
   // The worker thread's whole life: download, report the end, detach.
@@ -36,8 +30,10 @@ class DownloadTask final : public DownloadObserver {
   void requestStop() { stop_.request(); }
   // True when the worker finished within `milliseconds`.
   bool waitUntilFinished(int milliseconds);
-  // For a worker that missed the stop wait: no report of it reaches the
-  // routine any more, and the end is reported here instead (once).
+  // For a worker that missed the stop wait: no report of it starts any
+  // more (one already under way may still finish), and the end is reported
+  // here instead (once). What a late report touches it holds itself: the
+  // events are shared with it.
   void abandon();
 
   void totalSizeKnown(std::int64_t total) override;
@@ -45,13 +41,16 @@ class DownloadTask final : public DownloadObserver {
   void blockWritten(std::int32_t size) override;
 
  private:
-  std::int32_t report(std::int32_t code, std::int64_t value, std::int64_t secondValue);
+  // Runs `report` unless reports are closed. No lock is held meanwhile: a
+  // report runs on the worker while the caller's thread may be waiting in
+  // stopTask.
+  template <typename Report>
+  void deliver(Report&& report);
   // Event 4 and the detach, whichever side gets there first.
   void reportEndOnce();
 
   const DownloadSettings settings_;
-  const core::ProgressRoutine routine_;
-  void* const engineContext_;
+  const std::shared_ptr<DownloadEvents> events_;
   platform::Sockets& sockets_;
   platform::Files& files_;
   DownloadStop stop_;
@@ -60,8 +59,6 @@ class DownloadTask final : public DownloadObserver {
   std::atomic<std::int64_t> received_{0};
   std::atomic<std::int64_t> sinceLastQuery_{0};
 
-  // The routine is called without any lock held: it runs on the worker
-  // while the caller's thread may be waiting in stopTask.
   std::atomic<bool> reportsClosed_{false};
   std::atomic<bool> endReported_{false};
 

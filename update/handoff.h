@@ -5,9 +5,9 @@
 // the help page and the package for unpacking by hand.
 
 #include <string>
-#include <string_view>
 
-#include "ui/event_bindings.h"
+#include "core/program.h"
+#include "update/update_state.h"
 
 namespace update {
 
@@ -17,23 +17,15 @@ inline constexpr char kOpenPackageMessage[] =
     "即将打开更新压缩包文件,手动把文件释放在对应的游戏根目录中.";
 inline constexpr char kOpenPackageTitle[] = "更新包打开提示";
 
-// Moves the finished download into place, unpacks it and hands over.
-void completeUpdate();
+// Moves the finished download into place, unpacks it and hands over; the
+// unpacker's progress goes to the ZIP object's event.
+void completeUpdate(core::Context& ctx, UpdateState& state);
 
 // Acts on a progress of 100: starts the new launcher and removes this one,
 // or asks about the help page. Smaller values do nothing.
-void handOff(int percent);
+void handOff(core::Context& ctx, UpdateState& state, int percent);
 
-// The unpacker's progress event.
-void onUnpackProgress(const ui::EventArgs& args);
-
-// True when `path` starts with a drive letter, holds ":\" (or ":/") and
-// names a file rather than a folder.
-bool isFullFilePath(std::string_view path);
-bool moveIfValid(const std::string& source, const std::string& destination);
-
-// The last component of a path as the shell finds it: after the last "\",
-// "/" or ":" that is followed by more than a separator.
-std::string_view lastPathComponent(std::string_view path);
+// Moves the file when `destination` is a full file path.
+bool moveIfValid(platform::Files& files, const std::string& source, const std::string& destination);
 
 }  // namespace update

@@ -1,12 +1,12 @@
 #include "update/http.h"
 
-#include "core/program.h"
 #include "update/http_request.h"
-#include "update/text.h"
+#include "update/web_text.h"
 
 namespace update {
 
-core::Bytes webRequest(std::string_view url, const WebRequestOptions& options) {
+base::Bytes webRequest(platform::HttpTransport& http, std::string_view url,
+                       const WebRequestOptions& options) {
   const std::string noText;
   const std::string& headersIn = options.headers ? *options.headers : noText;
   const std::string& cookiesIn = options.cookies ? *options.cookies : noText;
@@ -20,14 +20,14 @@ core::Bytes webRequest(std::string_view url, const WebRequestOptions& options) {
   exchange.path = urlPath(url);
   exchange.flags = requestFlags(url, options.noRedirect);
   exchange.headers = completeHeaders(headersIn, url, cookiesIn);
-  core::Bytes bodyBytes = options.bodyBytes ? *options.bodyBytes : core::Bytes{};
+  base::Bytes bodyBytes = options.bodyBytes ? *options.bodyBytes : base::Bytes{};
   if (options.method != 0) {
     if (bodyBytes.empty())
       bodyBytes.assign(options.bodyText.begin(), options.bodyText.end());
     exchange.body = bodyBytes;
   }
 
-  platform::HttpOutcome outcome = core::context().os.http->perform(exchange);
+  platform::HttpOutcome outcome = http.perform(exchange);
   if (!outcome.opened)
     return {};
 
@@ -53,11 +53,12 @@ core::Bytes webRequest(std::string_view url, const WebRequestOptions& options) {
   return std::move(outcome.body);
 }
 
-std::string pageText(std::string_view url, const WebRequestOptions& options) {
-  const core::Bytes body = webRequest(url, options);
+std::string pageText(platform::HttpTransport& http, platform::TextCodec& codec,
+                     std::string_view url, const WebRequestOptions& options) {
+  const base::Bytes body = webRequest(http, url, options);
   if (body.empty())
     return {};
-  std::string text = core::context().os.codec->utf8ToAnsi(body);
+  std::string text = codec.utf8ToAnsi(body);
   if (const std::size_t zero = text.find('\0'); zero != std::string::npos)
     text.resize(zero);
   return text;

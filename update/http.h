@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/bytes.h"
+#include "base/bytes.h"
+#include "platform/services.h"
 
 namespace update {
 
@@ -19,16 +20,18 @@ struct WebRequestOptions {
   std::string* headers = nullptr;          // in/out: extra lines, then those sent
   std::string* location = nullptr;         // in/out
   bool noRedirect = false;
-  core::Bytes* bodyBytes = nullptr;  // in/out, wins over bodyText
+  base::Bytes* bodyBytes = nullptr;  // in/out, wins over bodyText
   std::string proxy;
   std::string* responseHeaders = nullptr;  // out
 };
 
 // The response body; empty when no request could be opened (and then no
 // output parameter is touched). The HTTP status is not looked at.
-core::Bytes webRequest(std::string_view url, const WebRequestOptions& options = {});
+base::Bytes webRequest(platform::HttpTransport& http, std::string_view url,
+                       const WebRequestOptions& options = {});
 
 // The body decoded as UTF-8 into code page 936 text, up to its first zero byte.
-std::string pageText(std::string_view url, const WebRequestOptions& options = {});
+std::string pageText(platform::HttpTransport& http, platform::TextCodec& codec,
+                     std::string_view url, const WebRequestOptions& options = {});
 
 }  // namespace update

@@ -1,16 +1,17 @@
 #include "update/http_request.h"
 
-#include "update/text.h"
+#include "base/text.h"
+#include "update/web_text.h"
 
 namespace update {
 
 std::string userAgentFor(std::string_view headers) {
-  if (!containsText(headers, "User-Agent:", true))
+  if (!base::containsText(headers, "User-Agent:", true))
     return kDefaultUserAgent;
-  std::string agent = trimSpaces(textBetween(headers, "User-Agent:", "\r\n"));
+  std::string agent = base::trimSpaces(base::textBetween(headers, "User-Agent:", "\r\n"));
   // Without a CRLF after it, the line runs to the end of the text.
   if (agent.empty())
-    agent = valueAfterColon(headers);
+    agent = base::valueAfterColon(headers);
   return agent;
 }
 
@@ -18,7 +19,7 @@ std::uint32_t requestFlags(std::string_view url, bool noRedirect) {
   std::uint32_t flags = kFlagReload | kFlagNeedFile | kFlagNoCookies;
   if (noRedirect)
     flags |= kFlagNoAutoRedirect;
-  if (lowerAscii(url.substr(0, 5)) == "https") {
+  if (base::lowerAscii(url.substr(0, 5)) == "https") {
     flags |= kFlagSecure;
   } else {
     flags |= kFlagIgnoreRedirectToHttps;
@@ -30,14 +31,14 @@ std::string completeHeaders(std::string_view headers, std::string_view url,
                             std::string_view cookies) {
   std::string out(headers);
   // Presence tests respect letter case, as the headers were written.
-  if (!containsText(out, "Referer:")) {
+  if (!base::containsText(out, "Referer:")) {
     out += (out.empty() ? "Referer: " : "\r\nReferer: ") + std::string(url);
   }
-  if (!containsText(out, "Accept:"))
+  if (!base::containsText(out, "Accept:"))
     out += "\r\nAccept: */*";
-  if (!containsText(out, "Accept-Language:"))
+  if (!base::containsText(out, "Accept-Language:"))
     out += "\r\nAccept-Language: zh-cn";
-  if (!containsText(out, "Content-Type:")) {
+  if (!base::containsText(out, "Content-Type:")) {
     out += "\r\nContent-Type: application/x-www-form-urlencoded";
   }
   if (!cookies.empty())
@@ -49,13 +50,13 @@ void scanResponseHeaders(std::string_view rawHeaders, std::string& location,
                          std::string& returnedCookies) {
   returnedCookies.clear();
   bool found = false;
-  for (const std::string& line : splitText(rawHeaders, "\r\n")) {
-    if (containsText(line, "Location:")) {
-      location = valueAfterColon(line);
+  for (const std::string& line : base::splitText(rawHeaders, "\r\n")) {
+    if (base::containsText(line, "Location:")) {
+      location = base::valueAfterColon(line);
       found = true;
     }
-    if (containsText(line, "Set-Cookie")) {
-      returnedCookies += trimSpaces(textBetween(line, "Set-Cookie:", ";")) + "; ";
+    if (base::containsText(line, "Set-Cookie")) {
+      returnedCookies += base::trimSpaces(base::textBetween(line, "Set-Cookie:", ";")) + "; ";
     }
   }
   if (returnedCookies.size() >= 2)

@@ -5,32 +5,27 @@
 #include <set>
 #include <vector>
 
-#include "core/program.h"
+#include "base/cp936.h"
+#include "base/file_name.h"
+#include "base/path.h"
+#include "update/partial_file.h"
 #include "update/unzip_archive.h"
-#include "update/unzip_names.h"
 
 namespace update {
 namespace {
 
-constexpr unsigned kNormalAttributes = 0x80;  // FILE_ATTRIBUTE_NORMAL
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
 // Data goes to this name beside the target first, so a damaged entry never
 // replaces a good file.
 constexpr const char* kPartialSuffix = ".unpacking";
 
-bool isSeparator(char c) {
-  return c == '/' || c == '\\';
-}
-
 // Byte positions of the separators of a code page 936 path.
 std::vector<std::size_t> separatorPositions(const std::string& path) {
   std::vector<std::size_t> positions;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (static_cast<unsigned char>(path[i]) >= 0x80)
-      ++i;
-    else if (isSeparator(path[i]))
+  base::forEachCharacter(path, [&](std::size_t i, std::size_t width) {
+    if (width == 1 && base::isPathSeparator(path[i]))
       positions.push_back(i);
-  }
+  });
   return positions;
 }
 
@@ -41,7 +36,7 @@ void createFolderChain(platform::Files& files, const std::string& folder) {
     return;
   for (std::size_t position : separatorPositions(folder)) {
     const std::string prefix = folder.substr(0, position);
-    if (prefix.empty() || isSeparator(prefix.back()) || prefix.back() == ':')
+    if (prefix.empty() || base::isPathSeparator(prefix.back()) || prefix.back() == ':')
       continue;
     if (!files.isDirectory(prefix))
       files.createDirectory(prefix);
@@ -50,36 +45,18 @@ void createFolderChain(platform::Files& files, const std::string& folder) {
 }
 
 std::string withoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && isSeparator(path.back()))
+  while (path.size() > 1 && base::isPathSeparator(path.back()))
     path.pop_back();
   return path;
 }
 
-// Deletes a partly written file unless it was moved into place.
-class PartialFile {
- public:
-  PartialFile(platform::Files& files, std::string path) : files_(files), path_(std::move(path)) {}
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-  ~PartialFile() {
-    if (!placed_)
-      files_.remove(path_);
-  }
-  const std::string& path() const { return path_; }
-  void markPlaced() { placed_ = true; }
-
- private:
-  platform::Files& files_;
-  std::string path_;
-  bool placed_ = false;
-};
-
 class Unpacker {
  public:
-  Unpacker(const ZipArchive& archive, const std::string& destinationDir)
+  Unpacker(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
+           const std::string& destinationDir)
       : archive_(archive),
-        files_(*core::context().os.files),
-        codec_(*core::context().os.codec),
+        files_(files),
+        codec_(codec),
         root_(withoutTrailingSeparators(destinationDir)),
         buffer_(kCopyBufferSize) {}
 
@@ -90,9 +67,9 @@ class Unpacker {
     if (!info || info->isSymbolicLink)
       return false;
     const std::string ansiName =
-        info->nameIsUtf8 ? codec_.utf8ToAnsi(core::Bytes(info->name.begin(), info->name.end()))
+        info->nameIsUtf8 ? codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
                          : info->name;
-    const std::optional<EntryPath> path = parseEntryPath(ansiName);
+    const std::optional<base::EntryPath> path = base::parseEntryPath(ansiName);
     if (!path)
       return false;
     std::string folder;
@@ -104,7 +81,7 @@ class Unpacker {
   }
 
  private:
-  bool createFolders(const EntryPath& path, std::string& folder) {
+  bool createFolders(const base::EntryPath& path, std::string& folder) {
     folder = root_;
     for (const std::string& name : path.folders) {
       folder += '\\';
@@ -122,20 +99,19 @@ class Unpacker {
     std::optional<EntryReader> reader = archive_.openEntry(index);
     if (!reader)
       return false;
-    files_.setAttributes(target, kNormalAttributes);
+    files_.setAttributes(target, platform::kNormalFileAttributes);
     PartialFile partial(files_, target + kPartialSuffix);
-    if (!copyEntry(*reader, partial.path()))
+    if (!copyEntry(*reader, partial))
       return false;
     if (!files_.replace(partial.path(), target))
       return false;
-    partial.markPlaced();
-    files_.setAttributes(target, kNormalAttributes);
+    partial.keep();
+    files_.setAttributes(target, platform::kNormalFileAttributes);
     return true;
   }
 
-  bool copyEntry(EntryReader& reader, const std::string& path) {
-    const std::unique_ptr<platform::OutputFile> output = files_.create(path);
-    if (!output)
+  bool copyEntry(EntryReader& reader, PartialFile& output) {
+    if (!output.opened())
       return false;
     for (;;) {
       const long got = reader.read(buffer_.data(), buffer_.size());
@@ -143,10 +119,10 @@ class Unpacker {
         return false;
       if (got == 0)
         break;
-      if (!output->write(buffer_.data(), static_cast<std::size_t>(got)))
+      if (!output.write(std::string_view(buffer_.data(), static_cast<std::size_t>(got))))
         return false;
     }
-    return output->close();
+    return output.close();
   }
 
   const ZipArchive& archive_;
@@ -160,13 +136,14 @@ class Unpacker {
 // Writes the entries in order, reporting each, until done or one cannot be
 // written; returns the number of entries, 0 for an unreadable archive. The
 // archive stays open only while this runs.
-std::uint64_t unpackEntries(const std::string& archivePath, const std::string& destinationDir,
+std::uint64_t unpackEntries(platform::Files& files, platform::TextCodec& codec,
+                            const std::string& archivePath, const std::string& destinationDir,
                             const std::function<void(int percent)>& progress) {
   const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
   const std::uint64_t count = archive ? archive->entryCount() : 0;
   if (count == 0)
     return 0;
-  Unpacker unpacker(*archive, destinationDir);
+  Unpacker unpacker(files, codec, *archive, destinationDir);
   for (std::uint64_t index = 0; index < count; ++index) {
     if (!unpacker.unpackEntry(index))
       break;
@@ -177,10 +154,11 @@ std::uint64_t unpackEntries(const std::string& archivePath, const std::string& d
 
 }  // namespace
 
-void unpackArchive(const std::string& archivePath, const std::string& destinationDir,
+void unpackArchive(platform::Files& files, platform::TextCodec& codec,
+                   const std::string& archivePath, const std::string& destinationDir,
                    const std::function<void(int percent)>& progress) {
-  createFolderChain(*core::context().os.files, withoutTrailingSeparators(destinationDir));
-  const std::uint64_t count = unpackEntries(archivePath, destinationDir, progress);
+  createFolderChain(files, withoutTrailingSeparators(destinationDir));
+  const std::uint64_t count = unpackEntries(files, codec, archivePath, destinationDir, progress);
   // The final report may hand over at once: delete the package and end the
   // program. Windows cannot delete a file that is still open, so the
   // archive is closed by now.

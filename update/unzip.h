@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/services.h"
+
 namespace update {
 
 // Writes every entry of the archive at `archivePath` below `destinationDir`
@@ -13,7 +15,8 @@ namespace update {
 // n, then 100 at the end, also when it stops early at an entry it cannot or
 // must not write; a single 0 when the archive is missing, unreadable or
 // empty. `progress` may throw: nothing is left open or half-written then.
-void unpackArchive(const std::string& archivePath, const std::string& destinationDir,
+void unpackArchive(platform::Files& files, platform::TextCodec& codec,
+                   const std::string& archivePath, const std::string& destinationDir,
                    const std::function<void(int percent)>& progress);
 
 }  // namespace update

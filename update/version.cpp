@@ -2,39 +2,37 @@
 
 #include <array>
 
-#include "core/program.h"
-#include "core/state.h"
+#include "base/text.h"
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/http.h"
-#include "update/text.h"
+#include "update/web_text.h"
 
 namespace update {
 namespace {
 
 struct PageField {
   const char* marker;
-  core::VersionField field;
+  VersionField field;
   const char* control;  // null: kept, not shown
 };
 
 // In the order of the program-wide fields.
-constexpr std::array<PageField, core::kVersionFieldCount> kPageFields = {{
-    {"最新版本=", core::kLatestVersion, ui::name::kPublishedVersion},
-    {"程序标题=", core::kProgramTitle, ui::name::kUpdateTitle},
-    {"更新说明=", core::kDescription, ui::name::kUpdateDescription},
-    {"更新说明1=", core::kNote1, ui::name::kUpdateNote1},
-    {"更新说明2=", core::kNote2, ui::name::kUpdateNote2},
-    {"更新说明3=", core::kNote3, ui::name::kUpdateNote3},
-    {"更新说明4=", core::kNote4, ui::name::kUpdateNote4},
-    {"更新说明5=", core::kNote5, ui::name::kUpdateNote5},
-    {"更新地址=", core::kUpdateAddress, nullptr},
+constexpr std::array<PageField, kVersionFieldCount> kPageFields = {{
+    {"最新版本=", kLatestVersion, ui::name::kPublishedVersion},
+    {"程序标题=", kProgramTitle, ui::name::kUpdateTitle},
+    {"更新说明=", kDescription, ui::name::kUpdateDescription},
+    {"更新说明1=", kNote1, ui::name::kUpdateNote1},
+    {"更新说明2=", kNote2, ui::name::kUpdateNote2},
+    {"更新说明3=", kNote3, ui::name::kUpdateNote3},
+    {"更新说明4=", kNote4, ui::name::kUpdateNote4},
+    {"更新说明5=", kNote5, ui::name::kUpdateNote5},
+    {"更新地址=", kUpdateAddress, nullptr},
 }};
 
 // The fields are filled in this order: version, description, notes, title.
-constexpr std::array kFillOrder = {core::kLatestVersion, core::kDescription, core::kNote1,
-                                   core::kNote2,         core::kNote3,       core::kNote4,
-                                   core::kNote5,         core::kProgramTitle};
+constexpr std::array kFillOrder = {kLatestVersion, kDescription, kNote1, kNote2,
+                                   kNote3,         kNote4,       kNote5, kProgramTitle};
 
 // Shown when the user accepts, in this order.
 constexpr std::array kDownloadPanel = {ui::name::kReceivedLabel, ui::name::kSpeedLabel,
@@ -68,16 +66,14 @@ bool sortsAfter(std::string_view published, std::string_view local) {
   return published.size() > local.size();
 }
 
-void runVersionCheck(const std::string& pageAddress) {
-  core::Context& ctx = core::context();
+void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress) {
   ui::Controls& controls = *ctx.controls;
-  core::ProgramState& state = core::programState();
 
-  const std::string page = pageText(pageAddress);
+  const std::string page = pageText(*ctx.os.http, *ctx.os.codec, pageAddress);
   for (const PageField& field : kPageFields) {
-    state.versionFields[field.field] = textBetween(page, field.marker, "<");
+    state.versionFields[field.field] = base::textBetween(page, field.marker, "<");
   }
-  for (core::VersionField field : kFillOrder) {
+  for (VersionField field : kFillOrder) {
     controls.setText(kPageFields[field].control, state.versionFields[field]);
   }
   controls.setText(ui::name::kUpdateNotes, composeNotes(controls));
@@ -87,14 +83,15 @@ void runVersionCheck(const std::string& pageAddress) {
                   controls.text(ui::name::kLocalVersion))) {
     return;
   }
-  if (ctx.os.messageBoxes->show(kUpdateQuestion, kYesNo, kUpdateTitle) != kAnswerYes)
+  if (ctx.os.messageBoxes->show(kUpdateQuestion, platform::kYesNoButtons, kUpdateTitle) !=
+      platform::kAnswerYes)
     return;
 
   for (const char* control : kDownloadPanel)
     controls.setVisible(control, true);
   controls.setEnabled(ui::name::kStartButton, false);
   ctx.os.pump->delay(kBeforeDownloadMs);
-  startUpdateDownload();
+  startUpdateDownload(ctx, state);
 }
 
 }  // namespace update

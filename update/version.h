@@ -6,15 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "core/program.h"
+#include "update/update_state.h"
+
 namespace update {
 
 inline constexpr char kLocalVersion[] = "5.0";
 inline constexpr char kUpdateQuestion[] = "发现新版本,请问是否更新？";
 inline constexpr char kUpdateTitle[] = " 软件更新提示";
-inline constexpr unsigned kYesNo = 4;
-inline constexpr int kAnswerYes = 6;
 
-void runVersionCheck(const std::string& pageAddress);
+// Reads the version page, shows its fields and, when it announces a newer
+// launcher and the player agrees, starts the download.
+void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress);
 
 // Byte-wise text order with unsigned bytes: "5.1" and "5.0.1" sort after
 // "5.0"; "10.0" and " 5.1" do not.

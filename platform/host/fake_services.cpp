@@ -50,20 +50,4 @@ void FakeProcess::exit(int code) {
   throw ProgramEnded{code};
 }
 
-Services HostPlatform::services() {
-  Services s;
-  s.messageBoxes = &messageBoxes;
-  s.pump = &pump;
-  s.processes = &processes;
-  s.profile = &profile;
-  s.shell = &shell;
-  s.files = &files;
-  s.namedEvents = &namedEvents;
-  s.process = &process;
-  s.http = &http;
-  s.codec = &codec;
-  s.sockets = &sockets;
-  return s;
-}
-
 }  // namespace platform::host

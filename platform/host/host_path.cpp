@@ -1,5 +1,6 @@
 #include <cctype>
 
+#include "base/cp936.h"
 #include "platform/host/host_services.h"
 
 namespace platform::host {
@@ -10,13 +11,11 @@ std::string hostPath(const std::string& windowsPath) {
                      std::isalpha(static_cast<unsigned char>(windowsPath[0])) &&
                      windowsPath[1] == ':' && (windowsPath[2] == '\\' || windowsPath[2] == '/');
   std::string path = drive ? windowsPath.substr(2) : windowsPath;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (static_cast<unsigned char>(path[i]) >= 0x80) {
-      ++i;  // the second byte of a two-byte character is never a separator
-    } else if (path[i] == '\\') {
+  // The second byte of a two-byte character is never a separator.
+  base::forEachCharacter(path, [&path](std::size_t i, std::size_t width) {
+    if (width == 1 && path[i] == '\\')
       path[i] = '/';
-    }
-  }
+  });
   return path;
 }
 

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/http_client.h"
 #include "platform/services.h"
 
 namespace platform::host {
@@ -34,7 +33,7 @@ class IniProfileReader final : public ProfileReader {
 class LocalFiles final : public Files {
  public:
   bool exists(const std::string& path) override;
-  core::Bytes readAll(const std::string& path) override;
+  base::Bytes readAll(const std::string& path) override;
   bool remove(const std::string& path) override;
   bool move(const std::string& from, const std::string& to) override;
   bool setAttributes(const std::string& path, unsigned attributes) override;
@@ -125,21 +124,10 @@ class FakeProcess final : public Process {
   std::vector<int> exitCodes;
 };
 
-// One of each, wired into a Services record.
-struct HostPlatform {
-  FakeMessageBoxes messageBoxes;
-  FakePump pump;
-  FakeProcesses processes;
-  IniProfileReader profile;
-  FakeShell shell;
-  LocalFiles files;
-  FakeNamedEvents namedEvents;
-  FakeProcess process;
-  SocketHttpTransport http;
-  IconvTextCodec codec;
-  BsdSockets sockets;
-
-  Services services();
+// UTF-8 to code page 936 with iconv; unrepresentable characters become "?".
+class IconvTextCodec final : public TextCodec {
+ public:
+  std::string utf8ToAnsi(const base::Bytes& utf8) override;
 };
 
 }  // namespace platform::host

@@ -43,14 +43,14 @@ bool LocalFiles::exists(const std::string& path) {
   return !path.empty() && fs::exists(hostPath(path), error);
 }
 
-core::Bytes LocalFiles::readAll(const std::string& path) {
+base::Bytes LocalFiles::readAll(const std::string& path) {
   std::error_code error;
   if (!fs::is_regular_file(hostPath(path), error))
     return {};
   std::ifstream file(hostPath(path), std::ios::binary);
   if (!file)
     return {};
-  return core::Bytes((std::istreambuf_iterator<char>(file)), {});
+  return base::Bytes((std::istreambuf_iterator<char>(file)), {});
 }
 
 bool LocalFiles::remove(const std::string& path) {

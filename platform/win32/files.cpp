@@ -42,7 +42,7 @@ class Win32Files final : public Files {
     return static_cast<bool>(found);
   }
 
-  core::Bytes readAll(const std::string& path) override {
+  base::Bytes readAll(const std::string& path) override {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
@@ -50,7 +50,7 @@ class Win32Files final : public Files {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF)
       return {};
-    core::Bytes content(static_cast<std::size_t>(size.QuadPart));
+    base::Bytes content(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
     while (done < content.size()) {
       DWORD read = 0;

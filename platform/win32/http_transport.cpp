@@ -75,7 +75,7 @@ class WinInetTransport final : public HttpTransport {
 
 class Win32TextCodec final : public TextCodec {
  public:
-  std::string utf8ToAnsi(const core::Bytes& utf8) override {
+  std::string utf8ToAnsi(const base::Bytes& utf8) override {
     if (utf8.empty() || utf8.size() > 0x7FFFFFFF)
       return {};
     const auto* bytes = reinterpret_cast<const char*>(utf8.data());

@@ -1,7 +1,7 @@
 #include "ui/chrome.h"
+#include "app/event_bindings.h"
 #include "test_support.h"
 #include "ui/control_names.h"
-#include "ui/event_bindings.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ TEST_F(LinkTest, EachLabelOpensItsKeyGreyWhileOpeningThenItsColour) {
   };
   for (const auto& [label, address] : expected) {
     pressed = label;
-    ui::Handler handler = ui::findHandler(label, ui::Event::LeftButtonDown);
+    app::Handler handler = app::findHandler(label, ui::Event::LeftButtonDown);
     ASSERT_NE(handler, nullptr) << label;
-    handler({10, 10, 1});
+    handler(*launcher, {10, 10, 1});
     EXPECT_EQ(os.shell.opened.back(), address);
     EXPECT_EQ(controls.captionColour(label),
               std::string(label) == ui::name::kLinkHelp ? 0x0000FFu : 0xFFFFFFu);
@@ -39,14 +39,14 @@ TEST_F(LinkTest, EachLabelOpensItsKeyGreyWhileOpeningThenItsColour) {
 }
 
 TEST_F(LinkTest, TheAddressIsReadAfreshAndMissingOnesAreOpenedEmpty) {
-  ui::Handler help = ui::findHandler(ui::name::kLinkHelp, ui::Event::LeftButtonDown);
+  app::Handler help = app::findHandler(ui::name::kLinkHelp, ui::Event::LeftButtonDown);
   ASSERT_NE(help, nullptr);
   EXPECT_EQ(controls.captionColour(ui::name::kLinkHelp), 0x808080u);
-  help({});
+  help(*launcher, {});
   writeConfig("[http]\ndiy=http://example.invalid/one\n");
-  help({});
+  help(*launcher, {});
   writeConfig("[http]\ndiy=http://example.invalid/two\n");
-  help({});
+  help(*launcher, {});
   EXPECT_EQ(os.shell.opened, (std::vector<std::string>{"", "http://example.invalid/one",
                                                        "http://example.invalid/two"}));
   EXPECT_EQ(controls.captionColour(ui::name::kLinkHelp), 0x0000FFu);

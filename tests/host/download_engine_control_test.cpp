@@ -81,7 +81,7 @@ TEST_F(RunningTaskTest, SecondStartWhileAttachedIsRefused) {
 
 TEST_F(RunningTaskTest, DestroyingTheObjectStopsItsTask) {
   {
-    update::DownloadObject doomed;
+    update::DownloadObject doomed{os.sockets, os.files};
     server.on("/slow", {sendBytes(okHead(100000)), drip(patternBytes(100000))});
     ASSERT_TRUE(doomed.startTask(parametersFor(server.url("/slow"))));
     for (int i = 0; i < 5000 && recorder.count(16) == 0; ++i)

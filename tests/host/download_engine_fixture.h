@@ -32,9 +32,9 @@ class DownloadEngineTest : public LauncherTest {
   }
 
   // A task as the launcher starts it, with time limits short enough for tests.
-  core::DownloadTaskParameters parametersFor(const std::string& address) {
-    core::DownloadTaskParameters parameters;
-    parameters.modeWord = core::kModeDownload;
+  update::DownloadTaskParameters parametersFor(const std::string& address) {
+    update::DownloadTaskParameters parameters;
+    parameters.modeWord = update::kModeDownload;
     parameters.sourceAddress = address;
     parameters.localFilePath = runDir().string() + "\\pkg.zip.tmp";
     parameters.connections = 1;
@@ -45,7 +45,7 @@ class DownloadEngineTest : public LauncherTest {
   }
 
   // Starts the task and waits (bounded) until it has ended and detached.
-  void runToEnd(const core::DownloadTaskParameters& parameters) {
+  void runToEnd(const update::DownloadTaskParameters& parameters) {
     ASSERT_TRUE(object.startTask(parameters));
     ASSERT_TRUE(recorder.waitForEnd());
     ASSERT_TRUE(waitUntilDetached(object));
@@ -85,7 +85,7 @@ class DownloadEngineTest : public LauncherTest {
 
   LoopbackServer server;
   DownloadRecorder recorder;
-  update::DownloadObject object;
+  update::DownloadObject object{os.sockets, os.files};
 };
 
 }  // namespace testing_support

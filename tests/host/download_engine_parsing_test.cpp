@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/path.h"
 #include "update/chunked_decoder.h"
 #include "update/http_address.h"
 #include "update/http_response.h"
-#include "update/numbered_file_name.h"
 
 namespace update {
 namespace {
@@ -127,17 +127,17 @@ TEST(ChunkedDecoderTest, RefusesBrokenFraming) {
 }
 
 TEST(NumberedFileNameTest, NumberGoesBeforeTheLastExtension) {
-  EXPECT_EQ(numberedFileName("C:\\run\\pkg.zip.tmp", 1), "C:\\run\\pkg.zip(1).tmp");
-  EXPECT_EQ(numberedFileName("C:\\run\\.tmp", 2), "C:\\run\\(2).tmp");
-  EXPECT_EQ(numberedFileName("C:\\run.d\\pkg", 3), "C:\\run.d\\pkg(3)");
-  EXPECT_EQ(numberedFileName("/tmp/x/pkg.zip", 99), "/tmp/x/pkg(99).zip");
+  EXPECT_EQ(base::numberedFileName("C:\\run\\pkg.zip.tmp", 1), "C:\\run\\pkg.zip(1).tmp");
+  EXPECT_EQ(base::numberedFileName("C:\\run\\.tmp", 2), "C:\\run\\(2).tmp");
+  EXPECT_EQ(base::numberedFileName("C:\\run.d\\pkg", 3), "C:\\run.d\\pkg(3)");
+  EXPECT_EQ(base::numberedFileName("/tmp/x/pkg.zip", 99), "/tmp/x/pkg(99).zip");
 }
 
 TEST(NumberedFileNameTest, TwoByteCharactersAreNotSeparators) {
   // 0x5C as the second byte of a two-byte character is not a backslash.
   const std::string dir = "C:\\\xB1\x5C";  // a folder named by one two-byte character
-  EXPECT_EQ(numberedFileName(dir + ".zip", 1), dir + "(1).zip");
-  EXPECT_EQ(numberedFileName(dir + "\\a\xB1\x2E", 1), dir + "\\a\xB1\x2E(1)");
+  EXPECT_EQ(base::numberedFileName(dir + ".zip", 1), dir + "(1).zip");
+  EXPECT_EQ(base::numberedFileName(dir + "\\a\xB1\x2E", 1), dir + "\\a\xB1\x2E(1)");
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/state.h"
 #include "update/download_object.h"
 #include "update/progress_text.h"
+#include "update/update_state.h"
 
 namespace testing_support {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "core/state.h"
+#include "base/path.h"
 #include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
@@ -43,14 +43,14 @@ class HandoffTest : public LauncherTest {
   // each notice in order until the download has ended and been handed over.
   void download(const std::string& title, const std::string& address) {
     controls.setText(ui::name::kUpdateTitle, title);
-    core::programState().versionFields[core::kUpdateAddress] = address;
-    update::startUpdateDownload();
+    updateState().versionFields[update::kUpdateAddress] = address;
+    update::startUpdateDownload(ctx(), updateState());
     for (int waited = 0; waited < 10000; waited += 5) {
       while (!controls.notices().empty()) {
         const ui::Notice notice = controls.notices().front();
         controls.notices().pop_front();
         noticeKinds.push_back(notice.first);
-        update::onDownloadNotice({notice.first, notice.second});
+        update::onDownloadNotice(ctx(), updateState(), {notice.first, notice.second});
         if (notice.first == 1)
           return;
       }
@@ -131,7 +131,7 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   writeFile("launcher.exe", "MZ old");
   controls.setText(ui::name::kUpdateTitle, "launcher.exe");
   const std::size_t asked = os.messageBoxes.calls.size();
-  update::handOff(100);
+  update::handOff(ctx(), updateState(), 100);
   EXPECT_TRUE(os.processes.calls.empty());
   ASSERT_GT(os.messageBoxes.calls.size(), asked);
   EXPECT_EQ(os.messageBoxes.calls[asked].text, update::kNoNewLauncherQuestion) << "asked instead";
@@ -154,26 +154,26 @@ TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
   EXPECT_EQ(noticeKinds, std::vector<int>{1});
   EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_FALSE(exists("pkg.zip"));
-  EXPECT_EQ(core::programState().downloadPercent, 0);
+  EXPECT_EQ(updateState().progress->percent, 0);
 }
 
 TEST_F(HandoffTest, ProgressTickShowsZerosBeforeAnyDownload) {
-  update::onProgressTick({});
+  update::onProgressTick(ctx(), updateState());
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0MB");
   EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0MB");
 }
 
 TEST(FullFilePath, DriveColonAndAFileName) {
-  EXPECT_TRUE(update::isFullFilePath("C:\\Games\\Ride\\pkg.zip"));
-  EXPECT_TRUE(update::isFullFilePath("d:/games/pkg.zip"));
-  EXPECT_FALSE(update::isFullFilePath("\\\\server\\share\\pkg.zip"));
-  EXPECT_FALSE(update::isFullFilePath("C:\\Games\\Ride\\")) << "empty package name";
-  EXPECT_FALSE(update::isFullFilePath("1:\\x"));
-  EXPECT_FALSE(update::isFullFilePath("pkg.zip"));
-  EXPECT_EQ(update::lastPathComponent("C:\\dir\\"), "dir\\");
-  EXPECT_EQ(update::lastPathComponent("C:\\dir\\a.zip"), "a.zip");
-  EXPECT_EQ(update::lastPathComponent("C:a.zip"), "a.zip");
+  EXPECT_TRUE(base::isFullFilePath("C:\\Games\\Ride\\pkg.zip"));
+  EXPECT_TRUE(base::isFullFilePath("d:/games/pkg.zip"));
+  EXPECT_FALSE(base::isFullFilePath("\\\\server\\share\\pkg.zip"));
+  EXPECT_FALSE(base::isFullFilePath("C:\\Games\\Ride\\")) << "empty package name";
+  EXPECT_FALSE(base::isFullFilePath("1:\\x"));
+  EXPECT_FALSE(base::isFullFilePath("pkg.zip"));
+  EXPECT_EQ(base::lastPathComponent("C:\\dir\\"), "dir\\");
+  EXPECT_EQ(base::lastPathComponent("C:\\dir\\a.zip"), "a.zip");
+  EXPECT_EQ(base::lastPathComponent("C:a.zip"), "a.zip");
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ std::string ok(const std::string& body, const std::string& extra = "") {
          "\r\n" + body;
 }
 
-std::string text(const core::Bytes& bytes) {
+std::string text(const base::Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -31,7 +31,7 @@ TEST_F(HttpTest, AGetSendsTheBrowserLikeHeadersAndReturnsTheBody) {
   WebRequestOptions options;
   options.headers = &headers;
   options.responseHeaders = &responseHeaders;
-  EXPECT_EQ(text(update::webRequest(url, options)), "hello");
+  EXPECT_EQ(text(update::webRequest(os.http, url, options)), "hello");
 
   ASSERT_EQ(server.requests().size(), 1u);
   const std::string request = server.requests()[0];
@@ -58,7 +58,7 @@ TEST_F(HttpTest, CookiesLocationAndTheRawBlockComeBack) {
   options.cookies = &cookies;
   options.returnedCookies = &returned;
   options.location = &location;
-  update::webRequest(server.base() + "/c", options);
+  update::webRequest(os.http, server.base() + "/c", options);
   EXPECT_EQ(cookies, "b=3; a=1");
   EXPECT_EQ(returned, "b=3;c=deleted");
   EXPECT_EQ(location, "/alt");
@@ -71,25 +71,25 @@ TEST_F(HttpTest, RedirectsAreFollowedUnlessRefused) {
   std::string location;
   WebRequestOptions follow;
   follow.location = &location;
-  EXPECT_EQ(text(update::webRequest(server.base() + "/old", follow)), "arrived");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/old", follow)), "arrived");
   EXPECT_EQ(location.substr(0, 15), "HTTP/1.1 200 OK") << "no Location: the block itself";
 
   std::string stay;
   WebRequestOptions refuse;
   refuse.noRedirect = true;
   refuse.location = &stay;
-  EXPECT_EQ(text(update::webRequest(server.base() + "/old", refuse)), "moved");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/old", refuse)), "moved");
   EXPECT_EQ(stay, "/new");
 }
 
 TEST_F(HttpTest, APostSendsTheBodyTextAndStoresItsBytes) {
   server.respond("/form", ok("done"));
-  core::Bytes bodyBytes;
+  base::Bytes bodyBytes;
   WebRequestOptions options;
   options.method = 1;
   options.bodyText = "a=1&b=2";
   options.bodyBytes = &bodyBytes;
-  EXPECT_EQ(text(update::webRequest(server.base() + "/form", options)), "done");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/form", options)), "done");
   EXPECT_EQ(text(bodyBytes), "a=1&b=2");
   const std::string request = server.requests()[0];
   EXPECT_EQ(request.substr(0, 11), "POST /form ");
@@ -101,9 +101,9 @@ TEST_F(HttpTest, ChunkedAndCloseDelimitedBodiesAndErrorPages) {
       "/chunked",
       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
   server.respond("/closed", "HTTP/1.1 200 OK\r\n\r\nuntil close");
-  EXPECT_EQ(text(update::webRequest(server.base() + "/chunked")), "abcde");
-  EXPECT_EQ(text(update::webRequest(server.base() + "/closed")), "until close");
-  EXPECT_EQ(text(update::webRequest(server.base() + "/missing")), "not found");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/chunked")), "abcde");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/closed")), "until close");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/missing")), "not found");
 }
 
 TEST_F(HttpTest, AnOversizedHeaderBlockLeavesTheSpaces) {
@@ -117,7 +117,7 @@ TEST_F(HttpTest, AnOversizedHeaderBlockLeavesTheSpaces) {
   options.responseHeaders = &responseHeaders;
   options.location = &location;
   options.returnedCookies = &returned;
-  EXPECT_EQ(text(update::webRequest(server.base() + "/big", options)), "b");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/big", options)), "b");
   EXPECT_EQ(responseHeaders, std::string(5000, ' '));
   EXPECT_EQ(location, std::string(5000, ' '));
   EXPECT_EQ(returned, "");
@@ -131,7 +131,7 @@ TEST_F(HttpTest, AnUnreachableServerGivesAnEmptyBodyAndTheSpaces) {
   WebRequestOptions options;
   options.cookies = &cookies;
   options.responseHeaders = &responseHeaders;
-  EXPECT_TRUE(update::webRequest(refused, options).empty());
+  EXPECT_TRUE(update::webRequest(os.http, refused, options).empty());
   EXPECT_EQ(responseHeaders, std::string(5000, ' '));
   EXPECT_EQ(cookies, "a=1");
 }
@@ -140,10 +140,10 @@ TEST_F(HttpTest, PageTextIsCodePage936UpToTheFirstZero) {
   server.respond("/page", ok("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1<"));  // 最新版本
   server.respond("/zero", ok(std::string("ab\0cd", 5)));
   server.respond("/emoji", ok("x\xF0\x9F\x98\x80y"));
-  EXPECT_EQ(update::pageText(server.base() + "/page"), "最新版本=5.1<");
-  EXPECT_EQ(update::pageText(server.base() + "/zero"), "ab");
-  EXPECT_EQ(update::pageText(server.base() + "/emoji"), "x?y");
-  EXPECT_EQ(update::pageText("http://127.0.0.1:1/"), "");
+  EXPECT_EQ(update::pageText(os.http, os.codec, server.base() + "/page"), "最新版本=5.1<");
+  EXPECT_EQ(update::pageText(os.http, os.codec, server.base() + "/zero"), "ab");
+  EXPECT_EQ(update::pageText(os.http, os.codec, server.base() + "/emoji"), "x?y");
+  EXPECT_EQ(update::pageText(os.http, os.codec, "http://127.0.0.1:1/"), "");
 }
 
 }  // namespace

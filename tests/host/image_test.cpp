@@ -13,7 +13,7 @@
 
 namespace {
 
-using core::Bytes;
+using base::Bytes;
 using ui::Image;
 
 Image solid(int w, int h, std::uint32_t argb) {

@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "base/file_name.h"
 #include "core/launch.h"
 #include "core/messages.h"
 #include "test_support.h"
@@ -17,7 +18,7 @@ const std::string kNoVersionPage = "http://127.0.0.1:1/version.html";
 TEST_F(LaunchTest, StartsTheConfiguredGameUnquotedInANormalWindow) {
   writeConfig("[url]\nurl2=\\Bin\\My Game.exe\n");
   writeFile("Bin/My Game.exe", "MZ");
-  core::startGameAndCheckVersion(kNoVersionPage);
+  app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   EXPECT_EQ(controls.text(ui::name::kStagingField), "\\Bin\\My Game.exe");
   EXPECT_EQ(os.pump.delays, std::vector<int>{500});
   ASSERT_EQ(os.processes.calls.size(), 1u);
@@ -31,14 +32,14 @@ TEST_F(LaunchTest, PathsAreJoinedWithoutASeparatorAndEmptyMeansTheRunDirectory) 
   writeConfig("[url]\nurl2=Ride.exe\n");
   const std::string sibling = runDir().string() + "Ride.exe";
   { std::ofstream(sibling) << "MZ"; }
-  core::startGameAndCheckVersion(kNoVersionPage);
+  app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   std::filesystem::remove(sibling);
   ASSERT_EQ(os.processes.calls.size(), 1u);
   EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "Ride.exe");
 
   writeConfig("[url]\nurl1=no game named\n");
   os.processes.result = false;  // a folder is no program: the start fails silently
-  core::startGameAndCheckVersion(kNoVersionPage);
+  app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   ASSERT_EQ(os.processes.calls.size(), 2u);
   EXPECT_EQ(os.processes.calls[1].commandLine, os.process.directory);
   EXPECT_TRUE(os.messageBoxes.calls.empty());
@@ -46,12 +47,12 @@ TEST_F(LaunchTest, PathsAreJoinedWithoutASeparatorAndEmptyMeansTheRunDirectory) 
 
 TEST_F(LaunchTest, AMissingGameShowsTheMessageAndEndsTheProgram) {
   writeConfig("[url]\nurl2=\\Bin\\Gone.exe\n");
-  EXPECT_THROW(core::startGameAndCheckVersion(kNoVersionPage), ProgramEnded);
+  EXPECT_THROW(app::startGameAndCheckVersion(*launcher, kNoVersionPage), ProgramEnded);
   ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
   EXPECT_EQ(os.messageBoxes.calls[0].title, "提示");
   EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x10030u);
   EXPECT_TRUE(os.processes.calls.empty());
-  EXPECT_TRUE(core::exitCleanupHasRun());
+  EXPECT_TRUE(exitCleanupHasRun());
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
@@ -63,9 +64,9 @@ TEST_F(LaunchTest, TheConfigurationIsReadAgainAfterTheDelayAndClicksMayNest) {
   os.pump.duringDelay = [&] {
     writeConfig("[url]\nurl2=\\New.exe\n");
     if (nested++ == 0)
-      core::startGameAndCheckVersion(kNoVersionPage);  // a second click meanwhile
+      app::startGameAndCheckVersion(*launcher, kNoVersionPage);  // a second click meanwhile
   };
-  core::startGameAndCheckVersion(kNoVersionPage);
+  app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   ASSERT_EQ(os.processes.calls.size(), 2u);
   // The existence test used the staged value; the command line the file as it is now.
   for (const auto& call : os.processes.calls) {
@@ -75,9 +76,9 @@ TEST_F(LaunchTest, TheConfigurationIsReadAgainAfterTheDelayAndClicksMayNest) {
 
 TEST_F(LaunchTest, ShortcutIsNamedAfterTheGameAndPointsAtTheLauncher) {
   controls.setText(ui::name::kGameName, "\xD0\xC7\xBA\xA3VR");
-  core::onShortcutButtonClicked({});
+  core::createDesktopShortcut(ctx());
   controls.setText(ui::name::kGameName, "");
-  core::onShortcutButtonClicked({});
+  core::createDesktopShortcut(ctx());
   ASSERT_EQ(os.shell.shortcuts.size(), 2u);
   EXPECT_EQ(os.shell.shortcuts[0].first, os.shell.desktop + "\\\xD0\xC7\xBA\xA3VR -塔沃VR游戏.lnk");
   EXPECT_EQ(os.shell.shortcuts[0].second, os.process.directory + "\\launcher.exe");
@@ -88,12 +89,12 @@ TEST_F(LaunchTest, ShortcutIsNamedAfterTheGameAndPointsAtTheLauncher) {
 TEST_F(LaunchTest, AGameNameThatIsNoFileNameMakesNoShortcutAnywhere) {
   for (const char* name : {"..\\..\\Startup\\x", "a/b", "C:evil", "what?", "a|b"}) {
     controls.setText(ui::name::kGameName, name);
-    core::onShortcutButtonClicked({});
+    core::createDesktopShortcut(ctx());
   }
   EXPECT_TRUE(os.shell.shortcuts.empty());
   // A two-byte character whose second byte is 0x5C is a plain name.
-  EXPECT_TRUE(core::isPlainFileName("\xC2\x5C"));
-  EXPECT_FALSE(core::isPlainFileName(".."));
+  EXPECT_TRUE(base::isPlainFileName("\xC2\x5C"));
+  EXPECT_FALSE(base::isPlainFileName(".."));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/bytes.h"
+#include "base/bytes.h"
 #include "ui/image.h"
 
 namespace testing_support {
@@ -20,7 +20,7 @@ inline ui::Image solidImage(int width, int height, std::uint32_t argb) {
   return image;
 }
 
-inline core::Bytes encodeJpeg(const ui::Image& image, int quality = 95) {
+inline base::Bytes encodeJpeg(const ui::Image& image, int quality = 95) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -42,7 +42,7 @@ inline core::Bytes encodeJpeg(const ui::Image& image, int quality = 95) {
   }
   jpeg_finish_compress(&info);
   jpeg_destroy_compress(&info);
-  core::Bytes out(buffer, buffer + size);
+  base::Bytes out(buffer, buffer + size);
   std::free(buffer);
   return out;
 }

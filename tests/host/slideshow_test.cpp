@@ -15,7 +15,7 @@ namespace {
 using testing_support::LauncherTest;
 
 std::string solidJpeg(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  const core::Bytes jpeg = testing_support::encodeJpeg(
+  const base::Bytes jpeg = testing_support::encodeJpeg(
       testing_support::solidImage(48, 27, 0xFF000000u | (r << 16) | (g << 8) | b));
   return std::string(jpeg.begin(), jpeg.end());
 }
@@ -42,7 +42,7 @@ class SlideshowTest : public LauncherTest {
     LauncherTest::SetUp();
     controls.setWidth(ui::name::kSlideTemplate, 402);
     controls.setHeight(ui::name::kSlideTemplate, 224);
-    core::programState().slideshowOverlay =
+    state().slideshow.overlay =
         controls.createLayer(ui::name::kSlideshow, ui::name::kSlideTemplate, 0, 0, true);
   }
 
@@ -50,7 +50,7 @@ class SlideshowTest : public LauncherTest {
   // each hold and during each fade, until `cycles` holds have passed.
   void run(int cycles) {
     int holds = 0;
-    core::runSlideshow([&](int ms) {
+    core::runSlideshow({os.files, os.process, controls, state().slideshow}, [&](int ms) {
       waits.push_back(ms);
       if (ms == 30) {
         fadeSteps.push_back(
@@ -96,7 +96,7 @@ TEST_F(SlideshowTest, CyclesThroughThePicturesInFolderOrderAndWraps) {
   EXPECT_FALSE(near(midFade[1], first));
   EXPECT_FALSE(near(midFade[1], second));
   // The pictures stay in memory as their file bytes.
-  EXPECT_EQ(core::programState().slideshowPictures.size(), 3u);
+  EXPECT_EQ(state().slideshow.pictures.size(), 3u);
 }
 
 TEST_F(SlideshowTest, UpperCaseNamesAreFoundAndOnePictureStaysSteady) {
@@ -119,7 +119,7 @@ TEST_F(SlideshowTest, NoPictureShowsNothingAndBadFilesShowAnEmptyBox) {
   std::filesystem::create_symlink(runDir() / "nowhere", runDir() / "tavoro" / "gone.jpg");
   writeFile("tavoro/cut.jpg", solidJpeg(9, 9, 9).substr(0, 200));
   run(4);
-  EXPECT_EQ(core::programState().slideshowPictures.size(), 3u);
+  EXPECT_EQ(state().slideshow.pictures.size(), 3u);
   ASSERT_EQ(held.size(), 4u);
   for (std::uint32_t colour : held)
     EXPECT_EQ(colour, 0xFFFFFFu) << std::hex << colour;
@@ -127,16 +127,16 @@ TEST_F(SlideshowTest, NoPictureShowsNothingAndBadFilesShowAnEmptyBox) {
 
 TEST_F(SlideshowTest, TheThreadStopsDuringAFadeAndTheExitCleanupWaitsForIt) {
   writeFile("tavoro/a.jpg", solidJpeg(255, 0, 0));
-  core::startSlideshowThread();
+  launcher->slideshow().start();
   // Wait until the first picture is up, then end the program at once.
   for (int i = 0; i < 500 && !near(shownColour(controls), 0xFF0000); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  ASSERT_TRUE(core::slideshowThreadRunning());
-  EXPECT_TRUE(core::runExitCleanup());
-  EXPECT_FALSE(core::slideshowThreadRunning()) << "stopped before the pictures went";
-  EXPECT_TRUE(core::programState().slideshowPictures.empty());
-  core::stopSlideshowThread();  // a second stop is harmless
+  ASSERT_TRUE(launcher->slideshow().running());
+  EXPECT_TRUE(launcher->exitCleanup().run());
+  EXPECT_FALSE(launcher->slideshow().running()) << "stopped before the pictures went";
+  EXPECT_TRUE(state().slideshow.pictures.empty());
+  launcher->slideshow().stop();  // a second stop is harmless
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ class StartupTest : public LauncherTest {
   }
 
   void writeLogo() {
-    const core::Bytes bmp = ui::encodeBmp(solidImage(8, 8, 0xFF00FF00));
+    const base::Bytes bmp = ui::encodeBmp(solidImage(8, 8, 0xFF00FF00));
     writeFile("tavoro/icos1.png", std::string(bmp.begin(), bmp.end()));
   }
 };
@@ -41,7 +41,7 @@ TEST_F(StartupTest, FillsTheLabelsRoundsTheWindowAndPreparesTheOverlay) {
       "[name]\r\nname1=\xD0\xC7\xBA\xA3VR\r\nname2=\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4\r\n"
       "[url]\r\nurl1=Vive\r\n");
   writeLogo();
-  core::onLaunchWindowCreated({});
+  launcher->raise(ui::kWindow, ui::Event::Created, {});
 
   EXPECT_EQ(controls.text(ui::name::kGameName), "\xD0\xC7\xBA\xA3VR");
   EXPECT_EQ(controls.text(ui::name::kGameLanguage), "游戏语言:\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4");
@@ -50,26 +50,26 @@ TEST_F(StartupTest, FillsTheLabelsRoundsTheWindowAndPreparesTheOverlay) {
   EXPECT_EQ(controls.shapeCalls(), (std::vector<std::string>{"picture", "round 15x15"}));
   EXPECT_EQ(controls.width(ui::name::kSlideTemplate), 402);
   EXPECT_EQ(controls.height(ui::name::kSlideTemplate), 224);
-  EXPECT_EQ(core::programState().slideshowOverlay, 1);
+  EXPECT_EQ(state().slideshow.overlay, 1);
   const ui::AnimationScene& scene = controls.state(ui::name::kSlideshow).scene;
   ASSERT_EQ(scene.layers.size(), 1u);
   EXPECT_EQ(scene.layers[0].width, 402);
   EXPECT_TRUE(scene.layers[0].visible);
   EXPECT_TRUE(os.namedEvents.names.count(ownInstanceName()));
   EXPECT_TRUE(os.messageBoxes.calls.empty());
-  EXPECT_TRUE(core::slideshowThreadRunning()) << "started as the last step";
+  EXPECT_TRUE(launcher->slideshow().running()) << "started as the last step";
 }
 
 TEST_F(StartupTest, ASecondCopyOnlySeesTheGuardsMessageEvenWithoutConfiguration) {
   os.namedEvents.names.insert(ownInstanceName());
   writeLogo();
-  EXPECT_THROW(core::onLaunchWindowCreated({}), ProgramEnded);
+  EXPECT_THROW(launcher->raise(ui::kWindow, ui::Event::Created, {}), ProgramEnded);
   ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
   EXPECT_EQ(os.messageBoxes.calls[0].text, core::kSecondCopyMessage);
   EXPECT_EQ(os.messageBoxes.calls[0].title, "友情提醒:");
   EXPECT_EQ(os.messageBoxes.calls[0].flags, 64u);
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
-  EXPECT_TRUE(core::exitCleanupHasRun());
+  EXPECT_TRUE(exitCleanupHasRun());
   // The shape came first; nothing after the guard ran.
   EXPECT_EQ(controls.shapeCalls(), std::vector<std::string>{"picture"});
   EXPECT_TRUE(controls.state(ui::name::kLogo).picture.empty());
@@ -79,13 +79,13 @@ TEST_F(StartupTest, ASecondCopyOnlySeesTheGuardsMessageEvenWithoutConfiguration)
 TEST_F(StartupTest, TheInstanceNameComesFromBh1WhenGiven) {
   writeConfig("[url]\nbh1=shared-name\n");
   os.namedEvents.names.insert("shared-name");
-  EXPECT_THROW(core::onLaunchWindowCreated({}), ProgramEnded);
+  EXPECT_THROW(launcher->raise(ui::kWindow, ui::Event::Created, {}), ProgramEnded);
   EXPECT_EQ(os.namedEvents.opened, std::vector<std::string>{"shared-name"});
 }
 
 TEST_F(StartupTest, AMissingConfigurationStopsAfterTheLogo) {
   writeLogo();
-  EXPECT_THROW(core::onLaunchWindowCreated({}), ProgramEnded);
+  EXPECT_THROW(launcher->raise(ui::kWindow, ui::Event::Created, {}), ProgramEnded);
   ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
   EXPECT_EQ(os.messageBoxes.calls[0].text,
             "无法找到游戏配置表文件\r\n请重新解压游戏,或（塔沃VR社区）求助.");
@@ -94,8 +94,8 @@ TEST_F(StartupTest, AMissingConfigurationStopsAfterTheLogo) {
   EXPECT_EQ(controls.state(ui::name::kLogo).picture.width, 8);
   EXPECT_EQ(controls.text(ui::name::kGameLanguage), "游戏语言：");
   EXPECT_EQ(controls.shapeCalls(), std::vector<std::string>{"picture"});
-  EXPECT_EQ(core::programState().slideshowOverlay, 0);
-  EXPECT_FALSE(core::slideshowThreadRunning());
+  EXPECT_EQ(state().slideshow.overlay, 0);
+  EXPECT_FALSE(launcher->slideshow().running());
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
@@ -103,7 +103,7 @@ TEST_F(StartupTest, EmptySectionsNoLogoAndNoMarkerStillOpenTheWindow) {
   writeConfig("; nothing but a comment\r\n");
   writeFile("tavoro/icos1.png", "not a picture");
   os.namedEvents.canCreate = false;
-  core::onLaunchWindowCreated({});
+  launcher->raise(ui::kWindow, ui::Event::Created, {});
   EXPECT_EQ(controls.text(ui::name::kGameName), "");
   EXPECT_EQ(controls.text(ui::name::kGameLanguage), "游戏语言:");
   EXPECT_EQ(controls.text(ui::name::kGameDevices), "游戏支持:");

@@ -1,8 +1,8 @@
-#include "core/state.h"
+#include "app/event_bindings.h"
 #include "core/program.h"
 #include "test_support.h"
 #include "ui/control_names.h"
-#include "ui/event_bindings.h"
+#include "update/download_object.h"
 
 namespace {
 
@@ -10,11 +10,13 @@ using platform::host::ProgramEnded;
 using testing_support::LauncherTest;
 
 TEST(ProgramState, StartsWithTheInitialValuesOfTheTables) {
-  const core::ProgramState& state = core::createProgramState();
+  app::host::HostPlatform os;
+  const app::ProgramState program(os.services());
+  const update::UpdateState& state = program.update;
   for (const std::string& field : state.versionFields)
     EXPECT_EQ(field, "");
   ASSERT_NE(state.taskParameters, nullptr);
-  const core::DownloadTaskParameters& p = *state.taskParameters;
+  const update::DownloadTaskParameters& p = *state.taskParameters;
   EXPECT_EQ(p.modeWord, 1);
   EXPECT_EQ(p.sourceAddress, "");
   EXPECT_EQ(p.localFilePath, "");
@@ -41,51 +43,51 @@ TEST(ProgramState, StartsWithTheInitialValuesOfTheTables) {
   EXPECT_EQ(p.textSetting20, "");
   ASSERT_NE(state.downloadObject, nullptr);
   EXPECT_FALSE(state.downloadObject->hasTask());
-  EXPECT_EQ(state.downloadTotalSize, 0);
-  EXPECT_EQ(state.downloadPercent, 0);
-  EXPECT_EQ(state.slideshowOverlay, 0);
-  EXPECT_TRUE(state.slideshowPictures.empty());
+  EXPECT_EQ(state.progress->totalSize, 0);
+  EXPECT_EQ(state.progress->percent, 0);
+  EXPECT_EQ(program.slideshow.overlay, 0);
+  EXPECT_TRUE(program.slideshow.pictures.empty());
 }
 
 using ExitTest = LauncherTest;
 
 TEST_F(ExitTest, CleanupReleasesEverythingAndRunsOnlyOnce) {
-  core::ProgramState& state = core::programState();
-  state.versionFields[core::kUpdateAddress] = "http://example.invalid/pkg.zip";
-  state.slideshowPictures.push_back({1, 2, 3});
-  EXPECT_TRUE(core::runExitCleanup());
-  EXPECT_TRUE(core::exitCleanupHasRun());
-  EXPECT_EQ(state.versionFields[core::kUpdateAddress], "");
+  update::UpdateState& state = updateState();
+  state.versionFields[update::kUpdateAddress] = "http://example.invalid/pkg.zip";
+  this->state().slideshow.pictures.push_back({1, 2, 3});
+  EXPECT_TRUE(launcher->exitCleanup().run());
+  EXPECT_TRUE(exitCleanupHasRun());
+  EXPECT_EQ(state.versionFields[update::kUpdateAddress], "");
   EXPECT_EQ(state.taskParameters, nullptr);
   EXPECT_EQ(state.downloadObject, nullptr);
-  EXPECT_TRUE(state.slideshowPictures.empty());
-  EXPECT_FALSE(core::runExitCleanup());
+  EXPECT_TRUE(this->state().slideshow.pictures.empty());
+  EXPECT_FALSE(launcher->exitCleanup().run());
 }
 
 TEST_F(ExitTest, EndTheProgramCleansUpClosesTheWindowAndExitsWithZero) {
-  EXPECT_THROW(core::endProgram(), ProgramEnded);
-  EXPECT_TRUE(core::exitCleanupHasRun());
+  EXPECT_THROW(core::endProgram(ctx()), ProgramEnded);
+  EXPECT_TRUE(exitCleanupHasRun());
   EXPECT_TRUE(controls.closed());
   ASSERT_EQ(os.process.exitCodes.size(), 1u);
   EXPECT_EQ(os.process.exitCodes[0], 0);
   // A later end (the window's own close) does not clean up twice.
-  EXPECT_FALSE(core::runExitCleanup());
+  EXPECT_FALSE(launcher->exitCleanup().run());
 }
 
 TEST_F(ExitTest, CloseButtonEndsTheProgramAndMinimiseKeepsItRunning) {
-  ui::Handler minimise = ui::findHandler(ui::name::kMinimise, ui::Event::Clicked);
-  ui::Handler close = ui::findHandler(ui::name::kClose, ui::Event::Clicked);
+  app::Handler minimise = app::findHandler(ui::name::kMinimise, ui::Event::Clicked);
+  app::Handler close = app::findHandler(ui::name::kClose, ui::Event::Clicked);
   ASSERT_NE(minimise, nullptr);
   ASSERT_NE(close, nullptr);
-  minimise({});
+  minimise(*launcher, {});
   EXPECT_EQ(controls.minimiseCount(), 1);
-  EXPECT_FALSE(core::exitCleanupHasRun());
-  EXPECT_THROW(close({}), ProgramEnded);
+  EXPECT_FALSE(exitCleanupHasRun());
+  EXPECT_THROW(close(*launcher, {}), ProgramEnded);
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
 TEST_F(ExitTest, EveryBindingNamesARealControl) {
-  for (const ui::EventBinding& binding : ui::eventBindings()) {
+  for (const app::EventBinding& binding : app::eventBindings()) {
     EXPECT_NE(binding.handler, nullptr);
     if (std::string(binding.control).empty())
       continue;

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <string>
 
-#include "core/program.h"
-#include "core/slideshow.h"
-#include "core/state.h"
-#include "platform/host/host_services.h"
+#include <memory>
+
+#include "app/host/host_platform.h"
+#include "app/launcher.h"
 #include "ui/control_model.h"
 
 namespace testing_support {
@@ -26,15 +26,13 @@ class LauncherTest : public ::testing::Test {
     std::filesystem::remove_all(runDir_);
     std::filesystem::create_directories(runDir_ / "tavoro");
     os.process.directory = runDir_.string();
-    core::createProgramState();
-    core::setContext({os.services(), &controls});
-    core::registerExitCleanup();
+    launcher = std::make_unique<app::Launcher>(os.services(), controls);
   }
 
   void TearDown() override {
     // Stops what runs in the background (slideshow, download) before the
     // controls and services it uses go away.
-    core::runExitCleanup();
+    launcher.reset();
     std::filesystem::remove_all(runDir_);
   }
 
@@ -49,8 +47,15 @@ class LauncherTest : public ::testing::Test {
 
   const std::filesystem::path& runDir() const { return runDir_; }
 
-  platform::host::HostPlatform os;
+  core::Context& ctx() { return launcher->context(); }
+  app::ProgramState& state() { return launcher->state(); }
+  update::UpdateState& updateState() { return launcher->state().update; }
+  bool exitCleanupHasRun() { return launcher->exitCleanup().hasRun(); }
+
+  app::host::HostPlatform os;
   ui::ControlModel controls;
+  // Made afresh for each test, after the services and controls it uses.
+  std::unique_ptr<app::Launcher> launcher;
 
  private:
   std::filesystem::path runDir_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "update/text.h"
+#include "base/text.h"
+#include "update/web_text.h"
 
 namespace {
 
@@ -33,44 +34,44 @@ TEST(FindText, StepsOverTwoByteCharactersAndFoldsOnlyAscii) {
       {"abc", "", 1, false, 1},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(findText(c.text, c.needle, c.from, c.ignoreCase), c.expected)
+    EXPECT_EQ(base::findText(c.text, c.needle, c.from, c.ignoreCase), c.expected)
         << c.text << " / " << c.needle;
   }
 }
 
 TEST(SpacesAndCase, OnlyAsciiSpaceAndIdeographicSpaceAreTrimmed) {
-  EXPECT_EQ(trimSpaces("  a b  "), "a b");
-  EXPECT_EQ(trimSpaces("\xA1\xA1 x \xA1\xA1"), "x");
-  EXPECT_EQ(trimSpaces("\tx\r\n"), "\tx\r\n");
+  EXPECT_EQ(base::trimSpaces("  a b  "), "a b");
+  EXPECT_EQ(base::trimSpaces("\xA1\xA1 x \xA1\xA1"), "x");
+  EXPECT_EQ(base::trimSpaces("\tx\r\n"), "\tx\r\n");
   // B0 A1 A1 A1: a character, then an ideographic space.
-  EXPECT_EQ(trimSpaces("\xB0\xA1\xA1\xA1"), "\xB0\xA1");
+  EXPECT_EQ(base::trimSpaces("\xB0\xA1\xA1\xA1"), "\xB0\xA1");
   // A1 A1 inside "\xB0\xA1\xA1\xB0" is not a space character.
-  EXPECT_EQ(removeAllSpaces("a b\xA1\xA1"
-                            "c\xB0\xA1\xA1\xB0"),
+  EXPECT_EQ(base::removeAllSpaces("a b\xA1\xA1"
+                                  "c\xB0\xA1\xA1\xB0"),
             "abc\xB0\xA1\xA1\xB0");
-  EXPECT_EQ(lowerAscii("HeLLo\x81\x41Z"), "hello\x81\x41z");
+  EXPECT_EQ(base::lowerAscii("HeLLo\x81\x41Z"), "hello\x81\x41z");
 }
 
 TEST(SplitText, EmptyInnerPiecesCountAnEmptyTailDoesNot) {
-  EXPECT_EQ(splitText("a;;b;", ";"), (std::vector<std::string>{"a", "", "b"}));
-  EXPECT_EQ(splitText("a;b", ";"), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(splitText(";a", ";"), (std::vector<std::string>{"", "a"}));
-  EXPECT_TRUE(splitText("", ";").empty());
-  EXPECT_EQ(splitText("x\r\ny\r\n", "\r\n"), (std::vector<std::string>{"x", "y"}));
+  EXPECT_EQ(base::splitText("a;;b;", ";"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(base::splitText("a;b", ";"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(base::splitText(";a", ";"), (std::vector<std::string>{"", "a"}));
+  EXPECT_TRUE(base::splitText("", ";").empty());
+  EXPECT_EQ(base::splitText("x\r\ny\r\n", "\r\n"), (std::vector<std::string>{"x", "y"}));
 }
 
 TEST(TextBetween, MarkersQuotesPositionsAndCase) {
   const std::string page = "<p>最新版本=5.1</p><P>程序标题=New.exe<br>";
-  EXPECT_EQ(textBetween(page, "最新版本=", "<"), "5.1");
-  EXPECT_EQ(textBetween(page, "<p>程序标题=", "<"), "New.exe");
-  EXPECT_EQ(textBetween(page, "<p>程序标题=", "<", 0, true), "");
-  EXPECT_EQ(textBetween(page, "missing=", "<"), "");
-  EXPECT_EQ(textBetween("a=1", "a=", "<"), "");
-  EXPECT_EQ(textBetween("x=<", "x=", "<"), "");
-  EXPECT_EQ(textBetween("k= v \r\n<", "k=", "<"), " v \r\n");
-  EXPECT_EQ(textBetween("name=\"value\" ", "name=#引号", "#引号"), "value");
-  EXPECT_EQ(textBetween("a=1;a=2;", "a=", ";", 4), "2");
-  EXPECT_EQ(textBetween("更新说明1=one<更新说明=desc<", "更新说明=", "<"), "desc");
+  EXPECT_EQ(base::textBetween(page, "最新版本=", "<"), "5.1");
+  EXPECT_EQ(base::textBetween(page, "<p>程序标题=", "<"), "New.exe");
+  EXPECT_EQ(base::textBetween(page, "<p>程序标题=", "<", 0, true), "");
+  EXPECT_EQ(base::textBetween(page, "missing=", "<"), "");
+  EXPECT_EQ(base::textBetween("a=1", "a=", "<"), "");
+  EXPECT_EQ(base::textBetween("x=<", "x=", "<"), "");
+  EXPECT_EQ(base::textBetween("k= v \r\n<", "k=", "<"), " v \r\n");
+  EXPECT_EQ(base::textBetween("name=\"value\" ", "name=#引号", "#引号"), "value");
+  EXPECT_EQ(base::textBetween("a=1;a=2;", "a=", ";", 4), "2");
+  EXPECT_EQ(base::textBetween("更新说明1=one<更新说明=desc<", "更新说明=", "<"), "desc");
 }
 
 TEST(Urls, HostPortAndPath) {
@@ -94,8 +95,8 @@ TEST(Urls, HostPortAndPath) {
   }
   EXPECT_EQ(urlHost("http://a.b.example.com:81/", true), "example.com");
   EXPECT_EQ(urlHost("http://a.b.example.com:81/", false, true), "a.b.example.com:81");
-  EXPECT_EQ(valueAfterColon("Location:  http://x/y  "), "http://x/y");
-  EXPECT_EQ(valueAfterColon("no colon"), "");
+  EXPECT_EQ(base::valueAfterColon("Location:  http://x/y  "), "http://x/y");
+  EXPECT_EQ(base::valueAfterColon("no colon"), "");
 }
 
 TEST(Cookies, ResponseFirstThenOldOnesDeletedDropped) {

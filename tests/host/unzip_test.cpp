@@ -5,10 +5,10 @@
 #include <set>
 #include <stdexcept>
 
+#include "base/file_name.h"
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
 #include "update/unzip.h"
-#include "update/unzip_names.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ class UnzipTest : public LauncherTest {
   // The launcher passes its folder with a trailing backslash.
   Progress unpack(const fs::path& archive, const fs::path& destination) {
     Progress reports;
-    update::unpackArchive(archive.string(), destination.string() + "\\",
+    update::unpackArchive(os.files, os.codec, archive.string(), destination.string() + "\\",
                           [&](int percent) { reports.push_back(percent); });
     return reports;
   }
@@ -283,7 +283,8 @@ TEST_F(UnzipTest, HandlerThatEndsTheProgramLeavesNothingOpenOrHalfWritten) {
   const std::size_t descriptorsBefore = openDescriptorCount();
 
   int calls = 0;
-  EXPECT_THROW(update::unpackArchive((archives() / "p.zip").string(), game().string() + "\\",
+  EXPECT_THROW(update::unpackArchive(os.files, os.codec, (archives() / "p.zip").string(),
+                                     game().string() + "\\",
                                      [&](int) {
                                        ++calls;
                                        throw platform::host::ProgramEnded{0};
@@ -304,7 +305,7 @@ TEST_F(UnzipTest, ArchiveIsClosedBeforeTheFinalReport) {
   for (const char* name : {"p.zip", "stops.zip", "empty.zip"}) {
     const std::size_t descriptorsBefore = openDescriptorCount();
     std::size_t descriptorsAtLastReport = 0;
-    update::unpackArchive((archives() / name).string(), game().string() + "\\",
+    update::unpackArchive(os.files, os.codec, (archives() / name).string(), game().string() + "\\",
                           [&](int) { descriptorsAtLastReport = openDescriptorCount(); });
     EXPECT_EQ(descriptorsAtLastReport, descriptorsBefore) << name;
   }
@@ -312,17 +313,17 @@ TEST_F(UnzipTest, ArchiveIsClosedBeforeTheFinalReport) {
 
 // The name rules on their own, including the ones no archiver above makes.
 TEST(UnzipNames, SplitsAtBothSeparatorsButNotInsideTwoByteCharacters) {
-  auto path = update::parseEntryPath("a/b\\c.txt");
+  auto path = base::parseEntryPath("a/b\\c.txt");
   ASSERT_TRUE(path);
   EXPECT_EQ(path->folders, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(path->fileName, "c.txt");
 
-  path = update::parseEntryPath(kShuoMing + "/" + kTrailBackslash + "x\\" + kTrailBackslash);
+  path = base::parseEntryPath(kShuoMing + "/" + kTrailBackslash + "x\\" + kTrailBackslash);
   ASSERT_TRUE(path);
   EXPECT_EQ(path->folders, (std::vector<std::string>{kShuoMing, kTrailBackslash + "x"}));
   EXPECT_EQ(path->fileName, kTrailBackslash);
 
-  path = update::parseEntryPath("./dir//sub/");
+  path = base::parseEntryPath("./dir//sub/");
   ASSERT_TRUE(path);
   EXPECT_EQ(path->folders, (std::vector<std::string>{"dir", "sub"}));
   EXPECT_EQ(path->fileName, "");
@@ -331,10 +332,10 @@ TEST(UnzipNames, SplitsAtBothSeparatorsButNotInsideTwoByteCharacters) {
 TEST(UnzipNames, RefusesNamesWindowsWouldNotWriteWhereTheySay) {
   for (const char* name : {"", "...", "a/. ./b", "CON", "con.txt", "a/NUL/b", "com1.log", "a:b",
                            "file.txt:stream", "x?.txt", "tab\tname", "pipe|", "lpt9"}) {
-    EXPECT_FALSE(update::parseEntryPath(name)) << name;
+    EXPECT_FALSE(base::parseEntryPath(name)) << name;
   }
   for (const char* name : {"CONSOLE.txt", "nul2", "a.b.c", ".hidden", "com10"})
-    EXPECT_TRUE(update::parseEntryPath(name)) << name;
+    EXPECT_TRUE(base::parseEntryPath(name)) << name;
 }
 
 }  // namespace

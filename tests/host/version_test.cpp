@@ -43,11 +43,11 @@ TEST(VersionOrder, IsByteWiseTextOrder) {
 TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
   server.respond("/version.html", page(kPage51));
   os.messageBoxes.answers = {7};  // No
-  update::runVersionCheck(address());
+  update::runVersionCheck(ctx(), updateState(), address());
 
-  const core::ProgramState& state = core::programState();
-  EXPECT_EQ(state.versionFields[core::kLatestVersion], "5.1") << "first occurrence";
-  EXPECT_EQ(state.versionFields[core::kUpdateAddress], "http://127.0.0.1:1/pkg.zip");
+  const update::UpdateState& state = updateState();
+  EXPECT_EQ(state.versionFields[update::kLatestVersion], "5.1") << "first occurrence";
+  EXPECT_EQ(state.versionFields[update::kUpdateAddress], "http://127.0.0.1:1/pkg.zip");
   EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "5.1");
   EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "NewLauncher.exe");
   EXPECT_EQ(controls.text(ui::name::kUpdateDescription), "新 desc");
@@ -69,7 +69,7 @@ TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
 TEST_F(VersionTest, YesShowsTheDownloadPanelAndDisablesTheStartButton) {
   server.respond("/version.html", page(kPage51));
   os.messageBoxes.answers = {6};
-  update::runVersionCheck(address());
+  update::runVersionCheck(ctx(), updateState(), address());
   for (const char* name :
        {ui::name::kReceivedLabel, ui::name::kSpeedLabel, ui::name::kSizeLabel,
         ui::name::kPercentLabel, ui::name::kProgressBar, ui::name::kUpdateNotes}) {
@@ -84,9 +84,9 @@ TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
   server.respond("/ten.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=10.0<"));
   server.respond("/open.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1 no end"));
   for (const std::string path : {"/same.html", "/ten.html", "/open.html", "/missing.html"}) {
-    update::runVersionCheck(server.base() + path);
+    update::runVersionCheck(ctx(), updateState(), server.base() + path);
   }
-  update::runVersionCheck("http://127.0.0.1:1/unreachable");
+  update::runVersionCheck(ctx(), updateState(), "http://127.0.0.1:1/unreachable");
   EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "");
   EXPECT_EQ(controls.text(ui::name::kUpdateNotes),
@@ -97,10 +97,10 @@ TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
 TEST_F(VersionTest, EveryCheckReplacesTheFields) {
   server.respond("/version.html", page(kPage51));
   os.messageBoxes.answers = {7, 7};
-  update::runVersionCheck(address());
+  update::runVersionCheck(ctx(), updateState(), address());
   server.respond("/version.html", page("nothing here"));
-  update::runVersionCheck(address());
-  EXPECT_EQ(core::programState().versionFields[core::kUpdateAddress], "");
+  update::runVersionCheck(ctx(), updateState(), address());
+  EXPECT_EQ(updateState().versionFields[update::kUpdateAddress], "");
   EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "");
   EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
 }

@@ -230,9 +230,9 @@ TEST_F(LaunchWindowTest, PictureBoxesShowTheirPicturesAndDropUndecodableOnes) {
   const ui::Image cleared = renderWindow(logo);
   EXPECT_EQ(cleared.at(0, 0), rgb(0xFFFFFF));
   EXPECT_EQ(cleared.at(56, 53), rgb(0xFFFFFF));
-  const core::Bytes whole = test::pictureFromFile("BANNER");
+  const base::Bytes whole = test::pictureFromFile("BANNER");
   ASSERT_GT(whole.size(), 100u);
-  const core::Bytes truncated(whole.begin(), whole.begin() + 100);
+  const base::Bytes truncated(whole.begin(), whole.begin() + 100);
   window_.setPicture(ui::name::kBanner, truncated);
   EXPECT_EQ(renderWindow(child(ui::name::kBanner)).at(300, 30), rgb(0xFFFFFF));
 }
@@ -299,7 +299,7 @@ TEST_F(AnimationBoxTest, LayersTakeTheTemplatesSizeAndPlace) {
 }
 
 TEST_F(AnimationBoxTest, CaptureIsA32BitBmpOfTheAskedAreaClippedToTheBox) {
-  const core::Bytes bmp = window_.captureArea(ui::name::kSlideshow, 0, 0, 402, 224);
+  const base::Bytes bmp = window_.captureArea(ui::name::kSlideshow, 0, 0, 402, 224);
   ASSERT_GT(bmp.size(), 54u);
   EXPECT_EQ(bmp[0], 'B');
   EXPECT_EQ(bmp[1], 'M');

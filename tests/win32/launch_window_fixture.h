@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/event_bindings.h"
+#include "ui/events.h"
 #include "ui/image.h"
 #include "ui/win32/launch_window.h"
 
@@ -39,32 +39,27 @@ inline ui::win32::LaunchWindow*& currentWindow() {
   return window;
 }
 
-// Handlers get no control name; the lookup notes it just before the window
-// calls the handler it returned, on the same thread.
-inline std::pair<std::string, ui::Event>& pendingEvent() {
-  static std::pair<std::string, ui::Event> pending{"", ui::Event::Created};
-  return pending;
-}
-
 inline BOOL CALLBACK countWindow(HWND, LPARAM count) {
   ++*reinterpret_cast<int*>(count);
   return TRUE;
 }
 
-inline void recordEvent(const ui::EventArgs& args) {
+inline void recordEvent(std::string_view control, ui::Event event, const ui::EventArgs& args) {
   HWND window = currentWindow() != nullptr ? currentWindow()->handle() : nullptr;
   int children = 0;
   if (window != nullptr) {
     EnumChildWindows(window, &countWindow, reinterpret_cast<LPARAM>(&children));
   }
-  recordedEvents().push_back({pendingEvent().first, pendingEvent().second, args,
+  recordedEvents().push_back({std::string(control), event, args,
                               window != nullptr && IsWindowVisible(window) != 0, children});
 }
 
-inline ui::Handler recordingLookup(std::string_view control, ui::Event event) {
-  pendingEvent() = {std::string(control), event};
-  return &recordEvent;
-}
+// Notes each event the window raises, with what the window looked like then.
+struct RecordingSink final : ui::EventSink {
+  void raise(std::string_view control, ui::Event event, const ui::EventArgs& args) override {
+    recordEvent(control, event, args);
+  }
+};
 
 // Windows path of a file of the source tree, which Wine reaches through Z:.
 inline std::string sourcePath(const std::string& relative) {
@@ -79,8 +74,8 @@ inline std::string sourcePath(const std::string& relative) {
   return path;
 }
 
-inline core::Bytes readFile(const std::string& path) {
-  core::Bytes bytes;
+inline base::Bytes readFile(const std::string& path) {
+  base::Bytes bytes;
   if (FILE* file = std::fopen(path.c_str(), "rb")) {
     unsigned char buffer[4096];
     std::size_t got = 0;
@@ -93,7 +88,7 @@ inline core::Bytes readFile(const std::string& path) {
 }
 
 // The images the resource script carries, from the files it is made of.
-inline core::Bytes pictureFromFile(const char* resourceName) {
+inline base::Bytes pictureFromFile(const char* resourceName) {
   static const std::map<std::string, std::string> files = {
       {"BACKGROUND", "background.png"},      {"BANNER", "banner.png"},
       {"MIN_NORMAL", "minimize_normal.png"}, {"MIN_HOVER", "minimize_hover.png"},
@@ -166,7 +161,7 @@ class LaunchWindowTest : public ::testing::Test {
   void SetUp() override {
     recordedEvents().clear();
     currentWindow() = &window_;
-    ASSERT_TRUE(window_.create(GetModuleHandleA(nullptr), &pictureFromFile));
+    ASSERT_TRUE(window_.create(GetModuleHandleA(nullptr), sink_, &pictureFromFile));
     pump();
   }
   void TearDown() override {
@@ -193,7 +188,8 @@ class LaunchWindowTest : public ::testing::Test {
     return found;
   }
 
-  ui::win32::LaunchWindow window_{&recordingLookup};
+  RecordingSink sink_;
+  ui::win32::LaunchWindow window_;
 };
 
 }  // namespace test

@@ -384,7 +384,7 @@ TEST_F(LaunchWindowTest, ClosingDestroysTheWindowAndEndsTheMessageLoop) {
 }
 
 TEST_F(LaunchWindowTest, BackgroundPictureBytesAreThePngCarried) {
-  const core::Bytes bytes = window_.windowBackgroundPicture();
+  const base::Bytes bytes = window_.windowBackgroundPicture();
   ASSERT_GT(bytes.size(), 8u);
   EXPECT_EQ(std::memcmp(bytes.data(), "\x89PNG", 4), 0);
   EXPECT_EQ(bytes, test::pictureFromFile("BACKGROUND"));

@@ -16,7 +16,6 @@ namespace {
 class Win32Services : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::setContext({platform::win32::services(), nullptr});
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     dir_ = std::string(temp) + "tavoro-services-" + std::to_string(GetCurrentProcessId());
@@ -54,15 +53,23 @@ TEST_F(Win32Services, ProfileReaderFollowsTheIniRules) {
                                 "[url]\r\n"
                                 "url2=" +
                                     std::string(12000, 'x') + "\r\n");
-  EXPECT_EQ(core::readProfileValue(ini, "http", "Home"), "http://example.invalid/");
-  EXPECT_EQ(core::readProfileValue(ini, "http", "video"), "quoted");
-  EXPECT_EQ(core::readProfileValue(ini, "name", "name1"), "\xD0\xC7\xBA\xA3");
-  EXPECT_EQ(core::readProfileValue(ini, "url", "url2").size(), 10239u);
-  EXPECT_EQ(core::readProfileValue(ini, "url", "missing"), "");
-  EXPECT_EQ(core::readProfileValue(ini, "", "url2"), "");
-  EXPECT_EQ(core::readProfileValue(dir_ + "\\none.ini", "url", "url2"), "");
+  EXPECT_EQ(core::readProfileValue(platform::win32::profileReader(), ini, "http", "Home"),
+            "http://example.invalid/");
+  EXPECT_EQ(core::readProfileValue(platform::win32::profileReader(), ini, "http", "video"),
+            "quoted");
+  EXPECT_EQ(core::readProfileValue(platform::win32::profileReader(), ini, "name", "name1"),
+            "\xD0\xC7\xBA\xA3");
+  EXPECT_EQ(core::readProfileValue(platform::win32::profileReader(), ini, "url", "url2").size(),
+            10239u);
+  EXPECT_EQ(core::readProfileValue(platform::win32::profileReader(), ini, "url", "missing"), "");
+  EXPECT_EQ(core::readProfileValue(platform::win32::profileReader(), ini, "", "url2"), "");
+  EXPECT_EQ(
+      core::readProfileValue(platform::win32::profileReader(), dir_ + "\\none.ini", "url", "url2"),
+      "");
   // Leading blanks and control characters in the names are skipped.
-  EXPECT_EQ(core::readProfileValue("  " + ini, " \tname", "\x01name1"), "\xD0\xC7\xBA\xA3");
+  EXPECT_EQ(
+      core::readProfileValue(platform::win32::profileReader(), "  " + ini, " \tname", "\x01name1"),
+      "\xD0\xC7\xBA\xA3");
 }
 
 TEST_F(Win32Services, FileSearchIgnoresCaseAndSkipsFolders) {
@@ -77,7 +84,7 @@ TEST_F(Win32Services, FileSearchIgnoresCaseAndSkipsFolders) {
   EXPECT_TRUE(files.exists(dir_));
   EXPECT_TRUE(files.exists(dir_ + "\\folder.jpg"));
   EXPECT_FALSE(files.exists(dir_ + "\\nothing"));
-  EXPECT_EQ(files.readAll(dir_ + "\\b.jpg"), core::Bytes{'y'});
+  EXPECT_EQ(files.readAll(dir_ + "\\b.jpg"), base::Bytes{'y'});
   EXPECT_TRUE(files.readAll(dir_ + "\\nothing").empty());
 }
 

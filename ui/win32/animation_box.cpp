@@ -34,7 +34,7 @@ Image AnimationBox::frame() const {
   return composeScene(scene_);
 }
 
-void AnimationBox::setPicture(const core::Bytes& picture) {
+void AnimationBox::setPicture(const base::Bytes& picture) {
   // Decoding takes longest; it needs no lock.
   Image decoded = decodePicture(picture);
   {
@@ -76,7 +76,7 @@ void AnimationBox::setLayerTransparency(int layer, int percent) {
   changed();
 }
 
-void AnimationBox::setLayerPicture(int layer, const core::Bytes& picture) {
+void AnimationBox::setLayerPicture(int layer, const base::Bytes& picture) {
   const Image decoded = decodePicture(picture);
   {
     const std::lock_guard lock(mutex_);
@@ -88,9 +88,9 @@ void AnimationBox::setLayerPicture(int layer, const core::Bytes& picture) {
   changed();
 }
 
-core::Bytes AnimationBox::captureArea(int x, int y, int width, int height) const {
+base::Bytes AnimationBox::captureArea(int x, int y, int width, int height) const {
   const Image area = crop(frame(), x, y, width, height);
-  return area.empty() ? core::Bytes{} : encodeBmp(area);
+  return area.empty() ? base::Bytes{} : encodeBmp(area);
 }
 
 LRESULT AnimationBox::handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -20,16 +20,16 @@ class AnimationBox final : public CustomControl {
 
   bool create(HWND parent, HINSTANCE instance) override;
   // The background picture.
-  void setPicture(const core::Bytes& picture) override;
+  void setPicture(const base::Bytes& picture) override;
   int width() const override;
   int height() const override;
 
   int createLayer(int x, int y, int width, int height, bool visible);
   void setLayerTransparency(int layer, int percent);
-  void setLayerPicture(int layer, const core::Bytes& picture);
+  void setLayerPicture(int layer, const base::Bytes& picture);
   // The box's content in that rectangle, clipped to the box, as a 32-bit
   // BMP file; empty when nothing of the box is inside.
-  core::Bytes captureArea(int x, int y, int width, int height) const;
+  base::Bytes captureArea(int x, int y, int width, int height) const;
 
  protected:
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override;

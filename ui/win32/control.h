@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/bytes.h"
+#include "base/bytes.h"
 #include "ui/control_table.h"
-#include "ui/event_bindings.h"
+#include "ui/events.h"
 
 namespace ui::win32 {
 
@@ -22,17 +22,7 @@ inline constexpr UINT kNoticeMessage = WM_APP + 0x40;
 
 // The bytes of a picture the launcher carries, by resource name; empty
 // when there is none.
-using PictureSource = std::function<core::Bytes(const char* name)>;
-
-// Where controls send their events; the Launch window routes them through
-// the bindings table.
-class EventSink {
- public:
-  virtual void dispatch(std::string_view control, Event event, const EventArgs& args) = 0;
-
- protected:
-  ~EventSink() = default;
-};
+using PictureSource = std::function<base::Bytes(const char* name)>;
 
 class Control {
  public:
@@ -61,7 +51,7 @@ class Control {
   virtual void setCaptionColour(Colorref) {}
   virtual Colorref captionColour() const { return row_.caption; }
   // Bytes that cannot be decoded leave the control without a picture.
-  virtual void setPicture(const core::Bytes&) {}
+  virtual void setPicture(const base::Bytes&) {}
   virtual void setPosition(int) {}
   virtual int position() const { return 0; }
 
@@ -74,9 +64,7 @@ class Control {
   virtual HBRUSH colours(HDC) { return nullptr; }
 
  protected:
-  void dispatch(Event event, const EventArgs& args = {}) {
-    events_.dispatch(row_.name, event, args);
-  }
+  void dispatch(Event event, const EventArgs& args = {}) { events_.raise(row_.name, event, args); }
   void setWindow(HWND window) { window_ = window; }
   // Position relative to the parent's client area, from the table.
   DWORD childStyle() const;

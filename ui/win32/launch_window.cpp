@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cassert>
 
 #include "platform/win32/win32_services.h"
 #include "ui/chrome.h"
@@ -31,7 +32,7 @@ HICON loadIcon(HINSTANCE instance, const char* name, int sizeMetric) {
 
 }  // namespace
 
-LaunchWindow::LaunchWindow(HandlerLookup lookup) : lookup_(lookup) {}
+LaunchWindow::LaunchWindow() = default;
 
 LaunchWindow::~LaunchWindow() {
   if (g_filteringWindow == this) {
@@ -45,8 +46,10 @@ LaunchWindow::~LaunchWindow() {
   }
 }
 
-bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
+bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource pictures) {
   instance_ = instance;
+  events_ = &events;
+  windowThread_ = GetCurrentThreadId();
   if (!pictures) {
     pictures = [instance](const char* name) { return resourceBytes(instance, name); };
   }
@@ -92,7 +95,7 @@ bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
   // Pumping delays dispatch this thread's messages too; they see the same filter.
   g_filteringWindow = this;
   platform::win32::setMessageFilter(&LaunchWindow::filterMessage);
-  dispatch(kWindow, Event::Created, {});
+  raise(kWindow, Event::Created, {});
   return true;
 }
 
@@ -232,11 +235,13 @@ int LaunchWindow::runMessageLoop() {
   }
 }
 
-void LaunchWindow::dispatch(std::string_view control, Event event, const EventArgs& args) {
-  if (lookup_ == nullptr)
-    return;
-  if (Handler handler = lookup_(control, event))
-    handler(args);
+void LaunchWindow::raise(std::string_view control, Event event, const EventArgs& args) {
+  if (events_ != nullptr)
+    events_->raise(control, event, args);
+}
+
+void LaunchWindow::assertWindowThread() const {
+  assert(windowThread_ == 0 || GetCurrentThreadId() == windowThread_);
 }
 
 void LaunchWindow::paintBackground(HDC dc, const RECT& area) const {
@@ -285,7 +290,7 @@ LRESULT LaunchWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER: {
       const auto table = controlTable();
       if (wParam >= kFirstTimerId && wParam - kFirstTimerId < table.size()) {
-        dispatch(table[wParam - kFirstTimerId].name, Event::TimerTick, {});
+        raise(table[wParam - kFirstTimerId].name, Event::TimerTick, {});
         return 0;
       }
       break;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ui/controls.h"
-#include "ui/event_bindings.h"
+#include "ui/events.h"
 #include "ui/image.h"
 #include "ui/win32/control.h"
 #include "ui/win32/fonts.h"
@@ -23,20 +23,17 @@ class AnimationBox;
 
 class LaunchWindow final : public Controls, private EventSink {
  public:
-  using HandlerLookup = Handler (*)(std::string_view control, Event event);
-
-  // `lookup` finds the handler of each event; the launcher's bindings table
-  // unless a test routes events elsewhere.
-  explicit LaunchWindow(HandlerLookup lookup = &findHandler);
+  LaunchWindow();
   ~LaunchWindow() override;
   LaunchWindow(const LaunchWindow&) = delete;
   LaunchWindow& operator=(const LaunchWindow&) = delete;
 
   // Registers the classes, creates the window (hidden) and every control,
-  // stacks them, starts the timers and runs the window's Created event.
-  // Pictures come from the RCDATA resources of `instance` unless `pictures`
-  // is given. False when the window could not be made.
-  bool create(HINSTANCE instance, PictureSource pictures = nullptr);
+  // stacks them, starts the timers and raises the window's Created event.
+  // Every event goes to `events`, which outlives the window. Pictures come
+  // from the RCDATA resources of `instance` unless `pictures` is given.
+  // False when the window could not be made.
+  bool create(HINSTANCE instance, EventSink& events, PictureSource pictures = nullptr);
   void show();
   // Until WM_QUIT; returns its exit code.
   int runMessageLoop();
@@ -53,7 +50,10 @@ class LaunchWindow final : public Controls, private EventSink {
   bool isEnabled(std::string_view name) const override;
   void setCaptionColour(std::string_view name, Colorref colour) override;
   Colorref captionColour(std::string_view name) const override;
-  void setPicture(std::string_view name, const core::Bytes& picture) override;
+  void setPicture(std::string_view name, const base::Bytes& picture) override;
+  void setBoxPicture(std::string_view box, const base::Bytes& picture) override;
+  int boxWidth(std::string_view box) const override;
+  int boxHeight(std::string_view box) const override;
   int width(std::string_view name) const override;
   int height(std::string_view name) const override;
   void setWidth(std::string_view name, int width) override;
@@ -63,17 +63,19 @@ class LaunchWindow final : public Controls, private EventSink {
   int createLayer(std::string_view box, std::string_view templateObject, int x, int y,
                   bool visible) override;
   void setLayerTransparency(std::string_view box, int layer, int percent) override;
-  core::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
-  void setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) override;
+  base::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
+  void setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) override;
   void postNotice(std::string_view name, int first, int second) override;
-  core::Bytes windowBackgroundPicture() const override;
-  void shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) override;
+  base::Bytes windowBackgroundPicture() const override;
+  void shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) override;
   void roundWindowCorners(int ellipseWidth, int ellipseHeight) override;
   void minimiseWindow() override;
   void closeWindow() override;
 
  private:
-  void dispatch(std::string_view control, Event event, const EventArgs& args) override;
+  void raise(std::string_view control, Event event, const EventArgs& args) override;
+  // Window-thread operations from another thread would send across threads.
+  void assertWindowThread() const;
 
   // The one place where a message of the window's thread can be looked at
   // before it is dispatched, in the loop and in pumping delays alike; true
@@ -91,7 +93,8 @@ class LaunchWindow final : public Controls, private EventSink {
   Control* find(std::string_view name) const;
   AnimationBox* findAnimationBox(std::string_view name) const;
 
-  HandlerLookup lookup_;
+  EventSink* events_ = nullptr;
+  DWORD windowThread_ = 0;
   HINSTANCE instance_ = nullptr;
   WindowClass windowClass_;
   std::vector<WindowClass> controlClasses_;
@@ -100,7 +103,7 @@ class LaunchWindow final : public Controls, private EventSink {
   std::vector<std::unique_ptr<Control>> controls_;
   std::unordered_map<std::string_view, Control*> byName_;
   std::unordered_map<HWND, Control*> byWindow_;
-  core::Bytes backgroundBytes_;
+  base::Bytes backgroundBytes_;
   Image backgroundDecoded_;  // as the file has it, for shaping the window
   Image background_;         // over the window's colour, tiled when painting
   HWND window_ = nullptr;

@@ -33,6 +33,7 @@ HWND LaunchWindow::controlWindow(std::string_view name) const {
 }
 
 std::string LaunchWindow::text(std::string_view name) const {
+  assertWindowThread();
   Control* control = find(name);
   if (control == nullptr || !hasText(control->row().kind))
     return {};
@@ -40,79 +41,109 @@ std::string LaunchWindow::text(std::string_view name) const {
 }
 
 void LaunchWindow::setText(std::string_view name, std::string_view text) {
+  assertWindowThread();
   Control* control = find(name);
   if (control != nullptr && hasText(control->row().kind))
     control->setText(text);
 }
 
 void LaunchWindow::setVisible(std::string_view name, bool visible) {
+  assertWindowThread();
   if (HWND child = controlWindow(name))
     ShowWindow(child, visible ? SW_SHOWNA : SW_HIDE);
 }
 
 bool LaunchWindow::isVisible(std::string_view name) const {
+  assertWindowThread();
   // The control's own flag: the window itself may not be shown yet.
   HWND child = controlWindow(name);
   return child != nullptr && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 void LaunchWindow::setEnabled(std::string_view name, bool enabled) {
+  assertWindowThread();
   if (Control* control = find(name))
     control->setEnabled(enabled);
 }
 
 bool LaunchWindow::isEnabled(std::string_view name) const {
+  assertWindowThread();
   Control* control = find(name);
   return control != nullptr && control->isEnabled();
 }
 
 void LaunchWindow::setCaptionColour(std::string_view name, Colorref colour) {
+  assertWindowThread();
   if (Control* control = find(name))
     control->setCaptionColour(colour);
 }
 
 Colorref LaunchWindow::captionColour(std::string_view name) const {
+  assertWindowThread();
   Control* control = find(name);
   return control != nullptr ? control->captionColour() : kNoColour;
 }
 
-void LaunchWindow::setPicture(std::string_view name, const core::Bytes& picture) {
+void LaunchWindow::setPicture(std::string_view name, const base::Bytes& picture) {
+  assertWindowThread();
   if (Control* control = find(name))
     control->setPicture(picture);
 }
 
+void LaunchWindow::setBoxPicture(std::string_view box, const base::Bytes& picture) {
+  if (AnimationBox* target = findAnimationBox(box))
+    target->setPicture(picture);
+}
+
+int LaunchWindow::boxWidth(std::string_view box) const {
+  AnimationBox* target = findAnimationBox(box);
+  return target != nullptr ? target->width() : 0;
+}
+
+int LaunchWindow::boxHeight(std::string_view box) const {
+  AnimationBox* target = findAnimationBox(box);
+  return target != nullptr ? target->height() : 0;
+}
+
 int LaunchWindow::width(std::string_view name) const {
+  assertWindowThread();
   Control* control = find(name);
   return control != nullptr ? control->width() : 0;
 }
 
 int LaunchWindow::height(std::string_view name) const {
+  assertWindowThread();
   Control* control = find(name);
   return control != nullptr ? control->height() : 0;
 }
 
 void LaunchWindow::setWidth(std::string_view name, int width) {
+  assertWindowThread();
   if (Control* control = find(name))
     control->setWidth(width);
 }
 
 void LaunchWindow::setHeight(std::string_view name, int height) {
+  assertWindowThread();
   if (Control* control = find(name))
     control->setHeight(height);
 }
 
 void LaunchWindow::setPosition(std::string_view name, int position) {
+  assertWindowThread();
   if (Control* control = find(name))
     control->setPosition(position);
 }
 
 int LaunchWindow::position(std::string_view name) const {
+  assertWindowThread();
   Control* control = find(name);
   return control != nullptr ? control->position() : 0;
 }
 
 int LaunchWindow::createLayer(std::string_view box, std::string_view templateObject, int x, int y,
                               bool visible) {
+  assertWindowThread();
   AnimationBox* target = findAnimationBox(box);
   Control* layerTemplate = find(templateObject);
   if (target == nullptr || layerTemplate == nullptr ||
@@ -127,12 +158,12 @@ void LaunchWindow::setLayerTransparency(std::string_view box, int layer, int per
     target->setLayerTransparency(layer, percent);
 }
 
-core::Bytes LaunchWindow::captureArea(std::string_view box, int x, int y, int width, int height) {
+base::Bytes LaunchWindow::captureArea(std::string_view box, int x, int y, int width, int height) {
   AnimationBox* target = findAnimationBox(box);
-  return target != nullptr ? target->captureArea(x, y, width, height) : core::Bytes{};
+  return target != nullptr ? target->captureArea(x, y, width, height) : base::Bytes{};
 }
 
-void LaunchWindow::setLayerPicture(std::string_view box, int layer, const core::Bytes& picture) {
+void LaunchWindow::setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) {
   if (AnimationBox* target = findAnimationBox(box))
     target->setLayerPicture(layer, picture);
 }
@@ -143,11 +174,13 @@ void LaunchWindow::postNotice(std::string_view name, int first, int second) {
   }
 }
 
-core::Bytes LaunchWindow::windowBackgroundPicture() const {
+base::Bytes LaunchWindow::windowBackgroundPicture() const {
+  assertWindowThread();
   return backgroundBytes_;
 }
 
-void LaunchWindow::shapeWindowFromPicture(const core::Bytes& picture, Colorref transparent) {
+void LaunchWindow::shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) {
+  assertWindowThread();
   // Decoded into 32-bit pixels, where a colour reads back as written: the
   // transparent colour needs no mapping before the comparison.
   // The start-up shapes the window after its own background, decoded already.
@@ -161,6 +194,7 @@ void LaunchWindow::shapeWindowFromPicture(const core::Bytes& picture, Colorref t
 }
 
 void LaunchWindow::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
+  assertWindowThread();
   if (window_ == nullptr)
     return;
   RECT bounds{};
@@ -174,11 +208,13 @@ void LaunchWindow::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
 }
 
 void LaunchWindow::minimiseWindow() {
+  assertWindowThread();
   if (window_ != nullptr)
     CloseWindow(window_);
 }
 
 void LaunchWindow::closeWindow() {
+  assertWindowThread();
   if (window_ != nullptr)
     DestroyWindow(window_);
 }

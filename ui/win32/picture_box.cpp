@@ -23,7 +23,7 @@ void PictureBox::loadTablePictures(const PictureSource& pictures) {
     setPicture(pictures(row().picture));
 }
 
-void PictureBox::setPicture(const core::Bytes& picture) {
+void PictureBox::setPicture(const base::Bytes& picture) {
   const Image decoded = decodePicture(picture);
   picture_ = decoded.empty() ? Image{} : compositeOver(decoded, backgroundOf(row()));
   fit();

@@ -16,7 +16,7 @@ class PictureBox final : public CustomControl {
 
   bool create(HWND parent, HINSTANCE instance) override;
   void loadTablePictures(const PictureSource& pictures) override;
-  void setPicture(const core::Bytes& picture) override;
+  void setPicture(const base::Bytes& picture) override;
   // The picture as shown, after compositing and fitting; for tests.
   const Image& shownPicture() const { return shown_; }
 

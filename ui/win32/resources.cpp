@@ -2,7 +2,7 @@
 
 namespace ui::win32 {
 
-core::Bytes resourceBytes(HMODULE module, const char* name) {
+base::Bytes resourceBytes(HMODULE module, const char* name) {
   if (name == nullptr)
     return {};
   // Resources live as long as the module: nothing to free here.
@@ -14,7 +14,7 @@ core::Bytes resourceBytes(HMODULE module, const char* name) {
   const auto* data = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
   if (data == nullptr || size == 0)
     return {};
-  return core::Bytes(data, data + size);
+  return base::Bytes(data, data + size);
 }
 
 }  // namespace ui::win32

@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include "core/bytes.h"
+#include "base/bytes.h"
 
 namespace ui::win32 {
 
 // The bytes of the named RCDATA resource of `module`; empty when missing.
-core::Bytes resourceBytes(HMODULE module, const char* name);
+base::Bytes resourceBytes(HMODULE module, const char* name);
 
 }  // namespace ui::win32

@@ -1,29 +1,14 @@
-#include "update/text.h"
+#include "base/text.h"
 
-#include <cstdlib>
-
-namespace update {
+namespace base {
 namespace {
-
-bool isLeadByte(char c) {
-  return static_cast<unsigned char>(c) >= 0x80;
-}
-
-char foldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Width of the character starting at `i`.
-std::size_t charWidth(std::string_view text, std::size_t i) {
-  return (isLeadByte(text[i]) && i + 1 < text.size()) ? 2 : 1;
-}
 
 bool matchesAt(std::string_view text, std::size_t at, std::string_view needle, bool ignoreCase) {
   if (text.size() - at < needle.size())
     return false;
   for (std::size_t j = 0; j < needle.size();) {
     // Both bytes of a two-byte character compare exactly; only ASCII folds.
-    if (isLeadByte(needle[j]) && j + 1 < needle.size()) {
+    if (startsTwoByteCharacter(needle[j]) && j + 1 < needle.size()) {
       if (text[at + j] != needle[j] || text[at + j + 1] != needle[j + 1])
         return false;
       j += 2;
@@ -31,7 +16,7 @@ bool matchesAt(std::string_view text, std::size_t at, std::string_view needle, b
     }
     const char a = text[at + j];
     const char b = needle[j];
-    if (ignoreCase ? foldAscii(a) != foldAscii(b) : a != b)
+    if (ignoreCase ? lowerAsciiLetter(a) != lowerAsciiLetter(b) : a != b)
       return false;
     ++j;
   }
@@ -46,7 +31,7 @@ std::string replaceQuoteWord(std::string_view marker) {
       out.push_back('"');
       i += kQuoteWord.size();
     } else {
-      const std::size_t width = charWidth(marker, i);
+      const std::size_t width = characterWidth(marker, i);
       out.append(marker.substr(i, width));
       i += width;
     }
@@ -63,7 +48,7 @@ bool isIdeographicSpace(std::string_view text, std::size_t i) {
 
 int findText(std::string_view text, std::string_view needle, int from, bool ignoreCase) {
   const std::size_t start = from > 1 ? static_cast<std::size_t>(from - 1) : 0;
-  for (std::size_t i = 0; i <= text.size(); i += (i < text.size() ? charWidth(text, i) : 1)) {
+  for (std::size_t i = 0; i <= text.size(); i += (i < text.size() ? characterWidth(text, i) : 1)) {
     if (i >= start && matchesAt(text, i, needle, ignoreCase))
       return static_cast<int>(i + 1);
     if (i == text.size())
@@ -91,7 +76,7 @@ std::string trimSpaces(std::string_view text) {
   }
   std::size_t end = begin;
   for (std::size_t i = begin; i < text.size();) {
-    const std::size_t width = charWidth(text, i);
+    const std::size_t width = characterWidth(text, i);
     const bool space = text[i] == ' ' || (width == 2 && isIdeographicSpace(text, i));
     i += width;
     if (!space)
@@ -103,19 +88,12 @@ std::string trimSpaces(std::string_view text) {
 std::string removeAllSpaces(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t width = charWidth(text, i);
+    const std::size_t width = characterWidth(text, i);
     const bool space = text[i] == ' ' || (width == 2 && isIdeographicSpace(text, i));
     if (!space)
       out.append(text.substr(i, width));
     i += width;
   }
-  return out;
-}
-
-std::string lowerAscii(std::string_view text) {
-  std::string out(text);
-  for (std::size_t i = 0; i < out.size(); i += charWidth(out, i))
-    out[i] = foldAscii(out[i]);
   return out;
 }
 
@@ -161,74 +139,4 @@ std::string valueAfterColon(std::string_view line) {
   return trimSpaces(line.substr(colon));
 }
 
-std::string urlHost(std::string_view url, bool lastTwoLabels, bool keepPort) {
-  std::string lowered = lowerAscii(url);
-  if (lowered.empty() || lowered.back() != '/')
-    lowered.push_back('/');
-  std::string host;
-  if (lowered.rfind("https://", 0) == 0) {
-    host = textBetween(lowered, "https://", "/");
-  } else {
-    if (!containsText(lowered, "http://"))
-      lowered.insert(0, "http://");
-    host = textBetween(lowered, "http://", "/");
-  }
-  if (lastTwoLabels) {
-    const std::vector<std::string> labels = splitText(host, ".");
-    if (labels.size() >= 2)
-      host = labels[labels.size() - 2] + "." + labels.back();
-  }
-  if (!keepPort) {
-    const int colon = findText(host, ":");
-    if (colon != -1)
-      host.resize(colon - 1);
-  }
-  return host;
-}
-
-int urlPort(std::string_view url) {
-  const std::string host = urlHost(url, false, true);
-  const std::size_t colon = host.rfind(':');
-  if (colon != std::string::npos)
-    return std::atoi(host.c_str() + colon + 1);
-  return lowerAscii(url.substr(0, 5)) == "https" ? 443 : 80;
-}
-
-std::string urlPath(std::string_view url) {
-  const std::string host = urlHost(url);
-  const int hostAt = findText(url, host, 1, true);
-  const int slash = findText(url, "/", hostAt);
-  if (slash == -1)
-    return "/";
-  return std::string(url.substr(slash - 1));
-}
-
-std::string cookieName(std::string_view cookie) {
-  const int equals = findText(cookie, "=");
-  return trimSpaces(equals == -1 ? cookie : cookie.substr(0, equals - 1));
-}
-
-std::string mergeCookies(std::string& cookies, std::string& returnedCookies) {
-  cookies = removeAllSpaces(cookies);
-  returnedCookies = removeAllSpaces(returnedCookies);
-  std::vector<std::string> merged = splitText(returnedCookies, ";");
-  for (const std::string& old : splitText(cookies, ";")) {
-    const std::string name = cookieName(old);
-    bool setAgain = false;
-    for (const std::string& entry : merged)
-      setAgain = setAgain || cookieName(entry) == name;
-    if (!setAgain)
-      merged.push_back(old);
-  }
-  cookies.clear();
-  for (const std::string& entry : merged) {
-    const bool deleted = entry.size() >= 8 && entry.compare(entry.size() - 8, 8, "=deleted") == 0;
-    if (!deleted)
-      cookies += entry + "; ";
-  }
-  if (cookies.size() >= 2)
-    cookies.resize(cookies.size() - 2);
-  return cookies;
-}
-
-}  // namespace update
+}  // namespace base

@@ -2,15 +2,16 @@
 
 // Text operations on code page 936 text: positions are 1-based byte
 // positions, -1 means not found, and searches only try matches where a
-// character starts (a byte of 0x80 or above starts a two-byte character).
-// Letter case, where ignored, folds ASCII A-Z only; trimming removes the
-// ASCII space and the ideographic space (A1 A1) only.
+// character starts. Letter case, where ignored, folds ASCII A-Z only;
+// trimming removes the ASCII space and the ideographic space (A1 A1) only.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace update {
+#include "base/cp936.h"
+
+namespace base {
 
 // Position of `needle` in `text`, trying from 1-based `from` (0 or 1: the
 // beginning); -1 when absent.
@@ -20,7 +21,6 @@ bool containsText(std::string_view text, std::string_view needle, bool ignoreCas
 
 std::string trimSpaces(std::string_view text);
 std::string removeAllSpaces(std::string_view text);
-std::string lowerAscii(std::string_view text);
 
 // Pieces between delimiters: empty inner pieces count, an empty tail does
 // not, an empty text has none.
@@ -36,18 +36,4 @@ std::string textBetween(std::string_view text, std::string_view startMarker,
 // The trimmed text after the first ":"; empty without one.
 std::string valueAfterColon(std::string_view line);
 
-// The host of an address, lower-cased; without a scheme http:// is assumed.
-std::string urlHost(std::string_view url, bool lastTwoLabels = false, bool keepPort = false);
-int urlPort(std::string_view url);
-// From the first "/" after the host to the end, query included; "/" when none.
-std::string urlPath(std::string_view url);
-
-// The text before the first "=", trimmed (the whole cookie without "=").
-std::string cookieName(std::string_view cookie);
-
-// Removes spaces from both, puts the returned cookies first, then the old
-// ones the response did not set again, drops "=deleted" ones; writes the
-// result into `cookies` and returns it.
-std::string mergeCookies(std::string& cookies, std::string& returnedCookies);
-
-}  // namespace update
+}  // namespace base

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace core {
+namespace base {
 
 // Whole file contents, pictures and HTTP bodies.
 using Bytes = std::vector<std::uint8_t>;
 
-}  // namespace core
+}  // namespace base

@@ -1,14 +1,14 @@
 #pragma once
 
-// Where an entry of an update package may be written: its stored name as
-// folders and a file name, or nothing when the name must not be written.
+// Names that are safe to create below a folder: the entries of an update
+// package, a shortcut on the desktop.
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace update {
+namespace base {
 
 struct EntryPath {
   std::vector<std::string> folders;
@@ -22,4 +22,8 @@ struct EntryPath {
 // is no valid Windows name (device names, ":", wildcards, control bytes).
 std::optional<EntryPath> parseEntryPath(std::string_view ansiName);
 
-}  // namespace update
+// True when `name` can stand as one file name in a folder: no path
+// separators, no characters Windows refuses, not "." or "..".
+bool isPlainFileName(std::string_view name);
+
+}  // namespace base

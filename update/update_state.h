@@ -1,19 +1,19 @@
 #pragma once
 
-// The program-wide state: created before the Launch window exists, released
-// once by the exit clean-up.
+// The update's part of the program-wide state: the version page's fields,
+// the download task's parameters, the download object and its progress.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "core/bytes.h"
-#include "update/download_object.h"
+#include "platform/services.h"
 
-namespace core {
+namespace update {
+
+class DownloadObject;
 
 // The nine fields of the version page, in the page's order.
 enum VersionField : int {
@@ -30,6 +30,8 @@ enum VersionField : int {
 };
 
 using StatusTextRoutine = void (*)(const char* text);
+// The notification routine: an event code (see download_events.h), the
+// download object, two values and the task.
 using ProgressRoutine = std::int32_t (*)(std::int32_t code, void* engineContext, std::int32_t value,
                                          std::int32_t secondValue, void* task);
 
@@ -64,26 +66,27 @@ struct DownloadTaskParameters {
   std::string textSetting20;
 };
 
-struct ProgramState {
-  std::array<std::string, kVersionFieldCount> versionFields;
-  std::unique_ptr<DownloadTaskParameters> taskParameters;
-  std::unique_ptr<update::DownloadObject> downloadObject;
-  // Written by the download engine's thread, read on the window's thread.
-  std::atomic<std::int32_t> downloadTotalSize{0};
-  std::atomic<std::int32_t> downloadPercent{0};
-  std::int32_t slideshowOverlay = 0;
-  std::vector<Bytes> slideshowPictures;
+// Written by the download engine's thread, read on the window's thread; the
+// engine's reports hold it, so it lives as long as the last of them.
+struct DownloadProgress {
+  std::atomic<std::int32_t> totalSize{0};
+  std::atomic<std::int32_t> percent{0};
 };
 
-// The one program-wide state; valid from createProgramState() to the end.
-ProgramState& programState();
-bool hasProgramState();
+struct UpdateState {
+  UpdateState(platform::Sockets& sockets, platform::Files& files);
+  ~UpdateState();
+  UpdateState(const UpdateState&) = delete;
+  UpdateState& operator=(const UpdateState&) = delete;
 
-// Builds the state with its initial values (replacing an earlier one; tests
-// start each case afresh this way).
-ProgramState& createProgramState();
+  std::array<std::string, kVersionFieldCount> versionFields;
+  std::unique_ptr<DownloadTaskParameters> taskParameters;
+  std::unique_ptr<DownloadObject> downloadObject;
+  std::shared_ptr<DownloadProgress> progress;
+};
 
-// Releases what the state owns, in the order the exit clean-up requires.
-void releaseProgramState(ProgramState& state);
+// Releases the texts and the task record, then stops a running download
+// and lets the download object go, in that order.
+void releaseUpdateState(UpdateState& state);
 
-}  // namespace core
+}  // namespace update

@@ -1,28 +1,17 @@
-#include "core/state.h"
+#include "update/update_state.h"
 
-namespace core {
-namespace {
+#include "update/download_object.h"
 
-std::unique_ptr<ProgramState> g_state;
+namespace update {
 
-}  // namespace
+UpdateState::UpdateState(platform::Sockets& sockets, platform::Files& files)
+    : taskParameters(std::make_unique<DownloadTaskParameters>()),
+      downloadObject(std::make_unique<DownloadObject>(sockets, files)),
+      progress(std::make_shared<DownloadProgress>()) {}
 
-ProgramState& programState() {
-  return *g_state;
-}
+UpdateState::~UpdateState() = default;
 
-bool hasProgramState() {
-  return g_state != nullptr;
-}
-
-ProgramState& createProgramState() {
-  g_state = std::make_unique<ProgramState>();
-  g_state->taskParameters = std::make_unique<DownloadTaskParameters>();
-  g_state->downloadObject = std::make_unique<update::DownloadObject>();
-  return *g_state;
-}
-
-void releaseProgramState(ProgramState& state) {
+void releaseUpdateState(UpdateState& state) {
   for (std::string& field : state.versionFields)
     std::string().swap(field);
 
@@ -40,8 +29,6 @@ void releaseProgramState(ProgramState& state) {
   if (state.downloadObject)
     state.downloadObject->stopTask();
   state.downloadObject.reset();
-
-  std::vector<Bytes>().swap(state.slideshowPictures);
 }
 
-}  // namespace core
+}  // namespace update

@@ -1,19 +1,16 @@
-#include "platform/host/http_client.h"
-
-#include <iconv.h>
+#include "update/socket_http_transport.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string_view>
 
-#include "platform/host/host_services.h"
+#include "base/cp936.h"
 #include "update/chunked_decoder.h"
 #include "update/http_response.h"
-#include "update/text.h"
+#include "update/web_text.h"
 
-namespace platform::host {
+namespace update {
 namespace {
 
 constexpr int kMaxRedirects = 10;
@@ -21,7 +18,7 @@ constexpr std::uint32_t kNoAutoRedirect = 0x00200000;
 constexpr std::uint32_t kSecure = 0x00800000;
 
 // Everything the peer sends until it closes (or fails).
-std::string readToEnd(Connection& connection) {
+std::string readToEnd(platform::Connection& connection) {
   std::string data;
   char buffer[4096];
   for (long got; (got = connection.receive(buffer, sizeof(buffer))) > 0;) {
@@ -31,10 +28,10 @@ std::string readToEnd(Connection& connection) {
 }
 
 // The body after the head, taken out of its framing.
-std::string bodyOf(std::string_view rest, const std::optional<update::ResponseHead>& head) {
+std::string bodyOf(std::string_view rest, const std::optional<ResponseHead>& head) {
   if (head && head->chunked) {
     std::string body;
-    update::ChunkedDecoder decoder;
+    ChunkedDecoder decoder;
     decoder.feed(rest, body);  // cut short or broken: keep what came
     return body;
   }
@@ -52,20 +49,19 @@ struct Exchanged {
   std::string location;
 };
 
-Exchanged exchangeOnce(const HttpExchange& x, const std::string& host, int port,
-                       const std::string& path, int timeoutMs) {
+Exchanged exchangeOnce(platform::Sockets& sockets, const platform::HttpExchange& x,
+                       const std::string& host, int port, const std::string& path, int timeoutMs) {
   Exchanged result;
   std::string connectHost = host;
   int connectPort = port;
   std::string target = path;
   if (!x.proxy.empty()) {
     // A proxy is asked for the absolute address.
-    connectHost = update::urlHost(x.proxy);
-    connectPort = update::urlPort(x.proxy);
+    connectHost = urlHost(x.proxy);
+    connectPort = urlPort(x.proxy);
     target = "http://" + host + ":" + std::to_string(port) + path;
   }
-  BsdSockets sockets;
-  std::unique_ptr<Connection> connection =
+  std::unique_ptr<platform::Connection> connection =
       sockets.connect(connectHost, connectPort, timeoutMs, timeoutMs);
   if (!connection)
     return result;
@@ -83,11 +79,11 @@ Exchanged exchangeOnce(const HttpExchange& x, const std::string& host, int port,
   if (!connection->sendAll(request))
     return result;
   const std::string response = readToEnd(*connection);
-  const std::size_t headLength = update::responseHeadLength(response);
+  const std::size_t headLength = responseHeadLength(response);
   if (headLength == std::string::npos)
     return result;
-  const std::optional<update::ResponseHead> head =
-      update::parseResponseHead(std::string_view(response).substr(0, headLength));
+  const std::optional<ResponseHead> head =
+      parseResponseHead(std::string_view(response).substr(0, headLength));
   result.sent = true;
   result.headers = response.substr(0, headLength);
   result.body = bodyOf(std::string_view(response).substr(headLength), head);
@@ -100,8 +96,8 @@ Exchanged exchangeOnce(const HttpExchange& x, const std::string& host, int port,
 
 }  // namespace
 
-HttpOutcome SocketHttpTransport::perform(const HttpExchange& x) {
-  HttpOutcome outcome;
+platform::HttpOutcome SocketHttpTransport::perform(const platform::HttpExchange& x) {
+  platform::HttpOutcome outcome;
   outcome.opened = true;
   // No TLS here: a secure request fails as a send would.
   if (x.flags & kSecure)
@@ -110,18 +106,18 @@ HttpOutcome SocketHttpTransport::perform(const HttpExchange& x) {
   int port = x.port;
   std::string path = x.path;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-    Exchanged got = exchangeOnce(x, host, port, path, timeoutMs);
+    Exchanged got = exchangeOnce(sockets_, x, host, port, path, timeoutMs);
     if (!got.sent)
       return outcome;
     const std::string& location = got.location;
-    const bool redirect = update::isRedirectStatus(got.status) && !location.empty();
+    const bool redirect = isRedirectStatus(got.status) && !location.empty();
     if (redirect && !(x.flags & kNoAutoRedirect) && hop < kMaxRedirects) {
       if (location.front() == '/') {
         path = location;
-      } else if (update::lowerAscii(location.substr(0, 7)) == "http://") {
-        host = update::urlHost(location);
-        port = update::urlPort(location);
-        path = update::urlPath(location);
+      } else if (base::lowerAscii(location.substr(0, 7)) == "http://") {
+        host = urlHost(location);
+        port = urlPort(location);
+        path = urlPath(location);
       } else {
         return outcome;  // https or something unreadable: nothing more to fetch
       }
@@ -135,38 +131,4 @@ HttpOutcome SocketHttpTransport::perform(const HttpExchange& x) {
   return outcome;
 }
 
-std::string IconvTextCodec::utf8ToAnsi(const core::Bytes& utf8) {
-  iconv_t convert = iconv_open("GBK", "UTF-8");
-  if (convert == reinterpret_cast<iconv_t>(-1))
-    return {};
-  std::string out;
-  std::string input(utf8.begin(), utf8.end());
-  char* in = input.data();
-  std::size_t inLeft = input.size();
-  char buffer[4096];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof(buffer);
-    const std::size_t done = iconv(convert, &in, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, sizeof(buffer) - outLeft);
-    if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      // An invalid or unrepresentable character: skip it whole, show "?".
-      out.push_back('?');
-      std::size_t skip = 1;
-      const auto lead = static_cast<unsigned char>(*in);
-      if (lead >= 0xF0)
-        skip = 4;
-      else if (lead >= 0xE0)
-        skip = 3;
-      else if (lead >= 0xC0)
-        skip = 2;
-      skip = std::min(skip, inLeft);
-      in += skip;
-      inLeft -= skip;
-    }
-  }
-  iconv_close(convert);
-  return out;
-}
-
-}  // namespace platform::host
+}  // namespace update

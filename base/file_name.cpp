@@ -1,27 +1,13 @@
-#include "update/unzip_names.h"
+#include "base/file_name.h"
 
 #include <algorithm>
 #include <array>
 
-namespace update {
+#include "base/cp936.h"
+#include "base/path.h"
+
+namespace base {
 namespace {
-
-bool isSeparator(char c) {
-  return c == '/' || c == '\\';
-}
-
-bool isLeadByte(char c) {
-  return static_cast<unsigned char>(c) >= 0x80;
-}
-
-std::string upperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
 
 // CON, NUL, COM1, ... open devices instead of files, extension or not.
 bool isDeviceName(std::string_view component) {
@@ -44,33 +30,24 @@ bool isOnlyDotsAndSpaces(std::string_view component) {
 // Single-byte characters Windows refuses in names; ":" also stands for
 // drive letters and alternate data streams.
 bool hasForbiddenByte(std::string_view component) {
-  for (std::size_t i = 0; i < component.size(); ++i) {
+  bool forbidden = false;
+  forEachCharacter(component, [&](std::size_t i, std::size_t width) {
     const char c = component[i];
-    if (isLeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (static_cast<unsigned char>(c) < 0x20 ||
-        std::string_view(":*?\"<>|").find(c) != std::string_view::npos) {
-      return true;
-    }
-  }
-  return false;
+    forbidden = forbidden ||
+                (width == 1 && (static_cast<unsigned char>(c) < 0x20 ||
+                                std::string_view(":*?\"<>|").find(c) != std::string_view::npos));
+  });
+  return forbidden;
 }
 
 std::vector<std::string> splitComponents(std::string_view name) {
   std::vector<std::string> components(1);
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const char c = name[i];
-    if (isLeadByte(c) && i + 1 < name.size()) {
-      components.back().append(name.substr(i, 2));
-      ++i;
-    } else if (isSeparator(c)) {
+  forEachCharacter(name, [&](std::size_t i, std::size_t width) {
+    if (width == 1 && isPathSeparator(name[i]))
       components.emplace_back();
-    } else {
-      components.back().push_back(c);
-    }
-  }
+    else
+      components.back().append(name.substr(i, width));
+  });
   return components;
 }
 
@@ -78,7 +55,7 @@ std::vector<std::string> splitComponents(std::string_view name) {
 
 std::optional<EntryPath> parseEntryPath(std::string_view ansiName) {
   // A leading separator is a root or a UNC share, never a relative name.
-  if (ansiName.empty() || isSeparator(ansiName.front()))
+  if (ansiName.empty() || isPathSeparator(ansiName.front()))
     return std::nullopt;
   std::vector<std::string> components = splitComponents(ansiName);
   EntryPath path;
@@ -101,4 +78,9 @@ std::optional<EntryPath> parseEntryPath(std::string_view ansiName) {
   return path;
 }
 
-}  // namespace update
+bool isPlainFileName(std::string_view name) {
+  const std::optional<EntryPath> path = parseEntryPath(name);
+  return path && path->folders.empty() && !path->fileName.empty();
+}
+
+}  // namespace base

@@ -1,0 +1,90 @@
+#include "app/event_bindings.h"
+
+#include <array>
+
+#include "app/launcher.h"
+#include "core/launch.h"
+#include "core/links.h"
+#include "core/startup.h"
+#include "ui/chrome.h"
+#include "ui/control_names.h"
+#include "update/download.h"
+#include "update/handoff.h"
+
+namespace app {
+namespace {
+
+using ui::Event;
+using ui::EventArgs;
+namespace name = ui::name;
+
+void onCreated(Launcher& l, const EventArgs&) {
+  core::onLaunchWindowCreated(l.context(), l.state().slideshow, l.slideshow());
+}
+
+void onStartButton(Launcher& l, const EventArgs&) {
+  startGameAndCheckVersion(l, kVersionPageUrl);
+}
+
+void onShortcutButton(Launcher& l, const EventArgs&) {
+  core::createDesktopShortcut(l.context());
+}
+
+void onMinimise(Launcher& l, const EventArgs&) {
+  l.context().controls->minimiseWindow();
+}
+
+void onClose(Launcher& l, const EventArgs&) {
+  core::endProgram(l.context());
+}
+
+// The link label of that row of ui::linkLabels().
+template <int Row>
+void onLinkPressed(Launcher& l, const EventArgs&) {
+  core::openLink(l.context(), ui::linkLabels()[Row]);
+}
+
+void onStatsTimer(Launcher& l, const EventArgs&) {
+  update::onProgressTick(l.context(), l.state().update);
+}
+
+void onDownloadNotice(Launcher& l, const EventArgs& args) {
+  update::onDownloadNotice(l.context(), l.state().update, args);
+}
+
+void onUnpackProgress(Launcher& l, const EventArgs& args) {
+  update::handOff(l.context(), l.state().update, args.first);
+}
+
+constexpr std::array kBindings = {
+    EventBinding{ui::kWindow, Event::Created, &onCreated},
+    EventBinding{name::kStartButton, Event::Clicked, &onStartButton},
+    EventBinding{name::kShortcutButton, Event::Clicked, &onShortcutButton},
+    EventBinding{name::kMinimise, Event::Clicked, &onMinimise},
+    EventBinding{name::kClose, Event::Clicked, &onClose},
+    EventBinding{name::kLinkHome, Event::LeftButtonDown, &onLinkPressed<0>},
+    EventBinding{name::kLinkVideo, Event::LeftButtonDown, &onLinkPressed<1>},
+    EventBinding{name::kLinkGames, Event::LeftButtonDown, &onLinkPressed<2>},
+    EventBinding{name::kLinkSoftware, Event::LeftButtonDown, &onLinkPressed<3>},
+    EventBinding{name::kLinkCommunity, Event::LeftButtonDown, &onLinkPressed<4>},
+    EventBinding{name::kLinkHelp, Event::LeftButtonDown, &onLinkPressed<5>},
+    EventBinding{name::kStatsTimer, Event::TimerTick, &onStatsTimer},
+    EventBinding{name::kPublishedVersion, Event::Feedback, &onDownloadNotice},
+    EventBinding{name::kUnzipper, Event::UnpackProgress, &onUnpackProgress},
+};
+
+}  // namespace
+
+std::span<const EventBinding> eventBindings() {
+  return kBindings;
+}
+
+Handler findHandler(std::string_view control, Event event) {
+  for (const EventBinding& binding : kBindings) {
+    if (binding.event == event && control == binding.control)
+      return binding.handler;
+  }
+  return nullptr;
+}
+
+}  // namespace app

@@ -1,0 +1,35 @@
+#include "app/launcher.h"
+
+#include "app/event_bindings.h"
+#include "core/launch.h"
+#include "update/version.h"
+
+namespace app {
+
+Launcher::Launcher(const platform::Services& os, ui::Controls& controls)
+    : state_(os),
+      slideshow_({*os.files, *os.process, controls, state_.slideshow}),
+      exitCleanup_([this] { cleanUp(); }),
+      context_{os, &controls, this, &exitCleanup_} {}
+
+Launcher::~Launcher() {
+  exitCleanup_.run();
+}
+
+void Launcher::raise(std::string_view control, ui::Event event, const ui::EventArgs& args) {
+  if (Handler handler = findHandler(control, event))
+    handler(*this, args);
+}
+
+void Launcher::cleanUp() {
+  slideshow_.stop();
+  update::releaseUpdateState(state_.update);
+  std::vector<base::Bytes>().swap(state_.slideshow.pictures);
+}
+
+void startGameAndCheckVersion(Launcher& launcher, const std::string& versionPage) {
+  core::startGame(launcher.context());
+  update::runVersionCheck(launcher.context(), launcher.state().update, versionPage);
+}
+
+}  // namespace app

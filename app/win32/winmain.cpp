@@ -1,0 +1,47 @@
+// Process entry of launcher.exe. The command line is not read.
+
+#include <windows.h>
+// After windows.h, which they build on.
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstdlib>
+
+#include "app/launcher.h"
+#include "platform/win32/win32_services.h"
+#include "ui/win32/launch_window.h"
+
+namespace {
+
+app::Launcher* g_launcher = nullptr;
+
+// Also covers a process that ends through exit() without passing End the
+// program; the clean-up itself runs only once.
+void cleanUpAtExit() {
+  if (g_launcher != nullptr)
+    g_launcher->exitCleanup().run();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // The progress bar needs the common controls; shell links need COM.
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+  // Never destroyed: the process ends through ExitProcess, with no static
+  // destructors racing threads that may still run.
+  static ui::win32::LaunchWindow window;
+  static app::Launcher launcher(platform::win32::services(), window);
+  g_launcher = &launcher;
+  std::atexit(cleanUpAtExit);
+
+  // Creation raises the created event, which may end the program.
+  if (window.create(instance, launcher)) {
+    window.show();
+    window.runMessageLoop();
+  }
+  launcher.exitCleanup().run();
+  ExitProcess(0);
+}

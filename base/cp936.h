@@ -1,0 +1,46 @@
+#pragma once
+
+// Stepping through code page 936 text. A byte of 0x80 or above starts a
+// two-byte character, whose second byte may look like any ASCII byte ("\",
+// "/", "." among them) without being one. Only ASCII A-Z and a-z have a
+// letter case here.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace base {
+
+constexpr bool startsTwoByteCharacter(char c) {
+  return static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Width of the character starting at `i`: a lead byte at the very end
+// stands alone.
+constexpr std::size_t characterWidth(std::string_view text, std::size_t i) {
+  return startsTwoByteCharacter(text[i]) && i + 1 < text.size() ? 2 : 1;
+}
+
+// Calls `visit(position, width)` for every character, first to last.
+template <typename Visit>
+constexpr void forEachCharacter(std::string_view text, Visit&& visit) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t width = characterWidth(text, i);
+    visit(i, width);
+    i += width;
+  }
+}
+
+constexpr char lowerAsciiLetter(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+constexpr char upperAsciiLetter(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The text with ASCII letters folded; two-byte characters stay as they are.
+std::string lowerAscii(std::string_view text);
+std::string upperAscii(std::string_view text);
+
+}  // namespace base
