@@ -26,3 +26,15 @@ target_link_libraries(host_tests PRIVATE tavoro_logic GTest::gtest GTest::gtest_
 target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(host_tests PROPERTIES LABELS host)
+
+# The folder order of README.md's developer notes, checked on the sources, and
+# the checker's own tests. Once, in the plain host build: a sanitizer build
+# would only repeat them.
+if(NOT TAVORO_SANITIZE)
+  add_test(NAME layers.check
+           COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/check-layers.py ${PROJECT_SOURCE_DIR})
+  add_test(NAME layers.checker
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   ${PROJECT_SOURCE_DIR}/tests/layers/test_check_layers.py)
+  set_tests_properties(layers.check layers.checker PROPERTIES LABELS layers)
+endif()

@@ -1,0 +1,112 @@
+"""Tests of scripts/check-layers.py on small trees made for each test.
+
+Run: /usr/bin/python3 -m pytest -q tests/layers
+"""
+
+import os
+import re
+import subprocess
+import sys
+
+import pytest
+
+CHECKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                       "check-layers.py")
+
+# Every folder, every allowed kind of include, and the things the checker
+# must not take for violations: commented-out includes, system headers,
+# includes beside the file, win32 files reached from app/ and other win32
+# files, and tests/ (outside the layers) including whatever it likes.
+CLEAN = {
+    "base/bytes.h": "#pragma once\n#include <string>\n",
+    "base/text.h": '#include "base/bytes.h"\n',
+    "platform/services.h": '#include "base/bytes.h"\n// #include "core/state.h"\n',
+    "platform/host/files.cpp": '#include "platform/services.h"\n#include <unistd.h>\n',
+    "platform/win32/handles.h": "#include <windows.h>\n",
+    "platform/win32/files.cpp": '#include "handles.h"\n#include "platform/services.h"\n',
+    "ui/controls.h": '#include "platform/services.h"\n/*\n#include <windows.h>\n*/\n',
+    "ui/win32/window.cpp": ('#include <CommCtrl.h>\n#include "ui/controls.h"\n'
+                            '#include "platform/win32/handles.h"\n'),
+    "core/state.h": '#include "ui/controls.h"\n#include "base/text.h"\n',
+    "update/download.h": '#include "core/state.h"\n',
+    "app/program.cpp": ('#include "update/download.h"\n#include "ui/win32/window.cpp"\n'
+                        '#include "platform/win32/handles.h"\n'),
+    "app/win32/winmain.cpp": '#include <windows.h>\n#include "app/program.cpp"\n',
+    "tests/host/state_test.cpp": '#include <windows.h>\n#include "app/win32/winmain.cpp"\n',
+}
+
+# Each case: files added to the clean tree (replacing any of the same name),
+# and every violation the checker must report, as (path, line, rule).
+BAD = {
+    "base including platform": (
+        {"base/text.h": '#include "base/bytes.h"\n#include "platform/services.h"\n'},
+        {("base/text.h", 2, "base"), ("base/text.h", 2, "cycle")},
+    ),
+    "core including update": (
+        {"core/launch.cpp": '#include "core/state.h"\n#include "update/download.h"\n'},
+        {("core/launch.cpp", 2, "order"), ("core/launch.cpp", 2, "cycle")},
+    ),
+    "core including update by a path beside the file": (
+        {"core/launch.cpp": '#include "../update/download.h"\n'},
+        {("core/launch.cpp", 1, "order"), ("core/launch.cpp", 1, "cycle")},
+    ),
+    "portable file including <windows.h>": (
+        {"core/launch.cpp": "#include <string>\n#include <windows.h>\n"},
+        {("core/launch.cpp", 2, "windows-header")},
+    ),
+    "portable file including a Windows header in any case, inside #ifdef": (
+        {"app/program.cpp": '#include "update/download.h"\n#ifdef _WIN32\n#include <WinSock2.h>\n#endif\n'},
+        {("app/program.cpp", 3, "windows-header")},
+    ),
+    "portable file including a win32 header": (
+        {"core/launch.cpp": '#include "platform/win32/handles.h"\n'},
+        {("core/launch.cpp", 1, "win32-reach")},
+    ),
+    "win32 file including a win32 file to its right": (
+        {"platform/win32/files.cpp": '#include "ui/win32/window.cpp"\n'},
+        {("platform/win32/files.cpp", 1, "order"), ("platform/win32/files.cpp", 1, "cycle")},
+    ),
+    "cycle between ui and core": (
+        {"ui/chrome.cpp": '#include "ui/controls.h"\n\n#include "core/state.h"\n'},
+        {("ui/chrome.cpp", 3, "order"), ("ui/chrome.cpp", 3, "cycle")},
+    ),
+}
+
+VIOLATION = re.compile(r"^(\S+):(\d+): \[([a-z0-9-]+)\] ")
+
+
+def run_checker(tmp_path, files):
+    for path, text in files.items():
+        (tmp_path / path).parent.mkdir(parents=True, exist_ok=True)
+        (tmp_path / path).write_text(text)
+    result = subprocess.run([sys.executable, CHECKER, str(tmp_path)], capture_output=True,
+                            text=True, check=False)
+    lines = result.stdout.splitlines()
+    found = set()
+    for line in lines:
+        match = VIOLATION.match(line)
+        if match:
+            found.add((match.group(1), int(match.group(2)), match.group(3)))
+    return result.returncode, found, lines
+
+
+def test_clean_tree_passes(tmp_path):
+    code, found, lines = run_checker(tmp_path, CLEAN)
+    assert (code, found) == (0, set()), "\n".join(lines)
+    assert lines == ["check-layers: no violations; folder order "
+                     "base <- platform <- ui <- core <- update <- app"]
+
+
+@pytest.mark.parametrize("files, expected", BAD.values(), ids=BAD.keys())
+def test_bad_include_is_reported_at_its_line(tmp_path, files, expected):
+    code, found, lines = run_checker(tmp_path, {**CLEAN, **files})
+    assert (code, found) == (1, expected), "\n".join(lines)
+    assert re.match(rf"check-layers: {len(expected)} violations? in 1 file \(", lines[-1])
+
+
+def test_cycle_names_its_folders_and_both_includes(tmp_path):
+    _, _, lines = run_checker(tmp_path, {**CLEAN, **BAD["cycle between ui and core"][0]})
+    cycle = [line for line in lines if "[cycle]" in line]
+    assert cycle == ["ui/chrome.cpp:3: [cycle] folders ui -> core -> ui include each other "
+                     "round a cycle; this include is ui -> core, then core -> ui at "
+                     "core/state.h:1"]
