@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/cp936.h"
+
 namespace update {
 
 std::string megabytes(std::int64_t bytes) {
@@ -41,13 +43,10 @@ std::string percentCaption(std::int32_t percent) {
 
 std::string packageFileName(std::string_view address) {
   std::size_t afterSlash = 0;
-  for (std::size_t i = 0; i < address.size(); ++i) {
-    if (static_cast<unsigned char>(address[i]) >= 0x80) {
-      ++i;
-    } else if (address[i] == '/') {
+  base::forEachCharacter(address, [&](std::size_t i, std::size_t width) {
+    if (width == 1 && address[i] == '/')
       afterSlash = i + 1;
-    }
-  }
+  });
   return std::string(address.substr(afterSlash));
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <thread>
 
+#include "ui/control_model.h"
 #include "ui/control_names.h"
 #include "ui/control_table.h"
 
@@ -127,6 +129,34 @@ TEST(ControlTable, NamesAreCodePage936Bytes) {
   ASSERT_GE(banner.size(), 2u);
   EXPECT_EQ(static_cast<unsigned char>(banner[0]), 0xCBu);
   EXPECT_EQ(static_cast<unsigned char>(banner[1]), 0xFEu);
+}
+
+}  // namespace
+
+namespace {
+
+// The slideshow and the download engine work from threads of their own:
+// what they may call must never need the window's thread, and the rest
+// must say so loudly when called from elsewhere.
+TEST(ControlThreads, OnlyNoticesAndTheAnimationBoxMayBeWorkedFromAnotherThread) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the check is an assertion of debug builds";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ui::ControlModel controls;
+  std::thread([&controls] {
+    controls.postNotice(ui::name::kPublishedVersion, 2, 0);
+    controls.setBoxPicture(ui::name::kSlideshow, {});
+    controls.setLayerTransparency(ui::name::kSlideshow, 1, 50);
+    controls.captureArea(ui::name::kSlideshow, 0, 0, controls.boxWidth(ui::name::kSlideshow),
+                         controls.boxHeight(ui::name::kSlideshow));
+  }).join();
+  EXPECT_EQ(controls.notices().size(), 1u);
+  EXPECT_DEATH(std::thread([&controls] { controls.setText(ui::name::kGameName, "x"); }).join(),
+               "window-thread");
+  EXPECT_DEATH(std::thread([&controls] { controls.width(ui::name::kSlideshow); }).join(),
+               "window-thread");
+#endif
 }
 
 }  // namespace
