@@ -1,5 +1,7 @@
 #include "ui/win32/picture_button.h"
 
+#include <utility>
+
 #include "ui/win32/drawing.h"
 #include "ui/win32/gdi.h"
 #include "ui/win32/region.h"
@@ -76,10 +78,8 @@ void PictureButton::updateShape() {
     SetWindowRgn(window(), nullptr, TRUE);
     return;
   }
-  Region shape = regionFromRuns(face.shape);
-  // On success the window owns the region.
-  if (shape && SetWindowRgn(window(), shape.get(), TRUE) != 0)
-    shape.release();
+  if (Region shape = regionFromRuns(face.shape))
+    setWindowShape(window(), std::move(shape));
 }
 
 LRESULT PictureButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
