@@ -1,8 +1,7 @@
 // Process entry of launcher.exe. The command line is not read.
 
 #include <windows.h>
-// After windows.h, which they build on.
-#include <commctrl.h>
+// After windows.h, which it builds on.
 #include <objbase.h>
 
 #include "core/program.h"
@@ -11,9 +10,7 @@
 #include "ui/win32/launch_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // The progress bar needs the common controls; shell links need COM.
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  // Shell links need COM; the window starts the common controls itself.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
   core::createProgramState();

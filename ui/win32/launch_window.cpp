@@ -52,6 +52,7 @@ bool LaunchWindow::create(HINSTANCE instance, PictureSource pictures) {
   }
   const WindowProperties& row = launchWindowProperties();
 
+  // The progress bar and the edit boxes are common controls.
   INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&common);
 
