@@ -75,30 +75,28 @@ LRESULT ColourButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ColourButton::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(window(), &client);
-  MemorySurface surface(dc, client.right, client.bottom);
-  if (!surface.valid())
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
     return;
-  fillColour(surface.dc(), client, faceColour());
+  const RECT& client = buffer.area();
+  fillColour(buffer.dc(), client, faceColour());
   HFONT captionFont = font();
   if (captionFont == nullptr)
     captionFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   {
-    const Selection selected(surface.dc(), captionFont);
-    SetBkMode(surface.dc(), TRANSPARENT);
-    SetTextColor(surface.dc(), row().caption);
+    const Selection selected(buffer.dc(), captionFont);
+    SetBkMode(buffer.dc(), TRANSPARENT);
+    SetTextColor(buffer.dc(), row().caption);
     const std::string caption = windowText(window());
     RECT box = client;
-    DrawTextA(surface.dc(), caption.c_str(), static_cast<int>(caption.size()), &box,
+    DrawTextA(buffer.dc(), caption.c_str(), static_cast<int>(caption.size()), &box,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
   if (GetFocus() == window()) {
     RECT focus = client;
     InflateRect(&focus, -3, -3);
-    DrawFocusRect(surface.dc(), &focus);
+    DrawFocusRect(buffer.dc(), &focus);
   }
-  surface.blitTo(dc, 0, 0);
 }
 
 }  // namespace ui::win32

@@ -2,9 +2,29 @@
 
 #include <string>
 
-#include "ui/win32/gdi.h"
-
 namespace ui::win32 {
+namespace {
+
+RECT clientArea(HWND window) {
+  RECT area{};
+  GetClientRect(window, &area);
+  return area;
+}
+
+}  // namespace
+
+BufferedPaint::BufferedPaint(HWND window, HDC target)
+    : target_(target),
+      area_(clientArea(window)),
+      dc_(CreateCompatibleDC(target)),
+      bitmap_(CreateCompatibleBitmap(target, area_.right > 0 ? area_.right : 1,
+                                     area_.bottom > 0 ? area_.bottom : 1)),
+      selection_(dc_.get(), bitmap_.get()) {}
+
+BufferedPaint::~BufferedPaint() {
+  if (*this)
+    BitBlt(target_, 0, 0, area_.right, area_.bottom, dc_.get(), 0, 0, SRCCOPY);
+}
 
 void drawImage(HDC dc, const Image& image, int x, int y) {
   if (image.empty())

@@ -64,31 +64,4 @@ class PaintScope {
   HDC dc_ = nullptr;
 };
 
-// An off-screen surface of a given size compatible with a DC: paint here,
-// then blit once, so nothing flickers. Members are destroyed in reverse:
-// the bitmap is deselected, then deleted, then the DC.
-class MemorySurface {
- public:
-  MemorySurface(HDC compatibleWith, int width, int height)
-      : dc_(CreateCompatibleDC(compatibleWith)),
-        bitmap_(
-            CreateCompatibleBitmap(compatibleWith, width > 0 ? width : 1, height > 0 ? height : 1)),
-        selection_(dc_.get(), bitmap_.get()),
-        width_(width),
-        height_(height) {}
-
-  HDC dc() const { return dc_.get(); }
-  bool valid() const { return dc_.get() != nullptr && bitmap_; }
-  void blitTo(HDC target, int x, int y) const {
-    BitBlt(target, x, y, width_, height_, dc_.get(), 0, 0, SRCCOPY);
-  }
-
- private:
-  MemoryDc dc_;
-  Bitmap bitmap_;
-  Selection selection_;
-  int width_;
-  int height_;
-};
-
 }  // namespace ui::win32

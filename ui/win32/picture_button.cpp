@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "ui/win32/drawing.h"
-#include "ui/win32/gdi.h"
 #include "ui/win32/region.h"
 
 namespace ui::win32 {
@@ -105,16 +104,13 @@ LRESULT PictureButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PictureButton::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(window(), &client);
-  MemorySurface surface(dc, client.right, client.bottom);
-  if (!surface.valid())
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
     return;
-  fillColour(surface.dc(), client, kWindowBackground);
+  fillColour(buffer.dc(), buffer.area(), kWindowBackground);
   const Face& face = shownFace();
   const POINT origin = imageOrigin(face.image);
-  drawImage(surface.dc(), face.image, origin.x, origin.y);
-  surface.blitTo(dc, 0, 0);
+  drawImage(buffer.dc(), face.image, origin.x, origin.y);
 }
 
 }  // namespace ui::win32
