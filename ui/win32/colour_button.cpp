@@ -12,9 +12,7 @@ bool ColourButton::create(HWND parent, HINSTANCE instance) {
 void ColourButton::setEnabled(bool enabled) {
   if (window() == nullptr)
     return;
-  if (!enabled)
-    input_.reset(window());
-  EnableWindow(window(), enabled ? TRUE : FALSE);
+  input_.setEnabled(window(), enabled);
   InvalidateRect(window(), nullptr, FALSE);
 }
 

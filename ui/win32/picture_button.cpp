@@ -51,9 +51,7 @@ void PictureButton::loadTablePictures(const PictureSource& pictures) {
 void PictureButton::setEnabled(bool enabled) {
   if (window() == nullptr)
     return;
-  if (!enabled)
-    input_.reset(window());
-  EnableWindow(window(), enabled ? TRUE : FALSE);
+  input_.setEnabled(window(), enabled);
   updateShape();
   InvalidateRect(window(), nullptr, FALSE);
 }
