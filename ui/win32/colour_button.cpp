@@ -1,7 +1,6 @@
 #include "ui/win32/colour_button.h"
 
 #include "ui/win32/drawing.h"
-#include "ui/win32/gdi.h"
 
 namespace ui::win32 {
 
@@ -27,6 +26,21 @@ Colorref ColourButton::faceColour() const {
       return s.faceHover;
     default:
       return s.face;
+  }
+}
+
+void ColourButton::paint(HDC dc) {
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
+    return;
+  const RECT& client = buffer.area();
+  fillColour(buffer.dc(), client, faceColour());
+  drawText(buffer.dc(), client, windowText(window()), font(), row().caption,
+           DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  if (GetFocus() == window()) {
+    RECT focus = client;
+    InflateRect(&focus, -3, -3);
+    DrawFocusRect(buffer.dc(), &focus);
   }
 }
 
@@ -69,31 +83,6 @@ LRESULT ColourButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     default:
       return CustomControl::handle(message, wParam, lParam);
-  }
-}
-
-void ColourButton::paint(HDC dc) {
-  const BufferedPaint buffer(window(), dc);
-  if (!buffer)
-    return;
-  const RECT& client = buffer.area();
-  fillColour(buffer.dc(), client, faceColour());
-  HFONT captionFont = font();
-  if (captionFont == nullptr)
-    captionFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  {
-    const Selection selected(buffer.dc(), captionFont);
-    SetBkMode(buffer.dc(), TRANSPARENT);
-    SetTextColor(buffer.dc(), row().caption);
-    const std::string caption = windowText(window());
-    RECT box = client;
-    DrawTextA(buffer.dc(), caption.c_str(), static_cast<int>(caption.size()), &box,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  }
-  if (GetFocus() == window()) {
-    RECT focus = client;
-    InflateRect(&focus, -3, -3);
-    DrawFocusRect(buffer.dc(), &focus);
   }
 }
 

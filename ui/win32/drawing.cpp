@@ -46,13 +46,19 @@ void fillColour(HDC dc, const RECT& area, Colorref colour) {
     FillRect(dc, &area, brush.get());
 }
 
-void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
-                 Align align, bool wordWrap) {
+void drawText(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
+              UINT format) {
   if (font == nullptr)
     font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   const Selection selected(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
+  RECT box = area;
+  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format);
+}
+
+void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
+                 Align align, bool wordWrap) {
   UINT format = DT_NOPREFIX | DT_TOP;
   switch (align) {
     case Align::Left:
@@ -66,8 +72,7 @@ void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Co
       break;
   }
   format |= wordWrap ? DT_WORDBREAK : DT_SINGLELINE;
-  RECT box = area;
-  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format);
+  drawText(dc, area, text, font, colour, format);
 }
 
 std::string windowText(HWND window) {

@@ -43,6 +43,11 @@ void drawImage(HDC dc, const Image& image, int x, int y);
 
 void fillColour(HDC dc, const RECT& area, Colorref colour);
 
+// Text in the colour and font (null: the default GUI font) on a
+// transparent background, laid out by DrawText's `format`.
+void drawText(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
+              UINT format);
+
 // The caption as the labels of this window draw it: no prefix processing,
 // aligned left, centred or right; with word wrap it breaks between words
 // from the top, otherwise it stays on one line at the top.
