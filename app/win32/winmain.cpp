@@ -1,8 +1,7 @@
 // Process entry of launcher.exe. The command line is not read.
 
 #include <windows.h>
-// After windows.h, which they build on.
-#include <commctrl.h>
+// After windows.h, which it builds on.
 #include <objbase.h>
 
 #include <cstdlib>
@@ -25,9 +24,7 @@ void cleanUpAtExit() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // The progress bar needs the common controls; shell links need COM.
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  // Shell links need COM.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
   // Never destroyed: the process ends through ExitProcess, with no static

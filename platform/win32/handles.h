@@ -1,6 +1,8 @@
 #pragma once
 
-// Owners of kernel handles, so every path closes what it opened.
+// One owner for every kind of Win32 handle, so every path closes what it
+// opened. A kind's traits name its handle type, the value that means "no
+// handle" and how a handle is closed.
 
 #include <windows.h>
 
@@ -8,26 +10,13 @@
 
 namespace platform::win32 {
 
-// Traits: which value means "no handle" and how a handle is closed.
-struct KernelTraits {
-  static HANDLE invalid() { return nullptr; }
-  static void close(HANDLE h) { CloseHandle(h); }
-};
-// CreateFile fails with INVALID_HANDLE_VALUE instead of null.
-struct FileTraits {
-  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(HANDLE h) { CloseHandle(h); }
-};
-struct FindTraits {
-  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(HANDLE h) { FindClose(h); }
-};
-
 template <typename Traits>
 class UniqueHandle {
  public:
+  using Handle = typename Traits::Handle;
+
   UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+  explicit UniqueHandle(Handle handle) : handle_(handle) {}
   UniqueHandle(UniqueHandle&& other) noexcept
       : handle_(std::exchange(other.handle_, Traits::invalid())) {}
   UniqueHandle& operator=(UniqueHandle&& other) noexcept {
@@ -39,16 +28,36 @@ class UniqueHandle {
   UniqueHandle& operator=(const UniqueHandle&) = delete;
   ~UniqueHandle() { reset(); }
 
-  HANDLE get() const { return handle_; }
+  Handle get() const { return handle_; }
+  // Null is never a live handle, whatever value the kind fails with.
   explicit operator bool() const { return handle_ != Traits::invalid() && handle_ != nullptr; }
-  void reset(HANDLE handle = Traits::invalid()) {
+  // Gives up ownership to a call that takes it over (SetWindowRgn does).
+  Handle release() { return std::exchange(handle_, Traits::invalid()); }
+  void reset(Handle handle = Traits::invalid()) {
     if (*this)
       Traits::close(handle_);
     handle_ = handle;
   }
 
  private:
-  HANDLE handle_ = Traits::invalid();
+  Handle handle_ = Traits::invalid();
+};
+
+struct KernelTraits {
+  using Handle = HANDLE;
+  static Handle invalid() { return nullptr; }
+  static void close(Handle h) { CloseHandle(h); }
+};
+// CreateFile fails with INVALID_HANDLE_VALUE instead of null.
+struct FileTraits {
+  using Handle = HANDLE;
+  static Handle invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(Handle h) { CloseHandle(h); }
+};
+struct FindTraits {
+  using Handle = HANDLE;
+  static Handle invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(Handle h) { FindClose(h); }
 };
 
 using KernelHandle = UniqueHandle<KernelTraits>;

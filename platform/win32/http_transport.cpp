@@ -3,27 +3,18 @@
 
 #include <algorithm>
 
+#include "platform/win32/handles.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
 namespace {
 
-// Closes a WinINet handle when it goes out of scope.
-class InternetHandle {
- public:
-  explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  ~InternetHandle() {
-    if (handle_ != nullptr)
-      InternetCloseHandle(handle_);
-  }
-  HINTERNET get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  HINTERNET handle_;
+struct InternetTraits {
+  using Handle = HINTERNET;
+  static Handle invalid() { return nullptr; }
+  static void close(Handle h) { InternetCloseHandle(h); }
 };
+using InternetHandle = UniqueHandle<InternetTraits>;
 
 constexpr DWORD kReadChunk = 1024;
 constexpr DWORD kHeaderBuffer = 5000;

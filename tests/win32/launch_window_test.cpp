@@ -8,6 +8,7 @@
 #include "tests/win32/launch_window_fixture.h"
 #include "ui/control_names.h"
 #include "ui/control_table.h"
+#include "ui/win32/gdi.h"
 
 namespace {
 
@@ -64,6 +65,20 @@ TEST_F(LaunchWindowTest, WindowIsBorderlessCentredAndHiddenUntilShown) {
   EXPECT_FALSE(IsWindowVisible(w));
   window_.show();
   EXPECT_TRUE(IsWindowVisible(w));
+}
+
+TEST_F(LaunchWindowTest, RoundedCornersCutOnlyTheCornersOfTheWindow) {
+  HWND w = window_.handle();
+  window_.roundWindowCorners(20, 20);
+  ui::win32::Region shape(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(w, shape.get()), ERROR);
+  EXPECT_FALSE(PtInRegion(shape.get(), 0, 0));
+  EXPECT_FALSE(PtInRegion(shape.get(), 596, 0));
+  EXPECT_FALSE(PtInRegion(shape.get(), 596, 372));
+  EXPECT_TRUE(PtInRegion(shape.get(), 298, 0));
+  EXPECT_TRUE(PtInRegion(shape.get(), 0, 186));
+  EXPECT_TRUE(PtInRegion(shape.get(), 5, 5));
+  EXPECT_TRUE(PtInRegion(shape.get(), 298, 186));
 }
 
 TEST_F(LaunchWindowTest, CreatedEventRunsOnceBeforeTheWindowIsShown) {

@@ -65,13 +65,16 @@ ButtonInput::Outcome ButtonInput::handle(HWND button, UINT message, LPARAM lPara
   return face(button) != before ? Outcome::Changed : Outcome::None;
 }
 
-void ButtonInput::reset(HWND button) {
-  const bool hadCapture = held_;
-  held_ = false;
-  inside_ = false;
-  hover_ = false;
-  if (hadCapture && GetCapture() == button)
-    ReleaseCapture();
+void ButtonInput::setEnabled(HWND button, bool enabled) {
+  if (!enabled) {
+    const bool hadCapture = held_;
+    held_ = false;
+    inside_ = false;
+    hover_ = false;
+    if (hadCapture && GetCapture() == button)
+      ReleaseCapture();
+  }
+  EnableWindow(button, enabled ? TRUE : FALSE);
 }
 
 ButtonFace ButtonInput::face(HWND button) const {

@@ -16,8 +16,9 @@ class ButtonInput {
   Outcome handle(HWND button, UINT message, LPARAM lParam);
 
   ButtonFace face(HWND button) const;
-  // Forgets pointer and press, e.g. when the button is disabled.
-  void reset(HWND button);
+  // Enables or disables the button; a disabled button forgets pointer and
+  // press and lets go of the capture.
+  void setEnabled(HWND button, bool enabled);
 
  private:
   bool hover_ = false;

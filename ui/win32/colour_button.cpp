@@ -1,7 +1,6 @@
 #include "ui/win32/colour_button.h"
 
 #include "ui/win32/drawing.h"
-#include "ui/win32/gdi.h"
 
 namespace ui::win32 {
 
@@ -12,9 +11,7 @@ bool ColourButton::create(HWND parent, HINSTANCE instance) {
 void ColourButton::setEnabled(bool enabled) {
   if (window() == nullptr)
     return;
-  if (!enabled)
-    input_.reset(window());
-  EnableWindow(window(), enabled ? TRUE : FALSE);
+  input_.setEnabled(window(), enabled);
   InvalidateRect(window(), nullptr, FALSE);
 }
 
@@ -29,6 +26,21 @@ Colorref ColourButton::faceColour() const {
       return s.faceHover;
     default:
       return s.face;
+  }
+}
+
+void ColourButton::paint(HDC dc) {
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
+    return;
+  const RECT& client = buffer.area();
+  fillColour(buffer.dc(), client, faceColour());
+  drawText(buffer.dc(), client, windowText(window()), font(), row().caption,
+           DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  if (GetFocus() == window()) {
+    RECT focus = client;
+    InflateRect(&focus, -3, -3);
+    DrawFocusRect(buffer.dc(), &focus);
   }
 }
 
@@ -72,33 +84,6 @@ LRESULT ColourButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       return CustomControl::handle(message, wParam, lParam);
   }
-}
-
-void ColourButton::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(window(), &client);
-  MemorySurface surface(dc, client.right, client.bottom);
-  if (!surface.valid())
-    return;
-  fillColour(surface.dc(), client, faceColour());
-  HFONT captionFont = font();
-  if (captionFont == nullptr)
-    captionFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  {
-    const Selection selected(surface.dc(), captionFont);
-    SetBkMode(surface.dc(), TRANSPARENT);
-    SetTextColor(surface.dc(), row().caption);
-    const std::string caption = windowText(window());
-    RECT box = client;
-    DrawTextA(surface.dc(), caption.c_str(), static_cast<int>(caption.size()), &box,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  }
-  if (GetFocus() == window()) {
-    RECT focus = client;
-    InflateRect(&focus, -3, -3);
-    DrawFocusRect(surface.dc(), &focus);
-  }
-  surface.blitTo(dc, 0, 0);
 }
 
 }  // namespace ui::win32

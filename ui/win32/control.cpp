@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ui/win32/drawing.h"
+#include "ui/win32/gdi.h"
 
 namespace ui::win32 {
 
@@ -92,10 +93,8 @@ LRESULT CustomControl::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;  // paint() covers every pixel, off screen first
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(w, &ps);
-      paint(dc);
-      EndPaint(w, &ps);
+      const PaintScope scope(w);
+      paint(scope.dc());
       return 0;
     }
     case WM_PRINTCLIENT:

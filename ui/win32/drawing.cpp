@@ -2,9 +2,29 @@
 
 #include <string>
 
-#include "ui/win32/gdi.h"
-
 namespace ui::win32 {
+namespace {
+
+RECT clientArea(HWND window) {
+  RECT area{};
+  GetClientRect(window, &area);
+  return area;
+}
+
+}  // namespace
+
+BufferedPaint::BufferedPaint(HWND window, HDC target)
+    : target_(target),
+      area_(clientArea(window)),
+      dc_(CreateCompatibleDC(target)),
+      bitmap_(CreateCompatibleBitmap(target, area_.right > 0 ? area_.right : 1,
+                                     area_.bottom > 0 ? area_.bottom : 1)),
+      selection_(dc_.get(), bitmap_.get()) {}
+
+BufferedPaint::~BufferedPaint() {
+  if (*this)
+    BitBlt(target_, 0, 0, area_.right, area_.bottom, dc_.get(), 0, 0, SRCCOPY);
+}
 
 void drawImage(HDC dc, const Image& image, int x, int y) {
   if (image.empty())
@@ -26,13 +46,19 @@ void fillColour(HDC dc, const RECT& area, Colorref colour) {
     FillRect(dc, &area, brush.get());
 }
 
-void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
-                 Align align, bool wordWrap) {
+void drawText(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
+              UINT format) {
   if (font == nullptr)
     font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   const Selection selected(dc, font);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
+  RECT box = area;
+  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format);
+}
+
+void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
+                 Align align, bool wordWrap) {
   UINT format = DT_NOPREFIX | DT_TOP;
   switch (align) {
     case Align::Left:
@@ -46,8 +72,7 @@ void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Co
       break;
   }
   format |= wordWrap ? DT_WORDBREAK : DT_SINGLELINE;
-  RECT box = area;
-  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format);
+  drawText(dc, area, text, font, colour, format);
 }
 
 std::string windowText(HWND window) {

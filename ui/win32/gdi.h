@@ -5,44 +5,31 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/win32/handles.h"
 
 namespace ui::win32 {
 
-// A GDI object (HFONT, HBRUSH, HBITMAP, HRGN, ...) released with DeleteObject.
-template <typename Handle>
-class GdiObject {
- public:
-  GdiObject() = default;
-  explicit GdiObject(Handle handle) : handle_(handle) {}
-  GdiObject(GdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  GdiObject& operator=(GdiObject&& other) noexcept {
-    if (this != &other)
-      reset(std::exchange(other.handle_, nullptr));
-    return *this;
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  ~GdiObject() { reset(); }
-
-  Handle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  // Gives up ownership, e.g. to SetWindowRgn, which then owns the region.
-  Handle release() { return std::exchange(handle_, nullptr); }
-  void reset(Handle handle = nullptr) {
-    if (handle_ != nullptr)
-      DeleteObject(handle_);
-    handle_ = handle;
-  }
-
- private:
-  Handle handle_ = nullptr;
+// A GDI object (HFONT, HBRUSH, HBITMAP, HRGN, ...) is released with DeleteObject.
+template <typename Object>
+struct GdiTraits {
+  using Handle = Object;
+  static Handle invalid() { return nullptr; }
+  static void close(Handle object) { DeleteObject(object); }
+};
+// A DC of CreateCompatibleDC is deleted, not released.
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle invalid() { return nullptr; }
+  static void close(Handle dc) { DeleteDC(dc); }
 };
 
+template <typename Object>
+using GdiObject = platform::win32::UniqueHandle<GdiTraits<Object>>;
 using Font = GdiObject<HFONT>;
 using Brush = GdiObject<HBRUSH>;
 using Bitmap = GdiObject<HBITMAP>;
 using Region = GdiObject<HRGN>;
+using MemoryDc = platform::win32::UniqueHandle<MemoryDcTraits>;
 
 // Selects an object into a DC for the lifetime of the guard.
 class Selection {
@@ -75,68 +62,6 @@ class PaintScope {
   HWND window_;
   PAINTSTRUCT paint_{};
   HDC dc_ = nullptr;
-};
-
-// GetDC / ReleaseDC; a null window gives the screen's DC.
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  ~WindowDc() {
-    if (dc_ != nullptr)
-      ReleaseDC(window_, dc_);
-  }
-
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-
-// CreateCompatibleDC / DeleteDC.
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() {
-    if (dc_ != nullptr)
-      DeleteDC(dc_);
-  }
-
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-// An off-screen surface of a given size compatible with a DC: paint here,
-// then blit once, so nothing flickers. Members are destroyed in reverse:
-// the bitmap is deselected, then deleted, then the DC.
-class MemorySurface {
- public:
-  MemorySurface(HDC compatibleWith, int width, int height)
-      : dc_(compatibleWith),
-        bitmap_(
-            CreateCompatibleBitmap(compatibleWith, width > 0 ? width : 1, height > 0 ? height : 1)),
-        selection_(dc_.get(), bitmap_.get()),
-        width_(width),
-        height_(height) {}
-
-  HDC dc() const { return dc_.get(); }
-  bool valid() const { return dc_.get() != nullptr && bitmap_; }
-  void blitTo(HDC target, int x, int y) const {
-    BitBlt(target, x, y, width_, height_, dc_.get(), 0, 0, SRCCOPY);
-  }
-
- private:
-  MemoryDc dc_;
-  Bitmap bitmap_;
-  Selection selection_;
-  int width_;
-  int height_;
 };
 
 }  // namespace ui::win32

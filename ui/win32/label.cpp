@@ -1,7 +1,6 @@
 #include "ui/win32/label.h"
 
 #include "ui/win32/drawing.h"
-#include "ui/win32/gdi.h"
 
 namespace ui::win32 {
 
@@ -10,16 +9,13 @@ bool Label::create(HWND parent, HINSTANCE instance) {
 }
 
 void Label::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(window(), &client);
-  MemorySurface surface(dc, client.right, client.bottom);
-  if (!surface.valid())
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
     return;
   const Colorref background = row().background == kNoColour ? 0xFFFFFF : row().background;
-  fillColour(surface.dc(), client, background);
-  drawCaption(surface.dc(), client, windowText(window()), font(), row().caption, row().align,
+  fillColour(buffer.dc(), buffer.area(), background);
+  drawCaption(buffer.dc(), buffer.area(), windowText(window()), font(), row().caption, row().align,
               row().wordWrap);
-  surface.blitTo(dc, 0, 0);
 }
 
 }  // namespace ui::win32

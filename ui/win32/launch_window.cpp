@@ -55,6 +55,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   }
   const WindowProperties& row = launchWindowProperties();
 
+  // The progress bar and the edit boxes are common controls.
   INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&common);
 
@@ -262,13 +263,8 @@ LRESULT LaunchWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_PAINT: {
       const PaintScope paint(window_);
-      RECT client{};
-      GetClientRect(window_, &client);
-      MemorySurface surface(paint.dc(), client.right, client.bottom);
-      if (!surface.valid())
-        return 0;
-      paintBackground(surface.dc(), client);
-      surface.blitTo(paint.dc(), 0, 0);
+      if (const BufferedPaint buffer(window_, paint.dc()); buffer)
+        paintBackground(buffer.dc(), buffer.area());
       return 0;
     }
     case WM_PRINTCLIENT: {

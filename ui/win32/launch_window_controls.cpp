@@ -1,6 +1,8 @@
 // The control operations of the Launch window, by control name. Unknown
 // names and kinds without the operation do nothing and read as empty.
 
+#include <utility>
+
 #include "ui/win32/animation_box.h"
 #include "ui/win32/launch_window.h"
 #include "ui/win32/region.h"
@@ -187,10 +189,8 @@ void LaunchWindow::shapeWindowFromPicture(const base::Bytes& picture, Colorref t
   const Image image = picture == backgroundBytes_ ? backgroundDecoded_ : decodePicture(picture);
   if (window_ == nullptr || image.empty())
     return;
-  Region shape = regionFromRuns(opaqueRuns(image, transparent, 0, 0));
-  // The window owns the region from here on.
-  if (shape && SetWindowRgn(window_, shape.get(), TRUE))
-    shape.release();
+  if (Region shape = regionFromRuns(opaqueRuns(image, transparent, 0, 0)))
+    setWindowShape(window_, std::move(shape));
 }
 
 void LaunchWindow::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
@@ -199,12 +199,10 @@ void LaunchWindow::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
     return;
   RECT bounds{};
   GetWindowRect(window_, &bounds);
-  HRGN rounded = CreateRoundRectRgn(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
-                                    ellipseWidth, ellipseHeight);
-  // Without a region the window becomes a plain rectangle; with one, the
-  // window owns it.
-  if (!SetWindowRgn(window_, rounded, TRUE) && rounded != nullptr)
-    DeleteObject(rounded);
+  // Should the region not be made, the window becomes a plain rectangle.
+  setWindowShape(
+      window_, Region(CreateRoundRectRgn(0, 0, bounds.right - bounds.left,
+                                         bounds.bottom - bounds.top, ellipseWidth, ellipseHeight)));
 }
 
 void LaunchWindow::minimiseWindow() {

@@ -2,7 +2,6 @@
 
 #include "ui/win32/backdrop.h"
 #include "ui/win32/drawing.h"
-#include "ui/win32/gdi.h"
 
 namespace ui::win32 {
 namespace {
@@ -47,14 +46,11 @@ LRESULT PictureBox::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PictureBox::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(window(), &client);
-  MemorySurface surface(dc, client.right, client.bottom);
-  if (!surface.valid())
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
     return;
-  fillColour(surface.dc(), client, backgroundOf(row()));
-  drawImage(surface.dc(), shown_, 0, 0);
-  surface.blitTo(dc, 0, 0);
+  fillColour(buffer.dc(), buffer.area(), backgroundOf(row()));
+  drawImage(buffer.dc(), shown_, 0, 0);
 }
 
 }  // namespace ui::win32

@@ -1,7 +1,8 @@
 #include "ui/win32/picture_button.h"
 
+#include <utility>
+
 #include "ui/win32/drawing.h"
-#include "ui/win32/gdi.h"
 #include "ui/win32/region.h"
 
 namespace ui::win32 {
@@ -50,9 +51,7 @@ void PictureButton::loadTablePictures(const PictureSource& pictures) {
 void PictureButton::setEnabled(bool enabled) {
   if (window() == nullptr)
     return;
-  if (!enabled)
-    input_.reset(window());
-  EnableWindow(window(), enabled ? TRUE : FALSE);
+  input_.setEnabled(window(), enabled);
   updateShape();
   InvalidateRect(window(), nullptr, FALSE);
 }
@@ -76,10 +75,8 @@ void PictureButton::updateShape() {
     SetWindowRgn(window(), nullptr, TRUE);
     return;
   }
-  Region shape = regionFromRuns(face.shape);
-  // On success the window owns the region.
-  if (shape && SetWindowRgn(window(), shape.get(), TRUE) != 0)
-    shape.release();
+  if (Region shape = regionFromRuns(face.shape))
+    setWindowShape(window(), std::move(shape));
 }
 
 LRESULT PictureButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,16 +102,13 @@ LRESULT PictureButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PictureButton::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(window(), &client);
-  MemorySurface surface(dc, client.right, client.bottom);
-  if (!surface.valid())
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
     return;
-  fillColour(surface.dc(), client, kWindowBackground);
+  fillColour(buffer.dc(), buffer.area(), kWindowBackground);
   const Face& face = shownFace();
   const POINT origin = imageOrigin(face.image);
-  drawImage(surface.dc(), face.image, origin.x, origin.y);
-  surface.blitTo(dc, 0, 0);
+  drawImage(buffer.dc(), face.image, origin.x, origin.y);
 }
 
 }  // namespace ui::win32

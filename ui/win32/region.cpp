@@ -61,4 +61,9 @@ Region regionFromRuns(const std::vector<RECT>& runs) {
   return whole;
 }
 
+void setWindowShape(HWND window, Region shape) {
+  if (SetWindowRgn(window, shape.get(), TRUE) != 0)
+    shape.release();
+}
+
 }  // namespace ui::win32

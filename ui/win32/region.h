@@ -22,4 +22,9 @@ std::vector<RECT> opaqueRuns(const Image& image, Colorref transparent, int left,
 // an empty region (nothing of the window is left).
 Region regionFromRuns(const std::vector<RECT>& runs);
 
+// Gives the window its shape and redraws it; a null region makes it a
+// plain rectangle again. Once set, the window owns the region; a region
+// the window refused is deleted here.
+void setWindowShape(HWND window, Region shape);
+
 }  // namespace ui::win32

@@ -3,7 +3,6 @@
 #include <windowsx.h>
 
 #include "ui/win32/drawing.h"
-#include "ui/win32/gdi.h"
 
 namespace ui::win32 {
 
@@ -31,15 +30,12 @@ LRESULT TransparentLabel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TransparentLabel::paint(HDC dc) {
-  RECT client{};
-  GetClientRect(window(), &client);
-  MemorySurface surface(dc, client.right, client.bottom);
-  if (!surface.valid())
+  const BufferedPaint buffer(window(), dc);
+  if (!buffer)
     return;
-  paintBeneath(window(), surface.dc());
-  drawCaption(surface.dc(), client, windowText(window()), font(), colour_, row().align,
+  paintBeneath(window(), buffer.dc());
+  drawCaption(buffer.dc(), buffer.area(), windowText(window()), font(), colour_, row().align,
               row().wordWrap);
-  surface.blitTo(dc, 0, 0);
 }
 
 }  // namespace ui::win32

@@ -1,0 +1,59 @@
+// The one owner of Win32 handles, on the kinds whose closing can be seen:
+// a handle is closed when its owner goes or takes another, and not at all
+// after it has been given away.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <utility>
+
+#include "ui/win32/gdi.h"
+
+namespace {
+
+bool isLive(HGDIOBJ object) {
+  return GetObjectType(object) != 0;
+}
+
+TEST(HandleOwners, RegionsAreDeletedUnlessGivenAway) {
+  HRGN dropped = nullptr;
+  HRGN given = nullptr;
+  {
+    const ui::win32::Region owned(CreateRectRgn(0, 0, 4, 4));
+    ui::win32::Region released(CreateRectRgn(0, 0, 4, 4));
+    dropped = owned.get();
+    given = released.release();
+    EXPECT_FALSE(released);
+    EXPECT_TRUE(isLive(dropped));
+  }
+  EXPECT_FALSE(isLive(dropped));
+  EXPECT_EQ(GetObjectType(given), static_cast<DWORD>(OBJ_REGION));
+  DeleteObject(given);
+}
+
+TEST(HandleOwners, MovingHandsOverTheHandleAndAssigningClosesTheOldOne) {
+  ui::win32::Brush first(CreateSolidBrush(0x123456));
+  HBRUSH brush = first.get();
+  ui::win32::Brush second(std::move(first));
+  EXPECT_FALSE(first);
+  EXPECT_EQ(second.get(), brush);
+
+  ui::win32::Brush replacement(CreateSolidBrush(0x654321));
+  second = std::move(replacement);
+  EXPECT_FALSE(isLive(brush));
+  EXPECT_TRUE(isLive(second.get()));
+  second.reset();
+  EXPECT_FALSE(second);
+}
+
+TEST(HandleOwners, MemoryDcsAreDeletedWithTheirOwner) {
+  HDC dc = nullptr;
+  {
+    const ui::win32::MemoryDc memory(CreateCompatibleDC(nullptr));
+    dc = memory.get();
+    EXPECT_EQ(GetObjectType(dc), static_cast<DWORD>(OBJ_MEMDC));
+  }
+  EXPECT_FALSE(isLive(dc));
+}
+
+}  // namespace
