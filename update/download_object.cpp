@@ -105,9 +105,11 @@ void DownloadObject::stopTask() {
     if (!task_->waitUntilFinished(stopWaitMs_)) {
       // Stuck beyond the stop wait (abort should prevent it): end the task
       // for the caller and let the thread finish on its own; it holds
-      // everything it still touches.
+      // everything it still touches. The slot lets go of both, so a later
+      // stop finds nothing to stop.
       task_->abandon();
       worker_.detach();
+      task_.reset();
       return;
     }
   }

@@ -32,6 +32,8 @@ bool DownloadTask::waitUntilFinished(int milliseconds) {
 void DownloadTask::abandon() {
   reportsClosed_ = true;
   reportEndOnce();
+  // Also when the worker itself is stuck inside its end report.
+  attached_ = false;
 }
 
 template <typename Report>

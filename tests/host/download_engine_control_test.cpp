@@ -91,26 +91,42 @@ TEST_F(RunningTaskTest, DestroyingTheObjectStopsItsTask) {
   EXPECT_EQ(recorder.events().back().code, 4);
 }
 
+// Holds a report inside the routine until the test lets it go.
+class Latch {
+ public:
+  // Called from the routine: blocks (bounded) until release().
+  void hold() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    entered_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, std::chrono::seconds(10), [this] { return released_; });
+  }
+  bool waitUntilHeld() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return entered_; });
+  }
+  void release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool entered_ = false;
+  bool released_ = false;
+};
+
 // A routine that never returns must not hold the caller past the stop wait.
 TEST_F(RunningTaskTest, WorkerStuckInTheRoutineIsLeftAfterTheStopWait) {
-  std::mutex latchMutex;
-  std::condition_variable latchChanged;
-  bool entered = false;
-  bool released = false;
-  recorder.on16 = [&](std::int32_t) {
-    std::unique_lock<std::mutex> lock(latchMutex);
-    entered = true;
-    latchChanged.notify_all();
-    latchChanged.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
-  };
+  Latch latch;
+  recorder.on16 = [&](std::int32_t) { latch.hold(); };
   server.on("/slow", {sendBytes(okHead(100000)), drip(patternBytes(100000))});
   auto parameters = parametersFor(server.url("/slow"));
   parameters.stopWaitMs = 100;
   ASSERT_TRUE(object.startTask(parameters));
-  {
-    std::unique_lock<std::mutex> lock(latchMutex);
-    ASSERT_TRUE(latchChanged.wait_for(lock, std::chrono::seconds(10), [&] { return entered; }));
-  }
+  ASSERT_TRUE(latch.waitUntilHeld());
 
   object.stopTask();
   const auto events = recorder.events();
@@ -120,11 +136,7 @@ TEST_F(RunningTaskTest, WorkerStuckInTheRoutineIsLeftAfterTheStopWait) {
   EXPECT_FALSE(object.hasTask());
   EXPECT_EQ(object.bytesReceived(), 0);
 
-  {
-    std::lock_guard<std::mutex> lock(latchMutex);
-    released = true;
-  }
-  latchChanged.notify_all();
+  latch.release();
   // The left worker removes its partial file and ends without reporting.
   for (int i = 0; i < 5000 && std::filesystem::exists(localFile()); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -134,6 +146,25 @@ TEST_F(RunningTaskTest, WorkerStuckInTheRoutineIsLeftAfterTheStopWait) {
   EXPECT_EQ(recorder.count(4), 1);
   EXPECT_EQ(recorder.events().size(), events.size() + 1);
   EXPECT_EQ(recorder.events().back().code, 16);
+}
+
+// The exit clean-up stops again what a handler stopped: a worker still
+// inside its own end report after the first stop wait is left once.
+TEST_F(RunningTaskTest, StoppingAgainWhileTheEndReportIsStuckIsHarmless) {
+  Latch latch;
+  recorder.on4 = [&] { latch.hold(); };
+  server.on("/pkg.zip", {sendBytes(okHead(2) + "ok")});
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.stopWaitMs = 100;
+  ASSERT_TRUE(object.startTask(parameters));
+  ASSERT_TRUE(latch.waitUntilHeld());
+
+  EXPECT_NO_THROW(object.stopTask());
+  EXPECT_NO_THROW(object.stopTask());
+  EXPECT_FALSE(object.hasTask());
+  latch.release();
+  EXPECT_TRUE(recorder.waitForEnd());
+  EXPECT_EQ(recorder.count(4), 1);
 }
 
 TEST_F(DownloadEngineTest, StopWithoutTaskDoesNothing) {

@@ -80,6 +80,8 @@ class DownloadRecorder {
   std::int32_t answerTo18 = 1;
   // Runs at event 18 before answering (e.g. to move the old file away).
   std::function<void()> on18;
+  // Runs at event 4 before it is recorded.
+  std::function<void()> on4;
   // Runs at each event 16 with the engine's running total.
   std::function<void(std::int32_t bytesReceived)> on16;
 
@@ -103,6 +105,8 @@ class DownloadRecorder {
       totalSize_ = value;
     if (code == 18 && on18)
       on18();
+    if (code == 4 && on4)
+      on4();
     const std::int32_t answer = code == 18 ? answerTo18 : 0;
     // Notified under the lock: once a waiter sees event 4, this call no
     // longer touches the recorder.
