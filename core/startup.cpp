@@ -32,12 +32,11 @@ void singleInstanceGuard(Context& ctx, const std::string& instanceName, const st
   const std::string name = instanceName.empty() ? derivedInstanceName(os.process->runDirectory(),
                                                                       os.process->executableName())
                                                 : instanceName;
-  if (os.namedEvents->exists(name)) {
+  // A marker that cannot be created leaves the launcher without the guard.
+  if (os.namedEvents->createMarker(name) == platform::NamedEvents::Marker::kAlreadyExisted) {
     os.messageBoxes->show(message, flags, kSecondCopyTitle);
     endProgram(ctx);
   }
-  // A marker that cannot be created leaves the launcher without the guard.
-  os.namedEvents->create(name);
 }
 
 void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThread& thread) {

@@ -125,12 +125,12 @@ class Sockets {
 
 class NamedEvents {
  public:
+  enum class Marker { kCreated, kAlreadyExisted, kFailed };
   virtual ~NamedEvents() = default;
-  // True when an event of that name exists (another copy holds it).
-  virtual bool exists(const std::string& name) = 0;
-  // Creates the marker and holds it until the process ends; false when it
-  // cannot be created.
-  virtual bool create(const std::string& name) = 0;
+  // Creates the instance marker and holds it until the process ends,
+  // learning in the same step whether another copy holds it already: two
+  // copies started in the same instant cannot both see it missing.
+  virtual Marker createMarker(const std::string& name) = 0;
 };
 
 class Process {

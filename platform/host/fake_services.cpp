@@ -33,16 +33,11 @@ bool FakeShell::createShortcut(const std::string& linkPath, const std::string& t
   return shortcutResult;
 }
 
-bool FakeNamedEvents::exists(const std::string& name) {
+NamedEvents::Marker FakeNamedEvents::createMarker(const std::string& name) {
   opened.push_back(name);
-  return names.count(name) != 0;
-}
-
-bool FakeNamedEvents::create(const std::string& name) {
   if (!canCreate)
-    return false;
-  names.insert(name);
-  return true;
+    return Marker::kFailed;
+  return names.insert(name).second ? Marker::kCreated : Marker::kAlreadyExisted;
 }
 
 void FakeProcess::exit(int code) {

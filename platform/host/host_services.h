@@ -107,9 +107,10 @@ class FakeShell final : public Shell {
 
 class FakeNamedEvents final : public NamedEvents {
  public:
-  bool exists(const std::string& name) override;
-  bool create(const std::string& name) override;
+  Marker createMarker(const std::string& name) override;
+  // The markers that exist, whoever made them.
   std::set<std::string> names;
+  // Every name asked for, in order.
   std::vector<std::string> opened;
   bool canCreate = true;
 };

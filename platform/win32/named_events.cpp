@@ -6,22 +6,16 @@
 namespace platform::win32 {
 namespace {
 
-constexpr DWORD kEventAllAccess = 0x1F0003;
-
 class Win32NamedEvents final : public NamedEvents {
  public:
-  bool exists(const std::string& name) override {
-    KernelHandle event(OpenEventA(kEventAllAccess, FALSE, name.c_str()));
-    return static_cast<bool>(event);
-  }
-
-  bool create(const std::string& name) override {
+  Marker createMarker(const std::string& name) override {
     KernelHandle event(CreateEventA(nullptr, FALSE, FALSE, name.c_str()));
     if (!event)
-      return false;
+      return Marker::kFailed;
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     // Only the marker's existence counts; it lives as long as the process.
     held_.push_back(std::move(event));
-    return true;
+    return existed ? Marker::kAlreadyExisted : Marker::kCreated;
   }
 
  private:
