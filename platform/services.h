@@ -94,6 +94,9 @@ class Files {
                                              const std::string& pattern) = 0;
   // Creates the file, or empties an existing one; null when it cannot.
   virtual std::unique_ptr<OutputFile> create(const std::string& path) = 0;
+  // Creates the file only where none of that name exists; null otherwise.
+  // Never empties or replaces anything.
+  virtual std::unique_ptr<OutputFile> createNew(const std::string& path) = 0;
   // One folder; true when it exists afterwards.
   virtual bool createDirectory(const std::string& path) = 0;
   virtual bool isDirectory(const std::string& path) = 0;
@@ -101,6 +104,9 @@ class Files {
   virtual bool replace(const std::string& from, const std::string& to) = 0;
   // Size in bytes; -1 when there is no such file.
   virtual std::int64_t size(const std::string& path) = 0;
+  // True when both paths name one existing file, however each is spelled
+  // (letter case, "." and "..", other separators): the file system decides.
+  virtual bool sameFile(const std::string& a, const std::string& b) = 0;
 };
 
 // One TCP connection. abort() may be called from another thread and makes a

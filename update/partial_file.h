@@ -14,9 +14,16 @@ namespace update {
 
 class PartialFile {
  public:
-  // Creates (or empties) the file; see opened().
-  PartialFile(platform::Files& files, std::string path)
-      : files_(files), path_(std::move(path)), out_(files_.create(path_)) {}
+  enum class Creation { kReplaceExisting, kOnlyNew };
+
+  // Creates the file (kOnlyNew: only where none of that name exists); see
+  // opened(). A file this object did not create is never removed by it.
+  PartialFile(platform::Files& files, std::string path,
+              Creation creation = Creation::kReplaceExisting)
+      : files_(files),
+        path_(std::move(path)),
+        out_(creation == Creation::kOnlyNew ? files_.createNew(path_) : files_.create(path_)),
+        kept_(out_ == nullptr) {}
   ~PartialFile() {
     out_.reset();
     if (!kept_)
@@ -43,7 +50,7 @@ class PartialFile {
   platform::Files& files_;
   std::string path_;
   std::unique_ptr<platform::OutputFile> out_;
-  bool kept_ = false;
+  bool kept_;
 };
 
 }  // namespace update

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -15,9 +16,12 @@ namespace update {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
-// Data goes to this name beside the target first, so a damaged entry never
-// replaces a good file.
+// Data goes to a name of this kind beside the target first, so a damaged
+// entry never replaces a good file. The name is taken only where no file
+// has it (a player's file, or an entry written earlier), trying numbered
+// ones after the plain one.
 constexpr const char* kPartialSuffix = ".unpacking";
+constexpr int kPartialNameTries = 100;
 
 // Byte positions of the separators of a code page 936 path.
 std::vector<std::size_t> separatorPositions(const std::string& path) {
@@ -100,19 +104,29 @@ class Unpacker {
     if (!reader)
       return false;
     files_.setAttributes(target, platform::kNormalFileAttributes);
-    PartialFile partial(files_, target + kPartialSuffix);
-    if (!copyEntry(*reader, partial))
+    const std::unique_ptr<PartialFile> partial = createPartialFile(target);
+    if (!partial || !copyEntry(*reader, *partial))
       return false;
-    if (!files_.replace(partial.path(), target))
+    if (!files_.replace(partial->path(), target))
       return false;
-    partial.keep();
+    partial->keep();
     files_.setAttributes(target, platform::kNormalFileAttributes);
     return true;
   }
 
+  std::unique_ptr<PartialFile> createPartialFile(const std::string& target) {
+    const std::string plain = target + kPartialSuffix;
+    for (int number = 0; number < kPartialNameTries; ++number) {
+      auto partial = std::make_unique<PartialFile>(
+          files_, number == 0 ? plain : base::numberedFileName(plain, number),
+          PartialFile::Creation::kOnlyNew);
+      if (partial->opened())
+        return partial;
+    }
+    return nullptr;
+  }
+
   bool copyEntry(EntryReader& reader, PartialFile& output) {
-    if (!output.opened())
-      return false;
     for (;;) {
       const long got = reader.read(buffer_.data(), buffer_.size());
       if (got < 0)

@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -36,9 +37,20 @@ void EntryCloser::operator()(zip_file* entry) const {
 }
 
 long EntryReader::read(void* buffer, std::size_t size) {
-  // libzip checks the CRC and the length once the data is read to its end.
-  const zip_int64_t got = zip_fread(entry_.get(), buffer, size);
-  return got < 0 ? -1 : static_cast<long>(got);
+  // libzip checks the CRC once the data is read to its end, but inflates
+  // whatever the data holds: a small entry could fill the disk. One byte
+  // past the declared size is asked for only to tell that there is more.
+  if (size == 0)
+    return 0;
+  const std::uint64_t left = declaredSize_ - delivered_;
+  const std::size_t asked = static_cast<std::size_t>(std::min<std::uint64_t>(size, left + 1));
+  const zip_int64_t got = zip_fread(entry_.get(), buffer, asked);
+  if (got < 0 || static_cast<std::uint64_t>(got) > left)
+    return -1;
+  if (got == 0 && delivered_ != declaredSize_)
+    return -1;
+  delivered_ += static_cast<std::uint64_t>(got);
+  return static_cast<long>(got);
 }
 
 std::optional<ZipArchive> ZipArchive::open(const std::string& path) {
@@ -88,10 +100,14 @@ std::optional<EntryInfo> ZipArchive::entry(std::uint64_t index) const {
 }
 
 std::optional<EntryReader> ZipArchive::openEntry(std::uint64_t index) const {
+  zip_stat_t stat;
+  zip_stat_init(&stat);
+  if (zip_stat_index(archive_.get(), index, 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0)
+    return std::nullopt;
   zip_file_t* entry = zip_fopen_index(archive_.get(), index, 0);
   if (entry == nullptr)
     return std::nullopt;
-  return EntryReader(entry);
+  return EntryReader(entry, stat.size);
 }
 
 }  // namespace update

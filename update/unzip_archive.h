@@ -27,16 +27,21 @@ struct EntryInfo {
   bool isSymbolicLink = false;
 };
 
-// One entry's data, inflated and checked against its CRC and size.
+// One entry's data, inflated and checked against its CRC and its declared
+// size.
 class EntryReader {
  public:
-  explicit EntryReader(zip_file* entry) : entry_(entry) {}
+  EntryReader(zip_file* entry, std::uint64_t declaredSize)
+      : entry_(entry), declaredSize_(declaredSize) {}
   // Bytes read into `buffer`; 0 at the end of intact data; -1 when the data
-  // is damaged (CRC mismatch, cut short, too long) or cannot be read.
+  // is damaged (CRC mismatch, cut short, longer than declared) or cannot be
+  // read. Never hands out a byte beyond the declared size.
   long read(void* buffer, std::size_t size);
 
  private:
   std::unique_ptr<zip_file, EntryCloser> entry_;
+  std::uint64_t declaredSize_;
+  std::uint64_t delivered_ = 0;
 };
 
 class ZipArchive {

@@ -5,7 +5,9 @@
 // test must see or steer (message boxes, processes, shell, named events,
 // process exit).
 
+#include <atomic>
 #include <deque>
+#include <memory>
 #include <functional>
 #include <set>
 #include <string>
@@ -40,10 +42,21 @@ class LocalFiles final : public Files {
   std::vector<std::string> findFiles(const std::string& directory,
                                      const std::string& pattern) override;
   std::unique_ptr<OutputFile> create(const std::string& path) override;
+  std::unique_ptr<OutputFile> createNew(const std::string& path) override;
   bool createDirectory(const std::string& path) override;
   bool isDirectory(const std::string& path) override;
   bool replace(const std::string& from, const std::string& to) override;
   std::int64_t size(const std::string& path) override;
+  bool sameFile(const std::string& a, const std::string& b) override;
+
+  // Bytes handed to files this object created, for tests that bound writing.
+  std::int64_t bytesWritten() const { return *bytesWritten_; }
+
+ private:
+  std::unique_ptr<OutputFile> open(const std::string& path, const char* mode);
+
+  std::shared_ptr<std::atomic<std::int64_t>> bytesWritten_ =
+      std::make_shared<std::atomic<std::int64_t>>(0);
 };
 
 // Real TCP connections over BSD sockets.

@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -6,16 +7,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/cp936.h"
 #include "platform/host/host_services.h"
 
 namespace platform::host {
 namespace {
 
 namespace fs = std::filesystem;
-
-char foldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
 
 // "*" and "?" wildcards, letter case ignored as the Windows file system does.
 bool matches(const char* pattern, const char* name) {
@@ -31,7 +29,7 @@ bool matches(const char* pattern, const char* name) {
   }
   if (*name == '\0')
     return false;
-  if (*pattern != '?' && foldCase(*pattern) != foldCase(*name))
+  if (*pattern != '?' && base::lowerAsciiLetter(*pattern) != base::lowerAsciiLetter(*name))
     return false;
   return matches(pattern + 1, name + 1);
 }
@@ -95,10 +93,14 @@ namespace {
 
 class StdOutputFile final : public OutputFile {
  public:
-  explicit StdOutputFile(std::FILE* file) : file_(file) {}
+  StdOutputFile(std::FILE* file, std::shared_ptr<std::atomic<std::int64_t>> written)
+      : file_(file), written_(std::move(written)) {}
   ~StdOutputFile() override { close(); }
   bool write(const void* data, std::size_t size) override {
-    return file_ != nullptr && std::fwrite(data, 1, size, file_) == size;
+    if (file_ == nullptr)
+      return false;
+    *written_ += static_cast<std::int64_t>(size);
+    return std::fwrite(data, 1, size, file_) == size;
   }
   bool close() override {
     if (file_ == nullptr)
@@ -110,15 +112,31 @@ class StdOutputFile final : public OutputFile {
 
  private:
   std::FILE* file_;
+  std::shared_ptr<std::atomic<std::int64_t>> written_;
 };
 
 }  // namespace
 
-std::unique_ptr<OutputFile> LocalFiles::create(const std::string& path) {
-  std::FILE* file = std::fopen(hostPath(path).c_str(), "wb");
+std::unique_ptr<OutputFile> LocalFiles::open(const std::string& path, const char* mode) {
+  std::FILE* file = std::fopen(hostPath(path).c_str(), mode);
   if (file == nullptr)
     return nullptr;
-  return std::make_unique<StdOutputFile>(file);
+  return std::make_unique<StdOutputFile>(file, bytesWritten_);
+}
+
+std::unique_ptr<OutputFile> LocalFiles::create(const std::string& path) {
+  return open(path, "wb");
+}
+
+std::unique_ptr<OutputFile> LocalFiles::createNew(const std::string& path) {
+  return open(path, "wbx");  // O_EXCL: fails where a file exists
+}
+
+bool LocalFiles::sameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(hostPath(a).c_str(), &first) == 0 && ::stat(hostPath(b).c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool LocalFiles::createDirectory(const std::string& path) {

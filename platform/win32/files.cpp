@@ -34,6 +34,22 @@ class Win32OutputFile final : public OutputFile {
   FileHandle file_;
 };
 
+std::unique_ptr<OutputFile> createFile(const std::string& path, DWORD disposition) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    return nullptr;
+  return std::make_unique<Win32OutputFile>(std::move(file));
+}
+
+// The volume and index that name a file whatever path leads to it; opened
+// without access rights, so a running executable can be asked too.
+bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  FileHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file && GetFileInformationByHandle(file.get(), &info) != 0;
+}
+
 class Win32Files final : public Files {
  public:
   bool exists(const std::string& path) override {
@@ -90,11 +106,20 @@ class Win32Files final : public Files {
   }
 
   std::unique_ptr<OutputFile> create(const std::string& path) override {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-      return nullptr;
-    return std::make_unique<Win32OutputFile>(std::move(file));
+    return createFile(path, CREATE_ALWAYS);
+  }
+
+  std::unique_ptr<OutputFile> createNew(const std::string& path) override {
+    return createFile(path, CREATE_NEW);
+  }
+
+  bool sameFile(const std::string& a, const std::string& b) override {
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return fileIdentity(a, first) && fileIdentity(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
   }
 
   bool createDirectory(const std::string& path) override {

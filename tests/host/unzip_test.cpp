@@ -222,6 +222,33 @@ TEST_F(DamagedEntryTest, StoredDataShorterThanItsDeclaredSize) {
   expectVictimSurvives();
 }
 
+// A few hundred bytes of package must not become megabytes on the disk:
+// writing stops at the declared size, whatever the data inflates to.
+TEST_F(DamagedEntryTest, DeflatedDataLongerThanItsDeclaredSize) {
+  makeArchive(true);
+  writeLittle(bytes, victim.localHeader + 22, 4, 10);
+  writeLittle(bytes, victim.centralHeader + 24, 4, 10);
+  expectVictimSurvives();
+  EXPECT_LT(os.files.bytesWritten(), 100) << "written beyond the declared size";
+}
+
+// The unpacker's temporary file takes a name no file has: neither an entry
+// written before it nor a player's file is replaced or removed, and no
+// temporary file stays.
+TEST_F(UnzipTest, FilesNamedLikeTheTemporaryFileSurvive) {
+  zipWithPython(archives() / "p.zip",
+                {{"x.unpacking", "entry written first"}, {"x", "entry written second"},
+                 {"save.dat", "new save"}});
+  writeBytes(game() / "save.dat.unpacking", "the player's own file");
+  EXPECT_EQ(unpack(archives() / "p.zip").back(), 100);
+  EXPECT_EQ(readBytes(game() / "x.unpacking"), "entry written first");
+  EXPECT_EQ(readBytes(game() / "x"), "entry written second");
+  EXPECT_EQ(readBytes(game() / "save.dat"), "new save");
+  EXPECT_EQ(readBytes(game() / "save.dat.unpacking"), "the player's own file");
+  EXPECT_EQ(tree(game()),
+            (std::set<std::string>{"x.unpacking", "x", "save.dat", "save.dat.unpacking"}));
+}
+
 // Names that reach outside the destination: the unpack stops there and
 // nothing appears anywhere but in the destination. The working directory is
 // moved into the test folder so that relative escapes ("C:/x" on the host)
