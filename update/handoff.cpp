@@ -1,6 +1,5 @@
 #include "update/handoff.h"
 
-#include "base/cp936.h"
 #include "base/path.h"
 #include "core/config.h"
 #include "platform/window_modes.h"
@@ -11,10 +10,6 @@
 
 namespace update {
 namespace {
-
-bool sameFile(std::string_view a, std::string_view b) {
-  return base::lowerAscii(a) == base::lowerAscii(b);
-}
 
 [[noreturn]] void removeOwnExecutable(core::Context& ctx) {
   const std::string own =
@@ -80,7 +75,9 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
   const std::string package = packagePath(*ctx.os.process, state.taskParameters->sourceAddress);
   // Never leave the player without a launcher: removing this one is only
   // safe when another one, not this very file, has really started.
-  if (ctx.os.files->exists(newLauncher) && !sameFile(newLauncher, own) &&
+  // Sameness is the file system's to decide: ".\launcher.exe" or another
+  // letter case is still this very file.
+  if (ctx.os.files->exists(newLauncher) && !ctx.os.files->sameFile(newLauncher, own) &&
       ctx.os.processes->runCommandLine(newLauncher, false, platform::kWindowModeNormal)) {
     ctx.os.files->remove(package);
     ctx.os.pump->delay(200);

@@ -124,19 +124,23 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   EXPECT_TRUE(exists("pkg.zip"));
   EXPECT_TRUE(os.process.exitCodes.empty());
 
-  // A title naming this very launcher: starting it and deleting it would
-  // leave nothing behind.
+  // A title naming this very launcher, however spelled: starting it and
+  // deleting it would leave nothing behind.
   os.processes.result = true;
-  os.processes.calls.clear();
   writeFile("launcher.exe", "MZ old");
-  controls.setText(ui::name::kUpdateTitle, "launcher.exe");
-  const std::size_t asked = os.messageBoxes.calls.size();
-  update::handOff(ctx(), updateState(), 100);
-  EXPECT_TRUE(os.processes.calls.empty());
-  ASSERT_GT(os.messageBoxes.calls.size(), asked);
-  EXPECT_EQ(os.messageBoxes.calls[asked].text, update::kNoNewLauncherQuestion) << "asked instead";
-  EXPECT_TRUE(exists("launcher.exe"));
-  EXPECT_TRUE(os.process.exitCodes.empty());
+  std::filesystem::create_directories(runDir() / "sub");
+  for (const char* title : {"launcher.exe", ".\\launcher.exe", "sub\\..\\launcher.exe"}) {
+    os.processes.calls.clear();
+    controls.setText(ui::name::kUpdateTitle, title);
+    const std::size_t asked = os.messageBoxes.calls.size();
+    update::handOff(ctx(), updateState(), 100);
+    EXPECT_TRUE(os.processes.calls.empty()) << title;
+    ASSERT_GT(os.messageBoxes.calls.size(), asked);
+    EXPECT_EQ(os.messageBoxes.calls[asked].text, update::kNoNewLauncherQuestion)
+        << "asked instead";
+    EXPECT_TRUE(exists("launcher.exe"));
+    EXPECT_TRUE(os.process.exitCodes.empty());
+  }
 }
 
 TEST_F(HandoffTest, AStaleTemporaryFileIsReplacedByTheFreshDownload) {
