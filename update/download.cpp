@@ -1,5 +1,6 @@
 #include "update/download.h"
 
+#include "base/file_name.h"
 #include "base/path.h"
 #include "ui/control_names.h"
 #include "update/download_object.h"
@@ -27,6 +28,11 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
   task.modeWord = kModeDownload;
   task.connections = 1;
   task.sourceAddress = state.versionFields[kUpdateAddress];
+  // The package, its temporary file and what "No" opens all take this name
+  // in the run directory: a name that is no plain file name ("..\x.zip",
+  // a device) would put them, and the clean-up, elsewhere.
+  if (!base::isPlainFileName(packageFileName(task.sourceAddress)))
+    return;
   task.localFilePath = temporaryPackagePath(*ctx.os.process, task.sourceAddress);
   // A temporary file left by an interrupted run would make the engine give
   // up (the file exists) and be unpacked as if it were this download.

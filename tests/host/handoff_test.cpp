@@ -10,6 +10,7 @@
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
 #include "update/download.h"
+#include "update/download_object.h"
 #include "update/handoff.h"
 
 namespace {
@@ -150,6 +151,24 @@ TEST_F(HandoffTest, AStaleTemporaryFileIsReplacedByTheFreshDownload) {
   download("NewLauncher.exe", url("/pkg.zip"));
   EXPECT_TRUE(exists("fresh.txt"));
   EXPECT_EQ(testing_support::readBytes(runDir() / "fresh.txt"), "new");
+}
+
+// The package's name comes from the address: one that is no plain file
+// name must not place (or clean up) anything outside the run directory.
+TEST_F(HandoffTest, APackageNameThatIsNoPlainFileNameIsNotDownloaded) {
+  const auto outside = runDir().parent_path() / (runDir().filename().string() + "-x.zip.tmp");
+  testing_support::writeBytes(outside, "someone else's file");
+  const std::string outsideName = outside.filename().string();
+  for (const std::string& address :
+       {url("/dl/..\\" + outsideName.substr(0, outsideName.size() - 4)), url("/dl/CON"),
+        url("/dl/a:b.zip"), url("/dl/")}) {
+    updateState().versionFields[update::kUpdateAddress] = address;
+    update::startUpdateDownload(ctx(), updateState());
+    EXPECT_FALSE(updateState().downloadObject->hasTask()) << address;
+  }
+  EXPECT_EQ(testing_support::readBytes(outside), "someone else's file");
+  EXPECT_TRUE(server.requests().empty());
+  std::filesystem::remove(outside);
 }
 
 TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
