@@ -11,21 +11,34 @@
 
 namespace base {
 
+// The rule the text operations step by: page and INI texts are compared by
+// it.
 constexpr bool startsTwoByteCharacter(char c) {
   return static_cast<unsigned char>(c) >= 0x80;
 }
 
+// The lead bytes code page 936 really has: 0x80 and 0xFF stand alone. File
+// names are checked by this, so that no byte hides behind a lead byte that
+// is none.
+constexpr bool isLeadByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x81 && byte <= 0xFE;
+}
+
+using LeadByteRule = bool (*)(char);
+
 // Width of the character starting at `i`: a lead byte at the very end
 // stands alone.
+template <LeadByteRule StartsTwo = startsTwoByteCharacter>
 constexpr std::size_t characterWidth(std::string_view text, std::size_t i) {
-  return startsTwoByteCharacter(text[i]) && i + 1 < text.size() ? 2 : 1;
+  return StartsTwo(text[i]) && i + 1 < text.size() ? 2 : 1;
 }
 
 // Calls `visit(position, width)` for every character, first to last.
-template <typename Visit>
+template <LeadByteRule StartsTwo = startsTwoByteCharacter, typename Visit>
 constexpr void forEachCharacter(std::string_view text, Visit&& visit) {
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t width = characterWidth(text, i);
+    const std::size_t width = characterWidth<StartsTwo>(text, i);
     visit(i, width);
     i += width;
   }

@@ -31,7 +31,7 @@ bool isOnlyDotsAndSpaces(std::string_view component) {
 // drive letters and alternate data streams.
 bool hasForbiddenByte(std::string_view component) {
   bool forbidden = false;
-  forEachCharacter(component, [&](std::size_t i, std::size_t width) {
+  forEachCharacter<isLeadByte>(component, [&](std::size_t i, std::size_t width) {
     const char c = component[i];
     forbidden = forbidden ||
                 (width == 1 && (static_cast<unsigned char>(c) < 0x20 ||
@@ -42,7 +42,7 @@ bool hasForbiddenByte(std::string_view component) {
 
 std::vector<std::string> splitComponents(std::string_view name) {
   std::vector<std::string> components(1);
-  forEachCharacter(name, [&](std::size_t i, std::size_t width) {
+  forEachCharacter<isLeadByte>(name, [&](std::size_t i, std::size_t width) {
     if (width == 1 && isPathSeparator(name[i]))
       components.emplace_back();
     else

@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <deque>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>

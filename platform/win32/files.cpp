@@ -45,8 +45,9 @@ std::unique_ptr<OutputFile> createFile(const std::string& path, DWORD dispositio
 // The volume and index that name a file whatever path leads to it; opened
 // without access rights, so a running executable can be asked too.
 bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  FileHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FileHandle file(CreateFileA(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return file && GetFileInformationByHandle(file.get(), &info) != 0;
 }
 

@@ -137,8 +137,7 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
     update::handOff(ctx(), updateState(), 100);
     EXPECT_TRUE(os.processes.calls.empty()) << title;
     ASSERT_GT(os.messageBoxes.calls.size(), asked);
-    EXPECT_EQ(os.messageBoxes.calls[asked].text, update::kNoNewLauncherQuestion)
-        << "asked instead";
+    EXPECT_EQ(os.messageBoxes.calls[asked].text, update::kNoNewLauncherQuestion) << "asked instead";
     EXPECT_TRUE(exists("launcher.exe"));
     EXPECT_TRUE(os.process.exitCodes.empty());
   }

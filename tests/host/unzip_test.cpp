@@ -236,9 +236,9 @@ TEST_F(DamagedEntryTest, DeflatedDataLongerThanItsDeclaredSize) {
 // written before it nor a player's file is replaced or removed, and no
 // temporary file stays.
 TEST_F(UnzipTest, FilesNamedLikeTheTemporaryFileSurvive) {
-  zipWithPython(archives() / "p.zip",
-                {{"x.unpacking", "entry written first"}, {"x", "entry written second"},
-                 {"save.dat", "new save"}});
+  zipWithPython(archives() / "p.zip", {{"x.unpacking", "entry written first"},
+                                       {"x", "entry written second"},
+                                       {"save.dat", "new save"}});
   writeBytes(game() / "save.dat.unpacking", "the player's own file");
   EXPECT_EQ(unpack(archives() / "p.zip").back(), 100);
   EXPECT_EQ(readBytes(game() / "x.unpacking"), "entry written first");
@@ -357,8 +357,11 @@ TEST(UnzipNames, SplitsAtBothSeparatorsButNotInsideTwoByteCharacters) {
 }
 
 TEST(UnzipNames, RefusesNamesWindowsWouldNotWriteWhereTheySay) {
+  // 0x80 and 0xFF are single characters in code page 936, never the first
+  // byte of two: they hide neither a ":" nor a separator.
   for (const char* name : {"", "...", "a/. ./b", "CON", "con.txt", "a/NUL/b", "com1.log", "a:b",
-                           "file.txt:stream", "x?.txt", "tab\tname", "pipe|", "lpt9"}) {
+                           "file.txt:stream", "x?.txt", "tab\tname", "pipe|", "lpt9",
+                           "ok.txt\xFF:zone", "ok.txt\x80:zone", "a\xFF\\..\\..\\x"}) {
     EXPECT_FALSE(base::parseEntryPath(name)) << name;
   }
   for (const char* name : {"CONSOLE.txt", "nul2", "a.b.c", ".hidden", "com10"})
