@@ -13,6 +13,7 @@ set(TAVORO_LOGIC_SOURCES
   ui/image.cpp
   core/config.cpp
   core/launch.cpp
+  core/picture_file.cpp
   core/links.cpp
   core/program.cpp
   core/slideshow.cpp

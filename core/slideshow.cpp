@@ -1,7 +1,9 @@
 #include "core/slideshow.h"
 
 #include <chrono>
+#include <exception>
 
+#include "core/picture_file.h"
 #include "ui/control_names.h"
 
 namespace core {
@@ -18,8 +20,9 @@ constexpr int kHoldMs = 5000;
 void loadSlideshowPictures(const Slideshow& show) {
   const std::string folder = show.process.runDirectory() + kPictureFolder;
   for (const std::string& name : show.files.findFiles(folder, kPicturePattern)) {
-    // An unreadable file gives an empty entry: its cycle shows no picture.
-    show.state.pictures.push_back(show.files.readAll(folder + name));
+    // An unreadable file, or one beyond the budget, gives an empty entry:
+    // its cycle shows no picture.
+    show.state.pictures.push_back(readPictureFile(show.files, folder + name));
   }
 }
 
@@ -55,8 +58,13 @@ void SlideshowThread::start() {
   if (thread_.joinable())
     return;
   stopping_ = false;
-  thread_ = std::thread(
-      [this] { runSlideshow(show_, [this](int ms) { return sleepUnlessStopping(ms); }); });
+  thread_ = std::thread([this] {
+    // Out of memory in a 32-bit process ends the slideshow, not the program.
+    try {
+      runSlideshow(show_, [this](int ms) { return sleepUnlessStopping(ms); });
+    } catch (const std::exception&) {
+    }
+  });
 }
 
 void SlideshowThread::stop() {

@@ -4,6 +4,7 @@
 #include "base/path.h"
 #include "core/config.h"
 #include "core/messages.h"
+#include "core/picture_file.h"
 #include "ui/control_names.h"
 
 namespace core {
@@ -48,7 +49,7 @@ void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThr
   singleInstanceGuard(ctx, readConfigValue(ctx.os, "url", "bh1"), kSecondCopyMessage,
                       kSecondCopyFlags);
 
-  controls.setPicture(ui::name::kLogo, ctx.os.files->readAll(runDir + kLogoRelativePath));
+  controls.setPicture(ui::name::kLogo, readPictureFile(*ctx.os.files, runDir + kLogoRelativePath));
 
   if (!ctx.os.files->exists(runDir + kConfigCheckPath)) {
     ctx.os.messageBoxes->show(kMissingFileMessage, kMissingFileFlags, kMissingFileTitle);

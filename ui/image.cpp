@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -18,13 +20,17 @@ bool startsWith(const base::Bytes& bytes, std::initializer_list<std::uint8_t> si
          std::equal(signature.begin(), signature.end(), bytes.begin());
 }
 
+bool withinBudget(std::uint64_t width, std::uint64_t height) {
+  return width > 0 && height > 0 && width * height <= kPictureBudgetPixels;
+}
+
 Image decodePng(const base::Bytes& bytes) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size()))
     return {};
   // A hostile header could ask for gigabytes; pictures here are small.
-  if (png.width == 0 || png.height == 0 || png.width > 16384 || png.height > 16384) {
+  if (!withinBudget(png.width, png.height)) {
     png_image_free(&png);
     return {};
   }
@@ -32,7 +38,12 @@ Image decodePng(const base::Bytes& bytes) {
   Image image;
   image.width = static_cast<int>(png.width);
   image.height = static_cast<int>(png.height);
-  image.pixels.resize(static_cast<std::size_t>(png.width) * png.height);
+  try {
+    image.pixels.resize(static_cast<std::size_t>(png.width) * png.height);
+  } catch (const std::bad_alloc&) {
+    png_image_free(&png);
+    return {};
+  }
   if (!png_image_finish_read(&png, nullptr, image.pixels.data(), 0, nullptr)) {
     png_image_free(&png);
     return {};
@@ -73,19 +84,33 @@ Image decodeJpeg(const base::Bytes& bytes) {
     return {};
   }
   jpeg_create_decompress(&info);
+  info.mem->max_memory_to_use = kJpegWorkingMemoryBytes;
   jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&info, TRUE);
   info.out_color_space = JCS_EXT_BGRA;
+  // A header may declare far more than any box shows: decode at a smaller
+  // scale, which costs libjpeg less work as well as less memory.
+  info.scale_num = 1;
+  for (info.scale_denom = 1; info.scale_denom < 8; info.scale_denom *= 2) {
+    jpeg_calc_output_dimensions(&info);
+    if (withinBudget(info.output_width, info.output_height))
+      break;
+  }
   jpeg_start_decompress(&info);
-  if (info.output_width == 0 || info.output_height == 0 || info.output_width > 16384 ||
-      info.output_height > 16384) {
+  if (!withinBudget(info.output_width, info.output_height)) {
     jpeg_destroy_decompress(&info);
     delete result;
     return {};
   }
   result->width = static_cast<int>(info.output_width);
   result->height = static_cast<int>(info.output_height);
-  result->pixels.resize(static_cast<std::size_t>(info.output_width) * info.output_height);
+  try {
+    result->pixels.resize(static_cast<std::size_t>(info.output_width) * info.output_height);
+  } catch (const std::bad_alloc&) {
+    jpeg_destroy_decompress(&info);
+    delete result;
+    return {};
+  }
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = reinterpret_cast<JSAMPROW>(
         result->pixels.data() + static_cast<std::size_t>(info.output_scanline) * info.output_width);
@@ -118,8 +143,8 @@ Image decodeBmp(const base::Bytes& bytes) {
   const auto signedHeight = static_cast<std::int32_t>(readLe(bytes, 22, 4));
   const std::uint32_t bitCount = readLe(bytes, 28, 2);
   const std::uint32_t compression = readLe(bytes, 30, 4);
-  if (headerSize < 40 || width <= 0 || signedHeight == 0 || width > 16384 || signedHeight > 16384 ||
-      signedHeight < -16384) {
+  if (headerSize < 40 || signedHeight == INT32_MIN ||
+      !withinBudget(width > 0 ? width : 0, signedHeight < 0 ? -signedHeight : signedHeight)) {
     return {};
   }
   // BI_RGB, or BI_BITFIELDS with the usual masks of a 32-bit DIB.
@@ -156,12 +181,17 @@ std::uint8_t channel(std::uint32_t pixel, int shift) {
 }  // namespace
 
 Image decodePicture(const base::Bytes& bytes) {
-  if (startsWith(bytes, {0x89, 'P', 'N', 'G'}))
-    return decodePng(bytes);
-  if (startsWith(bytes, {0xFF, 0xD8, 0xFF}))
-    return decodeJpeg(bytes);
-  if (startsWith(bytes, {'B', 'M'}))
-    return decodeBmp(bytes);
+  // In a 32-bit process even a picture within the budget may find no room;
+  // it is then no picture, like an unreadable one.
+  try {
+    if (startsWith(bytes, {0x89, 'P', 'N', 'G'}))
+      return decodePng(bytes);
+    if (startsWith(bytes, {0xFF, 0xD8, 0xFF}))
+      return decodeJpeg(bytes);
+    if (startsWith(bytes, {'B', 'M'}))
+      return decodeBmp(bytes);
+  } catch (const std::bad_alloc&) {
+  }
   return {};
 }
 

@@ -21,8 +21,19 @@ struct Image {
   std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// PNG, JPEG or BMP, told apart by their signatures. Anything else, and
-// truncated or corrupt data, gives an empty image.
+// The most pixels one decoded picture may have (16 MiB of pixels): more
+// than any place of the window shows. A JPEG beyond it is decoded at a
+// half, a quarter or an eighth of its size (its own DCT scaling) to fit;
+// a PNG or BMP beyond it, or a JPEG that does not fit even at an eighth,
+// is refused.
+inline constexpr std::uint64_t kPictureBudgetPixels = 2048u * 2048u;
+// What the JPEG decoder may hold besides the pixels (a progressive file
+// keeps its coefficients for the whole picture).
+inline constexpr long kJpegWorkingMemoryBytes = 64L * 1024 * 1024;
+
+// PNG, JPEG or BMP, told apart by their signatures. Anything else,
+// truncated or corrupt data, a picture beyond the budget and running out of
+// memory give an empty image.
 Image decodePicture(const base::Bytes& bytes);
 
 // Each pixel blended over an opaque colour; the result is opaque.

@@ -76,6 +76,46 @@ TEST(DecodePicture, BadBytesGiveAnEmptyImageNeverACrash) {
   EXPECT_TRUE(ui::decodePicture(bmp).empty());
 }
 
+Bytes encodePng(const Image& image) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = image.width;
+  png.height = image.height;
+  png.format = PNG_FORMAT_BGRA;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), 0, nullptr);
+  Bytes out(size);
+  png_image_write_to_memory(&png, out.data(), &size, 0, image.pixels.data(), 0, nullptr);
+  out.resize(size);
+  return out;
+}
+
+// A few hundred bytes of picture must not cost a gigabyte: big JPEGs are
+// decoded smaller, other pictures beyond the budget not at all.
+TEST(DecodePicture, PicturesBeyondTheBudgetAreScaledOrRefused) {
+  const Image wide = ui::decodePicture(encodeJpeg(solid(4096, 2048, 0xFF0000FF)));
+  EXPECT_EQ(wide.width, 2048);
+  EXPECT_EQ(wide.height, 1024);
+  expectNear(wide.at(100, 100), 0xFF0000FF, 8);
+
+  const Image fits = ui::decodePicture(encodeJpeg(solid(2048, 2048, 0xFF00FF00)));
+  EXPECT_EQ(fits.width, 2048) << "within the budget: full size";
+
+  EXPECT_TRUE(ui::decodePicture(encodePng(solid(2100, 2100, 0xFF123456))).empty());
+  EXPECT_EQ(ui::decodePicture(encodePng(solid(2048, 2048, 0xFF123456))).width, 2048);
+
+  // A small file whose header declares 16384 x 16384.
+  Bytes huge = encodeJpeg(solid(16, 16, 0xFF808080));
+  for (std::size_t at = 2; at + 8 < huge.size(); ++at) {
+    if (huge[at] == 0xFF && huge[at + 1] == 0xC0) {  // start of frame
+      huge[at + 5] = 0x40, huge[at + 6] = 0x00, huge[at + 7] = 0x40, huge[at + 8] = 0x00;
+      break;
+    }
+  }
+  const Image declared = ui::decodePicture(huge);
+  EXPECT_LE(std::uint64_t(declared.width) * declared.height, ui::kPictureBudgetPixels);
+}
+
 TEST(EncodeBmp, RoundTripsAndIsA32BitBottomUpFile) {
   Image image = solid(3, 2, 0xFF000000);
   image.pixels[0] = 0xFFFF0000;  // top-left red

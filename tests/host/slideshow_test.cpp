@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/picture_file.h"
 #include "core/slideshow.h"
 #include "picture_support.h"
 #include "test_support.h"
@@ -123,6 +124,14 @@ TEST_F(SlideshowTest, NoPictureShowsNothingAndBadFilesShowAnEmptyBox) {
   ASSERT_EQ(held.size(), 4u);
   for (std::uint32_t colour : held)
     EXPECT_EQ(colour, 0xFFFFFFu) << std::hex << colour;
+}
+
+TEST_F(SlideshowTest, APictureFileBeyondTheBudgetIsNotRead) {
+  writeFile("tavoro/huge.jpg", solidJpeg(9, 9, 9));
+  std::filesystem::resize_file(runDir() / "tavoro" / "huge.jpg", core::kMaxPictureFileBytes + 1);
+  run(1);
+  ASSERT_EQ(state().slideshow.pictures.size(), 1u);
+  EXPECT_TRUE(state().slideshow.pictures[0].empty());
 }
 
 TEST_F(SlideshowTest, TheThreadStopsDuringAFadeAndTheExitCleanupWaitsForIt) {
