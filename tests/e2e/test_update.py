@@ -14,6 +14,7 @@ import zipfile
 import pytest
 
 import harness
+import http_server as hs
 import update_support as us
 import version_support as vs
 
@@ -40,14 +41,14 @@ def running(start_launcher, update_folder, wine, win32_build):
 
 @pytest.fixture
 def nginx(tmp_path):
-    server = us.Nginx(tmp_path / "nginx").start()
+    server = hs.Nginx(tmp_path / "nginx").start()
     yield server
     server.stop()
 
 
 @pytest.fixture
 def package_server():
-    server = us.HttpServer()
+    server = hs.Server()
     yield server
     server.stop()
 
@@ -144,10 +145,11 @@ class TestProgressPanel:
         package = us.make_zip([("big.bin", payload),
                                (us.NEW_LAUNCHER, us.read(os.path.join(win32_build, "DemoGame.exe")))],
                               compression=zipfile.ZIP_STORED)
-        package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=self.RATE))
+        package_server.serve(us.PACKAGE_PATH,
+                             hs.Answer(package, content_type=us.PACKAGE_TYPE, rate=self.RATE))
         us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
                          win32_build)
-        transfer = package_server.wait_transfer(us.PACKAGE_PATH)
+        transfer = package_server.wait_requests(1, us.PACKAGE_PATH, timeout=60)[0]
         total = len(package)
 
         def shot_after(share, name):
@@ -244,11 +246,12 @@ class TestCloseDuringDownload:
         folder = str(update_folder)
         package = us.make_zip([("big.bin", us.pseudo_random(2 << 20, 3))],
                               compression=zipfile.ZIP_STORED)
-        package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=100 * 1024))
+        package_server.serve(us.PACKAGE_PATH,
+                             hs.Answer(package, content_type=us.PACKAGE_TYPE, rate=100 * 1024))
         before = us.tree(folder)
         us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
                          win32_build)
-        transfer = package_server.wait_transfer(us.PACKAGE_PATH)
+        transfer = package_server.wait_requests(1, us.PACKAGE_PATH, timeout=60)[0]
         temporary = os.path.join(folder, "update.zip.tmp")
         harness.wait_until(lambda: transfer.sent >= 200_000 and os.path.exists(temporary), 30,
                            what="the download under way")
@@ -325,7 +328,7 @@ class TestBadPackage:
                                                           package_server, win32_build):
         folder = str(update_folder)
         page = b"<html><body><h1>Service Unavailable</h1>try again later</body></html>" * 20
-        package_server.serve(us.PACKAGE_PATH, us.Answer(page, content_type="text/html"))
+        package_server.serve(us.PACKAGE_PATH, hs.Answer(page, content_type="text/html"))
         before = us.tree(folder)
         us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
                          win32_build)
@@ -345,11 +348,12 @@ class TestBadPackage:
         folder = str(update_folder)
         if answer == "cut mid-body":
             body = us.make_zip([("big.bin", us.pseudo_random(300_000, 4))])
-            package_server.serve(us.PACKAGE_PATH, us.Answer(body, cut_after=len(body) // 2))
+            package_server.serve(us.PACKAGE_PATH, hs.Answer(body, content_type=us.PACKAGE_TYPE,
+                                                    cut_after=len(body) // 2))
         before = us.tree(folder)
         us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
                          win32_build)
-        package_server.wait_transfer(us.PACKAGE_PATH).done.wait(30)
+        package_server.wait_answered(1, us.PACKAGE_PATH, timeout=60)
 
         # Below 100 % and nothing to unpack: no question, nothing written.
         assert us.still_running(running.proc, 3.0), "the launcher ended"

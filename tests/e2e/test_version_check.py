@@ -12,8 +12,8 @@ import time
 import pytest
 
 import harness
+import http_server as hs
 import version_support as vs
-from version_support import Behaviour
 
 # The check blocks the window while the page loads and compares at once
 # afterwards; a question, if any, shows up well within this.
@@ -22,7 +22,7 @@ SETTLE_S = 2.0
 
 @pytest.fixture
 def server():
-    running = vs.RecordingServer()
+    running = hs.Server(hs.PORT)
     yield running
     running.stop()
 
@@ -139,7 +139,7 @@ class TestQuestion:
             server.wait_answered(round_)
             vs.answer(wine, vs.wait_question(wine, checking), yes=False)
             assert vs.game_starts(version_folder) == round_
-        assert server.requests_for(vs.VERSION_PATH)[1].observed == 2
+        assert server.requests_for(hs.VERSION_PATH)[1].observed == 2
         # No means no download.
         assert server.requests_for("/none.zip") == []
         assert checking.close() == 0
@@ -178,7 +178,7 @@ class TestAcceptedUpdate:
         deadline = time.monotonic() + SETTLE_S + 1.5  # beyond the button's 500 ms wait
         while time.monotonic() < deadline:
             assert vs.game_starts(version_folder) == starts
-            assert len(server.requests_for(vs.VERSION_PATH)) == 1
+            assert len(server.requests_for(hs.VERSION_PATH)) == 1
             assert not vs.questions(wine)
             time.sleep(0.1)
         assert checking.close() == 0
@@ -189,23 +189,23 @@ def no_fields_page():
 
 
 NOTHING_ASKED = {
-    "404": vs.NOT_FOUND,
-    "no-fields": vs.page_response(no_fields_page()),
-    "empty-body": vs.page_response(b""),
-    "5.0": vs.page_response(vs.version_page(version="5.0").encode()),
-    "10.0": vs.page_response(vs.version_page(version="10.0").encode()),
-    "space-5.1": vs.page_response(vs.version_page(version=" 5.1").encode()),
-    "4.9": vs.page_response(vs.version_page(version="4.9").encode()),
+    "404": hs.NOT_FOUND,
+    "no-fields": hs.Answer(no_fields_page()),
+    "empty-body": hs.Answer(b""),
+    "5.0": hs.Answer(vs.version_page(version="5.0").encode()),
+    "10.0": hs.Answer(vs.version_page(version="10.0").encode()),
+    "space-5.1": hs.Answer(vs.version_page(version=" 5.1").encode()),
+    "4.9": hs.Answer(vs.version_page(version="4.9").encode()),
     # The value runs to the next "<"; without one it is empty.
-    "no-lt": vs.page_response("最新版本=5.1\r\n更新地址=http://127.0.0.1:47811/none.zip".encode(),
-                              content_type="text/plain"),
+    "no-lt": hs.Answer("最新版本=5.1\r\n更新地址=http://127.0.0.1:47811/none.zip".encode(),
+                     content_type="text/plain"),
     # Text in code page 936 is not UTF-8: the markers are not found.
-    "gbk": vs.page_response(vs.version_page().encode("gbk")),
-    "binary": vs.page_response(bytes(range(256)) * 512),
+    "gbk": hs.Answer(vs.version_page().encode("gbk")),
+    "binary": hs.Answer(bytes(range(256)) * 512),
     # The text ends at the first zero byte.
-    "zero-before-fields": vs.page_response(b"<html>\x00" + vs.version_page().encode()),
-    "close-unanswered": Behaviour.CLOSE_AT_ONCE,
-    "close-after-3s": Behaviour.close_after(3),
+    "zero-before-fields": hs.Answer(b"<html>\x00" + vs.version_page().encode()),
+    "close-unanswered": hs.Silence(0),
+    "close-after-3s": hs.Silence(3),
 }
 
 
@@ -213,18 +213,18 @@ class TestNothingAsked:
     @pytest.mark.parametrize("kind", list(NOTHING_ASKED))
     def test_no_question_and_launcher_stays_usable(self, wine, checking, server, version_folder,
                                                    kind):
-        server.serve(vs.VERSION_PATH, NOTHING_ASKED[kind])
+        server.serve(hs.VERSION_PATH, NOTHING_ASKED[kind])
         asks_nothing_and_stays_usable(wine, checking, version_folder, server)
 
     def test_nothing_listening(self, wine, started, version_folder):
         # Wait until no other run holds the shared port, then leave it closed.
-        vs.listen_on_shared_port().close()
+        hs.listen(hs.PORT).close()
         launcher = started()
         try:
             asks_nothing_and_stays_usable(wine, launcher, version_folder)
         except AssertionError:
-            if vs.port_answers():
-                pytest.fail(f"another test run took port {vs.PORT} during this test and "
+            if hs.port_answers():
+                pytest.fail(f"another test run took port {hs.PORT} during this test and "
                             "answered the launcher: inconclusive, run again")
             raise
 
