@@ -82,7 +82,7 @@ class TestWholeUpdate:
         nginx.put(us.PACKAGE_PATH, us.make_zip(entries))
         before = us.tree(folder)
 
-        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+        us.accept_update(wine, running, nginx.url(us.PACKAGE_PATH), win32_build)
 
         log = new_launcher_log(folder)
         harness.wait_until(lambda: os.path.exists(log), 60, what="the new launcher's log")
@@ -147,8 +147,7 @@ class TestProgressPanel:
                               compression=zipfile.ZIP_STORED)
         package_server.serve(us.PACKAGE_PATH,
                              hs.Answer(package, content_type=us.PACKAGE_TYPE, rate=self.RATE))
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
         transfer = package_server.wait_requests(1, us.PACKAGE_PATH, timeout=60)[0]
         total = len(package)
 
@@ -212,7 +211,7 @@ class TestWithoutNewLauncher:
         nginx.put(us.PACKAGE_PATH, us.make_zip([("Data/extra.txt", b"extra"),
                                                 ("readme.txt", b"notes")]))
         already_opened = len(browser.opened())
-        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+        us.accept_update(wine, running, nginx.url(us.PACKAGE_PATH), win32_build)
 
         # Asked after the unpack's last report: Yes opens the help page.
         question = us.wait_box(wine, us.QUESTION_TITLE, running)
@@ -249,8 +248,7 @@ class TestCloseDuringDownload:
         package_server.serve(us.PACKAGE_PATH,
                              hs.Answer(package, content_type=us.PACKAGE_TYPE, rate=100 * 1024))
         before = us.tree(folder)
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
         transfer = package_server.wait_requests(1, us.PACKAGE_PATH, timeout=60)[0]
         temporary = os.path.join(folder, "update.zip.tmp")
         harness.wait_until(lambda: transfer.sent >= 200_000 and os.path.exists(temporary), 30,
@@ -302,7 +300,7 @@ class TestZipSlip:
         outside_before = set(os.listdir(outside))
         drive_c_before = drive_c_listing(wine)
         already_opened = len(browser.opened())
-        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+        us.accept_update(wine, running, nginx.url(us.PACKAGE_PATH), win32_build)
 
         for answered in (1, 2):  # after the unpack, then after the download
             vs.answer(wine, us.wait_box(wine, us.QUESTION_TITLE, running), yes=True)
@@ -330,8 +328,7 @@ class TestBadPackage:
         page = b"<html><body><h1>Service Unavailable</h1>try again later</body></html>" * 20
         package_server.serve(us.PACKAGE_PATH, hs.Answer(page, content_type="text/html"))
         before = us.tree(folder)
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
 
         # The download reached 100 %, the unpack found no archive: asked once.
         vs.answer(wine, us.wait_box(wine, us.QUESTION_TITLE, running), yes=False)
@@ -351,8 +348,7 @@ class TestBadPackage:
             package_server.serve(us.PACKAGE_PATH, hs.Answer(body, content_type=us.PACKAGE_TYPE,
                                                     cut_after=len(body) // 2))
         before = us.tree(folder)
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
         package_server.wait_answered(1, us.PACKAGE_PATH, timeout=60)
 
         # Below 100 % and nothing to unpack: no question, nothing written.

@@ -14,7 +14,7 @@ import version_support as vs
 
 QUESTION_TITLE = vs.QUESTION_TITLE
 OPEN_PACKAGE_TITLE = "更新包打开提示"
-NEW_LAUNCHER = "塔沃VR游戏启动器5.1.exe"
+NEW_LAUNCHER = vs.NEW_LAUNCHER
 PACKAGE_PATH = "/pkg/update.zip"
 PACKAGE_TYPE = "application/zip"
 
@@ -85,10 +85,6 @@ def read(path):
 
 # -- the launcher --------------------------------------------------------------
 
-def version_page(address, title=NEW_LAUNCHER):
-    return vs.version_page(version="5.1", title=title, address=address)
-
-
 def offer_update(wine, launcher, page, timeout=60):
     """Serves `page` on the version port, clicks start and waits for the
     update question; the port is released as soon as the page has gone out.
@@ -103,10 +99,11 @@ def offer_update(wine, launcher, page, timeout=60):
         server.stop()
 
 
-def accept_update(wine, launcher, page, win32_build):
-    """Start click, Yes to the question; the demo game that the click
-    started is closed again so that it covers nothing."""
-    question = offer_update(wine, launcher, page)
+def accept_update(wine, launcher, address, win32_build):
+    """Start click on a version page that offers the package at `address`,
+    Yes to the question; the demo game that the click started is closed
+    again so that it covers nothing."""
+    question = offer_update(wine, launcher, vs.version_page(address=address))
     vs.answer(wine, question, yes=True)
     vs.close_games(wine, win32_build)
     wine.x("xdotool", "windowraise", launcher.window)

@@ -19,6 +19,8 @@ VERSION_URL = f"http://127.0.0.1:{hs.PORT}{hs.VERSION_PATH}"
 NO_PACKAGE_URL = f"http://127.0.0.1:{hs.PORT}/none.zip"
 
 QUESTION_TITLE = " 软件更新提示"
+# The version pages' 程序标题: what an accepted update starts.
+NEW_LAUNCHER = "塔沃VR游戏启动器5.1.exe"
 DEFAULT_AGENT = (b"Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; 4Kix; .NET CLR 2.0.50727; "
                  b".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)")
 
@@ -33,7 +35,7 @@ PROGRESS_BAR = (193, 235, 561, 256)
 
 # -- version pages -----------------------------------------------------------
 
-def version_page(version="5.1", title="塔沃VR游戏启动器5.1.exe", description="本次更新修复了若干问题",
+def version_page(version="5.1", title=NEW_LAUNCHER, description="本次更新修复了若干问题",
                  notes=("新增中文说明", "启动更快", "修正下载进度", "界面更清晰", "感谢支持"),
                  address=NO_PACKAGE_URL):
     """HTML text with the nine fields, each value ended by a tag."""
