@@ -20,17 +20,11 @@ import version_support as vs
 
 
 @pytest.fixture
-def update_folder(game_folder, win32_build):
-    vs.install_e2e_launcher(str(game_folder), win32_build)
-    return game_folder
-
-
-@pytest.fixture
-def running(start_launcher, update_folder, wine, win32_build):
+def running(start_launcher, e2e_folder, wine, win32_build):
     """The launcher on the demo folder, window mapped; afterwards every
     message box left is answered and the demo game windows (the game and a
     started new launcher) are closed."""
-    launcher = start_launcher(update_folder)
+    launcher = start_launcher(e2e_folder)
     launcher.wait_window()
     yield launcher
     for title in (us.QUESTION_TITLE, us.OPEN_PACKAGE_TITLE):
@@ -63,10 +57,10 @@ def new_launcher_log(folder, name=us.NEW_LAUNCHER):
 
 
 class TestWholeUpdate:
-    def test_package_unpacks_and_new_launcher_takes_over(self, wine, running, update_folder,
+    def test_package_unpacks_and_new_launcher_takes_over(self, wine, running, e2e_folder,
                                                          nginx, win32_build):
         assert us.cmd_exe_present(wine), "no cmd.exe in the prefix: the hand-off could not delete"
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         new_exe = us.read(os.path.join(win32_build, "DemoGame.exe"))
         readme = "更新说明\r\n新版本 5.1\r\n".encode("gbk")
         data = us.pseudo_random(300_000, 1)
@@ -139,8 +133,8 @@ class TestProgressPanel:
     RATE = 200 * 1024  # bytes/s: about ten seconds for the package
 
     def test_bar_percentage_and_captions_follow_a_slow_download(
-            self, wine, running, update_folder, package_server, win32_build):
-        folder = str(update_folder)
+            self, wine, running, e2e_folder, package_server, win32_build):
+        folder = str(e2e_folder)
         payload = us.pseudo_random(2 << 20, 2)
         package = us.make_zip([("big.bin", payload),
                                (us.NEW_LAUNCHER, us.read(os.path.join(win32_build, "DemoGame.exe")))],
@@ -205,9 +199,9 @@ def stays_disabled(wine, launcher, folder, settle=3.0):
 
 
 class TestWithoutNewLauncher:
-    def test_help_page_then_package_are_offered(self, wine, running, update_folder, nginx,
+    def test_help_page_then_package_are_offered(self, wine, running, e2e_folder, nginx,
                                                 browser, win32_build):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         nginx.put(us.PACKAGE_PATH, us.make_zip([("Data/extra.txt", b"extra"),
                                                 ("readme.txt", b"notes")]))
         already_opened = len(browser.opened())
@@ -241,8 +235,8 @@ class TestWithoutNewLauncher:
 
 class TestCloseDuringDownload:
     def test_closing_stops_the_transfer_and_leaves_no_partial_file(
-            self, wine, running, update_folder, package_server, win32_build):
-        folder = str(update_folder)
+            self, wine, running, e2e_folder, package_server, win32_build):
+        folder = str(e2e_folder)
         package = us.make_zip([("big.bin", us.pseudo_random(2 << 20, 3))],
                               compression=zipfile.ZIP_STORED)
         package_server.serve(us.PACKAGE_PATH,
@@ -284,9 +278,9 @@ ESCAPES = {
 
 class TestZipSlip:
     @pytest.mark.parametrize("escape", sorted(ESCAPES))
-    def test_entry_outside_the_folder_stops_the_unpack(self, wine, running, update_folder, nginx,
+    def test_entry_outside_the_folder_stops_the_unpack(self, wine, running, e2e_folder, nginx,
                                                        browser, win32_build, escape):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         outside = os.path.dirname(folder)
         bad_name = ESCAPES[escape](outside)
         nginx.put(us.PACKAGE_PATH, us.make_zip([
@@ -322,9 +316,9 @@ class TestZipSlip:
 # -- packages that are not packages ----------------------------------------------------
 
 class TestBadPackage:
-    def test_error_page_served_as_package_unpacks_nothing(self, wine, running, update_folder,
+    def test_error_page_served_as_package_unpacks_nothing(self, wine, running, e2e_folder,
                                                           package_server, win32_build):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         page = b"<html><body><h1>Service Unavailable</h1>try again later</body></html>" * 20
         package_server.serve(us.PACKAGE_PATH, hs.Answer(page, content_type="text/html"))
         before = us.tree(folder)
@@ -340,9 +334,9 @@ class TestBadPackage:
         assert running.close() == 0
 
     @pytest.mark.parametrize("answer", ["404", "cut mid-body"])
-    def test_no_package_arrives(self, wine, running, update_folder, package_server, win32_build,
+    def test_no_package_arrives(self, wine, running, e2e_folder, package_server, win32_build,
                                 answer):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         if answer == "cut mid-body":
             body = us.make_zip([("big.bin", us.pseudo_random(300_000, 4))])
             package_server.serve(us.PACKAGE_PATH, hs.Answer(body, content_type=us.PACKAGE_TYPE,

@@ -28,19 +28,13 @@ def server():
 
 
 @pytest.fixture
-def version_folder(game_folder, win32_build):
-    vs.install_e2e_launcher(str(game_folder), win32_build)
-    return game_folder
-
-
-@pytest.fixture
-def started(start_launcher, version_folder, wine, win32_build):
+def started(start_launcher, e2e_folder, wine, win32_build):
     """start() -> the launcher on the demo folder, window mapped; the demo
     games it started are closed afterwards."""
     launchers = []
 
     def start():
-        launcher = start_launcher(version_folder)
+        launcher = start_launcher(e2e_folder)
         launcher.wait_window()
         launchers.append(launcher)
         return launcher
@@ -53,10 +47,10 @@ def started(start_launcher, version_folder, wine, win32_build):
 
 
 @pytest.fixture
-def checking(started, server, version_folder):
+def checking(started, server, e2e_folder):
     """The launcher, with the server noting how many game starts the log
     holds when each request arrives."""
-    server.observer = lambda: vs.game_starts(version_folder)
+    server.observer = lambda: vs.game_starts(e2e_folder)
     return started()
 
 
@@ -102,12 +96,12 @@ class TestRequest:
         assert checking.close() == 0
 
     def test_game_is_started_before_the_page_is_asked_for(self, wine, checking, server,
-                                                          version_folder):
+                                                          e2e_folder):
         server.serve_page(vs.version_page(version="5.0").encode())
         vs.click_start(wine, checking)
         (request,) = server.wait_answered(1)
         assert request.observed == 1, "DemoGame.log when the request arrived"
-        log = vs.game_log(version_folder)
+        log = vs.game_log(e2e_folder)
         assert b"DemoGame.exe" in log.split(b"\r\n")[0]
         assert checking.close() == 0
 
@@ -132,13 +126,13 @@ class TestQuestion:
         assert checking.close() == 0
 
     def test_no_keeps_the_start_button_and_the_next_click_asks_again(
-            self, wine, checking, server, version_folder):
+            self, wine, checking, server, e2e_folder):
         server.serve_page(vs.version_page(version="5.1").encode("utf-8"))
         for round_ in (1, 2):
             vs.click_start(wine, checking)
             server.wait_answered(round_)
             vs.answer(wine, vs.wait_question(wine, checking), yes=False)
-            assert vs.game_starts(version_folder) == round_
+            assert vs.game_starts(e2e_folder) == round_
         assert server.requests_for(hs.VERSION_PATH)[1].observed == 2
         # No means no download.
         assert server.requests_for("/none.zip") == []
@@ -147,7 +141,7 @@ class TestQuestion:
 
 class TestAcceptedUpdate:
     def test_yes_shows_the_panel_and_notes_and_disables_start(self, wine, checking, server,
-                                                              version_folder):
+                                                              e2e_folder):
         server.serve_page(vs.version_page(version="5.1").encode("utf-8"))
         before = vs.window_picture(wine, checking.window, "version-before-yes")
         vs.click_start(wine, checking)
@@ -173,11 +167,11 @@ class TestAcceptedUpdate:
         assert vs.horizontal_line(after, left + 2, right - 2, bottom - 1)
 
         # The start button no longer starts the game nor checks.
-        starts = vs.game_starts(version_folder)
+        starts = vs.game_starts(e2e_folder)
         vs.click_start(wine, checking)
         deadline = time.monotonic() + SETTLE_S + 1.5  # beyond the button's 500 ms wait
         while time.monotonic() < deadline:
-            assert vs.game_starts(version_folder) == starts
+            assert vs.game_starts(e2e_folder) == starts
             assert len(server.requests_for(hs.VERSION_PATH)) == 1
             assert not vs.questions(wine)
             time.sleep(0.1)
@@ -211,17 +205,17 @@ NOTHING_ASKED = {
 
 class TestNothingAsked:
     @pytest.mark.parametrize("kind", list(NOTHING_ASKED))
-    def test_no_question_and_launcher_stays_usable(self, wine, checking, server, version_folder,
+    def test_no_question_and_launcher_stays_usable(self, wine, checking, server, e2e_folder,
                                                    kind):
         server.serve(hs.VERSION_PATH, NOTHING_ASKED[kind])
-        asks_nothing_and_stays_usable(wine, checking, version_folder, server)
+        asks_nothing_and_stays_usable(wine, checking, e2e_folder, server)
 
-    def test_nothing_listening(self, wine, started, version_folder):
+    def test_nothing_listening(self, wine, started, e2e_folder):
         # Wait until no other run holds the shared port, then leave it closed.
         hs.listen(hs.PORT).close()
         launcher = started()
         try:
-            asks_nothing_and_stays_usable(wine, launcher, version_folder)
+            asks_nothing_and_stays_usable(wine, launcher, e2e_folder)
         except AssertionError:
             if hs.port_answers():
                 pytest.fail(f"another test run took port {hs.PORT} during this test and "
@@ -229,12 +223,12 @@ class TestNothingAsked:
             raise
 
     @pytest.mark.parametrize("reset", [False, True], ids=["fin", "rst"])
-    def test_connection_closed_on_accept(self, wine, checking, server, version_folder, reset):
+    def test_connection_closed_on_accept(self, wine, checking, server, e2e_folder, reset):
         server.close_on_accept = "reset" if reset else True
         for round_ in (1, 2):
             vs.click_start(wine, checking)
             server.wait_connections(round_)
-            wait_game_starts(version_folder, round_)
+            wait_game_starts(e2e_folder, round_)
             vs.assert_no_question(wine, checking, SETTLE_S)
         assert checking.close() == 0
 

@@ -4,10 +4,8 @@ which asks a server on loopback (http_server) for its page.
 """
 
 import os
-import shutil
 import time
 
-import pytest
 from PIL import Image
 
 import harness
@@ -24,7 +22,6 @@ NEW_LAUNCHER = "塔沃VR游戏启动器5.1.exe"
 DEFAULT_AGENT = (b"Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; 4Kix; .NET CLR 2.0.50727; "
                  b".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)")
 
-E2E_EXE = "launcher-e2e.exe"
 DEMO_GAME_CLASS = "TavoroDemoGame"
 
 # Window coordinates of the Launch window's layout.
@@ -47,14 +44,6 @@ def version_page(version="5.1", title=NEW_LAUNCHER, description="本次更新修
 
 
 # -- the launcher --------------------------------------------------------------
-
-def install_e2e_launcher(folder, build):
-    """Puts the build whose version page is on loopback in place of launcher.exe."""
-    exe = os.path.join(build, E2E_EXE)
-    if not os.path.isfile(exe):
-        pytest.fail(f"{E2E_EXE} missing in {build}: build the win32 preset first")
-    shutil.copyfile(exe, os.path.join(folder, "launcher.exe"))
-
 
 def game_log(folder):
     path = os.path.join(folder, "Bin", "DemoGame.log")
