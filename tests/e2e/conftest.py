@@ -64,6 +64,17 @@ def game_folder(tmp_path, demo_template):
 
 
 @pytest.fixture
+def e2e_folder(game_folder, win32_build):
+    """The demo folder with launcher-e2e.exe, the build that asks loopback
+    for its version page, as its launcher.exe."""
+    exe = os.path.join(win32_build, "launcher-e2e.exe")
+    if not os.path.isfile(exe):
+        pytest.fail(f"launcher-e2e.exe missing in {win32_build}: build the win32 preset first")
+    shutil.copyfile(exe, game_folder / "launcher.exe")
+    return game_folder
+
+
+@pytest.fixture
 def config_path(game_folder):
     return game_folder / "tavoro" / "tavoroConfig.ini"
 

@@ -14,22 +14,17 @@ import zipfile
 import pytest
 
 import harness
+import http_server as hs
 import update_support as us
 import version_support as vs
 
 
 @pytest.fixture
-def update_folder(game_folder, win32_build):
-    vs.install_e2e_launcher(str(game_folder), win32_build)
-    return game_folder
-
-
-@pytest.fixture
-def running(start_launcher, update_folder, wine, win32_build):
+def running(start_launcher, e2e_folder, wine, win32_build):
     """The launcher on the demo folder, window mapped; afterwards every
     message box left is answered and the demo game windows (the game and a
     started new launcher) are closed."""
-    launcher = start_launcher(update_folder)
+    launcher = start_launcher(e2e_folder)
     launcher.wait_window()
     yield launcher
     for title in (us.QUESTION_TITLE, us.OPEN_PACKAGE_TITLE):
@@ -40,14 +35,14 @@ def running(start_launcher, update_folder, wine, win32_build):
 
 @pytest.fixture
 def nginx(tmp_path):
-    server = us.Nginx(tmp_path / "nginx").start()
+    server = hs.Nginx(tmp_path / "nginx").start()
     yield server
     server.stop()
 
 
 @pytest.fixture
 def package_server():
-    server = us.HttpServer()
+    server = hs.Server()
     yield server
     server.stop()
 
@@ -62,10 +57,10 @@ def new_launcher_log(folder, name=us.NEW_LAUNCHER):
 
 
 class TestWholeUpdate:
-    def test_package_unpacks_and_new_launcher_takes_over(self, wine, running, update_folder,
+    def test_package_unpacks_and_new_launcher_takes_over(self, wine, running, e2e_folder,
                                                          nginx, win32_build):
         assert us.cmd_exe_present(wine), "no cmd.exe in the prefix: the hand-off could not delete"
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         new_exe = us.read(os.path.join(win32_build, "DemoGame.exe"))
         readme = "更新说明\r\n新版本 5.1\r\n".encode("gbk")
         data = us.pseudo_random(300_000, 1)
@@ -81,7 +76,7 @@ class TestWholeUpdate:
         nginx.put(us.PACKAGE_PATH, us.make_zip(entries))
         before = us.tree(folder)
 
-        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+        us.accept_update(wine, running, nginx.url(us.PACKAGE_PATH), win32_build)
 
         log = new_launcher_log(folder)
         harness.wait_until(lambda: os.path.exists(log), 60, what="the new launcher's log")
@@ -138,16 +133,16 @@ class TestProgressPanel:
     RATE = 200 * 1024  # bytes/s: about ten seconds for the package
 
     def test_bar_percentage_and_captions_follow_a_slow_download(
-            self, wine, running, update_folder, package_server, win32_build):
-        folder = str(update_folder)
+            self, wine, running, e2e_folder, package_server, win32_build):
+        folder = str(e2e_folder)
         payload = us.pseudo_random(2 << 20, 2)
         package = us.make_zip([("big.bin", payload),
                                (us.NEW_LAUNCHER, us.read(os.path.join(win32_build, "DemoGame.exe")))],
                               compression=zipfile.ZIP_STORED)
-        package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=self.RATE))
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
-        transfer = package_server.wait_transfer(us.PACKAGE_PATH)
+        package_server.serve(us.PACKAGE_PATH,
+                             hs.Answer(package, content_type=us.PACKAGE_TYPE, rate=self.RATE))
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
+        transfer = package_server.wait_requests(1, us.PACKAGE_PATH, timeout=60)[0]
         total = len(package)
 
         def shot_after(share, name):
@@ -204,13 +199,13 @@ def stays_disabled(wine, launcher, folder, settle=3.0):
 
 
 class TestWithoutNewLauncher:
-    def test_help_page_then_package_are_offered(self, wine, running, update_folder, nginx,
+    def test_help_page_then_package_are_offered(self, wine, running, e2e_folder, nginx,
                                                 browser, win32_build):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         nginx.put(us.PACKAGE_PATH, us.make_zip([("Data/extra.txt", b"extra"),
                                                 ("readme.txt", b"notes")]))
         already_opened = len(browser.opened())
-        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+        us.accept_update(wine, running, nginx.url(us.PACKAGE_PATH), win32_build)
 
         # Asked after the unpack's last report: Yes opens the help page.
         question = us.wait_box(wine, us.QUESTION_TITLE, running)
@@ -240,15 +235,15 @@ class TestWithoutNewLauncher:
 
 class TestCloseDuringDownload:
     def test_closing_stops_the_transfer_and_leaves_no_partial_file(
-            self, wine, running, update_folder, package_server, win32_build):
-        folder = str(update_folder)
+            self, wine, running, e2e_folder, package_server, win32_build):
+        folder = str(e2e_folder)
         package = us.make_zip([("big.bin", us.pseudo_random(2 << 20, 3))],
                               compression=zipfile.ZIP_STORED)
-        package_server.serve(us.PACKAGE_PATH, us.Answer(package, rate=100 * 1024))
+        package_server.serve(us.PACKAGE_PATH,
+                             hs.Answer(package, content_type=us.PACKAGE_TYPE, rate=100 * 1024))
         before = us.tree(folder)
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
-        transfer = package_server.wait_transfer(us.PACKAGE_PATH)
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
+        transfer = package_server.wait_requests(1, us.PACKAGE_PATH, timeout=60)[0]
         temporary = os.path.join(folder, "update.zip.tmp")
         harness.wait_until(lambda: transfer.sent >= 200_000 and os.path.exists(temporary), 30,
                            what="the download under way")
@@ -283,9 +278,9 @@ ESCAPES = {
 
 class TestZipSlip:
     @pytest.mark.parametrize("escape", sorted(ESCAPES))
-    def test_entry_outside_the_folder_stops_the_unpack(self, wine, running, update_folder, nginx,
+    def test_entry_outside_the_folder_stops_the_unpack(self, wine, running, e2e_folder, nginx,
                                                        browser, win32_build, escape):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         outside = os.path.dirname(folder)
         bad_name = ESCAPES[escape](outside)
         nginx.put(us.PACKAGE_PATH, us.make_zip([
@@ -299,7 +294,7 @@ class TestZipSlip:
         outside_before = set(os.listdir(outside))
         drive_c_before = drive_c_listing(wine)
         already_opened = len(browser.opened())
-        us.accept_update(wine, running, us.version_page(nginx.url(us.PACKAGE_PATH)), win32_build)
+        us.accept_update(wine, running, nginx.url(us.PACKAGE_PATH), win32_build)
 
         for answered in (1, 2):  # after the unpack, then after the download
             vs.answer(wine, us.wait_box(wine, us.QUESTION_TITLE, running), yes=True)
@@ -321,14 +316,13 @@ class TestZipSlip:
 # -- packages that are not packages ----------------------------------------------------
 
 class TestBadPackage:
-    def test_error_page_served_as_package_unpacks_nothing(self, wine, running, update_folder,
+    def test_error_page_served_as_package_unpacks_nothing(self, wine, running, e2e_folder,
                                                           package_server, win32_build):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         page = b"<html><body><h1>Service Unavailable</h1>try again later</body></html>" * 20
-        package_server.serve(us.PACKAGE_PATH, us.Answer(page, content_type="text/html"))
+        package_server.serve(us.PACKAGE_PATH, hs.Answer(page, content_type="text/html"))
         before = us.tree(folder)
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
 
         # The download reached 100 %, the unpack found no archive: asked once.
         vs.answer(wine, us.wait_box(wine, us.QUESTION_TITLE, running), yes=False)
@@ -340,16 +334,16 @@ class TestBadPackage:
         assert running.close() == 0
 
     @pytest.mark.parametrize("answer", ["404", "cut mid-body"])
-    def test_no_package_arrives(self, wine, running, update_folder, package_server, win32_build,
+    def test_no_package_arrives(self, wine, running, e2e_folder, package_server, win32_build,
                                 answer):
-        folder = str(update_folder)
+        folder = str(e2e_folder)
         if answer == "cut mid-body":
             body = us.make_zip([("big.bin", us.pseudo_random(300_000, 4))])
-            package_server.serve(us.PACKAGE_PATH, us.Answer(body, cut_after=len(body) // 2))
+            package_server.serve(us.PACKAGE_PATH, hs.Answer(body, content_type=us.PACKAGE_TYPE,
+                                                    cut_after=len(body) // 2))
         before = us.tree(folder)
-        us.accept_update(wine, running, us.version_page(package_server.url(us.PACKAGE_PATH)),
-                         win32_build)
-        package_server.wait_transfer(us.PACKAGE_PATH).done.wait(30)
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
+        package_server.wait_answered(1, us.PACKAGE_PATH, timeout=60)
 
         # Below 100 % and nothing to unpack: no question, nothing written.
         assert us.still_running(running.proc, 3.0), "the launcher ended"

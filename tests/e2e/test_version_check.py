@@ -12,8 +12,8 @@ import time
 import pytest
 
 import harness
+import http_server as hs
 import version_support as vs
-from version_support import Behaviour
 
 # The check blocks the window while the page loads and compares at once
 # afterwards; a question, if any, shows up well within this.
@@ -22,25 +22,19 @@ SETTLE_S = 2.0
 
 @pytest.fixture
 def server():
-    running = vs.RecordingServer()
+    running = hs.Server(hs.PORT)
     yield running
     running.stop()
 
 
 @pytest.fixture
-def version_folder(game_folder, win32_build):
-    vs.install_e2e_launcher(str(game_folder), win32_build)
-    return game_folder
-
-
-@pytest.fixture
-def started(start_launcher, version_folder, wine, win32_build):
+def started(start_launcher, e2e_folder, wine, win32_build):
     """start() -> the launcher on the demo folder, window mapped; the demo
     games it started are closed afterwards."""
     launchers = []
 
     def start():
-        launcher = start_launcher(version_folder)
+        launcher = start_launcher(e2e_folder)
         launcher.wait_window()
         launchers.append(launcher)
         return launcher
@@ -53,10 +47,10 @@ def started(start_launcher, version_folder, wine, win32_build):
 
 
 @pytest.fixture
-def checking(started, server, version_folder):
+def checking(started, server, e2e_folder):
     """The launcher, with the server noting how many game starts the log
     holds when each request arrives."""
-    server.observer = lambda: vs.game_starts(version_folder)
+    server.observer = lambda: vs.game_starts(e2e_folder)
     return started()
 
 
@@ -102,12 +96,12 @@ class TestRequest:
         assert checking.close() == 0
 
     def test_game_is_started_before_the_page_is_asked_for(self, wine, checking, server,
-                                                          version_folder):
+                                                          e2e_folder):
         server.serve_page(vs.version_page(version="5.0").encode())
         vs.click_start(wine, checking)
         (request,) = server.wait_answered(1)
         assert request.observed == 1, "DemoGame.log when the request arrived"
-        log = vs.game_log(version_folder)
+        log = vs.game_log(e2e_folder)
         assert b"DemoGame.exe" in log.split(b"\r\n")[0]
         assert checking.close() == 0
 
@@ -132,14 +126,14 @@ class TestQuestion:
         assert checking.close() == 0
 
     def test_no_keeps_the_start_button_and_the_next_click_asks_again(
-            self, wine, checking, server, version_folder):
+            self, wine, checking, server, e2e_folder):
         server.serve_page(vs.version_page(version="5.1").encode("utf-8"))
         for round_ in (1, 2):
             vs.click_start(wine, checking)
             server.wait_answered(round_)
             vs.answer(wine, vs.wait_question(wine, checking), yes=False)
-            assert vs.game_starts(version_folder) == round_
-        assert server.requests_for(vs.VERSION_PATH)[1].observed == 2
+            assert vs.game_starts(e2e_folder) == round_
+        assert server.requests_for(hs.VERSION_PATH)[1].observed == 2
         # No means no download.
         assert server.requests_for("/none.zip") == []
         assert checking.close() == 0
@@ -147,7 +141,7 @@ class TestQuestion:
 
 class TestAcceptedUpdate:
     def test_yes_shows_the_panel_and_notes_and_disables_start(self, wine, checking, server,
-                                                              version_folder):
+                                                              e2e_folder):
         server.serve_page(vs.version_page(version="5.1").encode("utf-8"))
         before = vs.window_picture(wine, checking.window, "version-before-yes")
         vs.click_start(wine, checking)
@@ -173,12 +167,12 @@ class TestAcceptedUpdate:
         assert vs.horizontal_line(after, left + 2, right - 2, bottom - 1)
 
         # The start button no longer starts the game nor checks.
-        starts = vs.game_starts(version_folder)
+        starts = vs.game_starts(e2e_folder)
         vs.click_start(wine, checking)
         deadline = time.monotonic() + SETTLE_S + 1.5  # beyond the button's 500 ms wait
         while time.monotonic() < deadline:
-            assert vs.game_starts(version_folder) == starts
-            assert len(server.requests_for(vs.VERSION_PATH)) == 1
+            assert vs.game_starts(e2e_folder) == starts
+            assert len(server.requests_for(hs.VERSION_PATH)) == 1
             assert not vs.questions(wine)
             time.sleep(0.1)
         assert checking.close() == 0
@@ -189,52 +183,52 @@ def no_fields_page():
 
 
 NOTHING_ASKED = {
-    "404": vs.NOT_FOUND,
-    "no-fields": vs.page_response(no_fields_page()),
-    "empty-body": vs.page_response(b""),
-    "5.0": vs.page_response(vs.version_page(version="5.0").encode()),
-    "10.0": vs.page_response(vs.version_page(version="10.0").encode()),
-    "space-5.1": vs.page_response(vs.version_page(version=" 5.1").encode()),
-    "4.9": vs.page_response(vs.version_page(version="4.9").encode()),
+    "404": hs.NOT_FOUND,
+    "no-fields": hs.Answer(no_fields_page()),
+    "empty-body": hs.Answer(b""),
+    "5.0": hs.Answer(vs.version_page(version="5.0").encode()),
+    "10.0": hs.Answer(vs.version_page(version="10.0").encode()),
+    "space-5.1": hs.Answer(vs.version_page(version=" 5.1").encode()),
+    "4.9": hs.Answer(vs.version_page(version="4.9").encode()),
     # The value runs to the next "<"; without one it is empty.
-    "no-lt": vs.page_response("最新版本=5.1\r\n更新地址=http://127.0.0.1:47811/none.zip".encode(),
-                              content_type="text/plain"),
+    "no-lt": hs.Answer("最新版本=5.1\r\n更新地址=http://127.0.0.1:47811/none.zip".encode(),
+                     content_type="text/plain"),
     # Text in code page 936 is not UTF-8: the markers are not found.
-    "gbk": vs.page_response(vs.version_page().encode("gbk")),
-    "binary": vs.page_response(bytes(range(256)) * 512),
+    "gbk": hs.Answer(vs.version_page().encode("gbk")),
+    "binary": hs.Answer(bytes(range(256)) * 512),
     # The text ends at the first zero byte.
-    "zero-before-fields": vs.page_response(b"<html>\x00" + vs.version_page().encode()),
-    "close-unanswered": Behaviour.CLOSE_AT_ONCE,
-    "close-after-3s": Behaviour.close_after(3),
+    "zero-before-fields": hs.Answer(b"<html>\x00" + vs.version_page().encode()),
+    "close-unanswered": hs.Silence(0),
+    "close-after-3s": hs.Silence(3),
 }
 
 
 class TestNothingAsked:
     @pytest.mark.parametrize("kind", list(NOTHING_ASKED))
-    def test_no_question_and_launcher_stays_usable(self, wine, checking, server, version_folder,
+    def test_no_question_and_launcher_stays_usable(self, wine, checking, server, e2e_folder,
                                                    kind):
-        server.serve(vs.VERSION_PATH, NOTHING_ASKED[kind])
-        asks_nothing_and_stays_usable(wine, checking, version_folder, server)
+        server.serve(hs.VERSION_PATH, NOTHING_ASKED[kind])
+        asks_nothing_and_stays_usable(wine, checking, e2e_folder, server)
 
-    def test_nothing_listening(self, wine, started, version_folder):
+    def test_nothing_listening(self, wine, started, e2e_folder):
         # Wait until no other run holds the shared port, then leave it closed.
-        vs.listen_on_shared_port().close()
+        hs.listen(hs.PORT).close()
         launcher = started()
         try:
-            asks_nothing_and_stays_usable(wine, launcher, version_folder)
+            asks_nothing_and_stays_usable(wine, launcher, e2e_folder)
         except AssertionError:
-            if vs.port_answers():
-                pytest.fail(f"another test run took port {vs.PORT} during this test and "
+            if hs.port_answers():
+                pytest.fail(f"another test run took port {hs.PORT} during this test and "
                             "answered the launcher: inconclusive, run again")
             raise
 
     @pytest.mark.parametrize("reset", [False, True], ids=["fin", "rst"])
-    def test_connection_closed_on_accept(self, wine, checking, server, version_folder, reset):
+    def test_connection_closed_on_accept(self, wine, checking, server, e2e_folder, reset):
         server.close_on_accept = "reset" if reset else True
         for round_ in (1, 2):
             vs.click_start(wine, checking)
             server.wait_connections(round_)
-            wait_game_starts(version_folder, round_)
+            wait_game_starts(e2e_folder, round_)
             vs.assert_no_question(wine, checking, SETTLE_S)
         assert checking.close() == 0
 
