@@ -9,9 +9,8 @@
 #include <mutex>
 
 #include "app/host/host_platform.h"
-#include "core/program.h"
-#include "core/state.h"
 #include "update/download_object.h"
+#include "update/update_state.h"
 
 namespace {
 
@@ -41,15 +40,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   app::host::HostPlatform os;
-  core::setContext({os.services(), nullptr});
 
-  core::DownloadTaskParameters parameters;
-  parameters.modeWord = core::kModeDownload;
+  update::DownloadTaskParameters parameters;
+  parameters.modeWord = update::kModeDownload;
   parameters.sourceAddress = argv[1];
   parameters.localFilePath = argv[2];
   parameters.progress = &onEvent;
 
-  update::DownloadObject object;
+  update::DownloadObject object(os.sockets, os.files);
   if (!object.startTask(parameters)) {
     std::fprintf(stderr, "the engine refused the task\n");
     return 2;

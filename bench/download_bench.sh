@@ -7,8 +7,8 @@
 set -euo pipefail
 
 rounds=${1:-5}
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build_dir="$source_dir/build/host-download-release"
+# shellcheck source=bench/lib.sh
+source "$(dirname "$0")/lib.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/download-bench.XXXXXX")
 nginx_pid=
 cleanup() {
@@ -17,15 +17,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The engine, optimised: the portable logic in a release build, then the
-# small driver linked against it.
-cmake --preset host -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target tavoro_logic >/dev/null
+# The engine, optimised.
 ours="$work/download_bench"
-# shellcheck disable=SC2046
-g++ -O2 -std=c++20 -I"$source_dir" "$source_dir/bench/download_bench.cpp" \
-  "$source_dir/app/version_page.cpp" -o "$ours" \
-  "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip) -lpng -ljpeg -lz -lpthread
+build_bench_driver download_bench "$ours"
 
 mkdir -p "$work/www" "$work/temp" "$work/out"
 head -c $((256 * 1024 * 1024)) /dev/urandom >"$work/www/pkg.zip"

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/host/host_platform.h"
-#include "core/program.h"
 #include "update/unzip.h"
 
 int main(int argc, char** argv) {
@@ -13,9 +12,9 @@ int main(int argc, char** argv) {
     return 64;
   }
   app::host::HostPlatform os;
-  core::setContext({os.services(), nullptr});
   int last = -1;
-  update::unpackArchive(argv[1], std::string(argv[2]) + "\\", [&](int percent) { last = percent; });
+  update::unpackArchive(os.files, os.codec, argv[1], std::string(argv[2]) + "\\",
+                        [&](int percent) { last = percent; });
   // A run that stopped early would make the timing meaningless.
   return last == 100 ? 0 : 1;
 }

@@ -8,20 +8,14 @@
 set -euo pipefail
 
 rounds=${1:-3}
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build_dir="$source_dir/build/host-unzip-release"
+# shellcheck source=bench/lib.sh
+source "$(dirname "$0")/lib.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/unzip-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Our unpacker, optimised: the portable logic in a release build, then the
-# small driver linked against it.
-cmake --preset host -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" --target tavoro_logic >/dev/null
+# Our unpacker, optimised.
 ours="$work/unzip_bench"
-# shellcheck disable=SC2046
-g++ -O2 -std=c++20 -I"$source_dir" "$source_dir/bench/unzip_bench.cpp" \
-  "$source_dir/app/version_page.cpp" -o "$ours" \
-  "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip) -lpng -ljpeg -lz -lpthread
+build_bench_driver unzip_bench "$ours"
 
 echo "generating the package ..."
 /usr/bin/python3 - "$work/tree" <<'PY'

@@ -14,6 +14,8 @@ add_executable(pixel_sampler tools/demo/pixel_sampler.c)
 
 # The benchmark's baseline window.
 add_executable(minimal_window WIN32 bench/minimal_window.c)
+# It shares the demo game's window code (tools/demo/bare_window.h).
+target_include_directories(minimal_window PRIVATE ${PROJECT_SOURCE_DIR})
 
 foreach(tool demo_game post_message pixel_sampler minimal_window)
   target_link_options(${tool} PRIVATE -s)

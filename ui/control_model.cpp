@@ -43,49 +43,53 @@ std::unique_lock<std::recursive_mutex> ControlModel::windowThreadLock() const {
   return std::unique_lock<std::recursive_mutex>(mutex_);
 }
 
+template <typename Field>
+Field ControlModel::read(std::string_view name, Field ControlState::*field) const {
+  const auto lock = windowThreadLock();
+  return find(name)->*field;
+}
+
+template <typename Field, typename Value>
+void ControlModel::write(std::string_view name, Field ControlState::*field, Value value) {
+  const auto lock = windowThreadLock();
+  find(name)->*field = value;
+}
+
 const ControlState& ControlModel::state(std::string_view name) const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return *find(name);
 }
 
 std::string ControlModel::text(std::string_view name) const {
-  const auto lock = windowThreadLock();
-  return find(name)->text;
+  return read(name, &ControlState::text);
 }
 
 void ControlModel::setText(std::string_view name, std::string_view text) {
-  const auto lock = windowThreadLock();
-  find(name)->text = text;
+  write(name, &ControlState::text, text);
 }
 
 void ControlModel::setVisible(std::string_view name, bool visible) {
-  const auto lock = windowThreadLock();
-  find(name)->visible = visible;
+  write(name, &ControlState::visible, visible);
 }
 
 bool ControlModel::isVisible(std::string_view name) const {
-  const auto lock = windowThreadLock();
-  return find(name)->visible;
+  return read(name, &ControlState::visible);
 }
 
 void ControlModel::setEnabled(std::string_view name, bool enabled) {
-  const auto lock = windowThreadLock();
-  find(name)->enabled = enabled;
+  write(name, &ControlState::enabled, enabled);
 }
 
 bool ControlModel::isEnabled(std::string_view name) const {
-  const auto lock = windowThreadLock();
-  return find(name)->enabled;
+  return read(name, &ControlState::enabled);
 }
 
 void ControlModel::setCaptionColour(std::string_view name, Colorref colour) {
-  const auto lock = windowThreadLock();
-  find(name)->caption = colour;
+  write(name, &ControlState::caption, colour);
 }
 
 Colorref ControlModel::captionColour(std::string_view name) const {
-  const auto lock = windowThreadLock();
-  return find(name)->caption;
+  return read(name, &ControlState::caption);
 }
 
 void ControlModel::setPicture(std::string_view name, const base::Bytes& picture) {
@@ -115,13 +119,11 @@ int ControlModel::boxHeight(std::string_view box) const {
 }
 
 int ControlModel::width(std::string_view name) const {
-  const auto lock = windowThreadLock();
-  return find(name)->width;
+  return read(name, &ControlState::width);
 }
 
 int ControlModel::height(std::string_view name) const {
-  const auto lock = windowThreadLock();
-  return find(name)->height;
+  return read(name, &ControlState::height);
 }
 
 void ControlModel::setWidth(std::string_view name, int width) {
@@ -145,8 +147,7 @@ void ControlModel::setPosition(std::string_view name, int position) {
 }
 
 int ControlModel::position(std::string_view name) const {
-  const auto lock = windowThreadLock();
-  return find(name)->position;
+  return read(name, &ControlState::position);
 }
 
 int ControlModel::createLayer(std::string_view box, std::string_view templateObject, int x, int y,

@@ -88,6 +88,12 @@ class ControlModel final : public Controls {
   // The lock for an operation of the window's thread, which the model takes
   // to be the thread that made it.
   std::unique_lock<std::recursive_mutex> windowThreadLock() const;
+  // One field of a control, read or written as an operation of the
+  // window's thread.
+  template <typename Field>
+  Field read(std::string_view name, Field ControlState::*field) const;
+  template <typename Field, typename Value>
+  void write(std::string_view name, Field ControlState::*field, Value value);
 
   // The slideshow works the animation box from its own thread.
   mutable std::recursive_mutex mutex_;

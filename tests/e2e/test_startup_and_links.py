@@ -73,6 +73,17 @@ def up(start_launcher, folder):
     return launcher
 
 
+def expect_side_by_side(wine, start_launcher, first_folder, second_folder):
+    """Starts a copy in each folder: both windows come up, no copy is refused,
+    and both end cleanly."""
+    one = up(start_launcher, first_folder)
+    two = start_launcher(second_folder)
+    harness.wait_until(lambda: len(s.launch_windows(wine)) == 2, 60, interval=0.1,
+                       what="two Launch windows")
+    assert wine.find_window(s.SECOND_COPY_TITLE) is None
+    assert s.close_all([one, two]) == [0, 0]
+
+
 # -- start-up ---------------------------------------------------------------
 
 class TestSingleInstance:
@@ -106,12 +117,7 @@ class TestSingleInstance:
 
     def test_copies_in_two_folders_without_bh1_run_side_by_side(
             self, wine, start_launcher, game_folder, second_folder):
-        one = up(start_launcher, game_folder)
-        two = start_launcher(second_folder)
-        harness.wait_until(lambda: len(s.launch_windows(wine)) == 2, 60, interval=0.1,
-                           what="two Launch windows")
-        assert wine.find_window(s.SECOND_COPY_TITLE) is None
-        assert s.close_all([one, two]) == [0, 0]
+        expect_side_by_side(wine, start_launcher, game_folder, second_folder)
 
     def test_two_games_with_the_same_bh1_refuse_to_run_side_by_side(
             self, wine, start_launcher, game_folder, second_folder):
@@ -130,12 +136,7 @@ class TestSingleInstance:
         # marker cannot be made, so no copy sees another, and none crashes.
         for folder in (game_folder, second_folder):
             s.write_config(config_of(folder), url_bh1="Tavoro\\Demo\\Instance")
-        one = up(start_launcher, game_folder)
-        two = start_launcher(second_folder)
-        harness.wait_until(lambda: len(s.launch_windows(wine)) == 2, 60, interval=0.1,
-                           what="two Launch windows")
-        assert wine.find_window(s.SECOND_COPY_TITLE) is None
-        assert s.close_all([one, two]) == [0, 0]
+        expect_side_by_side(wine, start_launcher, game_folder, second_folder)
 
 
 class TestMissingConfig:

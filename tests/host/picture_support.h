@@ -8,17 +8,10 @@
 #include <cstdlib>
 
 #include "base/bytes.h"
+#include "tests/solid_image.h"
 #include "ui/image.h"
 
 namespace testing_support {
-
-inline ui::Image solidImage(int width, int height, std::uint32_t argb) {
-  ui::Image image;
-  image.width = width;
-  image.height = height;
-  image.pixels.assign(static_cast<std::size_t>(width) * height, argb);
-  return image;
-}
 
 inline base::Bytes encodeJpeg(const ui::Image& image, int quality = 95) {
   jpeg_compress_struct info{};

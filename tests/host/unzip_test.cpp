@@ -182,6 +182,15 @@ class DamagedEntryTest : public UnzipTest {
     EXPECT_EQ(tree(game()), (std::set<std::string>{"first.txt", "victim.txt"}));
   }
 
+  // Writes a size field of the victim into its local and its central
+  // header alike, so the two agree and only the data contradicts them.
+  enum class SizeField { Compressed, Uncompressed };
+  void declareSize(SizeField field, std::uint32_t size) {
+    const bool compressed = field == SizeField::Compressed;
+    writeLittle(bytes, victim.localHeader + (compressed ? 18 : 22), 4, size);
+    writeLittle(bytes, victim.centralHeader + (compressed ? 20 : 24), 4, size);
+  }
+
   std::string bytes;
   StoredEntry victim{};
 };
@@ -200,25 +209,19 @@ TEST_F(DamagedEntryTest, FlippedByteInDeflatedData) {
 
 TEST_F(DamagedEntryTest, DeflatedDataCutShort) {
   makeArchive(true);
-  const std::uint32_t shorter = victim.compressedSize / 2;
-  writeLittle(bytes, victim.localHeader + 18, 4, shorter);
-  writeLittle(bytes, victim.centralHeader + 20, 4, shorter);
+  declareSize(SizeField::Compressed, victim.compressedSize / 2);
   expectVictimSurvives();
 }
 
 TEST_F(DamagedEntryTest, StoredDataCutShort) {
   makeArchive(false);
-  const std::uint32_t shorter = victim.compressedSize / 2;
-  writeLittle(bytes, victim.localHeader + 18, 4, shorter);
-  writeLittle(bytes, victim.centralHeader + 20, 4, shorter);
+  declareSize(SizeField::Compressed, victim.compressedSize / 2);
   expectVictimSurvives();
 }
 
 TEST_F(DamagedEntryTest, StoredDataShorterThanItsDeclaredSize) {
   makeArchive(false);
-  const std::uint32_t longer = victim.compressedSize + 10;
-  writeLittle(bytes, victim.localHeader + 22, 4, longer);
-  writeLittle(bytes, victim.centralHeader + 24, 4, longer);
+  declareSize(SizeField::Uncompressed, victim.compressedSize + 10);
   expectVictimSurvives();
 }
 

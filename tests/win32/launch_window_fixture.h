@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/solid_image.h"
 #include "ui/events.h"
 #include "ui/image.h"
 #include "ui/win32/launch_window.h"
@@ -148,13 +149,7 @@ constexpr std::uint32_t rgb(std::uint32_t rrggbb) {
   return 0xFF000000u | rrggbb;
 }
 
-inline ui::Image solidImage(int width, int height, std::uint32_t argb) {
-  ui::Image image;
-  image.width = width;
-  image.height = height;
-  image.pixels.assign(static_cast<std::size_t>(width) * height, argb);
-  return image;
-}
+using testing_support::solidImage;
 
 class LaunchWindowTest : public ::testing::Test {
  protected:

@@ -194,30 +194,27 @@ LOGFONTA fontOf(HWND control) {
 }
 
 TEST_F(LaunchWindowTest, ControlsUseTheirTableFonts) {
-  const LOGFONTA link = fontOf(child(ui::name::kLinkHome));
-  EXPECT_EQ(link.lfHeight, -16);
-  EXPECT_EQ(link.lfWeight, 400);
-  EXPECT_EQ(link.lfCharSet, GB2312_CHARSET);
-  EXPECT_STREQ(link.lfFaceName, "微软雅黑");
-
-  const LOGFONTA name = fontOf(child(ui::name::kGameName));
-  EXPECT_EQ(name.lfHeight, -16);
-  EXPECT_EQ(name.lfWeight, 700);
-
-  const LOGFONTA notes = fontOf(child(ui::name::kUpdateNotes));
-  EXPECT_EQ(notes.lfHeight, -14);
-  EXPECT_EQ(notes.lfWeight, 700);
-  EXPECT_STREQ(notes.lfFaceName, "微软雅黑");
-
-  const LOGFONTA panel = fontOf(child(ui::name::kSpeedLabel));
-  EXPECT_EQ(panel.lfHeight, -12);
-  EXPECT_EQ(panel.lfWeight, 700);
-
-  // No face with a size: the platform's GB2312 default face.
-  const LOGFONTA help = fontOf(child(ui::name::kLinkHelp));
-  EXPECT_EQ(help.lfHeight, -14);
-  EXPECT_EQ(help.lfCharSet, GB2312_CHARSET);
-  EXPECT_STREQ(help.lfFaceName, "");
+  struct ExpectedFont {
+    const char* control;
+    LONG height;
+    LONG weight;
+    const char* face;
+  };
+  const ExpectedFont expectedFonts[] = {
+      {ui::name::kLinkHome, -16, 400, "微软雅黑"},
+      {ui::name::kGameName, -16, 700, "微软雅黑"},
+      {ui::name::kUpdateNotes, -14, 700, "微软雅黑"},
+      {ui::name::kSpeedLabel, -12, 700, "微软雅黑"},
+      // No face with a size: the platform's GB2312 default face.
+      {ui::name::kLinkHelp, -14, 400, ""},
+  };
+  for (const ExpectedFont& expected : expectedFonts) {
+    const LOGFONTA font = fontOf(child(expected.control));
+    EXPECT_EQ(font.lfHeight, expected.height) << expected.control;
+    EXPECT_EQ(font.lfWeight, expected.weight) << expected.control;
+    EXPECT_EQ(font.lfCharSet, GB2312_CHARSET) << expected.control;
+    EXPECT_STREQ(font.lfFaceName, expected.face) << expected.control;
+  }
 
   const auto defaultFont = reinterpret_cast<LPARAM>(GetStockObject(DEFAULT_GUI_FONT));
   for (const char* control : {ui::name::kGameLanguage, ui::name::kShortcutButton,

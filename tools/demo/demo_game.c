@@ -8,6 +8,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "bare_window.h"
+
 static const char kTitle[] = "演示游戏";
 static const char kClass[] = "TavoroDemoGame";
 
@@ -35,49 +37,32 @@ static void log_start(void) {
 }
 
 static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
-      RECT rc;
-      GetClientRect(window, &rc);
-      HBRUSH brush = CreateSolidBrush(RGB(0x20, 0x60, 0xA0));
-      FillRect(dc, &rc, brush);
-      DeleteObject(brush);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
-      DrawTextA(dc, kTitle, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-      EndPaint(window, &ps);
-      return 0;
-    }
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+  if (message == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    RECT rc;
+    GetClientRect(window, &rc);
+    HBRUSH brush = CreateSolidBrush(RGB(0x20, 0x60, 0xA0));
+    FillRect(dc, &rc, brush);
+    DeleteObject(brush);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
+    DrawTextA(dc, kTitle, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EndPaint(window, &ps);
+    return 0;
   }
-  return DefWindowProcA(window, message, wparam, lparam);
+  return bare_window_proc(window, message, wparam, lparam);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmdline, int show) {
   (void)prev;
   (void)cmdline;
   log_start();
-  WNDCLASSA wc = {0};
-  wc.lpfnWndProc = window_proc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(NULL, IDC_ARROW);
-  wc.lpszClassName = kClass;
-  if (!RegisterClassA(&wc))
+  if (!register_bare_class(instance, kClass, window_proc, NULL))
     return 1;
   HWND window = CreateWindowA(kClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                               320, 200, NULL, NULL, instance, NULL);
   if (!window)
     return 1;
-  ShowWindow(window, show);
-  UpdateWindow(window);
-  MSG msg;
-  while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return 0;
+  return run_bare_window(window, show);
 }
