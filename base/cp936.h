@@ -52,6 +52,18 @@ constexpr char upperAsciiLetter(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// Byte by byte with ASCII letters folded, as header names and profile
+// names are compared.
+constexpr bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lowerAsciiLetter(a[i]) != lowerAsciiLetter(b[i]))
+      return false;
+  }
+  return true;
+}
+
 // The text with ASCII letters folded; two-byte characters stay as they are.
 std::string lowerAscii(std::string_view text);
 std::string upperAscii(std::string_view text);

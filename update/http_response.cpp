@@ -1,5 +1,7 @@
 #include "update/http_response.h"
 
+#include "base/cp936.h"
+
 #include <cctype>
 
 namespace update {
@@ -11,18 +13,6 @@ std::string_view trim(std::string_view text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
     text.remove_suffix(1);
   return text;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::optional<std::int64_t> parseLength(std::string_view digits) {
@@ -58,7 +48,7 @@ bool endsWithChunked(std::string_view codings) {
   const std::size_t comma = codings.rfind(',');
   const std::string_view last =
       trim(comma == std::string_view::npos ? codings : codings.substr(comma + 1));
-  return equalsIgnoringCase(last, "chunked");
+  return base::equalsIgnoringAsciiCase(last, "chunked");
 }
 
 }  // namespace
@@ -92,15 +82,15 @@ std::optional<ResponseHead> parseResponseHead(std::string_view head) {
       continue;
     const std::string_view name = trim(line.substr(0, colon));
     const std::string_view value = trim(line.substr(colon + 1));
-    if (equalsIgnoringCase(name, "Content-Length")) {
+    if (base::equalsIgnoringAsciiCase(name, "Content-Length")) {
       const auto parsedLength = parseLength(value);
       if (!parsedLength || (length && *length != *parsedLength))
         return std::nullopt;
       length = parsedLength;
-    } else if (equalsIgnoringCase(name, "Transfer-Encoding")) {
+    } else if (base::equalsIgnoringAsciiCase(name, "Transfer-Encoding")) {
       transferCoded = true;
       parsed.chunked = endsWithChunked(value);
-    } else if (equalsIgnoringCase(name, "Location")) {
+    } else if (base::equalsIgnoringAsciiCase(name, "Location")) {
       parsed.location = std::string(value);
     }
   }

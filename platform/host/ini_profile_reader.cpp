@@ -2,6 +2,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "base/cp936.h"
 #include "platform/host/host_services.h"
 
 namespace platform::host {
@@ -17,18 +18,6 @@ std::string_view trim(std::string_view text) {
   while (!text.empty() && isBlank(text.back()))
     text.remove_suffix(1);
   return text;
-}
-
-// Names match without regard to ASCII letter case.
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (fold(a[i]) != fold(b[i]))
-      return false;
-  }
-  return true;
 }
 
 std::string_view unquote(std::string_view value) {
@@ -69,7 +58,7 @@ std::string IniProfileReader::read(const std::string& path, const std::string& s
           trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
       if (where == Where::Inside) {
         where = Where::After;
-      } else if (sameName(name, section)) {
+      } else if (base::equalsIgnoringAsciiCase(name, section)) {
         where = Where::Inside;
       }
       continue;
@@ -78,7 +67,7 @@ std::string IniProfileReader::read(const std::string& path, const std::string& s
       continue;
     const std::size_t equals = line.find('=');
     const std::string_view name = trim(line.substr(0, equals));
-    if (!sameName(name, key))
+    if (!base::equalsIgnoringAsciiCase(name, key))
       continue;
     if (equals == std::string_view::npos)
       return {};
