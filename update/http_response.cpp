@@ -1,8 +1,8 @@
 #include "update/http_response.h"
 
-#include "base/cp936.h"
-
 #include <cctype>
+
+#include "base/cp936.h"
 
 namespace update {
 namespace {
