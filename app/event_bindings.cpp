@@ -58,6 +58,7 @@ void onUnpackProgress(Launcher& l, const EventArgs& args) {
 
 constexpr std::array kBindings = {
     EventBinding{ui::kWindow, Event::Created, &onCreated},
+    EventBinding{ui::kWindow, Event::CloseRequested, &onClose},
     EventBinding{name::kStartButton, Event::Clicked, &onStartButton},
     EventBinding{name::kShortcutButton, Event::Clicked, &onShortcutButton},
     EventBinding{name::kMinimise, Event::Clicked, &onMinimise},

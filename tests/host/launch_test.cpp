@@ -56,6 +56,19 @@ TEST_F(LaunchTest, AMissingGameShowsTheMessageAndEndsTheProgram) {
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
+// Esc or the system closing the window during the start button's wait ends
+// the program there: no game, no version check afterwards.
+TEST_F(LaunchTest, ClosingTheWindowDuringTheWaitEndsTheProgramThere) {
+  writeConfig("[url]\nurl2=\\Game.exe\n");
+  writeFile("Game.exe", "MZ");
+  os.pump.duringDelay = [&] { launcher->raise(ui::kWindow, ui::Event::CloseRequested, {}); };
+  EXPECT_THROW(app::startGameAndCheckVersion(*launcher, kNoVersionPage), ProgramEnded);
+  EXPECT_TRUE(os.processes.calls.empty());
+  EXPECT_TRUE(exitCleanupHasRun());
+  EXPECT_TRUE(controls.closed());
+  EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
+}
+
 TEST_F(LaunchTest, TheConfigurationIsReadAgainAfterTheDelayAndClicksMayNest) {
   writeConfig("[url]\nurl2=\\Old.exe\n");
   writeFile("Old.exe", "MZ");

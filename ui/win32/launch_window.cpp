@@ -292,7 +292,11 @@ LRESULT LaunchWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     }
     case WM_CLOSE:
-      DestroyWindow(window_);
+      // Ends the program wherever the window's thread was, a wait of a
+      // handler included, so no handler carries on without a window.
+      raise(kWindow, Event::CloseRequested, {});
+      if (window_ != nullptr)
+        DestroyWindow(window_);
       return 0;
     case WM_DESTROY: {
       const auto table = controlTable();
