@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
+#include "platform/win32/win32_services.h"
 #include "tests/win32/launch_window_fixture.h"
 #include "ui/control_names.h"
 #include "ui/control_table.h"
@@ -236,6 +238,24 @@ TEST_F(LaunchWindowTest, OnlyEditBoxesTheSlideshowAndTheShortcutButtonTakeTabSto
                         row.kind == Kind::ColourButton;
     EXPECT_EQ(tabStop, wanted) << row.name;
   }
+}
+
+TEST_F(LaunchWindowTest, TabMovesTheFocusAlongTheTabStops) {
+  window_.show();
+  HWND shortcut = child(ui::name::kShortcutButton);
+  SetFocus(shortcut);
+  ASSERT_EQ(GetFocus(), shortcut);
+  std::set<HWND> visited;
+  for (int press = 0; press < 20; ++press) {
+    PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+      platform::win32::dispatchMessage(message);
+    visited.insert(GetFocus());
+  }
+  EXPECT_TRUE(visited.count(child(ui::name::kSlideshow))) << "the slideshow takes the focus";
+  EXPECT_TRUE(visited.count(shortcut)) << "and it comes round again";
+  EXPECT_GT(visited.size(), 2u) << "the edit boxes take part";
 }
 
 // The system edit control draws a border of WS_BORDER itself, inside.

@@ -205,6 +205,11 @@ bool LaunchWindow::preTranslate(MSG& message) {
     }
     return false;
   }
+  if ((message.message == WM_KEYDOWN || message.message == WM_CHAR) && message.wParam == VK_TAB) {
+    // No dialog runs this loop: the dialog manager still moves the focus
+    // along the tab stops. Only Tab goes its way; Esc and Enter stay ours.
+    return IsDialogMessageA(window_, &message) != 0;
+  }
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
     // A control that wants Esc for itself (as an edit box may) keeps it.
     HWND focus = GetFocus();
