@@ -461,6 +461,16 @@ class TestChrome:
         assert s.wait_exit(launcher.proc) == 0
         assert s.launch_windows(wine) == []
 
+    def test_escape_during_the_start_buttons_wait_ends_there(self, wine, launcher, game_folder):
+        # The start button waits half a second before starting the game; the
+        # program ends where it is, so no game starts without a window.
+        s.click(wine, launcher.window, s.START_BUTTON)
+        s.press_escape(wine, launcher.window)
+        assert s.wait_exit(launcher.proc) == 0
+        time.sleep(1.5)
+        assert started_command_lines(game_folder) == []
+        assert s.demo_game_windows(wine) == []
+
     def test_close_button_ends_with_exit_0(self, wine, launcher):
         s.click(wine, launcher.window, s.CLOSE_BUTTON)
         assert s.wait_exit(launcher.proc) == 0
