@@ -119,7 +119,8 @@ TEST(ChunkedDecoderTest, UnfinishedUntilTheLastChunkAndItsBlankLine) {
 }
 
 TEST(ChunkedDecoderTest, RefusesBrokenFraming) {
-  for (const char* coded : {"xyz\r\n", "3\r\nabcX\r\n", "\r\n", "1000000000000000\r\n"}) {
+  for (const char* coded :
+       {"xyz\r\n", "3\r\nabcX\r\n", "\r\n", "\n", ";x\r\n", "1000000000000000\r\n"}) {
     ChunkedDecoder decoder;
     std::string payload;
     EXPECT_FALSE(decoder.feed(coded, payload)) << coded;

@@ -56,11 +56,12 @@ TEST_F(DownloadEngineTest, PercentShows99For999Of1000Bytes) {
   EXPECT_TRUE(saw99);
 }
 
-TEST_F(DownloadEngineTest, ChunkedBodyIsDecodedAndHasNoTotal) {
+TEST_F(DownloadEngineTest, ChunkedBodyAfterAnInterimHeadIsDecodedAndHasNoTotal) {
   const std::string part1 = patternBytes(3000);
   const std::string part2 = patternBytes(25000);
   server.on("/pkg.zip",
-            {sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"),
+            {sendBytes("HTTP/1.1 100 Continue\r\n\r\n"),
+             sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"),
              sendBytes("bb8;name=value\r\n" + part1 + "\r\n"),
              sendBytes("61A8\r\n" + part2 + "\r\n"), sendBytes("0\r\nX-Checksum: none\r\n\r\n")});
   runToEnd(server.url("/pkg.zip"));

@@ -157,11 +157,26 @@ TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
   EXPECT_EQ(updateState().progress->percent, 0);
 }
 
-TEST_F(HandoffTest, ProgressTickShowsZerosBeforeAnyDownload) {
+TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
   update::onProgressTick(ctx(), updateState());
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0MB");
   EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0MB");
+
+  // Half of the package arrives, then nothing more.
+  server.on("/pkg.zip",
+            {testing_support::sendBytes(testing_support::okHead(40960) + std::string(20480, 'z')),
+             testing_support::stall()});
+  updateState().versionFields[update::kUpdateAddress] = url("/pkg.zip");
+  update::startUpdateDownload(ctx(), updateState());
+  for (int waited = 0; waited < 10000 && updateState().progress->percent != 50; waited += 5)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  update::onProgressTick(ctx(), updateState());
+  EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：20 KB\\s");
+  EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0.04MB");
+  update::onProgressTick(ctx(), updateState());
+  EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
+  EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0.02MB");
 }
 
 TEST(FullFilePath, DriveColonAndAFileName) {

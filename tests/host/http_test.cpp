@@ -62,7 +62,7 @@ TEST_F(HttpTest, CookiesLocationAndTheRawBlockComeBack) {
   EXPECT_EQ(cookies, "b=3; a=1");
   EXPECT_EQ(returned, "b=3;c=deleted");
   EXPECT_EQ(location, "/alt");
-  EXPECT_NE(server.requests()[0].find("\r\nCookie: a=1; b=2\r\n"), std::string::npos);
+  EXPECT_NE(server.requests()[0].find("urlencoded\r\nCookie: a=1; b=2\r\n"), std::string::npos);
 }
 
 TEST_F(HttpTest, RedirectsAreFollowedUnlessRefused) {

@@ -109,6 +109,10 @@ TEST(Cookies, ResponseFirstThenOldOnesDeletedDropped) {
   std::string twice = "x=1; x=2; y = 3";
   std::string none;
   EXPECT_EQ(mergeCookies(twice, none), "x=1; y=3");
+  // Names compare with their letter case: SID is not sid.
+  std::string upper = "SID=1";
+  std::string lower = "sid=2";
+  EXPECT_EQ(mergeCookies(upper, lower), "sid=2; SID=1");
   std::string empty;
   std::string empty2;
   EXPECT_EQ(mergeCookies(empty, empty2), "");

@@ -150,11 +150,17 @@ TEST_F(UnzipTest, UnreadableArchivesReportOnlyZero) {
   }
 }
 
-TEST_F(UnzipTest, StopsAtEntryWhoseFolderCannotBeMade) {
+TEST_F(UnzipTest, StopsAtEntryWhoseFolderOrFileCannotBeMade) {
   zipWithPython(archives() / "p.zip",
                 {{"a.txt", "file"}, {"a.txt/b.txt", "under a file"}, {"c.txt", "late"}});
   EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 100}));
   EXPECT_EQ(tree(game()), (std::set<std::string>{"a.txt"}));
+
+  // A folder where the file goes: the replace fails, no temporary is left.
+  fs::create_directories(game() / "d.txt" / "kept");
+  zipWithPython(archives() / "q.zip", {{"d.txt", "file"}});
+  EXPECT_EQ(unpack(archives() / "q.zip"), (Progress{100}));
+  EXPECT_EQ(tree(game()), (std::set<std::string>{"a.txt", "d.txt", "d.txt/kept"}));
 }
 
 // A damaged entry must leave the file it would replace intact, leave no
