@@ -10,6 +10,7 @@
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
 #include "update/download.h"
+#include "update/download_object.h"
 #include "update/handoff.h"
 
 namespace {
@@ -69,8 +70,13 @@ class HandoffTest : public LauncherTest {
 };
 
 TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
+  // Noise does not compress: the package comes in several blocks.
+  std::string noise(50000, '\0');
+  std::uint32_t seed = 1;
+  for (char& c : noise)
+    c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
   server.respond("/dl/pkg.zip",
-                 served(package({{"NewLauncher.exe", "MZ new"}, {"data/readme.txt", "hi"}})));
+                 served(package({{"NewLauncher.exe", "MZ new"}, {"data/readme.txt", noise}})));
   EXPECT_THROW(download("NewLauncher.exe", url("/dl/pkg.zip")), ProgramEnded);
 
   EXPECT_EQ(noticeKinds.back(), 1);
@@ -129,7 +135,8 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   os.processes.result = true;
   os.processes.calls.clear();
   writeFile("launcher.exe", "MZ old");
-  controls.setText(ui::name::kUpdateTitle, "launcher.exe");
+  writeFile("LAUNCHER.EXE", "MZ old");  // the same file where names ignore case
+  controls.setText(ui::name::kUpdateTitle, "LAUNCHER.EXE");
   const std::size_t asked = os.messageBoxes.calls.size();
   update::handOff(ctx(), updateState(), 100);
   EXPECT_TRUE(os.processes.calls.empty());
@@ -139,13 +146,15 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   EXPECT_TRUE(os.process.exitCodes.empty());
 }
 
-TEST_F(HandoffTest, AStaleTemporaryFileIsReplacedByTheFreshDownload) {
+TEST_F(HandoffTest, AStaleTemporaryFileOrPackageGivesWayToTheFreshDownload) {
   writeFile("pkg.zip.tmp", "left over by an interrupted run");
+  writeFile("pkg.zip", package({{"stale.txt", "old"}}));
   server.respond("/pkg.zip", served(package({{"fresh.txt", "new"}})));
   os.messageBoxes.answers = {7, 7};
   download("NewLauncher.exe", url("/pkg.zip"));
   EXPECT_TRUE(exists("fresh.txt"));
   EXPECT_EQ(testing_support::readBytes(runDir() / "fresh.txt"), "new");
+  EXPECT_FALSE(exists("stale.txt"));
 }
 
 TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
@@ -155,6 +164,15 @@ TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
   EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_FALSE(exists("pkg.zip"));
   EXPECT_EQ(updateState().progress->percent, 0);
+
+  // Cut short at 99 percent: as failed as nothing at all.
+  const std::string cut = served(std::string(1000, 'z'));
+  server.respond("/cut.zip", cut.substr(0, cut.size() - 5));
+  for (int i = 0; i < 5000 && updateState().downloadObject->hasTask(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  download("NewLauncher.exe", url("/cut.zip"));
+  EXPECT_EQ(updateState().progress->percent, 99);
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
 }
 
 TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
@@ -189,6 +207,10 @@ TEST(FullFilePath, DriveColonAndAFileName) {
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\"), "dir\\");
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\a.zip"), "a.zip");
   EXPECT_EQ(base::lastPathComponent("C:a.zip"), "a.zip");
+  EXPECT_EQ(base::lastPathComponent("C:\\\xB1\x5C"
+                                    "a.zip"),
+            "\xB1\x5C"
+            "a.zip");
 }
 
 }  // namespace

@@ -101,8 +101,10 @@ TEST_F(HttpTest, ChunkedAndCloseDelimitedBodiesAndErrorPages) {
       "/chunked",
       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
   server.respond("/closed", "HTTP/1.1 200 OK\r\n\r\nuntil close");
+  server.respond("/longer", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc and more");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/chunked")), "abcde");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/closed")), "until close");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/longer")), "abc");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/missing")), "not found");
 }
 

@@ -336,8 +336,9 @@ TEST(UnzipNames, SplitsAtBothSeparatorsButNotInsideTwoByteCharacters) {
 }
 
 TEST(UnzipNames, RefusesNamesWindowsWouldNotWriteWhereTheySay) {
-  for (const char* name : {"", "...", "a/. ./b", "CON", "con.txt", "a/NUL/b", "com1.log", "a:b",
-                           "file.txt:stream", "x?.txt", "tab\tname", "pipe|", "lpt9"}) {
+  for (const char* name :
+       {"", "...", "a/. ./b", "CON", "con.txt", "a/NUL/b", "com1.log", "a:b", "file.txt:stream",
+        "x?.txt", "tab\tname", "pipe|", "lpt9", "CON .txt", "nul.tar.gz"}) {
     EXPECT_FALSE(base::parseEntryPath(name)) << name;
   }
   for (const char* name : {"CONSOLE.txt", "nul2", "a.b.c", ".hidden", "com10"})
