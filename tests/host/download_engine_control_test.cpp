@@ -248,9 +248,11 @@ TEST_F(DownloadEngineTest, RedirectsAreFollowedToTheFile) {
 }
 
 TEST_F(DownloadEngineTest, FiveRedirectsAreFollowedButNotSix) {
+  const int statuses[] = {301, 302, 303, 307, 308, 307};
   for (int i = 0; i < 6; ++i) {
-    server.on("/r" + std::to_string(i), {sendBytes("HTTP/1.1 307 Again\r\nLocation: /r" +
-                                                   std::to_string(i + 1) + "\r\n\r\n")});
+    server.on("/r" + std::to_string(i),
+              {sendBytes("HTTP/1.1 " + std::to_string(statuses[i]) + " Again\r\nLocation: /r" +
+                         std::to_string(i + 1) + "\r\n\r\n")});
   }
   server.on("/r5", {sendBytes(okHead(2) + "ok")});
   runToEnd(server.url("/r0"));

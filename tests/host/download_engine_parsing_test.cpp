@@ -86,6 +86,7 @@ TEST(ResponseHeadTest, RefusesMalformedHeads) {
   for (const char* head : {"HTTP/1.1 2x0 OK\r\n\r\n", "ICY 200 OK\r\n\r\n",
                            "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
                            "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n",
+                           "HTTP/1.1 200 OK\r\nContent-Length: 9999999999999999999\r\n\r\n",
                            "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n"}) {
     EXPECT_FALSE(parseResponseHead(head)) << head;
   }
@@ -119,7 +120,8 @@ TEST(ChunkedDecoderTest, UnfinishedUntilTheLastChunkAndItsBlankLine) {
 }
 
 TEST(ChunkedDecoderTest, RefusesBrokenFraming) {
-  for (const char* coded : {"xyz\r\n", "3\r\nabcX\r\n", "\r\n", "1000000000000000\r\n"}) {
+  for (const char* coded :
+       {"xyz\r\n", "3\r\nabcX\r\n", "\r\n", "\n", ";x\r\n", "1000000000000000\r\n"}) {
     ChunkedDecoder decoder;
     std::string payload;
     EXPECT_FALSE(decoder.feed(coded, payload)) << coded;

@@ -8,7 +8,8 @@ namespace {
 
 TEST_F(DownloadEngineTest, BodyWithLengthIsSavedWithTotalFirstAndEndLast) {
   const std::string body = patternBytes(50000);
-  server.on("/pkg.zip", {sendBytes(okHead(body.size()) + body)});
+  // Bytes after the declared length are not part of the package.
+  server.on("/pkg.zip", {sendBytes(okHead(body.size()) + body + "extra")});
   runToEnd(server.url("/pkg.zip"));
 
   expectEnded(50000);
@@ -56,11 +57,12 @@ TEST_F(DownloadEngineTest, PercentShows99For999Of1000Bytes) {
   EXPECT_TRUE(saw99);
 }
 
-TEST_F(DownloadEngineTest, ChunkedBodyIsDecodedAndHasNoTotal) {
+TEST_F(DownloadEngineTest, ChunkedBodyAfterAnInterimHeadIsDecodedAndHasNoTotal) {
   const std::string part1 = patternBytes(3000);
   const std::string part2 = patternBytes(25000);
   server.on("/pkg.zip",
-            {sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"),
+            {sendBytes("HTTP/1.1 100 Continue\r\n\r\n"),
+             sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"),
              sendBytes("bb8;name=value\r\n" + part1 + "\r\n"),
              sendBytes("61A8\r\n" + part2 + "\r\n"), sendBytes("0\r\nX-Checksum: none\r\n\r\n")});
   runToEnd(server.url("/pkg.zip"));
@@ -81,7 +83,7 @@ TEST_F(DownloadEngineTest, BodyEndedByCloseIsSavedWithoutTotal) {
 }
 
 TEST_F(DownloadEngineTest, EmptyBodyGivesAnEmptyFile) {
-  server.on("/pkg.zip", {sendBytes(okHead(0))});
+  server.on("/pkg.zip", {sendBytes(okHead(0) + "extra")});
   runToEnd(server.url("/pkg.zip"));
 
   expectEnded(0);
@@ -136,7 +138,10 @@ TEST_F(DownloadEngineTest, StalledServerEndsTaskAfterReceiveLimit) {
   server.on("/stall", {sendBytes(okHead(1000) + patternBytes(100)), stall()});
   auto parameters = parametersFor(server.url("/stall"));
   parameters.receiveTimeoutMs = 300;
+  parameters.connectTimeoutMs = 5000;
+  const auto started = std::chrono::steady_clock::now();
   runToEnd(parameters);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
   expectEnded(100);
   EXPECT_FALSE(std::filesystem::exists(localFile()));
 }
@@ -165,7 +170,9 @@ TEST_F(DownloadEngineTest, SpeedLimitKeepsBlocksSmallAndBodyWhole) {
   server.on("/pkg.zip", {sendBytes(okHead(body.size()) + body)});
   auto parameters = parametersFor(server.url("/pkg.zip"));
   parameters.speedLimit = 2000;
+  const auto started = std::chrono::steady_clock::now();
   runToEnd(parameters);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
   expectEnded(2500);
   EXPECT_EQ(readLocal(), body);
   for (const auto& event : recorder.events()) {

@@ -70,8 +70,13 @@ class HandoffTest : public LauncherTest {
 };
 
 TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
+  // Noise does not compress: the package comes in several blocks.
+  std::string noise(50000, '\0');
+  std::uint32_t seed = 1;
+  for (char& c : noise)
+    c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
   server.respond("/dl/pkg.zip",
-                 served(package({{"NewLauncher.exe", "MZ new"}, {"data/readme.txt", "hi"}})));
+                 served(package({{"NewLauncher.exe", "MZ new"}, {"data/readme.txt", noise}})));
   EXPECT_THROW(download("NewLauncher.exe", url("/dl/pkg.zip")), ProgramEnded);
 
   EXPECT_EQ(noticeKinds.back(), 1);
@@ -143,13 +148,15 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   }
 }
 
-TEST_F(HandoffTest, AStaleTemporaryFileIsReplacedByTheFreshDownload) {
+TEST_F(HandoffTest, AStaleTemporaryFileOrPackageGivesWayToTheFreshDownload) {
   writeFile("pkg.zip.tmp", "left over by an interrupted run");
+  writeFile("pkg.zip", package({{"stale.txt", "old"}}));
   server.respond("/pkg.zip", served(package({{"fresh.txt", "new"}})));
   os.messageBoxes.answers = {7, 7};
   download("NewLauncher.exe", url("/pkg.zip"));
   EXPECT_TRUE(exists("fresh.txt"));
   EXPECT_EQ(testing_support::readBytes(runDir() / "fresh.txt"), "new");
+  EXPECT_FALSE(exists("stale.txt"));
 }
 
 // The package's name comes from the address: one that is no plain file
@@ -177,13 +184,37 @@ TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
   EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_FALSE(exists("pkg.zip"));
   EXPECT_EQ(updateState().progress->percent, 0);
+
+  // Cut short at 99 percent: as failed as nothing at all.
+  const std::string cut = served(std::string(1000, 'z'));
+  server.respond("/cut.zip", cut.substr(0, cut.size() - 5));
+  for (int i = 0; i < 5000 && updateState().downloadObject->hasTask(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  download("NewLauncher.exe", url("/cut.zip"));
+  EXPECT_EQ(updateState().progress->percent, 99);
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
 }
 
-TEST_F(HandoffTest, ProgressTickShowsZerosBeforeAnyDownload) {
+TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
   update::onProgressTick(ctx(), updateState());
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0MB");
   EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0MB");
+
+  // Half of the package arrives, then nothing more.
+  server.on("/pkg.zip",
+            {testing_support::sendBytes(testing_support::okHead(40960) + std::string(20480, 'z')),
+             testing_support::stall()});
+  updateState().versionFields[update::kUpdateAddress] = url("/pkg.zip");
+  update::startUpdateDownload(ctx(), updateState());
+  for (int waited = 0; waited < 10000 && updateState().progress->percent != 50; waited += 5)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  update::onProgressTick(ctx(), updateState());
+  EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：20 KB\\s");
+  EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0.04MB");
+  update::onProgressTick(ctx(), updateState());
+  EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
+  EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0.02MB");
 }
 
 TEST(FullFilePath, DriveColonAndAFileName) {
@@ -196,6 +227,10 @@ TEST(FullFilePath, DriveColonAndAFileName) {
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\"), "dir\\");
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\a.zip"), "a.zip");
   EXPECT_EQ(base::lastPathComponent("C:a.zip"), "a.zip");
+  EXPECT_EQ(base::lastPathComponent("C:\\\xB1\x5C"
+                                    "a.zip"),
+            "\xB1\x5C"
+            "a.zip");
 }
 
 }  // namespace

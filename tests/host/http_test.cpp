@@ -62,7 +62,7 @@ TEST_F(HttpTest, CookiesLocationAndTheRawBlockComeBack) {
   EXPECT_EQ(cookies, "b=3; a=1");
   EXPECT_EQ(returned, "b=3;c=deleted");
   EXPECT_EQ(location, "/alt");
-  EXPECT_NE(server.requests()[0].find("\r\nCookie: a=1; b=2\r\n"), std::string::npos);
+  EXPECT_NE(server.requests()[0].find("urlencoded\r\nCookie: a=1; b=2\r\n"), std::string::npos);
 }
 
 TEST_F(HttpTest, RedirectsAreFollowedUnlessRefused) {
@@ -101,8 +101,10 @@ TEST_F(HttpTest, ChunkedAndCloseDelimitedBodiesAndErrorPages) {
       "/chunked",
       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
   server.respond("/closed", "HTTP/1.1 200 OK\r\n\r\nuntil close");
+  server.respond("/longer", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc and more");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/chunked")), "abcde");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/closed")), "until close");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/longer")), "abc");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/missing")), "not found");
 }
 

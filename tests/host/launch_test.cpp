@@ -104,6 +104,10 @@ TEST_F(LaunchTest, AGameNameThatIsNoFileNameMakesNoShortcutAnywhere) {
     controls.setText(ui::name::kGameName, name);
     core::createDesktopShortcut(ctx());
   }
+  // Without a desktop folder the shortcut would land in the root of the drive.
+  os.shell.desktop.clear();
+  controls.setText(ui::name::kGameName, "Ride");
+  core::createDesktopShortcut(ctx());
   EXPECT_TRUE(os.shell.shortcuts.empty());
   // A two-byte character whose second byte is 0x5C is a plain name.
   EXPECT_TRUE(base::isPlainFileName("\xC2\x5C"));

@@ -23,6 +23,8 @@ TEST(FindText, StepsOverTwoByteCharactersAndFoldsOnlyAscii) {
       // 乙 is D2 D2; 0x5C is the second byte of 螺-like characters: no "\" there.
       {"\xC2\x5C", "\\", 1, false, -1},
       {"\xC2\x5Cx\\", "\\", 1, false, 4},
+      // A two-byte character matches whole: the same lead byte is not enough.
+      {"\xB0\xA2", "\xB0\xA1", 1, false, -1},
       // "A" (0x41) as the second byte of a two-byte character is no letter.
       {"\x81\x41", "a", 1, true, -1},
       {"\x81\x41"
@@ -109,6 +111,10 @@ TEST(Cookies, ResponseFirstThenOldOnesDeletedDropped) {
   std::string twice = "x=1; x=2; y = 3";
   std::string none;
   EXPECT_EQ(mergeCookies(twice, none), "x=1; y=3");
+  // Names compare with their letter case: SID is not sid.
+  std::string upper = "SID=1";
+  std::string lower = "sid=2";
+  EXPECT_EQ(mergeCookies(upper, lower), "sid=2; SID=1");
   std::string empty;
   std::string empty2;
   EXPECT_EQ(mergeCookies(empty, empty2), "");

@@ -150,11 +150,17 @@ TEST_F(UnzipTest, UnreadableArchivesReportOnlyZero) {
   }
 }
 
-TEST_F(UnzipTest, StopsAtEntryWhoseFolderCannotBeMade) {
+TEST_F(UnzipTest, StopsAtEntryWhoseFolderOrFileCannotBeMade) {
   zipWithPython(archives() / "p.zip",
                 {{"a.txt", "file"}, {"a.txt/b.txt", "under a file"}, {"c.txt", "late"}});
   EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 100}));
   EXPECT_EQ(tree(game()), (std::set<std::string>{"a.txt"}));
+
+  // A folder where the file goes: the replace fails, no temporary is left.
+  fs::create_directories(game() / "d.txt" / "kept");
+  zipWithPython(archives() / "q.zip", {{"d.txt", "file"}});
+  EXPECT_EQ(unpack(archives() / "q.zip"), (Progress{100}));
+  EXPECT_EQ(tree(game()), (std::set<std::string>{"a.txt", "d.txt", "d.txt/kept"}));
 }
 
 // A damaged entry must leave the file it would replace intact, leave no
@@ -362,9 +368,10 @@ TEST(UnzipNames, SplitsAtBothSeparatorsButNotInsideTwoByteCharacters) {
 TEST(UnzipNames, RefusesNamesWindowsWouldNotWriteWhereTheySay) {
   // 0x80 and 0xFF are single characters in code page 936, never the first
   // byte of two: they hide neither a ":" nor a separator.
-  for (const char* name : {"", "...", "a/. ./b", "CON", "con.txt", "a/NUL/b", "com1.log", "a:b",
-                           "file.txt:stream", "x?.txt", "tab\tname", "pipe|", "lpt9",
-                           "ok.txt\xFF:zone", "ok.txt\x80:zone", "a\xFF\\..\\..\\x"}) {
+  for (const char* name :
+       {"", "...", "a/. ./b", "CON", "con.txt", "a/NUL/b", "com1.log", "a:b", "file.txt:stream",
+        "x?.txt", "tab\tname", "pipe|", "lpt9", "CON .txt", "nul.tar.gz", "ok.txt\xFF:zone",
+        "ok.txt\x80:zone", "a\xFF\\..\\..\\x"}) {
     EXPECT_FALSE(base::parseEntryPath(name)) << name;
   }
   for (const char* name : {"CONSOLE.txt", "nul2", "a.b.c", ".hidden", "com10"})

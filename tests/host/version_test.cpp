@@ -83,7 +83,10 @@ TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
   server.respond("/same.html", page("<p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.0</p>"));
   server.respond("/ten.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=10.0<"));
   server.respond("/open.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1 no end"));
-  for (const std::string path : {"/same.html", "/ten.html", "/open.html", "/missing.html"}) {
+  // Taken as written: " 5.1" sorts before "5.0".
+  server.respond("/spaced.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC= 5.1<"));
+  for (const std::string path :
+       {"/same.html", "/ten.html", "/open.html", "/spaced.html", "/missing.html"}) {
     update::runVersionCheck(ctx(), updateState(), server.base() + path);
   }
   update::runVersionCheck(ctx(), updateState(), "http://127.0.0.1:1/unreachable");
