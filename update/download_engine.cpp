@@ -30,7 +30,7 @@ bool readHead(platform::Connection& connection, Response& response) {
       if (!head)
         return false;
       data.erase(0, length);
-      if (head->status >= 100 && head->status <= 199)
+      if (isInterimStatus(head->status))
         continue;
       response.head = *head;
       response.bodyStart = std::move(data);

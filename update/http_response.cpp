@@ -105,6 +105,10 @@ std::optional<ResponseHead> parseResponseHead(std::string_view head) {
   return parsed;
 }
 
+bool isInterimStatus(int status) {
+  return status >= 100 && status <= 199;
+}
+
 bool isRedirectStatus(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }

@@ -32,6 +32,8 @@ std::size_t responseHeadLength(std::string_view data);
 std::optional<ResponseHead> parseResponseHead(std::string_view head);
 
 bool isRedirectStatus(int status);
+// 1xx: an interim head; the real one follows.
+bool isInterimStatus(int status);
 bool isSuccessStatus(int status);
 // Statuses that carry no body whatever the headers say.
 bool hasNoBody(int status);

@@ -79,14 +79,21 @@ Exchanged exchangeOnce(platform::Sockets& sockets, const platform::HttpExchange&
   if (!connection->sendAll(request))
     return result;
   const std::string response = readToEnd(*connection);
-  const std::size_t headLength = responseHeadLength(response);
-  if (headLength == std::string::npos)
-    return result;
-  const std::optional<ResponseHead> head =
-      parseResponseHead(std::string_view(response).substr(0, headLength));
+  std::string_view rest = response;
+  std::size_t headLength = 0;
+  std::optional<ResponseHead> head;
+  for (;;) {
+    headLength = responseHeadLength(rest);
+    if (headLength == std::string::npos)
+      return result;
+    head = parseResponseHead(rest.substr(0, headLength));
+    if (!head || !isInterimStatus(head->status))
+      break;
+    rest.remove_prefix(headLength);  // the real head follows
+  }
   result.sent = true;
-  result.headers = response.substr(0, headLength);
-  result.body = bodyOf(std::string_view(response).substr(headLength), head);
+  result.headers = std::string(rest.substr(0, headLength));
+  result.body = bodyOf(rest.substr(headLength), head);
   if (head) {
     result.status = head->status;
     result.location = head->location;

@@ -105,6 +105,10 @@ TEST_F(HttpTest, ChunkedAndCloseDelimitedBodiesAndErrorPages) {
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/chunked")), "abcde");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/closed")), "until close");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/longer")), "abc");
+  // An interim head is followed by the real one.
+  server.respond("/continued",
+                 "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/continued")), "hello");
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/missing")), "not found");
 }
 
