@@ -185,6 +185,20 @@ void ControlModel::postNotice(std::string_view name, int first, int second) {
   notices_.push_back(Notice{std::string(name), first, second});
 }
 
+std::optional<Notice> ControlModel::takeNotice() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (notices_.empty())
+    return std::nullopt;
+  Notice notice = std::move(notices_.front());
+  notices_.pop_front();
+  return notice;
+}
+
+std::size_t ControlModel::pendingNotices() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return notices_.size();
+}
+
 base::Bytes ControlModel::windowBackgroundPicture() const {
   const auto lock = windowThreadLock();
   return background_;

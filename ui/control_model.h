@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -75,8 +76,10 @@ class ControlModel final : public Controls {
   // thread works the controls.
   const ControlState& state(std::string_view name) const;
   void setWindowBackgroundPicture(base::Bytes picture) { background_ = std::move(picture); }
-  // Posted notices not yet handled, oldest first.
-  std::deque<Notice>& notices() { return notices_; }
+  // The oldest posted notice not yet handled, taken off the queue; other
+  // threads may be posting meanwhile.
+  std::optional<Notice> takeNotice();
+  std::size_t pendingNotices() const;
   int minimiseCount() const { return minimiseCount_; }
   // The shape steps in order: "picture" (a decodable one), "round WxH".
   const std::vector<std::string>& shapeCalls() const { return shapeCalls_; }

@@ -151,7 +151,7 @@ TEST(ControlThreads, OnlyNoticesAndTheAnimationBoxMayBeWorkedFromAnotherThread) 
     controls.captureArea(ui::name::kSlideshow, 0, 0, controls.boxWidth(ui::name::kSlideshow),
                          controls.boxHeight(ui::name::kSlideshow));
   }).join();
-  EXPECT_EQ(controls.notices().size(), 1u);
+  EXPECT_EQ(controls.pendingNotices(), 1u);
   EXPECT_DEATH(std::thread([&controls] { controls.setText(ui::name::kGameName, "x"); }).join(),
                "window-thread");
   EXPECT_DEATH(std::thread([&controls] { controls.width(ui::name::kSlideshow); }).join(),

@@ -120,6 +120,10 @@ class Latch {
 
 // A routine that never returns must not hold the caller past the stop wait.
 TEST_F(RunningTaskTest, WorkerStuckInTheRoutineIsLeftAfterTheStopWait) {
+  // The worker left behind outlives the test's own services: it gets
+  // services that outlive it, as the launcher's do.
+  static auto* lasting = new app::host::HostPlatform;
+  update::DownloadObject object{lasting->sockets, lasting->files};
   Latch latch;
   recorder.on16 = [&](std::int32_t) { latch.hold(); };
   server.on("/slow", {sendBytes(okHead(100000)), drip(patternBytes(100000))});

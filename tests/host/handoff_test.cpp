@@ -47,12 +47,10 @@ class HandoffTest : public LauncherTest {
     updateState().versionFields[update::kUpdateAddress] = address;
     update::startUpdateDownload(ctx(), updateState());
     for (int waited = 0; waited < 10000; waited += 5) {
-      while (!controls.notices().empty()) {
-        const ui::Notice notice = controls.notices().front();
-        controls.notices().pop_front();
-        noticeKinds.push_back(notice.first);
-        update::onDownloadNotice(ctx(), updateState(), {notice.first, notice.second});
-        if (notice.first == 1)
+      while (const std::optional<ui::Notice> notice = controls.takeNotice()) {
+        noticeKinds.push_back(notice->first);
+        update::onDownloadNotice(ctx(), updateState(), {notice->first, notice->second});
+        if (notice->first == 1)
           return;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
