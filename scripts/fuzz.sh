@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (CMake preset `fuzz`), replays every seed of
+# fuzz/corpus/<harness>/, then fuzzes each harness for SECONDS (default 60),
+# two at a time.
+#
+#   scripts/fuzz.sh [SECONDS] [HARNESS...]
+#
+# Seeds listed in fuzz/known-failures.txt reproduce faults not mended yet:
+# they are expected to fail, and a run that fails the same way (the same
+# broken promise or kind of error) is reported as known rather than failed.
+# A run starts from the seeds and from what earlier runs kept in
+# build/fuzz/corpus/<harness>/; an input that fails is saved in
+# build/fuzz/crashes/<harness>/, the logs in build/fuzz/logs/. The exit status
+# is non-zero when a replay or a run fails in a way not listed.
+set -uo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+
+seconds="${1:-60}"
+shift $(($# > 0 ? 1 : 0))
+build="$PWD/build/fuzz"
+# Well under the 2 GiB a 32-bit process can address: a picture or archive
+# that needs more fails here as it would in launcher.exe.
+limits=(-rss_limit_mb=512 -malloc_limit_mb=256 -timeout=10)
+
+mkdir -p "$build/logs"
+if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j2 >"$build/logs/build.log" 2>&1; }; then
+  echo "fuzz: the harnesses did not build" >&2
+  tail -30 "$build/logs/build.log" >&2
+  exit 1
+fi
+
+harnesses=("$@")
+if [ ${#harnesses[@]} -eq 0 ]; then
+  mapfile -t harnesses < <(ls fuzz/corpus)
+fi
+
+mapfile -t known < <(sed -e 's/#.*//' fuzz/known-failures.txt 2>/dev/null | awk 'NF {print $1}')
+is_known() {
+  local path
+  for path in "${known[@]}"; do
+    [ "$path" = "$1" ] && return 0
+  done
+  return 1
+}
+
+# How a run failed: the broken promise, else the kind of error.
+failure_of() {
+  grep -m1 -oE "broken promise: .*|ERROR: [A-Za-z]+: [a-z-]+|runtime error: .*" "$1"
+}
+
+# The harness scratch folders (unpacking, INI files) go below the build tree.
+export TMPDIR="$build/tmp"
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
+
+failed=0
+declare -A known_failures  # harness -> the failures of its listed seeds, one a line
+echo "fuzz: replaying the seeds"
+for harness in "${harnesses[@]}"; do
+  seeds=()
+  for file in fuzz/corpus/"$harness"/*; do
+    if ! is_known "$file"; then
+      seeds+=("$file")
+      continue
+    fi
+    log="$build/logs/$harness.$(basename "$file").log"
+    if "$build/bin/$harness" "${limits[@]}" "$file" >"$log" 2>&1; then
+      echo "note  $file passes now: remove its line from fuzz/known-failures.txt"
+    else
+      known_failures[$harness]+="$(failure_of "$log")"$'\n'
+    fi
+  done
+  log="$build/logs/$harness.replay.log"
+  if "$build/bin/$harness" "${limits[@]}" "${seeds[@]}" >"$log" 2>&1; then
+    echo "ok    $harness: ${#seeds[@]} seeds"
+  else
+    echo "FAIL  $harness replay (log: ${log#"$PWD/"})"
+    grep -E "^Running:|broken promise|ERROR|runtime error|SUMMARY" "$log" | tail -4
+    failed=1
+  fi
+done
+
+[ "$seconds" -gt 0 ] || exit $failed
+
+fuzz_one() {
+  local harness="$1" work="$build/corpus/$1" crashes="$build/crashes/$1/"
+  local log="$build/logs/$harness.log" seed
+  mkdir -p "$work" "$crashes"
+  for seed in fuzz/corpus/"$harness"/*; do
+    is_known "$seed" || cp "$seed" "$work/seed-$(basename "$seed")"
+  done
+  if "$build/bin/$harness" "${limits[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$crashes" "$work" >"$log" 2>&1; then
+    echo "ok    $harness: $(sed -n 's/^stat::number_of_executed_units: *//p' "$log") runs," \
+      "$(find "$work" -type f | wc -l) inputs kept"
+    return 0
+  fi
+  local failure
+  failure="$(failure_of "$log")"
+  if [ -n "$failure" ] && grep -qxF -- "$failure" <<<"${known_failures[$harness]:-}"; then
+    echo "known $harness: a listed fault again ($failure), input in ${crashes#"$PWD/"}"
+    return 0
+  fi
+  echo "FAIL  $harness: ${failure:-see the log} (log: ${log#"$PWD/"}, input in ${crashes#"$PWD/"})"
+  return 1
+}
+
+echo "fuzz: $seconds s per harness, two at a time"
+running=0
+for harness in "${harnesses[@]}"; do
+  if [ $running -ge 2 ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  fuzz_one "$harness" &
+  running=$((running + 1))
+done
+while [ $running -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
+done
+rm -rf "$TMPDIR"
+exit $failed
