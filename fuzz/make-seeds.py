@@ -97,6 +97,8 @@ def path_seeds():
     # Fault: a name ending in a character whose second byte is 0x5C counts
     # as a folder, so a package of that name is not moved into place.
     write("path", "crash-name-ending-in-trail-backslash", b"\xfa\x5c" + b"\x02")
+    # Fault: "./x" passes as a plain name although it holds a separator.
+    write("path", "crash-dot-folder-in-plain-name", b"./x" + b"\x02")
 
 
 def http_head_seeds():

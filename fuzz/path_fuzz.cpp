@@ -1,7 +1,8 @@
 // Entry names of an update package and file names: every piece a parsed
-// entry path gives is itself a safe name, and a safe name joined to the run
-// directory is that path's last component.
+// entry path gives is itself a safe name, and a safe name has no separator
+// and is the last component of the path it makes in a folder.
 
+#include "base/cp936.h"
 #include "base/file_name.h"
 #include "base/path.h"
 #include "fuzz/harness.h"
@@ -21,6 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string runDirectory = "C:\\Games\\Demo";
   const std::string joined = base::joinPath(runDirectory, name);
   if (base::isPlainFileName(name)) {
+    bool separator = false;
+    base::forEachCharacter(name, [&](std::size_t i, std::size_t width) {
+      separator = separator || (width == 1 && base::isPathSeparator(name[i]));
+    });
+    fuzz::require(!separator, "a plain name has no separator");
     fuzz::require(base::lastPathComponent(joined) == name,
                   "a plain name joined to a folder is the path's last component");
     fuzz::require(base::isFullFilePath(joined), "a plain name in a folder is a full file path");
