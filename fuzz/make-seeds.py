@@ -254,6 +254,12 @@ def picture_seeds():
     sof = small.find(b"\xff\xc0")
     struct.pack_into(">HH", small, sof + 5, 16384, 16384)
     write("picture", "crash-huge-jpeg-header", bytes(small))
+    # A progressive one: libjpeg allocates its coefficient buffer for the
+    # whole picture within jpeg_start_decompress.
+    progressive = bytearray(saved(Image.new("L", (8, 8), 128), "JPEG", progressive=True))
+    sof = progressive.find(b"\xff\xc2")
+    struct.pack_into(">HH", progressive, sof + 5, 16384, 16384)
+    write("picture", "crash-huge-progressive-jpeg-header", bytes(progressive))
     header = struct.pack(">IIBBBBB", 16384, 16384, 8, 6, 0, 0, 0)
     write("picture", "crash-huge-png-header",
           b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
