@@ -92,7 +92,10 @@ def path_seeds():
                        ("parent-folders", b"..\\..\\Windows\\system32\\evil.dll"),
                        ("trail-backslash", gbk("名字") + b"\x81\\CON.txt"),
                        ("drive-path", b"C:\\Games\\Demo\\launcher.exe"),
-                       ("no-extension", b"game/readme")]:
+                       ("no-extension", b"game/readme"),
+                       # 0xFF is no lead byte of code page 936, yet any byte
+                       # from 0x80 leads by the text rule: is ":" alone here?
+                       ("lead-byte-ff-before-colon", b"\xff\xd9:x")]:
         write("path", name, data + b"\x02")
     # Fault: a name ending in a character whose second byte is 0x5C counts
     # as a folder, so a package of that name is not moved into place.
