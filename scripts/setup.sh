@@ -19,6 +19,8 @@ apt_packages=(
   g++ libpng-dev libjpeg-dev zlib1g-dev libzip-dev libgtest-dev
   # running the exe: Wine (32-bit), an X server, CJK font, X tools
   wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
+  # fuzzing: clang with libFuzzer and the sanitizers' runtimes
+  clang libclang-rt-14-dev
   # test harness and the image generator
   python3 python3-pytest python3-pil zip unzip
   # the download engine's tests and benchmark: a real web server and a reference client

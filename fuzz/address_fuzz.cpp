@@ -1,0 +1,49 @@
+// Addresses from the version page and redirect targets from any server: an
+// address the download engine accepts, or a Location resolved against one,
+// gives a request of exactly its own lines.
+
+#include <algorithm>
+
+#include "fuzz/harness.h"
+#include "update/http_address.h"
+#include "update/http_request.h"
+#include "update/web_text.h"
+
+namespace {
+
+void requireFetchable(const update::HttpAddress& address) {
+  fuzz::require(!address.host.empty() && address.port >= 1 && address.port <= 65535,
+                "an address names a host and a port");
+  fuzz::require(!address.target.empty() && address.target.front() == '/',
+                "a request target starts with /");
+  fuzz::require(std::all_of(address.target.begin(), address.target.end(),
+                            [](char c) { return c > ' ' && c < 0x7F && c != '#'; }),
+                "a request target is one token without fragment");
+  const std::string request = update::getRequest(address, update::kDefaultUserAgent);
+  fuzz::require(std::count(request.begin(), request.end(), '\n') == 6 &&
+                    std::count(request.begin(), request.end(), '\r') == 6,
+                "a request has its five lines and the blank one, no more");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const std::string location = input.ConsumeRandomLengthString(256);
+  const std::string address = input.ConsumeRemainingBytesAsString();
+
+  const auto parsed = update::parseHttpAddress(address);
+  if (parsed)
+    requireFetchable(*parsed);
+  const auto base = update::parseHttpAddress("http://update.example.invalid/launcher/version.html");
+  if (const auto next = update::resolveLocation(parsed ? *parsed : *base, location))
+    requireFetchable(*next);
+
+  // The request helper's own reading of an address, as the version page
+  // request uses it.
+  const std::string path = update::urlPath(address);
+  fuzz::require(!path.empty() && path.front() == '/', "a request path starts with /");
+  update::urlPort(address);
+  update::urlHost(address, true);
+  return 0;
+}

@@ -1,0 +1,59 @@
+// The version page as any server may serve it, through the real check: the
+// page arrives over a stand-in transport, its fields fill the controls, and
+// the player is asked exactly when the published version sorts after the
+// running one, byte by byte.
+
+#include "core/program.h"
+#include "fuzz/harness.h"
+#include "platform/host/host_services.h"
+#include "ui/control_model.h"
+#include "ui/control_names.h"
+#include "update/version.h"
+
+namespace {
+
+class PageServer final : public platform::HttpTransport {
+ public:
+  explicit PageServer(base::Bytes page) : page_(std::move(page)) {}
+  platform::HttpOutcome perform(const platform::HttpExchange&) override {
+    platform::HttpOutcome outcome;
+    outcome.opened = true;
+    outcome.body = page_;
+    return outcome;
+  }
+
+ private:
+  base::Bytes page_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  PageServer server(base::Bytes(data, data + size));
+  platform::host::IconvTextCodec codec;
+  platform::host::FakeMessageBoxes messageBoxes;  // answers OK, never Yes: no download
+  platform::host::FakePump pump;
+  platform::host::BsdSockets sockets;
+  platform::host::LocalFiles files;
+  ui::ControlModel controls;
+  core::Context ctx;
+  ctx.os.http = &server;
+  ctx.os.codec = &codec;
+  ctx.os.messageBoxes = &messageBoxes;
+  ctx.os.pump = &pump;
+  ctx.os.sockets = &sockets;
+  ctx.os.files = &files;
+  ctx.controls = &controls;
+  update::UpdateState state(sockets, files);
+
+  update::runVersionCheck(ctx, state, "http://update.example.invalid/launcher/version.html");
+
+  const std::string& published = state.versionFields[update::kLatestVersion];
+  fuzz::require(controls.text(ui::name::kPublishedVersion) == published,
+                "the published version is shown as the page has it");
+  // std::string compares as unsigned bytes, shorter prefix first.
+  const bool newer = published > std::string(update::kLocalVersion);
+  fuzz::require(messageBoxes.calls.size() == (newer ? 1u : 0u),
+                "the player is asked exactly when the published version sorts after 5.0");
+  return 0;
+}
