@@ -1,9 +1,10 @@
 #pragma once
 
-// Stepping through code page 936 text. A byte of 0x80 or above starts a
-// two-byte character, whose second byte may look like any ASCII byte ("\",
-// "/", "." among them) without being one. Only ASCII A-Z and a-z have a
-// letter case here.
+// Stepping through code page 936 text by one of two rules: the text rule
+// (page and INI texts), and what the code page really decodes (file names
+// and paths). Either way the second byte of a two-byte character may look
+// like an ASCII byte ("\", "/", "." among them) without being one. Only
+// ASCII A-Z and a-z have a letter case here.
 
 #include <cstddef>
 #include <string>
@@ -17,28 +18,35 @@ constexpr bool startsTwoByteCharacter(char c) {
   return static_cast<unsigned char>(c) >= 0x80;
 }
 
-// The lead bytes code page 936 really has: 0x80 and 0xFF stand alone. File
-// names are checked by this, so that no byte hides behind a lead byte that
-// is none.
+// Width of the character starting at `i` by the text rule: a lead byte at
+// the very end stands alone.
+constexpr std::size_t characterWidth(std::string_view text, std::size_t i) {
+  return startsTwoByteCharacter(text[i]) && i + 1 < text.size() ? 2 : 1;
+}
+
+// The two-byte characters code page 936 really has: a lead byte 0x81-0xFE
+// followed by a trail byte 0x40-0xFE other than 0x7F. File names and paths
+// are stepped by this, so that no byte that Windows reads on its own (a
+// colon, a backslash) hides behind a lead byte that starts no character.
 constexpr bool isLeadByte(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte >= 0x81 && byte <= 0xFE;
 }
-
-using LeadByteRule = bool (*)(char);
-
-// Width of the character starting at `i`: a lead byte at the very end
-// stands alone.
-template <LeadByteRule StartsTwo = startsTwoByteCharacter>
-constexpr std::size_t characterWidth(std::string_view text, std::size_t i) {
-  return StartsTwo(text[i]) && i + 1 < text.size() ? 2 : 1;
+constexpr bool isTrailByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
+}
+constexpr std::size_t fileNameCharacterWidth(std::string_view text, std::size_t i) {
+  return i + 1 < text.size() && isLeadByte(text[i]) && isTrailByte(text[i + 1]) ? 2 : 1;
 }
 
+using CharacterWidth = std::size_t (*)(std::string_view text, std::size_t i);
+
 // Calls `visit(position, width)` for every character, first to last.
-template <LeadByteRule StartsTwo = startsTwoByteCharacter, typename Visit>
+template <CharacterWidth Width = characterWidth, typename Visit>
 constexpr void forEachCharacter(std::string_view text, Visit&& visit) {
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t width = characterWidth<StartsTwo>(text, i);
+    const std::size_t width = Width(text, i);
     visit(i, width);
     i += width;
   }

@@ -31,7 +31,7 @@ bool isOnlyDotsAndSpaces(std::string_view component) {
 // drive letters and alternate data streams.
 bool hasForbiddenByte(std::string_view component) {
   bool forbidden = false;
-  forEachCharacter<isLeadByte>(component, [&](std::size_t i, std::size_t width) {
+  forEachCharacter<fileNameCharacterWidth>(component, [&](std::size_t i, std::size_t width) {
     const char c = component[i];
     forbidden = forbidden ||
                 (width == 1 && (static_cast<unsigned char>(c) < 0x20 ||
@@ -42,7 +42,7 @@ bool hasForbiddenByte(std::string_view component) {
 
 std::vector<std::string> splitComponents(std::string_view name) {
   std::vector<std::string> components(1);
-  forEachCharacter<isLeadByte>(name, [&](std::size_t i, std::size_t width) {
+  forEachCharacter<fileNameCharacterWidth>(name, [&](std::size_t i, std::size_t width) {
     if (width == 1 && isPathSeparator(name[i]))
       components.emplace_back();
     else
@@ -79,8 +79,13 @@ std::optional<EntryPath> parseEntryPath(std::string_view ansiName) {
 }
 
 bool isPlainFileName(std::string_view name) {
+  // "./x" parses to a bare file name too, but it is a path.
+  bool separator = false;
+  forEachCharacter<fileNameCharacterWidth>(name, [&](std::size_t i, std::size_t width) {
+    separator = separator || (width == 1 && isPathSeparator(name[i]));
+  });
   const std::optional<EntryPath> path = parseEntryPath(name);
-  return path && path->folders.empty() && !path->fileName.empty();
+  return !separator && path && path->folders.empty() && !path->fileName.empty();
 }
 
 }  // namespace base

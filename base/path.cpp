@@ -14,7 +14,7 @@ std::string joinPath(std::string_view directory, std::string_view name) {
 
 std::string_view lastPathComponent(std::string_view path) {
   std::size_t start = 0;
-  forEachCharacter(path, [&](std::size_t i, std::size_t width) {
+  forEachCharacter<fileNameCharacterWidth>(path, [&](std::size_t i, std::size_t width) {
     const char c = path[i];
     const bool separator = width == 1 && (isPathSeparator(c) || c == ':');
     if (separator && i + 1 < path.size() && !isPathSeparator(path[i + 1]))
@@ -31,8 +31,14 @@ bool isFullFilePath(std::string_view path) {
     return false;
   if (!containsText(path, ":\\") && !containsText(path, ":/"))
     return false;
+  // A folder ends in a separator; a name ending in a two-byte character
+  // whose second byte is 0x5C does not.
   const std::string_view name = lastPathComponent(path);
-  return !name.empty() && name.back() != '\\';
+  bool endsInSeparator = false;
+  forEachCharacter<fileNameCharacterWidth>(name, [&](std::size_t i, std::size_t width) {
+    endsInSeparator = width == 1 && isPathSeparator(name[i]);
+  });
+  return !name.empty() && !endsInSeparator;
 }
 
 std::string numberedFileName(std::string_view path, int number) {

@@ -3,8 +3,7 @@
 
 Every seed is made here (or copied from ui/images, which tools/make_images.py
 draws), so the corpora can be made again and read as code. Files named
-crash-* reproduce faults the harnesses found; fuzz/known-failures.txt lists
-those not mended yet.
+fault-* reproduce faults found and mended; they stay, so that none returns.
 
     /usr/bin/python3 fuzz/make-seeds.py
 
@@ -99,9 +98,9 @@ def path_seeds():
         write("path", name, data + b"\x02")
     # Fault: a name ending in a character whose second byte is 0x5C counts
     # as a folder, so a package of that name is not moved into place.
-    write("path", "crash-name-ending-in-trail-backslash", b"\xfa\x5c" + b"\x02")
+    write("path", "fault-name-ending-in-trail-backslash", b"\xfa\x5c" + b"\x02")
     # Fault: "./x" passes as a plain name although it holds a separator.
-    write("path", "crash-dot-folder-in-plain-name", b"./x" + b"\x02")
+    write("path", "fault-dot-folder-in-plain-name", b"./x" + b"\x02")
 
 
 def http_head_seeds():
@@ -221,9 +220,9 @@ def unzip_seeds():
     write("unzip", "stored-and-symbolic-link", buffer.getvalue())
     # Faults: the temporary name of "x" is the entry before it; an entry
     # whose data inflates to a mebibyte while it declares 10 bytes.
-    write("unzip", "crash-unpacking-name-clash",
+    write("unzip", "fault-unpacking-name-clash",
           zip_bytes([("x.unpacking", b"first entry"), ("x", b"second entry")]))
-    write("unzip", "crash-size-beyond-declared",
+    write("unzip", "fault-size-beyond-declared",
           with_declared_size(zip_bytes([("big.bin", bytes(1 << 20))]), "big.bin", 10))
 
 
@@ -256,15 +255,15 @@ def picture_seeds():
     small = bytearray(saved(Image.new("L", (8, 8), 128), "JPEG", quality=50, optimize=True))
     sof = small.find(b"\xff\xc0")
     struct.pack_into(">HH", small, sof + 5, 16384, 16384)
-    write("picture", "crash-huge-jpeg-header", bytes(small))
+    write("picture", "fault-huge-jpeg-header", bytes(small))
     # A progressive one: libjpeg allocates its coefficient buffer for the
     # whole picture within jpeg_start_decompress.
     progressive = bytearray(saved(Image.new("L", (8, 8), 128), "JPEG", progressive=True))
     sof = progressive.find(b"\xff\xc2")
     struct.pack_into(">HH", progressive, sof + 5, 16384, 16384)
-    write("picture", "crash-huge-progressive-jpeg-header", bytes(progressive))
+    write("picture", "fault-huge-progressive-jpeg-header", bytes(progressive))
     header = struct.pack(">IIBBBBB", 16384, 16384, 8, 6, 0, 0, 0)
-    write("picture", "crash-huge-png-header",
+    write("picture", "fault-huge-png-header",
           b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
           png_chunk(b"IDAT", zlib.compress(b"\x00" * 64)) + png_chunk(b"IEND", b""))
 

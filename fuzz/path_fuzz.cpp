@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string joined = base::joinPath(runDirectory, name);
   if (base::isPlainFileName(name)) {
     bool separator = false;
-    base::forEachCharacter(name, [&](std::size_t i, std::size_t width) {
+    base::forEachCharacter<base::fileNameCharacterWidth>(name, [&](std::size_t i, std::size_t width) {
       separator = separator || (width == 1 && base::isPathSeparator(name[i]));
     });
     fuzz::require(!separator, "a plain name has no separator");

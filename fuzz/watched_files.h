@@ -35,6 +35,9 @@ class WatchedFiles final : public platform::Files {
   std::unique_ptr<platform::OutputFile> create(const std::string& path) override {
     return files_.create(inside(path));
   }
+  std::unique_ptr<platform::OutputFile> createNew(const std::string& path) override {
+    return files_.createNew(inside(path));
+  }
   bool createDirectory(const std::string& path) override {
     return files_.createDirectory(inside(path));
   }
@@ -46,6 +49,9 @@ class WatchedFiles final : public platform::Files {
     return replaced;
   }
   std::int64_t size(const std::string& path) override { return files_.size(path); }
+  bool sameFile(const std::string& a, const std::string& b) override {
+    return files_.sameFile(a, b);
+  }
 
  private:
   static std::filesystem::path hostPathOf(const std::string& path) {

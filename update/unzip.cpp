@@ -26,7 +26,7 @@ constexpr int kPartialNameTries = 100;
 // Byte positions of the separators of a code page 936 path.
 std::vector<std::size_t> separatorPositions(const std::string& path) {
   std::vector<std::size_t> positions;
-  base::forEachCharacter(path, [&](std::size_t i, std::size_t width) {
+  base::forEachCharacter<base::fileNameCharacterWidth>(path, [&](std::size_t i, std::size_t width) {
     if (width == 1 && base::isPathSeparator(path[i]))
       positions.push_back(i);
   });

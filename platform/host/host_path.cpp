@@ -12,10 +12,11 @@ std::string hostPath(const std::string& windowsPath) {
                      windowsPath[1] == ':' && (windowsPath[2] == '\\' || windowsPath[2] == '/');
   std::string path = drive ? windowsPath.substr(2) : windowsPath;
   // The second byte of a two-byte character is never a separator.
-  base::forEachCharacter(path, [&path](std::size_t i, std::size_t width) {
-    if (width == 1 && path[i] == '\\')
-      path[i] = '/';
-  });
+  base::forEachCharacter<base::fileNameCharacterWidth>(path,
+                                                       [&path](std::size_t i, std::size_t width) {
+                                                         if (width == 1 && path[i] == '\\')
+                                                           path[i] = '/';
+                                                       });
   return path;
 }
 

@@ -222,6 +222,7 @@ TEST(FullFilePath, DriveColonAndAFileName) {
   EXPECT_FALSE(base::isFullFilePath("C:\\Games\\Ride\\")) << "empty package name";
   EXPECT_FALSE(base::isFullFilePath("1:\\x"));
   EXPECT_FALSE(base::isFullFilePath("pkg.zip"));
+  EXPECT_TRUE(base::isFullFilePath("C:\\Games\\\xFA\x5C")) << "0x5C ends a character here";
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\"), "dir\\");
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\a.zip"), "a.zip");
   EXPECT_EQ(base::lastPathComponent("C:a.zip"), "a.zip");

@@ -112,6 +112,8 @@ TEST_F(LaunchTest, AGameNameThatIsNoFileNameMakesNoShortcutAnywhere) {
   // A two-byte character whose second byte is 0x5C is a plain name.
   EXPECT_TRUE(base::isPlainFileName("\xC2\x5C"));
   EXPECT_FALSE(base::isPlainFileName(".."));
+  EXPECT_FALSE(base::isPlainFileName("./x"));
+  EXPECT_FALSE(base::isPlainFileName("\xFF\xD9:x")) << "0xD9 starts no character before a colon";
 }
 
 }  // namespace
