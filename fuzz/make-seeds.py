@@ -101,6 +101,13 @@ def path_seeds():
     write("path", "fault-name-ending-in-trail-backslash", b"\xfa\x5c" + b"\x02")
     # Fault: "./x" passes as a plain name although it holds a separator.
     write("path", "fault-dot-folder-in-plain-name", b"./x" + b"\x02")
+    # Fault: 0xFF was taken for a lead byte, hiding an alternate data stream.
+    write("path", "fault-ff-before-colon", b"ok.txt\xff:zone" + b"\x02")
+    # Fault: a package name from an address that climbs out of the folder.
+    write("path", "fault-package-name-leaves-folder", b"dl/..\\..\\x.zip" + b"\x02")
+    # Backslashes as second bytes around a lone 0xFF: no separator by the
+    # code page's own rule, one by the text rule.
+    write("path", "trail-backslashes-around-ff", b"\xfa\x5c\xff\xfa\x5c" + b"\x02")
 
 
 def http_head_seeds():
