@@ -15,6 +15,7 @@ import pytest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import http_server  # noqa: E402
 
 WIN32_BUILD = os.environ.get("TAVORO_WIN32_BUILD", os.path.join(harness.REPO_ROOT, "build", "win32"))
 ARTIFACTS = os.path.join(harness.REPO_ROOT, "build", "e2e-artifacts")
@@ -77,6 +78,14 @@ def e2e_folder(game_folder, win32_build):
 @pytest.fixture
 def config_path(game_folder):
     return game_folder / "tavoro" / "tavoroConfig.ini"
+
+
+@pytest.fixture
+def package_server():
+    """A Python HTTP server on a free loopback port, for update packages."""
+    server = http_server.Server()
+    yield server
+    server.stop()
 
 
 def save_screenshot(wine, name):

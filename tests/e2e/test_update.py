@@ -40,13 +40,6 @@ def nginx(tmp_path):
     server.stop()
 
 
-@pytest.fixture
-def package_server():
-    server = hs.Server()
-    yield server
-    server.stop()
-
-
 @pytest.fixture(scope="module")
 def browser(wine, tmp_path_factory):
     return harness.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))

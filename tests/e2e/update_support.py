@@ -99,11 +99,12 @@ def offer_update(wine, launcher, page, timeout=60):
         server.stop()
 
 
-def accept_update(wine, launcher, address, win32_build):
-    """Start click on a version page that offers the package at `address`,
-    Yes to the question; the demo game that the click started is closed
-    again so that it covers nothing."""
-    question = offer_update(wine, launcher, vs.version_page(address=address))
+def accept_update(wine, launcher, address, win32_build, **page):
+    """Start click on a version page that offers the package at `address`
+    (other fields: `page`, as vs.version_page takes them), Yes to the
+    question; the demo game that the click started is closed again so that
+    it covers nothing."""
+    question = offer_update(wine, launcher, vs.version_page(address=address, **page))
     vs.answer(wine, question, yes=True)
     vs.close_games(wine, win32_build)
     wine.x("xdotool", "windowraise", launcher.window)

@@ -1,0 +1,195 @@
+"""Hard kills during the update, end to end: the old launcher (and the new
+one, once it runs) is killed mid-download, mid-unpack, and between the new
+launcher's start and the old exe's removal. Whatever a kill leaves, the game
+folder must hold a launcher that starts, nothing half-written under a real
+name, and the next update must go through from there.
+
+The package's new launcher is launcher-e2e.exe itself, so the folder's
+launcher after a hand-over is a real one. What each kill left is printed
+(pytest -s) and saved under build/e2e-artifacts/kills-<step>.txt.
+"""
+
+import os
+import signal
+from concurrent.futures import ThreadPoolExecutor
+
+import pytest
+
+import harness
+import http_server as hs
+import update_support as us
+import version_support as vs
+from conftest import ARTIFACTS
+
+NEXT_LAUNCHER = "塔沃VR游戏启动器5.2.exe"
+LAUNCHERS = ("launcher.exe", us.NEW_LAUNCHER, NEXT_LAUNCHER)
+PACKAGE = "update.zip"
+TEMPORARY = PACKAGE + ".tmp"
+PARTS = 6
+# Large, highly compressible entries make the unpack take seconds while the
+# download stays small.
+PART_SIZE = {"download": 64 << 10, "unpack": 24 << 20, "handover": 64 << 10}
+DOWNLOAD_RATE = 100 * 1024  # bytes/s: seconds for the first package
+
+
+def part(tag, index, size):
+    unit = f"{tag} part {index};".encode()
+    return (unit * (size // len(unit) + 1))[:size]
+
+
+def package_entries(tag, size, launcher_name, launcher):
+    # The launcher last, as the unpack's last step before the hand-over.
+    return [(f"Data/part{i}.bin", part(tag, i, size)) for i in range(PARTS)] + [
+        (launcher_name, launcher)]
+
+
+def size_or_none(path):
+    try:
+        return os.path.getsize(path)
+    except OSError:
+        return None
+
+
+def kill_launchers(folder):
+    """SIGKILL to the Wine processes of every launcher of the folder: the
+    process dies as it stands, with no WM_CLOSE and no clean-up of its own."""
+    exes = [os.path.join(folder, name) for name in LAUNCHERS]
+    for exe in exes:
+        for pid in us.wine_processes_of(exe):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+    harness.wait_until(lambda: not any(us.wine_processes_of(e) for e in exes), 10,
+                       what="the killed launchers' processes to go")
+
+
+def kill_when(moment, folder):
+    harness.wait_until(lambda: moment(folder), 60, interval=0.01, what="the moment to kill")
+    kill_launchers(folder)
+
+
+def listing(folder, before):
+    """What differs from the fresh game folder: + added, ~ changed, - gone;
+    = an unchanged launcher."""
+    now = us.tree(folder)
+    lines = []
+    for p in sorted(set(now) | set(before)):
+        if p not in now:
+            lines.append(f"- {p}")
+        elif p not in before:
+            lines.append(f"+ {p} ({now[p]} B)")
+        elif us.read(os.path.join(folder, p)) != before[p]:
+            lines.append(f"~ {p} ({now[p]} B)")
+        elif p in LAUNCHERS:
+            lines.append(f"= {p}")
+    return lines
+
+
+def record(step, when, lines, mode="a"):
+    text = f"at step {step} ({when}), the folder held:\n" + "".join(f"  {l}\n" for l in lines)
+    print("\n" + text, end="")
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    with open(os.path.join(ARTIFACTS, f"kills-{step}.txt"), mode, encoding="utf-8") as f:
+        f.write(text)
+
+
+@pytest.fixture
+def leftovers(e2e_folder, wine, win32_build):
+    """Ends whatever a failed case left running: launchers of the folder, games.
+    Asked for before start_launcher, so that its failure screenshot comes first."""
+    yield
+    kill_launchers(str(e2e_folder))
+    vs.close_games(wine, win32_build)
+
+
+KILL_MOMENT = {
+    # The temporary package has grown: the transfer is under way.
+    "download": lambda folder: (size_or_none(os.path.join(folder, TEMPORARY)) or 0) >= 64 << 10,
+    # The first entry is complete and the second one being written.
+    "unpack": lambda folder: os.path.exists(os.path.join(folder, "Data", "part0.bin")),
+    # The new launcher's process exists: its earliest sign. The old one
+    # waits over a second after that start before it removes itself.
+    "handover": lambda folder: us.wine_processes_of(os.path.join(folder, us.NEW_LAUNCHER)),
+}
+
+
+@pytest.mark.parametrize("step", list(KILL_MOMENT))
+def test_kill_leaves_a_working_launcher_and_the_next_update_goes_through(
+        step, leftovers, wine, start_launcher, e2e_folder, package_server, win32_build):
+    folder = str(e2e_folder)
+    launcher_exe = us.read(os.path.join(folder, "launcher.exe"))
+    before = {p: us.read(os.path.join(folder, p)) for p in us.tree(folder)}
+
+    first = package_entries("first", PART_SIZE[step], us.NEW_LAUNCHER, launcher_exe)
+    first_zip = us.make_zip(first)
+    package_server.serve(us.PACKAGE_PATH, hs.Answer(
+        first_zip, content_type=us.PACKAGE_TYPE,
+        rate=DOWNLOAD_RATE if step == "download" else None))
+    old = start_launcher(e2e_folder)
+    old.wait_window()
+    # Watched from another thread: the unpack can be over before the
+    # accepting steps (closing the game the click started) are.
+    with ThreadPoolExecutor(1) as pool:
+        killed = pool.submit(kill_when, KILL_MOMENT[step], folder)
+        us.accept_update(wine, old, package_server.url(us.PACKAGE_PATH), win32_build)
+        killed.result(timeout=90)
+    left = listing(folder, before)
+    record(step, "after the kill", left, mode="w")
+
+    # Nothing half-written stands under a real name: each entry's file is
+    # absent or complete, the package (moved, never copied) is whole, and
+    # the killed launcher is untouched.
+    for name, data in first:
+        path = os.path.join(folder, name)
+        assert not os.path.exists(path) or us.read(path) == data, f"{name} is partial: {left}"
+    if os.path.exists(os.path.join(folder, PACKAGE)):
+        assert us.read(os.path.join(folder, PACKAGE)) == first_zip, left
+    old_path = os.path.join(folder, "launcher.exe")
+    if os.path.exists(old_path):
+        assert us.read(old_path) == launcher_exe, left
+    if step == "handover":
+        assert os.path.exists(old_path), f"killed too late: the old launcher was gone: {left}"
+    stale_partials = {p for p in us.tree(folder) if p.endswith(".unpacking")}
+
+    # The launcher to use now: the new one when it is fully in place.
+    new_path = os.path.join(folder, us.NEW_LAUNCHER)
+    in_place = os.path.exists(new_path) and us.read(new_path) == launcher_exe
+    assert in_place or os.path.exists(old_path), f"no launcher left: {left}"
+    assert in_place == (step == "handover"), f"the kill missed the step {step}: {left}"
+    current = harness.Launcher(wine, folder, win32_build)
+    current.exe = new_path if in_place else old_path
+    current.start().wait_window()
+    assert current.close() == 0
+    current.start().wait_window()
+
+    # The next update from that launcher: a different package whose new
+    # launcher has another name.
+    second = package_entries("second", 4096, NEXT_LAUNCHER, launcher_exe)
+    package_server.serve(us.PACKAGE_PATH, hs.Answer(us.make_zip(second),
+                                                    content_type=us.PACKAGE_TYPE))
+    # A stale temporary package must be gone before the new one is asked for.
+    package_server.observer = lambda: size_or_none(os.path.join(folder, TEMPORARY))
+    asked = len(package_server.requests_for(us.PACKAGE_PATH))
+    us.accept_update(wine, current, package_server.url(us.PACKAGE_PATH), win32_build,
+                     title=NEXT_LAUNCHER)
+    request = package_server.wait_requests(asked + 1, us.PACKAGE_PATH, timeout=60)[asked]
+    assert request.observed in (None, 0), f"{request.observed} B of an old download were there"
+
+    assert us.wait_exit(current.proc, 90) == 0
+    harness.wait_until(lambda: not os.path.exists(current.exe), 10,
+                       what="the launcher that updated to be deleted")
+    next_path = os.path.join(folder, NEXT_LAUNCHER)
+    harness.wait_until(lambda: us.wine_processes_of(next_path), 10, what="the next launcher")
+    wine.wait_window(harness.LAUNCHER_TITLE, 60)
+    record(step, "after the next update", listing(folder, before))
+    for name, data in second:
+        assert us.read(os.path.join(folder, name)) == data, name
+    assert not os.path.exists(os.path.join(folder, PACKAGE))
+    assert not os.path.exists(os.path.join(folder, TEMPORARY))
+    # The update adds no partial file of its own, whatever the kill left.
+    assert {p for p in us.tree(folder) if p.endswith(".unpacking")} <= stale_partials
+
+    assert current.post("/wait:2000", "close"), "no Launch window to close"
+    harness.wait_until(lambda: not us.wine_processes_of(next_path), 15,
+                       what="the next launcher to close")
