@@ -12,6 +12,11 @@ if(TAVORO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
+# The engine's worker, the slideshow and the window's thread share state.
+if(TAVORO_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
 
 add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES} ${TAVORO_HOST_SOURCES})
 target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})

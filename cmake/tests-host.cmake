@@ -30,7 +30,7 @@ gtest_discover_tests(host_tests PROPERTIES LABELS host)
 # The folder order of README.md's developer notes, checked on the sources, and
 # the checker's own tests. Once, in the plain host build: a sanitizer build
 # would only repeat them.
-if(NOT TAVORO_SANITIZE)
+if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
   add_test(NAME layers.check
            COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/check-layers.py ${PROJECT_SOURCE_DIR})
   add_test(NAME layers.checker
