@@ -7,8 +7,12 @@
 #include <cstdlib>
 
 #include "app/launcher.h"
+#include "platform/win32/startup_steps.h"
 #include "platform/win32/win32_services.h"
 #include "ui/win32/launch_window.h"
+#ifdef TAVORO_STARTUP_TRACE
+#include "app/win32/startup_trace_file.h"
+#endif
 
 namespace {
 
@@ -24,8 +28,12 @@ void cleanUpAtExit() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#ifdef TAVORO_STARTUP_TRACE
+  app::win32::startStartupTrace();
+#endif
   // Shell links need COM.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  platform::win32::markStartupStep("COM initialised");
 
   // Never destroyed: the process ends through ExitProcess, with no static
   // destructors racing threads that may still run.
@@ -37,6 +45,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Creation raises the created event, which may end the program.
   if (window.create(instance, launcher)) {
     window.show();
+#ifdef TAVORO_STARTUP_TRACE
+    app::win32::writeStartupTrace();
+#endif
     window.runMessageLoop();
   }
   launcher.exitCleanup().run();

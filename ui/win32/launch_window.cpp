@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "platform/win32/startup_steps.h"
 #include "platform/win32/win32_services.h"
 #include "ui/chrome.h"
 #include "ui/control_table.h"
@@ -58,6 +59,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   // The progress bar and the edit boxes are common controls.
   INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&common);
+  platform::win32::markStartupStep("common controls initialised");
 
   WNDCLASSEXA description{};
   description.cbSize = sizeof description;
@@ -73,11 +75,13 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   controlClasses_ = registerControlClasses(instance);
   if (!windowClass_.usable())
     return false;
+  platform::win32::markStartupStep("classes registered");
 
   backgroundBytes_ = pictures(row.backgroundPicture);
   backgroundDecoded_ = decodePicture(backgroundBytes_);
   background_ =
       backgroundDecoded_.empty() ? Image{} : compositeOver(backgroundDecoded_, row.background);
+  platform::win32::markStartupStep("background decoded");
 
   // The primary display, not the work area.
   const int left = (GetSystemMetrics(SM_CXSCREEN) - row.width) / 2;
@@ -86,17 +90,22 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
                             row.width, row.height, nullptr, nullptr, instance, this);
   if (window_ == nullptr)
     return false;
+  platform::win32::markStartupStep("window created");
 
   if (!createControls())
     return false;
+  platform::win32::markStartupStep("controls created");
   for (const auto& control : controls_)
     control->loadTablePictures(pictures);
+  platform::win32::markStartupStep("pictures loaded");
   stackControls();
   startTimers();
+  platform::win32::markStartupStep("stacked, timers started");
   // Pumping delays dispatch this thread's messages too; they see the same filter.
   g_filteringWindow = this;
   platform::win32::setMessageFilter(&LaunchWindow::filterMessage);
   raise(kWindow, Event::Created, {});
+  platform::win32::markStartupStep("created event handled");
   return true;
 }
 
@@ -186,7 +195,9 @@ void LaunchWindow::show() {
   if (window_ == nullptr)
     return;
   ShowWindow(window_, SW_SHOWNORMAL);
+  platform::win32::markStartupStep("shown");
   UpdateWindow(window_);
+  platform::win32::markStartupStep("painted");
 }
 
 bool LaunchWindow::preTranslate(MSG& message) {
