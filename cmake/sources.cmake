@@ -41,6 +41,7 @@ set(TAVORO_LOGIC_SOURCES
 
 # The Windows side: the real services and the real window (win32 only).
 set(TAVORO_WIN32_SOURCES
+  platform/win32/common_controls.cpp
   platform/win32/files.cpp
   platform/win32/http_transport.cpp
   platform/win32/message_boxes.cpp

@@ -1,13 +1,10 @@
 // Process entry of launcher.exe. The command line is not read.
 
 #include <windows.h>
-// After windows.h, which it builds on.
-#include <objbase.h>
 
 #include <cstdlib>
 
 #include "app/launcher.h"
-#include "platform/win32/startup_steps.h"
 #include "platform/win32/win32_services.h"
 #include "ui/win32/launch_window.h"
 #ifdef TAVORO_STARTUP_TRACE
@@ -31,10 +28,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 #ifdef TAVORO_STARTUP_TRACE
   app::win32::startStartupTrace();
 #endif
-  // Shell links need COM.
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  platform::win32::markStartupStep("COM initialised");
-
   // Never destroyed: the process ends through ExitProcess, with no static
   // destructors racing threads that may still run.
   static ui::win32::LaunchWindow window;

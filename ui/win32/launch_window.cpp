@@ -1,7 +1,5 @@
 #include "ui/win32/launch_window.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cassert>
 
@@ -55,11 +53,6 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
     pictures = [instance](const char* name) { return resourceBytes(instance, name); };
   }
   const WindowProperties& row = launchWindowProperties();
-
-  // The progress bar and the edit boxes are common controls.
-  INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&common);
-  platform::win32::markStartupStep("common controls initialised");
 
   WNDCLASSEXA description{};
   description.cbSize = sizeof description;
