@@ -328,4 +328,19 @@ Point windowPosition(const ControlRow& control) {
   return p;
 }
 
+bool hasWindow(Kind kind) {
+  return kind != Kind::AnimationObject && kind != Kind::Timer && kind != Kind::ZipObject;
+}
+
+bool createdAfterFirstFrame(const ControlRow& control) {
+  if (!hasWindow(control.kind))
+    return false;
+  if (!control.visible)
+    return true;
+  const Point at = windowPosition(control);
+  const WindowProperties& window = launchWindowProperties();
+  return at.x >= window.width || at.y >= window.height || at.x + control.width <= 0 ||
+         at.y + control.height <= 0;
+}
+
 }  // namespace ui

@@ -117,4 +117,14 @@ struct Point {
 };
 Point windowPosition(const ControlRow& control);
 
+// False for the kinds that are records only: the animation object, the
+// timer and the ZIP object.
+bool hasWindow(Kind kind);
+
+// True for a control whose window the first frame does not show: hidden at
+// creation, or wholly outside the window. Such a window may be made just
+// after the window is first shown, so that the player waits only for those
+// on screen; the start-up sequence uses none of them.
+bool createdAfterFirstFrame(const ControlRow& control);
+
 }  // namespace ui

@@ -36,7 +36,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::atexit(cleanUpAtExit);
 
   // Creation raises the created event, which may end the program.
-  if (window.create(instance, launcher)) {
+  if (window.create(instance, launcher, nullptr, ui::win32::Creation::FirstFrameFirst)) {
     window.show();
 #ifdef TAVORO_STARTUP_TRACE
     app::win32::writeStartupTrace();

@@ -45,13 +45,15 @@ LaunchWindow::~LaunchWindow() {
   }
 }
 
-bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource pictures) {
+bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource pictures,
+                          Creation creation) {
   instance_ = instance;
   events_ = &events;
   windowThread_ = GetCurrentThreadId();
   if (!pictures) {
     pictures = [instance](const char* name) { return resourceBytes(instance, name); };
   }
+  pictures_ = pictures;
   const WindowProperties& row = launchWindowProperties();
 
   WNDCLASSEXA description{};
@@ -85,7 +87,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
     return false;
   platform::win32::markStartupStep("window created");
 
-  if (!createControls())
+  if (!createControls(creation))
     return false;
   platform::win32::markStartupStep("controls created");
   for (const auto& control : controls_)
@@ -123,28 +125,53 @@ std::vector<const ControlRow*> creationOrder() {
 
 }  // namespace
 
-bool LaunchWindow::createControls() {
+bool LaunchWindow::createControls(Creation creation) {
   for (const ControlRow* row : creationOrder()) {
     controls_.push_back(makeControl(*row, *this));
     Control& control = *controls_.back();
     byName_.emplace(row->name, &control);
-    HWND parent = window_;
-    if (row->parent != nullptr) {
-      Control* owner = find(row->parent);
-      if (owner == nullptr || owner->window() == nullptr)
-        return false;
-      parent = owner->window();
-    }
-    if (!control.create(parent, instance_))
+    if (creation == Creation::FirstFrameFirst && createdAfterFirstFrame(*row)) {
+      late_.push_back(&control);
+    } else if (!createControlWindow(control)) {
       return false;
-    if (HWND child = control.window()) {
-      byWindow_.emplace(child, &control);
-      SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(row->font)), FALSE);
-      if (row->visible)
-        ShowWindow(child, SW_SHOWNA);
     }
   }
   return true;
+}
+
+bool LaunchWindow::createControlWindow(Control& control) {
+  const ControlRow& row = control.row();
+  HWND parent = window_;
+  if (row.parent != nullptr) {
+    Control* owner = find(row.parent);
+    if (owner == nullptr || owner->window() == nullptr)
+      return false;
+    parent = owner->window();
+  }
+  if (!control.create(parent, instance_))
+    return false;
+  if (HWND child = control.window()) {
+    byWindow_.emplace(child, &control);
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(row.font)), FALSE);
+    if (row.visible)
+      ShowWindow(child, SW_SHOWNA);
+  }
+  return true;
+}
+
+void LaunchWindow::createLateControls() {
+  if (late_.empty())
+    return;
+  // Made in creation order, they stack below the others; the stacking pass
+  // moves them to their places. One that cannot be made stays without a
+  // window, which the control operations take as they take an unknown name.
+  for (Control* control : late_) {
+    if (createControlWindow(*control))
+      control->loadTablePictures(pictures_);
+  }
+  late_.clear();
+  stackControls();
+  platform::win32::markStartupStep("late controls created");
 }
 
 void LaunchWindow::stackControls() {
@@ -169,8 +196,10 @@ void LaunchWindow::stackControls() {
     if (child == nullptr)
       continue;
     HWND& last = lastChildOf[GetParent(child)];
-    SetWindowPos(child, last != nullptr ? last : HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (GetWindow(child, GW_HWNDPREV) != last) {
+      SetWindowPos(child, last != nullptr ? last : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     last = child;
   }
 }
@@ -191,6 +220,8 @@ void LaunchWindow::show() {
   platform::win32::markStartupStep("shown");
   UpdateWindow(window_);
   platform::win32::markStartupStep("painted");
+  // Before the message loop: no handler can run before they exist.
+  createLateControls();
 }
 
 bool LaunchWindow::preTranslate(MSG& message) {
