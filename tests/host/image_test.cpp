@@ -96,6 +96,8 @@ TEST(PixelOperations, CompositeAndStretch) {
   const Image halfRed = solid(1, 1, 0x80FF0000);
   expectNear(ui::compositeOver(halfRed, 0xFFFFFF).at(0, 0), 0xFFFF7F7F, 1);
   expectNear(ui::compositeOver(solid(1, 1, 0x00123456), 0x0000FF).at(0, 0), 0xFFFF0000, 0);
+  expectNear(ui::compositeOver(solid(1, 1, 0xFF123456), 0x0000FF).at(0, 0), 0xFF123456, 0);
+  expectNear(ui::compositeOver(solid(1, 1, 0x01123456), 0x0000FF).at(0, 0), 0xFFFE0000, 0);
 
   Image twoColours = solid(2, 1, 0xFF0000FF);
   twoColours.pixels[1] = 0xFFFF0000;

@@ -81,6 +81,44 @@ TEST_F(LaunchWindowTest, RoundedCornersCutOnlyTheCornersOfTheWindow) {
   EXPECT_TRUE(PtInRegion(shape.get(), 298, 186));
 }
 
+// A picture 597x373 whose top-left 10x10 pixels are white: cut away.
+base::Bytes pictureWithWhiteCorner() {
+  ui::Image image = test::solidImage(597, 373, test::rgb(0x336699));
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 10; ++x)
+      image.pixels[static_cast<std::size_t>(y) * image.width + x] = test::rgb(0xFFFFFF);
+  }
+  return ui::encodeBmp(image);
+}
+
+TEST_F(LaunchWindowTest, TheLastShapeGivenBeforeTheShowingIsTheOneShown) {
+  HWND w = window_.handle();
+  window_.shapeWindowFromPicture(pictureWithWhiteCorner(), 0xFFFFFF);
+  window_.show();
+  ui::win32::Region cut(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(w, cut.get()), ERROR);
+  EXPECT_FALSE(PtInRegion(cut.get(), 5, 5));
+  EXPECT_TRUE(PtInRegion(cut.get(), 12, 5));
+  EXPECT_TRUE(PtInRegion(cut.get(), 300, 200));
+
+  // After the showing a shape takes effect at once; corners replace it.
+  window_.roundWindowCorners(4, 4);
+  window_.shapeWindowFromPicture(pictureWithWhiteCorner(), 0xFFFFFF);
+  ASSERT_NE(GetWindowRgn(w, cut.get()), ERROR);
+  EXPECT_FALSE(PtInRegion(cut.get(), 5, 5));
+}
+
+TEST_F(LaunchWindowTest, CornersRoundedBeforeTheShowingReplaceAnEarlierPictureShape) {
+  HWND w = window_.handle();
+  window_.shapeWindowFromPicture(pictureWithWhiteCorner(), 0xFFFFFF);
+  window_.roundWindowCorners(4, 4);
+  window_.show();
+  ui::win32::Region shape(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(w, shape.get()), ERROR);
+  EXPECT_TRUE(PtInRegion(shape.get(), 5, 5));
+  EXPECT_FALSE(PtInRegion(shape.get(), 0, 0));
+}
+
 TEST_F(LaunchWindowTest, CreatedEventRunsOnceBeforeTheWindowIsShown) {
   const auto created = eventsOf(ui::kWindow, Event::Created);
   ASSERT_EQ(created.size(), 1u);

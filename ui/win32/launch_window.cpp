@@ -216,6 +216,11 @@ void LaunchWindow::startTimers() {
 void LaunchWindow::show() {
   if (window_ == nullptr)
     return;
+  shown_ = true;
+  if (pendingShape_) {
+    cutShapeFromPicture(pendingShape_->picture, pendingShape_->transparent);
+    pendingShape_.reset();
+  }
   ShowWindow(window_, SW_SHOWNORMAL);
   platform::win32::markStartupStep("shown");
   UpdateWindow(window_);

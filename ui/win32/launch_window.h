@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -92,6 +93,7 @@ class LaunchWindow final : public Controls, private EventSink {
   bool preTranslate(MSG& message);
   static bool filterMessage(MSG& message);
 
+  void cutShapeFromPicture(const base::Bytes& picture, Colorref transparent);
   bool createControls(Creation creation);
   bool createControlWindow(Control& control);
   void createLateControls();
@@ -124,6 +126,15 @@ class LaunchWindow final : public Controls, private EventSink {
   Image background_;         // over the window's colour, tiled when painting
   HWND window_ = nullptr;
   bool destroying_ = false;
+  bool shown_ = false;
+  // A shape cut from a picture before the window is first shown waits for
+  // the showing: the start-up sequence rounds the corners right after,
+  // which replaces it, and the cutting is then never needed.
+  struct PendingShape {
+    base::Bytes picture;
+    Colorref transparent;
+  };
+  std::optional<PendingShape> pendingShape_;
 };
 
 }  // namespace ui::win32
