@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "ui/controls.h"
 
@@ -116,6 +117,10 @@ struct Point {
   int y;
 };
 Point windowPosition(const ControlRow& control);
+
+// The resource names of the window's own pictures, each once: its
+// background and the pictures the control table gives its controls.
+std::vector<const char*> windowPictureNames();
 
 // False for the kinds that are records only: the animation object, the
 // timer and the ZIP object.

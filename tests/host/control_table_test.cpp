@@ -111,6 +111,15 @@ TEST(ControlTable, OnlyTheNamedFieldsAndTheHiddenPanelWaitForTheFirstFrame) {
   EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "");
 }
 
+TEST(ControlTable, TheWindowsPicturesAreItsBackgroundAndTheTablesEachOnce) {
+  const std::vector<const char*> names = ui::windowPictureNames();
+  const std::set<std::string> unique(names.begin(), names.end());
+  EXPECT_EQ(unique.size(), names.size());
+  EXPECT_EQ(unique, (std::set<std::string>{"BACKGROUND", "BANNER", "MIN_NORMAL", "MIN_HOVER",
+                                           "CLOSE_NORMAL", "CLOSE_HOVER", "START_NORMAL",
+                                           "START_PRESSED"}));
+}
+
 TEST(ControlTable, StackingListsEveryChildOfTheWindowOnce) {
   std::set<std::string> stacked;
   for (const char* name : ui::stackingOrder()) {

@@ -7,6 +7,7 @@
 #include "platform/win32/win32_services.h"
 #include "ui/chrome.h"
 #include "ui/control_table.h"
+#include "ui/picture_prefetch.h"
 #include "ui/win32/control_kinds.h"
 #include "ui/win32/drawing.h"
 #include "ui/win32/gdi.h"
@@ -55,6 +56,8 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   }
   pictures_ = pictures;
   const WindowProperties& row = launchWindowProperties();
+  // Decoded while the system connects the window to the display below.
+  PicturePrefetch decoded(pictures, windowPictureNames());
 
   WNDCLASSEXA description{};
   description.cbSize = sizeof description;
@@ -73,7 +76,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   platform::win32::markStartupStep("classes registered");
 
   backgroundBytes_ = pictures(row.backgroundPicture);
-  backgroundDecoded_ = decodePicture(backgroundBytes_);
+  backgroundDecoded_ = decoded.image(row.backgroundPicture);
   background_ =
       backgroundDecoded_.empty() ? Image{} : compositeOver(backgroundDecoded_, row.background);
   platform::win32::markStartupStep("background decoded");
@@ -91,7 +94,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
     return false;
   platform::win32::markStartupStep("controls created");
   for (const auto& control : controls_)
-    control->loadTablePictures(pictures);
+    control->loadTablePictures([&decoded](const char* name) { return decoded.image(name); });
   platform::win32::markStartupStep("pictures loaded");
   stackControls();
   startTimers();
@@ -167,7 +170,8 @@ void LaunchWindow::createLateControls() {
   // window, which the control operations take as they take an unknown name.
   for (Control* control : late_) {
     if (createControlWindow(*control))
-      control->loadTablePictures(pictures_);
+      control->loadTablePictures(
+          [this](const char* name) { return decodePicture(pictures_(name)); });
   }
   late_.clear();
   stackControls();
