@@ -106,7 +106,7 @@ def traced_steps(wine, program, post_message, trace_file):
         os.remove(trace_file)
     elapsed, wall_start = time_one(wine, program, post_message, trace_file)
     steps = []
-    with open(trace_file) as f:
+    with open(trace_file, encoding="ascii", errors="replace") as f:
         for line in f:
             name, ticks = line.rstrip("\n").split("\t")
             unix = (int(ticks) - FILETIME_UNIX_EPOCH) / 1e7
@@ -116,14 +116,17 @@ def traced_steps(wine, program, post_message, trace_file):
 
 
 def print_trace(runs):
-    """Median time of each step since `wine` started, and since the step before."""
-    print(f"launcher-trace.exe, median of {len(runs)} runs (ms since wine started):")
-    names = [name for name, _ in runs[0]]
-    previous = 0.0
+    """Each step in the order of its median time since `wine` started, with
+    the median of what it took after the step before it (run by run)."""
+    print(f"launcher-trace.exe, median of {len(runs)} runs (ms since wine started, "
+          f"and the step's own share):")
+    by_name = [dict(run) for run in runs]
+    names = [name for name, _ in runs[0] if all(name in run for run in by_name)]
+    names.sort(key=lambda name: statistics.median(run[name] for run in by_name))
     for i, name in enumerate(names):
-        at = statistics.median(run[i][1] for run in runs if len(run) == len(names))
-        print(f"  {name:32s} {at:7.1f}  (+{at - previous:5.1f})")
-        previous = at
+        at = statistics.median(run[name] for run in by_name)
+        took = statistics.median(run[name] - (run[names[i - 1]] if i else 0) for run in by_name)
+        print(f"  {name:32s} {at:7.1f}  {took:+6.1f}")
 
 
 def imported_dlls(exe):
