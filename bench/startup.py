@@ -7,12 +7,17 @@ with WM_CLOSE. Prints the medians, their ratio (goal: launcher/minimal at
 most 1.3), the size of launcher.exe (goal: at most 2 MiB) and the DLLs it
 imports (goal: Windows system DLLs only).
 
+After the timed runs, launcher-trace.exe (launcher.exe that notes when each
+start-up step ends) runs as often again, and the median time of each step
+from the start of `wine` is printed: where the launcher's milliseconds go.
+
     bench/startup.py [--runs N] [--build build/win32] [--check]
 
 --check makes the exit status non-zero when a goal is missed.
 """
 
 import argparse
+import copy
 import os
 import shutil
 import statistics
@@ -50,8 +55,15 @@ def mapped(wine, exe_name):
     return out.stdout.split()
 
 
-def time_one(wine, program, post_message):
+def time_one(wine, program, post_message, trace_file=None):
+    """Seconds from starting the program to its window mapped; with
+    `trace_file`, also the wall-clock time of the start."""
     exe_name = os.path.basename(program.exe)
+    if trace_file:
+        env = dict(wine.wine_env, TAVORO_STARTUP_TRACE=windows_path(trace_file))
+        wine = copy.copy(wine)
+        wine.wine_env = env
+    wall_start = time.time()
     start = time.monotonic()
     proc = wine.start(program.exe)
     while True:
@@ -75,7 +87,46 @@ def time_one(wine, program, post_message):
     code = proc.wait(30)
     if code != 0:
         raise harness.HarnessError(f"{program.name} exited with code {code}")
-    return elapsed
+    return (elapsed, wall_start) if trace_file else elapsed
+
+
+def windows_path(path):
+    """The Unix path as Wine's Z: drive shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+# Windows keeps times in 100 ns units since 1601; Unix counts seconds since 1970.
+FILETIME_UNIX_EPOCH = 116444736000000000
+
+
+def traced_steps(wine, program, post_message, trace_file):
+    """[(step, ms since `wine` started)] of one traced run, ending with the
+    window seen mapped."""
+    if os.path.exists(trace_file):
+        os.remove(trace_file)
+    elapsed, wall_start = time_one(wine, program, post_message, trace_file)
+    steps = []
+    with open(trace_file, encoding="ascii", errors="replace") as f:
+        for line in f:
+            name, ticks = line.rstrip("\n").split("\t")
+            unix = (int(ticks) - FILETIME_UNIX_EPOCH) / 1e7
+            steps.append((name, (unix - wall_start) * 1000))
+    steps.append(("window seen mapped", elapsed * 1000))
+    return steps
+
+
+def print_trace(runs):
+    """Each step in the order of its median time since `wine` started, with
+    the median of what it took after the step before it (run by run)."""
+    print(f"launcher-trace.exe, median of {len(runs)} runs (ms since wine started, "
+          f"and the step's own share):")
+    by_name = [dict(run) for run in runs]
+    names = [name for name, _ in runs[0] if all(name in run for run in by_name)]
+    names.sort(key=lambda name: statistics.median(run[name] for run in by_name))
+    for i, name in enumerate(names):
+        at = statistics.median(run[name] for run in by_name)
+        took = statistics.median(run[name] - (run[names[i - 1]] if i else 0) for run in by_name)
+        print(f"  {name:32s} {at:7.1f}  {took:+6.1f}")
 
 
 def imported_dlls(exe):
@@ -94,8 +145,9 @@ def main(argv):
     build = os.path.abspath(args.build)
     launcher_exe = os.path.join(build, "launcher.exe")
     post_message = os.path.join(build, "post_message.exe")
+    trace_exe = os.path.join(build, "launcher-trace.exe")
     for exe in (launcher_exe, post_message, os.path.join(build, "minimal_window.exe"),
-                os.path.join(build, "DemoGame.exe")):
+                os.path.join(build, "DemoGame.exe"), trace_exe):
         if not os.path.isfile(exe):
             sys.exit(f"bench: {exe} missing; build the win32 preset first")
 
@@ -121,6 +173,15 @@ def main(argv):
             for program in (launcher, minimal):
                 program.times.append(time_one(wine, program, post_message))
 
+        # Beside launcher.exe, so that it finds the same game folder.
+        shutil.copy2(trace_exe, game)
+        traced = Program("launcher-trace.exe", os.path.join(game, "launcher-trace.exe"), None,
+                         harness.LAUNCHER_TITLE)
+        trace_file = os.path.join(tmp, "steps.txt")
+        time_one(wine, traced, post_message)
+        trace_runs = [traced_steps(wine, traced, post_message, trace_file)
+                      for _ in range(args.runs)]
+
     ok = True
     print(f"start-up to window mapped, {args.runs} runs each, alternating "
           f"(Wine prefix {wine.prefix}, display {wine.display})")
@@ -132,6 +193,7 @@ def main(argv):
     ok &= ratio <= RATIO_GOAL
     print(f"  ratio launcher/minimal: {ratio:.2f} (goal <= {RATIO_GOAL}) "
           f"{'ok' if ratio <= RATIO_GOAL else 'MISSED'}")
+    print_trace(trace_runs)
 
     size = os.path.getsize(launcher_exe)
     ok &= size <= SIZE_GOAL

@@ -11,6 +11,7 @@ set(TAVORO_LOGIC_SOURCES
   ui/chrome.cpp
   ui/control_table.cpp
   ui/image.cpp
+  ui/picture_prefetch.cpp
   core/config.cpp
   core/launch.cpp
   core/picture_file.cpp
@@ -42,6 +43,7 @@ set(TAVORO_LOGIC_SOURCES
 
 # The Windows side: the real services and the real window (win32 only).
 set(TAVORO_WIN32_SOURCES
+  platform/win32/common_controls.cpp
   platform/win32/files.cpp
   platform/win32/http_transport.cpp
   platform/win32/message_boxes.cpp
@@ -52,6 +54,7 @@ set(TAVORO_WIN32_SOURCES
   platform/win32/pump.cpp
   platform/win32/shell.cpp
   platform/win32/services.cpp
+  platform/win32/startup_steps.cpp
   platform/win32/winsock_sockets.cpp
   # ui/win32: the Launch window and its control kinds
   ui/win32/animation_box.cpp

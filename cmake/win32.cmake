@@ -21,15 +21,17 @@ target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 target_link_libraries(tavoro_logic PUBLIC libzip::zip)
 
 add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
-target_link_libraries(tavoro_win32 PUBLIC tavoro_logic
-  comctl32 ole32 oleaut32 uuid shell32 shlwapi wininet ws2_32 gdi32 msimg32 user32 kernel32)
+# Common controls, COM, the shell, WinINet and Winsock are bound on first
+# use (platform/win32/late_bound_dll.h), not imported: the window shows
+# before a click needs them. uuid is a static library of interface ids.
+target_link_libraries(tavoro_win32 PUBLIC tavoro_logic uuid gdi32 msimg32 user32 kernel32)
 
 # The end-to-end tests' launcher: the same program, its version page on a
 # loopback server that the tests run.
 set(TAVORO_E2E_VERSION_PAGE_URL "http://127.0.0.1:47811/version.html"
     CACHE STRING "Version page of launcher-e2e.exe")
 
-foreach(target launcher launcher_e2e)
+foreach(target launcher launcher_e2e launcher_trace)
   add_executable(${target} WIN32 app/win32/winmain.cpp app/version_page.cpp
                            ui/win32/launcher.rc)
   target_link_libraries(${target} PRIVATE tavoro_win32)
@@ -40,6 +42,12 @@ target_compile_definitions(launcher PRIVATE
 target_compile_definitions(launcher_e2e PRIVATE
   TAVORO_VERSION_PAGE_URL="${TAVORO_E2E_VERSION_PAGE_URL}")
 set_target_properties(launcher_e2e PROPERTIES OUTPUT_NAME launcher-e2e)
+# The start-up benchmark's traced launcher: launcher.exe that also writes
+# when each start-up step ended to the file TAVORO_STARTUP_TRACE names.
+target_sources(launcher_trace PRIVATE app/win32/startup_trace_file.cpp)
+target_compile_definitions(launcher_trace PRIVATE TAVORO_STARTUP_TRACE
+  TAVORO_VERSION_PAGE_URL="${TAVORO_VERSION_PAGE_URL}")
+set_target_properties(launcher_trace PROPERTIES OUTPUT_NAME launcher-trace)
 # windres reads the resource script as UTF-8 (see its code_page pragma); the
 # pictures and the manifest it embeds must rebuild it when they change.
 file(GLOB TAVORO_RESOURCE_FILES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/ui/images/*")

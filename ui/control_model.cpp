@@ -26,11 +26,19 @@ ControlModel::ControlModel() : windowThread_(std::this_thread::get_id()) {
 }
 
 // A name outside the table is a fault in the caller; tests must hear of it.
+// So is one whose window is not made yet.
 ControlState* ControlModel::find(std::string_view name) {
   auto it = controls_.find(name);
   if (it == controls_.end())
     throw std::out_of_range("no control named " + std::string(name));
+  if (firstFrameOnly_ && createdAfterFirstFrame(*it->second.row))
+    throw std::logic_error("control " + std::string(name) + " is made after the first frame");
   return &it->second;
+}
+
+void ControlModel::setFirstFrameOnly(bool firstFrameOnly) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  firstFrameOnly_ = firstFrameOnly;
 }
 
 const ControlState* ControlModel::find(std::string_view name) const {

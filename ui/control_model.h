@@ -76,6 +76,10 @@ class ControlModel final : public Controls {
   // thread works the controls.
   const ControlState& state(std::string_view name) const;
   void setWindowBackgroundPicture(base::Bytes picture) { background_ = std::move(picture); }
+  // As the real window is until it is first shown: while on, the controls
+  // made after the first frame (ui::createdAfterFirstFrame) do not exist yet
+  // and an operation on one throws.
+  void setFirstFrameOnly(bool firstFrameOnly);
   // The oldest posted notice not yet handled, taken off the queue; other
   // threads may be posting meanwhile.
   std::optional<Notice> takeNotice();
@@ -107,6 +111,7 @@ class ControlModel final : public Controls {
   int minimiseCount_ = 0;
   std::vector<std::string> shapeCalls_;
   bool closed_ = false;
+  bool firstFrameOnly_ = false;
 };
 
 }  // namespace ui

@@ -328,4 +328,41 @@ Point windowPosition(const ControlRow& control) {
   return p;
 }
 
+std::vector<const char*> windowPictureNames() {
+  std::vector<const char*> names;
+  auto add = [&names](const char* name) {
+    if (name == nullptr)
+      return;
+    for (const char* known : names) {
+      if (std::string_view(known) == name)
+        return;
+    }
+    names.push_back(name);
+  };
+  add(kWindow.backgroundPicture);
+  for (const ControlRow& row : kControls) {
+    add(row.picture);
+    add(row.images.normal);
+    add(row.images.hover);
+    add(row.images.pressed);
+    add(row.images.disabled);
+  }
+  return names;
+}
+
+bool hasWindow(Kind kind) {
+  return kind != Kind::AnimationObject && kind != Kind::Timer && kind != Kind::ZipObject;
+}
+
+bool createdAfterFirstFrame(const ControlRow& control) {
+  if (!hasWindow(control.kind))
+    return false;
+  if (!control.visible)
+    return true;
+  const Point at = windowPosition(control);
+  const WindowProperties& window = launchWindowProperties();
+  return at.x >= window.width || at.y >= window.height || at.x + control.width <= 0 ||
+         at.y + control.height <= 0;
+}
+
 }  // namespace ui

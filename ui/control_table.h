@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "ui/controls.h"
 
@@ -116,5 +117,19 @@ struct Point {
   int y;
 };
 Point windowPosition(const ControlRow& control);
+
+// The resource names of the window's own pictures, each once: its
+// background and the pictures the control table gives its controls.
+std::vector<const char*> windowPictureNames();
+
+// False for the kinds that are records only: the animation object, the
+// timer and the ZIP object.
+bool hasWindow(Kind kind);
+
+// True for a control whose window the first frame does not show: hidden at
+// creation, or wholly outside the window. Such a window may be made just
+// after the window is first shown, so that the player waits only for those
+// on screen; the start-up sequence uses none of them.
+bool createdAfterFirstFrame(const ControlRow& control);
 
 }  // namespace ui

@@ -200,6 +200,13 @@ Image compositeOver(const Image& image, Colorref background) {
   Image out = image;
   for (std::uint32_t& pixel : out.pixels) {
     const std::uint32_t alpha = pixel >> 24;
+    // Most pixels of the launcher's pictures are wholly one or the other.
+    if (alpha == 0xFF)
+      continue;
+    if (alpha == 0) {
+      pixel = under;
+      continue;
+    }
     std::uint32_t mixed = 0xFF000000u;
     for (int shift : {0, 8, 16}) {
       const std::uint32_t top = channel(pixel, shift);

@@ -1,14 +1,15 @@
 // Process entry of launcher.exe. The command line is not read.
 
 #include <windows.h>
-// After windows.h, which it builds on.
-#include <objbase.h>
 
 #include <cstdlib>
 
 #include "app/launcher.h"
 #include "platform/win32/win32_services.h"
 #include "ui/win32/launch_window.h"
+#ifdef TAVORO_STARTUP_TRACE
+#include "app/win32/startup_trace_file.h"
+#endif
 
 namespace {
 
@@ -24,9 +25,9 @@ void cleanUpAtExit() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // Shell links need COM.
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-
+#ifdef TAVORO_STARTUP_TRACE
+  app::win32::startStartupTrace();
+#endif
   // Never destroyed: the process ends through ExitProcess, with no static
   // destructors racing threads that may still run.
   static ui::win32::LaunchWindow window;
@@ -35,8 +36,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::atexit(cleanUpAtExit);
 
   // Creation raises the created event, which may end the program.
-  if (window.create(instance, launcher)) {
+  if (window.create(instance, launcher, nullptr, ui::win32::Creation::FirstFrameFirst)) {
     window.show();
+#ifdef TAVORO_STARTUP_TRACE
+    app::win32::writeStartupTrace();
+#endif
     window.runMessageLoop();
   }
   launcher.exitCleanup().run();

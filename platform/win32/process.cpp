@@ -1,7 +1,7 @@
-#include <shlwapi.h>
-
+#include <string_view>
 #include <vector>
 
+#include "base/path.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
@@ -25,9 +25,9 @@ class Win32Process final : public Process {
  public:
   std::string runDirectory() override {
     const std::string path = modulePath();
-    // PathFindFileNameA knows two-byte characters whose second byte is '\'.
-    const char* name = PathFindFileNameA(path.c_str());
-    std::size_t cut = static_cast<std::size_t>(name - path.c_str());
+    // Knows two-byte characters whose second byte is '\', as the shell does.
+    const std::string_view name = base::lastPathComponent(path);
+    std::size_t cut = static_cast<std::size_t>(name.data() - path.data());
     if (cut > 0 && path[cut - 1] == '\\')
       --cut;
     return path.substr(0, cut);
@@ -35,7 +35,7 @@ class Win32Process final : public Process {
 
   std::string executableName() override {
     const std::string path = modulePath();
-    return PathFindFileNameA(path.c_str());
+    return std::string(base::lastPathComponent(path));
   }
 
   [[noreturn]] void exit(int code) override { ExitProcess(static_cast<UINT>(code)); }

@@ -4,12 +4,47 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <memory>
 #include <vector>
 
+#include "platform/win32/late_bound_dll.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
 namespace {
+
+// The shell and COM, bound at the first link, shortcut or package opened:
+// the window shows without them. Never unloaded, as they would stay
+// loaded had the loader bound them.
+struct ShellApi {
+  LateBoundDll ole32{"ole32.dll"};
+  TAVORO_LATE_BOUND(ole32, CoInitializeEx);
+  TAVORO_LATE_BOUND(ole32, CoCreateInstance);
+  LateBoundDll shell32{"shell32.dll"};
+  TAVORO_LATE_BOUND(shell32, ShellExecuteA);
+  TAVORO_LATE_BOUND(shell32, SHGetSpecialFolderPathA);
+
+  bool complete() const {
+    return CoInitializeEx && CoCreateInstance && ShellExecuteA && SHGetSpecialFolderPathA;
+  }
+};
+
+// Null without the shell: links then open nothing and shortcuts fail, as
+// when the calls themselves fail. COM is started on each thread that uses
+// the shell, before its first call, as the shell expects; it stays started
+// for the thread's life.
+const ShellApi* shellApi() {
+  static const ShellApi* const bound = [] {
+    auto api = std::make_unique<ShellApi>();
+    return api->complete() ? api.release() : nullptr;
+  }();
+  if (bound == nullptr)
+    return nullptr;
+  thread_local const bool comStarted =
+      SUCCEEDED(bound->CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  (void)comStarted;
+  return bound;
+}
 
 // Releases a COM interface when it goes out of scope.
 template <typename T>
@@ -42,20 +77,25 @@ std::wstring wideFromAnsi(const std::string& text) {
 class Win32Shell final : public Shell {
  public:
   void open(const std::string& target) override {
-    ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (const ShellApi* api = shellApi())
+      api->ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 
   std::string desktopDirectory() override {
+    const ShellApi* api = shellApi();
     char path[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE))
+    if (api == nullptr ||
+        !api->SHGetSpecialFolderPathA(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE))
       return {};
     return path;
   }
 
   bool createShortcut(const std::string& linkPath, const std::string& targetPath) override {
+    const ShellApi* api = shellApi();
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                link.outVoid()))) {
+    if (api == nullptr ||
+        FAILED(api->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IShellLinkA, link.outVoid()))) {
       return false;
     }
     link->SetPath(targetPath.c_str());

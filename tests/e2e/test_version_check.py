@@ -178,6 +178,34 @@ class TestAcceptedUpdate:
         assert checking.close() == 0
 
 
+class TestFirstClick:
+    def test_a_click_the_moment_the_window_maps_is_handled_in_full(
+            self, wine, start_launcher, version_folder, server, win32_build):
+        """The fields the check fills and reads back get their windows just
+        after the window first shows. A click sent as soon as it is mapped
+        must still start the game and bring the question, which only the
+        published version read back from its field can bring."""
+        server.observer = lambda: vs.game_starts(version_folder)
+        server.serve_page(vs.version_page(version="5.1").encode("utf-8"))
+        launcher = start_launcher(version_folder)
+
+        def mapped():
+            assert launcher.proc.poll() is None, f"launcher ended ({launcher.proc.returncode})"
+            found = wine.x("xdotool", "search", "--onlyvisible", "--class", r"^launcher\.exe$")
+            return (found.stdout.split() or [None])[0]
+
+        try:
+            launcher.window = harness.wait_until(mapped, 60, interval=0.005,
+                                                 what="the Launch window mapped").decode()
+            vs.click_start(wine, launcher)
+            vs.answer(wine, vs.wait_question(wine, launcher), yes=False)
+            (request,) = server.wait_answered(1)
+            assert request.observed == 1, "DemoGame.log when the request arrived"
+            assert launcher.close() == 0
+        finally:
+            vs.close_games(wine, win32_build)
+
+
 def no_fields_page():
     return "<html><body><h1>欢迎</h1><p>没有版本信息</p></body></html>".encode("utf-8")
 

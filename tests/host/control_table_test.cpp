@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -71,6 +72,52 @@ TEST(ControlTable, OnlyTheUpdatePanelAndTheTemplateStartHidden) {
       hidden.insert(c.name);
   }
   EXPECT_EQ(hidden, expected);
+}
+
+TEST(ControlTable, OnlyTheNamedFieldsAndTheHiddenPanelWaitForTheFirstFrame) {
+  const std::set<std::string> expected = {ui::name::kStagingField,
+                                          ui::name::kUpdateDescription,
+                                          ui::name::kUpdateNote1,
+                                          ui::name::kUpdateNote2,
+                                          ui::name::kUpdateNote3,
+                                          ui::name::kUpdateNote4,
+                                          ui::name::kUpdateNote5,
+                                          ui::name::kUpdateTitle,
+                                          ui::name::kLocalVersionCaption,
+                                          ui::name::kLocalVersion,
+                                          ui::name::kLatestVersionCaption,
+                                          ui::name::kPublishedVersion,
+                                          ui::name::kUpdateNotes,
+                                          ui::name::kProgressBar,
+                                          ui::name::kPercentLabel,
+                                          ui::name::kSpeedLabel,
+                                          ui::name::kSizeLabel,
+                                          ui::name::kReceivedLabel};
+  std::set<std::string> late;
+  for (const ui::ControlRow& c : ui::controlTable()) {
+    if (ui::createdAfterFirstFrame(c))
+      late.insert(c.name);
+  }
+  EXPECT_EQ(late, expected);
+
+  // The model holds them back as the window does before it is first shown.
+  ui::ControlModel controls;
+  controls.setFirstFrameOnly(true);
+  EXPECT_THROW(controls.text(ui::name::kUpdateTitle), std::logic_error);
+  EXPECT_THROW(controls.setVisible(ui::name::kProgressBar, true), std::logic_error);
+  EXPECT_NO_THROW(controls.setText(ui::name::kGameName, "x"));
+  EXPECT_NO_THROW(controls.setHeight(ui::name::kSlideTemplate, 4));
+  controls.setFirstFrameOnly(false);
+  EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "");
+}
+
+TEST(ControlTable, TheWindowsPicturesAreItsBackgroundAndTheTablesEachOnce) {
+  const std::vector<const char*> names = ui::windowPictureNames();
+  const std::set<std::string> unique(names.begin(), names.end());
+  EXPECT_EQ(unique.size(), names.size());
+  EXPECT_EQ(unique, (std::set<std::string>{"BACKGROUND", "BANNER", "MIN_NORMAL", "MIN_HOVER",
+                                           "CLOSE_NORMAL", "CLOSE_HOVER", "START_NORMAL",
+                                           "START_PRESSED"}));
 }
 
 TEST(ControlTable, StackingListsEveryChildOfTheWindowOnce) {

@@ -4,12 +4,18 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "picture_support.h"
 #include "ui/animation_scene.h"
 #include "ui/control_model.h"
 #include "ui/control_names.h"
 #include "ui/image.h"
+#include "ui/picture_prefetch.h"
 
 namespace {
 
@@ -132,10 +138,38 @@ TEST(EncodeBmp, RoundTripsAndIsA32BitBottomUpFile) {
   EXPECT_EQ(back.pixels, image.pixels);
 }
 
+TEST(PicturePrefetch, DecodesEachNamedPictureOnceOffTheCallersThread) {
+  const Bytes red = ui::encodeBmp(solid(3, 2, 0xFFFF0000));
+  std::mutex mutex;
+  std::vector<std::string> asked;
+  std::set<std::thread::id> threads;
+  ui::PicturePrefetch prefetch(
+      [&](const char* name) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        asked.push_back(name);
+        threads.insert(std::this_thread::get_id());
+        const std::string wanted = name;
+        return wanted == "RED" ? red : wanted == "BAD" ? Bytes{'B', 'M', 1, 2} : Bytes{};
+      },
+      {"RED", "BAD", "RED", "MISSING"});
+
+  const Image& got = prefetch.image("RED");
+  EXPECT_EQ(got.width, 3);
+  EXPECT_EQ(got.height, 2);
+  EXPECT_EQ(got.at(2, 1), 0xFFFF0000u);
+  EXPECT_TRUE(prefetch.image("BAD").empty());
+  EXPECT_TRUE(prefetch.image("MISSING").empty());
+  EXPECT_TRUE(prefetch.image("NEVER_NAMED").empty());
+  EXPECT_EQ(asked, (std::vector<std::string>{"RED", "BAD", "MISSING"}));
+  EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
+}
+
 TEST(PixelOperations, CompositeAndStretch) {
   const Image halfRed = solid(1, 1, 0x80FF0000);
   expectNear(ui::compositeOver(halfRed, 0xFFFFFF).at(0, 0), 0xFFFF7F7F, 1);
   expectNear(ui::compositeOver(solid(1, 1, 0x00123456), 0x0000FF).at(0, 0), 0xFFFF0000, 0);
+  expectNear(ui::compositeOver(solid(1, 1, 0xFF123456), 0x0000FF).at(0, 0), 0xFF123456, 0);
+  expectNear(ui::compositeOver(solid(1, 1, 0x01123456), 0x0000FF).at(0, 0), 0xFFFE0000, 0);
 
   Image twoColours = solid(2, 1, 0xFF0000FF);
   twoColours.pixels[1] = 0xFFFF0000;

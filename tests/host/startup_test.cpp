@@ -60,6 +60,17 @@ TEST_F(StartupTest, FillsTheLabelsRoundsTheWindowAndPreparesTheOverlay) {
   EXPECT_TRUE(launcher->slideshow().running()) << "started as the last step";
 }
 
+TEST_F(StartupTest, UsesOnlyTheControlsOfTheFirstFrame) {
+  // The others are made after the window is first shown: touching one throws.
+  controls.setFirstFrameOnly(true);
+  writeConfig("[name]\r\nname1=Ride\r\n[url]\r\nurl1=Vive\r\n");
+  writeLogo();
+  launcher->raise(ui::kWindow, ui::Event::Created, {});
+  EXPECT_EQ(controls.text(ui::name::kGameName), "Ride");
+  EXPECT_EQ(state().slideshow.overlay, 1);
+  EXPECT_TRUE(launcher->slideshow().running());
+}
+
 TEST_F(StartupTest, ASecondCopyOnlySeesTheGuardsMessageEvenWithoutConfiguration) {
   os.namedEvents.names.insert(ownInstanceName());
   writeLogo();

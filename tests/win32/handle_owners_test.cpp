@@ -1,12 +1,13 @@
 // The one owner of Win32 handles, on the kinds whose closing can be seen:
 // a handle is closed when its owner goes or takes another, and not at all
-// after it has been given away.
+// after it has been given away. A late-bound DLL is such an owner too.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <utility>
 
+#include "platform/win32/late_bound_dll.h"
 #include "ui/win32/gdi.h"
 
 namespace {
@@ -54,6 +55,27 @@ TEST(HandleOwners, MemoryDcsAreDeletedWithTheirOwner) {
     EXPECT_EQ(GetObjectType(dc), static_cast<DWORD>(OBJ_MEMDC));
   }
   EXPECT_FALSE(isLive(dc));
+}
+
+using AnyFunction = void(WINAPI*)();
+
+TEST(HandleOwners, LateBoundDllsStayLoadedWhileOwnedAndMissingOnesReadAsNull) {
+  // Nothing the test program imports brings WinINet in.
+  ASSERT_EQ(GetModuleHandleA("wininet.dll"), nullptr);
+  {
+    const platform::win32::LateBoundDll wininet("wininet.dll");
+    ASSERT_TRUE(wininet.loaded());
+    EXPECT_EQ(GetModuleHandleA("wininet.dll"), wininet.module());
+    EXPECT_EQ(reinterpret_cast<FARPROC>(wininet.function<AnyFunction>("InternetOpenA")),
+              GetProcAddress(wininet.module(), "InternetOpenA"));
+    EXPECT_NE(wininet.function<AnyFunction>("InternetOpenA"), nullptr);
+    EXPECT_EQ(wininet.function<AnyFunction>("NoSuchFunction"), nullptr);
+  }
+  EXPECT_EQ(GetModuleHandleA("wininet.dll"), nullptr);
+
+  const platform::win32::LateBoundDll missing("tavoro-no-such-library.dll");
+  EXPECT_FALSE(missing.loaded());
+  EXPECT_EQ(missing.function<AnyFunction>("InternetOpenA"), nullptr);
 }
 
 }  // namespace

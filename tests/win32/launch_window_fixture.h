@@ -156,13 +156,15 @@ class LaunchWindowTest : public ::testing::Test {
   void SetUp() override {
     recordedEvents().clear();
     currentWindow() = &window_;
-    ASSERT_TRUE(window_.create(GetModuleHandleA(nullptr), sink_, &pictureFromFile));
+    ASSERT_TRUE(window_.create(GetModuleHandleA(nullptr), sink_, &pictureFromFile, creation()));
     pump();
   }
   void TearDown() override {
     currentWindow() = nullptr;
     pump();
   }
+
+  virtual ui::win32::Creation creation() const { return ui::win32::Creation::AllAtOnce; }
 
   HWND child(const char* name) const { return window_.controlWindow(name); }
 

@@ -83,6 +83,44 @@ TEST_F(LaunchWindowTest, RoundedCornersCutOnlyTheCornersOfTheWindow) {
   EXPECT_TRUE(PtInRegion(shape.get(), 298, 186));
 }
 
+// A picture 597x373 whose top-left 10x10 pixels are white: cut away.
+base::Bytes pictureWithWhiteCorner() {
+  ui::Image image = test::solidImage(597, 373, test::rgb(0x336699));
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 10; ++x)
+      image.pixels[static_cast<std::size_t>(y) * image.width + x] = test::rgb(0xFFFFFF);
+  }
+  return ui::encodeBmp(image);
+}
+
+TEST_F(LaunchWindowTest, TheLastShapeGivenBeforeTheShowingIsTheOneShown) {
+  HWND w = window_.handle();
+  window_.shapeWindowFromPicture(pictureWithWhiteCorner(), 0xFFFFFF);
+  window_.show();
+  ui::win32::Region cut(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(w, cut.get()), ERROR);
+  EXPECT_FALSE(PtInRegion(cut.get(), 5, 5));
+  EXPECT_TRUE(PtInRegion(cut.get(), 12, 5));
+  EXPECT_TRUE(PtInRegion(cut.get(), 300, 200));
+
+  // After the showing a shape takes effect at once; corners replace it.
+  window_.roundWindowCorners(4, 4);
+  window_.shapeWindowFromPicture(pictureWithWhiteCorner(), 0xFFFFFF);
+  ASSERT_NE(GetWindowRgn(w, cut.get()), ERROR);
+  EXPECT_FALSE(PtInRegion(cut.get(), 5, 5));
+}
+
+TEST_F(LaunchWindowTest, CornersRoundedBeforeTheShowingReplaceAnEarlierPictureShape) {
+  HWND w = window_.handle();
+  window_.shapeWindowFromPicture(pictureWithWhiteCorner(), 0xFFFFFF);
+  window_.roundWindowCorners(4, 4);
+  window_.show();
+  ui::win32::Region shape(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(w, shape.get()), ERROR);
+  EXPECT_TRUE(PtInRegion(shape.get(), 5, 5));
+  EXPECT_FALSE(PtInRegion(shape.get(), 0, 0));
+}
+
 TEST_F(LaunchWindowTest, CreatedEventRunsOnceBeforeTheWindowIsShown) {
   const auto created = eventsOf(ui::kWindow, Event::Created);
   ASSERT_EQ(created.size(), 1u);
@@ -413,6 +451,60 @@ TEST_F(LaunchWindowTest, ClosingDestroysTheWindowAndEndsTheMessageLoop) {
   // Operations after the end do nothing.
   window_.setText(ui::name::kGameName, "x");
   EXPECT_EQ(window_.text(ui::name::kGameName), "");
+}
+
+// The launcher's own way: the controls the first frame does not show get
+// their windows in show(), after the window is on screen.
+class FirstFrameFirstTest : public LaunchWindowTest {
+ protected:
+  ui::win32::Creation creation() const override { return ui::win32::Creation::FirstFrameFirst; }
+};
+
+TEST_F(FirstFrameFirstTest, TheHiddenAndOutlyingControlsFollowTheFirstShowing) {
+  const auto created = eventsOf(ui::kWindow, Event::Created);
+  ASSERT_EQ(created.size(), 1u);
+  // The 34 windows less the twelve named fields and the six of the panel.
+  EXPECT_EQ(created[0].childWindows, 16);
+  for (const ui::ControlRow& row : ui::controlTable()) {
+    if (isWindowKind(row.kind)) {
+      EXPECT_EQ(child(row.name) == nullptr, ui::createdAfterFirstFrame(row)) << row.name;
+    }
+  }
+
+  window_.show();
+  std::vector<std::ptrdiff_t> positions;
+  const std::vector<HWND> stack = stackOf(window_.handle());
+  for (const char* name : ui::stackingOrder()) {
+    SCOPED_TRACE(name);
+    const ui::ControlRow& row = *ui::findControl(name);
+    if (!isWindowKind(row.kind))
+      continue;
+    HWND control = child(name);
+    ASSERT_NE(control, nullptr);
+    const RECT place = placeOf(control);
+    EXPECT_EQ(place.left, row.left);
+    EXPECT_EQ(place.top, row.top);
+    EXPECT_EQ(window_.isVisible(name), row.visible);
+    EXPECT_NE(SendMessageA(control, WM_GETFONT, 0, 0), 0);
+    positions.push_back(std::find(stack.begin(), stack.end(), control) - stack.begin());
+  }
+  EXPECT_EQ(positions.size(), 29u);
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+  EXPECT_EQ(static_cast<int>(stack.size()), 29);
+
+  // They work as the others do.
+  window_.setText(ui::name::kUpdateTitle, "Launcher2.exe");
+  EXPECT_EQ(window_.text(ui::name::kUpdateTitle), "Launcher2.exe");
+  window_.setPosition(ui::name::kProgressBar, 40);
+  EXPECT_EQ(window_.position(ui::name::kProgressBar), 40);
+}
+
+TEST_F(FirstFrameFirstTest, NothingBeforeTheFirstFrameLoadsTheDllsOnlyAClickNeeds) {
+  // Not COM: once a window of the process was active (an earlier test's),
+  // Wine's input methods have brought it in by themselves.
+  for (const char* dll : {"wininet.dll", "ws2_32.dll", "shell32.dll"}) {
+    EXPECT_EQ(GetModuleHandleA(dll), nullptr) << dll;
+  }
 }
 
 TEST_F(LaunchWindowTest, BackgroundPictureBytesAreThePngCarried) {

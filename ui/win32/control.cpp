@@ -1,7 +1,6 @@
 #include "ui/win32/control.h"
 
-#include <commctrl.h>
-
+#include "platform/win32/common_controls.h"
 #include "ui/win32/drawing.h"
 #include "ui/win32/gdi.h"
 
@@ -131,40 +130,46 @@ LRESULT CALLBACK CustomControl::windowProc(HWND window, UINT message, WPARAM wPa
 
 // --- StandardControl -----------------------------------------------------
 
+// A window exists only once the common controls were bound.
 StandardControl::~StandardControl() {
   if (HWND w = window()) {
-    RemoveWindowSubclass(w, &StandardControl::subclassProc, 0);
+    platform::win32::commonControls()->RemoveWindowSubclass(w, &StandardControl::subclassProc, 0);
     DestroyWindow(w);
   }
 }
 
 bool StandardControl::createWindow(HWND parent, HINSTANCE instance, const char* className,
                                    DWORD extraStyle, DWORD extendedStyle) {
+  const platform::win32::CommonControls* common = platform::win32::commonControls();
+  if (common == nullptr)
+    return false;
   const ControlRow& s = row();
   HWND w = CreateWindowExA(extendedStyle, className, s.text, childStyle() | extraStyle, s.left,
                            s.top, s.width, s.height, parent, nullptr, instance, nullptr);
   if (w == nullptr)
     return false;
   setWindow(w);
-  SetWindowSubclass(w, &StandardControl::subclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  common->SetWindowSubclass(w, &StandardControl::subclassProc, 0,
+                            reinterpret_cast<DWORD_PTR>(this));
   return true;
 }
 
 LRESULT CALLBACK StandardControl::subclassProc(HWND window, UINT message, WPARAM wParam,
                                                LPARAM lParam, UINT_PTR, DWORD_PTR selfData) {
   auto* self = reinterpret_cast<StandardControl*>(selfData);
+  const platform::win32::CommonControls* common = platform::win32::commonControls();
   switch (message) {
     case kNoticeMessage:
       self->dispatch(Event::Feedback, {static_cast<int>(wParam), static_cast<int>(lParam), 0});
       return 0;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(window, &StandardControl::subclassProc, 0);
+      common->RemoveWindowSubclass(window, &StandardControl::subclassProc, 0);
       self->setWindow(nullptr);
       break;
     default:
       break;
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return common->DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace ui::win32

@@ -14,6 +14,7 @@
 #include "base/bytes.h"
 #include "ui/control_table.h"
 #include "ui/events.h"
+#include "ui/image.h"
 
 namespace ui::win32 {
 
@@ -23,6 +24,8 @@ inline constexpr UINT kNoticeMessage = WM_APP + 0x40;
 // The bytes of a picture the launcher carries, by resource name; empty
 // when there is none.
 using PictureSource = std::function<base::Bytes(const char* name)>;
+// The same picture decoded; empty when there is none or it does not decode.
+using DecodedPictureSource = std::function<Image(const char* name)>;
 
 class Control {
  public:
@@ -40,7 +43,7 @@ class Control {
   virtual bool create(HWND parent, HINSTANCE instance) = 0;
   // Loads the pictures the table gives the control; a missing or
   // undecodable picture leaves the control without it.
-  virtual void loadTablePictures(const PictureSource&) {}
+  virtual void loadTablePictures(const DecodedPictureSource&) {}
 
   // Caption or content; the window text for the kinds that have one.
   virtual std::string text() const;

@@ -1,13 +1,13 @@
 #include "ui/win32/launch_window.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cassert>
 
+#include "platform/win32/startup_steps.h"
 #include "platform/win32/win32_services.h"
 #include "ui/chrome.h"
 #include "ui/control_table.h"
+#include "ui/picture_prefetch.h"
 #include "ui/win32/control_kinds.h"
 #include "ui/win32/drawing.h"
 #include "ui/win32/gdi.h"
@@ -46,18 +46,18 @@ LaunchWindow::~LaunchWindow() {
   }
 }
 
-bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource pictures) {
+bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource pictures,
+                          Creation creation) {
   instance_ = instance;
   events_ = &events;
   windowThread_ = GetCurrentThreadId();
   if (!pictures) {
     pictures = [instance](const char* name) { return resourceBytes(instance, name); };
   }
+  pictures_ = pictures;
   const WindowProperties& row = launchWindowProperties();
-
-  // The progress bar and the edit boxes are common controls.
-  INITCOMMONCONTROLSEX common{sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&common);
+  // Decoded while the system connects the window to the display below.
+  PicturePrefetch decoded(pictures, windowPictureNames());
 
   WNDCLASSEXA description{};
   description.cbSize = sizeof description;
@@ -73,11 +73,13 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   controlClasses_ = registerControlClasses(instance);
   if (!windowClass_.usable())
     return false;
+  platform::win32::markStartupStep("classes registered");
 
   backgroundBytes_ = pictures(row.backgroundPicture);
-  backgroundDecoded_ = decodePicture(backgroundBytes_);
+  backgroundDecoded_ = decoded.image(row.backgroundPicture);
   background_ =
       backgroundDecoded_.empty() ? Image{} : compositeOver(backgroundDecoded_, row.background);
+  platform::win32::markStartupStep("background decoded");
 
   // The primary display, not the work area.
   const int left = (GetSystemMetrics(SM_CXSCREEN) - row.width) / 2;
@@ -86,17 +88,22 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
                             row.width, row.height, nullptr, nullptr, instance, this);
   if (window_ == nullptr)
     return false;
+  platform::win32::markStartupStep("window created");
 
-  if (!createControls())
+  if (!createControls(creation))
     return false;
+  platform::win32::markStartupStep("controls created");
   for (const auto& control : controls_)
-    control->loadTablePictures(pictures);
+    control->loadTablePictures([&decoded](const char* name) { return decoded.image(name); });
+  platform::win32::markStartupStep("pictures loaded");
   stackControls();
   startTimers();
+  platform::win32::markStartupStep("stacked, timers started");
   // Pumping delays dispatch this thread's messages too; they see the same filter.
   g_filteringWindow = this;
   platform::win32::setMessageFilter(&LaunchWindow::filterMessage);
   raise(kWindow, Event::Created, {});
+  platform::win32::markStartupStep("created event handled");
   return true;
 }
 
@@ -121,28 +128,54 @@ std::vector<const ControlRow*> creationOrder() {
 
 }  // namespace
 
-bool LaunchWindow::createControls() {
+bool LaunchWindow::createControls(Creation creation) {
   for (const ControlRow* row : creationOrder()) {
     controls_.push_back(makeControl(*row, *this));
     Control& control = *controls_.back();
     byName_.emplace(row->name, &control);
-    HWND parent = window_;
-    if (row->parent != nullptr) {
-      Control* owner = find(row->parent);
-      if (owner == nullptr || owner->window() == nullptr)
-        return false;
-      parent = owner->window();
-    }
-    if (!control.create(parent, instance_))
+    if (creation == Creation::FirstFrameFirst && createdAfterFirstFrame(*row)) {
+      late_.push_back(&control);
+    } else if (!createControlWindow(control)) {
       return false;
-    if (HWND child = control.window()) {
-      byWindow_.emplace(child, &control);
-      SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(row->font)), FALSE);
-      if (row->visible)
-        ShowWindow(child, SW_SHOWNA);
     }
   }
   return true;
+}
+
+bool LaunchWindow::createControlWindow(Control& control) {
+  const ControlRow& row = control.row();
+  HWND parent = window_;
+  if (row.parent != nullptr) {
+    Control* owner = find(row.parent);
+    if (owner == nullptr || owner->window() == nullptr)
+      return false;
+    parent = owner->window();
+  }
+  if (!control.create(parent, instance_))
+    return false;
+  if (HWND child = control.window()) {
+    byWindow_.emplace(child, &control);
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(row.font)), FALSE);
+    if (row.visible)
+      ShowWindow(child, SW_SHOWNA);
+  }
+  return true;
+}
+
+void LaunchWindow::createLateControls() {
+  if (late_.empty())
+    return;
+  // Made in creation order, they stack below the others; the stacking pass
+  // moves them to their places. One that cannot be made stays without a
+  // window, which the control operations take as they take an unknown name.
+  for (Control* control : late_) {
+    if (createControlWindow(*control))
+      control->loadTablePictures(
+          [this](const char* name) { return decodePicture(pictures_(name)); });
+  }
+  late_.clear();
+  stackControls();
+  platform::win32::markStartupStep("late controls created");
 }
 
 void LaunchWindow::stackControls() {
@@ -167,8 +200,10 @@ void LaunchWindow::stackControls() {
     if (child == nullptr)
       continue;
     HWND& last = lastChildOf[GetParent(child)];
-    SetWindowPos(child, last != nullptr ? last : HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (GetWindow(child, GW_HWNDPREV) != last) {
+      SetWindowPos(child, last != nullptr ? last : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     last = child;
   }
 }
@@ -185,8 +220,17 @@ void LaunchWindow::startTimers() {
 void LaunchWindow::show() {
   if (window_ == nullptr)
     return;
+  shown_ = true;
+  if (pendingShape_) {
+    cutShapeFromPicture(pendingShape_->picture, pendingShape_->transparent);
+    pendingShape_.reset();
+  }
   ShowWindow(window_, SW_SHOWNORMAL);
+  platform::win32::markStartupStep("shown");
   UpdateWindow(window_);
+  platform::win32::markStartupStep("painted");
+  // Before the message loop: no handler can run before they exist.
+  createLateControls();
 }
 
 bool LaunchWindow::preTranslate(MSG& message) {

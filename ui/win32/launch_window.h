@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -21,6 +22,12 @@ namespace ui::win32 {
 
 class AnimationBox;
 
+// When the controls that the first frame does not show get their windows
+// (ui::createdAfterFirstFrame): before the Created event like all others,
+// or in show(), just after the window is on screen and before any message
+// is handled, so that the player waits only for what is seen.
+enum class Creation { AllAtOnce, FirstFrameFirst };
+
 class LaunchWindow final : public Controls, private EventSink {
  public:
   LaunchWindow();
@@ -28,12 +35,15 @@ class LaunchWindow final : public Controls, private EventSink {
   LaunchWindow(const LaunchWindow&) = delete;
   LaunchWindow& operator=(const LaunchWindow&) = delete;
 
-  // Registers the classes, creates the window (hidden) and every control,
-  // stacks them, starts the timers and raises the window's Created event.
-  // Every event goes to `events`, which outlives the window. Pictures come
-  // from the RCDATA resources of `instance` unless `pictures` is given.
-  // False when the window could not be made.
-  bool create(HINSTANCE instance, EventSink& events, PictureSource pictures = nullptr);
+  // Registers the classes, creates the window (hidden) and the controls
+  // (all, or those of the first frame), stacks them, starts the timers and
+  // raises the window's Created event. Every event goes to `events`, which
+  // outlives the window. Pictures come from the RCDATA resources of
+  // `instance` unless `pictures` is given. False when the window could not
+  // be made.
+  bool create(HINSTANCE instance, EventSink& events, PictureSource pictures = nullptr,
+              Creation creation = Creation::AllAtOnce);
+  // Shows and paints the window, then makes the controls still to come.
   void show();
   // Until WM_QUIT; returns its exit code.
   int runMessageLoop();
@@ -83,7 +93,10 @@ class LaunchWindow final : public Controls, private EventSink {
   bool preTranslate(MSG& message);
   static bool filterMessage(MSG& message);
 
-  bool createControls();
+  void cutShapeFromPicture(const base::Bytes& picture, Colorref transparent);
+  bool createControls(Creation creation);
+  bool createControlWindow(Control& control);
+  void createLateControls();
   void stackControls();
   void startTimers();
   void paintBackground(HDC dc, const RECT& area) const;
@@ -99,15 +112,29 @@ class LaunchWindow final : public Controls, private EventSink {
   WindowClass windowClass_;
   std::vector<WindowClass> controlClasses_;
   FontCache fonts_;
+  PictureSource pictures_;
   // Built once in create(), then only read: other threads may look names up.
+  // Every control is in them from the start, with or without its window.
   std::vector<std::unique_ptr<Control>> controls_;
   std::unordered_map<std::string_view, Control*> byName_;
+  // Of the window's thread only.
   std::unordered_map<HWND, Control*> byWindow_;
+  // Controls whose windows show() makes.
+  std::vector<Control*> late_;
   base::Bytes backgroundBytes_;
   Image backgroundDecoded_;  // as the file has it, for shaping the window
   Image background_;         // over the window's colour, tiled when painting
   HWND window_ = nullptr;
   bool destroying_ = false;
+  bool shown_ = false;
+  // A shape cut from a picture before the window is first shown waits for
+  // the showing: the start-up sequence rounds the corners right after,
+  // which replaces it, and the cutting is then never needed.
+  struct PendingShape {
+    base::Bytes picture;
+    Colorref transparent;
+  };
+  std::optional<PendingShape> pendingShape_;
 };
 
 }  // namespace ui::win32

@@ -183,11 +183,22 @@ base::Bytes LaunchWindow::windowBackgroundPicture() const {
 
 void LaunchWindow::shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) {
   assertWindowThread();
+  if (window_ == nullptr)
+    return;
+  if (shown_) {
+    cutShapeFromPicture(picture, transparent);
+  } else {
+    pendingShape_ = PendingShape{picture, transparent};
+  }
+}
+
+void LaunchWindow::cutShapeFromPicture(const base::Bytes& picture, Colorref transparent) {
   // Decoded into 32-bit pixels, where a colour reads back as written: the
   // transparent colour needs no mapping before the comparison.
   // The start-up shapes the window after its own background, decoded already.
-  const Image image = picture == backgroundBytes_ ? backgroundDecoded_ : decodePicture(picture);
-  if (window_ == nullptr || image.empty())
+  Image decoded = picture == backgroundBytes_ ? Image{} : decodePicture(picture);
+  const Image& image = picture == backgroundBytes_ ? backgroundDecoded_ : decoded;
+  if (image.empty())
     return;
   if (Region shape = regionFromRuns(opaqueRuns(image, transparent, 0, 0)))
     setWindowShape(window_, std::move(shape));
@@ -197,6 +208,7 @@ void LaunchWindow::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
   assertWindowThread();
   if (window_ == nullptr)
     return;
+  pendingShape_.reset();
   RECT bounds{};
   GetWindowRect(window_, &bounds);
   // Should the region not be made, the window becomes a plain rectangle.

@@ -17,13 +17,16 @@ bool PictureBox::create(HWND parent, HINSTANCE instance) {
   return createWindow(parent, instance, kPictureBoxClass, WS_CLIPCHILDREN);
 }
 
-void PictureBox::loadTablePictures(const PictureSource& pictures) {
+void PictureBox::loadTablePictures(const DecodedPictureSource& pictures) {
   if (row().picture != nullptr)
-    setPicture(pictures(row().picture));
+    showPicture(pictures(row().picture));
 }
 
 void PictureBox::setPicture(const base::Bytes& picture) {
-  const Image decoded = decodePicture(picture);
+  showPicture(decodePicture(picture));
+}
+
+void PictureBox::showPicture(const Image& decoded) {
   picture_ = decoded.empty() ? Image{} : compositeOver(decoded, backgroundOf(row()));
   fit();
   invalidateWithOverlays(window());

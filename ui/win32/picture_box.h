@@ -15,7 +15,7 @@ class PictureBox final : public CustomControl {
   using CustomControl::CustomControl;
 
   bool create(HWND parent, HINSTANCE instance) override;
-  void loadTablePictures(const PictureSource& pictures) override;
+  void loadTablePictures(const DecodedPictureSource& pictures) override;
   void setPicture(const base::Bytes& picture) override;
   // The picture as shown, after compositing and fitting; for tests.
   const Image& shownPicture() const { return shown_; }
@@ -25,6 +25,7 @@ class PictureBox final : public CustomControl {
   void paint(HDC dc) override;
 
  private:
+  void showPicture(const Image& decoded);
   void fit();
   Image picture_;  // decoded, over the background colour
   Image shown_;    // what paint() draws at (0, 0)

@@ -21,7 +21,7 @@ bool PictureButton::create(HWND parent, HINSTANCE instance) {
   return createWindow(parent, instance, kPictureButtonClass, 0);
 }
 
-void PictureButton::loadTablePictures(const PictureSource& pictures) {
+void PictureButton::loadTablePictures(const DecodedPictureSource& pictures) {
   const ButtonImages& names = row().images;
   const char* bySlot[4] = {};
   bySlot[slot(ButtonFace::Normal)] = names.normal;
@@ -33,7 +33,7 @@ void PictureButton::loadTablePictures(const PictureSource& pictures) {
     face = Face{};
     if (bySlot[i] == nullptr)
       continue;
-    const Image decoded = decodePicture(pictures(bySlot[i]));
+    const Image decoded = pictures(bySlot[i]);
     if (decoded.empty())
       continue;
     face.image = compositeOver(decoded, kWindowBackground);

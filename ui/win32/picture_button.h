@@ -19,7 +19,7 @@ class PictureButton final : public CustomControl {
   using CustomControl::CustomControl;
 
   bool create(HWND parent, HINSTANCE instance) override;
-  void loadTablePictures(const PictureSource& pictures) override;
+  void loadTablePictures(const DecodedPictureSource& pictures) override;
   void setEnabled(bool enabled) override;
 
  protected:

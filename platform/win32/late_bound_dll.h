@@ -1,0 +1,49 @@
+#pragma once
+
+// A system DLL bound on first use instead of by the loader at start-up:
+// the services that only a click needs (the version check, the download,
+// the shortcut, the links) then cost nothing before the window shows. Its
+// functions are looked up by name; a DLL or function that cannot be found
+// reads as null, and the service then fails as it does when its call fails.
+
+#include <windows.h>
+
+#include "platform/win32/handles.h"
+
+namespace platform::win32 {
+
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle invalid() { return nullptr; }
+  static void close(Handle h) { FreeLibrary(h); }
+};
+using ModuleHandle = UniqueHandle<ModuleTraits>;
+
+class LateBoundDll {
+ public:
+  // The usual search of LoadLibrary, as the loader's own for an import, so
+  // that common controls 6 still come through the manifest.
+  explicit LateBoundDll(const char* name) : module_(LoadLibraryA(name)) {}
+
+  bool loaded() const { return static_cast<bool>(module_); }
+  HMODULE module() const { return module_.get(); }
+
+  // The exported function `name` as F (declare it as decltype(&::Function)),
+  // or null.
+  template <typename F>
+  F function(const char* name) const {
+    if (!module_)
+      return nullptr;
+    // Through void*: FARPROC and F differ in their parameters.
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+  }
+
+ private:
+  ModuleHandle module_;
+};
+
+// Binds the function `name` of `dll` under its own name and type.
+#define TAVORO_LATE_BOUND(dll, name) \
+  decltype(&::name) name = (dll).function<decltype(&::name)>(#name)
+
+}  // namespace platform::win32
