@@ -180,14 +180,14 @@ class TestAcceptedUpdate:
 
 class TestFirstClick:
     def test_a_click_the_moment_the_window_maps_is_handled_in_full(
-            self, wine, start_launcher, version_folder, server, win32_build):
+            self, wine, start_launcher, e2e_folder, server, win32_build):
         """The fields the check fills and reads back get their windows just
         after the window first shows. A click sent as soon as it is mapped
         must still start the game and bring the question, which only the
         published version read back from its field can bring."""
-        server.observer = lambda: vs.game_starts(version_folder)
+        server.observer = lambda: vs.game_starts(e2e_folder)
         server.serve_page(vs.version_page(version="5.1").encode("utf-8"))
-        launcher = start_launcher(version_folder)
+        launcher = start_launcher(e2e_folder)
 
         def mapped():
             assert launcher.proc.poll() is None, f"launcher ended ({launcher.proc.returncode})"
