@@ -25,7 +25,8 @@ std::string_view lastPathComponent(std::string_view path);
 bool isFullFilePath(std::string_view path);
 
 // `path` with "(n)" before the extension of its last component, or at its
-// end when that component has no ".".
+// end when that component has no ".". It steps by the text rule, as the
+// name it changes was made by it.
 std::string numberedFileName(std::string_view path, int number);
 
 }  // namespace base

@@ -19,6 +19,9 @@ struct CommonControls {
   TAVORO_LATE_BOUND(dll, SetWindowSubclass);
   TAVORO_LATE_BOUND(dll, RemoveWindowSubclass);
   TAVORO_LATE_BOUND(dll, DefSubclassProc);
+  bool complete() const {
+    return InitCommonControlsEx && SetWindowSubclass && RemoveWindowSubclass && DefSubclassProc;
+  }
 };
 
 // Binds common controls 6 and registers the classes of the progress bar and

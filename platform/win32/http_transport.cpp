@@ -32,11 +32,7 @@ struct WinInet {
 // InternetOpenA does. Never unloaded: a handle may still close while the
 // process ends.
 const WinInet* winInet() {
-  static const WinInet* const bound = [] {
-    auto api = std::make_unique<WinInet>();
-    return api->complete() ? api.release() : nullptr;
-  }();
-  return bound;
+  return bindOnce<WinInet>();
 }
 
 struct InternetTraits {

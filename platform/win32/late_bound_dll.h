@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "platform/win32/handles.h"
 
 namespace platform::win32 {
@@ -41,6 +43,20 @@ class LateBoundDll {
  private:
   ModuleHandle module_;
 };
+
+// The function table `Api` (LateBoundDll members and TAVORO_LATE_BOUND
+// functions, with `bool complete() const`), bound once for the process and
+// then started by `start` if given; null when a function is missing or the
+// start fails. Never unloaded: handles and windows of the DLL may still be
+// closed while the process ends.
+template <typename Api>
+const Api* bindOnce(bool (*start)(const Api& api) = nullptr) {
+  static const Api* const bound = [start]() -> const Api* {
+    auto api = std::make_unique<Api>();
+    return api->complete() && (start == nullptr || start(*api)) ? api.release() : nullptr;
+  }();
+  return bound;
+}
 
 // Binds the function `name` of `dll` under its own name and type.
 #define TAVORO_LATE_BOUND(dll, name) \

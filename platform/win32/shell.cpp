@@ -34,10 +34,7 @@ struct ShellApi {
 // the shell, before its first call, as the shell expects; it stays started
 // for the thread's life.
 const ShellApi* shellApi() {
-  static const ShellApi* const bound = [] {
-    auto api = std::make_unique<ShellApi>();
-    return api->complete() ? api.release() : nullptr;
-  }();
+  const ShellApi* bound = bindOnce<ShellApi>();
   if (bound == nullptr)
     return nullptr;
   thread_local const bool comStarted =

@@ -38,12 +38,10 @@ struct Winsock {
 // as when WSAStartup fails. Bound and started once for the process, never
 // stopped or unloaded: connections may still close while the process ends.
 const Winsock* winsock() {
-  static const Winsock* const ready = [] {
-    auto api = std::make_unique<Winsock>();
+  return bindOnce<Winsock>([](const Winsock& api) {
     WSADATA data;
-    return api->complete() && api->WSAStartup(MAKEWORD(2, 2), &data) == 0 ? api.release() : nullptr;
-  }();
-  return ready;
+    return api.WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  });
 }
 
 // FD_ISSET, without the import it would add.
