@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/launcher.h"
+#include "app/update_settings.h"
 #include "core/launch.h"
 #include "core/links.h"
 #include "core/startup.h"
@@ -23,7 +24,7 @@ void onCreated(Launcher& l, const EventArgs&) {
 }
 
 void onStartButton(Launcher& l, const EventArgs&) {
-  startGameAndCheckVersion(l, kVersionPageUrl);
+  startGameAndCheckVersion(l, versionPageUrl());
 }
 
 void onShortcutButton(Launcher& l, const EventArgs&) {

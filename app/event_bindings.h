@@ -26,8 +26,4 @@ std::span<const EventBinding> eventBindings();
 // The handler bound to that event of that control, or null.
 Handler findHandler(std::string_view control, ui::Event event);
 
-// The version page, fixed when the launcher is built (app/version_page.cpp
-// is compiled into each program with its own address).
-extern const char* const kVersionPageUrl;
-
 }  // namespace app

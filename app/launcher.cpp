@@ -1,6 +1,7 @@
 #include "app/launcher.h"
 
 #include "app/event_bindings.h"
+#include "app/update_settings.h"
 #include "core/launch.h"
 #include "update/version.h"
 
@@ -10,7 +11,9 @@ Launcher::Launcher(const platform::Services& os, ui::Controls& controls)
     : state_(os),
       slideshow_({*os.files, *os.process, controls, state_.slideshow}),
       exitCleanup_([this] { cleanUp(); }),
-      context_{os, &controls, this, &exitCleanup_} {}
+      context_{os, &controls, this, &exitCleanup_} {
+  state_.update.publicKey = updatePublicKey();
+}
 
 Launcher::~Launcher() {
   exitCleanup_.run();

@@ -14,6 +14,6 @@ build_bench_driver() {
   cmake --build "$build_dir" --target tavoro_logic >/dev/null
   # shellcheck disable=SC2046
   g++ -O2 -std=c++20 -I"$source_dir" "$source_dir/bench/$driver.cpp" \
-    "$source_dir/app/version_page.cpp" -o "$output" \
+    "$source_dir/app/update_settings.cpp" -o "$output" \
     "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip) -lpng -ljpeg -lz -lpthread
 }

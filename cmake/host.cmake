@@ -7,6 +7,7 @@ find_package(GTest REQUIRED)
 # command-line tools being installed as well.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 
 if(TAVORO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -21,6 +22,6 @@ endif()
 add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES} ${TAVORO_HOST_SOURCES})
 target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
-target_link_libraries(tavoro_logic PUBLIC PkgConfig::LIBZIP)
+target_link_libraries(tavoro_logic PUBLIC PkgConfig::LIBZIP PkgConfig::SODIUM)
 
 include(cmake/tests-host.cmake)

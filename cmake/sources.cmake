@@ -31,6 +31,8 @@ set(TAVORO_LOGIC_SOURCES
   update/http_response.cpp
   update/http.cpp
   update/http_request.cpp
+  update/package_digest_follower.cpp
+  update/package_signature.cpp
   update/progress_text.cpp
   update/unzip.cpp
   update/unzip_archive.cpp

@@ -21,7 +21,7 @@ set(TAVORO_HOST_TESTS
   tests/host/unzip_test.cpp
 )
 
-add_executable(host_tests ${TAVORO_HOST_TESTS} app/version_page.cpp)
+add_executable(host_tests ${TAVORO_HOST_TESTS} app/update_settings.cpp)
 target_link_libraries(host_tests PRIVATE tavoro_logic GTest::gtest GTest::gtest_main)
 target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 include(GoogleTest)

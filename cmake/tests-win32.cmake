@@ -14,7 +14,7 @@ set(TAVORO_WIN32_TESTS
 
 foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
   get_filename_component(test_name "${test_source}" NAME_WE)
-  add_executable(${test_name} ${test_source} app/version_page.cpp)
+  add_executable(${test_name} ${test_source} app/update_settings.cpp)
   target_link_libraries(${test_name} PRIVATE tavoro_win32 GTest::gtest_main)
   add_test(NAME win32.${test_name} COMMAND ${test_name})
   set_tests_properties(win32.${test_name} PROPERTIES

@@ -8,6 +8,12 @@ find_package(JPEG REQUIRED)
 # The static libzip built beside the other cross-built libraries; it links
 # the static zlib found above.
 find_package(libzip CONFIG REQUIRED)
+# The static libsodium built beside them (autotools: no CMake package).
+find_path(SODIUM_INCLUDE_DIR sodium.h REQUIRED)
+find_library(SODIUM_LIBRARY NAMES libsodium.a REQUIRED)
+add_library(sodium STATIC IMPORTED)
+set_target_properties(sodium PROPERTIES IMPORTED_LOCATION "${SODIUM_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${SODIUM_INCLUDE_DIR}" INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC)
 
 # ANSI functions and the Windows 7 API level; no MinGW DLL beside the exe.
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN
@@ -18,7 +24,7 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES})
 target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
-target_link_libraries(tavoro_logic PUBLIC libzip::zip)
+target_link_libraries(tavoro_logic PUBLIC libzip::zip sodium)
 
 add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
 # Common controls, COM, the shell, WinINet and Winsock are bound on first
@@ -32,10 +38,12 @@ set(TAVORO_E2E_VERSION_PAGE_URL "http://127.0.0.1:47811/version.html"
     CACHE STRING "Version page of launcher-e2e.exe")
 
 foreach(target launcher launcher_e2e launcher_trace)
-  add_executable(${target} WIN32 app/win32/winmain.cpp app/version_page.cpp
+  add_executable(${target} WIN32 app/win32/winmain.cpp app/update_settings.cpp
                            ui/win32/launcher.rc)
   target_link_libraries(${target} PRIVATE tavoro_win32)
   target_link_options(${target} PRIVATE -s)
+  target_compile_definitions(${target} PRIVATE
+    TAVORO_UPDATE_PUBLIC_KEY="${TAVORO_UPDATE_PUBLIC_KEY}")
 endforeach()
 target_compile_definitions(launcher PRIVATE
   TAVORO_VERSION_PAGE_URL="${TAVORO_VERSION_PAGE_URL}")

@@ -73,6 +73,14 @@ class OutputFile {
   virtual bool close() = 0;
 };
 
+// A file being read from its start; closed when destroyed.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Up to `size` bytes; 0 at the end of the file, -1 on an error.
+  virtual long read(void* buffer, std::size_t size) = 0;
+};
+
 // Attributes for Files::setAttributes.
 inline constexpr unsigned kNormalFileAttributes = 0x80;  // FILE_ATTRIBUTE_NORMAL
 // Read-only, hidden, system and archive all cleared.
@@ -97,6 +105,9 @@ class Files {
   // Creates the file only where none of that name exists; null otherwise.
   // Never empties or replaces anything.
   virtual std::unique_ptr<OutputFile> createNew(const std::string& path) = 0;
+  // Opens the file for reading while others may go on writing, renaming or
+  // deleting it; null when it cannot.
+  virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;
   // One folder; true when it exists afterwards.
   virtual bool createDirectory(const std::string& path) = 0;
   virtual bool isDirectory(const std::string& path) = 0;

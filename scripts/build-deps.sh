@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds libjpeg-turbo, libpng and libzip for win32 (static) from the
+# Cross-builds libjpeg-turbo, libpng, libzip and libsodium for win32 (static) from the
 # distribution's source packages into $deps_prefix. Each library leaves a
 # stamp with the source version it was built from; a stamped library is
 # not built again.
@@ -42,6 +42,18 @@ cmake_cross() {
   }
 }
 
+# libsodium's source package has no generated configure script.
+autotools_cross() {
+  local src="$1"; shift
+  local log="$src.log"
+  (cd "$src" && autoreconf -fi && ./configure --host=i686-w64-mingw32 --prefix="$deps_prefix" \
+    --disable-shared --enable-static "$@" && make -j"$(nproc)" && make install) >"$log" 2>&1 || {
+    echo "build-deps: building $src failed; see $log" >&2
+    tail -n 30 "$log" >&2
+    return 1
+  }
+}
+
 build_one() {
   local pkg="$1" dirpat="$2"; shift 2
   if compgen -G "$(stamp_of "$pkg")" >/dev/null; then return 0; fi
@@ -49,7 +61,7 @@ build_one() {
   local src
   src="$(fetch_source "$pkg" "$dirpat")"
   [ -n "$src" ] || { echo "build-deps: no source folder for $pkg" >&2; return 1; }
-  cmake_cross "$src" "$@"
+  if [ -f "$src/CMakeLists.txt" ]; then cmake_cross "$src" "$@"; else autotools_cross "$src" "$@"; fi
   basename "$src" >"$(stamp_of "$pkg")"
   rm -rf "$src"
 }
@@ -64,3 +76,4 @@ build_one libzip 'libzip' \
   -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_COMMONCRYPTO=OFF -DENABLE_WINDOWS_CRYPTO=OFF \
   -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF -DBUILD_OSSFUZZ=OFF \
   -DZLIB_LIBRARY=/usr/i686-w64-mingw32/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/i686-w64-mingw32/include
+build_one libsodium 'libsodium' --disable-pie --without-pthreads

@@ -14,9 +14,9 @@ apt_packages=(
   # cross compiler and win32 zlib
   g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev nasm
   # building source packages
-  dpkg-dev cmake ninja-build pkg-config
+  dpkg-dev cmake ninja-build pkg-config autoconf automake libtool
   # host build: the same libraries natively, and GoogleTest
-  g++ libpng-dev libjpeg-dev zlib1g-dev libzip-dev libgtest-dev
+  g++ libpng-dev libjpeg-dev zlib1g-dev libzip-dev libsodium-dev libgtest-dev
   # running the exe: Wine (32-bit), an X server, CJK font, X tools
   wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   # fuzzing: clang with libFuzzer and the sanitizers' runtimes

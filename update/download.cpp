@@ -5,6 +5,7 @@
 #include "ui/control_names.h"
 #include "update/download_object.h"
 #include "update/handoff.h"
+#include "update/package_digest_follower.h"
 #include "update/progress_text.h"
 
 namespace update {
@@ -37,8 +38,11 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
   // A temporary file left by an interrupted run would make the engine give
   // up (the file exists) and be unpacked as if it were this download.
   ctx.os.files->remove(task.localFilePath);
-  state.downloadObject->startTask(task,
-                                  std::make_shared<DownloadNotices>(*ctx.controls, state.progress));
+  if (!state.publicKey.empty())
+    state.packageDigest =
+        std::make_shared<PackageDigestFollower>(*ctx.os.files, task.localFilePath);
+  state.downloadObject->startTask(
+      task, std::make_shared<DownloadNotices>(*ctx.controls, state.progress, state.packageDigest));
 }
 
 void DownloadNotices::totalSizeKnown(std::int32_t total) {
@@ -46,6 +50,8 @@ void DownloadNotices::totalSizeKnown(std::int32_t total) {
 }
 
 void DownloadNotices::blockArrived(std::int32_t, std::int32_t received) {
+  if (digest_)
+    digest_->advance(received);
   // The running total, not the block, decides the percent.
   progress_->percent = percentOf(received, progress_->totalSize);
   notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);

@@ -24,8 +24,10 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state);
 // integers and post notices to the notice label, nothing more.
 class DownloadNotices final : public DownloadEvents {
  public:
-  DownloadNotices(ui::Notices& notices, std::shared_ptr<DownloadProgress> progress)
-      : notices_(notices), progress_(std::move(progress)) {}
+  // `digest` (may be null) hears how far the file has grown.
+  DownloadNotices(ui::Notices& notices, std::shared_ptr<DownloadProgress> progress,
+                  std::shared_ptr<PackageDigestFollower> digest)
+      : notices_(notices), progress_(std::move(progress)), digest_(std::move(digest)) {}
 
   void totalSizeKnown(std::int32_t total) override;
   void blockArrived(std::int32_t size, std::int32_t received) override;
@@ -34,6 +36,7 @@ class DownloadNotices final : public DownloadEvents {
  private:
   ui::Notices& notices_;
   const std::shared_ptr<DownloadProgress> progress_;
+  const std::shared_ptr<PackageDigestFollower> digest_;
 };
 
 // The feedback event of the notice label: 2 progress, 1 download ended.

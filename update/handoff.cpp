@@ -5,6 +5,8 @@
 #include "platform/window_modes.h"
 #include "ui/control_names.h"
 #include "update/download.h"
+#include "update/package_digest_follower.h"
+#include "update/package_signature.h"
 #include "update/unzip.h"
 #include "update/version.h"
 
@@ -39,6 +41,24 @@ void offerHelpOrPackage(core::Context& ctx, const std::string& package) {
   ctx.os.shell->open(package);
 }
 
+// Before anything is unpacked: the downloaded bytes against the page's
+// signature, with the key built into this launcher.
+bool isSignedByPublisher(core::Context& ctx, UpdateState& state, const std::string& temporary) {
+  const std::optional<PackageDigest> digest =
+      state.packageDigest ? state.packageDigest->finish() : digestOfFile(*ctx.os.files, temporary);
+  return verifyPackageDigest(digest, state.publicKey, state.versionFields[kPackageSignature]) ==
+         PackageVerdict::kSigned;
+}
+
+// Nothing of the package stays, nothing is unpacked, and the player can
+// still start the game.
+void refusePackage(core::Context& ctx, const std::string& package, const std::string& temporary) {
+  ctx.os.files->remove(temporary);
+  ctx.os.files->remove(package);
+  ctx.os.messageBoxes->show(kPackageRefused, platform::kIconWarning, kUpdateTitle);
+  ctx.controls->setEnabled(ui::name::kStartButton, true);
+}
+
 }  // namespace
 
 bool moveIfValid(platform::Files& files, const std::string& source,
@@ -53,6 +73,10 @@ void completeUpdate(core::Context& ctx, UpdateState& state) {
   const std::string address = state.taskParameters->sourceAddress;
   const std::string package = packagePath(*ctx.os.process, address);
   const std::string temporary = temporaryPackagePath(*ctx.os.process, address);
+  if (!state.publicKey.empty() && !isSignedByPublisher(ctx, state, temporary)) {
+    refusePackage(ctx, package, temporary);
+    return;
+  }
   files.remove(package);
   moveIfValid(files, temporary, package);
   files.remove(temporary);

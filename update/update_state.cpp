@@ -1,6 +1,7 @@
 #include "update/update_state.h"
 
 #include "update/download_object.h"
+#include "update/package_digest_follower.h"
 
 namespace update {
 
@@ -29,6 +30,8 @@ void releaseUpdateState(UpdateState& state) {
   if (state.downloadObject)
     state.downloadObject->stopTask();
   state.downloadObject.reset();
+  // No report reaches the hashing any more.
+  state.packageDigest.reset();
 }
 
 }  // namespace update

@@ -14,8 +14,9 @@
 namespace update {
 
 class DownloadObject;
+class PackageDigestFollower;
 
-// The nine fields of the version page, in the page's order.
+// The fields of the version page, in the page's order.
 enum VersionField : int {
   kLatestVersion,
   kProgramTitle,
@@ -26,6 +27,7 @@ enum VersionField : int {
   kNote4,
   kNote5,
   kUpdateAddress,
+  kPackageSignature,  // base64; launchers without a key never read it
   kVersionFieldCount,
 };
 
@@ -80,6 +82,10 @@ struct UpdateState {
   UpdateState& operator=(const UpdateState&) = delete;
 
   std::array<std::string, kVersionFieldCount> versionFields;
+  // Base64 of the publisher's public key; empty: packages are taken unsigned.
+  std::string publicKey;
+  // Hashes the package as it arrives, for a launcher with a key.
+  std::shared_ptr<PackageDigestFollower> packageDigest;
   std::unique_ptr<DownloadTaskParameters> taskParameters;
   std::unique_ptr<DownloadObject> downloadObject;
   std::shared_ptr<DownloadProgress> progress;

@@ -6,6 +6,7 @@
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/http.h"
+#include "update/package_signature.h"
 #include "update/web_text.h"
 
 namespace update {
@@ -28,6 +29,7 @@ constexpr std::array<PageField, kVersionFieldCount> kPageFields = {{
     {"更新说明4=", kNote4, ui::name::kUpdateNote4},
     {"更新说明5=", kNote5, ui::name::kUpdateNote5},
     {"更新地址=", kUpdateAddress, nullptr},
+    {"更新签名=", kPackageSignature, nullptr},
 }};
 
 // The fields are filled in this order: version, description, notes, title.
@@ -66,13 +68,17 @@ bool sortsAfter(std::string_view published, std::string_view local) {
   return published.size() > local.size();
 }
 
+std::array<std::string, kVersionFieldCount> versionFieldsOf(std::string_view page) {
+  std::array<std::string, kVersionFieldCount> fields;
+  for (const PageField& field : kPageFields)
+    fields[field.field] = base::textBetween(page, field.marker, "<");
+  return fields;
+}
+
 void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress) {
   ui::Controls& controls = *ctx.controls;
 
-  const std::string page = pageText(*ctx.os.http, *ctx.os.codec, pageAddress);
-  for (const PageField& field : kPageFields) {
-    state.versionFields[field.field] = base::textBetween(page, field.marker, "<");
-  }
+  state.versionFields = versionFieldsOf(pageText(*ctx.os.http, *ctx.os.codec, pageAddress));
   for (VersionField field : kFillOrder) {
     controls.setText(kPageFields[field].control, state.versionFields[field]);
   }
@@ -83,6 +89,12 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
                   controls.text(ui::name::kLocalVersion))) {
     return;
   }
+  // A launcher that has its publisher's key takes only what they signed: a
+  // page without a usable signature announces nothing to it.
+  if (!state.publicKey.empty() &&
+      checkSignatureText(state.publicKey, state.versionFields[kPackageSignature]) !=
+          PackageVerdict::kSigned)
+    return;
   if (ctx.os.messageBoxes->show(kUpdateQuestion, platform::kYesNoButtons, kUpdateTitle) !=
       platform::kAnswerYes)
     return;

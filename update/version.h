@@ -3,6 +3,7 @@
 // The check for a newer launcher, run after the game has been started: read
 // the version page, show its fields, ask when the published version is newer.
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ namespace update {
 inline constexpr char kLocalVersion[] = "5.0";
 inline constexpr char kUpdateQuestion[] = "发现新版本,请问是否更新？";
 inline constexpr char kUpdateTitle[] = " 软件更新提示";
+
+// Signed packages only, for a launcher that has its publisher's key.
+inline constexpr char kPackageRefused[] = "更新包校验失败,已取消本次更新.";
+
+// The page's fields: each marker's first occurrence, letter case ignored,
+// up to the next "<".
+std::array<std::string, kVersionFieldCount> versionFieldsOf(std::string_view page);
 
 // Reads the version page, shows its fields and, when it announces a newer
 // launcher and the player agrees, starts the download.

@@ -1,5 +1,9 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdio>
@@ -115,7 +119,32 @@ class StdOutputFile final : public OutputFile {
   std::shared_ptr<std::atomic<std::int64_t>> written_;
 };
 
+class PosixInputFile final : public InputFile {
+ public:
+  explicit PosixInputFile(int descriptor) : descriptor_(descriptor) {}
+  ~PosixInputFile() override { ::close(descriptor_); }
+  PosixInputFile(const PosixInputFile&) = delete;
+  PosixInputFile& operator=(const PosixInputFile&) = delete;
+  long read(void* buffer, std::size_t size) override {
+    ssize_t got;
+    do {
+      got = ::read(descriptor_, buffer, size);
+    } while (got < 0 && errno == EINTR);
+    return static_cast<long>(got);
+  }
+
+ private:
+  int descriptor_;
+};
+
 }  // namespace
+
+std::unique_ptr<InputFile> LocalFiles::openForReading(const std::string& path) {
+  const int descriptor = ::open(hostPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0)
+    return nullptr;
+  return std::make_unique<PosixInputFile>(descriptor);
+}
 
 std::unique_ptr<OutputFile> LocalFiles::open(const std::string& path, const char* mode) {
   std::FILE* file = std::fopen(hostPath(path).c_str(), mode);

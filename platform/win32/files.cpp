@@ -34,6 +34,21 @@ class Win32OutputFile final : public OutputFile {
   FileHandle file_;
 };
 
+class Win32InputFile final : public InputFile {
+ public:
+  explicit Win32InputFile(FileHandle file) : file_(std::move(file)) {}
+  long read(void* buffer, std::size_t size) override {
+    DWORD got = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
+    if (!ReadFile(file_.get(), buffer, chunk, &got, nullptr))
+      return -1;
+    return static_cast<long>(got);
+  }
+
+ private:
+  FileHandle file_;
+};
+
 std::unique_ptr<OutputFile> createFile(const std::string& path, DWORD disposition) {
   FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -112,6 +127,17 @@ class Win32Files final : public Files {
 
   std::unique_ptr<OutputFile> createNew(const std::string& path) override {
     return createFile(path, CREATE_NEW);
+  }
+
+  std::unique_ptr<InputFile> openForReading(const std::string& path) override {
+    // Shared every way: the download goes on writing the file, and a failed
+    // one deletes it, while it is being read.
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+      return nullptr;
+    return std::make_unique<Win32InputFile>(std::move(file));
   }
 
   bool sameFile(const std::string& a, const std::string& b) override {

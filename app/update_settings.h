@@ -1,0 +1,15 @@
+#pragma once
+
+// The update settings this program was built or stamped with.
+
+#include <string>
+
+namespace app {
+
+// The version page the start button checks.
+std::string versionPageUrl();
+// Base64 of the publisher's Ed25519 public key; empty when updates are
+// taken unsigned.
+std::string updatePublicKey();
+
+}  // namespace app
