@@ -1,62 +1,95 @@
 // Fetches one address into one file with the launcher's download engine,
-// the way the update download runs it, and waits for the end. Exit code 0
-// when the whole announced body arrived.
+// the way the update download runs it (the same reports, and with a key
+// the same hashing as the bytes arrive and the same check at the end), and
+// waits for the end. Exit code 0 when the whole announced body arrived and,
+// with a key, its signature matched.
 //
-//   download_bench <http://address> <local file>
+//   download_bench <address> <local file> [<public key> <signature>]
+//   download_bench sign <file>     prints a new public key and the file's signature
 
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
 
 #include "app/host/host_platform.h"
+#include "update/download.h"
 #include "update/download_object.h"
+#include "update/package_digest_follower.h"
+#include "update/package_signature.h"
 #include "update/update_state.h"
 
 namespace {
 
-std::mutex endMutex;
-std::condition_variable endChanged;
-bool ended = false;
-std::int32_t totalSize = -1;
-std::int32_t bytesAtEnd = 0;
-
-std::int32_t onEvent(std::int32_t code, void*, std::int32_t value, std::int32_t, void*) {
-  if (code == 3)
-    totalSize = value;
-  if (code == 4) {
-    std::lock_guard<std::mutex> lock(endMutex);
-    bytesAtEnd = value;
-    ended = true;
-    endChanged.notify_all();
+// Stands in for the window: hears that the download ended.
+class EndWaiter final : public ui::Notices {
+ public:
+  void postNotice(std::string_view, int kind, int) override {
+    if (kind != 1)
+      return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
   }
-  return code == 18 ? 1 : 0;
+  void wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return ended_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool ended_ = false;
+};
+
+int sign(platform::Files& files, const char* path) {
+  update::PublicKey publicKey{};
+  update::SecretKey secretKey{};
+  crypto_sign_keypair(publicKey.data(), secretKey.data());
+  const std::optional<update::PackageDigest> digest = update::digestOfFile(files, path);
+  if (!digest)
+    return 2;
+  std::printf("%s %s\n", update::toBase64(publicKey).c_str(),
+              update::toBase64(update::signDigest(*digest, secretKey)).c_str());
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <http://address> <local file>\n", argv[0]);
+  app::host::HostPlatform os;
+  if (argc == 3 && std::string(argv[1]) == "sign")
+    return sign(os.files, argv[2]);
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr, "usage: %s <address> <local file> [<public key> <signature>]\n", argv[0]);
     return 2;
   }
-  app::host::HostPlatform os;
+  const bool signedPackage = argc == 5;
 
   update::DownloadTaskParameters parameters;
   parameters.modeWord = update::kModeDownload;
   parameters.sourceAddress = argv[1];
   parameters.localFilePath = argv[2];
-  parameters.progress = &onEvent;
 
+  auto progress = std::make_shared<update::DownloadProgress>();
+  std::shared_ptr<update::PackageDigestFollower> digest;
+  if (signedPackage)
+    digest = std::make_shared<update::PackageDigestFollower>(os.files, argv[2]);
+  EndWaiter window;
   update::DownloadObject object(os.sockets, os.files);
-  if (!object.startTask(parameters)) {
+  if (!object.startTask(parameters,
+                        std::make_shared<update::DownloadNotices>(window, progress, digest))) {
     std::fprintf(stderr, "the engine refused the task\n");
     return 2;
   }
-  {
-    std::unique_lock<std::mutex> lock(endMutex);
-    endChanged.wait(lock, [] { return ended; });
-  }
+  window.wait();
   object.stopTask();
-  std::printf("%d of %d bytes\n", bytesAtEnd, totalSize);
-  return bytesAtEnd == totalSize ? 0 : 1;
+  const bool complete = progress->percent == 100;
+  std::printf("%d%% of %d bytes\n", static_cast<int>(progress->percent),
+              static_cast<int>(progress->totalSize));
+  if (!signedPackage)
+    return complete ? 0 : 1;
+  const update::PackageVerdict verdict =
+      update::verifyPackageDigest(digest->finish(), argv[3], argv[4]);
+  std::printf("signature %s\n", verdict == update::PackageVerdict::kSigned ? "good" : "refused");
+  return complete && verdict == update::PackageVerdict::kSigned ? 0 : 1;
 }

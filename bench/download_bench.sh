@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fetches a 256 MiB file from nginx on loopback with the launcher's download
-# engine and with curl, alternating over a few rounds, and prints each
-# one's median wall time, the ratio engine/curl and each one's peak memory.
+# engine, with the engine and the signature check of a signed package, and
+# with curl, alternating over a few rounds, and prints each one's median
+# wall time, the ratios to curl and each one's peak memory.
 #
 #   bench/download_bench.sh [rounds]      (default 5)
 set -euo pipefail
@@ -50,6 +51,7 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 url="http://127.0.0.1:$port/pkg.zip"
+read -r public_key signature < <("$ours" sign "$work/www/pkg.zip")
 
 # Runs one fetch under /usr/bin/time; appends "seconds kilobytes" to $2.
 measure() {
@@ -66,23 +68,31 @@ measure() {
   echo "$(echo "$ended - $started" | bc -l) $rss" >>"$log"
 }
 
-echo "256 MiB from nginx on loopback, $rounds rounds, alternating order"
+echo "256 MiB from nginx on loopback, $rounds rounds, rotating order"
+run_engine() { measure engine "$work/engine.log" "$ours" "$url" "$work/out/pkg.zip.tmp"; }
+run_signed() {
+  measure signed "$work/signed.log" "$ours" "$url" "$work/out/pkg.zip.tmp" "$public_key" "$signature"
+}
+run_curl() { measure curl "$work/curl.log" curl -s -o "$work/out/pkg.zip.tmp" "$url"; }
 for round in $(seq "$rounds"); do
-  if [ $((round % 2)) -eq 1 ]; then
-    measure engine "$work/engine.log" "$ours" "$url" "$work/out/pkg.zip.tmp"
-    measure curl "$work/curl.log" curl -s -o "$work/out/pkg.zip.tmp" "$url"
-  else
-    measure curl "$work/curl.log" curl -s -o "$work/out/pkg.zip.tmp" "$url"
-    measure engine "$work/engine.log" "$ours" "$url" "$work/out/pkg.zip.tmp"
-  fi
+  case $((round % 3)) in
+    1) run_engine; run_signed; run_curl ;;
+    2) run_signed; run_curl; run_engine ;;
+    0) run_curl; run_engine; run_signed ;;
+  esac
 done
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 engine_s=$(cut -d' ' -f1 "$work/engine.log" | median)
+signed_s=$(cut -d' ' -f1 "$work/signed.log" | median)
 curl_s=$(cut -d' ' -f1 "$work/curl.log" | median)
 engine_kb=$(cut -d' ' -f2 "$work/engine.log" | sort -n | tail -1)
+signed_kb=$(cut -d' ' -f2 "$work/signed.log" | sort -n | tail -1)
 curl_kb=$(cut -d' ' -f2 "$work/curl.log" | sort -n | tail -1)
-printf 'engine: median %.3f s, peak RSS %d KiB\n' "$engine_s" "$engine_kb"
-printf 'curl:   median %.3f s, peak RSS %d KiB\n' "$curl_s" "$curl_kb"
+printf 'engine:          median %.3f s, peak RSS %d KiB\n' "$engine_s" "$engine_kb"
+printf 'engine + check:  median %.3f s, peak RSS %d KiB\n' "$signed_s" "$signed_kb"
+printf 'curl:            median %.3f s, peak RSS %d KiB\n' "$curl_s" "$curl_kb"
 printf 'wall-time ratio engine/curl: %.2f (goal <= 1.00); engine peak memory %.1f MiB (goal <= 16)\n' \
   "$(echo "$engine_s / $curl_s" | bc -l)" "$(echo "$engine_kb / 1024" | bc -l)"
+printf 'wall-time ratio engine with signature check/curl: %.2f (goal <= 1.15); peak memory %.1f MiB (goal <= 16)\n' \
+  "$(echo "$signed_s / $curl_s" | bc -l)" "$(echo "$signed_kb / 1024" | bc -l)"

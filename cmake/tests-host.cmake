@@ -13,6 +13,7 @@ set(TAVORO_HOST_TESTS
   tests/host/handoff_test.cpp
   tests/host/http_test.cpp
   tests/host/progress_text_test.cpp
+  tests/host/package_digest_test.cpp
   tests/host/version_test.cpp
   tests/host/download_engine_test.cpp
   tests/host/download_engine_control_test.cpp

@@ -12,6 +12,7 @@
 #include "update/download.h"
 #include "update/download_object.h"
 #include "update/handoff.h"
+#include "update/package_signature.h"
 
 namespace {
 
@@ -191,6 +192,76 @@ TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {
   download("NewLauncher.exe", url("/cut.zip"));
   EXPECT_EQ(updateState().progress->percent, 99);
   EXPECT_TRUE(os.messageBoxes.calls.empty());
+}
+
+// A launcher with its publisher's key, and that publisher's signatures.
+class SignedHandoffTest : public HandoffTest {
+ protected:
+  void SetUp() override {
+    HandoffTest::SetUp();
+    crypto_sign_keypair(publicKey.data(), secretKey.data());
+    updateState().publicKey = update::toBase64(publicKey);
+  }
+
+  static std::string signatureOf(const std::string& bytes, const update::SecretKey& key) {
+    update::PackageHasher hasher;
+    hasher.add(bytes.data(), bytes.size());
+    return update::toBase64(update::signDigest(hasher.finish(), key));
+  }
+
+  // Downloads `served` bytes under a page that signed `signedBytes`.
+  void downloadSigned(const std::string& servedBytes, const std::string& signature) {
+    server.respond("/pkg.zip", served(servedBytes));
+    for (int i = 0; i < 5000 && updateState().downloadObject->hasTask(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    updateState().versionFields[update::kPackageSignature] = signature;
+    controls.setEnabled(ui::name::kStartButton, false);
+    download("NewLauncher.exe", url("/pkg.zip"));
+  }
+
+  update::PublicKey publicKey{};
+  update::SecretKey secretKey{};
+};
+
+TEST_F(SignedHandoffTest, APackageItsPublisherSignedTakesOver) {
+  const std::string bytes = package({{"NewLauncher.exe", "MZ new"}, {"data.txt", "d"}});
+  EXPECT_THROW(downloadSigned(bytes, signatureOf(bytes, secretKey)), ProgramEnded);
+  EXPECT_TRUE(exists("NewLauncher.exe"));
+  EXPECT_FALSE(exists("pkg.zip"));
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+  EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
+}
+
+TEST_F(SignedHandoffTest, AnyOtherPackageIsRefusedAndNothingOfItStays) {
+  const std::string bytes = package({{"NewLauncher.exe", "MZ new"}, {"data.txt", "d"}});
+  std::string changed = bytes;
+  changed[changed.size() / 2] ^= 1;
+  update::PublicKey otherPublic{};
+  update::SecretKey otherSecret{};
+  crypto_sign_keypair(otherPublic.data(), otherSecret.data());
+  const struct {
+    const char* what;
+    std::string served;
+    std::string signature;
+  } cases[] = {
+      {"one byte changed", changed, signatureOf(bytes, secretKey)},
+      {"cut short", bytes.substr(0, bytes.size() - 1), signatureOf(bytes, secretKey)},
+      {"signed with another key", bytes, signatureOf(bytes, otherSecret)},
+  };
+  for (const auto& c : cases) {
+    os.messageBoxes.calls.clear();
+    downloadSigned(c.served, c.signature);
+    ASSERT_EQ(os.messageBoxes.calls.size(), 1u) << c.what;
+    EXPECT_EQ(os.messageBoxes.calls[0].text, "更新包校验失败,已取消本次更新.");
+    EXPECT_EQ(os.messageBoxes.calls[0].title, " 软件更新提示");
+    EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x30u);
+    EXPECT_FALSE(exists("NewLauncher.exe")) << c.what << ": nothing unpacked";
+    EXPECT_FALSE(exists("pkg.zip")) << c.what;
+    EXPECT_FALSE(exists("pkg.zip.tmp")) << c.what;
+    EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << c.what;
+    EXPECT_TRUE(os.processes.calls.empty()) << c.what;
+  }
+  EXPECT_TRUE(os.process.exitCodes.empty());
 }
 
 TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {

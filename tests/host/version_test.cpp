@@ -2,6 +2,7 @@
 #include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
+#include "update/package_signature.h"
 
 namespace {
 
@@ -106,6 +107,40 @@ TEST_F(VersionTest, EveryCheckReplacesTheFields) {
   EXPECT_EQ(updateState().versionFields[update::kUpdateAddress], "");
   EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "");
   EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
+}
+
+// Only a launcher that has its publisher's key reads the signature; to it,
+// a page without a well-formed one announces nothing.
+TEST_F(VersionTest, AKeyedLauncherIsOfferedOnlySignedPackages) {
+  update::PublicKey publicKey{};
+  update::SecretKey secretKey{};
+  crypto_sign_keypair(publicKey.data(), secretKey.data());
+  const std::string signature = update::toBase64(update::Signature{});
+  const std::string signatureMarker =
+      "\xE6\x9B\xB4\xE6\x96\xB0\xE7\xAD\xBE\xE5\x90\x8D=";  // 更新签名=
+  server.respond("/unsigned.html", page(kPage51));
+  server.respond("/malformed.html",
+                 page(std::string(kPage51) + signatureMarker + "bm90IGEgc2lnbmF0dXJl<"));
+  server.respond("/signed.html",
+                 page(std::string(kPage51) + signatureMarker + "\n" + signature + "\n<"));
+  os.messageBoxes.answers = {7, 7};
+
+  update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+  EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << "without a key the signature is not read";
+
+  updateState().publicKey = update::toBase64(publicKey);
+  for (const std::string path : {"/unsigned.html", "/malformed.html"})
+    update::runVersionCheck(ctx(), updateState(), server.base() + path);
+  EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
+  EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "5.1") << "the fields are shown as ever";
+  EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
+
+  update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+  EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << "a signature, wrapped in line breaks, is offered";
+
+  updateState().publicKey = "not a key";
+  update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+  EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << "a broken key takes nothing";
 }
 
 }  // namespace
