@@ -162,6 +162,9 @@ def version_page_seeds():
     write("version_page", "same-version",
           "<p>更新地址=http://x/</p><p>最新版本=5.0</p><p>最新版本=9.9</p>".encode("utf-8"))
     write("version_page", "unterminated-field", "程序标题=a.exe 最新版本=5.0.1".encode("utf-8"))
+    # Odd length: checked by a launcher with a key.
+    signed = page.replace("</body>", "<p>更新签名=" + "A" * 86 + "==</p>\n</body>") + " "
+    write("version_page", "signed", signed.encode("utf-8"))
 
 
 def ini_seeds():

@@ -1,13 +1,15 @@
 // The version page as any server may serve it, through the real check: the
 // page arrives over a stand-in transport, its fields fill the controls, and
 // the player is asked exactly when the published version sorts after the
-// running one, byte by byte.
+// running one, byte by byte, and, for a launcher with a key, only when the
+// page carries a well-formed signature.
 
 #include "core/program.h"
 #include "fuzz/harness.h"
 #include "platform/host/host_services.h"
 #include "ui/control_model.h"
 #include "ui/control_names.h"
+#include "update/package_signature.h"
 #include "update/version.h"
 
 namespace {
@@ -45,6 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ctx.os.files = &files;
   ctx.controls = &controls;
   update::UpdateState state(sockets, files);
+  // Odd-sized pages meet a launcher that has its publisher's key.
+  const bool keyed = size % 2 == 1;
+  if (keyed)
+    state.publicKey = update::toBase64(update::PublicKey{1, 2, 3});
 
   update::runVersionCheck(ctx, state, "http://update.example.invalid/launcher/version.html");
 
@@ -53,7 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "the published version is shown as the page has it");
   // std::string compares as unsigned bytes, shorter prefix first.
   const bool newer = published > std::string(update::kLocalVersion);
-  fuzz::require(messageBoxes.calls.size() == (newer ? 1u : 0u),
-                "the player is asked exactly when the published version sorts after 5.0");
+  const bool signedPage =
+      update::parseSignature(state.versionFields[update::kPackageSignature]).has_value();
+  fuzz::require(messageBoxes.calls.size() == (newer && (!keyed || signedPage) ? 1u : 0u),
+                "the player is asked exactly when the published version sorts after 5.0 and, "
+                "with a key, the page is signed");
   return 0;
 }
