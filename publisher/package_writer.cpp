@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <memory>
 
 #include "publisher/raw_name_flags.h"
@@ -40,8 +41,14 @@ class FileSource {
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
+  // Called from libzip's C code, which no exception may cross.
   static zip_int64_t call(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
-    return static_cast<FileSource*>(self)->handle(data, length, command);
+    auto* source = static_cast<FileSource*>(self);
+    try {
+      return source->handle(data, length, command);
+    } catch (const std::exception&) {
+      return source->fail(ZIP_ER_MEMORY, "cannot be read (out of memory)");
+    }
   }
 
  private:

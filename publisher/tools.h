@@ -23,7 +23,6 @@ class LocalText {
   virtual ~LocalText() = default;
   // Nothing when code page 936 has no character for some of the text.
   virtual std::optional<std::string> toCp936(std::string_view local) = 0;
-  virtual std::string toUtf8(std::string_view local) = 0;
   virtual std::string cp936ToUtf8(std::string_view cp936) = 0;
   // What the code page cannot show comes out as "?".
   virtual std::string cp936ToLocal(std::string_view cp936) = 0;

@@ -14,7 +14,6 @@ namespace publisher::host {
 class IconvLocalText final : public LocalText {
  public:
   std::optional<std::string> toCp936(std::string_view local) override;
-  std::string toUtf8(std::string_view local) override { return std::string(local); }
   std::string cp936ToUtf8(std::string_view cp936) override;
   std::string cp936ToLocal(std::string_view cp936) override { return cp936ToUtf8(cp936); }
 };

@@ -52,10 +52,6 @@ std::optional<std::string> AnsiLocalText::toCp936(std::string_view local) {
   return exactlyIn(kCodePage936, toWide(CP_ACP, local));
 }
 
-std::string AnsiLocalText::toUtf8(std::string_view local) {
-  return approximatelyIn(CP_UTF8, toWide(CP_ACP, local));
-}
-
 std::string AnsiLocalText::cp936ToUtf8(std::string_view cp936) {
   return approximatelyIn(CP_UTF8, toWide(kCodePage936, cp936));
 }

@@ -26,7 +26,6 @@ std::string approximatelyIn(UINT codePage, std::wstring_view wide);
 class AnsiLocalText final : public LocalText {
  public:
   std::optional<std::string> toCp936(std::string_view local) override;
-  std::string toUtf8(std::string_view local) override;
   std::string cp936ToUtf8(std::string_view cp936) override;
   std::string cp936ToLocal(std::string_view cp936) override;
 };
