@@ -18,48 +18,7 @@ ours="$work/unzip_bench"
 build_bench_driver unzip_bench "$ours"
 
 echo "generating the package ..."
-/usr/bin/python3 - "$work/tree" <<'PY'
-import os, random, sys
-root = sys.argv[1]
-rng = random.Random(20240601)
-words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9)))
-         for _ in range(3000)]
-noise = rng.randbytes(1 << 20)
-def content(size, kind):
-    if kind == 0:  # already compressed: pictures, archives
-        start = rng.randrange(len(noise) - size) if size < len(noise) else 0
-        return (noise * (size // len(noise) + 1))[start:start + size]
-    if kind == 1:  # text and configuration
-        out = bytearray()
-        while len(out) < size:
-            out += b" ".join(rng.choices(words, k=64)) + b"\n"
-        return bytes(out[:size])
-    # binaries: a few repeated blocks among fresh bytes
-    block = rng.randbytes(4096)
-    out = bytearray()
-    while len(out) < size:
-        out += block if rng.random() < 0.5 else rng.randbytes(4096)
-    return bytes(out[:size])
-total = 0
-for i in range(2000):
-    folder = os.path.join(root, "data%02d" % (i % 40), "sub%d" % (i % 3))
-    os.makedirs(folder, exist_ok=True)
-    size = int(rng.lognormvariate(10.6, 1.1)) + 1
-    size = min(size, 4 << 20)
-    data = content(size, i % 3)
-    with open(os.path.join(folder, "file%04d.bin" % i), "wb") as f:
-        f.write(data)
-    total += len(data)
-# Top up to ~190 MiB with a few large files of each kind.
-j = 0
-while total < 190 << 20:
-    data = content(min(8 << 20, (190 << 20) - total), j % 3)
-    with open(os.path.join(root, "big%d.dat" % j), "wb") as f:
-        f.write(data)
-    total += len(data)
-    j += 1
-print("  %d MiB in files" % (total >> 20))
-PY
+make_bench_tree "$work/tree"
 (cd "$work/tree" && zip -q -r "$work/package.zip" .)
 entries=$(zipinfo -1 "$work/package.zip" | wc -l)
 echo "  package: $(($(stat -c %s "$work/package.zip") >> 20)) MiB, $entries entries"
