@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "tests/host/loopback_server.h"
 #include "tests/host/publisher_fixture.h"
 #include "update/package_signature.h"
 #include "update/unzip.h"
@@ -236,8 +237,18 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
     EXPECT_NE(err().find(c.says), std::string::npos) << c.name << ": " << err();
   }
 
-  // Good, but not under the name the page announces: a warning only.
+  // The page as the launcher fetches it.
   writeBytes(package(), good);
+  LoopbackServer server;
+  server.respond("/version.html", okHead(html.size()) + html);
+  EXPECT_EQ(verify(server.url("/version.html"), package(), publicKey), 0) << err();
+  // Whatever body comes back is read, as the launcher reads it.
+  EXPECT_EQ(verify(server.url("/missing.html"), package(), publicKey), 1);
+  EXPECT_NE(err().find("has no signature"), std::string::npos) << err();
+  EXPECT_EQ(verify("http://127.0.0.1:1/version.html", package(), publicKey), 1);
+  EXPECT_NE(err().find("cannot fetch"), std::string::npos) << err();
+
+  // Good, but not under the name the page announces: a warning only.
   fs::copy_file(package(), path("renamed.zip"));
   EXPECT_EQ(verify(page(), path("renamed.zip"), publicKey), 0) << err();
   EXPECT_NE(err().find("warning: the page's package address ends with update-5.1.zip"),
