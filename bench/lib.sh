@@ -28,6 +28,20 @@ build_bench_driver() {
     "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip) -lpng -ljpeg -lz -lpthread
 }
 
+# The median of whitespace-separated numbers on stdin.
+median_of() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# Runs a command, its output discarded, and prints its wall time in whole
+# milliseconds.
+#   elapsed_ms <command> [args...]
+elapsed_ms() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+
 # Writes an update-sized game folder to <dir>: about 2,000 files in 40x3
 # folders, ~190 MiB, a third each of incompressible, text-like and
 # binary-like data, always the same bytes.

@@ -28,18 +28,15 @@ run_tool() {
   rm -rf "$dest"
   mkdir -p "$dest"
   sync
-  local start end
-  start=$(date +%s%N)
+  local ms
   case $tool_name in
     pack)
-      "$tool" pack --from "$work/tree" --launcher launcher.exe --version 5.1 \
-        --url http://example.com/update.zip --secret "$work/secret.key" --out "$dest" \
-        >/dev/null 2>&1
+      ms=$(elapsed_ms "$tool" pack --from "$work/tree" --launcher launcher.exe --version 5.1 \
+        --url http://example.com/update.zip --secret "$work/secret.key" --out "$dest" 2>/dev/null)
       ;;
-    zip) (cd "$work/tree" && zip -q -r "$dest/update.zip" .) ;;
+    zip) ms=$(cd "$work/tree" && elapsed_ms zip -q -r "$dest/update.zip" .) ;;
   esac
-  end=$(date +%s%N)
-  times[$tool_name]+="$(((end - start) / 1000000)) "
+  times[$tool_name]+="$ms "
   sizes[$tool_name]=$(stat -c %s "$dest/update.zip")
   rm -rf "$dest"
 }
@@ -52,13 +49,12 @@ for ((round = 0; round < rounds; round++)); do
   done
 done
 
-median() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-pack_ms=$(echo "${times[pack]}" | median)
-zip_ms=$(echo "${times[zip]}" | median)
+pack_ms=$(echo "${times[pack]}" | median_of)
+zip_ms=$(echo "${times[zip]}" | median_of)
 echo
 printf '%-5s %-22s %-10s %s\n' tool "runs (ms)" median "package"
 for tool_name in pack zip; do
   printf '%-5s %-22s %-10s %s MiB\n' "$tool_name" "${times[$tool_name]}" \
-    "$(echo "${times[$tool_name]}" | median) ms" "$((${sizes[$tool_name]} >> 20))"
+    "$(echo "${times[$tool_name]}" | median_of) ms" "$((${sizes[$tool_name]} >> 20))"
 done
 echo "ratio pack / zip: $(awk -v a="$pack_ms" -v b="$zip_ms" 'BEGIN {printf "%.2f", a / b}')"

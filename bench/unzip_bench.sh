@@ -29,15 +29,13 @@ run_tool() {
   rm -rf "$dest"
   mkdir -p "$dest"
   sync
-  local start end
-  start=$(date +%s%N)
+  local ms
   case $tool in
-    ours) "$ours" "$work/package.zip" "$dest" ;;
-    unzip) unzip -q -o "$work/package.zip" -d "$dest" ;;
-    7z) 7z x -y -bd -bso0 -bsp0 -o"$dest" "$work/package.zip" ;;
+    ours) ms=$(elapsed_ms "$ours" "$work/package.zip" "$dest") ;;
+    unzip) ms=$(elapsed_ms unzip -q -o "$work/package.zip" -d "$dest") ;;
+    7z) ms=$(elapsed_ms 7z x -y -bd -bso0 -bsp0 -o"$dest" "$work/package.zip") ;;
   esac
-  end=$(date +%s%N)
-  times[$tool]+="$(((end - start) / 1000000)) "
+  times[$tool]+="$ms "
   rm -rf "$dest"
 }
 
@@ -54,12 +52,11 @@ for ((round = 0; round < rounds; round++)); do
   done
 done
 
-median() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ours_ms=$(echo "${times[ours]}" | median)
+ours_ms=$(echo "${times[ours]}" | median_of)
 echo
 printf '%-6s %-22s %s\n' tool "runs (ms)" "median / ours"
 for tool in ours unzip 7z; do
-  m=$(echo "${times[$tool]}" | median)
+  m=$(echo "${times[$tool]}" | median_of)
   printf '%-6s %-22s %s ms, %s x ours\n' "$tool" "${times[$tool]}" "$m" \
     "$(awk -v a="$m" -v b="$ours_ms" 'BEGIN {printf "%.2f", a / b}')"
 done
