@@ -71,9 +71,13 @@ void warnOfOtherName(const std::string& address, const std::string& package, Too
   const std::string_view name = ansiPackage ? base::lastPathComponent(*ansiPackage) : "";
   if (!announced.empty() && announced == name)
     return;
-  tools.err << "warning: the page's package address "
-            << (address.empty() ? "is missing" : "ends with " + tools.text.cp936ToLocal(announced))
-            << ", not with the name of " << package << "\n";
+  const std::string marker =
+      tools.text.cp936ToLocal(update::versionFieldMarker(update::kUpdateAddress));
+  if (address.empty())
+    tools.err << "warning: the page names no package (" << marker << ")\n";
+  else
+    tools.err << "warning: the page's package address (" << marker << ") ends with "
+              << tools.text.cp936ToLocal(announced) << ", not with the name of " << package << "\n";
 }
 
 void runVerify(const Arguments& arguments, Tools& tools) {

@@ -251,7 +251,8 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
   // Good, but not under the name the page announces: a warning only.
   fs::copy_file(package(), path("renamed.zip"));
   EXPECT_EQ(verify(page(), path("renamed.zip"), publicKey), 0) << err();
-  EXPECT_NE(err().find("warning: the page's package address ends with update-5.1.zip"),
+  EXPECT_NE(err().find(utf8(u8"warning: the page's package address (更新地址=) ends with "
+                            u8"update-5.1.zip, not with the name of ")),
             std::string::npos)
       << err();
 }
