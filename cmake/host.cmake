@@ -24,4 +24,10 @@ target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 target_link_libraries(tavoro_logic PUBLIC PkgConfig::LIBZIP PkgConfig::SODIUM)
 
+# The publisher's tool; its tests link the library.
+add_library(tavoro_publisher STATIC ${TAVORO_PUBLISHER_SOURCES} ${TAVORO_PUBLISHER_HOST_SOURCES})
+target_link_libraries(tavoro_publisher PUBLIC tavoro_logic)
+add_executable(tavoro-publish publisher/host/main.cpp)
+target_link_libraries(tavoro-publish PRIVATE tavoro_publisher)
+
 include(cmake/tests-host.cmake)

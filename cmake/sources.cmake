@@ -92,3 +92,33 @@ set(TAVORO_HOST_SOURCES
   platform/host/local_files.cpp
   update/socket_http_transport.cpp
 )
+
+# The publisher's tool, tavoro-publish: its portable logic, built on the
+# launcher's own (publisher/ sits beside app/ in the folder order), and each
+# system's part of it.
+set(TAVORO_PUBLISHER_SOURCES
+  publisher/arguments.cpp
+  publisher/keygen_command.cpp
+  publisher/pack_command.cpp
+  publisher/package_writer.cpp
+  publisher/progress_line.cpp
+  publisher/publisher.cpp
+  publisher/raw_name_flags.cpp
+  publisher/settings_stamp.cpp
+  publisher/staged_file.cpp
+  publisher/stamp_command.cpp
+  publisher/tree_check.cpp
+  publisher/verify_command.cpp
+  publisher/version_page.cpp
+  publisher/web_address.cpp
+)
+set(TAVORO_PUBLISHER_HOST_SOURCES
+  publisher/host/folder_reader.cpp
+  publisher/host/iconv_local_text.cpp
+  publisher/host/owner_only_secret_files.cpp
+)
+set(TAVORO_PUBLISHER_WIN32_SOURCES
+  publisher/win32/folder_reader.cpp
+  publisher/win32/owner_only_secret_files.cpp
+  publisher/win32/wide_text.cpp
+)

@@ -20,10 +20,12 @@ set(TAVORO_HOST_TESTS
   tests/host/download_engine_parsing_test.cpp
   tests/host/download_engine_nginx_test.cpp
   tests/host/unzip_test.cpp
+  tests/host/publisher_pack_test.cpp
+  tests/host/publisher_stamp_test.cpp
 )
 
 add_executable(host_tests ${TAVORO_HOST_TESTS} app/update_settings.cpp)
-target_link_libraries(host_tests PRIVATE tavoro_logic GTest::gtest GTest::gtest_main)
+target_link_libraries(host_tests PRIVATE tavoro_logic tavoro_publisher GTest::gtest GTest::gtest_main)
 target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(host_tests PROPERTIES LABELS host)
@@ -39,3 +41,8 @@ if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
                    ${PROJECT_SOURCE_DIR}/tests/layers/test_check_layers.py)
   set_tests_properties(layers.check layers.checker PROPERTIES LABELS layers)
 endif()
+
+# The built tool as a publisher calls it.
+add_test(NAME publisher.cli
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/publisher/cli_round_trip.sh $<TARGET_FILE:tavoro-publish>)
+set_tests_properties(publisher.cli PROPERTIES LABELS publisher)

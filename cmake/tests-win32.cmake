@@ -20,3 +20,15 @@ foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
   set_tests_properties(win32.${test_name} PROPERTIES
     ENVIRONMENT "TAVORO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endforeach()
+
+# The publisher's tool under Wine: it stamps copies of a small program that
+# carries the launcher's settings block and prints them as the launcher
+# reads them, and packs a folder with Chinese names.
+add_executable(settings_probe tests/win32/settings_probe.cpp app/update_settings.cpp)
+target_include_directories(settings_probe PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_options(settings_probe PRIVATE -s)
+add_test(NAME win32.publish_tool
+         COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                 ${PROJECT_SOURCE_DIR}/tests/win32/test_publish_tool.py)
+set_tests_properties(win32.publish_tool PROPERTIES ENVIRONMENT
+  "TAVORO_PUBLISH_EXE=$<TARGET_FILE:tavoro_publish>;TAVORO_SETTINGS_PROBE_EXE=$<TARGET_FILE:settings_probe>")

@@ -62,6 +62,13 @@ file(GLOB TAVORO_RESOURCE_FILES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/ui/imag
 set_source_files_properties(ui/win32/launcher.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/ui/win32/launcher.manifest;${TAVORO_RESOURCE_FILES}")
 
+# The publisher's tool: a console program, static like the launcher.
+add_executable(tavoro_publish publisher/win32/main.cpp ${TAVORO_PUBLISHER_SOURCES}
+                             ${TAVORO_PUBLISHER_WIN32_SOURCES})
+target_link_libraries(tavoro_publish PRIVATE tavoro_win32 advapi32)
+target_link_options(tavoro_publish PRIVATE -s)
+set_target_properties(tavoro_publish PROPERTIES OUTPUT_NAME tavoro-publish)
+
 include(cmake/tests-win32.cmake)
 
 # Helper programs for the demo game folder, end-to-end tests and benchmarks.

@@ -8,11 +8,12 @@ exits 1 on any violation, 0 otherwise. The rules (README.md, "Developer
 notes: folder order"):
 
   order           a folder includes its own headers and those of the folders
-                  left of it in LAYERS, never those to its right
+                  left of it in LAYERS, never those to its right, nor those of
+                  a folder beside it (app/ and publisher/)
   base            base/ includes nothing of ours outside base/
   windows-header  only files under a <folder>/win32/ include Windows SDK headers
-  win32-reach     <folder>/win32/ files are included only from app/ or from
-                  other win32 files
+  win32-reach     <folder>/win32/ files are included only from app/,
+                  publisher/ or other win32 files
   cycle           top-level folders that include each other round a circle
 
 Our files are named by "..." includes with paths from the repository root
@@ -29,7 +30,15 @@ import sys
 from collections import Counter, deque
 
 # Left to right: each folder may include its own folder and those to its left.
-LAYERS = ["base", "platform", "ui", "core", "update", "app"]
+# Folders of one step stand side by side: neither includes the other. The
+# launcher's program (app/) and the publisher's tool (publisher/) both build
+# on everything else.
+LAYERS = [["base"], ["platform"], ["ui"], ["core"], ["update"], ["app", "publisher"]]
+FOLDERS = [folder for step in LAYERS for folder in step]
+
+# The programs' own folders, which put the pieces together: they may reach
+# the Windows-specific files of the folders they build on.
+WIN32_REACHERS = {"app", "publisher"}
 
 # Windows SDK headers, compared in lower case.
 WINDOWS_HEADERS = {
@@ -42,7 +51,7 @@ WINDOWS_HEADERS = {
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".c")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
-RANK = {layer: i for i, layer in enumerate(LAYERS)}
+RANK = {folder: i for i, step in enumerate(LAYERS) for folder in step}
 
 
 def layer_of(path):
@@ -56,7 +65,7 @@ def is_win32(path):
 
 
 def source_files(root):
-    for layer in LAYERS:
+    for layer in FOLDERS:
         for folder, dirs, files in os.walk(os.path.join(root, layer)):
             dirs.sort()
             for name in sorted(files):
@@ -87,6 +96,15 @@ def our_file(root, path, name):
     return None
 
 
+def goes_against_order(source, target):
+    """An include from folder source into folder target breaks the order."""
+    return RANK[target] > RANK[source] or (RANK[target] == RANK[source] and target != source)
+
+
+def order_text():
+    return " <- ".join(", ".join(step) for step in LAYERS)
+
+
 def check_include(path, bracket, name, target):
     """Yields (rule, message) for one include of one file."""
     layer = layer_of(path)
@@ -100,15 +118,17 @@ def check_include(path, bracket, name, target):
     to = layer_of(target)
     if layer == "base" and to != "base":
         yield "base", f"base/ includes nothing of ours outside base/, but {shown} is in {to}/"
-    elif RANK[to] > RANK[layer]:
-        allowed = ", ".join(LAYERS[: RANK[layer] + 1])
+    elif goes_against_order(layer, to):
+        allowed = ", ".join(FOLDERS[: FOLDERS.index(LAYERS[RANK[layer]][0])] + [layer])
+        where = ("stands beside it" if RANK[to] == RANK[layer]
+                 else f"comes after {layer}/")
         yield ("order",
                f"{layer}/ may include {allowed} only; {shown} is in {to}/, "
-               f"which comes after {layer}/ in the folder order")
-    if is_win32(target) and not is_win32(path) and layer != "app":
+               f"which {where} in the folder order")
+    if is_win32(target) and not is_win32(path) and layer not in WIN32_REACHERS:
         yield ("win32-reach",
-               f"{shown} is a win32 file, reached only from app/ or other win32 "
-               f"files; this file is portable")
+               f"{shown} is a win32 file, reached only from app/, publisher/ or "
+               f"other win32 files; this file is portable")
 
 
 def path_between(edges, start, goal):
@@ -132,7 +152,7 @@ def path_between(edges, start, goal):
 
 def cycles(edges):
     """Yields (path, line, message) once for each cycle between folders, at
-    the include of its first step to the right in the folder order."""
+    the include of its first step against the folder order."""
     seen = set()
     for a, b in edges:
         back = path_between(edges, b, a)
@@ -143,7 +163,7 @@ def cycles(edges):
         if frozenset(steps) in seen:
             continue
         seen.add(frozenset(steps))
-        start = next(i for i, (x, y) in enumerate(steps) if RANK[y] > RANK[x])
+        start = next(i for i, (x, y) in enumerate(steps) if goes_against_order(x, y))
         steps = steps[start:] + steps[:start]
         circle = " -> ".join([x for x, _ in steps] + [steps[0][0]])
         others = "; ".join(f"{x} -> {y} at {':'.join(map(str, edges[x, y]))}"
@@ -189,7 +209,7 @@ def main(argv):
     for path, line, rule, message in violations:
         print(f"{path}:{line}: [{rule}] {message}")
     if not violations:
-        print(f"check-layers: no violations; folder order {' <- '.join(LAYERS)}")
+        print(f"check-layers: no violations; folder order {order_text()}")
         return 0
     counts = Counter(rule for _, _, rule, _ in violations)
     by_rule = ", ".join(f"{rule} {n}" for rule, n in sorted(counts.items()))

@@ -75,6 +75,10 @@ std::array<std::string, kVersionFieldCount> versionFieldsOf(std::string_view pag
   return fields;
 }
 
+std::string_view versionFieldMarker(VersionField field) {
+  return kPageFields[field].marker;
+}
+
 void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress) {
   ui::Controls& controls = *ctx.controls;
 

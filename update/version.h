@@ -23,6 +23,10 @@ inline constexpr char kPackageRefused[] = "更新包校验失败,已取消本次
 // up to the next "<".
 std::array<std::string, kVersionFieldCount> versionFieldsOf(std::string_view page);
 
+// The marker that starts a field on the page ("最新版本="), for the tool
+// that writes pages.
+std::string_view versionFieldMarker(VersionField field);
+
 // Reads the version page, shows its fields and, when it announces a newer
 // launcher and the player agrees, starts the download.
 void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress);

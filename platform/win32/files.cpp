@@ -49,6 +49,17 @@ class Win32InputFile final : public InputFile {
   FileHandle file_;
 };
 
+// Shared every way: the download goes on writing the file, and a failed
+// one deletes it, while it is being read.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::unique_ptr<InputFile> openShared(HANDLE opened) {
+  FileHandle file(opened);
+  if (!file)
+    return nullptr;
+  return std::make_unique<Win32InputFile>(std::move(file));
+}
+
 std::unique_ptr<OutputFile> createFile(const std::string& path, DWORD disposition) {
   FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -130,14 +141,8 @@ class Win32Files final : public Files {
   }
 
   std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-    // Shared every way: the download goes on writing the file, and a failed
-    // one deletes it, while it is being read.
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-      return nullptr;
-    return std::make_unique<Win32InputFile>(std::move(file));
+    return openShared(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   }
 
   bool sameFile(const std::string& a, const std::string& b) override {
@@ -175,6 +180,11 @@ class Win32Files final : public Files {
 };
 
 }  // namespace
+
+std::unique_ptr<InputFile> openForReadingWide(const std::wstring& path) {
+  return openShared(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
 
 Files& files() {
   static Win32Files instance;

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
 #include "platform/services.h"
 
 namespace platform::win32 {
@@ -21,6 +24,10 @@ TextCodec& textCodec();
 Sockets& sockets();
 
 Services services();
+
+// Opens a file named in UTF-16, for names the ANSI code page cannot hold;
+// shared as Files::openForReading is. Null when it cannot.
+std::unique_ptr<InputFile> openForReadingWide(const std::wstring& path);
 
 // A hook that sees every message of the window's thread before it is
 // dispatched, in the message loop and in pumping delays alike; true means

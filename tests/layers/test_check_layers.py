@@ -32,6 +32,9 @@ CLEAN = {
     "app/program.cpp": ('#include "update/download.h"\n#include "ui/win32/window.cpp"\n'
                         '#include "platform/win32/handles.h"\n'),
     "app/win32/winmain.cpp": '#include <windows.h>\n#include "app/program.cpp"\n',
+    "publisher/pack.cpp": ('#include "update/download.h"\n#include "base/text.h"\n'
+                           '#include "platform/win32/handles.h"\n'),
+    "publisher/win32/main.cpp": '#include <windows.h>\n#include "publisher/pack.cpp"\n',
     "tests/host/state_test.cpp": '#include <windows.h>\n#include "app/win32/winmain.cpp"\n',
 }
 
@@ -66,6 +69,14 @@ BAD = {
         {"platform/win32/files.cpp": '#include "ui/win32/window.cpp"\n'},
         {("platform/win32/files.cpp", 1, "order"), ("platform/win32/files.cpp", 1, "cycle")},
     ),
+    "publisher including app, which stands beside it": (
+        {"publisher/pack.cpp": '#include "update/download.h"\n#include "app/program.cpp"\n'},
+        {("publisher/pack.cpp", 2, "order")},
+    ),
+    "app including publisher, which stands beside it": (
+        {"app/program.cpp": '#include "update/download.h"\n#include "publisher/pack.cpp"\n'},
+        {("app/program.cpp", 2, "order")},
+    ),
     "cycle between ui and core": (
         {"ui/chrome.cpp": '#include "ui/controls.h"\n\n#include "core/state.h"\n'},
         {("ui/chrome.cpp", 3, "order"), ("ui/chrome.cpp", 3, "cycle")},
@@ -94,7 +105,7 @@ def test_clean_tree_passes(tmp_path):
     code, found, lines = run_checker(tmp_path, CLEAN)
     assert (code, found) == (0, set()), "\n".join(lines)
     assert lines == ["check-layers: no violations; folder order "
-                     "base <- platform <- ui <- core <- update <- app"]
+                     "base <- platform <- ui <- core <- update <- app, publisher"]
 
 
 @pytest.mark.parametrize("files, expected", BAD.values(), ids=BAD.keys())

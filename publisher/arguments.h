@@ -1,0 +1,48 @@
+#pragma once
+
+// A subcommand's options, read from a table: every option takes one value
+// ("--from DIR" or "--from=DIR") and may be required, optional or repeated.
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace publisher {
+
+struct OptionSpec {
+  std::string_view name;       // "--from"
+  std::string_view valueName;  // "DIR", for the usage line
+  std::size_t minCount;        // 1: required
+  std::size_t maxCount;
+};
+
+class Arguments {
+ public:
+  // The value of an option that occurs once (a required one is there).
+  const std::string& one(std::string_view option) const;
+  std::optional<std::string> optional(std::string_view option) const;
+  // Every value of a repeatable option, in command-line order.
+  const std::vector<std::string>& all(std::string_view option) const;
+
+  void add(std::string_view option, std::string value);
+
+ private:
+  std::map<std::string, std::vector<std::string>, std::less<>> values_;
+};
+
+struct ParsedArguments {
+  Arguments arguments;
+  std::string problem;  // empty when the words fit the table
+};
+
+ParsedArguments parseArguments(std::span<const std::string> words,
+                               std::span<const OptionSpec> options);
+
+// "--from DIR [--note TEXT]..." from the table.
+std::string optionSynopsis(std::span<const OptionSpec> options);
+
+}  // namespace publisher

@@ -1,0 +1,80 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "publisher/host/host_tools.h"
+#include "publisher/refusal.h"
+
+namespace publisher::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TreeWalk {
+ public:
+  TreeWalk(platform::Files& files, LocalText& text, std::vector<TreeEntry>& entries)
+      : files_(files), text_(text), entries_(entries) {}
+
+  // `entryPrefix` (code page 936) and `shownPrefix` (local) end in "/".
+  void walk(const fs::path& folder, const std::string& entryPrefix,
+            const std::string& shownPrefix) {
+    std::error_code error;
+    std::vector<fs::path> children;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+      children.push_back(it->path());
+    if (error)
+      throw Refusal("cannot list " + folder.string() + ": " + error.message());
+    std::sort(children.begin(), children.end());
+    for (const fs::path& child : children)
+      add(child, entryPrefix, shownPrefix);
+  }
+
+ private:
+  void add(const fs::path& path, const std::string& entryPrefix, const std::string& shownPrefix) {
+    const std::string name = path.filename().string();
+    const std::string shown = shownPrefix + name;
+    // Windows would read it as a folder separator.
+    if (name.find('\\') != std::string::npos)
+      throw Refusal(shown + ": a name with a backslash would become a folder on Windows");
+    const std::optional<std::string> ansi = text_.toCp936(name);
+    if (!ansi)
+      throw Refusal(shown + ": the name has a character that code page 936 cannot hold");
+    struct stat own {};
+    struct stat target {};
+    if (::lstat(path.c_str(), &own) != 0 || ::stat(path.c_str(), &target) != 0)
+      throw Refusal("cannot read " + shown);
+    TreeEntry entry;
+    entry.shownName = shown;
+    entry.modified = target.st_mtime;
+    if (S_ISDIR(own.st_mode)) {
+      entry.entryName = entryPrefix + *ansi + "/";
+      entry.isFolder = true;
+      entries_.push_back(entry);
+      walk(path, entry.entryName, shown + "/");
+    } else if (S_ISREG(target.st_mode)) {
+      // A link to a file is packed as that file.
+      entry.entryName = entryPrefix + *ansi;
+      entry.size = static_cast<std::uint64_t>(target.st_size);
+      entry.open = [&files = files_, file = path.string()] { return files.openForReading(file); };
+      entries_.push_back(std::move(entry));
+    } else {
+      throw Refusal(shown + ": neither a file nor a folder (links to folders are not followed)");
+    }
+  }
+
+  platform::Files& files_;
+  LocalText& text_;
+  std::vector<TreeEntry>& entries_;
+};
+
+}  // namespace
+
+std::vector<TreeEntry> HostFolderReader::read(const std::string& folder) {
+  std::vector<TreeEntry> entries;
+  const std::string shownPrefix = folder.ends_with('/') ? folder : folder + "/";
+  TreeWalk(files_, text_, entries).walk(folder, "", shownPrefix);
+  return entries;
+}
+
+}  // namespace publisher::host

@@ -1,0 +1,51 @@
+#pragma once
+
+// The tool's services on Linux: local text is UTF-8, converted with iconv;
+// real files, sockets and folders.
+
+#include <ostream>
+
+#include "platform/host/host_services.h"
+#include "publisher/tools.h"
+#include "update/socket_http_transport.h"
+
+namespace publisher::host {
+
+class IconvLocalText final : public LocalText {
+ public:
+  std::optional<std::string> toCp936(std::string_view local) override;
+  std::string cp936ToUtf8(std::string_view cp936) override;
+  std::string cp936ToLocal(std::string_view cp936) override { return cp936ToUtf8(cp936); }
+};
+
+class HostFolderReader final : public FolderReader {
+ public:
+  HostFolderReader(platform::Files& files, LocalText& text) : files_(files), text_(text) {}
+  std::vector<TreeEntry> read(const std::string& folder) override;
+
+ private:
+  platform::Files& files_;
+  LocalText& text_;
+};
+
+// Mode 0600; a hard link puts it in place, which fails where a file exists.
+class OwnerOnlySecretFiles final : public SecretFiles {
+ public:
+  Outcome writeNew(const std::string& path, std::string_view content) override;
+};
+
+struct HostTools {
+  platform::host::LocalFiles files;
+  platform::host::BsdSockets sockets;
+  update::SocketHttpTransport http{sockets};
+  platform::host::IconvTextCodec codec;
+  IconvLocalText text;
+  HostFolderReader folders{files, text};
+  OwnerOnlySecretFiles secrets;
+
+  Tools tools(std::ostream& out, std::ostream& err) {
+    return {files, http, codec, text, folders, secrets, out, err};
+  }
+};
+
+}  // namespace publisher::host

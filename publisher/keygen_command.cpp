@@ -1,0 +1,49 @@
+// keygen: a new Ed25519 key pair; the secret key to a new file, the public
+// key to the output.
+
+#include <sodium.h>
+
+#include <array>
+
+#include "publisher/command.h"
+#include "publisher/refusal.h"
+#include "update/package_signature.h"
+
+namespace publisher {
+namespace {
+
+constexpr std::array<OptionSpec, 1> kOptions = {{{"--secret", "FILE", 1, 1}}};
+
+void runKeygen(const Arguments& arguments, Tools& tools) {
+  const std::string& path = arguments.one("--secret");
+  if (tools.files.exists(path))
+    throw Refusal(path + " exists; keygen never replaces a secret key");
+  update::PublicKey publicKey{};
+  update::SecretKey secretKey{};
+  if (sodium_init() < 0 || crypto_sign_keypair(publicKey.data(), secretKey.data()) != 0)
+    throw Refusal("cannot make a key pair");
+  std::string content = update::toBase64(secretKey) + "\n";
+  sodium_memzero(secretKey.data(), secretKey.size());
+  const SecretFiles::Outcome outcome = tools.secrets.writeNew(path, content);
+  sodium_memzero(content.data(), content.size());
+  if (outcome == SecretFiles::Outcome::kExists)
+    throw Refusal(path + " exists; keygen never replaces a secret key");
+  if (outcome != SecretFiles::Outcome::kWritten)
+    throw Refusal("cannot write " + path);
+  tools.err << "secret key written to " << path << "; keep it private\n";
+  tools.out << update::toBase64(publicKey) << "\n";
+}
+
+}  // namespace
+
+const Command& keygenCommand() {
+  static const Command command{
+      "keygen", kOptions,
+      "      Makes a key pair: writes the secret key to FILE, which must not exist\n"
+      "      yet, and prints the public key (base64), the value for the CMake\n"
+      "      variable TAVORO_UPDATE_PUBLIC_KEY and for stamp --public-key.\n",
+      runKeygen};
+  return command;
+}
+
+}  // namespace publisher

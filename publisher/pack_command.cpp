@@ -1,0 +1,172 @@
+// pack: the update package from a folder, signed, and the version page that
+// announces it.
+
+#include <sodium.h>
+
+#include <array>
+#include <cstdio>
+
+#include "base/file_name.h"
+#include "publisher/command.h"
+#include "publisher/package_writer.h"
+#include "publisher/progress_line.h"
+#include "publisher/refusal.h"
+#include "publisher/staged_file.h"
+#include "publisher/tree_check.h"
+#include "publisher/version_page.h"
+#include "publisher/web_address.h"
+#include "update/package_signature.h"
+#include "update/progress_text.h"
+
+namespace publisher {
+namespace {
+
+using namespace update;  // the version fields
+
+// The first note is the description, the others notes 1 to 5.
+constexpr std::size_t kMaxNotes = kNote5 - kDescription + 1;
+constexpr char kPageName[] = "version.html";
+
+constexpr std::array<OptionSpec, 7> kOptions = {{
+    {"--from", "DIR", 1, 1},
+    {"--launcher", "NAME", 1, 1},
+    {"--version", "V", 1, 1},
+    {"--url", "URL", 1, 1},
+    {"--secret", "FILE", 1, 1},
+    {"--out", "OUTDIR", 1, 1},
+    {"--note", "TEXT", 0, kMaxNotes},
+}};
+
+// Wiped from memory when it goes.
+struct HeldSecretKey {
+  SecretKey key{};
+  HeldSecretKey() = default;
+  HeldSecretKey(const HeldSecretKey&) = delete;
+  HeldSecretKey& operator=(const HeldSecretKey&) = delete;
+  ~HeldSecretKey() { sodium_memzero(key.data(), key.size()); }
+};
+
+void readSecretKey(platform::Files& files, const std::string& path, HeldSecretKey& held) {
+  base::Bytes text = files.readAll(path);
+  const std::optional<SecretKey> key =
+      parseSecretKey(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  sodium_memzero(text.data(), text.size());
+  if (!key)
+    throw Refusal(path + " is no secret key file made by keygen");
+  held.key = *key;
+}
+
+// A value for the page, in code page 936, that the launcher reads back as
+// given.
+std::string pageValue(Tools& tools, const std::string& option, const std::string& local) {
+  const std::optional<std::string> value = tools.text.toCp936(local);
+  if (!value)
+    throw Refusal(option + " holds a character that code page 936 cannot hold");
+  const std::string problem = valueProblem(*value, tools.text);
+  if (!problem.empty())
+    throw Refusal(option + " " + problem);
+  return *value;
+}
+
+PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
+  PageFields fields;
+  fields[kLatestVersion] = pageValue(tools, "--version", arguments.one("--version"));
+  fields[kProgramTitle] = pageValue(tools, "--launcher", arguments.one("--launcher"));
+  const std::vector<std::string>& notes = arguments.all("--note");
+  for (std::size_t i = 0; i < notes.size(); ++i)
+    fields[kDescription + i] = pageValue(tools, "--note " + std::to_string(i + 1), notes[i]);
+  fields[kUpdateAddress] = pageValue(tools, "--url", arguments.one("--url"));
+  if (!isWebAddress(fields[kUpdateAddress]))
+    throw Refusal("--url must start with http:// or https://");
+  if (!base::isPlainFileName(packageFileName(fields[kUpdateAddress])))
+    throw Refusal("--url must end with the package's file name (after the last \"/\")");
+  if (!base::isPlainFileName(fields[kProgramTitle]))
+    throw Refusal("--launcher must name a file at the top of --from, without a folder");
+  return fields;
+}
+
+std::string joinLocal(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
+    return folder + name;
+  return folder + "/" + name;
+}
+
+std::string mebibytes(std::uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.1f", static_cast<double>(bytes) / (1 << 20));
+  return text;
+}
+
+std::string progressText(const PackTotals& done, const PackTotals& total) {
+  return "packing: " + std::to_string(done.files) + " of " + std::to_string(total.files) +
+         " files, " + mebibytes(done.bytes) + " of " + mebibytes(total.bytes) + " MiB";
+}
+
+void runPack(const Arguments& arguments, Tools& tools) {
+  PageFields fields = fieldsOf(arguments, tools);
+  HeldSecretKey secret;
+  readSecretKey(tools.files, arguments.one("--secret"), secret);
+
+  const std::string& from = arguments.one("--from");
+  if (!tools.files.isDirectory(from))
+    throw Refusal(from + " is not a folder");
+  const std::vector<TreeEntry> entries = tools.folders.read(from);
+  checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"));
+  const std::string& out = arguments.one("--out");
+  if (!tools.files.createDirectory(out))
+    throw Refusal("cannot create the folder " + out);
+  if (tools.files.sameFile(out, from))
+    throw Refusal(
+        "--out must be another folder than --from, or the next package would hold this one");
+
+  const std::string packagePath =
+      joinLocal(out, tools.text.cp936ToLocal(packageFileName(fields[kUpdateAddress])));
+  StagedFile package(tools.files, packagePath);
+  package.close();  // libzip fills it by its path
+  const PackTotals totals = totalsOf(entries);
+  {
+    ProgressLine line(tools.err);
+    writePackage(package.stagingPath(), entries,
+                 [&](const PackTotals& done, const PackTotals& total) {
+                   if (line.due())
+                     line.show(progressText(done, total));
+                 });
+    line.finish(progressText(totals, totals));
+  }
+
+  const std::optional<PackageDigest> digest = digestOfFile(tools.files, package.stagingPath());
+  if (!digest)
+    throw Refusal("cannot read back " + package.stagingPath());
+  const Signature signature = signDigest(*digest, secret.key);
+  PublicKey publicKey{};
+  crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
+  // A key file damaged after keygen would sign what no launcher accepts.
+  if (!signatureMatches(*digest, signature, publicKey))
+    throw Refusal(arguments.one("--secret") + " is damaged: its signature does not check out");
+  fields[kPackageSignature] = toBase64(signature);
+
+  const std::string pagePath = joinLocal(out, kPageName);
+  StagedFile page(tools.files, pagePath);
+  page.write(tools.text.cp936ToUtf8(composeVersionPage(fields)));
+  package.commit();
+  page.commit();
+  tools.out << "packed " << totals.files << " files (" << mebibytes(totals.bytes) << " MiB) into "
+            << packagePath << "\nwrote " << pagePath << ", version " << arguments.one("--version")
+            << ", signed for the public key " << toBase64(publicKey) << "\n";
+}
+
+}  // namespace
+
+const Command& packCommand() {
+  static const Command command{
+      "pack", kOptions,
+      "      Packs the folder DIR, which holds the new launcher NAME at its top,\n"
+      "      into a ZIP package (names in code page 936), signs it with the\n"
+      "      secret key, and writes it to OUTDIR under the name URL ends with,\n"
+      "      with OUTDIR/version.html announcing version V at URL. Up to six\n"
+      "      notes: the first is the update's description, the others notes 1-5.\n",
+      runPack};
+  return command;
+}
+
+}  // namespace publisher

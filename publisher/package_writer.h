@@ -1,0 +1,32 @@
+#pragma once
+
+// The update package: a ZIP archive written with libzip, names stored as
+// given (code page 936) without the UTF-8 flag, so that launchers already
+// in the field read them right, and files deflated.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "publisher/tools.h"
+
+namespace publisher {
+
+struct PackTotals {
+  std::size_t files = 0;
+  std::uint64_t bytes = 0;
+};
+PackTotals totalsOf(const std::vector<TreeEntry>& entries);
+
+using PackProgress = std::function<void(const PackTotals& done, const PackTotals& total)>;
+
+// Writes `entries` in order into a new archive at `archivePath`, replacing
+// what is there; files are read as they are compressed, one open at a time.
+// Throws Refusal naming a file that cannot be read whole or that changes
+// size meanwhile.
+void writePackage(const std::string& archivePath, const std::vector<TreeEntry>& entries,
+                  const PackProgress& progress);
+
+}  // namespace publisher

@@ -1,0 +1,19 @@
+#pragma once
+
+// The publisher's tool: picks the subcommand, reads its options and runs
+// it. Exit status 0 when done, 1 when refused or failed (one line on the
+// error stream says why), 2 for a call that does not fit (with a usage line).
+
+#include <span>
+#include <string>
+
+#include "publisher/tools.h"
+
+namespace publisher {
+
+inline constexpr char kToolName[] = "tavoro-publish";
+
+// `words` are the arguments after the program's name.
+int runPublisher(std::span<const std::string> words, Tools& tools);
+
+}  // namespace publisher

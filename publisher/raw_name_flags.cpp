@@ -1,0 +1,161 @@
+#include "publisher/raw_name_flags.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "publisher/refusal.h"
+#include "update/unzip_archive.h"
+
+#ifndef _WIN32
+#include "platform/host/host_services.h"
+#endif
+
+namespace publisher {
+namespace {
+
+// The classic layout's records, as libzip writes them for an archive
+// without comments (APPNOTE 4.3.7, 4.3.12, 4.3.16).
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kCentralSize = 46;
+constexpr std::size_t kLocalFlags = 6;
+constexpr std::size_t kCentralFlags = 8;
+constexpr std::uint16_t kUtf8Flag = 1 << 11;
+
+bool anyNameReadAsUtf8(const std::string& archivePath) {
+  const std::optional<update::ZipArchive> archive = update::ZipArchive::open(archivePath);
+  if (!archive)
+    throw Refusal("cannot read back " + archivePath);
+  for (std::uint64_t i = 0; i < archive->entryCount(); ++i) {
+    const std::optional<update::EntryInfo> entry = archive->entry(i);
+    if (!entry)
+      throw Refusal("cannot read back " + archivePath);
+    // Flagged or not, a plain ASCII name reads the same.
+    const bool ascii = std::all_of(entry->name.begin(), entry->name.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (entry->nameIsUtf8 && !ascii)
+      return true;
+  }
+  return false;
+}
+
+std::uint32_t littleEndian(const std::uint8_t* bytes, int count) {
+  std::uint32_t value = 0;
+  for (int i = count - 1; i >= 0; --i)
+    value = (value << 8) | bytes[i];
+  return value;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+class ArchiveBytes {
+ public:
+  explicit ArchiveBytes(const std::string& path)
+#ifdef _WIN32
+      : file_(std::fopen(path.c_str(), "r+b")) {
+#else
+      : file_(std::fopen(platform::host::hostPath(path).c_str(), "r+b")) {
+#endif
+    if (!file_)
+      throw Refusal("cannot open " + path);
+  }
+
+  std::uint64_t size() {
+    seek(0, SEEK_END);
+#ifdef _WIN32
+    return static_cast<std::uint64_t>(_ftelli64(file_.get()));
+#else
+    return static_cast<std::uint64_t>(ftello(file_.get()));
+#endif
+  }
+  std::vector<std::uint8_t> read(std::uint64_t offset, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    seek(offset, SEEK_SET);
+    if (std::fread(bytes.data(), 1, count, file_.get()) != count)
+      throw Refusal("cannot read the package back");
+    return bytes;
+  }
+  void write(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
+    seek(offset, SEEK_SET);
+    if (std::fwrite(bytes, 1, count, file_.get()) != count)
+      throw Refusal("cannot mend the package");
+  }
+  void close() {
+    if (std::fclose(file_.release()) != 0)
+      throw Refusal("cannot mend the package");
+  }
+
+ private:
+  void seek(std::uint64_t offset, int origin) {
+#ifdef _WIN32
+    const int failed = _fseeki64(file_.get(), static_cast<std::int64_t>(offset), origin);
+#else
+    const int failed = fseeko(file_.get(), static_cast<off_t>(offset), origin);
+#endif
+    if (failed != 0)
+      throw Refusal("cannot read the package back");
+  }
+
+  std::unique_ptr<std::FILE, FileCloser> file_;
+};
+
+void clearFlag(std::vector<std::uint8_t>& record, std::size_t at) {
+  record[at + 1] = static_cast<std::uint8_t>(record[at + 1] & ~(kUtf8Flag >> 8));
+}
+
+void clearUtf8Flags(const std::string& archivePath) {
+  ArchiveBytes archive(archivePath);
+  const std::uint64_t size = archive.size();
+  if (size < kEndSize)
+    throw Refusal("the package is cut short");
+  const std::vector<std::uint8_t> end = archive.read(size - kEndSize, kEndSize);
+  const std::uint32_t entries = littleEndian(&end[10], 2);
+  const std::uint32_t directorySize = littleEndian(&end[12], 4);
+  const std::uint32_t directoryOffset = littleEndian(&end[16], 4);
+  if (littleEndian(&end[0], 4) != kEndSignature || entries == 0xFFFF ||
+      directoryOffset == 0xFFFFFFFF || directorySize == 0xFFFFFFFF)
+    throw Refusal("the package needs ZIP64 (over 4 GiB or 65,535 entries); make it smaller");
+  std::vector<std::uint8_t> directory = archive.read(directoryOffset, directorySize);
+  std::size_t at = 0;
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    if (directorySize - at < kCentralSize || littleEndian(&directory[at], 4) != kCentralSignature)
+      throw Refusal("unexpected central directory in the package");
+    const std::size_t recordSize = kCentralSize + littleEndian(&directory[at + 28], 2) +
+                                   littleEndian(&directory[at + 30], 2) +
+                                   littleEndian(&directory[at + 32], 2);
+    if (recordSize > directorySize - at)
+      throw Refusal("unexpected central directory in the package");
+    if (littleEndian(&directory[at + kCentralFlags], 2) & kUtf8Flag) {
+      clearFlag(directory, at + kCentralFlags);
+      const std::uint32_t localOffset = littleEndian(&directory[at + 42], 4);
+      std::vector<std::uint8_t> local = archive.read(localOffset, kLocalFlags + 2);
+      if (littleEndian(&local[0], 4) != kLocalSignature)
+        throw Refusal("unexpected local header in the package");
+      clearFlag(local, kLocalFlags);
+      archive.write(localOffset + kLocalFlags, &local[kLocalFlags], 2);
+    }
+    at += recordSize;
+  }
+  archive.write(directoryOffset, directory.data(), directory.size());
+  archive.close();
+}
+
+}  // namespace
+
+void keepNamesRaw(const std::string& archivePath) {
+  if (!anyNameReadAsUtf8(archivePath))
+    return;
+  clearUtf8Flags(archivePath);
+  if (anyNameReadAsUtf8(archivePath))
+    throw Refusal("cannot keep the package's names in code page 936");
+}
+
+}  // namespace publisher

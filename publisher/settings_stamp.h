@@ -1,0 +1,31 @@
+#pragma once
+
+// The update settings block inside a built launcher's bytes (see
+// update/settings_block.h): found, read, checked and rewritten in a copy.
+
+#include <cstddef>
+#include <string>
+
+#include "base/bytes.h"
+
+namespace publisher {
+
+struct LauncherSettings {
+  std::string versionPageUrl;
+  std::string publicKey;  // base64; empty: updates are not checked
+};
+
+// Where the block starts. Throws Refusal when the bytes are no Windows
+// program, or do not hold exactly one well-formed block.
+std::size_t findSettingsBlock(const base::Bytes& program);
+
+LauncherSettings readSettings(const base::Bytes& program, std::size_t block);
+
+// Throws Refusal for an address or key the launcher could not use or the
+// block could not hold.
+void checkSettings(const LauncherSettings& settings);
+
+// Overwrites the block's address and key, zero-padded.
+void writeSettings(base::Bytes& program, std::size_t block, const LauncherSettings& settings);
+
+}  // namespace publisher

@@ -1,0 +1,64 @@
+// stamp: a copy of a built launcher with another version page address and,
+// optionally, another public key.
+
+#include <array>
+
+#include "publisher/command.h"
+#include "publisher/refusal.h"
+#include "publisher/settings_stamp.h"
+#include "publisher/staged_file.h"
+
+namespace publisher {
+namespace {
+
+constexpr std::array<OptionSpec, 4> kOptions = {{
+    {"--in", "LAUNCHER.exe", 1, 1},
+    {"--out", "COPY.exe", 1, 1},
+    {"--page", "URL", 1, 1},
+    {"--public-key", "KEY", 0, 1},
+}};
+
+void runStamp(const Arguments& arguments, Tools& tools) {
+  const std::string& in = arguments.one("--in");
+  base::Bytes program = tools.files.readAll(in);
+  if (program.empty())
+    throw Refusal("cannot read " + in);
+  std::size_t block = 0;
+  try {
+    block = findSettingsBlock(program);
+  } catch (const Refusal& refusal) {
+    throw Refusal(in + ": " + refusal.what());
+  }
+  LauncherSettings settings = readSettings(program, block);
+  // The launcher reads its address as code page 936 text.
+  const std::optional<std::string> page = tools.text.toCp936(arguments.one("--page"));
+  if (!page)
+    throw Refusal("--page holds a character that code page 936 cannot hold");
+  settings.versionPageUrl = *page;
+  if (const std::optional<std::string> key = arguments.optional("--public-key"))
+    settings.publicKey = *key;
+  checkSettings(settings);
+  writeSettings(program, block, settings);
+  const std::string& out = arguments.one("--out");
+  writeStaged(tools.files, out,
+              std::string_view(reinterpret_cast<const char*>(program.data()), program.size()));
+  tools.out << "wrote " << out << ": version page " << arguments.one("--page") << ", "
+            << (settings.publicKey.empty() ? "updates taken unsigned"
+                                           : "public key " + settings.publicKey)
+            << "\n";
+}
+
+}  // namespace
+
+const Command& stampCommand() {
+  static const Command command{
+      "stamp", kOptions,
+      "      Writes a copy of a built launcher that reads the version page at URL\n"
+      "      (http:// or https://, at most 511 bytes) and, given KEY, accepts only\n"
+      "      packages signed for that public key; without it the copy keeps the\n"
+      "      key of LAUNCHER.exe.\n",
+      runStamp};
+  return command;
+}
+
+}  // namespace publisher

@@ -1,0 +1,70 @@
+#pragma once
+
+// What the publisher's commands ask of the system they run on: the
+// launcher's own services (files, HTTP, text codec) and the few things only
+// the tool needs. "Local" text is what this system's command line and
+// console carry: UTF-8 on Linux, the ANSI code page on Windows.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace publisher {
+
+class LocalText {
+ public:
+  virtual ~LocalText() = default;
+  // Nothing when code page 936 has no character for some of the text.
+  virtual std::optional<std::string> toCp936(std::string_view local) = 0;
+  virtual std::string cp936ToUtf8(std::string_view cp936) = 0;
+  // What the code page cannot show comes out as "?".
+  virtual std::string cp936ToLocal(std::string_view cp936) = 0;
+};
+
+// One file or folder below the folder being packed.
+struct TreeEntry {
+  std::string entryName;  // code page 936, "/" between folders; a folder's ends in "/"
+  std::string shownName;  // the same, in local text, for messages
+  bool isFolder = false;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // seconds since 1970, UTC
+  std::function<std::unique_ptr<platform::InputFile>()> open;
+};
+
+class FolderReader {
+ public:
+  virtual ~FolderReader() = default;
+  // Every folder and file below `folder`, a folder before what it holds,
+  // names sorted. Throws Refusal, naming it, for a name that code page 936
+  // cannot hold or that would not stay one name on Windows.
+  virtual std::vector<TreeEntry> read(const std::string& folder) = 0;
+};
+
+class SecretFiles {
+ public:
+  enum class Outcome { kWritten, kExists, kFailed };
+  virtual ~SecretFiles() = default;
+  // Writes a new file readable by its owner only, where the file system
+  // allows; never replaces one, and leaves nothing behind when it fails.
+  virtual Outcome writeNew(const std::string& path, std::string_view content) = 0;
+};
+
+struct Tools {
+  platform::Files& files;
+  platform::HttpTransport& http;
+  platform::TextCodec& codec;
+  LocalText& text;
+  FolderReader& folders;
+  SecretFiles& secrets;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+}  // namespace publisher

@@ -1,0 +1,37 @@
+#include "publisher/version_page.h"
+
+#include "base/text.h"
+#include "update/version.h"
+
+namespace publisher {
+
+std::string valueProblem(std::string_view value, LocalText& text) {
+  // A value runs to the next "<", which no two-byte character of code page
+  // 936 holds as its second byte.
+  if (value.find('<') != std::string_view::npos)
+    return "holds \"<\", which would end it early on the launcher's side";
+  // The launcher takes each marker's first occurrence anywhere on the page.
+  for (int field = 0; field < update::kVersionFieldCount; ++field) {
+    const std::string_view marker = update::versionFieldMarker(update::VersionField(field));
+    if (base::containsText(value, marker, true))
+      return "holds the marker " + text.cp936ToLocal(marker) +
+             ", which the launcher would take for that field";
+  }
+  return {};
+}
+
+std::string composeVersionPage(const PageFields& fields) {
+  std::string page =
+      "<!DOCTYPE html>\n"
+      "<html><head><meta charset=\"utf-8\"><title>update</title></head>\n"
+      "<body>\n";
+  for (int field = 0; field < update::kVersionFieldCount; ++field) {
+    page += "<p>";
+    page += update::versionFieldMarker(update::VersionField(field));
+    page += fields[field];
+    page += "</p>\n";
+  }
+  return page + "</body></html>\n";
+}
+
+}  // namespace publisher

@@ -1,0 +1,25 @@
+#pragma once
+
+// The version page the tool writes: every marker the launcher reads, in its
+// order, each value ended by the "<" that ends it on the launcher's side.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "publisher/tools.h"
+#include "update/update_state.h"
+
+namespace publisher {
+
+// Code page 936 values, indexed by update::VersionField.
+using PageFields = std::array<std::string, update::kVersionFieldCount>;
+
+// Why the launcher would not read `value` back as written, in local text;
+// empty when it would.
+std::string valueProblem(std::string_view value, LocalText& text);
+
+// A small HTML page in code page 936 (to be served as UTF-8).
+std::string composeVersionPage(const PageFields& fields);
+
+}  // namespace publisher

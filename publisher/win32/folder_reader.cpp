@@ -1,0 +1,80 @@
+#include <algorithm>
+#include <vector>
+
+#include "platform/win32/handles.h"
+#include "publisher/refusal.h"
+#include "publisher/win32/win32_tools.h"
+
+namespace publisher::win32 {
+namespace {
+
+constexpr UINT kCodePage936 = 936;
+// FILETIME counts 100 ns from 1601; the archive wants seconds from 1970.
+constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+constexpr std::int64_t kFileTimeUnitsPerSecond = 10000000LL;
+
+std::int64_t unixTime(const FILETIME& time) {
+  const std::int64_t ticks =
+      (static_cast<std::int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return (ticks - kUnixEpochAsFileTime) / kFileTimeUnitsPerSecond;
+}
+
+std::vector<WIN32_FIND_DATAW> children(const std::wstring& folder, const std::string& shown) {
+  std::vector<WIN32_FIND_DATAW> found;
+  WIN32_FIND_DATAW data;
+  platform::win32::FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  if (!search) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND)
+      return found;
+    throw Refusal("cannot list " + shown);
+  }
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..")
+      found.push_back(data);
+  } while (FindNextFileW(search.get(), &data));
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    return std::wstring_view(a.cFileName) < std::wstring_view(b.cFileName);
+  });
+  return found;
+}
+
+void walk(const std::wstring& folder, const std::string& entryPrefix,
+          const std::string& shownPrefix, std::vector<TreeEntry>& entries) {
+  for (const WIN32_FIND_DATAW& child : children(folder, shownPrefix)) {
+    const std::wstring path = folder + L"\\" + child.cFileName;
+    const std::string shown = shownPrefix + approximatelyIn(CP_ACP, child.cFileName);
+    const std::optional<std::string> ansi = exactlyIn(kCodePage936, child.cFileName);
+    if (!ansi)
+      throw Refusal(shown + ": the name has a character that code page 936 cannot hold");
+    TreeEntry entry;
+    entry.shownName = shown;
+    entry.modified = unixTime(child.ftLastWriteTime);
+    if (child.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (child.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        throw Refusal(shown + ": links to folders are not followed");
+      entry.entryName = entryPrefix + *ansi + "/";
+      entry.isFolder = true;
+      entries.push_back(entry);
+      walk(path, entry.entryName, shown + "\\", entries);
+    } else {
+      entry.entryName = entryPrefix + *ansi;
+      entry.size = (static_cast<std::uint64_t>(child.nFileSizeHigh) << 32) | child.nFileSizeLow;
+      entry.open = [path] { return platform::win32::openForReadingWide(path); };
+      entries.push_back(std::move(entry));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<TreeEntry> WideFolderReader::read(const std::string& folder) {
+  std::vector<TreeEntry> entries;
+  std::wstring root = toWide(CP_ACP, folder);
+  while (!root.empty() && (root.back() == L'\\' || root.back() == L'/'))
+    root.pop_back();
+  walk(root, "", folder.empty() || folder.back() == '\\' ? folder : folder + "\\", entries);
+  return entries;
+}
+
+}  // namespace publisher::win32

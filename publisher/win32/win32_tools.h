@@ -1,0 +1,62 @@
+#pragma once
+
+// The tool's services on Windows: local text is the ANSI code page; names
+// below the folder to pack are read in UTF-16 and converted to code page
+// 936 exactly, whatever the machine's code page.
+
+#include <windows.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "platform/win32/win32_services.h"
+#include "publisher/tools.h"
+
+namespace publisher::win32 {
+
+std::wstring toWide(UINT codePage, std::string_view text);
+// Nothing when a character has no exact counterpart in the code page (no
+// look-alike stands in for it).
+std::optional<std::string> exactlyIn(UINT codePage, std::wstring_view wide);
+// "?" (the code page's default character) for what it cannot hold.
+std::string approximatelyIn(UINT codePage, std::wstring_view wide);
+
+class AnsiLocalText final : public LocalText {
+ public:
+  std::optional<std::string> toCp936(std::string_view local) override;
+  std::string cp936ToUtf8(std::string_view cp936) override;
+  std::string cp936ToLocal(std::string_view cp936) override;
+};
+
+class WideFolderReader final : public FolderReader {
+ public:
+  std::vector<TreeEntry> read(const std::string& folder) override;
+};
+
+// A security descriptor that lets only the current user in, not inheriting
+// the folder's entries; MoveFileEx without replacing puts it in place.
+class OwnerOnlySecretFiles final : public SecretFiles {
+ public:
+  Outcome writeNew(const std::string& path, std::string_view content) override;
+};
+
+struct Win32Tools {
+  AnsiLocalText text;
+  WideFolderReader folders;
+  OwnerOnlySecretFiles secrets;
+
+  Tools tools(std::ostream& out, std::ostream& err) {
+    return {platform::win32::files(),
+            platform::win32::httpTransport(),
+            platform::win32::textCodec(),
+            text,
+            folders,
+            secrets,
+            out,
+            err};
+  }
+};
+
+}  // namespace publisher::win32

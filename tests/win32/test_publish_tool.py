@@ -1,0 +1,96 @@
+"""tavoro-publish.exe under Wine: a stamped copy of a program that carries
+the launcher's settings block reads what was stamped, and pack reads names
+through the wide API and stores them in code page 936.
+
+Run by ctest --preset win32, which names the two programs in
+TAVORO_PUBLISH_EXE and TAVORO_SETTINGS_PROBE_EXE.
+"""
+
+import os
+import subprocess
+import zipfile
+
+TOOL = os.environ["TAVORO_PUBLISH_EXE"]
+PROBE = os.environ["TAVORO_SETTINGS_PROBE_EXE"]
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                        "wine-run")
+BUILT_PAGE = "http://update.example.invalid/launcher/version.html"
+
+
+def wine(*args):
+    return subprocess.run([WINE_RUN, *map(str, args)], capture_output=True, text=True,
+                          errors="replace", check=False)
+
+
+def tool(*args):
+    return wine(TOOL, *args)
+
+
+def keygen(path):
+    result = tool("keygen", "--secret", path)
+    assert result.returncode == 0, result.stderr
+    return result.stdout.strip()
+
+
+def test_stamped_copy_reads_the_stamped_page_and_key(tmp_path):
+    key = keygen(tmp_path / "secret.key")
+    page = "https://updates.example.com/" + "p" * 400 + "/version.html"
+    stamped = tmp_path / "stamped.exe"
+    result = tool("stamp", "--in", PROBE, "--out", stamped, "--page", page, "--public-key", key)
+    assert result.returncode == 0, result.stderr
+    assert wine(stamped).stdout.splitlines() == [page, key]
+    assert wine(PROBE).stdout.splitlines() == [BUILT_PAGE, ""]
+
+    # Stamped again without a key, the copy keeps the one it has.
+    restamped = tmp_path / "restamped.exe"
+    result = tool("stamp", "--in", stamped, "--out", restamped, "--page", "http://b.example/v")
+    assert result.returncode == 0, result.stderr
+    assert wine(restamped).stdout.splitlines() == ["http://b.example/v", key]
+
+
+def test_stamp_refuses_the_tool_itself_and_an_oversized_address(tmp_path):
+    result = tool("stamp", "--in", TOOL, "--out", tmp_path / "copy.exe", "--page", "http://a/v")
+    assert result.returncode == 1
+    assert "no update settings block" in result.stderr
+    result = tool("stamp", "--in", PROBE, "--out", tmp_path / "copy.exe", "--page",
+                  "http://" + "p" * 505)
+    assert result.returncode == 1
+    assert "at most 511 fit" in result.stderr
+    assert os.listdir(tmp_path) == []
+
+
+def test_pack_stores_code_page_936_names_that_verify_accepts(tmp_path):
+    game = tmp_path / "game"
+    (game / "数据").mkdir(parents=True)
+    (game / "启动器.exe").write_bytes(b"MZ new launcher")
+    (game / "说.txt").write_bytes(b"one character")
+    (game / "数据" / "说明.txt").write_bytes(os.urandom(100000))
+    key = keygen(tmp_path / "secret.key")
+    result = tool("pack", "--from", game, "--launcher", "启动器.exe", "--version", "5.1", "--url",
+                  "http://example.com/u.zip", "--secret", tmp_path / "secret.key", "--out",
+                  tmp_path / "out", "--note", "新功能")
+    assert result.returncode == 0, result.stderr
+    assert sorted(os.listdir(tmp_path / "out")) == ["u.zip", "version.html"]
+
+    with zipfile.ZipFile(tmp_path / "out" / "u.zip") as package:
+        entries = package.infolist()
+    assert all(entry.flag_bits & 0x800 == 0 for entry in entries)
+    # Without the flag, Python decodes names as CP437: encoding back gives the bytes.
+    names = {entry.orig_filename.encode("cp437").decode("gbk") for entry in entries}
+    assert names == {"启动器.exe", "说.txt", "数据/", "数据/说明.txt"}
+    page = (tmp_path / "out" / "version.html").read_text(encoding="utf-8")
+    assert "<p>程序标题=启动器.exe</p>" in page and "<p>更新说明=新功能</p>" in page
+
+    result = tool("verify", "--page", tmp_path / "out" / "version.html", "--package",
+                  tmp_path / "out" / "u.zip", "--public-key", key)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.startswith("OK: ")
+
+    # A name code page 936 cannot hold: refused, nothing written.
+    (game / "한글.txt").write_bytes(b"hangul")
+    result = tool("pack", "--from", game, "--launcher", "启动器.exe", "--version", "5.2", "--url",
+                  "http://example.com/v.zip", "--secret", tmp_path / "secret.key", "--out",
+                  tmp_path / "out2")
+    assert result.returncode == 1
+    assert "code page 936 cannot hold" in result.stderr
+    assert not (tmp_path / "out2").exists() or os.listdir(tmp_path / "out2") == []
