@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   parameters.localFilePath = argv[2];
   parameters.progress = &onEvent;
 
-  update::DownloadObject object(os.sockets, os.files);
+  update::DownloadObject object(os.sockets, os.tls, os.files);
   if (!object.startTask(parameters)) {
     std::fprintf(stderr, "the engine refused the task\n");
     return 2;

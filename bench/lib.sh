@@ -15,5 +15,5 @@ build_bench_driver() {
   # shellcheck disable=SC2046
   g++ -O2 -std=c++20 -I"$source_dir" "$source_dir/bench/$driver.cpp" \
     "$source_dir/app/version_page.cpp" -o "$output" \
-    "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip) -lpng -ljpeg -lz -lpthread
+    "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip openssl) -lpng -ljpeg -lz -lpthread
 }
