@@ -29,6 +29,13 @@ bool serverCertificateTrusted(const SchannelApi& api, CtxtHandle& context,
     return false;
   }
   const CertificateChainHandle chain(built);
+  // The chain's own verdict as well: Wine's SSL policy passes a chain that
+  // stops short of any root (an authority nobody trusts). Time nesting is
+  // no fault of the server's.
+  if ((chain.get()->TrustStatus.dwErrorStatus & ~CERT_TRUST_IS_NOT_TIME_NESTED) !=
+      CERT_TRUST_NO_ERROR) {
+    return false;
+  }
 
   // Host names are ASCII (see update/http_address.h): widening is exact.
   std::wstring serverName(host.begin(), host.end());
