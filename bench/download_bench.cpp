@@ -1,8 +1,9 @@
 // Fetches one address into one file with the launcher's download engine,
 // the way the update download runs it, and waits for the end. Exit code 0
-// when the whole announced body arrived.
+// when the whole announced body arrived. For https it trusts the
+// authorities of `CA file` (PEM) alone, or else the system's.
 //
-//   download_bench <http://address> <local file>
+//   download_bench <http[s]://address> <local file> [CA file]
 
 #include <condition_variable>
 #include <cstdio>
@@ -35,11 +36,11 @@ std::int32_t onEvent(std::int32_t code, void*, std::int32_t value, std::int32_t,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <http://address> <local file>\n", argv[0]);
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: %s <http[s]://address> <local file> [CA file]\n", argv[0]);
     return 2;
   }
-  app::host::HostPlatform os;
+  app::host::HostPlatform os{argc == 4 ? argv[3] : ""};
 
   update::DownloadTaskParameters parameters;
   parameters.modeWord = update::kModeDownload;

@@ -8,6 +8,7 @@
  * 2 the file could not be read, 64 bad usage. */
 #include <stdio.h>
 #include <windows.h>
+/* After <windows.h>, whose types it uses. */
 #include <wincrypt.h>
 
 int main(int argc, char** argv) {
