@@ -21,9 +21,10 @@ target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 target_link_libraries(tavoro_logic PUBLIC libzip::zip)
 
 add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
-# Common controls, COM, the shell, WinINet and Winsock are bound on first
-# use (platform/win32/late_bound_dll.h), not imported: the window shows
-# before a click needs them. uuid is a static library of interface ids.
+# Common controls, COM, the shell, WinINet, Winsock and Schannel (secur32,
+# crypt32) are bound on first use (platform/win32/late_bound_dll.h), not
+# imported: the window shows before a click needs them. uuid is a static
+# library of interface ids.
 target_link_libraries(tavoro_win32 PUBLIC tavoro_logic uuid gdi32 msimg32 user32 kernel32)
 
 # The end-to-end tests' launcher: the same program, its version page on a
