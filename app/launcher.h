@@ -15,7 +15,7 @@ namespace app {
 
 // Everything the program-wide state is made of.
 struct ProgramState {
-  explicit ProgramState(const platform::Services& os) : update(*os.sockets, *os.files) {}
+  explicit ProgramState(const platform::Services& os) : update(*os.sockets, *os.tls, *os.files) {}
   update::UpdateState update;
   core::SlideshowState slideshow;
 };

@@ -53,17 +53,43 @@ int sign(platform::Files& files, const char* path) {
   return 0;
 }
 
+struct Options {
+  std::string caFile;
+  std::string publicKey;
+  std::string signature;
+};
+
+bool parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 3; i + 1 < argc; i += 2) {
+    const std::string name = argv[i];
+    std::string* value = name == "--ca"          ? &options.caFile
+                         : name == "--key"       ? &options.publicKey
+                         : name == "--signature" ? &options.signature
+                                                 : nullptr;
+    if (value == nullptr)
+      return false;
+    *value = argv[i + 1];
+  }
+  return argc >= 3 && argc % 2 == 1 && options.publicKey.empty() == options.signature.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  app::host::HostPlatform os;
-  if (argc == 3 && std::string(argv[1]) == "sign")
+  if (argc == 3 && std::string(argv[1]) == "sign") {
+    app::host::HostPlatform os;
     return sign(os.files, argv[2]);
-  if (argc != 3 && argc != 5) {
-    std::fprintf(stderr, "usage: %s <address> <local file> [<public key> <signature>]\n", argv[0]);
+  }
+  Options options;
+  if (!parseOptions(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: %s <http[s]://address> <local file> [--ca FILE] [--key KEY --signature "
+                 "SIG]\n",
+                 argv[0]);
     return 2;
   }
-  const bool signedPackage = argc == 5;
+  app::host::HostPlatform os{options.caFile};
+  const bool signedPackage = !options.publicKey.empty();
 
   update::DownloadTaskParameters parameters;
   parameters.modeWord = update::kModeDownload;
@@ -75,7 +101,7 @@ int main(int argc, char** argv) {
   if (signedPackage)
     digest = std::make_shared<update::PackageDigestFollower>(os.files, argv[2]);
   EndWaiter window;
-  update::DownloadObject object(os.sockets, os.files);
+  update::DownloadObject object(os.sockets, os.tls, os.files);
   if (!object.startTask(parameters,
                         std::make_shared<update::DownloadNotices>(window, progress, digest))) {
     std::fprintf(stderr, "the engine refused the task\n");
@@ -89,7 +115,7 @@ int main(int argc, char** argv) {
   if (!signedPackage)
     return complete ? 0 : 1;
   const update::PackageVerdict verdict =
-      update::verifyPackageDigest(digest->finish(), argv[3], argv[4]);
+      update::verifyPackageDigest(digest->finish(), options.publicKey, options.signature);
   std::printf("signature %s\n", verdict == update::PackageVerdict::kSigned ? "good" : "refused");
   return complete && verdict == update::PackageVerdict::kSigned ? 0 : 1;
 }

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Fetches a 256 MiB file from nginx on loopback with the launcher's download
-# engine, with the engine and the signature check of a signed package, and
-# with curl, alternating over a few rounds, and prints each one's median
-# wall time, the ratios to curl and each one's peak memory.
+# engine and with curl, in turns over a few rounds, over http and then over
+# https (a certificate of the tests' own authority, which both are told to
+# trust), and prints for each one's median wall time, the ratio engine/curl
+# and each one's peak memory. Over http the engine runs a second time as a
+# launcher with a key runs it: hashing the package as it arrives and
+# checking its signature at the end.
 #
 #   bench/download_bench.sh [rounds]      (default 5)
 set -euo pipefail
@@ -24,7 +27,13 @@ build_bench_driver download_bench "$ours"
 
 mkdir -p "$work/www" "$work/temp" "$work/out"
 head -c $((256 * 1024 * 1024)) /dev/urandom >"$work/www/pkg.zip"
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+free_port() {
+  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+port=$(free_port)
+secure_port=$(free_port)
+authority="$work/authority"
+"$(dirname "$0")/../tests/tls/make-test-authority.sh" "$authority"
 cat >"$work/nginx.conf" <<CONF
 daemon off;
 master_process off;
@@ -41,7 +50,13 @@ http {
   fastcgi_temp_path $work/temp/fastcgi;
   uwsgi_temp_path $work/temp/uwsgi;
   scgi_temp_path $work/temp/scgi;
-  server { listen 127.0.0.1:$port; root $work/www; }
+  server {
+    listen 127.0.0.1:$port;
+    listen 127.0.0.1:$secure_port ssl;
+    ssl_certificate $authority/localhost.pem;
+    ssl_certificate_key $authority/server.key;
+    root $work/www;
+  }
 }
 CONF
 nginx -e "$work/error.log" -c "$work/nginx.conf" -p "$work/" &
@@ -50,7 +65,7 @@ for _ in $(seq 100); do
   curl -s -o /dev/null "http://127.0.0.1:$port/" && break
   sleep 0.05
 done
-url="http://127.0.0.1:$port/pkg.zip"
+
 read -r public_key signature < <("$ours" sign "$work/www/pkg.zip")
 
 # Runs one fetch under /usr/bin/time; appends "seconds kilobytes" to $2.
@@ -68,31 +83,53 @@ measure() {
   echo "$(echo "$ended - $started" | bc -l) $rss" >>"$log"
 }
 
-echo "256 MiB from nginx on loopback, $rounds rounds, rotating order"
-run_engine() { measure engine "$work/engine.log" "$ours" "$url" "$work/out/pkg.zip.tmp"; }
-run_signed() {
-  measure signed "$work/signed.log" "$ours" "$url" "$work/out/pkg.zip.tmp" "$public_key" "$signature"
-}
-run_curl() { measure curl "$work/curl.log" curl -s -o "$work/out/pkg.zip.tmp" "$url"; }
-for round in $(seq "$rounds"); do
-  case $((round % 3)) in
-    1) run_engine; run_signed; run_curl ;;
-    2) run_signed; run_curl; run_engine ;;
-    0) run_curl; run_engine; run_signed ;;
-  esac
-done
-
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
-engine_s=$(cut -d' ' -f1 "$work/engine.log" | median)
-signed_s=$(cut -d' ' -f1 "$work/signed.log" | median)
-curl_s=$(cut -d' ' -f1 "$work/curl.log" | median)
-engine_kb=$(cut -d' ' -f2 "$work/engine.log" | sort -n | tail -1)
-signed_kb=$(cut -d' ' -f2 "$work/signed.log" | sort -n | tail -1)
-curl_kb=$(cut -d' ' -f2 "$work/curl.log" | sort -n | tail -1)
-printf 'engine:          median %.3f s, peak RSS %d KiB\n' "$engine_s" "$engine_kb"
-printf 'engine + check:  median %.3f s, peak RSS %d KiB\n' "$signed_s" "$signed_kb"
-printf 'curl:            median %.3f s, peak RSS %d KiB\n' "$curl_s" "$curl_kb"
-printf 'wall-time ratio engine/curl: %.2f (goal <= 1.00); engine peak memory %.1f MiB (goal <= 16)\n' \
-  "$(echo "$engine_s / $curl_s" | bc -l)" "$(echo "$engine_kb / 1024" | bc -l)"
-printf 'wall-time ratio engine with signature check/curl: %.2f (goal <= 1.15); peak memory %.1f MiB (goal <= 16)\n' \
-  "$(echo "$signed_s / $curl_s" | bc -l)" "$(echo "$signed_kb / 1024" | bc -l)"
+
+# Prints one runner's line against curl: <name> <log> <curl seconds> <goal>.
+report() {
+  local name=$1 log=$2 curl_s=$3 goal=$4 seconds kb
+  seconds=$(cut -d' ' -f1 "$log" | median)
+  kb=$(cut -d' ' -f2 "$log" | sort -n | tail -1)
+  printf '  %-16s median %.3f s, peak RSS %6d KiB' "$name:" "$seconds" "$kb"
+  if [ -n "$goal" ]; then
+    printf ', ratio to curl %.2f (goal <= %s), peak memory %.1f MiB (goal <= 16)' \
+      "$(echo "$seconds / $curl_s" | bc -l)" "$goal" "$(echo "$kb / 1024" | bc -l)"
+  fi
+  echo
+}
+
+# One side-by-side comparison, the runners taking turns to go first:
+#   compare <label> <address> <ratio goal> <CA file or ""> [<goal with signature check>]
+compare() {
+  local label=$1 url=$2 goal=$3 ca=$4 signed_goal=${5:-}
+  local engine=("$ours" "$url" "$work/out/pkg.zip.tmp") curl=(curl -s -o "$work/out/pkg.zip.tmp")
+  if [ -n "$ca" ]; then
+    engine+=(--ca "$ca")
+    curl+=(--cacert "$ca")
+  fi
+  curl+=("$url")
+  local runners=(engine curl)
+  [ -z "$signed_goal" ] || runners=(engine signed curl)
+  echo "$label: 256 MiB from nginx on loopback, $rounds rounds, in turns"
+  for round in $(seq "$rounds"); do
+    local n=${#runners[@]} i
+    for i in $(seq 0 $((n - 1))); do
+      local runner=${runners[$(((round + i) % n))]}
+      case $runner in
+        engine) measure engine "$work/$label-engine.log" "${engine[@]}" ;;
+        signed) measure signed "$work/$label-signed.log" "${engine[@]}" \
+                  --key "$public_key" --signature "$signature" ;;
+        curl) measure curl "$work/$label-curl.log" "${curl[@]}" ;;
+      esac
+    done
+  done
+  local curl_s
+  curl_s=$(cut -d' ' -f1 "$work/$label-curl.log" | median)
+  report engine "$work/$label-engine.log" "$curl_s" "$goal"
+  [ -z "$signed_goal" ] || report "engine + check" "$work/$label-signed.log" "$curl_s" "$signed_goal"
+  report curl "$work/$label-curl.log" "$curl_s" ""
+}
+
+compare http "http://127.0.0.1:$port/pkg.zip" 1.00 "" 1.15
+# By the name the certificate is made for.
+compare https "https://localhost:$secure_port/pkg.zip" 1.10 "$authority/ca.pem"

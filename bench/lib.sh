@@ -25,7 +25,7 @@ build_bench_driver() {
   # shellcheck disable=SC2046
   g++ -O2 -std=c++20 -I"$source_dir" "$source_dir/bench/$driver.cpp" \
     "$source_dir/app/update_settings.cpp" -o "$output" \
-    "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip libsodium) -lpng -ljpeg -lz -lpthread
+    "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip libsodium openssl) -lpng -ljpeg -lz -lpthread
 }
 
 # The median of whitespace-separated numbers on stdin.

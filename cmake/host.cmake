@@ -3,6 +3,8 @@ find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(GTest REQUIRED)
+# The host's TLS (platform/host/openssl_tls.cpp).
+find_package(OpenSSL REQUIRED)
 # Through pkg-config: Debian's libzip CMake package insists on the libzip
 # command-line tools being installed as well.
 find_package(PkgConfig REQUIRED)
@@ -21,7 +23,7 @@ endif()
 
 add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES} ${TAVORO_HOST_SOURCES})
 target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
+target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB OpenSSL::SSL)
 target_link_libraries(tavoro_logic PUBLIC PkgConfig::LIBZIP PkgConfig::SODIUM)
 
 # The publisher's tool; its tests link the library.

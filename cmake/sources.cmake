@@ -29,6 +29,7 @@ set(TAVORO_LOGIC_SOURCES
   update/handoff.cpp
   update/http_address.cpp
   update/http_response.cpp
+  update/open_connection.cpp
   update/http.cpp
   update/http_request.cpp
   update/package_digest_follower.cpp
@@ -55,6 +56,8 @@ set(TAVORO_WIN32_SOURCES
   platform/win32/profile_reader.cpp
   platform/win32/pump.cpp
   platform/win32/shell.cpp
+  platform/win32/schannel_tls.cpp
+  platform/win32/server_certificate.cpp
   platform/win32/services.cpp
   platform/win32/startup_steps.cpp
   platform/win32/winsock_sockets.cpp
@@ -80,8 +83,8 @@ set(TAVORO_WIN32_SOURCES
   ui/win32/window_class.cpp
 )
 
-# The host side: recording fakes, real files and sockets, and an HTTP stack
-# over them, for tests on Linux.
+# The host side: recording fakes, real files, sockets and TLS (OpenSSL), and
+# an HTTP stack over them, for tests on Linux.
 set(TAVORO_HOST_SOURCES
   ui/control_model.cpp
   platform/host/bsd_sockets.cpp
@@ -90,6 +93,7 @@ set(TAVORO_HOST_SOURCES
   platform/host/iconv_text_codec.cpp
   platform/host/ini_profile_reader.cpp
   platform/host/local_files.cpp
+  platform/host/openssl_tls.cpp
   update/socket_http_transport.cpp
 )
 

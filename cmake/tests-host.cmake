@@ -24,9 +24,13 @@ set(TAVORO_HOST_TESTS
   tests/host/publisher_stamp_test.cpp
 )
 
+include(cmake/test-authority.cmake)
+
 add_executable(host_tests ${TAVORO_HOST_TESTS} app/update_settings.cpp)
 target_link_libraries(host_tests PRIVATE tavoro_logic tavoro_publisher GTest::gtest GTest::gtest_main)
-target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                           TAVORO_TEST_AUTHORITY_DIR="${TAVORO_TEST_AUTHORITY_DIR}")
+add_dependencies(host_tests test_authority)
 include(GoogleTest)
 gtest_discover_tests(host_tests PROPERTIES LABELS host)
 

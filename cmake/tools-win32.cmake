@@ -12,13 +12,18 @@ add_executable(post_message tools/demo/post_message.c)
 # Follows a screen pixel over time (the slideshow's fades); console program.
 add_executable(pixel_sampler tools/demo/pixel_sampler.c)
 
+# Trusts the tests' certificate authority in the Wine prefix; console program.
+add_executable(trust_root tools/demo/trust_root.c)
+target_link_libraries(trust_root PRIVATE crypt32)
+
 # The benchmark's baseline window.
 add_executable(minimal_window WIN32 bench/minimal_window.c)
 # It shares the demo game's window code (tools/demo/bare_window.h).
 target_include_directories(minimal_window PRIVATE ${PROJECT_SOURCE_DIR})
 
-foreach(tool demo_game post_message pixel_sampler minimal_window)
+foreach(tool demo_game post_message pixel_sampler trust_root minimal_window)
   target_link_options(${tool} PRIVATE -s)
 endforeach()
 
-add_custom_target(harness_tools DEPENDS demo_game post_message pixel_sampler minimal_window)
+add_custom_target(harness_tools DEPENDS demo_game post_message pixel_sampler trust_root
+                  minimal_window)

@@ -27,17 +27,21 @@ target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 target_link_libraries(tavoro_logic PUBLIC libzip::zip sodium)
 
 add_library(tavoro_win32 STATIC ${TAVORO_WIN32_SOURCES})
-# Common controls, COM, the shell, WinINet and Winsock are bound on first
-# use (platform/win32/late_bound_dll.h), not imported: the window shows
-# before a click needs them. uuid is a static library of interface ids.
+# Common controls, COM, the shell, WinINet, Winsock and Schannel (secur32,
+# crypt32) are bound on first use (platform/win32/late_bound_dll.h), not
+# imported: the window shows before a click needs them. uuid is a static
+# library of interface ids.
 target_link_libraries(tavoro_win32 PUBLIC tavoro_logic uuid gdi32 msimg32 user32 kernel32)
 
 # The end-to-end tests' launcher: the same program, its version page on a
 # loopback server that the tests run.
 set(TAVORO_E2E_VERSION_PAGE_URL "http://127.0.0.1:47811/version.html"
     CACHE STRING "Version page of launcher-e2e.exe")
+# The same over https, by the name the tests' certificates are made for.
+set(TAVORO_E2E_HTTPS_VERSION_PAGE_URL "https://localhost:47812/version.html"
+    CACHE STRING "Version page of launcher-e2e-https.exe")
 
-foreach(target launcher launcher_e2e launcher_trace)
+foreach(target launcher launcher_e2e launcher_e2e_https launcher_trace)
   add_executable(${target} WIN32 app/win32/winmain.cpp app/update_settings.cpp
                            ui/win32/launcher.rc)
   target_link_libraries(${target} PRIVATE tavoro_win32)
@@ -50,6 +54,9 @@ target_compile_definitions(launcher PRIVATE
 target_compile_definitions(launcher_e2e PRIVATE
   TAVORO_VERSION_PAGE_URL="${TAVORO_E2E_VERSION_PAGE_URL}")
 set_target_properties(launcher_e2e PROPERTIES OUTPUT_NAME launcher-e2e)
+target_compile_definitions(launcher_e2e_https PRIVATE
+  TAVORO_VERSION_PAGE_URL="${TAVORO_E2E_HTTPS_VERSION_PAGE_URL}")
+set_target_properties(launcher_e2e_https PROPERTIES OUTPUT_NAME launcher-e2e-https)
 # The start-up benchmark's traced launcher: launcher.exe that also writes
 # when each start-up step ended to the file TAVORO_STARTUP_TRACE names.
 target_sources(launcher_trace PRIVATE app/win32/startup_trace_file.cpp)
@@ -70,6 +77,8 @@ target_link_options(tavoro_publish PRIVATE -s)
 set_target_properties(tavoro_publish PROPERTIES OUTPUT_NAME tavoro-publish)
 
 include(cmake/tests-win32.cmake)
+# The end-to-end tests' certificates (their authority goes into the prefix).
+include(cmake/test-authority.cmake)
 
 # Helper programs for the demo game folder, end-to-end tests and benchmarks.
 include(cmake/tools-win32.cmake OPTIONAL)

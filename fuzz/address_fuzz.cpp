@@ -1,6 +1,6 @@
 // Addresses from the version page and redirect targets from any server: an
 // address the download engine accepts, or a Location resolved against one,
-// gives a request of exactly its own lines.
+// gives a request of exactly its own lines; what began as https stays so.
 
 #include <algorithm>
 
@@ -38,6 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto base = update::parseHttpAddress("http://update.example.invalid/launcher/version.html");
   if (const auto next = update::resolveLocation(parsed ? *parsed : *base, location))
     requireFetchable(*next);
+  const auto secureBase = update::parseHttpAddress("https://update.example.invalid/launcher/");
+  if (const auto next = update::resolveLocation(*secureBase, location)) {
+    requireFetchable(*next);
+    fuzz::require(next->secure, "a redirect from https never leads to plain http");
+  }
 
   // The request helper's own reading of an address, as the version page
   // request uses it.

@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::host::FakeMessageBoxes messageBoxes;  // answers OK, never Yes: no download
   platform::host::FakePump pump;
   platform::host::BsdSockets sockets;
+  platform::host::OpenSslTls tls;
   platform::host::LocalFiles files;
   ui::ControlModel controls;
   core::Context ctx;
@@ -44,9 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ctx.os.messageBoxes = &messageBoxes;
   ctx.os.pump = &pump;
   ctx.os.sockets = &sockets;
+  ctx.os.tls = &tls;
   ctx.os.files = &files;
   ctx.controls = &controls;
-  update::UpdateState state(sockets, files);
+  update::UpdateState state(sockets, tls, files);
   // Odd-sized pages meet a launcher that has its publisher's key.
   const bool keyed = size % 2 == 1;
   if (keyed)

@@ -23,8 +23,9 @@ apt_packages=(
   clang libclang-rt-14-dev
   # test harness and the image generator
   python3 python3-pytest python3-pil zip unzip
-  # the download engine's tests and benchmark: a real web server and a reference client
-  nginx curl
+  # the download engine's tests and benchmark: a real web server and a reference client;
+  # the host's TLS, and the openssl tool that makes the tests' certificate authority
+  nginx curl libssl-dev openssl
   # ZIP archives made by a second tool in the unpacker's tests and benchmark
   p7zip-full
   # a generated zh_CN.UTF-8 locale, so Wine maps Chinese file names to UTF-8

@@ -6,6 +6,7 @@
 
 #include "update/download_body.h"
 #include "update/http_response.h"
+#include "update/open_connection.h"
 
 namespace update {
 namespace {
@@ -45,26 +46,37 @@ bool readHead(platform::Connection& connection, Response& response) {
   }
 }
 
+// Where a redirect loop would return: the scheme counts, as http and https
+// of one host and target are two places.
+std::string placeOf(const HttpAddress& address) {
+  return (address.secure ? "https://" : "http://") + hostAndPort(address) + address.target;
+}
+
 class Download {
  public:
-  Download(const DownloadSettings& settings, platform::Sockets& sockets, platform::Files& files,
-           DownloadStop& stop, DownloadObserver& observer)
-      : settings_(settings), sockets_(sockets), files_(files), stop_(stop), observer_(observer) {}
+  Download(const DownloadSettings& settings, platform::Sockets& sockets, platform::Tls& tls,
+           platform::Files& files, DownloadStop& stop, DownloadObserver& observer)
+      : settings_(settings),
+        sockets_(sockets),
+        tls_(tls),
+        files_(files),
+        stop_(stop),
+        observer_(observer) {}
 
   DownloadResult run() {
     HttpAddress address = settings_.address;
     std::set<std::string> visited;
     for (int redirects = 0;; ++redirects) {
-      visited.insert(hostAndPort(address) + address.target);
+      visited.insert(placeOf(address));
       Response response;
       if (!fetchHead(address, response))
         return failure();
       if (!isRedirectStatus(response.head.status) || response.head.location.empty())
         return finish(response);
       const auto next = resolveLocation(address, response.head.location);
-      // Too many hops, a loop, or a target we cannot fetch ends the task.
-      if (redirects == kMaxRedirects || !next ||
-          visited.count(hostAndPort(*next) + next->target) != 0) {
+      // Too many hops, a loop, or a target we cannot fetch (https to plain
+      // http among them) ends the task.
+      if (redirects == kMaxRedirects || !next || visited.count(placeOf(*next)) != 0) {
         return failure();
       }
       address = *next;
@@ -75,10 +87,12 @@ class Download {
   bool fetchHead(const HttpAddress& address, Response& response) {
     if (stop_.requested())
       return false;
-    response.connection = sockets_.connect(address.host, address.port, settings_.connectTimeoutMs,
-                                           settings_.receiveTimeoutMs);
+    response.connection = openConnection(sockets_, tls_, address.host, address.port, address.secure,
+                                         settings_.connectTimeoutMs, settings_.receiveTimeoutMs);
     if (!response.connection)
       return false;
+    // Adopted before the first send, which runs the TLS handshake: a stop
+    // aborts that too.
     AdoptedConnection abortable(stop_, response.connection.get());
     return abortable && response.connection->sendAll(getRequest(address, kUserAgent)) &&
            readHead(*response.connection, response);
@@ -101,6 +115,7 @@ class Download {
 
   const DownloadSettings& settings_;
   platform::Sockets& sockets_;
+  platform::Tls& tls_;
   platform::Files& files_;
   DownloadStop& stop_;
   DownloadObserver& observer_;
@@ -109,8 +124,9 @@ class Download {
 }  // namespace
 
 DownloadResult runDownload(const DownloadSettings& settings, platform::Sockets& sockets,
-                           platform::Files& files, DownloadStop& stop, DownloadObserver& observer) {
-  return Download(settings, sockets, files, stop, observer).run();
+                           platform::Tls& tls, platform::Files& files, DownloadStop& stop,
+                           DownloadObserver& observer) {
+  return Download(settings, sockets, tls, files, stop, observer).run();
 }
 
 }  // namespace update

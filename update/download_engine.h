@@ -1,7 +1,8 @@
 #pragma once
 
-// One download from start to end on the calling thread: connect, request,
-// follow redirects, stream the body into the local file block by block.
+// One download from start to end on the calling thread: connect (with TLS
+// for https), request, follow redirects, stream the body into the local
+// file block by block.
 // Knows nothing of threads or of the notification routine; it tells an
 // observer what happens and honours a stop.
 
@@ -55,6 +56,7 @@ enum class DownloadResult {
 // Runs the whole download. Unless it completes, a file it created is
 // removed again, so a partial body never passes for the whole one.
 DownloadResult runDownload(const DownloadSettings& settings, platform::Sockets& sockets,
-                           platform::Files& files, DownloadStop& stop, DownloadObserver& observer);
+                           platform::Tls& tls, platform::Files& files, DownloadStop& stop,
+                           DownloadObserver& observer);
 
 }  // namespace update

@@ -57,8 +57,9 @@ class RoutineEvents final : public DownloadEvents {
 
 }  // namespace
 
-DownloadObject::DownloadObject(platform::Sockets& sockets, platform::Files& files)
-    : sockets_(sockets), files_(files) {}
+DownloadObject::DownloadObject(platform::Sockets& sockets, platform::Tls& tls,
+                               platform::Files& files)
+    : sockets_(sockets), tls_(tls), files_(files) {}
 
 DownloadObject::~DownloadObject() {
   stopTask();
@@ -76,7 +77,8 @@ bool DownloadObject::startTask(const DownloadTaskParameters& parameters,
     events = std::make_shared<RoutineEvents>(parameters.progress, this);
   joinEndedWorker();
   stopWaitMs_ = parameters.stopWaitMs > 0 ? parameters.stopWaitMs : 0;
-  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(events), sockets_, files_);
+  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(events), sockets_, tls_,
+                                         files_);
   try {
     worker_ = std::thread([task = task_] { task->run(); });
   } catch (const std::system_error&) {

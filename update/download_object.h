@@ -4,12 +4,14 @@
 // time; the engine runs it on a thread of its own and reports to the task's
 // events (3, 18, 16 and finally 4; see download_events.h).
 //
-// The engine fetches "http://" addresses over one connection: a connections
-// member above 1 is served by that one connection. Time limits 8 and 10 are
-// the connect and receive limits; the platform's connection applies the
-// receive limit to sends too. Error statuses (anything but 2xx after at
-// most 5 redirects) write nothing; a task that fails or is stopped removes
-// the file it created, so only a complete body is ever left behind.
+// The engine fetches "http://" and "https://" addresses over one
+// connection: a connections member above 1 is served by that one
+// connection; a TLS failure (certificate, host name, handshake) fails the
+// task like any network trouble. Time limits 8 and 10 are the connect and
+// receive limits; the platform's connection applies the receive limit to
+// sends and to the TLS handshake too. Error statuses (anything but 2xx
+// after at most 5 redirects) write nothing; a task that fails or is stopped
+// removes the file it created, so only a complete body is ever left behind.
 
 #include <cstdint>
 #include <memory>
@@ -25,15 +27,15 @@ class DownloadTask;
 
 class DownloadObject {
  public:
-  // The sockets and files outlive the object and every worker it starts.
-  DownloadObject(platform::Sockets& sockets, platform::Files& files);
+  // The services outlive the object and every worker it starts.
+  DownloadObject(platform::Sockets& sockets, platform::Tls& tls, platform::Files& files);
   DownloadObject(const DownloadObject&) = delete;
   DownloadObject& operator=(const DownloadObject&) = delete;
   ~DownloadObject();
 
   // Copies what the task needs and starts it; false when a task is attached
   // or the parameters are unusable (mode other than download, an address
-  // that is not "http://host[:port]/...", no local file). No event then.
+  // that is not "http[s]://host[:port]/...", no local file). No event then.
   // The reports go to `events`, or else to the parameters' notification
   // routine (with this object as the engine context), or nowhere.
   bool startTask(const DownloadTaskParameters& parameters,
@@ -53,6 +55,7 @@ class DownloadObject {
   void joinEndedWorker();
 
   platform::Sockets& sockets_;
+  platform::Tls& tls_;
   platform::Files& files_;
   std::shared_ptr<DownloadTask> task_;
   std::thread worker_;

@@ -7,14 +7,15 @@
 namespace update {
 
 DownloadTask::DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadEvents> events,
-                           platform::Sockets& sockets, platform::Files& files)
+                           platform::Sockets& sockets, platform::Tls& tls, platform::Files& files)
     : settings_(std::move(settings)),
       events_(events ? std::move(events) : std::make_shared<DownloadEvents>()),
       sockets_(sockets),
+      tls_(tls),
       files_(files) {}
 
 void DownloadTask::run() {
-  runDownload(settings_, sockets_, files_, stop_, *this);
+  runDownload(settings_, sockets_, tls_, files_, stop_, *this);
   reportEndOnce();
   {
     std::lock_guard<std::mutex> lock(finishedMutex_);

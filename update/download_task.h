@@ -18,7 +18,7 @@ namespace update {
 class DownloadTask final : public DownloadObserver {
  public:
   DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadEvents> events,
-               platform::Sockets& sockets, platform::Files& files);
+               platform::Sockets& sockets, platform::Tls& tls, platform::Files& files);
 
   // The worker thread's whole life: download, report the end, detach.
   void run();
@@ -52,6 +52,7 @@ class DownloadTask final : public DownloadObserver {
   const DownloadSettings settings_;
   const std::shared_ptr<DownloadEvents> events_;
   platform::Sockets& sockets_;
+  platform::Tls& tls_;
   platform::Files& files_;
   DownloadStop stop_;
 

@@ -6,6 +6,9 @@ namespace update {
 namespace {
 
 constexpr std::string_view kScheme = "http://";
+constexpr std::string_view kSecureScheme = "https://";
+constexpr int kDefaultPort = 80;
+constexpr int kDefaultSecurePort = 443;
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size())
@@ -68,14 +71,17 @@ std::string encodeTarget(std::string_view path) {
 }  // namespace
 
 std::optional<HttpAddress> parseHttpAddress(std::string_view address) {
-  if (!startsWithIgnoringCase(address, kScheme) || hasControlCharacter(address))
+  const bool secure = startsWithIgnoringCase(address, kSecureScheme);
+  if ((!secure && !startsWithIgnoringCase(address, kScheme)) || hasControlCharacter(address))
     return std::nullopt;
-  const std::string_view rest = address.substr(kScheme.size());
+  const std::string_view rest = address.substr((secure ? kSecureScheme : kScheme).size());
   const std::size_t slash = rest.find('/');
   if (slash == std::string_view::npos)
     return std::nullopt;
   std::string_view authority = rest.substr(0, slash);
   HttpAddress parsed;
+  parsed.secure = secure;
+  parsed.port = secure ? kDefaultSecurePort : kDefaultPort;
   const std::size_t colon = authority.find(':');
   if (colon != std::string_view::npos) {
     const auto port = parsePort(authority.substr(colon + 1));
@@ -98,10 +104,15 @@ std::optional<HttpAddress> parseHttpAddress(std::string_view address) {
 std::optional<HttpAddress> resolveLocation(const HttpAddress& base, std::string_view location) {
   if (location.empty() || hasControlCharacter(location))
     return std::nullopt;
-  if (startsWithIgnoringCase(location, kScheme))
-    return parseHttpAddress(location);
+  if (startsWithIgnoringCase(location, kScheme) ||
+      startsWithIgnoringCase(location, kSecureScheme)) {
+    auto next = parseHttpAddress(location);
+    if (next && base.secure && !next->secure)
+      return std::nullopt;
+    return next;
+  }
   if (location.substr(0, 2) == "//")
-    return parseHttpAddress(std::string("http:") + std::string(location));
+    return parseHttpAddress(std::string(base.secure ? "https:" : "http:") + std::string(location));
   // Any other "scheme:" before the first "/" is one we cannot fetch.
   const std::size_t colon = location.find(':');
   if (colon != std::string_view::npos && colon < location.find('/'))
@@ -117,7 +128,7 @@ std::optional<HttpAddress> resolveLocation(const HttpAddress& base, std::string_
 }
 
 std::string hostAndPort(const HttpAddress& address) {
-  if (address.port == 80)
+  if (address.port == (address.secure ? kDefaultSecurePort : kDefaultPort))
     return address.host;
   return address.host + ":" + std::to_string(address.port);
 }

@@ -8,6 +8,7 @@
 #include "base/cp936.h"
 #include "update/chunked_decoder.h"
 #include "update/http_response.h"
+#include "update/open_connection.h"
 #include "update/web_text.h"
 
 namespace update {
@@ -49,9 +50,20 @@ struct Exchanged {
   std::string location;
 };
 
-Exchanged exchangeOnce(platform::Sockets& sockets, const platform::HttpExchange& x,
-                       const std::string& host, int port, const std::string& path, int timeoutMs) {
+// Where one exchange goes.
+struct Place {
+  bool secure = false;
+  std::string host;
+  int port = 80;
+  std::string path;
+};
+
+Exchanged exchangeOnce(platform::Sockets& sockets, platform::Tls& tls,
+                       const platform::HttpExchange& x, const Place& place, int timeoutMs) {
   Exchanged result;
+  const std::string& host = place.host;
+  const int port = place.port;
+  const std::string& path = place.path;
   std::string connectHost = host;
   int connectPort = port;
   std::string target = path;
@@ -62,11 +74,11 @@ Exchanged exchangeOnce(platform::Sockets& sockets, const platform::HttpExchange&
     target = "http://" + host + ":" + std::to_string(port) + path;
   }
   std::unique_ptr<platform::Connection> connection =
-      sockets.connect(connectHost, connectPort, timeoutMs, timeoutMs);
+      openConnection(sockets, tls, connectHost, connectPort, place.secure, timeoutMs, timeoutMs);
   if (!connection)
     return result;
   std::string request = x.verb + " " + target + " HTTP/1.1\r\nHost: " + host;
-  if (port != 80)
+  if (port != (place.secure ? 443 : 80))
     request += ":" + std::to_string(port);
   request += "\r\nUser-Agent: " + x.agent + "\r\n";
   if (!x.headers.empty())
@@ -106,27 +118,26 @@ Exchanged exchangeOnce(platform::Sockets& sockets, const platform::HttpExchange&
 platform::HttpOutcome SocketHttpTransport::perform(const platform::HttpExchange& x) {
   platform::HttpOutcome outcome;
   outcome.opened = true;
-  // No TLS here: a secure request fails as a send would.
-  if (x.flags & kSecure)
+  Place place{(x.flags & kSecure) != 0, x.host, x.port, x.path};
+  // No tunnel through a proxy: a secure request there fails as a send would.
+  if (place.secure && !x.proxy.empty())
     return outcome;
-  std::string host = x.host;
-  int port = x.port;
-  std::string path = x.path;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-    Exchanged got = exchangeOnce(sockets_, x, host, port, path, timeoutMs);
+    Exchanged got = exchangeOnce(sockets_, tls_, x, place, timeoutMs);
     if (!got.sent)
       return outcome;
     const std::string& location = got.location;
     const bool redirect = isRedirectStatus(got.status) && !location.empty();
     if (redirect && !(x.flags & kNoAutoRedirect) && hop < kMaxRedirects) {
+      const std::string scheme = base::lowerAscii(location.substr(0, 8));
+      const bool toSecure = scheme == "https://";
       if (location.front() == '/') {
-        path = location;
-      } else if (base::lowerAscii(location.substr(0, 7)) == "http://") {
-        host = urlHost(location);
-        port = urlPort(location);
-        path = urlPath(location);
+        place.path = location;
+      } else if ((toSecure && x.proxy.empty()) ||
+                 (scheme.substr(0, 7) == "http://" && !place.secure)) {
+        place = Place{toSecure, urlHost(location), urlPort(location), urlPath(location)};
       } else {
-        return outcome;  // https or something unreadable: nothing more to fetch
+        return outcome;  // https to http, or something unreadable: nothing more to fetch
       }
       continue;
     }

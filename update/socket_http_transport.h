@@ -1,9 +1,10 @@
 #pragma once
 
-// An HTTP/1.1 client over the platform's sockets, with the download engine's
-// response parsing, standing in for the Windows HTTP stack where there is
-// none: plain http only, redirects followed unless told not to, bodies by
-// Content-Length, chunked or closed connection.
+// An HTTP/1.1 client over the platform's sockets and TLS, with the download
+// engine's response parsing, standing in for the Windows HTTP stack where
+// there is none: http and https (not through a proxy), redirects followed
+// unless told not to (never from https to http), bodies by Content-Length,
+// chunked or closed connection.
 
 #include "platform/services.h"
 
@@ -11,13 +12,15 @@ namespace update {
 
 class SocketHttpTransport final : public platform::HttpTransport {
  public:
-  explicit SocketHttpTransport(platform::Sockets& sockets) : sockets_(sockets) {}
+  SocketHttpTransport(platform::Sockets& sockets, platform::Tls& tls)
+      : sockets_(sockets), tls_(tls) {}
   platform::HttpOutcome perform(const platform::HttpExchange& exchange) override;
   // How long one connection may stay silent before it counts as failed.
   int timeoutMs = 20000;
 
  private:
   platform::Sockets& sockets_;
+  platform::Tls& tls_;
 };
 
 }  // namespace update

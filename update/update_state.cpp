@@ -5,9 +5,9 @@
 
 namespace update {
 
-UpdateState::UpdateState(platform::Sockets& sockets, platform::Files& files)
+UpdateState::UpdateState(platform::Sockets& sockets, platform::Tls& tls, platform::Files& files)
     : taskParameters(std::make_unique<DownloadTaskParameters>()),
-      downloadObject(std::make_unique<DownloadObject>(sockets, files)),
+      downloadObject(std::make_unique<DownloadObject>(sockets, tls, files)),
       progress(std::make_shared<DownloadProgress>()) {}
 
 UpdateState::~UpdateState() = default;

@@ -76,7 +76,7 @@ struct DownloadProgress {
 };
 
 struct UpdateState {
-  UpdateState(platform::Sockets& sockets, platform::Files& files);
+  UpdateState(platform::Sockets& sockets, platform::Tls& tls, platform::Files& files);
   ~UpdateState();
   UpdateState(const UpdateState&) = delete;
   UpdateState& operator=(const UpdateState&) = delete;

@@ -9,6 +9,10 @@
 namespace app::host {
 
 struct HostPlatform {
+  HostPlatform() = default;
+  // TLS trusting the authorities of `caFile` instead of the system's.
+  explicit HostPlatform(std::string caFile) : tls(std::move(caFile)) {}
+
   platform::host::FakeMessageBoxes messageBoxes;
   platform::host::FakePump pump;
   platform::host::FakeProcesses processes;
@@ -18,7 +22,8 @@ struct HostPlatform {
   platform::host::FakeNamedEvents namedEvents;
   platform::host::FakeProcess process;
   platform::host::BsdSockets sockets;
-  update::SocketHttpTransport http{sockets};
+  platform::host::OpenSslTls tls;
+  update::SocketHttpTransport http{sockets, tls};
   platform::host::IconvTextCodec codec;
 
   platform::Services services() {
@@ -34,6 +39,7 @@ struct HostPlatform {
     s.http = &http;
     s.codec = &codec;
     s.sockets = &sockets;
+    s.tls = &tls;
     return s;
   }
 };

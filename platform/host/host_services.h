@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,6 +66,29 @@ class BsdSockets final : public Sockets {
  public:
   std::unique_ptr<Connection> connect(const std::string& host, int port, int connectTimeoutMs,
                                       int ioTimeoutMs) override;
+};
+
+// TLS with OpenSSL, made ready at the first connection it secures.
+class OpenSslTls final : public Tls {
+ public:
+  // Trusts the authorities of the PEM file `caFile` alone (a test's own),
+  // or the system's trusted authorities when it is empty.
+  explicit OpenSslTls(std::string caFile = {});
+  ~OpenSslTls() override;
+  OpenSslTls(const OpenSslTls&) = delete;
+  OpenSslTls& operator=(const OpenSslTls&) = delete;
+
+  std::unique_ptr<Connection> secure(std::unique_ptr<Connection> plain,
+                                     const std::string& host) override;
+
+ private:
+  struct Context;
+  // Null when OpenSSL could not be set up (an unreadable CA file).
+  Context* context();
+
+  const std::string caFile_;
+  std::once_flag made_;
+  std::unique_ptr<Context> context_;
 };
 
 // Thrown by FakeProcess::exit so a test sees where the program ended.

@@ -2,7 +2,8 @@
 
 // One owner for every kind of Win32 handle, so every path closes what it
 // opened. A kind's traits name its handle type, the value that means "no
-// handle" and how a handle is closed.
+// handle" and how a handle is closed; a handle that is a structure rather
+// than a pointer (SSPI's) also needs `isLive`, saying when it is one.
 
 #include <windows.h>
 
@@ -30,7 +31,12 @@ class UniqueHandle {
 
   Handle get() const { return handle_; }
   // Null is never a live handle, whatever value the kind fails with.
-  explicit operator bool() const { return handle_ != Traits::invalid() && handle_ != nullptr; }
+  explicit operator bool() const {
+    if constexpr (requires { Traits::isLive(handle_); })
+      return Traits::isLive(handle_);
+    else
+      return handle_ != Traits::invalid() && handle_ != nullptr;
+  }
   // Gives up ownership to a call that takes it over (SetWindowRgn does).
   Handle release() { return std::exchange(handle_, Traits::invalid()); }
   void reset(Handle handle = Traits::invalid()) {

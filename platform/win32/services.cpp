@@ -15,6 +15,7 @@ Services services() {
   s.http = &httpTransport();
   s.codec = &textCodec();
   s.sockets = &sockets();
+  s.tls = &tls();
   return s;
 }
 

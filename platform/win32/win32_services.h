@@ -22,6 +22,7 @@ Process& process();
 HttpTransport& httpTransport();
 TextCodec& textCodec();
 Sockets& sockets();
+Tls& tls();
 
 Services services();
 

@@ -53,9 +53,13 @@ bool inSet(SOCKET s, const fd_set& set) {
   return false;
 }
 
+// How often a receive that waits for data looks whether it was aborted.
+constexpr int kAbortCheckMs = 50;
+
 class WinsockConnection final : public Connection {
  public:
-  WinsockConnection(const Winsock& api, SOCKET s) : api_(api), socket_(s) {}
+  WinsockConnection(const Winsock& api, SOCKET s, int ioTimeoutMs)
+      : api_(api), socket_(s), ioTimeoutMs_(ioTimeoutMs) {}
   ~WinsockConnection() override { api_.closesocket(socket_); }
 
   bool sendAll(std::string_view data) override {
@@ -72,7 +76,7 @@ class WinsockConnection final : public Connection {
   }
 
   long receive(void* buffer, std::size_t size) override {
-    if (aborted_)
+    if (!readable())
       return -1;
     const int chunk = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
     const int got = api_.recv(socket_, static_cast<char*>(buffer), chunk, 0);
@@ -87,8 +91,27 @@ class WinsockConnection final : public Connection {
   }
 
  private:
+  // Waits for data (or the peer's close) in short slices: a shutdown from
+  // another thread does not wake a recv that blocks already (seen under
+  // Wine), but the next slice sees the abort. False after an abort or
+  // `ioTimeoutMs_` of silence; a socket error is left to recv to report.
+  bool readable() {
+    for (int waited = 0; waited < ioTimeoutMs_; waited += kAbortCheckMs) {
+      if (aborted_)
+        return false;
+      fd_set set;
+      FD_ZERO(&set);
+      FD_SET(socket_, &set);
+      timeval slice{0, kAbortCheckMs * 1000};
+      if (api_.select(0, &set, nullptr, nullptr, &slice) != 0)
+        return !aborted_;
+    }
+    return false;
+  }
+
   const Winsock& api_;
   SOCKET socket_;
+  const int ioTimeoutMs_;
   std::atomic<bool> aborted_{false};
 };
 
@@ -138,7 +161,7 @@ class WinsockSockets final : public Sockets {
       api->setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
                       sizeof(limit));
       if (connectWithin(*api, s, a->ai_addr, static_cast<int>(a->ai_addrlen), connectTimeoutMs)) {
-        connection = std::make_unique<WinsockConnection>(*api, s);
+        connection = std::make_unique<WinsockConnection>(*api, s, ioTimeoutMs);
       } else {
         api->closesocket(s);
       }

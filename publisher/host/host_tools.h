@@ -37,7 +37,8 @@ class OwnerOnlySecretFiles final : public SecretFiles {
 struct HostTools {
   platform::host::LocalFiles files;
   platform::host::BsdSockets sockets;
-  update::SocketHttpTransport http{sockets};
+  platform::host::OpenSslTls tls;  // the system's trusted authorities
+  update::SocketHttpTransport http{sockets, tls};
   platform::host::IconvTextCodec codec;
   IconvLocalText text;
   HostFolderReader folders{files, text};

@@ -64,15 +64,42 @@ def game_folder(tmp_path, demo_template):
     return folder
 
 
+def _with_launcher(game_folder, win32_build, name):
+    exe = os.path.join(win32_build, name)
+    if not os.path.isfile(exe):
+        pytest.fail(f"{name} missing in {win32_build}: build the win32 preset first")
+    shutil.copyfile(exe, game_folder / "launcher.exe")
+    return game_folder
+
+
 @pytest.fixture
 def e2e_folder(game_folder, win32_build):
     """The demo folder with launcher-e2e.exe, the build that asks loopback
     for its version page, as its launcher.exe."""
-    exe = os.path.join(win32_build, "launcher-e2e.exe")
-    if not os.path.isfile(exe):
-        pytest.fail(f"launcher-e2e.exe missing in {win32_build}: build the win32 preset first")
-    shutil.copyfile(exe, game_folder / "launcher.exe")
-    return game_folder
+    return _with_launcher(game_folder, win32_build, "launcher-e2e.exe")
+
+
+@pytest.fixture
+def e2e_https_folder(game_folder, win32_build):
+    """The same with launcher-e2e-https.exe, which asks for its version page
+    over https (http_server.HTTPS_PORT)."""
+    return _with_launcher(game_folder, win32_build, "launcher-e2e-https.exe")
+
+
+@pytest.fixture(scope="session")
+def test_authority(wine, win32_build):
+    """The folder of the tests' certificate authority (made by the win32
+    build), which is trusted in the Wine prefix from here on, and only
+    there."""
+    folder = os.path.join(win32_build, "test-authority")
+    der = os.path.join(folder, "ca.der")
+    if not os.path.isfile(der):
+        pytest.fail(f"{der} missing: build the win32 preset first")
+    done = wine.run(os.path.join(win32_build, "trust_root.exe"),
+                    "Z:" + os.path.abspath(der).replace("/", "\\"))
+    if done.returncode != 0:
+        pytest.fail(f"trust_root.exe failed ({done.returncode}): {done.stderr!r}")
+    return folder
 
 
 @pytest.fixture

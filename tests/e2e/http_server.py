@@ -5,10 +5,15 @@ The Python server speaks raw sockets so that a test sees each request
 exactly as it arrived (request line and header lines as bytes, in order),
 follows a transfer byte by byte, and can misbehave on purpose: send slowly,
 cut a body short, close without a byte, drop the connection unread.
+
+Both speak https too, with a certificate of the tests' own authority
+(tests/tls/make-test-authority.sh), addressed as localhost, the name the
+certificates carry.
 """
 
 import os
 import socket
+import ssl
 import struct
 import subprocess
 import threading
@@ -17,8 +22,10 @@ from dataclasses import dataclass, field
 
 import harness
 
-# launcher-e2e.exe asks http://127.0.0.1:47811/version.html for its version page.
+# launcher-e2e.exe asks http://127.0.0.1:47811/version.html for its version page,
+# launcher-e2e-https.exe https://localhost:47812/version.html.
 PORT = 47811
+HTTPS_PORT = 47812
 VERSION_PATH = "/version.html"
 # Other runs on this machine hold PORT one test at a time; their longest
 # tests take a minute or two.
@@ -125,12 +132,22 @@ class Silence:
 NOT_FOUND = Answer(b"<html><body>404 Not Found</body></html>", status="404 Not Found")
 
 
+def server_tls(authority_dir, certificate="localhost.pem"):
+    """A server-side TLS context showing `certificate` of the test authority."""
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(authority_dir, certificate),
+                            os.path.join(authority_dir, "server.key"))
+    return context
+
+
 class Server:
     """HTTP/1.1 on 127.0.0.1:port (0 = a free port), one thread per
-    connection. Every request is recorded; a path is answered by what
-    `serve` set for it, others get a 404."""
+    connection; https with `tls` (a server_tls context). Every request is
+    recorded; a path is answered by what `serve` set for it, others get a
+    404."""
 
-    def __init__(self, port=0):
+    def __init__(self, port=0, tls=None):
+        self._tls = tls
         self._sock = listen(port)
         self._sock.settimeout(0.2)
         self.port = self._sock.getsockname()[1]
@@ -147,6 +164,8 @@ class Server:
         self._accepting.start()
 
     def url(self, path):
+        if self._tls:
+            return f"https://localhost:{self.port}{path}"
         return f"http://127.0.0.1:{self.port}{path}"
 
     def serve(self, path, answer):
@@ -220,10 +239,17 @@ class Server:
         return data.split(b"\r\n\r\n", 1)[0]
 
     def _handle(self, conn):
+        with self._cond:
+            self.connections += 1
+            self._cond.notify_all()
+        if self._tls:
+            try:
+                conn.settimeout(15)
+                conn = self._tls.wrap_socket(conn, server_side=True)
+            except (OSError, ssl.SSLError):
+                conn.close()
+                return  # the client refused us, or gave up
         with conn:
-            with self._cond:
-                self.connections += 1
-                self._cond.notify_all()
             if self.close_on_accept == "reset":
                 # An RST instead of a FIN.
                 conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
@@ -250,11 +276,13 @@ class Server:
 
 class Nginx:
     """nginx in the foreground on a free loopback port, serving `root`; all
-    it writes stays in `folder`."""
+    it writes stays in `folder`. With `tls` (certificate, key) it speaks
+    https only."""
 
     BINARY = "/usr/sbin/nginx"
 
-    def __init__(self, folder):
+    def __init__(self, folder, tls=None):
+        self.tls = tls
         self.folder = str(folder)
         self.root = os.path.join(self.folder, "www")
         os.makedirs(os.path.join(self.folder, "temp"), exist_ok=True)
@@ -279,6 +307,8 @@ class Nginx:
         raise harness.HarnessError(f"nginx did not start; see {self.folder}/error.log")
 
     def url(self, path):
+        if self.tls:
+            return f"https://localhost:{self.port}{path}"
         return f"http://127.0.0.1:{self.port}{path}"
 
     def put(self, path, data):
@@ -300,6 +330,10 @@ class Nginx:
 
     def _write_config(self):
         d = self.folder
+        listen_line = f"listen 127.0.0.1:{self.port};"
+        if self.tls:
+            listen_line = (f"listen 127.0.0.1:{self.port} ssl; ssl_certificate {self.tls[0]}; "
+                           f"ssl_certificate_key {self.tls[1]};")
         with open(os.path.join(d, "nginx.conf"), "w") as f:
             f.write(f"""daemon off;
 master_process off;
@@ -316,7 +350,7 @@ http {{
   fastcgi_temp_path {d}/temp/fastcgi;
   uwsgi_temp_path {d}/temp/uwsgi;
   scgi_temp_path {d}/temp/scgi;
-  server {{ listen 127.0.0.1:{self.port}; root {self.root}; }}
+  server {{ {listen_line} root {self.root}; }}
 }}
 """)
 

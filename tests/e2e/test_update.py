@@ -19,18 +19,28 @@ import update_support as us
 import version_support as vs
 
 
-@pytest.fixture
-def running(start_launcher, e2e_folder, wine, win32_build):
-    """The launcher on the demo folder, window mapped; afterwards every
-    message box left is answered and the demo game windows (the game and a
-    started new launcher) are closed."""
-    launcher = start_launcher(e2e_folder)
+def _running(start_launcher, folder, wine, win32_build):
+    launcher = start_launcher(folder)
     launcher.wait_window()
     yield launcher
     for title in (us.QUESTION_TITLE, us.OPEN_PACKAGE_TITLE):
         for wid in us.boxes(wine, title):
             wine.x("xdotool", "key", "--window", wid, "n" if title == us.QUESTION_TITLE else "Return")
     vs.close_games(wine, win32_build)
+
+
+@pytest.fixture
+def running(start_launcher, e2e_folder, wine, win32_build):
+    """The launcher on the demo folder, window mapped; afterwards every
+    message box left is answered and the demo game windows (the game and a
+    started new launcher) are closed."""
+    yield from _running(start_launcher, e2e_folder, wine, win32_build)
+
+
+@pytest.fixture
+def running_https(start_launcher, e2e_https_folder, wine, win32_build):
+    """The same with the launcher whose version page is https."""
+    yield from _running(start_launcher, e2e_https_folder, wine, win32_build)
 
 
 @pytest.fixture
@@ -344,3 +354,58 @@ class TestBadPackage:
         assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
         assert stays_disabled(wine, running, folder)
         assert running.close() == 0
+
+
+# -- over https --------------------------------------------------------------------------
+
+class TestHttps:
+    """Version page (WinINet) and package (the download engine's Schannel)
+    over https, with certificates of the tests' authority for localhost."""
+
+    def test_page_and_package_over_https_update_the_game(self, wine, running_https,
+                                                         e2e_https_folder, test_authority,
+                                                         tmp_path, win32_build):
+        folder = str(e2e_https_folder)
+        new_exe = us.read(os.path.join(win32_build, "DemoGame.exe"))
+        data = us.pseudo_random(300_000, 5)
+        nginx = hs.Nginx(tmp_path / "nginx", tls=(os.path.join(test_authority, "localhost.pem"),
+                                                  os.path.join(test_authority, "server.key")))
+        nginx.start()
+        try:
+            nginx.put(us.PACKAGE_PATH, us.make_zip([("Data/secure.bin", data),
+                                                    (us.NEW_LAUNCHER, new_exe)]))
+            us.accept_update(wine, running_https, nginx.url(us.PACKAGE_PATH), win32_build,
+                             tls=hs.server_tls(test_authority))
+            log = new_launcher_log(folder)
+            harness.wait_until(lambda: os.path.exists(log), 60, what="the new launcher's log")
+            assert us.wait_exit(running_https.proc, 30) == 0
+        finally:
+            nginx.stop()
+        assert us.read(os.path.join(folder, "Data", "secure.bin")) == data
+        assert us.read(os.path.join(folder, us.NEW_LAUNCHER)) == new_exe
+        assert not os.path.exists(os.path.join(folder, "update.zip.tmp"))
+
+    def test_untrusted_package_server_gets_no_request(self, wine, running, e2e_folder,
+                                                      test_authority, win32_build):
+        folder = str(e2e_folder)
+        server = hs.Server(tls=hs.server_tls(test_authority, "stranger.pem"))
+        try:
+            server.serve(us.PACKAGE_PATH, hs.Answer(us.make_zip([("readme.txt", b"x")]),
+                                                    content_type=us.PACKAGE_TYPE))
+            before = us.tree(folder)
+            us.accept_update(wine, running, server.url(us.PACKAGE_PATH), win32_build)
+            server.wait_connections(1, timeout=60)
+
+            # The handshake ends at the certificate: no request, no package,
+            # no question, no hand-off; the launcher runs on.
+            assert us.still_running(running.proc, 3.0), "the launcher ended"
+            # (Schannel checks after the handshake: the server may see a
+            # connection end without a request line.)
+            assert not [r for r in server.requests if r.request_line], \
+                "a request went to a server it cannot trust"
+            assert not us.boxes(wine, us.QUESTION_TITLE)
+            assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
+            assert stays_disabled(wine, running, folder)
+            assert running.close() == 0
+        finally:
+            server.stop()

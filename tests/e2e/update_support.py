@@ -85,11 +85,12 @@ def read(path):
 
 # -- the launcher --------------------------------------------------------------
 
-def offer_update(wine, launcher, page, timeout=60):
-    """Serves `page` on the version port, clicks start and waits for the
-    update question; the port is released as soon as the page has gone out.
-    Returns the question's window id."""
-    server = hs.Server(hs.PORT)
+def offer_update(wine, launcher, page, timeout=60, tls=None):
+    """Serves `page` on the version port (the https one with `tls`, a
+    server context), clicks start and waits for the update question; the
+    port is released as soon as the page has gone out. Returns the
+    question's window id."""
+    server = hs.Server(hs.HTTPS_PORT if tls else hs.PORT, tls=tls)
     try:
         server.serve_page(page.encode())
         vs.click_start(wine, launcher)
@@ -99,12 +100,12 @@ def offer_update(wine, launcher, page, timeout=60):
         server.stop()
 
 
-def accept_update(wine, launcher, address, win32_build, **page):
+def accept_update(wine, launcher, address, win32_build, tls=None, **page):
     """Start click on a version page that offers the package at `address`
-    (other fields: `page`, as vs.version_page takes them), Yes to the
-    question; the demo game that the click started is closed again so that
-    it covers nothing."""
-    question = offer_update(wine, launcher, vs.version_page(address=address, **page))
+    (other fields: `page`, as vs.version_page takes them; served over https
+    with `tls`), Yes to the question; the demo game that the click started
+    is closed again so that it covers nothing."""
+    question = offer_update(wine, launcher, vs.version_page(address=address, **page), tls=tls)
     vs.answer(wine, question, yes=True)
     vs.close_games(wine, win32_build)
     wine.x("xdotool", "windowraise", launcher.window)

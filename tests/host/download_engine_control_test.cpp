@@ -15,7 +15,7 @@ using std::chrono::steady_clock;
 TEST_F(DownloadEngineTest, UnusableParametersAreRefusedWithoutEvents) {
   const std::string good = server.url("/pkg.zip");
   for (const std::string& address :
-       {std::string(), std::string("ftp://127.0.0.1/pkg.zip"), std::string("https://host/pkg.zip"),
+       {std::string(), std::string("ftp://127.0.0.1/pkg.zip"), std::string("https://host"),
         std::string("http://host"), std::string("http:///pkg.zip"),
         std::string("http://host:0/pkg.zip"), std::string("http://host:99999/pkg.zip"),
         std::string("http://host:8x/pkg.zip"), std::string("http://ho st/pkg.zip"),
@@ -81,7 +81,7 @@ TEST_F(RunningTaskTest, SecondStartWhileAttachedIsRefused) {
 
 TEST_F(RunningTaskTest, DestroyingTheObjectStopsItsTask) {
   {
-    update::DownloadObject doomed{os.sockets, os.files};
+    update::DownloadObject doomed{os.sockets, os.tls, os.files};
     server.on("/slow", {sendBytes(okHead(100000)), drip(patternBytes(100000))});
     ASSERT_TRUE(doomed.startTask(parametersFor(server.url("/slow"))));
     for (int i = 0; i < 5000 && recorder.count(16) == 0; ++i)
@@ -89,6 +89,29 @@ TEST_F(RunningTaskTest, DestroyingTheObjectStopsItsTask) {
   }
   EXPECT_EQ(recorder.count(4), 1);
   EXPECT_EQ(recorder.events().back().code, 4);
+}
+
+// A server that accepts and never answers holds the TLS handshake: a stop
+// ends it within the stop wait, and so does the receive limit.
+TEST_F(DownloadEngineTest, StopAndReceiveLimitEndAStalledHandshake) {
+  const std::string silent = "https://localhost:" + std::to_string(server.port()) + "/pkg.zip";
+  ASSERT_TRUE(object.startTask(parametersFor(silent)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto before = steady_clock::now();
+  object.stopTask();
+  EXPECT_LT(steady_clock::now() - before, std::chrono::milliseconds(1000))
+      << "stopTask exceeded the stop wait";
+  expectEnded(0);
+
+  DownloadRecorder second;
+  auto limited = parametersFor(silent);
+  limited.receiveTimeoutMs = 300;
+  const auto started = steady_clock::now();
+  ASSERT_TRUE(object.startTask(limited));
+  ASSERT_TRUE(second.waitForEnd());
+  EXPECT_LT(steady_clock::now() - started, std::chrono::milliseconds(1500));
+  EXPECT_EQ(second.codes(), (std::vector<std::int32_t>{4}));
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
 }
 
 // Holds a report inside the routine until the test lets it go.
@@ -123,7 +146,7 @@ TEST_F(RunningTaskTest, WorkerStuckInTheRoutineIsLeftAfterTheStopWait) {
   // The worker left behind outlives the test's own services: it gets
   // services that outlive it, as the launcher's do.
   static auto* lasting = new app::host::HostPlatform;
-  update::DownloadObject object{lasting->sockets, lasting->files};
+  update::DownloadObject object{lasting->sockets, lasting->tls, lasting->files};
   Latch latch;
   recorder.on16 = [&](std::int32_t) { latch.hold(); };
   server.on("/slow", {sendBytes(okHead(100000)), drip(patternBytes(100000))});
@@ -281,8 +304,9 @@ TEST_F(DownloadEngineTest, RedirectLoopEndsTheTask) {
   EXPECT_EQ(server.requests().size(), 2u);
 }
 
-TEST_F(DownloadEngineTest, RedirectToHttpsEndsTheTask) {
-  server.on("/a", {sendBytes("HTTP/1.1 302 Found\r\nLocation: https://127.0.0.1/x\r\n\r\n")});
+// Followed, to a port where nothing listens (https itself: the nginx tests).
+TEST_F(DownloadEngineTest, RedirectToAnUnreachableHttpsAddressEndsTheTask) {
+  server.on("/a", {sendBytes("HTTP/1.1 302 Found\r\nLocation: https://127.0.0.1:1/x\r\n\r\n")});
   runToEnd(server.url("/a"));
   EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
   EXPECT_FALSE(std::filesystem::exists(localFile()));

@@ -85,7 +85,7 @@ class DownloadEngineTest : public LauncherTest {
 
   LoopbackServer server;
   DownloadRecorder recorder;
-  update::DownloadObject object{os.sockets, os.files};
+  update::DownloadObject object{os.sockets, os.tls, os.files};
 };
 
 }  // namespace testing_support

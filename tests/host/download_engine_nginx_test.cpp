@@ -1,5 +1,6 @@
 // The download engine against a real web server: nginx on loopback serving
-// ordinary files, as the update package would be served.
+// ordinary files, as the update package would be served, over http and
+// https (certificates of the tests' own authority, trusted by the engine).
 
 #include "download_engine_fixture.h"
 #include "nginx_fixture.h"
@@ -14,7 +15,13 @@ class NginxDownloadTest : public DownloadEngineTest {
     if (NginxServer::binary().empty())
       GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
     nginx = std::make_unique<NginxServer>(runDir() / "nginx");
-    ASSERT_TRUE(nginx->start("    location = /moved { return 302 /files/pkg.zip; }\n"))
+    // /relayed: the loopback server's chunked body, as nginx relays it.
+    ASSERT_TRUE(nginx->start(
+        "    location = /moved { return 302 /files/pkg.zip; }\n"
+        "    location = /to-secure { return 302 https://localhost:@SECURE_PORT@/files/pkg.zip; }\n"
+        "    location = /to-plain { return 302 http://localhost:@PORT@/files/pkg.zip; }\n"
+        "    location = /relayed { proxy_pass http://127.0.0.1:" +
+        std::to_string(server.port()) + "/chunked; proxy_http_version 1.1; }\n"))
         << "nginx did not start; see " << (runDir() / "nginx" / "error.log");
   }
 
@@ -97,6 +104,89 @@ TEST_F(NginxDownloadTest, EmptyFileReportsTotalZero) {
   EXPECT_EQ(recorder.events().front().value, 0);
   EXPECT_TRUE(std::filesystem::exists(localFile()));
 }
+
+TEST_F(NginxDownloadTest, HttpsFileIsFetchedWhole) {
+  const std::string bytes = serve("files/pkg.zip", 3 * 1024 * 1024 + 17);
+  runToEnd(nginx->secureUrl("/files/pkg.zip"));
+  expectEnded(static_cast<std::int32_t>(bytes.size()));
+  EXPECT_EQ(recorder.events().front().value, static_cast<std::int32_t>(bytes.size()));
+  EXPECT_EQ(readLocal(), bytes);
+}
+
+TEST_F(NginxDownloadTest, HttpsChunkedBodyIsFetchedWhole) {
+  const std::string bytes = patternBytes(50000);
+  server.on("/chunked", {sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                   "61a8\r\n" +
+                                   bytes.substr(0, 25000) +
+                                   "\r\n"
+                                   "61a8\r\n" +
+                                   bytes.substr(25000) + "\r\n0\r\n\r\n")});
+  runToEnd(nginx->secureUrl("/relayed"));
+  expectEnded(50000);
+  EXPECT_EQ(readLocal(), bytes);
+}
+
+TEST_F(NginxDownloadTest, RedirectFromHttpToHttpsIsFollowed) {
+  const std::string bytes = serve("files/pkg.zip", 70000);
+  runToEnd(nginx->url("/to-secure"));
+  expectEnded(70000);
+  EXPECT_EQ(readLocal(), bytes);
+}
+
+TEST_F(NginxDownloadTest, RedirectFromHttpsToHttpIsRefused) {
+  serve("files/pkg.zip", 70000);
+  runToEnd(nginx->secureUrl("/to-plain"));
+  EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+}
+
+// Servers the engine must not trust end the task as a failed transfer:
+// event 4 alone, no file.
+struct Untrusted {
+  const char* name;
+  std::string (*address)(const NginxServer& nginx);
+};
+
+void PrintTo(const Untrusted& untrusted, std::ostream* out) {
+  *out << untrusted.name;
+}
+
+class UntrustedServerTest : public NginxDownloadTest,
+                            public ::testing::WithParamInterface<Untrusted> {};
+
+TEST_P(UntrustedServerTest, EndsTheTaskWithoutAFile) {
+  serve("files/pkg.zip", 70000);
+  runToEnd(GetParam().address(*nginx));
+  EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
+  expectEnded(0);
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Https, UntrustedServerTest,
+    ::testing::Values(Untrusted{"WrongHostName",
+                                [](const NginxServer& n) {
+                                  return n.secureUrl("/files/pkg.zip", NginxServer::kOtherHost);
+                                }},
+                      Untrusted{"AddressInsteadOfTheName",
+                                [](const NginxServer& n) {
+                                  return "https://127.0.0.1:" + std::to_string(n.securePort()) +
+                                         "/files/pkg.zip";
+                                }},
+                      Untrusted{"Expired",
+                                [](const NginxServer& n) {
+                                  return n.secureUrl("/files/pkg.zip", NginxServer::kExpired);
+                                }},
+                      Untrusted{"UnknownAuthority",
+                                [](const NginxServer& n) {
+                                  return n.secureUrl("/files/pkg.zip", NginxServer::kStranger);
+                                }},
+                      Untrusted{"PlainHttpOnTheTlsPort",
+                                [](const NginxServer& n) {
+                                  return "https://localhost:" + std::to_string(n.port()) +
+                                         "/files/pkg.zip";
+                                }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace testing_support

@@ -24,30 +24,50 @@ TEST(HttpAddressTest, SplitsHostPortAndTarget) {
   EXPECT_EQ(ported->port, 8080);
   EXPECT_EQ(ported->target, "/");
   EXPECT_EQ(hostAndPort(*ported), "10.0.0.1:8080");
+  EXPECT_FALSE(plain->secure || ported->secure);
+
+  // https: port 443 unless named, and 443 is the one left out of Host.
+  const auto secure = parseHttpAddress("HTTPS://dl.example.cn/pkg.zip");
+  ASSERT_TRUE(secure);
+  EXPECT_TRUE(secure->secure);
+  EXPECT_EQ(secure->port, 443);
+  EXPECT_EQ(hostAndPort(*secure), "dl.example.cn");
+  const auto securePorted = parseHttpAddress("https://dl.example.cn:80/pkg.zip");
+  ASSERT_TRUE(securePorted);
+  EXPECT_EQ(hostAndPort(*securePorted), "dl.example.cn:80");
 }
 
 TEST(HttpAddressTest, ResolvesEveryFormOfLocation) {
   const HttpAddress base = *parseHttpAddress("http://a.cn:81/dir/sub/file.zip");
+  const HttpAddress secureBase = *parseHttpAddress("https://a.cn/dir/file.zip");
   struct Case {
+    const HttpAddress& from;
     const char* location;
+    bool secure;
     const char* host;
     int port;
     const char* target;
   };
-  for (const Case& c :
-       {Case{"http://b.cn/x.zip", "b.cn", 80, "/x.zip"},
-        Case{"//c.cn:82/y.zip", "c.cn", 82, "/y.zip"}, Case{"/top.zip", "a.cn", 81, "/top.zip"},
-        Case{"other.zip", "a.cn", 81, "/dir/sub/other.zip"},
-        Case{"../up.zip", "a.cn", 81, "/dir/sub/../up.zip"}}) {
+  for (const Case& c : {Case{base, "http://b.cn/x.zip", false, "b.cn", 80, "/x.zip"},
+                        Case{base, "//c.cn:82/y.zip", false, "c.cn", 82, "/y.zip"},
+                        Case{base, "/top.zip", false, "a.cn", 81, "/top.zip"},
+                        Case{base, "other.zip", false, "a.cn", 81, "/dir/sub/other.zip"},
+                        Case{base, "../up.zip", false, "a.cn", 81, "/dir/sub/../up.zip"},
+                        Case{base, "HTTPS://b.cn/x.zip", true, "b.cn", 443, "/x.zip"},
+                        Case{secureBase, "//c.cn/y.zip", true, "c.cn", 443, "/y.zip"},
+                        Case{secureBase, "next.zip", true, "a.cn", 443, "/dir/next.zip"}}) {
     SCOPED_TRACE(c.location);
-    const auto next = resolveLocation(base, c.location);
+    const auto next = resolveLocation(c.from, c.location);
     ASSERT_TRUE(next);
+    EXPECT_EQ(next->secure, c.secure);
     EXPECT_EQ(next->host, c.host);
     EXPECT_EQ(next->port, c.port);
     EXPECT_EQ(next->target, c.target);
   }
-  for (const char* refused : {"https://b.cn/x.zip", "ftp://b.cn/x", "", "/x\r\nSet: 1"})
+  for (const char* refused : {"ftp://b.cn/x", "", "/x\r\nSet: 1"})
     EXPECT_FALSE(resolveLocation(base, refused)) << refused;
+  // Once encrypted, never back to plain http.
+  EXPECT_FALSE(resolveLocation(secureBase, "http://a.cn/dir/file.zip"));
 }
 
 TEST(ResponseHeadTest, FindsTheEndOfTheHeadWithEitherLineEnd) {

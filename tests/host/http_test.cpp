@@ -1,11 +1,13 @@
 #include "update/http.h"
 #include "loopback_server.h"
+#include "nginx_fixture.h"
 #include "test_support.h"
 
 namespace {
 
 using testing_support::LauncherTest;
 using testing_support::LoopbackServer;
+using testing_support::NginxServer;
 using update::WebRequestOptions;
 
 std::string ok(const std::string& body, const std::string& extra = "") {
@@ -150,6 +152,26 @@ TEST_F(HttpTest, PageTextIsCodePage936UpToTheFirstZero) {
   EXPECT_EQ(update::pageText(os.http, os.codec, server.base() + "/zero"), "ab");
   EXPECT_EQ(update::pageText(os.http, os.codec, server.base() + "/emoji"), "x?y");
   EXPECT_EQ(update::pageText(os.http, os.codec, "http://127.0.0.1:1/"), "");
+}
+
+// The version page over https, as the host's stand-in for the system's HTTP
+// stack fetches it: straight, after a redirect from http, never back to
+// plain http, and not at all from a server it cannot trust.
+TEST_F(HttpTest, PagesOverHttpsOnlyFromTrustedServers) {
+  if (NginxServer::binary().empty())
+    GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+  NginxServer nginx(runDir() / "nginx");
+  ASSERT_TRUE(nginx.start(
+      "    location = /to-secure { return 302 https://localhost:@SECURE_PORT@/page.html; }\n"
+      "    location = /to-plain { return 302 http://localhost:@PORT@/page.html; }\n"));
+  std::ofstream(nginx.www() / "page.html") << "\xE6\x9C\x80\xE6\x96\xB0=5.2<";  // 最新
+
+  EXPECT_EQ(update::pageText(os.http, os.codec, nginx.secureUrl("/page.html")), "最新=5.2<");
+  EXPECT_EQ(update::pageText(os.http, os.codec, nginx.url("/to-secure")), "最新=5.2<");
+  EXPECT_EQ(update::pageText(os.http, os.codec, nginx.secureUrl("/to-plain")), "");
+  EXPECT_EQ(
+      update::pageText(os.http, os.codec, nginx.secureUrl("/page.html", NginxServer::kStranger)),
+      "");
 }
 
 }  // namespace

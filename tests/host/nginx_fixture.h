@@ -3,6 +3,8 @@
 // A real nginx on loopback serving files from a temporary folder: started
 // in the foreground as a child process on a free port, stopped when the
 // fixture goes away. Everything it writes stays in its temporary folder.
+// Besides plain http it serves https on one more port per certificate of
+// the tests' authority (test_support.h), all with the same files.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -16,6 +18,9 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "test_support.h"
 
 namespace testing_support {
 
@@ -37,11 +42,17 @@ class NginxServer {
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
 
-  // `locations` is extra configuration inside the server block.
+  // The https sites, by the certificate each shows.
+  enum Site { kTrusted, kOtherHost, kExpired, kStranger, kSiteCount };
+
+  // `locations` is extra configuration inside each server block, where
+  // "@PORT@" and "@SECURE_PORT@" stand for the plain and the trusted port.
   bool start(const std::string& locations = {}) {
     // A port found free may be taken before nginx binds it; try a few.
     for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
       port_ = freePort();
+      for (int& port : securePorts_)
+        port = freePort();
       writeConfig(locations);
       launch();
       if (!waitUntilListening()) {
@@ -71,6 +82,12 @@ class NginxServer {
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
+  // By the name the certificates are made for.
+  std::string secureUrl(const std::string& path, Site site = kTrusted) const {
+    return "https://localhost:" + std::to_string(securePort(site)) + path;
+  }
+  int port() const { return port_; }
+  int securePort(Site site = kTrusted) const { return securePorts_[site]; }
 
  private:
   static int freePort() {
@@ -85,8 +102,28 @@ class NginxServer {
     return ntohs(address.sin_port);
   }
 
-  void writeConfig(const std::string& locations) const {
+  static std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at; (at = text.find(from)) != std::string::npos;)
+      text.replace(at, from.size(), to);
+    return text;
+  }
+
+  void writeConfig(std::string locations) const {
+    locations = replaced(locations, "@PORT@", std::to_string(port_));
+    locations = replaced(locations, "@SECURE_PORT@", std::to_string(securePorts_[kTrusted]));
     const std::string dir = folder_.string();
+    static constexpr const char* kCertificates[kSiteCount] = {"localhost.pem", "otherhost.pem",
+                                                              "expired.pem", "stranger.pem"};
+    std::string servers;
+    for (int site = 0; site < kSiteCount; ++site) {
+      servers += "  server {\n";
+      if (site == kTrusted)
+        servers += "    listen 127.0.0.1:" + std::to_string(port_) + ";\n";
+      servers += "    listen 127.0.0.1:" + std::to_string(securePorts_[site]) + " ssl;\n" +
+                 "    ssl_certificate " + testAuthority(kCertificates[site]) + ";\n" +
+                 "    ssl_certificate_key " + testAuthority("server.key") + ";\n" + "    root " +
+                 dir + "/www;\n" + locations + "  }\n";
+    }
     std::ofstream(folder_ / "nginx.conf")
         << "daemon off;\nmaster_process off;\nworker_processes 1;\n"
         << "error_log " << dir << "/error.log warn;\npid " << dir << "/nginx.pid;\n"
@@ -97,8 +134,7 @@ class NginxServer {
         << "  fastcgi_temp_path " << dir << "/temp/fastcgi;\n"
         << "  uwsgi_temp_path " << dir << "/temp/uwsgi;\n"
         << "  scgi_temp_path " << dir << "/temp/scgi;\n"
-        << "  server {\n    listen 127.0.0.1:" << port_ << ";\n    root " << dir << "/www;\n"
-        << locations << "  }\n}\n";
+        << servers << "}\n";
   }
 
   void launch() {
@@ -137,6 +173,7 @@ class NginxServer {
   std::filesystem::path folder_;
   pid_t pid_ = -1;
   int port_ = 0;
+  int securePorts_[kSiteCount] = {};
 };
 
 }  // namespace testing_support

@@ -17,6 +17,12 @@
 
 namespace testing_support {
 
+// A file of the tests' certificate authority (tests/tls/make-test-authority.sh),
+// made in the build tree.
+inline std::string testAuthority(const std::string& file) {
+  return std::string(TAVORO_TEST_AUTHORITY_DIR) + "/" + file;
+}
+
 class LauncherTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -52,7 +58,8 @@ class LauncherTest : public ::testing::Test {
   update::UpdateState& updateState() { return launcher->state().update; }
   bool exitCleanupHasRun() { return launcher->exitCleanup().hasRun(); }
 
-  app::host::HostPlatform os;
+  // Trusting the tests' authority alone.
+  app::host::HostPlatform os{testAuthority("ca.pem")};
   ui::ControlModel controls;
   // Made afresh for each test, after the services and controls it uses.
   std::unique_ptr<app::Launcher> launcher;

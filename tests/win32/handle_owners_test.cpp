@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <utility>
+#include <vector>
 
 #include "platform/win32/late_bound_dll.h"
 #include "ui/win32/gdi.h"
@@ -76,6 +77,36 @@ TEST(HandleOwners, LateBoundDllsStayLoadedWhileOwnedAndMissingOnesReadAsNull) {
   const platform::win32::LateBoundDll missing("tavoro-no-such-library.dll");
   EXPECT_FALSE(missing.loaded());
   EXPECT_EQ(missing.function<AnyFunction>("InternetOpenA"), nullptr);
+}
+
+// SSPI's handles are structures with their own "no handle" value: an owner
+// of one closes exactly the live handle it still holds.
+struct PairHandle {
+  ULONG_PTR lower;
+  ULONG_PTR upper;
+};
+std::vector<ULONG_PTR> closedPairs;
+struct PairTraits {
+  using Handle = PairHandle;
+  static Handle invalid() { return {~ULONG_PTR{0}, ~ULONG_PTR{0}}; }
+  static bool isLive(const Handle& h) { return h.lower != ~ULONG_PTR{0}; }
+  static void close(Handle h) { closedPairs.push_back(h.upper); }
+};
+using PairOwner = platform::win32::UniqueHandle<PairTraits>;
+
+TEST(HandleOwners, StructureHandlesAreClosedOnceUnlessGivenAway) {
+  closedPairs.clear();
+  {
+    const PairOwner none;
+    EXPECT_FALSE(none);
+    PairOwner zero(PairHandle{0, 7});  // a zero, yet a handle
+    EXPECT_TRUE(zero);
+    const PairOwner moved(std::move(zero));
+    EXPECT_FALSE(zero);
+    PairOwner given(PairHandle{1, 8});
+    given.release();
+  }
+  EXPECT_EQ(closedPairs, std::vector<ULONG_PTR>{7});
 }
 
 }  // namespace
