@@ -20,5 +20,5 @@ echo "== unpack =="
 
 echo
 echo "== summary =="
-grep -E '^(engine|curl):|ratio' "$download_log" | sed 's/^/download  /'
+grep -E '^https?:|ratio to curl' "$download_log" | sed 's/^/download  /'
 grep -E '^(ours|unzip|7z) ' "$unzip_log" | sed 's/^/unpack    /'
