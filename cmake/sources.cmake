@@ -119,10 +119,12 @@ set(TAVORO_PUBLISHER_SOURCES
 set(TAVORO_PUBLISHER_HOST_SOURCES
   publisher/host/folder_reader.cpp
   publisher/host/iconv_local_text.cpp
+  publisher/host/native_files.cpp
   publisher/host/owner_only_secret_files.cpp
 )
 set(TAVORO_PUBLISHER_WIN32_SOURCES
   publisher/win32/folder_reader.cpp
+  publisher/win32/native_files.cpp
   publisher/win32/owner_only_secret_files.cpp
   publisher/win32/wide_text.cpp
 )

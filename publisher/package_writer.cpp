@@ -7,12 +7,9 @@
 #include <exception>
 #include <memory>
 
+#include "publisher/native_files.h"
 #include "publisher/raw_name_flags.h"
 #include "publisher/refusal.h"
-
-#ifndef _WIN32
-#include "platform/host/host_services.h"
-#endif
 
 namespace publisher {
 namespace {
@@ -117,17 +114,10 @@ class FileSource {
   zip_error_t error_;
 };
 
-// libzip's own opener takes a UTF-8 path on Windows; every path here is in
-// the ANSI code page there.
 ArchiveOwner openNewArchive(const std::string& path) {
   zip_error_t error;
   zip_error_init(&error);
-#ifdef _WIN32
-  zip_source_t* file = zip_source_win32a_create(path.c_str(), 0, -1, &error);
-#else
-  zip_source_t* file =
-      zip_source_file_create(platform::host::hostPath(path).c_str(), 0, -1, &error);
-#endif
+  zip_source_t* file = zipFileSource(path, &error);
   zip_t* archive = file ? zip_open_from_source(file, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
   const std::string why = zip_error_strerror(&error);
   zip_error_fini(&error);

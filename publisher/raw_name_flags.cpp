@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "publisher/native_files.h"
 #include "publisher/refusal.h"
 #include "update/unzip_archive.h"
-
-#ifndef _WIN32
-#include "platform/host/host_services.h"
-#endif
 
 namespace publisher {
 namespace {
@@ -52,59 +49,41 @@ std::uint32_t littleEndian(const std::uint8_t* bytes, int count) {
   return value;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 class ArchiveBytes {
  public:
   explicit ArchiveBytes(const std::string& path)
-#ifdef _WIN32
-      : file_(std::fopen(path.c_str(), "r+b")) {
-#else
-      : file_(std::fopen(platform::host::hostPath(path).c_str(), "r+b")) {
-#endif
+      : file_(nativePath(path), std::ios::in | std::ios::out | std::ios::binary) {
     if (!file_)
       throw Refusal("cannot open " + path);
   }
 
   std::uint64_t size() {
-    seek(0, SEEK_END);
-#ifdef _WIN32
-    return static_cast<std::uint64_t>(_ftelli64(file_.get()));
-#else
-    return static_cast<std::uint64_t>(ftello(file_.get()));
-#endif
+    file_.seekg(0, std::ios::end);
+    const std::streamoff end = file_.tellg();
+    if (!file_ || end < 0)
+      throw Refusal("cannot read the package back");
+    return static_cast<std::uint64_t>(end);
   }
   std::vector<std::uint8_t> read(std::uint64_t offset, std::size_t count) {
     std::vector<std::uint8_t> bytes(count);
-    seek(offset, SEEK_SET);
-    if (std::fread(bytes.data(), 1, count, file_.get()) != count)
+    file_.seekg(static_cast<std::streamoff>(offset));
+    if (!file_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count)))
       throw Refusal("cannot read the package back");
     return bytes;
   }
   void write(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
-    seek(offset, SEEK_SET);
-    if (std::fwrite(bytes, 1, count, file_.get()) != count)
+    file_.seekp(static_cast<std::streamoff>(offset));
+    if (!file_.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count)))
       throw Refusal("cannot mend the package");
   }
   void close() {
-    if (std::fclose(file_.release()) != 0)
+    file_.close();
+    if (!file_)
       throw Refusal("cannot mend the package");
   }
 
  private:
-  void seek(std::uint64_t offset, int origin) {
-#ifdef _WIN32
-    const int failed = _fseeki64(file_.get(), static_cast<std::int64_t>(offset), origin);
-#else
-    const int failed = fseeko(file_.get(), static_cast<off_t>(offset), origin);
-#endif
-    if (failed != 0)
-      throw Refusal("cannot read the package back");
-  }
-
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::fstream file_;  // streamoff is 64 bits on both systems
 };
 
 void clearFlag(std::vector<std::uint8_t>& record, std::size_t at) {
