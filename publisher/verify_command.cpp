@@ -33,10 +33,7 @@ std::string pageText(const std::string& page, Tools& tools) {
       throw Refusal("cannot fetch " + page);
     return text;
   }
-  const base::Bytes bytes = tools.files.readAll(page);
-  std::string text = bytes.empty() ? std::string() : tools.codec.utf8ToAnsi(bytes);
-  if (const std::size_t zero = text.find('\0'); zero != std::string::npos)
-    text.resize(zero);
+  std::string text = update::pageTextOf(tools.codec, tools.files.readAll(page));
   if (text.empty())
     throw Refusal("cannot read " + page);
   return text;

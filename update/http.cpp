@@ -55,10 +55,13 @@ base::Bytes webRequest(platform::HttpTransport& http, std::string_view url,
 
 std::string pageText(platform::HttpTransport& http, platform::TextCodec& codec,
                      std::string_view url, const WebRequestOptions& options) {
-  const base::Bytes body = webRequest(http, url, options);
-  if (body.empty())
+  return pageTextOf(codec, webRequest(http, url, options));
+}
+
+std::string pageTextOf(platform::TextCodec& codec, const base::Bytes& utf8) {
+  if (utf8.empty())
     return {};
-  std::string text = codec.utf8ToAnsi(body);
+  std::string text = codec.utf8ToAnsi(utf8);
   if (const std::size_t zero = text.find('\0'); zero != std::string::npos)
     text.resize(zero);
   return text;

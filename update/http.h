@@ -30,6 +30,9 @@ struct WebRequestOptions {
 base::Bytes webRequest(platform::HttpTransport& http, std::string_view url,
                        const WebRequestOptions& options = {});
 
+// UTF-8 bytes of a page as code page 936 text, up to the first zero byte.
+std::string pageTextOf(platform::TextCodec& codec, const base::Bytes& utf8);
+
 // The body decoded as UTF-8 into code page 936 text, up to its first zero byte.
 std::string pageText(platform::HttpTransport& http, platform::TextCodec& codec,
                      std::string_view url, const WebRequestOptions& options = {});

@@ -115,6 +115,14 @@ def package_server():
     server.stop()
 
 
+@pytest.fixture
+def nginx(tmp_path):
+    """nginx on a free loopback port, for update packages."""
+    server = http_server.Nginx(tmp_path / "nginx").start()
+    yield server
+    server.stop()
+
+
 def save_screenshot(wine, name):
     safe = re.sub(r"[^A-Za-z0-9_.-]+", "_", name)
     try:

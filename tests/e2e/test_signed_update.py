@@ -51,13 +51,6 @@ def stamped_folder(game_folder, wine, tool, win32_build, public_key_and_secret):
 
 
 @pytest.fixture
-def nginx(tmp_path):
-    server = hs.Nginx(tmp_path / "nginx").start()
-    yield server
-    server.stop()
-
-
-@pytest.fixture
 def signed_update(wine, tool, tmp_path, nginx, win32_build, public_key_and_secret):
     """(package bytes, version page text) as `pack` made them for a package
     on nginx: the new launcher, a note and a file in a Chinese-named folder."""

@@ -43,13 +43,6 @@ def running_https(start_launcher, e2e_https_folder, wine, win32_build):
     yield from _running(start_launcher, e2e_https_folder, wine, win32_build)
 
 
-@pytest.fixture
-def nginx(tmp_path):
-    server = hs.Nginx(tmp_path / "nginx").start()
-    yield server
-    server.stop()
-
-
 @pytest.fixture(scope="module")
 def browser(wine, tmp_path_factory):
     return harness.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
