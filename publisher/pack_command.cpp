@@ -15,6 +15,7 @@
 #include "publisher/tree_check.h"
 #include "publisher/version_page.h"
 #include "publisher/web_address.h"
+#include "update/http_address.h"
 #include "update/package_signature.h"
 #include "update/progress_text.h"
 
@@ -78,6 +79,9 @@ PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
   fields[kUpdateAddress] = pageValue(tools, "--url", arguments.one("--url"));
   if (!isWebAddress(fields[kUpdateAddress]))
     throw Refusal("--url must start with http:// or https://");
+  // The launcher's download engine fetches it: held to what the engine takes.
+  if (!parseHttpAddress(fields[kUpdateAddress]))
+    throw Refusal("--url is no address the launcher can download (a host, then a path)");
   if (!base::isPlainFileName(packageFileName(fields[kUpdateAddress])))
     throw Refusal("--url must end with the package's file name (after the last \"/\")");
   if (!base::isPlainFileName(fields[kProgramTitle]))

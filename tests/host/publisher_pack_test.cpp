@@ -165,6 +165,7 @@ TEST_F(PackTest, RefusesWhatTheLauncherWouldMisreadLeavingNothing) {
       {"--note", utf8(u8"see 更新地址=http://elsewhere/x.zip"), 1, "--note 3 holds the marker"},
       {"--url", "ftp://example.com/u.zip", 1, "--url must start with http:// or https://"},
       {"--url", "http://example.com/dir/", 1, "--url must end with the package's file name"},
+      {"--url", "http://example.com", 1, "--url is no address the launcher can download"},
       {"--launcher", "missing.exe", 1, "no file missing.exe at the top"},
       {"--launcher", utf8(u8"数据/说明.txt"), 1, "--launcher must name a file"},
       {"--version", "5.1<", 1, "--version holds \"<\""},
