@@ -10,8 +10,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/services.h"
@@ -162,6 +164,14 @@ class FakeProcess final : public Process {
   std::string executable = "launcher.exe";
   std::vector<int> exitCodes;
 };
+
+// Converts the whole text with iconv, `from` one character set `to` another.
+// Without `skipWidth`, a character that cannot be converted fails it all;
+// with it, such a character comes out as "?" and takes as many input bytes
+// as `skipWidth` says for the rest of the input.
+using SkipWidth = std::size_t (*)(std::string_view rest);
+std::optional<std::string> convertWithIconv(const char* to, const char* from, std::string_view text,
+                                            SkipWidth skipWidth);
 
 // UTF-8 to code page 936 with iconv; unrepresentable characters become "?".
 class IconvTextCodec final : public TextCodec {
