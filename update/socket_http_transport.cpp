@@ -7,6 +7,7 @@
 
 #include "base/cp936.h"
 #include "update/chunked_decoder.h"
+#include "update/http_address.h"
 #include "update/http_response.h"
 #include "update/open_connection.h"
 #include "update/web_text.h"
@@ -50,36 +51,24 @@ struct Exchanged {
   std::string location;
 };
 
-// Where one exchange goes.
-struct Place {
-  bool secure = false;
-  std::string host;
-  int port = 80;
-  std::string path;
-};
-
+// Where one exchange goes; the target is the caller's path as it stands.
 Exchanged exchangeOnce(platform::Sockets& sockets, platform::Tls& tls,
-                       const platform::HttpExchange& x, const Place& place, int timeoutMs) {
+                       const platform::HttpExchange& x, const HttpAddress& place, int timeoutMs) {
   Exchanged result;
-  const std::string& host = place.host;
-  const int port = place.port;
-  const std::string& path = place.path;
-  std::string connectHost = host;
-  int connectPort = port;
-  std::string target = path;
+  std::string connectHost = place.host;
+  int connectPort = place.port;
+  std::string target = place.target;
   if (!x.proxy.empty()) {
     // A proxy is asked for the absolute address.
     connectHost = urlHost(x.proxy);
     connectPort = urlPort(x.proxy);
-    target = "http://" + host + ":" + std::to_string(port) + path;
+    target = "http://" + place.host + ":" + std::to_string(place.port) + place.target;
   }
   std::unique_ptr<platform::Connection> connection =
       openConnection(sockets, tls, connectHost, connectPort, place.secure, timeoutMs, timeoutMs);
   if (!connection)
     return result;
-  std::string request = x.verb + " " + target + " HTTP/1.1\r\nHost: " + host;
-  if (port != (place.secure ? 443 : 80))
-    request += ":" + std::to_string(port);
+  std::string request = x.verb + " " + target + " HTTP/1.1\r\nHost: " + hostAndPort(place);
   request += "\r\nUser-Agent: " + x.agent + "\r\n";
   if (!x.headers.empty())
     request += x.headers + "\r\n";
@@ -118,7 +107,7 @@ Exchanged exchangeOnce(platform::Sockets& sockets, platform::Tls& tls,
 platform::HttpOutcome SocketHttpTransport::perform(const platform::HttpExchange& x) {
   platform::HttpOutcome outcome;
   outcome.opened = true;
-  Place place{(x.flags & kSecure) != 0, x.host, x.port, x.path};
+  HttpAddress place{(x.flags & kSecure) != 0, x.host, x.port, x.path};
   // No tunnel through a proxy: a secure request there fails as a send would.
   if (place.secure && !x.proxy.empty())
     return outcome;
@@ -132,10 +121,10 @@ platform::HttpOutcome SocketHttpTransport::perform(const platform::HttpExchange&
       const std::string scheme = base::lowerAscii(location.substr(0, 8));
       const bool toSecure = scheme == "https://";
       if (location.front() == '/') {
-        place.path = location;
+        place.target = location;
       } else if ((toSecure && x.proxy.empty()) ||
                  (scheme.substr(0, 7) == "http://" && !place.secure)) {
-        place = Place{toSecure, urlHost(location), urlPort(location), urlPath(location)};
+        place = HttpAddress{toSecure, urlHost(location), urlPort(location), urlPath(location)};
       } else {
         return outcome;  // https to http, or something unreadable: nothing more to fetch
       }
