@@ -13,6 +13,7 @@ Launcher::Launcher(const platform::Services& os, ui::Controls& controls)
       exitCleanup_([this] { cleanUp(); }),
       context_{os, &controls, this, &exitCleanup_} {
   state_.update.publicKey = updatePublicKey();
+  state_.update.localVersion = localVersion();
 }
 
 Launcher::~Launcher() {

@@ -11,5 +11,8 @@ std::string versionPageUrl();
 // Base64 of the publisher's Ed25519 public key; empty when updates are
 // taken unsigned.
 std::string updatePublicKey();
+// This launcher's version, compared with the page's; "5.0" unless built or
+// stamped with another.
+std::string localVersion();
 
 }  // namespace app

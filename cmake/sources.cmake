@@ -35,6 +35,7 @@ set(TAVORO_LOGIC_SOURCES
   update/package_digest_follower.cpp
   update/package_signature.cpp
   update/progress_text.cpp
+  update/release_signature.cpp
   update/unzip.cpp
   update/unzip_archive.cpp
   update/update_state.cpp
@@ -103,6 +104,7 @@ set(TAVORO_HOST_SOURCES
 set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
   publisher/keygen_command.cpp
+  publisher/new_launcher.cpp
   publisher/pack_command.cpp
   publisher/package_writer.cpp
   publisher/progress_line.cpp

@@ -47,7 +47,8 @@ foreach(target launcher launcher_e2e launcher_e2e_https launcher_trace)
   target_link_libraries(${target} PRIVATE tavoro_win32)
   target_link_options(${target} PRIVATE -s)
   target_compile_definitions(${target} PRIVATE
-    TAVORO_UPDATE_PUBLIC_KEY="${TAVORO_UPDATE_PUBLIC_KEY}")
+    TAVORO_UPDATE_PUBLIC_KEY="${TAVORO_UPDATE_PUBLIC_KEY}"
+    TAVORO_LOCAL_VERSION="${TAVORO_LOCAL_VERSION}")
 endforeach()
 target_compile_definitions(launcher PRIVATE
   TAVORO_VERSION_PAGE_URL="${TAVORO_VERSION_PAGE_URL}")

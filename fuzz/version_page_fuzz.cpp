@@ -9,7 +9,7 @@
 #include "platform/host/host_services.h"
 #include "ui/control_model.h"
 #include "ui/control_names.h"
-#include "update/package_signature.h"
+#include "update/release_signature.h"
 #include "update/version.h"
 
 namespace {
@@ -60,11 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::require(controls.text(ui::name::kPublishedVersion) == published,
                 "the published version is shown as the page has it");
   // std::string compares as unsigned bytes, shorter prefix first.
-  const bool newer = published > std::string(update::kLocalVersion);
-  const bool signedPage =
-      update::parseSignature(state.versionFields[update::kPackageSignature]).has_value();
+  const bool newer = published > state.localVersion;
+  const bool signedPage = update::checkAnnouncedRelease(state.publicKey, state.versionFields) ==
+                          update::PackageVerdict::kSigned;
   fuzz::require(messageBoxes.calls.size() == (newer && (!keyed || signedPage) ? 1u : 0u),
                 "the player is asked exactly when the published version sorts after 5.0 and, "
-                "with a key, the page is signed");
+                "with a key, the page's release is signed");
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "base/file_name.h"
 #include "publisher/command.h"
+#include "publisher/new_launcher.h"
 #include "publisher/package_writer.h"
 #include "publisher/progress_line.h"
 #include "publisher/refusal.h"
@@ -16,8 +17,8 @@
 #include "publisher/version_page.h"
 #include "publisher/web_address.h"
 #include "update/http_address.h"
-#include "update/package_signature.h"
 #include "update/progress_text.h"
+#include "update/release_signature.h"
 
 namespace publisher {
 namespace {
@@ -55,18 +56,6 @@ void readSecretKey(platform::Files& files, const std::string& path, HeldSecretKe
   if (!key)
     throw Refusal(path + " is no secret key file made by keygen");
   held.key = *key;
-}
-
-// A value for the page, in code page 936, that the launcher reads back as
-// given.
-std::string pageValue(Tools& tools, const std::string& option, const std::string& local) {
-  const std::optional<std::string> value = tools.text.toCp936(local);
-  if (!value)
-    throw Refusal(option + " holds a character that code page 936 cannot hold");
-  const std::string problem = valueProblem(*value, tools.text);
-  if (!problem.empty())
-    throw Refusal(option + " " + problem);
-  return *value;
 }
 
 PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
@@ -114,8 +103,11 @@ void runPack(const Arguments& arguments, Tools& tools) {
   const std::string& from = arguments.one("--from");
   if (!tools.files.isDirectory(from))
     throw Refusal(from + " is not a folder");
-  const std::vector<TreeEntry> entries = tools.folders.read(from);
+  std::vector<TreeEntry> entries = tools.folders.read(from);
   checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"));
+  PublicKey publicKey{};
+  crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
+  prepareNewLauncher(entries, fields[kProgramTitle], fields[kLatestVersion], publicKey, tools);
   const std::string& out = arguments.one("--out");
   if (!tools.files.createDirectory(out))
     throw Refusal("cannot create the folder " + out);
@@ -139,14 +131,18 @@ void runPack(const Arguments& arguments, Tools& tools) {
   }
 
   const std::optional<PackageDigest> digest = digestOfFile(tools.files, package.stagingPath());
-  if (!digest)
+  const std::int64_t size = tools.files.size(package.stagingPath());
+  if (!digest || size < 0)
     throw Refusal("cannot read back " + package.stagingPath());
-  const Signature signature = signDigest(*digest, secret.key);
-  PublicKey publicKey{};
-  crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
+  const Release release{fields[kLatestVersion], fields[kProgramTitle],
+                        packageFileName(fields[kUpdateAddress]), static_cast<std::uint64_t>(size),
+                        *digest};
+  const Signature signature = signRelease(release, secret.key);
   // A key file damaged after keygen would sign what no launcher accepts.
-  if (!signatureMatches(*digest, signature, publicKey))
+  if (!releaseSignatureMatches(release, signature, publicKey))
     throw Refusal(arguments.one("--secret") + " is damaged: its signature does not check out");
+  fields[kPackageSize] = std::to_string(size);
+  fields[kPackageDigest] = toBase64(*digest);
   fields[kPackageSignature] = toBase64(signature);
 
   const std::string pagePath = joinLocal(out, kPageName);
@@ -165,10 +161,14 @@ const Command& packCommand() {
   static const Command command{
       "pack", kOptions,
       "      Packs the folder DIR, which holds the new launcher NAME at its top,\n"
-      "      into a ZIP package (names in code page 936), signs it with the\n"
+      "      into a ZIP package (names in code page 936), signs the release\n"
+      "      (version, launcher name, package name, size and digest) with the\n"
       "      secret key, and writes it to OUTDIR under the name URL ends with,\n"
-      "      with OUTDIR/version.html announcing version V at URL. Up to six\n"
-      "      notes: the first is the update's description, the others notes 1-5.\n",
+      "      with OUTDIR/version.html announcing version V at URL. When NAME is a\n"
+      "      launcher, the package holds a copy of it that carries version V; it\n"
+      "      must carry the secret key's public key and a page address of yours,\n"
+      "      and a version that V sorts after. Up to six notes: the first is the\n"
+      "      update's description, the others notes 1-5.\n",
       runPack};
   return command;
 }

@@ -16,25 +16,37 @@ namespace {
 using update::SettingsBlock;
 
 constexpr std::size_t kPeOffsetField = 0x3C;
-constexpr std::size_t kTagLength = sizeof(TAVORO_SETTINGS_BLOCK_TAG) - 1;
 
-// The tag, reversed at compile time: the literal itself is only read while
-// compiling, so this tool's binary never holds the tag in one piece, and
+// A tag, reversed at compile time: the literal itself is only read while
+// compiling, so this tool's binary never holds a tag in one piece, and
 // stamping the tool itself finds no block.
-constexpr std::array<char, kTagLength> reversedTag() {
-  constexpr std::string_view tag = TAVORO_SETTINGS_BLOCK_TAG;
-  std::array<char, kTagLength> reversed{};
-  for (std::size_t i = 0; i < kTagLength; ++i)
-    reversed[i] = tag[kTagLength - 1 - i];
-  return reversed;
+template <std::size_t N>
+constexpr std::array<char, N - 1> reversed(const char (&tag)[N]) {
+  std::array<char, N - 1> out{};
+  for (std::size_t i = 0; i + 1 < N; ++i)
+    out[i] = tag[N - 2 - i];
+  return out;
 }
 
 // The tag field as a launcher holds it: the tag, zero-padded.
-std::string tagField() {
-  static constexpr std::array<char, kTagLength> kReversed = reversedTag();
-  std::string field(kReversed.rbegin(), kReversed.rend());
+template <std::size_t N>
+std::string tagField(const std::array<char, N>& reversedTag) {
+  std::string field(reversedTag.rbegin(), reversedTag.rend());
   field.resize(update::kSettingsTagSize, '\0');
   return field;
+}
+
+constexpr auto kReversedTag = reversed(TAVORO_SETTINGS_BLOCK_TAG);
+constexpr auto kReversedTagWithoutVersion = reversed(TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION);
+
+std::size_t countOf(const base::Bytes& program, const std::string& tag, std::size_t& last) {
+  std::size_t count = 0;
+  for (auto at = program.begin();
+       (at = std::search(at, program.end(), tag.begin(), tag.end())) != program.end(); ++at) {
+    last = static_cast<std::size_t>(at - program.begin());
+    ++count;
+  }
+  return count;
 }
 
 bool isWindowsProgram(const base::Bytes& program) {
@@ -67,24 +79,24 @@ void putField(base::Bytes& program, std::size_t offset, std::size_t size, const 
 
 std::size_t findSettingsBlock(const base::Bytes& program) {
   if (!isWindowsProgram(program))
-    throw Refusal("not a Windows program (no \"MZ\" and PE header)");
-  const std::string tag = tagField();
-  std::size_t count = 0;
+    throw NotALauncher("not a Windows program (no \"MZ\" and PE header)");
   std::size_t block = 0;
-  for (auto at = program.begin();
-       (at = std::search(at, program.end(), tag.begin(), tag.end())) != program.end(); ++at) {
-    block = static_cast<std::size_t>(at - program.begin());
-    ++count;
-  }
+  const std::size_t count = countOf(program, tagField(kReversedTag), block);
+  if (count == 0 && countOf(program, tagField(kReversedTagWithoutVersion), block) != 0)
+    throw Refusal(
+        "a launcher of an earlier release, which cannot carry its version: take launcher.exe "
+        "of this release");
+  if (count == 0)
+    throw NotALauncher("no update settings block: not a launcher of this kind");
   if (count != 1)
-    throw Refusal(count == 0 ? "no update settings block: not a launcher of this kind"
-                             : "more than one update settings block");
+    throw Refusal("more than one update settings block");
   if (program.size() - block < sizeof(SettingsBlock))
     throw Refusal("the update settings block is cut short");
   const std::uint8_t* fields = program.data() + block;
   if (!isWellFormedText(fields + offsetof(SettingsBlock, versionPageUrl),
                         update::kVersionPageUrlSize) ||
-      !isWellFormedText(fields + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize))
+      !isWellFormedText(fields + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize) ||
+      !isWellFormedText(fields + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize))
     throw Refusal("the update settings block is damaged");
   return block;
 }
@@ -93,7 +105,8 @@ LauncherSettings readSettings(const base::Bytes& program, std::size_t block) {
   return {
       fieldText(program, block + offsetof(SettingsBlock, versionPageUrl),
                 update::kVersionPageUrlSize),
-      fieldText(program, block + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize)};
+      fieldText(program, block + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize),
+      fieldText(program, block + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize)};
 }
 
 void checkSettings(const LauncherSettings& settings) {
@@ -109,6 +122,12 @@ void checkSettings(const LauncherSettings& settings) {
   const std::string& key = settings.publicKey;
   if (!key.empty() && (key.size() >= update::kPublicKeyTextSize || !update::parsePublicKey(key)))
     throw Refusal("the public key is no Ed25519 public key in base64 (keygen prints one)");
+  const std::string& version = settings.localVersion;
+  if (version.empty())
+    throw Refusal("the version is empty");
+  if (version.size() >= update::kLocalVersionSize)
+    throw Refusal("the version has " + std::to_string(version.size()) + " bytes; at most " +
+                  std::to_string(update::kLocalVersionSize - 1) + " fit the launcher");
 }
 
 void writeSettings(base::Bytes& program, std::size_t block, const LauncherSettings& settings) {
@@ -116,6 +135,8 @@ void writeSettings(base::Bytes& program, std::size_t block, const LauncherSettin
            settings.versionPageUrl);
   putField(program, block + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize,
            settings.publicKey);
+  putField(program, block + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize,
+           settings.localVersion);
 }
 
 }  // namespace publisher

@@ -7,16 +7,25 @@
 #include <string>
 
 #include "base/bytes.h"
+#include "publisher/refusal.h"
 
 namespace publisher {
 
+// A Windows program without the block: some other program.
+class NotALauncher : public Refusal {
+ public:
+  using Refusal::Refusal;
+};
+
 struct LauncherSettings {
   std::string versionPageUrl;
-  std::string publicKey;  // base64; empty: updates are not checked
+  std::string publicKey;     // base64; empty: updates are not checked
+  std::string localVersion;  // code page 936
 };
 
 // Where the block starts. Throws Refusal when the bytes are no Windows
-// program, or do not hold exactly one well-formed block.
+// program, or do not hold exactly one well-formed block (NotALauncher when
+// they hold none at all).
 std::size_t findSettingsBlock(const base::Bytes& program);
 
 LauncherSettings readSettings(const base::Bytes& program, std::size_t block);
@@ -25,7 +34,7 @@ LauncherSettings readSettings(const base::Bytes& program, std::size_t block);
 // block could not hold.
 void checkSettings(const LauncherSettings& settings);
 
-// Overwrites the block's address and key, zero-padded.
+// Overwrites the block's address, key and version, zero-padded.
 void writeSettings(base::Bytes& program, std::size_t block, const LauncherSettings& settings);
 
 }  // namespace publisher

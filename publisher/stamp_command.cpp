@@ -7,15 +7,17 @@
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "publisher/staged_file.h"
+#include "publisher/version_page.h"
 
 namespace publisher {
 namespace {
 
-constexpr std::array<OptionSpec, 4> kOptions = {{
+constexpr std::array<OptionSpec, 5> kOptions = {{
     {"--in", "LAUNCHER.exe", 1, 1},
     {"--out", "COPY.exe", 1, 1},
     {"--page", "URL", 1, 1},
     {"--public-key", "KEY", 0, 1},
+    {"--version", "V", 0, 1},
 }};
 
 void runStamp(const Arguments& arguments, Tools& tools) {
@@ -37,12 +39,15 @@ void runStamp(const Arguments& arguments, Tools& tools) {
   settings.versionPageUrl = *page;
   if (const std::optional<std::string> key = arguments.optional("--public-key"))
     settings.publicKey = *key;
+  if (const std::optional<std::string> version = arguments.optional("--version"))
+    settings.localVersion = pageValue(tools, "--version", *version);
   checkSettings(settings);
   writeSettings(program, block, settings);
   const std::string& out = arguments.one("--out");
   writeStaged(tools.files, out,
               std::string_view(reinterpret_cast<const char*>(program.data()), program.size()));
-  tools.out << "wrote " << out << ": version page " << arguments.one("--page") << ", "
+  tools.out << "wrote " << out << ": version " << tools.text.cp936ToLocal(settings.localVersion)
+            << ", version page " << arguments.one("--page") << ", "
             << (settings.publicKey.empty() ? "updates taken unsigned"
                                            : "public key " + settings.publicKey)
             << "\n";
@@ -56,7 +61,9 @@ const Command& stampCommand() {
       "      Writes a copy of a built launcher that reads the version page at URL\n"
       "      (http:// or https://, at most 511 bytes) and, given KEY, accepts only\n"
       "      packages signed for that public key; without it the copy keeps the\n"
-      "      key of LAUNCHER.exe.\n",
+      "      key of LAUNCHER.exe. V is the copy's own version, which a published\n"
+      "      version must sort after (as text, byte by byte); without it the copy\n"
+      "      keeps the version of LAUNCHER.exe (5.0 as built).\n",
       runStamp};
   return command;
 }

@@ -1,6 +1,7 @@
 #include "publisher/version_page.h"
 
 #include "base/text.h"
+#include "publisher/refusal.h"
 #include "update/version.h"
 
 namespace publisher {
@@ -18,6 +19,16 @@ std::string valueProblem(std::string_view value, LocalText& text) {
              ", which the launcher would take for that field";
   }
   return {};
+}
+
+std::string pageValue(Tools& tools, const std::string& option, const std::string& local) {
+  const std::optional<std::string> value = tools.text.toCp936(local);
+  if (!value)
+    throw Refusal(option + " holds a character that code page 936 cannot hold");
+  const std::string problem = valueProblem(*value, tools.text);
+  if (!problem.empty())
+    throw Refusal(option + " " + problem);
+  return *value;
 }
 
 std::string composeVersionPage(const PageFields& fields) {

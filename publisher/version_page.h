@@ -19,6 +19,10 @@ using PageFields = std::array<std::string, update::kVersionFieldCount>;
 // empty when it would.
 std::string valueProblem(std::string_view value, LocalText& text);
 
+// `local` (the value of `option`) in code page 936, as the launcher reads it
+// back from a page. Throws Refusal naming the option otherwise.
+std::string pageValue(Tools& tools, const std::string& option, const std::string& local);
+
 // A small HTML page in code page 936 (to be served as UTF-8).
 std::string composeVersionPage(const PageFields& fields);
 

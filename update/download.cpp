@@ -14,6 +14,16 @@ namespace {
 constexpr int kNoticeEnded = 1;
 constexpr int kNoticeProgress = 2;
 
+// The plain name, else the first numbered one that no file has.
+std::optional<std::string> unusedTemporaryPath(platform::Files& files, const std::string& plain) {
+  for (int number = 0; number <= kMaxNumberedNames; ++number) {
+    std::string candidate = number == 0 ? plain : base::numberedFileName(plain, number);
+    if (!files.exists(candidate))
+      return candidate;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string packagePath(platform::Process& process, const std::string& address) {
@@ -34,13 +44,24 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
   // a device) would put them, and the clean-up, elsewhere.
   if (!base::isPlainFileName(packageFileName(task.sourceAddress)))
     return;
-  task.localFilePath = temporaryPackagePath(*ctx.os.process, task.sourceAddress);
-  // A temporary file left by an interrupted run would make the engine give
-  // up (the file exists) and be unpacked as if it were this download.
-  ctx.os.files->remove(task.localFilePath);
-  if (!state.publicKey.empty())
+  const std::string temporary = temporaryPackagePath(*ctx.os.process, task.sourceAddress);
+  if (state.publicKey.empty()) {
+    task.localFilePath = temporary;
+    // A temporary file left by an interrupted run would make the engine give
+    // up (the file exists) and be unpacked as if it were this download.
+    ctx.os.files->remove(task.localFilePath);
+  } else {
+    // Nothing is removed because a page names it: the download goes to a
+    // name no file has, whatever lies in the folder.
+    const std::optional<std::string> unused = unusedTemporaryPath(*ctx.os.files, temporary);
+    if (!unused) {
+      refuseRelease(ctx);
+      return;
+    }
+    task.localFilePath = *unused;
     state.packageDigest =
         std::make_shared<PackageDigestFollower>(*ctx.os.files, task.localFilePath);
+  }
   state.downloadObject->startTask(
       task, std::make_shared<DownloadNotices>(*ctx.controls, state.progress, state.packageDigest));
 }

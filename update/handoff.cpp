@@ -1,12 +1,13 @@
 #include "update/handoff.h"
 
+#include "base/file_name.h"
 #include "base/path.h"
 #include "core/config.h"
 #include "platform/window_modes.h"
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/package_digest_follower.h"
-#include "update/package_signature.h"
+#include "update/release_signature.h"
 #include "update/unzip.h"
 #include "update/version.h"
 
@@ -31,6 +32,13 @@ namespace {
   core::endProgram(ctx);
 }
 
+// The page names the new launcher: a program elsewhere ("..\x.exe",
+// "C:\x.exe", a share) is not this game's to start.
+bool isInsideRunDirectory(const std::string& title) {
+  const std::optional<base::EntryPath> path = base::parseEntryPath(title);
+  return path && !path->fileName.empty();
+}
+
 void offerHelpOrPackage(core::Context& ctx, const std::string& package) {
   if (ctx.os.messageBoxes->show(kNoNewLauncherQuestion, platform::kYesNoButtons, kUpdateTitle) ==
       platform::kAnswerYes) {
@@ -41,22 +49,29 @@ void offerHelpOrPackage(core::Context& ctx, const std::string& package) {
   ctx.os.shell->open(package);
 }
 
-// Before anything is unpacked: the downloaded bytes against the page's
-// signature, with the key built into this launcher.
+// Before anything is unpacked: the downloaded bytes against the release
+// the page's signature binds, with the key built into this launcher.
 bool isSignedByPublisher(core::Context& ctx, UpdateState& state, const std::string& temporary) {
   const std::optional<PackageDigest> digest =
       state.packageDigest ? state.packageDigest->finish() : digestOfFile(*ctx.os.files, temporary);
-  return verifyPackageDigest(digest, state.publicKey, state.versionFields[kPackageSignature]) ==
-         PackageVerdict::kSigned;
+  return checkArrivedPackage(state.publicKey, state.versionFields, ctx.os.files->size(temporary),
+                             digest) == PackageVerdict::kSigned;
 }
 
-// Nothing of the package stays, nothing is unpacked, and the player can
-// still start the game.
-void refusePackage(core::Context& ctx, const std::string& package, const std::string& temporary) {
+// Nothing of the download stays and nothing is unpacked. Only the file this
+// download created goes: the package's own name may be anyone's file.
+void refusePackage(core::Context& ctx, const std::string& temporary) {
   ctx.os.files->remove(temporary);
-  ctx.os.files->remove(package);
-  ctx.os.messageBoxes->show(kPackageRefused, platform::kIconWarning, kUpdateTitle);
-  ctx.controls->setEnabled(ui::name::kStartButton, true);
+  refuseRelease(ctx);
+}
+
+void unpackAndHandOff(core::Context& ctx, UpdateState& state, const std::string& package) {
+  unpackArchive(*ctx.os.files, *ctx.os.codec, package, ctx.os.process->runDirectory() + "\\",
+                [&ctx](int percent) {
+                  if (ctx.events != nullptr)
+                    ctx.events->raise(ui::name::kUnzipper, ui::Event::UnpackProgress, {percent});
+                });
+  handOff(ctx, state, state.progress->percent);
 }
 
 }  // namespace
@@ -68,24 +83,36 @@ bool moveIfValid(platform::Files& files, const std::string& source,
   return files.move(source, destination);
 }
 
+void refuseRelease(core::Context& ctx) {
+  ctx.os.messageBoxes->show(kPackageRefused, platform::kIconWarning, kUpdateTitle);
+  ctx.controls->setEnabled(ui::name::kStartButton, true);
+}
+
 void completeUpdate(core::Context& ctx, UpdateState& state) {
   platform::Files& files = *ctx.os.files;
   const std::string address = state.taskParameters->sourceAddress;
   const std::string package = packagePath(*ctx.os.process, address);
-  const std::string temporary = temporaryPackagePath(*ctx.os.process, address);
-  if (!state.publicKey.empty() && !isSignedByPublisher(ctx, state, temporary)) {
-    refusePackage(ctx, package, temporary);
+  if (state.publicKey.empty()) {
+    const std::string temporary = temporaryPackagePath(*ctx.os.process, address);
+    files.remove(package);
+    moveIfValid(files, temporary, package);
+    files.remove(temporary);
+    unpackAndHandOff(ctx, state, package);
     return;
   }
+  const std::string temporary = state.taskParameters->localFilePath;
+  if (!isSignedByPublisher(ctx, state, temporary)) {
+    refusePackage(ctx, temporary);
+    return;
+  }
+  // The package's name is signed too: only now may it replace a file.
   files.remove(package);
-  moveIfValid(files, temporary, package);
-  files.remove(temporary);
-  unpackArchive(files, *ctx.os.codec, package, ctx.os.process->runDirectory() + "\\",
-                [&ctx](int percent) {
-                  if (ctx.events != nullptr)
-                    ctx.events->raise(ui::name::kUnzipper, ui::Event::UnpackProgress, {percent});
-                });
-  handOff(ctx, state, state.progress->percent);
+  if (!moveIfValid(files, temporary, package)) {
+    // Whatever stands at that name was never checked.
+    refusePackage(ctx, temporary);
+    return;
+  }
+  unpackAndHandOff(ctx, state, package);
 }
 
 void handOff(core::Context& ctx, UpdateState& state, int percent) {
@@ -93,15 +120,16 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
     return;
   ctx.os.pump->delay(500);
   const std::string runDir = ctx.os.process->runDirectory();
-  const std::string newLauncher =
-      base::joinPath(runDir, ctx.controls->text(ui::name::kUpdateTitle));
+  const std::string title = ctx.controls->text(ui::name::kUpdateTitle);
+  const std::string newLauncher = base::joinPath(runDir, title);
   const std::string own = base::joinPath(runDir, ctx.os.process->executableName());
   const std::string package = packagePath(*ctx.os.process, state.taskParameters->sourceAddress);
   // Never leave the player without a launcher: removing this one is only
   // safe when another one, not this very file, has really started.
   // Sameness is the file system's to decide: ".\launcher.exe" or another
   // letter case is still this very file.
-  if (ctx.os.files->exists(newLauncher) && !ctx.os.files->sameFile(newLauncher, own) &&
+  if (isInsideRunDirectory(title) && ctx.os.files->exists(newLauncher) &&
+      !ctx.os.files->sameFile(newLauncher, own) &&
       ctx.os.processes->runCommandLine(newLauncher, false, platform::kWindowModeNormal)) {
     ctx.os.files->remove(package);
     ctx.os.pump->delay(200);

@@ -21,6 +21,10 @@ inline constexpr char kOpenPackageTitle[] = "更新包打开提示";
 // unpacker's progress goes to the ZIP object's event.
 void completeUpdate(core::Context& ctx, UpdateState& state);
 
+// Refuses the release the page announced: says so, and the start button
+// works again.
+void refuseRelease(core::Context& ctx);
+
 // Acts on a progress of 100: starts the new launcher and removes this one,
 // or asks about the help page. Smaller values do nothing.
 void handOff(core::Context& ctx, UpdateState& state, int percent);

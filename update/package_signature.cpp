@@ -20,13 +20,11 @@ std::optional<std::array<unsigned char, N>> decode(std::string_view base64) {
   return bytes;
 }
 
-// Picks the fastest implementations for this processor; idempotent and
-// safe from any thread.
+}  // namespace
+
 void ensureSodium() {
   [[maybe_unused]] static const int initialised = sodium_init();
 }
-
-}  // namespace
 
 std::optional<PublicKey> parsePublicKey(std::string_view base64) {
   return decode<crypto_sign_PUBLICKEYBYTES>(base64);
@@ -38,6 +36,10 @@ std::optional<Signature> parseSignature(std::string_view base64) {
 
 std::optional<SecretKey> parseSecretKey(std::string_view base64) {
   return decode<crypto_sign_SECRETKEYBYTES>(base64);
+}
+
+std::optional<PackageDigest> parsePackageDigest(std::string_view base64) {
+  return decode<crypto_generichash_BYTES_MAX>(base64);
 }
 
 std::string toBase64(const unsigned char* bytes, std::size_t size) {
@@ -78,20 +80,6 @@ std::optional<PackageDigest> digestOfFile(platform::Files& files, const std::str
   }
 }
 
-bool signatureMatches(const PackageDigest& digest, const Signature& signature,
-                      const PublicKey& key) {
-  ensureSodium();
-  return crypto_sign_verify_detached(signature.data(), digest.data(), digest.size(), key.data()) ==
-         0;
-}
-
-Signature signDigest(const PackageDigest& digest, const SecretKey& key) {
-  ensureSodium();
-  Signature signature{};
-  crypto_sign_detached(signature.data(), nullptr, digest.data(), digest.size(), key.data());
-  return signature;
-}
-
 PackageVerdict checkSignatureText(std::string_view publicKey, std::string_view signature) {
   if (!parsePublicKey(publicKey))
     return PackageVerdict::kNoKey;
@@ -100,26 +88,6 @@ PackageVerdict checkSignatureText(std::string_view publicKey, std::string_view s
   if (!parseSignature(signature))
     return PackageVerdict::kMalformedSignature;
   return PackageVerdict::kSigned;
-}
-
-PackageVerdict verifyPackageDigest(const std::optional<PackageDigest>& digest,
-                                   std::string_view publicKey, std::string_view signature) {
-  const PackageVerdict text = checkSignatureText(publicKey, signature);
-  if (text != PackageVerdict::kSigned)
-    return text;
-  if (!digest)
-    return PackageVerdict::kUnreadable;
-  return signatureMatches(*digest, *parseSignature(signature), *parsePublicKey(publicKey))
-             ? PackageVerdict::kSigned
-             : PackageVerdict::kWrongSignature;
-}
-
-PackageVerdict verifyPackageFile(platform::Files& files, const std::string& path,
-                                 std::string_view publicKey, std::string_view signature) {
-  const PackageVerdict text = checkSignatureText(publicKey, signature);
-  if (text != PackageVerdict::kSigned)
-    return text;
-  return verifyPackageDigest(digestOfFile(files, path), publicKey, signature);
 }
 
 }  // namespace update

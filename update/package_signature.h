@@ -1,9 +1,10 @@
 #pragma once
 
-// Update packages signed by their publisher: an Ed25519 signature of the
-// package's BLAKE2b-512 digest. The launcher holds the public key; only the
-// publisher's tool ever sees the secret one. The digest is fed in pieces, so
-// a package is never held whole in memory.
+// The pieces of a publisher's signature: Ed25519 keys and signatures in
+// base64, and the package's BLAKE2b-512 digest, fed in pieces so that a
+// package is never held whole in memory. The launcher holds the public key;
+// only the publisher's tool ever sees the secret one. What is signed:
+// release_signature.h.
 
 #include <sodium.h>
 
@@ -28,12 +29,17 @@ using PackageDigest = std::array<unsigned char, crypto_generichash_BYTES_MAX>;
 std::optional<PublicKey> parsePublicKey(std::string_view base64);
 std::optional<Signature> parseSignature(std::string_view base64);
 std::optional<SecretKey> parseSecretKey(std::string_view base64);
+std::optional<PackageDigest> parsePackageDigest(std::string_view base64);
 std::string toBase64(const unsigned char* bytes, std::size_t size);
 
 template <std::size_t N>
 std::string toBase64(const std::array<unsigned char, N>& bytes) {
   return toBase64(bytes.data(), N);
 }
+
+// Picks the fastest implementations for this processor; idempotent and
+// safe from any thread. Every use of the library goes after it.
+void ensureSodium();
 
 class PackageHasher {
  public:
@@ -48,27 +54,21 @@ class PackageHasher {
 // Streams the whole file through the hasher; empty when it cannot be read.
 std::optional<PackageDigest> digestOfFile(platform::Files& files, const std::string& path);
 
-bool signatureMatches(const PackageDigest& digest, const Signature& signature,
-                      const PublicKey& key);
-Signature signDigest(const PackageDigest& digest, const SecretKey& key);
-
-// Why a package is refused, or that it is not.
+// Why a release is refused, or that it is not.
 enum class PackageVerdict {
   kSigned,
   kNoKey,               // the key given is no Ed25519 public key
   kNoSignature,         // the page names none
   kMalformedSignature,  // the page's value is no signature
+  kMalformedSize,       // the page's package size is no number
+  kMalformedDigest,     // the page's package digest is no digest
+  kWrongSignature,      // the page's fields are not what was signed, or another key signed
   kUnreadable,          // the package cannot be read
-  kWrongSignature,      // another package, changed or cut short, or another key
+  kOtherSize,           // the package is not of the signed size
+  kOtherDigest,         // the package is not the one signed
 };
 
-// What can be told before the download: the key and the page's value.
+// What can be told of the page's signature value alone.
 PackageVerdict checkSignatureText(std::string_view publicKey, std::string_view signature);
-// The whole check of a package file against the page's value.
-PackageVerdict verifyPackageFile(platform::Files& files, const std::string& path,
-                                 std::string_view publicKey, std::string_view signature);
-// Also for a digest taken as the package arrived.
-PackageVerdict verifyPackageDigest(const std::optional<PackageDigest>& digest,
-                                   std::string_view publicKey, std::string_view signature);
 
 }  // namespace update

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/services.h"
+#include "update/settings_block.h"
 
 namespace update {
 
@@ -27,7 +28,11 @@ enum VersionField : int {
   kNote4,
   kNote5,
   kUpdateAddress,
-  kPackageSignature,  // base64; launchers without a key never read it
+  // Launchers without a key never read these three: the package's size in
+  // bytes, its digest (base64) and the release's signature (base64).
+  kPackageSize,
+  kPackageDigest,
+  kPackageSignature,
   kVersionFieldCount,
 };
 
@@ -84,6 +89,8 @@ struct UpdateState {
   std::array<std::string, kVersionFieldCount> versionFields;
   // Base64 of the publisher's public key; empty: packages are taken unsigned.
   std::string publicKey;
+  // This launcher's version, which a published one must sort after.
+  std::string localVersion = TAVORO_DEFAULT_LOCAL_VERSION;
   // Hashes the package as it arrives, for a launcher with a key.
   std::shared_ptr<PackageDigestFollower> packageDigest;
   std::unique_ptr<DownloadTaskParameters> taskParameters;

@@ -6,7 +6,7 @@
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/http.h"
-#include "update/package_signature.h"
+#include "update/release_signature.h"
 #include "update/web_text.h"
 
 namespace update {
@@ -29,6 +29,8 @@ constexpr std::array<PageField, kVersionFieldCount> kPageFields = {{
     {"更新说明4=", kNote4, ui::name::kUpdateNote4},
     {"更新说明5=", kNote5, ui::name::kUpdateNote5},
     {"更新地址=", kUpdateAddress, nullptr},
+    {"更新包大小=", kPackageSize, nullptr},
+    {"更新包摘要=", kPackageDigest, nullptr},
     {"更新签名=", kPackageSignature, nullptr},
 }};
 
@@ -87,17 +89,18 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
     controls.setText(kPageFields[field].control, state.versionFields[field]);
   }
   controls.setText(ui::name::kUpdateNotes, composeNotes(controls));
-  controls.setText(ui::name::kLocalVersion, kLocalVersion);
+  controls.setText(ui::name::kLocalVersion, state.localVersion);
 
   if (!sortsAfter(controls.text(ui::name::kPublishedVersion),
                   controls.text(ui::name::kLocalVersion))) {
     return;
   }
   // A launcher that has its publisher's key takes only what they signed: a
-  // page without a usable signature announces nothing to it.
+  // page whose version, launcher or package is not what was signed (an old
+  // release served as a newer one, a page relabelled on the way) announces
+  // nothing to it, and nothing is downloaded.
   if (!state.publicKey.empty() &&
-      checkSignatureText(state.publicKey, state.versionFields[kPackageSignature]) !=
-          PackageVerdict::kSigned)
+      checkAnnouncedRelease(state.publicKey, state.versionFields) != PackageVerdict::kSigned)
     return;
   if (ctx.os.messageBoxes->show(kUpdateQuestion, platform::kYesNoButtons, kUpdateTitle) !=
       platform::kAnswerYes)

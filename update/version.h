@@ -12,7 +12,6 @@
 
 namespace update {
 
-inline constexpr char kLocalVersion[] = "5.0";
 inline constexpr char kUpdateQuestion[] = "发现新版本,请问是否更新？";
 inline constexpr char kUpdateTitle[] = " 软件更新提示";
 

@@ -2,6 +2,8 @@
 // server on loopback, with real ZIP packages and the recording fakes.
 
 #include <chrono>
+#include <functional>
+#include <set>
 #include <thread>
 
 #include "base/path.h"
@@ -12,7 +14,8 @@
 #include "update/download.h"
 #include "update/download_object.h"
 #include "update/handoff.h"
-#include "update/package_signature.h"
+#include "update/progress_text.h"
+#include "update/release_signature.h"
 
 namespace {
 
@@ -134,7 +137,14 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   os.processes.result = true;
   writeFile("launcher.exe", "MZ old");
   std::filesystem::create_directories(runDir() / "sub");
-  for (const char* title : {"launcher.exe", ".\\launcher.exe", "sub\\..\\launcher.exe"}) {
+  // And a program outside the run directory, there to be found.
+  const auto outside = runDir().parent_path() / (runDir().filename().string() + "-x.exe");
+  testing_support::writeBytes(outside, "MZ elsewhere");
+  const std::string outsideName = outside.filename().string();
+  for (const std::string& title :
+       {std::string("launcher.exe"), std::string(".\\launcher.exe"),
+        std::string("sub\\..\\launcher.exe"), "..\\" + outsideName, "sub\\..\\..\\" + outsideName,
+        os.process.directory + "\\..\\" + outsideName, "\\" + outsideName}) {
     os.processes.calls.clear();
     controls.setText(ui::name::kUpdateTitle, title);
     const std::size_t asked = os.messageBoxes.calls.size();
@@ -145,6 +155,13 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
     EXPECT_TRUE(exists("launcher.exe"));
     EXPECT_TRUE(os.process.exitCodes.empty());
   }
+  std::filesystem::remove(outside);
+
+  // One in a folder of the game's is still inside it.
+  writeFile("sub/New.exe", "MZ new");
+  controls.setText(ui::name::kUpdateTitle, "sub\\New.exe");
+  EXPECT_THROW(update::handOff(ctx(), updateState(), 100), ProgramEnded);
+  EXPECT_EQ(os.processes.calls.front().commandLine, os.process.directory + "\\sub\\New.exe");
 }
 
 TEST_F(HandoffTest, AStaleTemporaryFileOrPackageGivesWayToTheFreshDownload) {
@@ -203,20 +220,46 @@ class SignedHandoffTest : public HandoffTest {
     updateState().publicKey = update::toBase64(publicKey);
   }
 
-  static std::string signatureOf(const std::string& bytes, const update::SecretKey& key) {
+  // The page's fields for release 5.1 of NewLauncher.exe, the package
+  // `bytes` at `address`, signed with `key`.
+  void announce(const std::string& bytes, const std::string& address,
+                const update::SecretKey& key) {
     update::PackageHasher hasher;
     hasher.add(bytes.data(), bytes.size());
-    return update::toBase64(update::signDigest(hasher.finish(), key));
+    const update::Release release{"5.1", "NewLauncher.exe", update::packageFileName(address),
+                                  bytes.size(), hasher.finish()};
+    auto& fields = updateState().versionFields;
+    fields[update::kLatestVersion] = release.version;
+    fields[update::kProgramTitle] = release.launcherName;
+    fields[update::kUpdateAddress] = address;
+    fields[update::kPackageSize] = std::to_string(release.packageSize);
+    fields[update::kPackageDigest] = update::toBase64(release.packageDigest);
+    fields[update::kPackageSignature] = update::toBase64(update::signRelease(release, key));
   }
 
-  // Downloads `served` bytes under a page that signed `signedBytes`.
-  void downloadSigned(const std::string& servedBytes, const std::string& signature) {
-    server.respond("/pkg.zip", served(servedBytes));
+  // Downloads what the server has at `path` once the page has announced it.
+  void downloadAnnounced(const std::string& path) {
     for (int i = 0; i < 5000 && updateState().downloadObject->hasTask(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    updateState().versionFields[update::kPackageSignature] = signature;
     controls.setEnabled(ui::name::kStartButton, false);
-    download("NewLauncher.exe", url("/pkg.zip"));
+    download("NewLauncher.exe", url(path));
+  }
+
+  void expectRefused(const std::string& what) {
+    ASSERT_EQ(os.messageBoxes.calls.size(), 1u) << what;
+    EXPECT_EQ(os.messageBoxes.calls[0].text, "更新包校验失败,已取消本次更新.");
+    EXPECT_EQ(os.messageBoxes.calls[0].title, " 软件更新提示");
+    EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x30u);
+    EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << what;
+    EXPECT_TRUE(os.processes.calls.empty()) << what;
+    EXPECT_TRUE(os.process.exitCodes.empty()) << what;
+  }
+
+  std::set<std::string> runDirectoryFiles() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(runDir()))
+      names.insert(std::filesystem::relative(entry.path(), runDir()).string());
+    return names;
   }
 
   update::PublicKey publicKey{};
@@ -225,9 +268,16 @@ class SignedHandoffTest : public HandoffTest {
 
 TEST_F(SignedHandoffTest, APackageItsPublisherSignedTakesOver) {
   const std::string bytes = package({{"NewLauncher.exe", "MZ new"}, {"data.txt", "d"}});
-  EXPECT_THROW(downloadSigned(bytes, signatureOf(bytes, secretKey)), ProgramEnded);
+  // A file of the stale temporary's name is someone's: it stays.
+  writeFile("pkg.zip.tmp", "not ours");
+  server.respond("/pkg.zip", served(bytes));
+  announce(bytes, url("/pkg.zip"), secretKey);
+  EXPECT_THROW(downloadAnnounced("/pkg.zip"), ProgramEnded);
   EXPECT_TRUE(exists("NewLauncher.exe"));
+  EXPECT_TRUE(exists("data.txt"));
   EXPECT_FALSE(exists("pkg.zip"));
+  EXPECT_EQ(testing_support::readBytes(runDir() / "pkg.zip.tmp"), "not ours");
+  EXPECT_FALSE(exists("pkg.zip(1).tmp"));
   EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
@@ -242,26 +292,64 @@ TEST_F(SignedHandoffTest, AnyOtherPackageIsRefusedAndNothingOfItStays) {
   const struct {
     const char* what;
     std::string served;
-    std::string signature;
+    const update::SecretKey& key;
   } cases[] = {
-      {"one byte changed", changed, signatureOf(bytes, secretKey)},
-      {"cut short", bytes.substr(0, bytes.size() - 1), signatureOf(bytes, secretKey)},
-      {"signed with another key", bytes, signatureOf(bytes, otherSecret)},
+      {"one byte changed", changed, secretKey},
+      {"cut short", bytes.substr(0, bytes.size() - 1), secretKey},
+      {"one byte more", bytes + "x", secretKey},
+      {"signed with another key", bytes, otherSecret},
   };
   for (const auto& c : cases) {
     os.messageBoxes.calls.clear();
-    downloadSigned(c.served, c.signature);
-    ASSERT_EQ(os.messageBoxes.calls.size(), 1u) << c.what;
-    EXPECT_EQ(os.messageBoxes.calls[0].text, "更新包校验失败,已取消本次更新.");
-    EXPECT_EQ(os.messageBoxes.calls[0].title, " 软件更新提示");
-    EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x30u);
+    server.respond("/pkg.zip", served(c.served));
+    announce(bytes, url("/pkg.zip"), c.key);
+    downloadAnnounced("/pkg.zip");
+    expectRefused(c.what);
     EXPECT_FALSE(exists("NewLauncher.exe")) << c.what << ": nothing unpacked";
     EXPECT_FALSE(exists("pkg.zip")) << c.what;
     EXPECT_FALSE(exists("pkg.zip.tmp")) << c.what;
-    EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << c.what;
-    EXPECT_TRUE(os.processes.calls.empty()) << c.what;
   }
-  EXPECT_TRUE(os.process.exitCodes.empty());
+}
+
+// The page names the package's file: whatever it names, a file of the
+// game's stays as it is unless a package signed for that name arrives.
+TEST_F(SignedHandoffTest, AGameFileThePageNamesIsNeverTouched) {
+  writeFile("GameAssembly.dll", "the game's code");
+  writeFile("GameAssembly.dll.tmp", "the game's too");
+  const std::set<std::string> before = runDirectoryFiles();
+  const std::string genuine = package({{"NewLauncher.exe", "MZ new"}});
+  const std::string address = url("/GameAssembly.dll");
+  const struct {
+    const char* what;
+    std::string response;
+    std::function<void()> announce;
+  } cases[] = {
+      {"a wrong signature", served(genuine),
+       [&] {
+         announce(genuine, address, secretKey);
+         updateState().versionFields[update::kPackageSignature] =
+             update::toBase64(update::Signature{});
+       }},
+      {"a failed download", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
+       [&] { announce(genuine, address, secretKey); }},
+      {"a genuine package signed for another name", served(genuine),
+       [&] {
+         announce(genuine, url("/pkg.zip"), secretKey);
+         updateState().versionFields[update::kUpdateAddress] = address;
+       }},
+  };
+  for (const auto& c : cases) {
+    os.messageBoxes.calls.clear();
+    server.respond("/GameAssembly.dll", c.response);
+    c.announce();
+    downloadAnnounced("/GameAssembly.dll");
+    expectRefused(c.what);
+    EXPECT_EQ(testing_support::readBytes(runDir() / "GameAssembly.dll"), "the game's code")
+        << c.what;
+    EXPECT_EQ(testing_support::readBytes(runDir() / "GameAssembly.dll.tmp"), "the game's too")
+        << c.what;
+    EXPECT_EQ(runDirectoryFiles(), before) << c.what;
+  }
 }
 
 TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {

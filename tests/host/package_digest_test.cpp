@@ -1,5 +1,6 @@
 // The package's digest taken while the download writes it must be the
-// digest of the finished file, however the writes and reports interleave.
+// digest of the finished file, however the writes and reports interleave;
+// and the one signature binds every part of a release.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "platform/host/host_services.h"
 #include "update/package_digest_follower.h"
 #include "update/package_signature.h"
+#include "update/release_signature.h"
 
 namespace {
 
@@ -89,6 +91,128 @@ TEST(PackageSignatureText, Base64OfExactlyTheRightSize) {
   EXPECT_EQ(update::checkSignatureText(text, ""), update::PackageVerdict::kNoSignature);
   EXPECT_EQ(update::checkSignatureText(text, text), update::PackageVerdict::kMalformedSignature);
   EXPECT_EQ(update::checkSignatureText("", text), update::PackageVerdict::kNoKey);
+}
+
+TEST_F(PackageDigestTest, DigestIsBlake2b512) {
+  std::ofstream(path, std::ios::binary) << "abc";
+  const std::optional<update::PackageDigest> digest = update::digestOfFile(files, path);
+  ASSERT_TRUE(digest);
+  // The published test vector for "abc".
+  EXPECT_EQ(
+      update::toBase64(*digest),
+      "uoClP5gcTQ1qJ5e2nxL26UwhLxRoWsS3SxK7b9v/otF9h8U5Kqt5LcJS1d5FM8yVGNOKqNvxklq5I4bt1ACZIw==");
+}
+
+// A release as a page announces it, with its signature, for one key.
+struct SignedPage {
+  SignedPage() {
+    crypto_sign_keypair(publicKey.data(), secretKey.data());
+    release.packageDigest.fill(0x01);
+    fields[update::kLatestVersion] = release.version;
+    fields[update::kProgramTitle] = release.launcherName;
+    fields[update::kUpdateAddress] = "https://example.com/dl/" + release.packageName;
+    fields[update::kPackageSize] = std::to_string(release.packageSize);
+    fields[update::kPackageDigest] = update::toBase64(release.packageDigest);
+    fields[update::kPackageSignature] = update::toBase64(update::signRelease(release, secretKey));
+  }
+  std::string key() const { return update::toBase64(publicKey); }
+
+  update::Release release{"5.1", "启动器.exe", "update-5.1.zip", 1234, {}};
+  update::VersionFields fields;
+  update::PublicKey publicKey{};
+  update::SecretKey secretKey{};
+};
+
+TEST(ReleaseSignature, CanonicalFormHasEveryFieldWithItsLength) {
+  SignedPage page;
+  std::string digestOfOnes;  // 64 bytes of 0x01 in base64
+  for (int i = 0; i < 21; ++i)
+    digestOfOnes += "AQEB";
+  digestOfOnes += "AQ==";
+  EXPECT_EQ(update::canonicalRelease(page.release),
+            "tavoro-release/1\n"
+            "version 3:5.1\n"
+            "launcher 10:启动器.exe\n"
+            "package 14:update-5.1.zip\n"
+            "size 1234\n"
+            "digest " +
+                digestOfOnes + "\n");
+  // A line break inside a text cannot pass for the next field.
+  update::Release shifted = page.release;
+  shifted.version = "5.1\nlauncher 10:启动器.exe";
+  shifted.launcherName = "";
+  EXPECT_NE(update::canonicalRelease(shifted), update::canonicalRelease(page.release));
+}
+
+TEST(ReleaseSignature, EachFieldChangedAloneIsRefused) {
+  SignedPage page;
+  ASSERT_EQ(update::checkAnnouncedRelease(page.key(), page.fields),
+            update::PackageVerdict::kSigned);
+  update::PublicKey otherPublic{};
+  update::SecretKey otherSecret{};
+  crypto_sign_keypair(otherPublic.data(), otherSecret.data());
+  using update::PackageVerdict;
+  const struct {
+    const char* what;
+    update::VersionField field;
+    std::string value;
+    PackageVerdict verdict;
+  } rows[] = {
+      {"a higher version", update::kLatestVersion, "9.9", PackageVerdict::kWrongSignature},
+      {"a version with a blank", update::kLatestVersion, "5.1 ", PackageVerdict::kWrongSignature},
+      {"a game file as launcher", update::kProgramTitle, "Bin\\Game.exe",
+       PackageVerdict::kWrongSignature},
+      {"launcher in another letter case", update::kProgramTitle, "启动器.EXE",
+       PackageVerdict::kWrongSignature},
+      {"a game file as package", update::kUpdateAddress, "https://example.com/dl/GameAssembly.dll",
+       PackageVerdict::kWrongSignature},
+      {"another server, same name", update::kUpdateAddress,
+       "http://mirror.example.net/update-5.1.zip", PackageVerdict::kSigned},
+      {"another size", update::kPackageSize, "1235", PackageVerdict::kWrongSignature},
+      {"the size with a leading zero", update::kPackageSize, "01234", PackageVerdict::kSigned},
+      {"another digest", update::kPackageDigest, update::toBase64(update::PackageDigest{}),
+       PackageVerdict::kWrongSignature},
+      {"another key's signature", update::kPackageSignature,
+       update::toBase64(update::signRelease(page.release, otherSecret)),
+       PackageVerdict::kWrongSignature},
+      {"no size", update::kPackageSize, "", PackageVerdict::kMalformedSize},
+      {"a size with a blank", update::kPackageSize, " 1234", PackageVerdict::kMalformedSize},
+      {"a signed size", update::kPackageSize, "+1234", PackageVerdict::kMalformedSize},
+      {"a size of 20 digits", update::kPackageSize, "00000000000000001234",
+       PackageVerdict::kMalformedSize},
+      {"a digest cut short", update::kPackageDigest, page.fields[update::kPackageDigest].substr(4),
+       PackageVerdict::kMalformedDigest},
+      {"no signature", update::kPackageSignature, "", PackageVerdict::kNoSignature},
+  };
+  for (const auto& row : rows) {
+    update::VersionFields fields = page.fields;
+    fields[row.field] = row.value;
+    EXPECT_EQ(update::checkAnnouncedRelease(page.key(), fields), row.verdict) << row.what;
+  }
+  EXPECT_EQ(update::checkAnnouncedRelease(update::toBase64(otherPublic), page.fields),
+            PackageVerdict::kWrongSignature);
+  EXPECT_EQ(update::parsePackageSize("9999999999999999999"), 9999999999999999999u);
+  EXPECT_EQ(update::parsePackageSize("0"), 0u);
+}
+
+TEST(ReleaseSignature, ThePackageThatArrivedMustBeTheSignedOne) {
+  SignedPage page;
+  const std::string key = page.key();
+  const update::PackageDigest digest = page.release.packageDigest;
+  update::PackageDigest other = digest;
+  other[63] ^= 1;
+  using update::PackageVerdict;
+  EXPECT_EQ(update::checkArrivedPackage(key, page.fields, 1234, digest), PackageVerdict::kSigned);
+  EXPECT_EQ(update::checkArrivedPackage(key, page.fields, 1233, digest),
+            PackageVerdict::kOtherSize);
+  EXPECT_EQ(update::checkArrivedPackage(key, page.fields, 1234, other),
+            PackageVerdict::kOtherDigest);
+  EXPECT_EQ(update::checkArrivedPackage(key, page.fields, -1, std::nullopt),
+            PackageVerdict::kUnreadable);
+  update::VersionFields relabelled = page.fields;
+  relabelled[update::kLatestVersion] = "9.9";
+  EXPECT_EQ(update::checkArrivedPackage(key, relabelled, 1234, digest),
+            PackageVerdict::kWrongSignature);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -15,12 +17,48 @@
 #include "publisher/host/host_tools.h"
 #include "publisher/publisher.h"
 #include "tests/host/unzip_test_archives.h"
+#include "update/settings_block.h"
 
 namespace testing_support {
 
 // Literals here are code page 936; names on the Linux side are UTF-8.
 inline std::string utf8(const char8_t* text) {
   return reinterpret_cast<const char*>(text);
+}
+
+// A stand-in launcher: a minimal PE file holding `blocks` settings blocks
+// (marked with `tag`) where a built launcher holds one in its data.
+inline constexpr std::size_t kBlockAt = 0x100;
+inline constexpr std::size_t kBlockStride = 0x300;
+inline const std::string kOldPage = "http://old.example/version.html";
+inline const std::string kOldKey = "/3Uu/eadxb7ty+bGFBrKLpZHeU45wenT8ZlfHQkxQPk=";
+
+inline std::string standInLauncher(int blocks, const std::string& page = kOldPage,
+                                   const std::string& key = kOldKey,
+                                   const std::string& version = "5.0",
+                                   const char* tag = TAVORO_SETTINGS_BLOCK_TAG) {
+  std::string bytes(0x800, '\xAB');
+  bytes.replace(0, 2, "MZ");
+  bytes.replace(0x3C, 4, std::string("\x80\0\0\0", 4));
+  bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+  for (int i = 0; i < blocks; ++i) {
+    update::SettingsBlock block{};
+    std::memcpy(block.tag, tag, std::strlen(tag));
+    std::memcpy(block.versionPageUrl, page.data(),
+                std::min(page.size(), sizeof(block.versionPageUrl)));
+    std::memcpy(block.publicKey, key.data(), key.size());
+    std::memcpy(block.localVersion, version.data(), version.size());
+    bytes.replace(kBlockAt + i * kBlockStride, sizeof(block),
+                  std::string(reinterpret_cast<const char*>(&block), sizeof(block)));
+  }
+  return bytes;
+}
+
+// The block as the launcher's data holds it.
+inline update::SettingsBlock blockOf(const std::string& bytes) {
+  update::SettingsBlock block;
+  std::memcpy(&block, bytes.data() + kBlockAt, sizeof(block));
+  return block;
 }
 
 class PublisherTest : public ::testing::Test {

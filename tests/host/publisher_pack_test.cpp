@@ -8,7 +8,7 @@
 
 #include "tests/host/loopback_server.h"
 #include "tests/host/publisher_fixture.h"
-#include "update/package_signature.h"
+#include "update/release_signature.h"
 #include "update/unzip.h"
 #include "update/version.h"
 
@@ -57,19 +57,22 @@ std::string mixedBytes(std::size_t size) {
   return bytes;
 }
 
+const std::string kPage = "https://example.com/launcher/version.html";
+
 class PackTest : public PublisherTest {
  protected:
   void SetUp() override {
     PublisherTest::SetUp();
-    writeBytes(game() / utf8(u8"启动器.exe"), "MZ new launcher");
+    publicKey = keygen("secret.key");
+    writeBytes(launcherFile(), standInLauncher(1, kPage, publicKey));
     // CB B5: valid UTF-8 by chance, which libzip would flag as UTF-8.
     writeBytes(game() / utf8(u8"说.txt"), "one character");
     writeBytes(game() / utf8(u8"数据/说明.txt"), mixedBytes(300 * 1024));
     fs::create_directories(game() / "empty");
-    publicKey = keygen("secret.key");
   }
 
   fs::path game() const { return dir() / "game"; }
+  fs::path launcherFile() const { return game() / utf8(u8"启动器.exe"); }
   fs::path outDir() const { return dir() / "out"; }
 
   std::vector<std::string> packCall() const {
@@ -121,7 +124,12 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
   update::unpackArchive(host_.files, host_.codec, package(), unpacked.string() + "\\",
                         [&](int percent) { progress.push_back(percent); });
   EXPECT_EQ(progress.back(), 100);
-  EXPECT_EQ(readBytes(unpacked / "启动器.exe"), "MZ new launcher");
+  // The packed launcher carries the release's version; the publisher's
+  // own file is left as it was.
+  const std::string source = standInLauncher(1, kPage, publicKey);
+  EXPECT_EQ(readBytes(launcherFile()), source);
+  const std::string packed = readBytes(unpacked / "启动器.exe");
+  EXPECT_EQ(packed, standInLauncher(1, kPage, publicKey, "5.1"));
   EXPECT_EQ(readBytes(unpacked / "说.txt"), "one character");
   EXPECT_EQ(readBytes(unpacked / "数据" / "说明.txt"), mixedBytes(300 * 1024));
   EXPECT_TRUE(fs::is_directory(unpacked / "empty"));
@@ -135,8 +143,10 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
   EXPECT_EQ(fields[update::kNote1], "fixes & more");
   EXPECT_EQ(fields[update::kNote2], "");
   EXPECT_EQ(fields[update::kUpdateAddress], "https://example.com/launcher/update-5.1.zip");
-  EXPECT_EQ(update::verifyPackageFile(host_.files, package(), publicKey,
-                                      fields[update::kPackageSignature]),
+  EXPECT_EQ(fields[update::kPackageSize], std::to_string(fs::file_size(package())));
+  EXPECT_EQ(update::checkArrivedPackage(publicKey, fields,
+                                        static_cast<std::int64_t>(fs::file_size(package())),
+                                        update::digestOfFile(host_.files, package())),
             update::PackageVerdict::kSigned);
 
   EXPECT_EQ(verify(page(), package(), publicKey), 0) << err();
@@ -193,15 +203,66 @@ TEST_F(PackTest, RefusesWhatTheLauncherWouldMisreadLeavingNothing) {
       << err();
 }
 
+// The new launcher must let its players take the next update too.
+TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
+  const std::string otherKey = keygen("other.key");
+  const struct {
+    std::string name;
+    std::string launcher;
+    std::string version;  // --version
+    std::string says;
+  } cases[] = {
+      {"no key", standInLauncher(1, kPage, ""), "5.1", "carries no public key, not " + publicKey},
+      {"another key", standInLauncher(1, kPage, otherKey), "5.1",
+       "carries the public key " + otherKey + ", not " + publicKey},
+      {"the example page", standInLauncher(1, TAVORO_EXAMPLE_VERSION_PAGE_URL, publicKey), "5.1",
+       "still reads the example version page"},
+      {"the same version", standInLauncher(1, kPage, publicKey, "5.1"), "5.1",
+       "--version 5.1 does not sort after the version"},
+      {"an older version", standInLauncher(1, kPage, publicKey, "5.1"), "5.0.9",
+       "does not sort after"},
+      {"ten after nine", standInLauncher(1, kPage, publicKey, "5.9"), "5.10",
+       "5.10 sorts before 5.9; write 5.09, or go on to 6.0"},
+      {"an earlier kind",
+       standInLauncher(1, kPage, publicKey, "", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION), "5.1",
+       "an earlier release"},
+      {"two blocks", standInLauncher(2, kPage, publicKey), "5.1", "more than one"},
+  };
+  for (const auto& c : cases) {
+    writeBytes(launcherFile(), c.launcher);
+    std::vector<std::string> words = packCall();
+    *(std::find(words.begin(), words.end(), "--version") + 1) = c.version;
+    EXPECT_EQ(run(words), 1) << c.name;
+    EXPECT_NE(err().find(c.says), std::string::npos) << c.name << ": " << err();
+    EXPECT_EQ(tree(outDir()), std::set<std::string>{}) << c.name;
+    EXPECT_EQ(readBytes(launcherFile()), c.launcher) << c.name;
+  }
+
+  // Another program (an installer, say) goes in as it is, with a warning.
+  writeBytes(launcherFile(), "MZ installer");
+  ASSERT_EQ(run(packCall()), 0) << err();
+  EXPECT_NE(err().find("is no launcher of this kind: unless it replaces the launcher, players "
+                       "will be offered this release again"),
+            std::string::npos)
+      << err();
+  const fs::path unpacked = dir() / "player";
+  update::unpackArchive(host_.files, host_.codec, package(), unpacked.string() + "\\", [](int) {});
+  EXPECT_EQ(readBytes(unpacked / "启动器.exe"), "MZ installer");
+}
+
 TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
   ASSERT_EQ(run(packCall()), 0) << err();
   const std::string good = readBytes(package());
   const std::string html = readBytes(page());
   const std::string otherKey = keygen("other.key");
   const std::string marker = utf8(u8"更新签名=");
-  const auto withSignature = [&](const std::string& value) {
-    const std::size_t start = html.find(marker) + marker.size();
-    return html.substr(0, start) + value + html.substr(html.find('<', start));
+  // The page with one field's value replaced.
+  const auto relabelled = [&](const char8_t* fieldMarker, const std::string& value) {
+    const std::string field = utf8(fieldMarker);
+    const std::size_t start = html.find(field) + field.size();
+    return [&, start, value] {
+      writeBytes(page(), html.substr(0, start) + value + html.substr(html.find('<', start)));
+    };
   };
   struct Case {
     std::string name;
@@ -216,12 +277,24 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
        [&] {
          writeBytes(package(), good.substr(0, 1000) + char(good[1000] ^ 1) + good.substr(1001));
        },
-       publicKey, 1, "does not match"},
+       publicKey, 1, utf8(u8"更新包摘要= is not the digest of")},
       {"cut short", [&] { writeBytes(package(), good.substr(0, good.size() - 10)); }, publicKey, 1,
-       "does not match"},
-      {"another key", [] {}, otherKey, 1, "does not match"},
-      {"malformed signature", [&] { writeBytes(page(), withSignature("c2lnbmF0dXJl")); }, publicKey,
-       1, "is no signature"},
+       utf8(u8"更新包大小= says ") + std::to_string(good.size()) + " bytes, but"},
+      {"another key", [] {}, otherKey, 1, "does not match the page"},
+      {"a higher version", relabelled(u8"最新版本=", "9.9"), publicKey, 1,
+       utf8(u8"最新版本= says 9.9, but 启动器.exe in the package carries 5.1")},
+      {"a game file as the launcher", relabelled(u8"程序标题=", "Bin\\Game.exe"), publicKey, 1,
+       utf8(u8"程序标题= names Bin\\Game.exe, which")},
+      {"a game file as the package",
+       relabelled(u8"更新地址=", "https://example.com/launcher/GameAssembly.dll"), publicKey, 1,
+       utf8(u8"(更新地址=) ends with GameAssembly.dll")},
+      {"the notes changed", relabelled(u8"更新说明=", "anything"), publicKey, 0, ""},
+      {"malformed size", relabelled(u8"更新包大小=", "12 345"), publicKey, 1,
+       utf8(u8"package size (更新包大小=) is no number")},
+      {"malformed digest", relabelled(u8"更新包摘要=", "ZGlnZXN0"), publicKey, 1,
+       utf8(u8"package digest (更新包摘要=) is no digest")},
+      {"malformed signature", relabelled(u8"更新签名=", "c2lnbmF0dXJl"), publicKey, 1,
+       "is no signature"},
       {"no signature",
        [&] {
          writeBytes(page(), std::string(html).replace(html.find(marker), marker.size(), "x="));

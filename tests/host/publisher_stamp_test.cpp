@@ -5,50 +5,24 @@
 #include <cstring>
 
 #include "tests/host/publisher_fixture.h"
-#include "update/settings_block.h"
 
 namespace {
 
 using namespace testing_support;
 
-constexpr std::size_t kBlockAt = 0x100;
-constexpr std::size_t kBlockStride = 0x300;
-const std::string kOldPage = "http://old.example/version.html";
-const std::string kOldKey = "/3Uu/eadxb7ty+bGFBrKLpZHeU45wenT8ZlfHQkxQPk=";
 const std::string kNewKey = "3ohqBwVff128zHRTwyyaRTqGMwyGulkdayzQn+1abjs=";
-
-std::string standInLauncher(int blocks, const std::string& page = kOldPage) {
-  std::string bytes(0x800, '\xAB');
-  bytes.replace(0, 2, "MZ");
-  bytes.replace(0x3C, 4, std::string("\x80\0\0\0", 4));
-  bytes.replace(0x80, 4, std::string("PE\0\0", 4));
-  for (int i = 0; i < blocks; ++i) {
-    update::SettingsBlock block{};
-    std::memcpy(block.tag, TAVORO_SETTINGS_BLOCK_TAG, sizeof(TAVORO_SETTINGS_BLOCK_TAG));
-    std::memcpy(block.versionPageUrl, page.data(),
-                std::min(page.size(), sizeof(block.versionPageUrl)));
-    std::memcpy(block.publicKey, kOldKey.data(), kOldKey.size());
-    bytes.replace(kBlockAt + i * kBlockStride, sizeof(block),
-                  std::string(reinterpret_cast<const char*>(&block), sizeof(block)));
-  }
-  return bytes;
-}
-
-// The block as the launcher's data holds it.
-update::SettingsBlock blockOf(const std::string& bytes) {
-  update::SettingsBlock block;
-  std::memcpy(&block, bytes.data() + kBlockAt, sizeof(block));
-  return block;
-}
 
 class StampTest : public PublisherTest {
  protected:
-  int stamp(const std::string& input, const std::string& page, const std::string& key = "") {
+  int stamp(const std::string& input, const std::string& page, const std::string& key = "",
+            const std::optional<std::string>& version = std::nullopt) {
     writeBytes(path("in.exe"), input);
     std::vector<std::string> words = {"stamp",  "--in", path("in.exe"), "--out", path("out.exe"),
                                       "--page", page};
     if (!key.empty())
       words.insert(words.end(), {"--public-key", key});
+    if (version)
+      words.insert(words.end(), {"--version", *version});
     return run(words);
   }
 };
@@ -77,6 +51,25 @@ TEST_F(StampTest, WritesTheAddressAndKeyZeroPaddedAndNothingElse) {
   EXPECT_EQ(tree(dir()), (std::set<std::string>{"in.exe", "out.exe"}));
 }
 
+TEST_F(StampTest, WritesTheVersionZeroPaddedOrKeepsTheOneThere) {
+  const std::string longest = "5." + std::string(29, '9');  // 31 bytes
+  ASSERT_EQ(stamp(standInLauncher(1, kOldPage, kOldKey, "5.0.1234"), kOldPage, "", longest), 0)
+      << err();
+  const std::string stamped = readBytes(path("out.exe"));
+  EXPECT_EQ(std::string(blockOf(stamped).localVersion, update::kLocalVersionSize),
+            longest + std::string(1, '\0'));
+  EXPECT_NE(out().find("version " + longest), std::string::npos) << out();
+
+  // A shorter one leaves no trace of the longer; without --version the
+  // copy keeps the one it has.
+  ASSERT_EQ(stamp(stamped, kOldPage, "", "6.0"), 0) << err();
+  const std::string shorter = readBytes(path("out.exe"));
+  EXPECT_EQ(std::string(blockOf(shorter).localVersion, update::kLocalVersionSize),
+            "6.0" + std::string(update::kLocalVersionSize - 3, '\0'));
+  ASSERT_EQ(stamp(shorter, "http://new.example/v.html"), 0) << err();
+  EXPECT_EQ(std::string(blockOf(readBytes(path("out.exe"))).localVersion), "6.0");
+}
+
 TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
   struct Case {
     std::string name;
@@ -99,11 +92,30 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
        "at most 511 fit"},
       {"no web address", standInLauncher(1), "file:///C:/v.html", "", "http:// or https://"},
       {"malformed key", standInLauncher(1), ok, kNewKey.substr(4), "no Ed25519 public key"},
+      {"unterminated version", standInLauncher(1, kOldPage, kOldKey, std::string(32, '5')), ok, "",
+       "damaged"},
+      {"a launcher without a version setting",
+       standInLauncher(1, kOldPage, kOldKey, "", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION), ok, "",
+       "an earlier release"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(stamp(c.input, c.page, c.key), 1) << c.name;
     EXPECT_NE(err().find(c.says), std::string::npos) << c.name << ": " << err();
     EXPECT_EQ(tree(dir()), std::set<std::string>{"in.exe"}) << c.name;
+  }
+  const struct {
+    std::string version;
+    std::string says;
+  } versions[] = {
+      {std::string(32, '5'), "the version has 32 bytes; at most 31 fit"},
+      {"", "the version is empty"},
+      {"5.1<", "--version holds \"<\""},
+      {utf8(u8"5.1 最新版本=9"), "--version holds the marker"},
+  };
+  for (const auto& c : versions) {
+    EXPECT_EQ(stamp(standInLauncher(1), ok, "", c.version), 1) << c.version;
+    EXPECT_NE(err().find(c.says), std::string::npos) << c.version << ": " << err();
+    EXPECT_EQ(tree(dir()), std::set<std::string>{"in.exe"}) << c.version;
   }
 }
 

@@ -2,7 +2,7 @@
 #include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
-#include "update/package_signature.h"
+#include "update/release_signature.h"
 
 namespace {
 
@@ -110,34 +110,58 @@ TEST_F(VersionTest, EveryCheckReplacesTheFields) {
 }
 
 // Only a launcher that has its publisher's key reads the signature; to it,
-// a page without a well-formed one announces nothing.
-TEST_F(VersionTest, AKeyedLauncherIsOfferedOnlySignedPackages) {
+// a page announces only the release its publisher signed.
+TEST_F(VersionTest, AKeyedLauncherIsOfferedOnlyTheSignedRelease) {
   update::PublicKey publicKey{};
   update::SecretKey secretKey{};
   crypto_sign_keypair(publicKey.data(), secretKey.data());
-  const std::string signature = update::toBase64(update::Signature{});
-  const std::string signatureMarker =
-      "\xE6\x9B\xB4\xE6\x96\xB0\xE7\xAD\xBE\xE5\x90\x8D=";  // 更新签名=
+  const std::string address = "http://127.0.0.1:1/pkg.zip";
+  update::Release release{"5.1", "NewLauncher.exe", "pkg.zip", 4321, {}};
+  release.packageDigest.fill(7);
+  // The page of kPage51 with the release's size, digest and signature, the
+  // signature wrapped in line breaks as an editor may leave it.
+  const auto signedPage = [&](const update::Release& signedRelease) {
+    return std::string(kPage51) + "\xE6\x9B\xB4\xE6\x96\xB0\xE5\x8C\x85\xE5\xA4\xA7\xE5\xB0\x8F=" +
+           std::to_string(signedRelease.packageSize) +                         // 更新包大小=
+           "<\xE6\x9B\xB4\xE6\x96\xB0\xE5\x8C\x85\xE6\x91\x98\xE8\xA6\x81=" +  // 更新包摘要=
+           update::toBase64(signedRelease.packageDigest) +
+           "<\xE6\x9B\xB4\xE6\x96\xB0\xE7\xAD\xBE\xE5\x90\x8D=\n" +  // 更新签名=
+           update::toBase64(update::signRelease(signedRelease, secretKey)) + "\n<";
+  };
+  update::Release older = release;
+  older.version = "5.0.9";  // served again as 5.1
+  update::Release otherLauncher = release;
+  otherLauncher.launcherName = "Game.exe";
   server.respond("/unsigned.html", page(kPage51));
-  server.respond("/malformed.html",
-                 page(std::string(kPage51) + signatureMarker + "bm90IGEgc2lnbmF0dXJl<"));
-  server.respond("/signed.html",
-                 page(std::string(kPage51) + signatureMarker + "\n" + signature + "\n<"));
+  server.respond("/signed.html", page(signedPage(release)));
+  server.respond("/older.html", page(signedPage(older)));
+  server.respond("/other-launcher.html", page(signedPage(otherLauncher)));
   os.messageBoxes.answers = {7, 7};
 
-  update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+  update::runVersionCheck(ctx(), updateState(), server.base() + "/unsigned.html");
   EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << "without a key the signature is not read";
 
   updateState().publicKey = update::toBase64(publicKey);
-  for (const std::string path : {"/unsigned.html", "/malformed.html"})
+  for (const std::string path : {"/unsigned.html", "/older.html", "/other-launcher.html"}) {
     update::runVersionCheck(ctx(), updateState(), server.base() + path);
-  EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
+    EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << path;
+  }
   EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "5.1") << "the fields are shown as ever";
   EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
 
   update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
-  EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << "a signature, wrapped in line breaks, is offered";
+  EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << "the signed release is offered";
+  EXPECT_EQ(updateState().versionFields[update::kPackageSize], "4321");
 
+  // A launcher that is at 5.1 already, or past it, is not offered it again.
+  for (const char* local : {"5.1", "5.2"}) {
+    updateState().localVersion = local;
+    update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+    EXPECT_EQ(controls.text(ui::name::kLocalVersion), local);
+    EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << local;
+  }
+
+  updateState().localVersion = "5.0";
   updateState().publicKey = "not a key";
   update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
   EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << "a broken key takes nothing";

@@ -6,6 +6,7 @@
 #include "app/update_settings.h"
 
 int main() {
-  std::printf("%s\n%s\n", app::versionPageUrl().c_str(), app::updatePublicKey().c_str());
+  std::printf("%s\n%s\n%s\n", app::versionPageUrl().c_str(), app::updatePublicKey().c_str(),
+              app::localVersion().c_str());
   return 0;
 }

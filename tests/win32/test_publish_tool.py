@@ -32,20 +32,22 @@ def keygen(path):
     return result.stdout.strip()
 
 
-def test_stamped_copy_reads_the_stamped_page_and_key(tmp_path):
+def test_stamped_copy_reads_the_stamped_page_key_and_version(tmp_path):
     key = keygen(tmp_path / "secret.key")
     page = "https://updates.example.com/" + "p" * 400 + "/version.html"
     stamped = tmp_path / "stamped.exe"
-    result = tool("stamp", "--in", PROBE, "--out", stamped, "--page", page, "--public-key", key)
+    longest_version = "5." + "9" * 29  # 31 bytes
+    result = tool("stamp", "--in", PROBE, "--out", stamped, "--page", page, "--public-key", key,
+                  "--version", longest_version)
     assert result.returncode == 0, result.stderr
-    assert wine(stamped).stdout.splitlines() == [page, key]
-    assert wine(PROBE).stdout.splitlines() == [BUILT_PAGE, ""]
+    assert wine(stamped).stdout.splitlines() == [page, key, longest_version]
+    assert wine(PROBE).stdout.splitlines() == [BUILT_PAGE, "", "5.0"]
 
-    # Stamped again without a key, the copy keeps the one it has.
+    # Stamped again without a key or version, the copy keeps the ones it has.
     restamped = tmp_path / "restamped.exe"
     result = tool("stamp", "--in", stamped, "--out", restamped, "--page", "http://b.example/v")
     assert result.returncode == 0, result.stderr
-    assert wine(restamped).stdout.splitlines() == ["http://b.example/v", key]
+    assert wine(restamped).stdout.splitlines() == ["http://b.example/v", key, longest_version]
 
 
 def test_stamp_refuses_the_tool_itself_and_an_oversized_address(tmp_path):

@@ -1,0 +1,97 @@
+#include "publisher/new_launcher.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "base/text.h"
+#include "publisher/refusal.h"
+#include "publisher/settings_stamp.h"
+#include "update/settings_block.h"
+#include "update/version.h"
+
+namespace publisher {
+namespace {
+
+// The stamped copy, read by the package writer in place of the file.
+class BytesInput final : public platform::InputFile {
+ public:
+  explicit BytesInput(std::shared_ptr<const base::Bytes> bytes) : bytes_(std::move(bytes)) {}
+  long read(void* buffer, std::size_t size) override {
+    const std::size_t count = std::min(size, bytes_->size() - at_);
+    std::memcpy(buffer, bytes_->data() + at_, count);
+    at_ += count;
+    return static_cast<long>(count);
+  }
+
+ private:
+  const std::shared_ptr<const base::Bytes> bytes_;
+  std::size_t at_ = 0;
+};
+
+base::Bytes readWhole(const TreeEntry& entry) {
+  const std::unique_ptr<platform::InputFile> file = entry.open();
+  base::Bytes bytes;
+  std::vector<std::uint8_t> block(64 * 1024);
+  for (long got = 0; file && (got = file->read(block.data(), block.size())) > 0;)
+    bytes.insert(bytes.end(), block.begin(), block.begin() + got);
+  if (!file || bytes.size() != entry.size)
+    throw Refusal(entry.shownName + " cannot be read whole");
+  return bytes;
+}
+
+void checkKeepsPlayersUpdatable(const LauncherSettings& settings, const std::string& version,
+                                const std::string& signingKey, const std::string& shown,
+                                Tools& tools) {
+  if (settings.publicKey != signingKey)
+    throw Refusal(
+        shown + " carries " +
+        (settings.publicKey.empty() ? "no public key" : "the public key " + settings.publicKey) +
+        ", not " + signingKey +
+        ", the one --secret signs with: its players could never take another "
+        "update. Stamp it with --public-key " +
+        signingKey + " first");
+  if (settings.versionPageUrl == TAVORO_EXAMPLE_VERSION_PAGE_URL)
+    throw Refusal(shown + " still reads the example version page " + settings.versionPageUrl +
+                  ": its players would never hear of another update. Stamp it with --page "
+                  "and your version page's address first");
+  if (!update::sortsAfter(version, settings.localVersion))
+    throw Refusal("--version " + tools.text.cp936ToLocal(version) +
+                  " does not sort after the version " + shown + " carries (" +
+                  tools.text.cp936ToLocal(settings.localVersion) +
+                  "), so its players would not be offered this release. Versions compare as "
+                  "text, byte by byte: 5.10 sorts before 5.9; write 5.09, or go on to 6.0");
+}
+
+}  // namespace
+
+void prepareNewLauncher(std::vector<TreeEntry>& entries, std::string_view launcher,
+                        const std::string& version, const update::PublicKey& signingKey,
+                        Tools& tools) {
+  const auto entry = std::find_if(entries.begin(), entries.end(), [&](const TreeEntry& e) {
+    return !e.isFolder && base::equalsIgnoringAsciiCase(e.entryName, launcher);
+  });
+  if (entry == entries.end())
+    throw Refusal("no file " + tools.text.cp936ToLocal(launcher) + " at the top of the folder");
+  auto program = std::make_shared<base::Bytes>(readWhole(*entry));
+  std::size_t block = 0;
+  try {
+    block = findSettingsBlock(*program);
+  } catch (const NotALauncher&) {
+    tools.err << "warning: " << entry->shownName
+              << " is no launcher of this kind: unless it replaces the launcher, players will "
+                 "be offered this release again\n";
+    return;
+  } catch (const Refusal& refusal) {
+    throw Refusal(entry->shownName + ": " + refusal.what());
+  }
+  LauncherSettings settings = readSettings(*program, block);
+  checkKeepsPlayersUpdatable(settings, version, update::toBase64(signingKey), entry->shownName,
+                             tools);
+  settings.localVersion = version;
+  checkSettings(settings);
+  writeSettings(*program, block, settings);
+  entry->open = [program] { return std::make_unique<BytesInput>(program); };
+}
+
+}  // namespace publisher
