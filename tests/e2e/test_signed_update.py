@@ -6,6 +6,7 @@ its page. The launcher downloads the package from nginx on loopback.
 
 import os
 import re
+import shutil
 
 import pytest
 
@@ -148,3 +149,205 @@ class TestSignedUpdate:
         launcher = start(start_launcher, e2e_folder)
         accept(wine, launcher, page, win32_build)
         assert_taken_over(str(e2e_folder), launcher)
+
+
+# -- the publisher's whole cycle -------------------------------------------------
+
+class RunningLauncher:
+    """A launcher that another one started: its process is Wine's, found by
+    its exe, and its window is the one Launch window on the screen."""
+
+    def __init__(self, wine, exe):
+        self.exe = str(exe)
+        self.proc = self
+        harness.wait_until(lambda: us.wine_processes_of(self.exe), 30,
+                           what=f"{os.path.basename(self.exe)} to run")
+        self.window = wine.wait_window(harness.LAUNCHER_TITLE, 60, proc=self)
+        self.returncode = None
+
+    def poll(self):
+        """None while the process runs, as Popen.poll says it."""
+        if us.wine_processes_of(self.exe):
+            return None
+        self.returncode = 0
+        return 0
+
+
+def pack_release(wine, tool, tmp_path, secret, current_launcher, name, version, url):
+    """A release as a publisher makes it: the launcher in use copied into
+    the release folder under a new name, a file of the release's own, then
+    pack. Returns (package bytes, version page text)."""
+    source = tmp_path / f"release-{version}"
+    source.mkdir()
+    shutil.copyfile(current_launcher, source / name)
+    (source / f"notes-{version}.txt").write_bytes(f"release {version}\r\n".encode())
+    upload = tmp_path / f"upload-{version}"
+    publish(wine, tool, "pack", "--from", us.windows_path(source), "--launcher", name,
+            "--version", version, "--url", url, "--secret", us.windows_path(secret),
+            "--out", us.windows_path(upload), "--note", f"版本 {version}")
+    return us.read(upload / url.rsplit("/", 1)[1]), (upload / "version.html").read_text("utf-8")
+
+
+def offer_nothing(wine, launcher, page, folder, win32_build):
+    """A start click on `page`: the game starts, the page is read, nothing is
+    asked and nothing is downloaded."""
+    starts = vs.game_starts(folder)
+    server = hs.Server(hs.PORT)
+    try:
+        server.serve_page(page.encode())
+        vs.click_start(wine, launcher)
+        server.wait_answered(1)
+    finally:
+        server.stop()
+    vs.assert_no_question(wine, launcher)
+    harness.wait_until(lambda: vs.game_starts(folder) == starts + 1, 30, what="the game start")
+    vs.close_games(wine, win32_build)
+
+
+def take_over(wine, launcher, page, win32_build, new_exe):
+    """Yes to the update on `page`; returns the new launcher once its window
+    shows and the old one has ended."""
+    accept(wine, launcher, page, win32_build)
+    harness.wait_until(lambda: launcher.proc.poll() is not None, 60,
+                       what="the old launcher to end")
+    return RunningLauncher(wine, new_exe)
+
+
+def close_launch_window(wine, win32_build, how="close"):
+    done = wine.run(os.path.join(win32_build, "post_message.exe"), "/wait:2000", how, timeout=30)
+    return done.returncode == 0
+
+
+@pytest.fixture
+def launchers_ended(wine, win32_build):
+    """Launchers that other launchers started are no children of the test:
+    afterwards, any Launch window left is told to quit."""
+    yield
+    for _ in range(3):
+        if not close_launch_window(wine, win32_build, "quit"):
+            break
+
+
+class TestReleaseCycle:
+    def test_each_release_installs_once_and_the_next_one_follows(
+            self, wine, tool, tmp_path, start_launcher, stamped_folder, nginx,
+            public_key_and_secret, win32_build, launchers_ended):
+        assert us.cmd_exe_present(wine)
+        folder = str(stamped_folder)
+        secret = public_key_and_secret[1]
+        first_name, second_name = "星海漫游VR启动器.exe", "launcher.exe"
+        url_51, url_52 = nginx.url("/update-5.1.zip"), nginx.url("/update-5.2.zip")
+
+        # 5.0 -> 5.1: the same launcher under a new name, given 5.1 by pack.
+        package, page_51 = pack_release(wine, tool, tmp_path, secret,
+                                        stamped_folder / "launcher.exe", first_name, "5.1", url_51)
+        nginx.put("/update-5.1.zip", package)
+        old = start(start_launcher, stamped_folder)
+        current = take_over(wine, old, page_51, win32_build, stamped_folder / first_name)
+        assert us.wait_exit(old.proc, 10) == 0
+        harness.wait_until(lambda: not os.path.exists(os.path.join(folder, "launcher.exe")), 15,
+                           what="the 5.0 launcher to be deleted")
+        assert us.read(os.path.join(folder, "notes-5.1.txt")) == b"release 5.1\r\n"
+        assert not os.path.exists(os.path.join(folder, "update-5.1.zip"))
+        # The new launcher knows it is 5.1: the same page offers nothing.
+        offer_nothing(wine, current, page_51, folder, win32_build)
+
+        # 5.1 -> 5.2 from that launcher, the same way.
+        package, page_52 = pack_release(wine, tool, tmp_path, secret,
+                                        stamped_folder / first_name, second_name, "5.2", url_52)
+        nginx.put("/update-5.2.zip", package)
+        newest = take_over(wine, current, page_52, win32_build, stamped_folder / second_name)
+        harness.wait_until(lambda: not os.path.exists(os.path.join(folder, first_name)), 15,
+                           what="the 5.1 launcher to be deleted")
+        assert us.read(os.path.join(folder, "notes-5.2.txt")) == b"release 5.2\r\n"
+        # At 5.2, neither release is offered: not 5.2 again, not the signed 5.1.
+        offer_nothing(wine, newest, page_52, folder, win32_build)
+        offer_nothing(wine, newest, page_51, folder, win32_build)
+        assert sorted(p for p in us.tree(folder) if p.endswith(".exe")) == [
+            "Bin/DemoGame.exe", second_name]
+        close_launch_window(wine, win32_build)
+        harness.wait_until(lambda: newest.poll() is not None, 15, what="the 5.2 launcher to end")
+
+
+# -- what the signature keeps out ------------------------------------------------
+
+def relabel(page, marker, value):
+    """The page with one field's value replaced, as an attacker on the way
+    would serve it."""
+    start = page.index(marker) + len(marker)
+    return page[:start] + value + page[page.index("<", start):]
+
+
+class TestSignedReleaseRefusals:
+    def test_a_relabelled_page_offers_and_touches_nothing(
+            self, wine, start_launcher, stamped_folder, nginx, signed_update, win32_build,
+            tmp_path):
+        folder = str(stamped_folder)
+        package, page = signed_update
+        nginx.put("/" + PACKAGE, package)
+        # The genuine package, also where a game file's name would put it.
+        nginx.put("/GameAssembly.dll", package)
+        game_file = os.path.join(folder, "GameAssembly.dll")
+        with open(game_file, "wb") as f:
+            f.write(b"the game's code")
+        outside = tmp_path / "x.exe"
+        shutil.copyfile(os.path.join(win32_build, "DemoGame.exe"), outside)
+        before = us.tree(folder)
+        launcher = start(start_launcher, stamped_folder)
+        for marker, value in [("最新版本=", "9.9"),
+                              ("更新地址=", nginx.url("/GameAssembly.dll")),
+                              ("程序标题=", "Bin\\DemoGame.exe"),
+                              ("程序标题=", "..\\x.exe")]:
+            offer_nothing(wine, launcher, relabel(page, marker, value), folder, win32_build)
+        assert us.read(game_file) == b"the game's code"
+        assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
+        assert not os.path.exists(tmp_path / "x.log"), "x.exe was started"
+        assert launcher.close() == 0
+
+    def test_a_release_signed_for_a_game_files_name_that_never_arrives(
+            self, wine, tool, tmp_path, start_launcher, stamped_folder, nginx,
+            public_key_and_secret, win32_build):
+        folder = str(stamped_folder)
+        game_file = os.path.join(folder, "GameAssembly.dll")
+        with open(game_file, "wb") as f:
+            f.write(b"the game's code")
+        with open(game_file + ".tmp", "wb") as f:
+            f.write(b"the game's too")
+        _, page = pack_release(wine, tool, tmp_path, public_key_and_secret[1],
+                               stamped_folder / "launcher.exe", us.NEW_LAUNCHER, "5.1",
+                               nginx.url("/GameAssembly.dll"))
+        before = us.tree(folder)
+        launcher = start(start_launcher, stamped_folder)
+        accept(wine, launcher, page, win32_build)  # the server has no such file
+
+        refusal = us.wait_box(wine, us.QUESTION_TITLE, launcher)
+        us.press(wine, refusal, "Return")
+        assert us.read(game_file) == b"the game's code"
+        assert us.read(game_file + ".tmp") == b"the game's too"
+        assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
+        # The start button works again.
+        offer_nothing(wine, launcher, relabel(page, "最新版本=", "5.0"), folder, win32_build)
+        assert launcher.close() == 0
+
+
+class TestNewLauncherOutsideTheFolder:
+    def test_a_launcher_without_key_never_starts_a_program_outside_its_folder(
+            self, wine, start_launcher, e2e_folder, nginx, tmp_path, win32_build):
+        folder = str(e2e_folder)
+        outside = tmp_path / "x.exe"  # beside the game folder
+        shutil.copyfile(os.path.join(win32_build, "DemoGame.exe"), outside)
+        nginx.put(us.PACKAGE_PATH, us.make_zip([("readme.txt", b"notes")]))
+        launcher = start(start_launcher, e2e_folder)
+        us.accept_update(wine, launcher, nginx.url(us.PACKAGE_PATH), win32_build,
+                         title="..\\x.exe")
+        # Not found, as the hand-off sees it: the player is asked instead,
+        # after the unpack and again after the download.
+        for _ in range(2):
+            question = us.wait_box(wine, us.QUESTION_TITLE, launcher)
+            vs.answer(wine, question, yes=False)
+            notice = us.wait_box(wine, us.OPEN_PACKAGE_TITLE, launcher)
+            us.press(wine, notice, "Return")
+        assert us.still_running(launcher.proc, 2.0)
+        assert not os.path.exists(tmp_path / "x.log"), "x.exe was started"
+        assert os.path.exists(os.path.join(folder, "launcher.exe"))
+        assert launcher.close() == 0
