@@ -51,6 +51,13 @@ try verify --page "$work/out-dir/version.html" --package "$work/out-dir/update-6
   --public-key "$(cat "$work/out")"
 [ "$status" -eq 1 ] && grep -q 'does not match' "$work/err" || fail "another key: status $status"
 
+# A page relabelled after signing: refused, naming the signature's field.
+sed 's/最新版本=6.0/最新版本=9.9/' "$work/out-dir/version.html" >"$work/relabelled.html"
+try verify --page "$work/relabelled.html" --package "$work/out-dir/update-6.0.zip" \
+  --public-key "$key"
+[ "$status" -eq 1 ] && grep -q '(更新签名=) does not match the page' "$work/err" ||
+  fail "a relabelled page: status $status, $(cat "$work/err")"
+
 # Stamping the tool itself must find no settings block in it.
-! grep -qa 'tavoro-update-settings/1' "$tool" || fail "the tool's binary holds the block tag"
+! grep -qaE 'tavoro-update-settings/[12]' "$tool" || fail "the tool's binary holds a block tag"
 echo "tavoro-publish: help, usage, keygen, pack and verify work as called"
