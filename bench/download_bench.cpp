@@ -2,10 +2,13 @@
 // the way the update download runs it (the same reports, and with a key
 // the same hashing as the bytes arrive and the same check at the end), and
 // waits for the end. Exit code 0 when the whole announced body arrived and,
-// with a key, its signature matched.
+// with a key, it is the release that was signed.
 //
-//   download_bench <address> <local file> [<public key> <signature>]
-//   download_bench sign <file>     prints a new public key and the file's signature
+//   download_bench <address> <local file> [--ca FILE]
+//                  [--key KEY --size N --digest D --signature SIG]
+//   download_bench sign <file>     prints a new public key, then the size,
+//                                  digest and signature of the file as
+//                                  release 5.1 of bench.exe in pkg.zip
 
 #include <condition_variable>
 #include <cstdio>
@@ -15,7 +18,7 @@
 #include "update/download.h"
 #include "update/download_object.h"
 #include "update/package_digest_follower.h"
-#include "update/package_signature.h"
+#include "update/release_signature.h"
 #include "update/update_state.h"
 
 namespace {
@@ -41,6 +44,9 @@ class EndWaiter final : public ui::Notices {
   bool ended_ = false;
 };
 
+constexpr char kVersion[] = "5.1";
+constexpr char kLauncher[] = "bench.exe";
+
 int sign(platform::Files& files, const char* path) {
   update::PublicKey publicKey{};
   update::SecretKey secretKey{};
@@ -48,14 +54,20 @@ int sign(platform::Files& files, const char* path) {
   const std::optional<update::PackageDigest> digest = update::digestOfFile(files, path);
   if (!digest)
     return 2;
-  std::printf("%s %s\n", update::toBase64(publicKey).c_str(),
-              update::toBase64(update::signDigest(*digest, secretKey)).c_str());
+  const update::Release release{kVersion, kLauncher, "pkg.zip",
+                                static_cast<std::uint64_t>(files.size(path)), *digest};
+  std::printf("%s %llu %s %s\n", update::toBase64(publicKey).c_str(),
+              static_cast<unsigned long long>(release.packageSize),
+              update::toBase64(release.packageDigest).c_str(),
+              update::toBase64(update::signRelease(release, secretKey)).c_str());
   return 0;
 }
 
 struct Options {
   std::string caFile;
   std::string publicKey;
+  std::string size;
+  std::string digest;
   std::string signature;
 };
 
@@ -64,6 +76,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
     const std::string name = argv[i];
     std::string* value = name == "--ca"          ? &options.caFile
                          : name == "--key"       ? &options.publicKey
+                         : name == "--size"      ? &options.size
+                         : name == "--digest"    ? &options.digest
                          : name == "--signature" ? &options.signature
                                                  : nullptr;
     if (value == nullptr)
@@ -83,8 +97,8 @@ int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: %s <http[s]://address> <local file> [--ca FILE] [--key KEY --signature "
-                 "SIG]\n",
+                 "usage: %s <http[s]://address> <local file> [--ca FILE] [--key KEY --size N "
+                 "--digest D --signature SIG]\n",
                  argv[0]);
     return 2;
   }
@@ -114,8 +128,15 @@ int main(int argc, char** argv) {
               static_cast<int>(progress->totalSize));
   if (!signedPackage)
     return complete ? 0 : 1;
-  const update::PackageVerdict verdict =
-      update::verifyPackageDigest(digest->finish(), options.publicKey, options.signature);
+  update::VersionFields fields;
+  fields[update::kLatestVersion] = kVersion;
+  fields[update::kProgramTitle] = kLauncher;
+  fields[update::kUpdateAddress] = argv[1];
+  fields[update::kPackageSize] = options.size;
+  fields[update::kPackageDigest] = options.digest;
+  fields[update::kPackageSignature] = options.signature;
+  const update::PackageVerdict verdict = update::checkArrivedPackage(
+      options.publicKey, fields, os.files.size(argv[2]), digest->finish());
   std::printf("signature %s\n", verdict == update::PackageVerdict::kSigned ? "good" : "refused");
   return complete && verdict == update::PackageVerdict::kSigned ? 0 : 1;
 }

@@ -66,7 +66,7 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 
-read -r public_key signature < <("$ours" sign "$work/www/pkg.zip")
+read -r public_key size digest signature < <("$ours" sign "$work/www/pkg.zip")
 
 # Runs one fetch under /usr/bin/time; appends "seconds kilobytes" to $2.
 measure() {
@@ -118,7 +118,7 @@ compare() {
       case $runner in
         engine) measure engine "$work/$label-engine.log" "${engine[@]}" ;;
         signed) measure signed "$work/$label-signed.log" "${engine[@]}" \
-                  --key "$public_key" --signature "$signature" ;;
+                  --key "$public_key" --size "$size" --digest "$digest" --signature "$signature" ;;
         curl) measure curl "$work/$label-curl.log" "${curl[@]}" ;;
       esac
     done
