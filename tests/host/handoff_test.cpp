@@ -311,6 +311,34 @@ TEST_F(SignedHandoffTest, AnyOtherPackageIsRefusedAndNothingOfItStays) {
   }
 }
 
+// Every temporary name is someone's file: the release is refused before
+// anything is asked of the server.
+TEST_F(SignedHandoffTest, TheLastFreeTemporaryNameIsTakenAndNoneMeansNoDownload) {
+  // No new launcher inside: the launcher stays to be looked at.
+  const std::string bytes = package({{"data.txt", "d"}});
+  server.respond("/pkg.zip", served(bytes));
+  writeFile("pkg.zip.tmp", "taken");
+  for (int number = 1; number < update::kMaxNumberedNames; ++number)
+    writeFile("pkg.zip(" + std::to_string(number) + ").tmp", "taken");
+  announce(bytes, url("/pkg.zip"), secretKey);
+  os.messageBoxes.answers = {6, 6};
+  downloadAnnounced("/pkg.zip");
+  EXPECT_EQ(updateState().taskParameters->localFilePath,
+            os.process.directory + "\\pkg.zip(99).tmp");
+  EXPECT_TRUE(exists("data.txt"));
+  EXPECT_FALSE(exists("pkg.zip(99).tmp"));
+  EXPECT_EQ(testing_support::readBytes(runDir() / "pkg.zip(98).tmp"), "taken");
+
+  writeFile("pkg.zip(99).tmp", "taken too");
+  os.messageBoxes.calls.clear();
+  const std::size_t requests = server.requests().size();
+  controls.setEnabled(ui::name::kStartButton, false);
+  update::startUpdateDownload(ctx(), updateState());
+  EXPECT_FALSE(updateState().downloadObject->hasTask());
+  EXPECT_EQ(server.requests().size(), requests);
+  expectRefused("no free name");
+}
+
 // The page names the package's file: whatever it names, a file of the
 // game's stays as it is unless a package signed for that name arrives.
 TEST_F(SignedHandoffTest, AGameFileThePageNamesIsNeverTouched) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <map>
 
+#include "publisher/new_launcher.h"
+#include "publisher/refusal.h"
 #include "tests/host/loopback_server.h"
 #include "tests/host/publisher_fixture.h"
 #include "update/release_signature.h"
@@ -206,6 +208,7 @@ TEST_F(PackTest, RefusesWhatTheLauncherWouldMisreadLeavingNothing) {
 // The new launcher must let its players take the next update too.
 TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
   const std::string otherKey = keygen("other.key");
+  writeBytes(game() / "0-sorts-first.exe", standInLauncher(1, kPage, publicKey));
   const struct {
     std::string name;
     std::string launcher;
@@ -227,6 +230,8 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
        standInLauncher(1, kPage, publicKey, "", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION), "5.1",
        "an earlier release"},
       {"two blocks", standInLauncher(2, kPage, publicKey), "5.1", "more than one"},
+      {"a version the block cannot hold", standInLauncher(1, kPage, publicKey),
+       "5." + std::string(30, '1'), "the version has 32 bytes; at most 31 fit"},
   };
   for (const auto& c : cases) {
     writeBytes(launcherFile(), c.launcher);
@@ -289,6 +294,8 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
        relabelled(u8"更新地址=", "https://example.com/launcher/GameAssembly.dll"), publicKey, 1,
        utf8(u8"(更新地址=) ends with GameAssembly.dll")},
       {"the notes changed", relabelled(u8"更新说明=", "anything"), publicKey, 0, ""},
+      {"no package address", relabelled(u8"更新地址=", ""), publicKey, 1,
+       utf8(u8"the page names no package (更新地址=), and the signature does not match")},
       {"malformed size", relabelled(u8"更新包大小=", "12 345"), publicKey, 1,
        utf8(u8"package size (更新包大小=) is no number")},
       {"malformed digest", relabelled(u8"更新包摘要=", "ZGlnZXN0"), publicKey, 1,
@@ -349,6 +356,42 @@ TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
   EXPECT_EQ(tree(dir()), (std::set<std::string>{"secret.key", "game", utf8(u8"game/启动器.exe"),
                                                 utf8(u8"game/说.txt"), utf8(u8"game/数据"),
                                                 utf8(u8"game/数据/说明.txt"), "game/empty"}));
+}
+
+// The new launcher is read whole before it is stamped; a file that cannot
+// be, or that is not the size it was listed with, is never packed.
+TEST_F(PackTest, ANewLauncherThatCannotBeReadWholeIsRefused) {
+  update::PublicKey key{};
+  const std::string launcher = standInLauncher(1, kPage, update::toBase64(key));
+  const auto entryReading = [&](std::string bytes, std::uint64_t listedSize) {
+    publisher::TreeEntry entry;
+    entry.entryName = "new.exe";
+    entry.shownName = "new.exe";
+    entry.size = listedSize;
+    entry.open = [bytes]() -> std::unique_ptr<platform::InputFile> {
+      if (bytes.empty())
+        return nullptr;
+      const fs::path copy = fs::temp_directory_path() / "tavoro-new-launcher.exe";
+      writeBytes(copy, bytes);
+      platform::host::LocalFiles files;
+      auto file = files.openForReading(copy.string());
+      fs::remove(copy);
+      return file;
+    };
+    return std::vector<publisher::TreeEntry>{entry};
+  };
+  publisher::Tools tools = host_.tools(std::cout, std::cerr);
+  for (auto entries : {entryReading(launcher, launcher.size() + 1),
+                       entryReading(launcher, launcher.size() - 1), entryReading("", 10)}) {
+    EXPECT_THROW(publisher::prepareNewLauncher(entries, "new.exe", "5.1", key, tools),
+                 publisher::Refusal);
+  }
+  auto whole = entryReading(launcher, launcher.size());
+  publisher::prepareNewLauncher(whole, "new.exe", "5.1", key, tools);
+  std::string packed(launcher.size(), '\0');
+  EXPECT_EQ(whole[0].open()->read(packed.data(), packed.size()),
+            static_cast<long>(launcher.size()));
+  EXPECT_EQ(packed, standInLauncher(1, kPage, update::toBase64(key), "5.1"));
 }
 
 }  // namespace
