@@ -11,6 +11,7 @@ set(TAVORO_LOGIC_SOURCES
   ui/chrome.cpp
   ui/control_table.cpp
   ui/image.cpp
+  ui/png_reduction.cpp
   ui/picture_prefetch.cpp
   core/config.cpp
   core/launch.cpp

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ class Pump {
   virtual ~Pump() = default;
   // Returns after `milliseconds`, processing window messages meanwhile.
   virtual void delay(int milliseconds) = 0;
+  // Processes window messages until `done` holds (asked each time messages
+  // have been handled, and at least every few milliseconds); false when the
+  // program is asked to quit first.
+  virtual bool waitUntil(const std::function<bool()>& done) = 0;
 };
 
 class Processes {
@@ -176,8 +181,15 @@ class Process {
   [[noreturn]] virtual void exit(int code) = 0;
 };
 
+// What one exchange takes in at most. A version page is a few kilobytes;
+// a response past either limit is no page of ours and reads as none (no
+// body, no headers), so that a server cannot make the reader hold more.
+inline constexpr std::size_t kMaxHttpBodyBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxHttpHeaderBytes = 64 * 1024;
+
 // One HTTP exchange as the platform's HTTP stack performs it: it connects,
-// sends, follows redirects unless told not to, and reads the whole body.
+// sends, follows redirects unless told not to, and reads the whole body
+// within the limits above.
 struct HttpExchange {
   std::string agent;
   std::string proxy;  // empty: a direct connection

@@ -1,5 +1,7 @@
 #include "ui/image.h"
 
+#include "ui/png_reduction.h"
+
 #include <png.h>
 
 #include <algorithm>
@@ -29,10 +31,11 @@ Image decodePng(const base::Bytes& bytes) {
   png.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size()))
     return {};
-  // A hostile header could ask for gigabytes; pictures here are small.
+  // A picture beyond the budget is reduced while it is read, never held
+  // whole: a hostile header could ask for gigabytes.
   if (!withinBudget(png.width, png.height)) {
     png_image_free(&png);
-    return {};
+    return decodeReducedPng(bytes, kPictureBudgetPixels);
   }
   png.format = PNG_FORMAT_BGRA;
   Image image;

@@ -23,9 +23,10 @@ struct Image {
 
 // The most pixels one decoded picture may have (16 MiB of pixels): more
 // than any place of the window shows. A JPEG beyond it is decoded at a
-// half, a quarter or an eighth of its size (its own DCT scaling) to fit;
-// a PNG or BMP beyond it, or a JPEG that does not fit even at an eighth,
-// is refused.
+// half, a quarter or an eighth of its size (its own DCT scaling) to fit; a
+// PNG beyond it is reduced by a whole factor while it is read row by row
+// (png_reduction.h); a BMP beyond it, or a JPEG that does not fit even at
+// an eighth, is refused.
 inline constexpr std::uint64_t kPictureBudgetPixels = 2048u * 2048u;
 // What the JPEG decoder may hold besides the pixels (a progressive file
 // keeps its coefficients for the whole picture).

@@ -41,9 +41,17 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
   task.sourceAddress = state.versionFields[kUpdateAddress];
   // The package, its temporary file and what "No" opens all take this name
   // in the run directory: a name that is no plain file name ("..\x.zip",
-  // a device) would put them, and the clean-up, elsewhere.
-  if (!base::isPlainFileName(packageFileName(task.sourceAddress)))
+  // a device) would put them, and the clean-up, elsewhere. Nothing is
+  // fetched then, and the start button works again. An empty name stays
+  // in the run directory (".tmp", and a package path the move refuses).
+  const std::string name = packageFileName(task.sourceAddress);
+  if (!name.empty() && !base::isPlainFileName(name)) {
+    if (state.publicKey.empty())
+      ctx.controls->setEnabled(ui::name::kStartButton, true);
+    else
+      refuseRelease(ctx);
     return;
+  }
   const std::string temporary = temporaryPackagePath(*ctx.os.process, task.sourceAddress);
   if (state.publicKey.empty()) {
     task.localFilePath = temporary;

@@ -1,5 +1,9 @@
 #include "update/http.h"
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 #include "update/http_request.h"
 #include "update/web_text.h"
 
@@ -56,6 +60,23 @@ base::Bytes webRequest(platform::HttpTransport& http, std::string_view url,
 std::string pageText(platform::HttpTransport& http, platform::TextCodec& codec,
                      std::string_view url, const WebRequestOptions& options) {
   return pageTextOf(codec, webRequest(http, url, options));
+}
+
+std::string pageTextWhileWaiting(platform::HttpTransport& http, platform::TextCodec& codec,
+                                 platform::Pump& pump, const std::string& url) {
+  struct Fetch {
+    std::atomic<bool> done{false};
+    std::string text;
+  };
+  const auto fetch = std::make_shared<Fetch>();
+  // Not joined: a program that ends meanwhile does not wait for a server.
+  std::thread([fetch, &http, &codec, url] {
+    fetch->text = pageText(http, codec, url);
+    fetch->done = true;
+  }).detach();
+  if (!pump.waitUntil([&fetch] { return fetch->done.load(); }))
+    return {};
+  return std::move(fetch->text);
 }
 
 std::string pageTextOf(platform::TextCodec& codec, const base::Bytes& utf8) {

@@ -37,4 +37,11 @@ std::string pageTextOf(platform::TextCodec& codec, const base::Bytes& utf8);
 std::string pageText(platform::HttpTransport& http, platform::TextCodec& codec,
                      std::string_view url, const WebRequestOptions& options = {});
 
+// The same, read on a thread of its own while `pump` handles the window's
+// messages, so that a slow page never freezes the window. Empty when the
+// program is asked to quit first. `http` and `codec` must outlive the
+// program's end, as the platform's do.
+std::string pageTextWhileWaiting(platform::HttpTransport& http, platform::TextCodec& codec,
+                                 platform::Pump& pump, const std::string& url);
+
 }  // namespace update

@@ -19,29 +19,96 @@ constexpr int kMaxRedirects = 10;
 constexpr std::uint32_t kNoAutoRedirect = 0x00200000;
 constexpr std::uint32_t kSecure = 0x00800000;
 
-// Everything the peer sends until it closes (or fails).
-std::string readToEnd(platform::Connection& connection) {
-  std::string data;
-  char buffer[4096];
-  for (long got; (got = connection.receive(buffer, sizeof(buffer))) > 0;) {
-    data.append(buffer, static_cast<std::size_t>(got));
-  }
-  return data;
-}
+// Chunk framing may add to the body's bytes; beyond this much it is no
+// page of ours whatever it carries.
+constexpr std::size_t kMaxFramedBodyBytes = 2 * platform::kMaxHttpBodyBytes + 64 * 1024;
 
-// The body after the head, taken out of its framing.
-std::string bodyOf(std::string_view rest, const std::optional<ResponseHead>& head) {
-  if (head && head->chunked) {
-    std::string body;
+struct Response {
+  std::string head;  // status line and header lines, ending in an empty line
+  std::optional<ResponseHead> parsed;
+  std::string body;  // taken out of its framing
+};
+
+enum class Reading { kComplete, kCutShort, kTooLarge };
+
+class ResponseReader {
+ public:
+  explicit ResponseReader(platform::Connection& connection) : connection_(connection) {}
+
+  // The head, interim heads passed over; all of them count to the limit.
+  Reading readHead(Response& response) {
+    for (;;) {
+      const std::size_t length = responseHeadLength(pending_);
+      if (length != std::string::npos) {
+        response.head = pending_.substr(0, length);
+        response.parsed = parseResponseHead(response.head);
+        pending_.erase(0, length);
+        headBytes_ += length;
+        if (headBytes_ > platform::kMaxHttpHeaderBytes)
+          return Reading::kTooLarge;
+        if (!response.parsed || !isInterimStatus(response.parsed->status))
+          return Reading::kComplete;
+        continue;
+      }
+      if (headBytes_ + pending_.size() > platform::kMaxHttpHeaderBytes)
+        return Reading::kTooLarge;
+      if (!receiveMore())
+        return Reading::kCutShort;
+    }
+  }
+
+  // The body as its head frames it, up to the close at most; what was cut
+  // short is kept as it came.
+  Reading readBody(Response& response) {
+    const std::optional<ResponseHead>& head = response.parsed;
+    if (head && head->chunked)
+      return readChunked(response.body);
+    if (head && head->contentLength) {
+      const auto length = static_cast<std::uint64_t>(*head->contentLength);
+      if (length > platform::kMaxHttpBodyBytes)
+        return Reading::kTooLarge;
+      while (pending_.size() < length && receiveMore()) {
+      }
+      response.body = pending_.substr(0, std::min<std::size_t>(length, pending_.size()));
+      return Reading::kComplete;
+    }
+    while (pending_.size() <= platform::kMaxHttpBodyBytes && receiveMore()) {
+    }
+    if (pending_.size() > platform::kMaxHttpBodyBytes)
+      return Reading::kTooLarge;
+    response.body = std::move(pending_);
+    return Reading::kComplete;
+  }
+
+ private:
+  Reading readChunked(std::string& body) {
     ChunkedDecoder decoder;
-    decoder.feed(rest, body);  // cut short or broken: keep what came
-    return body;
+    std::size_t framed = 0;
+    for (;;) {
+      framed += pending_.size();
+      const bool intact = decoder.feed(pending_, body);
+      pending_.clear();
+      if (body.size() > platform::kMaxHttpBodyBytes || framed > kMaxFramedBodyBytes)
+        return Reading::kTooLarge;
+      // Broken framing or the end: keep what came.
+      if (!intact || decoder.finished() || !receiveMore())
+        return Reading::kComplete;
+    }
   }
-  if (head && head->contentLength) {
-    return std::string(rest.substr(0, std::min<std::size_t>(*head->contentLength, rest.size())));
+
+  bool receiveMore() {
+    char buffer[4096];
+    const long got = connection_.receive(buffer, sizeof(buffer));
+    if (got <= 0)
+      return false;
+    pending_.append(buffer, static_cast<std::size_t>(got));
+    return true;
   }
-  return std::string(rest);
-}
+
+  platform::Connection& connection_;
+  std::string pending_;
+  std::size_t headBytes_ = 0;
+};
 
 struct Exchanged {
   bool sent = false;
@@ -79,22 +146,16 @@ Exchanged exchangeOnce(platform::Sockets& sockets, platform::Tls& tls,
   request.append(x.body.begin(), x.body.end());
   if (!connection->sendAll(request))
     return result;
-  const std::string response = readToEnd(*connection);
-  std::string_view rest = response;
-  std::size_t headLength = 0;
-  std::optional<ResponseHead> head;
-  for (;;) {
-    headLength = responseHeadLength(rest);
-    if (headLength == std::string::npos)
-      return result;
-    head = parseResponseHead(rest.substr(0, headLength));
-    if (!head || !isInterimStatus(head->status))
-      break;
-    rest.remove_prefix(headLength);  // the real head follows
-  }
+  // A response cut short before its head, or past a limit, reads as none.
+  ResponseReader reader(*connection);
+  Response response;
+  if (reader.readHead(response) != Reading::kComplete ||
+      reader.readBody(response) == Reading::kTooLarge)
+    return result;
   result.sent = true;
-  result.headers = std::string(rest.substr(0, headLength));
-  result.body = bodyOf(rest.substr(headLength), head);
+  result.headers = std::move(response.head);
+  result.body = std::move(response.body);
+  const std::optional<ResponseHead>& head = response.parsed;
   if (head) {
     result.status = head->status;
     result.location = head->location;

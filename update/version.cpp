@@ -84,7 +84,8 @@ std::string_view versionFieldMarker(VersionField field) {
 void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress) {
   ui::Controls& controls = *ctx.controls;
 
-  state.versionFields = versionFieldsOf(pageText(*ctx.os.http, *ctx.os.codec, pageAddress));
+  state.versionFields =
+      versionFieldsOf(pageTextWhileWaiting(*ctx.os.http, *ctx.os.codec, *ctx.os.pump, pageAddress));
   for (VersionField field : kFillOrder) {
     controls.setText(kPageFields[field].control, state.versionFields[field]);
   }

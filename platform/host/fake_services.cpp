@@ -1,5 +1,8 @@
 #include "platform/host/host_services.h"
 
+#include <chrono>
+#include <thread>
+
 namespace platform::host {
 
 int FakeMessageBoxes::show(const std::string& text, unsigned flags, const std::string& title) {
@@ -15,6 +18,13 @@ void FakePump::delay(int milliseconds) {
   delays.push_back(milliseconds);
   if (duringDelay)
     duringDelay();
+}
+
+bool FakePump::waitUntil(const std::function<bool()>& done) {
+  ++waits;
+  while (!done())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return true;
 }
 
 bool FakeProcesses::runCommandLine(const std::string& commandLine, bool wait, int windowMode) {

@@ -46,6 +46,13 @@ using InternetHandle = UniqueHandle<InternetTraits>;
 constexpr DWORD kReadChunk = 1024;
 constexpr DWORD kHeaderBuffer = 5000;
 
+// Past a limit the response reads as none: the request was made, nothing came.
+HttpOutcome tooLarge() {
+  HttpOutcome outcome;
+  outcome.opened = true;
+  return outcome;
+}
+
 class WinInetTransport final : public HttpTransport {
  public:
   HttpOutcome perform(const HttpExchange& x) override {
@@ -82,8 +89,16 @@ class WinInetTransport final : public HttpTransport {
       DWORD read = 0;
       if (!net->InternetReadFile(request.get(), chunk, kReadChunk, &read) || read == 0)
         break;
+      // An endless body would grow past what a 32-bit process can hold.
+      if (outcome.body.size() + read > kMaxHttpBodyBytes)
+        return tooLarge();
       outcome.body.insert(outcome.body.end(), chunk, chunk + read);
     }
+    DWORD headerSize = 0;
+    if (!net->HttpQueryInfoA(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &headerSize,
+                             nullptr) &&
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER && headerSize > kMaxHttpHeaderBytes)
+      return tooLarge();
     std::string block(kHeaderBuffer, ' ');
     DWORD length = kHeaderBuffer;
     if (net->HttpQueryInfoA(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length,

@@ -5,25 +5,42 @@ namespace {
 
 MessageFilter g_filter = nullptr;
 
+// How often waitUntil asks again when no message comes.
+constexpr DWORD kDonePollMs = 10;
+
+// Handles what is queued; false when a quit came, which is left for the
+// main loop, which ends the program.
+bool handleQueuedMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return false;
+    }
+    dispatchMessage(message);
+  }
+  return true;
+}
+
 class Win32Pump final : public Pump {
  public:
   void delay(int milliseconds) override {
     const ULONGLONG deadline = GetTickCount64() + (milliseconds > 0 ? milliseconds : 0);
-    for (;;) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-          // Leave the quit for the main loop, which ends the program.
-          PostQuitMessage(static_cast<int>(message.wParam));
-          return;
-        }
-        dispatchMessage(message);
-      }
+    while (handleQueuedMessages()) {
       const ULONGLONG now = GetTickCount64();
       if (now >= deadline)
         return;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
     }
+  }
+
+  bool waitUntil(const std::function<bool()>& done) override {
+    while (handleQueuedMessages()) {
+      if (done())
+        return true;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, kDonePollMs, QS_ALLINPUT);
+    }
+    return false;
   }
 };
 

@@ -118,6 +118,21 @@ class Answer:
         conn.shutdown(socket.SHUT_WR)
 
 
+class Endless:
+    """A body that never ends: the same block again and again, without a
+    length, until the client goes away."""
+
+    def __init__(self, block=b"<p>endless</p>\n" * 512):
+        self.block = block
+
+    def send(self, conn, request, stop):
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+                     b"Connection: close\r\n\r\n")
+        while not stop.is_set():
+            conn.sendall(self.block)
+            request.sent += len(self.block)
+
+
 class Silence:
     """No response: the request is read, and the connection closes after
     `seconds` without a byte."""

@@ -10,7 +10,9 @@ read from a recorder that Wine runs as its browser.
 
 import os
 import re
+import struct
 import time
+import zlib
 
 import pytest
 
@@ -166,7 +168,30 @@ LABEL_RUNS = {
     "bare": dict(name_name1=None, name_name2=None, url_url1=None, url_bh1=None),
     "echo": dict(name_name2="游戏语言:", url_url1="游戏支持:"),
     "other": dict(name_name1="天空之城", name_name2="游戏语言:", url_url1="游戏支持:"),
+    "huge-logo": dict(),
 }
+
+HUGE_LOGO = (10000, 10000)
+HUGE_LEFT, HUGE_RIGHT = (200, 30, 160), (30, 200, 60)
+
+
+def write_two_colour_png(path, size, left, right):
+    """A PNG of `size`, its left half `left`, its right half `right`, written
+    a row at a time: the test never holds the picture."""
+    width, height = size
+    row = b"\x00" + bytes(left) * (width // 2) + bytes(right) * (width - width // 2)
+    deflate = zlib.compressobj(9)
+    data = b"".join(deflate.compress(row) for _ in range(height)) + deflate.flush()
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body)))
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", data))
+        f.write(chunk(b"IEND", b""))
 
 
 @pytest.fixture(scope="class")
@@ -178,6 +203,8 @@ def label_shots(tmp_path_factory, wine, win32_build, demo_template):
         s.write_config(config_of(folder), **changes)
         if run == "bare":
             os.unlink(folder / "tavoro" / "icos1.png")
+        if run == "huge-logo":
+            write_two_colour_png(folder / "tavoro" / "icos1.png", HUGE_LOGO, HUGE_LEFT, HUGE_RIGHT)
         launcher = harness.Launcher(wine, str(folder), win32_build).start()
         try:
             s.park_pointer(wine)
@@ -241,6 +268,15 @@ class TestGameLabels:
         assert s.share(img, s.LOGO_BOX, ring) > 0.005
         # and without the logo file the box holds none of it
         assert s.share(label_shots["bare"], s.LOGO_BOX, planet) == 0
+
+    def test_a_logo_of_a_hundred_megapixels_is_shown_reduced(self, label_shots):
+        def near(colour):
+            return lambda p: all(abs(p[i] - colour[i]) <= 24 for i in range(3))
+        img = label_shots["huge-logo"]
+        left, top, right, bottom = s.LOGO_BOX
+        middle = (left + right) // 2
+        assert s.share(img, (left, top, middle - 2, bottom), near(HUGE_LEFT)) > 0.9
+        assert s.share(img, (middle + 2, top, right, bottom), near(HUGE_RIGHT)) > 0.9
 
 
 # -- start button ---------------------------------------------------------------

@@ -227,6 +227,42 @@ class TestWithoutNewLauncher:
         assert running.close() == 0
 
 
+class TestPackageNames:
+    def test_an_address_ending_in_a_slash_downloads_to_dot_tmp_and_unpacks_nothing(
+            self, wine, running, e2e_folder, package_server, browser, win32_build):
+        folder = str(e2e_folder)
+        package_server.serve("/pkg/", hs.Answer(us.make_zip([("readme.txt", b"notes")]),
+                                                content_type=us.PACKAGE_TYPE))
+        before = us.tree(folder)
+        already_opened = len(browser.opened())
+        us.accept_update(wine, running, package_server.url("/pkg/"), win32_build)
+
+        # Downloaded to ".tmp", not moved (no package name), deleted, and
+        # nothing unpacked: the hand-off of the whole download finds no new
+        # launcher and asks, once.
+        question = us.wait_box(wine, us.QUESTION_TITLE, running)
+        assert len(package_server.requests_for("/pkg/")) == 1
+        vs.answer(wine, question, yes=True)
+        assert browser.wait_count(already_opened + 1)[already_opened:] == [
+            config_value(folder, "http", "diy")]
+        assert us.still_running(running.proc, 2.0)
+        assert not us.boxes(wine, us.QUESTION_TITLE), "asked twice"
+        assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
+        assert running.close() == 0
+
+    def test_a_refused_package_name_leaves_the_start_button_working(
+            self, wine, running, e2e_folder, package_server, win32_build):
+        folder = str(e2e_folder)
+        us.accept_update(wine, running, package_server.url("/pkg/CON"), win32_build)
+        # Nothing fetched; the next click starts the game and asks again.
+        harness.wait_until(lambda: vs.game_starts(folder) == 1, 30, what="the first game start")
+        vs.click_start(wine, running)
+        harness.wait_until(lambda: vs.game_starts(folder) == 2, 30, what="a second game start")
+        vs.close_games(wine, win32_build)
+        assert package_server.requests == []
+        assert running.close() == 0
+
+
 # -- ending mid-download -------------------------------------------------------------
 
 class TestCloseDuringDownload:

@@ -206,6 +206,22 @@ class TestFirstClick:
             vs.close_games(wine, win32_build)
 
 
+MIB = 1024 * 1024
+
+
+def page_of_size(size):
+    """A page of exactly `size` bytes of UTF-8 with the fields at its end."""
+    fields = vs.version_page().encode()
+    filler = "<p>" + "塔沃星海漫游" * 60 + "</p>\n"
+    body = (filler * (size // len(filler.encode()) + 1)).encode()
+    body = body[:size - len(fields)]
+    # Cut on a character's first byte: what precedes the fields stays UTF-8.
+    while body and body[-1] & 0xC0 == 0x80:
+        body = body[:-1]
+    body = body[:-1] if body and body[-1] >= 0xC0 else body
+    return body + b" " * (size - len(fields) - len(body)) + fields
+
+
 def no_fields_page():
     return "<html><body><h1>欢迎</h1><p>没有版本信息</p></body></html>".encode("utf-8")
 
@@ -226,6 +242,9 @@ NOTHING_ASKED = {
     "binary": hs.Answer(bytes(range(256)) * 512),
     # The text ends at the first zero byte.
     "zero-before-fields": hs.Answer(b"<html>\x00" + vs.version_page().encode()),
+    # Past what a version page may be, fields or not: read as none.
+    "2-MiB": hs.Answer(page_of_size(2 * MIB)),
+    "endless": hs.Endless(),
     "close-unanswered": hs.Silence(0),
     "close-after-3s": hs.Silence(3),
 }
@@ -264,10 +283,9 @@ class TestNothingAsked:
 class TestOddPagesWithFields:
     """Pages that carry the fields in some odd surroundings are still read."""
 
-    def test_page_of_several_megabytes(self, wine, checking, server):
-        filler = ("<p>" + "塔沃星海漫游" * 60 + "</p>\n") * 3000  # about 3.3 MB of UTF-8
-        body = ("<html><body>" + filler).encode() + vs.version_page().encode()
-        assert len(body) > 3_000_000
+    def test_page_just_under_the_limit(self, wine, checking, server):
+        body = page_of_size(MIB - 1)
+        assert len(body) == MIB - 1
         server.serve_page(body)
         vs.click_start(wine, checking)
         server.wait_answered(1, timeout=60)

@@ -183,14 +183,35 @@ TEST_F(HandoffTest, APackageNameThatIsNoPlainFileNameIsNotDownloaded) {
   const std::string outsideName = outside.filename().string();
   for (const std::string& address :
        {url("/dl/..\\" + outsideName.substr(0, outsideName.size() - 4)), url("/dl/CON"),
-        url("/dl/a:b.zip"), url("/dl/")}) {
+        url("/dl/a:b.zip"), url("/dl/x.zip\\..\\..\\y.zip")}) {
     updateState().versionFields[update::kUpdateAddress] = address;
+    controls.setEnabled(ui::name::kStartButton, false);
     update::startUpdateDownload(ctx(), updateState());
     EXPECT_FALSE(updateState().downloadObject->hasTask()) << address;
+    EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << address << ": the button works";
   }
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_EQ(testing_support::readBytes(outside), "someone else's file");
   EXPECT_TRUE(server.requests().empty());
   std::filesystem::remove(outside);
+}
+
+// An address ending in "/" downloads to ".tmp" in the run directory; the
+// empty package name is no full file path, so nothing is moved or unpacked
+// and the hand-off looks for the new launcher all the same.
+TEST_F(HandoffTest, AnAddressEndingInASlashDownloadsToDotTmpAndUnpacksNothing) {
+  server.respond("/dl/", served(package({{"NewLauncher.exe", "MZ new"}})));
+  os.messageBoxes.answers = {7};
+  download("NewLauncher.exe", url("/dl/"));
+  EXPECT_EQ(server.requests().size(), 1u);
+  EXPECT_EQ(updateState().taskParameters->localFilePath, os.process.directory + "\\.tmp");
+  EXPECT_EQ(updateState().progress->percent, 100);
+  EXPECT_FALSE(exists(".tmp")) << "deleted, not moved";
+  EXPECT_FALSE(exists("NewLauncher.exe")) << "nothing unpacked";
+  ASSERT_EQ(os.messageBoxes.calls.size(), 2u);
+  EXPECT_EQ(os.messageBoxes.calls[0].text, update::kNoNewLauncherQuestion);
+  EXPECT_EQ(os.messageBoxes.calls[1].text, update::kOpenPackageMessage);
+  EXPECT_TRUE(os.process.exitCodes.empty());
 }
 
 TEST_F(HandoffTest, AFailedDownloadUnpacksNothingAndAsksNothing) {

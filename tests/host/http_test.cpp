@@ -144,6 +144,57 @@ TEST_F(HttpTest, AnUnreachableServerGivesAnEmptyBodyAndTheSpaces) {
   EXPECT_EQ(cookies, "a=1");
 }
 
+// A server cannot make the reader hold more than a page: past the body's
+// or the head's limit the response reads as none.
+TEST_F(HttpTest, AResponseIsReadUpToItsLimitsAndNotAByteMore) {
+  const std::size_t body = platform::kMaxHttpBodyBytes;
+  const std::size_t head = platform::kMaxHttpHeaderBytes;
+  const auto chunked = [](std::size_t size) {
+    std::string framed = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (std::size_t left = size; left > 0;) {
+      const std::size_t piece = std::min<std::size_t>(left, 4000);
+      char sizeLine[16];
+      std::snprintf(sizeLine, sizeof(sizeLine), "%zx\r\n", piece);
+      framed += sizeLine + std::string(piece, 'c') + "\r\n";
+      left -= piece;
+    }
+    return framed + "0\r\n\r\n";
+  };
+  // A head of `size` bytes in all, its blank line included.
+  const auto headOf = [](std::size_t size) {
+    const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nX-Fill: ";
+    return start + std::string(size - start.size() - 4, 'h') + "\r\n\r\nok";
+  };
+  const struct {
+    const char* what;
+    std::string response;
+    std::size_t bodySize;  // 0: read as none
+  } rows[] = {
+      {"a framed body at the limit", ok(std::string(body, 'b')), body},
+      {"one byte past it", ok(std::string(body + 1, 'b')), 0},
+      {"a body to the close at the limit", "HTTP/1.1 200 OK\r\n\r\n" + std::string(body, 'b'),
+       body},
+      {"one byte past it", "HTTP/1.1 200 OK\r\n\r\n" + std::string(body + 1, 'b'), 0},
+      {"a chunked body at the limit", chunked(body), body},
+      {"one byte past it", chunked(body + 1), 0},
+      {"an endless body", "HTTP/1.1 200 OK\r\n\r\n" + std::string(8 * body, 'e'), 0},
+      {"a head at the limit", headOf(head), 2},
+      {"one byte past it", headOf(head + 1), 0},
+      {"an endless header line", "HTTP/1.1 200 OK\r\nX-Fill: " + std::string(8 * body, 'h'), 0},
+  };
+  for (const auto& row : rows) {
+    server.respond("/page", row.response);
+    std::string responseHeaders;
+    WebRequestOptions options;
+    options.responseHeaders = &responseHeaders;
+    const base::Bytes got = update::webRequest(os.http, server.base() + "/page", options);
+    EXPECT_EQ(got.size(), row.bodySize) << row.what;
+    if (row.bodySize == 0) {
+      EXPECT_EQ(responseHeaders, std::string(5000, ' ')) << row.what << ": no head either";
+    }
+  }
+}
+
 TEST_F(HttpTest, PageTextIsCodePage936UpToTheFirstZero) {
   server.respond("/page", ok("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1<"));  // 最新版本
   server.respond("/zero", ok(std::string("ab\0cd", 5)));

@@ -16,6 +16,7 @@
 #include "ui/control_names.h"
 #include "ui/image.h"
 #include "ui/picture_prefetch.h"
+#include "ui/png_reduction.h"
 
 namespace {
 
@@ -107,8 +108,11 @@ TEST(DecodePicture, PicturesBeyondTheBudgetAreScaledOrRefused) {
   const Image fits = ui::decodePicture(encodeJpeg(solid(2048, 2048, 0xFF00FF00)));
   EXPECT_EQ(fits.width, 2048) << "within the budget: full size";
 
-  EXPECT_TRUE(ui::decodePicture(encodePng(solid(2100, 2100, 0xFF123456))).empty());
   EXPECT_EQ(ui::decodePicture(encodePng(solid(2048, 2048, 0xFF123456))).width, 2048);
+  const Image halved = ui::decodePicture(encodePng(solid(2049, 2048, 0xFF123456)));
+  EXPECT_EQ(halved.width, 1025) << "one column past the budget: reduced by two, rounded up";
+  EXPECT_EQ(halved.height, 1024);
+  EXPECT_EQ(halved.at(1024, 1023), 0xFF123456u);
 
   // A small file whose header declares 16384 x 16384.
   Bytes huge = encodeJpeg(solid(16, 16, 0xFF808080));
@@ -120,6 +124,66 @@ TEST(DecodePicture, PicturesBeyondTheBudgetAreScaledOrRefused) {
   }
   const Image declared = ui::decodePicture(huge);
   EXPECT_LE(std::uint64_t(declared.width) * declared.height, ui::kPictureBudgetPixels);
+}
+
+// A PNG of `width` x `height`, its left `split` columns opaque red, the rest
+// opaque blue, written a row at a time so that the test never holds it.
+Bytes streamedPng(int width, int height, int split) {
+  struct Sink {
+    static void write(png_structp png, png_bytep data, png_size_t length) {
+      auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+      out->insert(out->end(), data, data + length);
+    }
+    static void flush(png_structp) {}
+  };
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(png, &out, Sink::write, Sink::flush);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_byte> row(static_cast<std::size_t>(width) * 3);
+  for (int x = 0; x < width; ++x)
+    row[x * 3 + (x < split ? 0 : 2)] = 0xFF;
+  for (int y = 0; y < height; ++y)
+    png_write_row(png, row.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+// "PNG, any size": a large one is reduced by a whole factor while it is
+// read, each pixel the mean of its square, transparent ones lending no
+// colour.
+TEST(DecodePicture, APngBeyondTheBudgetIsReducedRowByRow) {
+  // 25 megapixels: a half is still too large, a third fits.
+  const Image big = ui::decodePicture(streamedPng(6144, 4096, 3000));
+  ASSERT_EQ(big.width, 2048);
+  EXPECT_EQ(big.height, 1366);
+  EXPECT_EQ(big.at(0, 0), 0xFFFF0000u);
+  EXPECT_EQ(big.at(999, 1365), 0xFFFF0000u) << "columns 2997-2999";
+  EXPECT_EQ(big.at(1000, 700), 0xFF0000FFu) << "columns 3000-3002";
+  EXPECT_EQ(big.at(2047, 0), 0xFF0000FFu);
+
+  // Known answers with a budget of two pixels: the first pair averaged,
+  // the last pixel alone in its square.
+  Image three = solid(3, 1, 0);
+  three.pixels = {0xFFFF0000, 0x000000FF, 0xFF00FF00};
+  const Image reduced = ui::decodeReducedPng(encodePng(three), 2);
+  ASSERT_EQ(reduced.width, 2);
+  ASSERT_EQ(reduced.height, 1);
+  EXPECT_EQ(reduced.at(0, 0), 0x80FF0000u) << "red at half alpha, rounded up";
+  EXPECT_EQ(reduced.at(1, 0), 0xFF00FF00u);
+  const Image column = ui::decodeReducedPng(encodePng(solid(1, 5, 0xFF204060)), 2);
+  EXPECT_EQ(column.width, 1);
+  EXPECT_EQ(column.height, 2) << "five rows by threes";
+  EXPECT_EQ(column.at(0, 1), 0xFF204060u);
+
+  const Bytes whole = streamedPng(4096, 4096, 10);
+  EXPECT_TRUE(ui::decodePicture(Bytes(whole.begin(), whole.begin() + whole.size() / 2)).empty())
+      << "cut short";
+  EXPECT_TRUE(ui::decodeReducedPng(whole, 0).empty());
 }
 
 TEST(EncodeBmp, RoundTripsAndIsA32BitBottomUpFile) {

@@ -84,6 +84,12 @@ TEST(PackageSignatureText, Base64OfExactlyTheRightSize) {
   EXPECT_EQ(update::parsePublicKey(text), key);
   EXPECT_EQ(update::parsePublicKey(" " + text.substr(0, 20) + "\r\n" + text.substr(20) + "\n"), key)
       << "blanks and line breaks are ignored";
+  EXPECT_EQ(update::parsePublicKey("\t" + text.substr(0, 8) + "\t\t" + text.substr(8) + "\r"), key)
+      << "and so are tabs and a lone carriage return";
+  EXPECT_FALSE(update::parsePublicKey(text.substr(0, 8) + "\v" + text.substr(8)));
+  // The standard alphabet, with padding: not the URL-safe one.
+  const unsigned char edge[] = {0xfb, 0xff};
+  EXPECT_EQ(update::toBase64(edge, sizeof(edge)), "+/8=");
   EXPECT_FALSE(update::parsePublicKey(text.substr(0, text.size() - 4)));
   EXPECT_FALSE(update::parsePublicKey(text + "AAAA"));
   EXPECT_FALSE(update::parsePublicKey(text + "#"));
