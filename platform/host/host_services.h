@@ -56,6 +56,13 @@ class LocalFiles final : public Files {
   // Bytes handed to files this object created, for tests that bound writing.
   std::int64_t bytesWritten() const { return *bytesWritten_; }
 
+  // Windows rules the tests meet here as players meet them there: a file
+  // marked read-only (setAttributes with bit 0x1, kept in the file's write
+  // permission) is neither removed nor replaced, and a file that some
+  // program holds open without sharing is neither written, removed,
+  // replaced nor moved, until the returned hold goes.
+  static std::shared_ptr<void> holdWithoutSharing(const std::string& path);
+
  private:
   std::unique_ptr<OutputFile> open(const std::string& path, const char* mode);
 

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <set>
 
 #include "base/cp936.h"
 #include "platform/host/host_services.h"
@@ -38,7 +40,55 @@ bool matches(const char* pattern, const char* name) {
   return matches(pattern + 1, name + 1);
 }
 
+constexpr unsigned kReadOnlyAttribute = 0x1;  // FILE_ATTRIBUTE_READONLY
+
+struct HeldFiles {
+  std::mutex mutex;
+  std::multiset<std::string> paths;
+};
+
+HeldFiles& heldFiles() {
+  static HeldFiles held;
+  return held;
+}
+
+std::string heldKey(const std::string& path) {
+  return fs::absolute(hostPath(path)).lexically_normal().string();
+}
+
+bool isHeld(const std::string& path) {
+  HeldFiles& held = heldFiles();
+  std::lock_guard<std::mutex> lock(held.mutex);
+  return held.paths.count(heldKey(path)) != 0;
+}
+
+bool isReadOnly(const std::string& path) {
+  struct stat info {};
+  return ::stat(hostPath(path).c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & S_IWUSR) == 0;
+}
+
+// What Windows refuses to remove or to replace: a read-only file, or one
+// held open without sharing.
+bool isProtected(const std::string& path) {
+  return isHeld(path) || isReadOnly(path);
+}
+
 }  // namespace
+
+std::shared_ptr<void> LocalFiles::holdWithoutSharing(const std::string& path) {
+  const std::string key = heldKey(path);
+  {
+    HeldFiles& held = heldFiles();
+    std::lock_guard<std::mutex> lock(held.mutex);
+    held.paths.insert(key);
+  }
+  return std::shared_ptr<void>(nullptr, [key](void*) {
+    HeldFiles& held = heldFiles();
+    std::lock_guard<std::mutex> lock(held.mutex);
+    held.paths.erase(held.paths.find(key));
+  });
+}
 
 bool LocalFiles::exists(const std::string& path) {
   std::error_code error;
@@ -57,20 +107,27 @@ base::Bytes LocalFiles::readAll(const std::string& path) {
 
 bool LocalFiles::remove(const std::string& path) {
   std::error_code error;
-  return fs::is_regular_file(hostPath(path), error) && fs::remove(hostPath(path), error);
+  return fs::is_regular_file(hostPath(path), error) && !isProtected(path) &&
+         fs::remove(hostPath(path), error);
 }
 
 bool LocalFiles::move(const std::string& from, const std::string& to) {
   std::error_code error;
   // MoveFile does not replace an existing file.
-  if (fs::exists(hostPath(to), error))
+  if (fs::exists(hostPath(to), error) || isHeld(from))
     return false;
   fs::rename(hostPath(from), hostPath(to), error);
   return !error;
 }
 
-bool LocalFiles::setAttributes(const std::string& path, unsigned) {
-  return exists(path);
+bool LocalFiles::setAttributes(const std::string& path, unsigned attributes) {
+  std::error_code error;
+  if (!fs::is_regular_file(hostPath(path), error))
+    return exists(path);
+  fs::permissions(
+      hostPath(path), fs::perms::owner_write,
+      attributes & kReadOnlyAttribute ? fs::perm_options::remove : fs::perm_options::add, error);
+  return !error;
 }
 
 std::vector<std::string> LocalFiles::findFiles(const std::string& directory,
@@ -147,6 +204,8 @@ std::unique_ptr<InputFile> LocalFiles::openForReading(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> LocalFiles::open(const std::string& path, const char* mode) {
+  if (isHeld(path) || isReadOnly(path))
+    return nullptr;
   std::FILE* file = std::fopen(hostPath(path).c_str(), mode);
   if (file == nullptr)
     return nullptr;
@@ -181,6 +240,8 @@ bool LocalFiles::isDirectory(const std::string& path) {
 
 bool LocalFiles::replace(const std::string& from, const std::string& to) {
   std::error_code error;
+  if (isHeld(from) || isProtected(to))
+    return false;
   fs::rename(hostPath(from), hostPath(to), error);
   return !error;
 }

@@ -161,6 +161,15 @@ TEST_F(UnzipTest, StopsAtEntryWhoseFolderOrFileCannotBeMade) {
   zipWithPython(archives() / "q.zip", {{"d.txt", "file"}});
   EXPECT_EQ(unpack(archives() / "q.zip"), (Progress{100}));
   EXPECT_EQ(tree(game()), (std::set<std::string>{"a.txt", "d.txt", "d.txt/kept"}));
+
+  // A file the running game holds without sharing: it stays as it is.
+  writeBytes(game() / "held.pak", "the game's own");
+  const auto hold = platform::host::LocalFiles::holdWithoutSharing((game() / "held.pak").string());
+  zipWithPython(archives() / "r.zip", {{"e.txt", "e"}, {"held.pak", "new"}, {"f.txt", "f"}});
+  EXPECT_EQ(unpack(archives() / "r.zip"), (Progress{0, 100}));
+  EXPECT_EQ(readBytes(game() / "held.pak"), "the game's own");
+  EXPECT_EQ(tree(game()),
+            (std::set<std::string>{"a.txt", "d.txt", "d.txt/kept", "e.txt", "held.pak"}));
 }
 
 // A damaged entry must leave the file it would replace intact, leave no
