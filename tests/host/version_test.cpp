@@ -67,6 +67,31 @@ TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
   EXPECT_TRUE(os.pump.delays.empty());
 }
 
+// Every field of the page, each with a value of its own: each lands in its
+// own control and its own place of the program-wide fields.
+TEST_F(VersionTest, EachFieldLandsInItsOwnPlace) {
+  const char8_t* markers[] = {u8"最新版本=",  u8"程序标题=",   u8"更新说明=",   u8"更新说明1=",
+                              u8"更新说明2=", u8"更新说明3=",  u8"更新说明4=",  u8"更新说明5=",
+                              u8"更新地址=",  u8"更新包大小=", u8"更新包摘要=", u8"更新签名="};
+  static_assert(std::size(markers) == update::kVersionFieldCount);
+  std::string body;
+  for (std::size_t i = 0; i < std::size(markers); ++i)
+    body += "<p>" + std::string(reinterpret_cast<const char*>(markers[i])) + "v" +
+            std::to_string(i) + "</p>";
+  server.respond("/version.html", page(body));
+  update::runVersionCheck(ctx(), updateState(), address());
+  for (int i = 0; i < update::kVersionFieldCount; ++i)
+    EXPECT_EQ(updateState().versionFields[i], "v" + std::to_string(i)) << i;
+  const char* const shownIn[] = {ui::name::kPublishedVersion,  ui::name::kUpdateTitle,
+                                 ui::name::kUpdateDescription, ui::name::kUpdateNote1,
+                                 ui::name::kUpdateNote2,       ui::name::kUpdateNote3,
+                                 ui::name::kUpdateNote4,       ui::name::kUpdateNote5};
+  for (std::size_t i = 0; i < std::size(shownIn); ++i)
+    EXPECT_EQ(controls.text(shownIn[i]), "v" + std::to_string(i)) << shownIn[i];
+  EXPECT_EQ(controls.text(ui::name::kUpdateNotes),
+            std::string(22, ' ') + "v1\r\nv2\r\nv3\r\nv4\r\nv5\r\nv6\r\nv7");
+}
+
 TEST_F(VersionTest, YesShowsTheDownloadPanelAndDisablesTheStartButton) {
   server.respond("/version.html", page(kPage51));
   os.messageBoxes.answers = {6};
