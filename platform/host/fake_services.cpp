@@ -22,8 +22,11 @@ void FakePump::delay(int milliseconds) {
 
 bool FakePump::waitUntil(const std::function<bool()>& done) {
   ++waits;
-  while (!done())
+  while (!done()) {
+    if (duringWait)
+      duringWait();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   return true;
 }
 

@@ -122,10 +122,12 @@ class FakeMessageBoxes final : public MessageBoxes {
 class FakePump final : public Pump {
  public:
   void delay(int milliseconds) override;
-  // Waits on the calling thread, as the window's would, counting the waits.
+  // Waits on the calling thread, as the window's would, counting the
+  // waits; runs `duringWait` while it waits, as the window's messages would.
   bool waitUntil(const std::function<bool()>& done) override;
   std::vector<int> delays;
   int waits = 0;
+  std::function<void()> duringWait;
   // Runs inside each delay, as the window's messages would.
   std::function<void()> duringDelay;
 };

@@ -257,6 +257,20 @@ class TestNothingAsked:
         server.serve(hs.VERSION_PATH, NOTHING_ASKED[kind])
         asks_nothing_and_stays_usable(wine, checking, e2e_folder, server)
 
+    def test_a_trickled_page_leaves_the_window_responsive(self, wine, checking, server,
+                                                          e2e_folder):
+        # Ten megabytes at two kilobytes a second: it never arrives here.
+        server.serve_page(b"<p>trickle</p>" * 750_000, rate=2048)
+        vs.click_start(wine, checking)
+        wait_game_starts(e2e_folder, 1)
+        server.wait_requests(1)
+        # The first page is still arriving; the window handles the next click.
+        vs.click_start(wine, checking)
+        wait_game_starts(e2e_folder, 2)
+        server.wait_requests(2)
+        vs.assert_no_question(wine, checking, SETTLE_S)
+        assert checking.close(timeout=10) == 0
+
     def test_nothing_listening(self, wine, started, e2e_folder):
         # Wait until no other run holds the shared port, then leave it closed.
         hs.listen(hs.PORT).close()

@@ -195,6 +195,25 @@ TEST_F(HttpTest, AResponseIsReadUpToItsLimitsAndNotAByteMore) {
   }
 }
 
+// The window's messages go on while the page is still arriving: here the
+// server sends the rest only once the waiting side has run.
+TEST_F(HttpTest, APageIsReadWhileTheWindowGoesOn) {
+  const std::string body = "\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1<";  // 最新版本=
+  server.on("/slow",
+            {testing_support::sendBytes(ok(body).substr(0, 40)), testing_support::waitForRelease(),
+             testing_support::sendBytes(ok(body).substr(40))});
+  int handled = 0;
+  os.pump.duringWait = [&] {
+    ++handled;
+    server.release();
+  };
+  EXPECT_EQ(update::pageTextWhileWaiting(os.http, os.codec, os.pump, server.base() + "/slow"),
+            "最新版本=5.1<");
+  EXPECT_EQ(os.pump.waits, 1);
+  EXPECT_GE(handled, 1);
+  EXPECT_TRUE(os.pump.delays.empty());
+}
+
 TEST_F(HttpTest, PageTextIsCodePage936UpToTheFirstZero) {
   server.respond("/page", ok("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1<"));  // 最新版本
   server.respond("/zero", ok(std::string("ab\0cd", 5)));
