@@ -360,6 +360,15 @@ TEST_F(SignedHandoffTest, TheLastFreeTemporaryNameIsTakenAndNoneMeansNoDownload)
   expectRefused("no free name");
 }
 
+TEST_F(SignedHandoffTest, ARefusedPackageNameIsSaidAndTheStartButtonWorks) {
+  announce("x", url("/dl/CON"), secretKey);
+  controls.setEnabled(ui::name::kStartButton, false);
+  update::startUpdateDownload(ctx(), updateState());
+  EXPECT_FALSE(updateState().downloadObject->hasTask());
+  expectRefused("a device name");
+  EXPECT_TRUE(server.requests().empty());
+}
+
 // The page names the package's file: whatever it names, a file of the
 // game's stays as it is unless a package signed for that name arrives.
 TEST_F(SignedHandoffTest, AGameFileThePageNamesIsNeverTouched) {

@@ -160,6 +160,14 @@ TEST_F(HttpTest, AResponseIsReadUpToItsLimitsAndNotAByteMore) {
     }
     return framed + "0\r\n\r\n";
   };
+  // Chunks of one byte, each with a long extension, `framed` bytes in all.
+  const auto framingOnly = [](std::size_t framed) {
+    const std::string piece = "1;" + std::string(1000, 'e') + "\r\nx\r\n";
+    std::string out = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    while (out.size() < framed)
+      out += piece;
+    return out + "0\r\n\r\n";
+  };
   // A head of `size` bytes in all, its blank line included.
   const auto headOf = [](std::size_t size) {
     const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nX-Fill: ";
@@ -177,6 +185,7 @@ TEST_F(HttpTest, AResponseIsReadUpToItsLimitsAndNotAByteMore) {
       {"one byte past it", "HTTP/1.1 200 OK\r\n\r\n" + std::string(body + 1, 'b'), 0},
       {"a chunked body at the limit", chunked(body), body},
       {"one byte past it", chunked(body + 1), 0},
+      {"a small body in endless framing", framingOnly(3 * body), 0},
       {"an endless body", "HTTP/1.1 200 OK\r\n\r\n" + std::string(8 * body, 'e'), 0},
       {"a head at the limit", headOf(head), 2},
       {"one byte past it", headOf(head + 1), 0},

@@ -127,8 +127,9 @@ TEST(DecodePicture, PicturesBeyondTheBudgetAreScaledOrRefused) {
 }
 
 // A PNG of `width` x `height`, its left `split` columns opaque red, the rest
-// opaque blue, written a row at a time so that the test never holds it.
-Bytes streamedPng(int width, int height, int split) {
+// opaque blue (as RGB, or as a palette of the two), written a row at a time
+// so that the test never holds it.
+Bytes streamedPng(int width, int height, int split, bool palette = false) {
   struct Sink {
     static void write(png_structp png, png_bytep data, png_size_t length) {
       auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
@@ -140,12 +141,19 @@ Bytes streamedPng(int width, int height, int split) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, Sink::write, Sink::flush);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, width, height, 8, palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_color colours[] = {{0xFF, 0, 0}, {0, 0, 0xFF}};
+  if (palette)
+    png_set_PLTE(png, info, colours, 2);
   png_write_info(png, info);
-  std::vector<png_byte> row(static_cast<std::size_t>(width) * 3);
-  for (int x = 0; x < width; ++x)
-    row[x * 3 + (x < split ? 0 : 2)] = 0xFF;
+  std::vector<png_byte> row(static_cast<std::size_t>(width) * (palette ? 1 : 3));
+  for (int x = 0; x < width; ++x) {
+    if (palette)
+      row[x] = x < split ? 0 : 1;
+    else
+      row[x * 3 + (x < split ? 0 : 2)] = 0xFF;
+  }
   for (int y = 0; y < height; ++y)
     png_write_row(png, row.data());
   png_write_end(png, nullptr);
@@ -175,10 +183,19 @@ TEST(DecodePicture, APngBeyondTheBudgetIsReducedRowByRow) {
   ASSERT_EQ(reduced.height, 1);
   EXPECT_EQ(reduced.at(0, 0), 0x80FF0000u) << "red at half alpha, rounded up";
   EXPECT_EQ(reduced.at(1, 0), 0xFF00FF00u);
-  const Image column = ui::decodeReducedPng(encodePng(solid(1, 5, 0xFF204060)), 2);
+  Image five = solid(1, 5, 0xFF204060);
+  five.pixels[3] = five.pixels[4] = 0xFF6080A0;
+  const Image column = ui::decodeReducedPng(encodePng(five), 2);
   EXPECT_EQ(column.width, 1);
-  EXPECT_EQ(column.height, 2) << "five rows by threes";
-  EXPECT_EQ(column.at(0, 1), 0xFF204060u);
+  ASSERT_EQ(column.height, 2) << "five rows by threes";
+  EXPECT_EQ(column.at(0, 0), 0xFF204060u) << "rows 0-2";
+  EXPECT_EQ(column.at(0, 1), 0xFF6080A0u) << "rows 3-4";
+
+  // A palette picture is read as its colours.
+  const Image indexed = ui::decodePicture(streamedPng(4100, 2048, 2050, true));
+  ASSERT_EQ(indexed.width, 2050);
+  EXPECT_EQ(indexed.at(1024, 5), 0xFFFF0000u);
+  EXPECT_EQ(indexed.at(1025, 1000), 0xFF0000FFu);
 
   const Bytes whole = streamedPng(4096, 4096, 10);
   EXPECT_TRUE(ui::decodePicture(Bytes(whole.begin(), whole.begin() + whole.size() / 2)).empty())

@@ -133,6 +133,36 @@ TEST_F(UnzipTest, ReplacesReadOnlyFileAndCreatesMissingDestination) {
   EXPECT_EQ(readBytes(destination / "config.ini"), "new");
 }
 
+// The host's files keep the Windows rules the update meets: what other
+// tests rely on when they put a read-only or a held file in the way.
+TEST_F(UnzipTest, HostFilesKeepTheWindowsRules) {
+  platform::host::LocalFiles& files = os.files;
+  const std::string path = (game() / "rule.txt").string();
+  const std::string other = (game() / "other.txt").string();
+  writeBytes(game() / "rule.txt", "kept");
+  writeBytes(game() / "other.txt", "other");
+
+  ASSERT_TRUE(files.setAttributes(path, 0x1));  // read-only
+  EXPECT_FALSE(files.remove(path));
+  EXPECT_FALSE(files.replace(other, path));
+  EXPECT_EQ(files.create(path), nullptr);
+  ASSERT_TRUE(files.setAttributes(path, platform::kNormalFileAttributes));
+  EXPECT_NE(files.create(path), nullptr) << "writable again";
+  writeBytes(game() / "rule.txt", "kept");
+
+  {
+    const auto hold = platform::host::LocalFiles::holdWithoutSharing(path);
+    EXPECT_FALSE(files.remove(path));
+    EXPECT_FALSE(files.replace(other, path));
+    EXPECT_FALSE(files.move(path, (game() / "moved.txt").string()));
+    EXPECT_EQ(files.create(path), nullptr);
+    EXPECT_EQ(readBytes(game() / "rule.txt"), "kept");
+  }
+  EXPECT_TRUE(files.replace(other, path)) << "the hold has gone";
+  EXPECT_EQ(readBytes(game() / "rule.txt"), "other");
+  EXPECT_TRUE(files.remove(path));
+}
+
 TEST_F(UnzipTest, UnreadableArchivesReportOnlyZero) {
   writeBytes(archives() / "garbage.zip", mixedBytes(5000, 3));
   zipWithPython(archives() / "empty.zip", {});
