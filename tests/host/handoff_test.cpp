@@ -326,6 +326,8 @@ TEST_F(SignedHandoffTest, AnyOtherPackageIsRefusedAndNothingOfItStays) {
     announce(bytes, url("/pkg.zip"), c.key);
     downloadAnnounced("/pkg.zip");
     expectRefused(c.what);
+    EXPECT_EQ(updateState().taskParameters->localFilePath, os.process.directory + "\\pkg.zip.tmp")
+        << "the plain temporary name, while no file has it";
     EXPECT_FALSE(exists("NewLauncher.exe")) << c.what << ": nothing unpacked";
     EXPECT_FALSE(exists("pkg.zip")) << c.what;
     EXPECT_FALSE(exists("pkg.zip.tmp")) << c.what;
@@ -358,6 +360,20 @@ TEST_F(SignedHandoffTest, TheLastFreeTemporaryNameIsTakenAndNoneMeansNoDownload)
   EXPECT_FALSE(updateState().downloadObject->hasTask());
   EXPECT_EQ(server.requests().size(), requests);
   expectRefused("no free name");
+}
+
+// A signed package that cannot take its own name (a folder has it) is
+// not unpacked from whatever stands there.
+TEST_F(SignedHandoffTest, APackageThatCannotTakeItsNameIsRefused) {
+  const std::string bytes = package({{"NewLauncher.exe", "MZ new"}});
+  std::filesystem::create_directories(runDir() / "pkg.zip" / "inside");
+  server.respond("/pkg.zip", served(bytes));
+  announce(bytes, url("/pkg.zip"), secretKey);
+  downloadAnnounced("/pkg.zip");
+  expectRefused("a folder of the package's name");
+  EXPECT_FALSE(exists("pkg.zip.tmp"));
+  EXPECT_FALSE(exists("NewLauncher.exe"));
+  EXPECT_TRUE(exists("pkg.zip/inside"));
 }
 
 TEST_F(SignedHandoffTest, ARefusedPackageNameIsSaidAndTheStartButtonWorks) {

@@ -243,8 +243,18 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
     EXPECT_EQ(readBytes(launcherFile()), c.launcher) << c.name;
   }
 
-  // Another program (an installer, say) goes in as it is, with a warning.
+  // Another program (an installer, say) goes in as it is, with a warning;
+  // but not signed by a key file whose public half is not the secret's own.
   writeBytes(launcherFile(), "MZ installer");
+  std::optional<update::SecretKey> damaged = update::parseSecretKey(readBytes(path("secret.key")));
+  ASSERT_TRUE(damaged);
+  (*damaged)[40] ^= 1;
+  writeBytes(path("damaged.key"), update::toBase64(*damaged) + "\n");
+  std::vector<std::string> damagedCall = packCall();
+  *(std::find(damagedCall.begin(), damagedCall.end(), "--secret") + 1) = path("damaged.key");
+  EXPECT_EQ(run(damagedCall), 1);
+  EXPECT_NE(err().find("damaged.key is damaged"), std::string::npos) << err();
+  EXPECT_EQ(tree(outDir()), std::set<std::string>{});
   ASSERT_EQ(run(packCall()), 0) << err();
   EXPECT_NE(err().find("is no launcher of this kind: unless it replaces the launcher, players "
                        "will be offered this release again"),
@@ -308,6 +318,20 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
        },
        publicKey, 1, "has no signature"},
       {"missing package", [&] { fs::remove(package()); }, publicKey, 1, "cannot read"},
+      {"no ZIP archive, the page relabelled to fit it",
+       [&] {
+         writeBytes(package(), "no archive at all");
+         const std::string digest = update::toBase64(*update::digestOfFile(host_.files, package()));
+         std::string relabelled = html;
+         const auto put = [&](const std::string& marker, const std::string& value) {
+           const std::size_t start = relabelled.find(marker) + marker.size();
+           relabelled.replace(start, relabelled.find('<', start) - start, value);
+         };
+         put(utf8(u8"更新包大小="), "17");
+         put(utf8(u8"更新包摘要="), digest);
+         writeBytes(page(), relabelled);
+       },
+       publicKey, 1, "does not match the page"},
       {"malformed key", [] {}, publicKey.substr(4), 1, "no Ed25519 public key"},
   };
   for (const Case& c : cases) {
@@ -387,10 +411,16 @@ TEST_F(PackTest, ANewLauncherThatCannotBeReadWholeIsRefused) {
                  publisher::Refusal);
   }
   auto whole = entryReading(launcher, launcher.size());
+  EXPECT_THROW(publisher::prepareNewLauncher(whole, "other.exe", "5.1", key, tools),
+               publisher::Refusal);
   publisher::prepareNewLauncher(whole, "new.exe", "5.1", key, tools);
+  // Read back in pieces, as libzip reads it.
   std::string packed(launcher.size(), '\0');
-  EXPECT_EQ(whole[0].open()->read(packed.data(), packed.size()),
-            static_cast<long>(launcher.size()));
+  const std::unique_ptr<platform::InputFile> copy = whole[0].open();
+  EXPECT_EQ(copy->read(packed.data(), 1000), 1000);
+  EXPECT_EQ(copy->read(packed.data() + 1000, packed.size()),
+            static_cast<long>(launcher.size()) - 1000);
+  EXPECT_EQ(copy->read(packed.data(), 1), 0);
   EXPECT_EQ(packed, standInLauncher(1, kPage, update::toBase64(key), "5.1"));
 }
 

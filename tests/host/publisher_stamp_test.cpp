@@ -111,6 +111,7 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
       {"", "the version is empty"},
       {"5.1<", "--version holds \"<\""},
       {utf8(u8"5.1 最新版本=9"), "--version holds the marker"},
+      {utf8(u8"5.😀"), "--version holds a character that code page 936 cannot hold"},
   };
   for (const auto& c : versions) {
     EXPECT_EQ(stamp(standInLauncher(1), ok, "", c.version), 1) << c.version;
