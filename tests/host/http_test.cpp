@@ -1,4 +1,6 @@
 #include "update/http.h"
+
+#include <algorithm>
 #include "loopback_server.h"
 #include "nginx_fixture.h"
 #include "test_support.h"
@@ -168,6 +170,9 @@ TEST_F(HttpTest, AResponseIsReadUpToItsLimitsAndNotAByteMore) {
       out += piece;
     return out + "0\r\n\r\n";
   };
+  const auto xCount = [](const std::string& response) {
+    return static_cast<std::size_t>(std::count(response.begin(), response.end(), 'x'));
+  };
   // A head of `size` bytes in all, its blank line included.
   const auto headOf = [](std::size_t size) {
     const std::string start = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nX-Fill: ";
@@ -186,6 +191,12 @@ TEST_F(HttpTest, AResponseIsReadUpToItsLimitsAndNotAByteMore) {
       {"a chunked body at the limit", chunked(body), body},
       {"one byte past it", chunked(body + 1), 0},
       {"a small body in endless framing", framingOnly(3 * body), 0},
+      {"a small body in framing at its limit", framingOnly(2 * body + 32 * 1024),
+       xCount(framingOnly(2 * body + 32 * 1024))},
+      {"one byte past, the head filling whole receives",
+       "HTTP/1.1 200 OK\r\nX-Fill: " + std::string(4096 - 29, 'h') + "\r\n\r\n" +
+           std::string(body + 1, 'b'),
+       0},
       {"an endless body", "HTTP/1.1 200 OK\r\n\r\n" + std::string(8 * body, 'e'), 0},
       {"a head at the limit", headOf(head), 2},
       {"one byte past it", headOf(head + 1), 0},
