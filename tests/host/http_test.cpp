@@ -191,6 +191,11 @@ TEST_F(HttpTest, AResponseIsReadUpToItsLimitsAndNotAByteMore) {
       {"a chunked body at the limit", chunked(body), body},
       {"one byte past it", chunked(body + 1), 0},
       {"a small body in endless framing", framingOnly(3 * body), 0},
+      {"broken framing, then anything",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+       "3\r\nabc\r\nzz" +
+           std::string(3 * body, 'j'),
+       3},
       {"a small body in framing at its limit", framingOnly(2 * body + 32 * 1024),
        xCount(framingOnly(2 * body + 32 * 1024))},
       {"one byte past, the head filling whole receives",
