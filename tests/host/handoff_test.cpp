@@ -459,6 +459,7 @@ TEST(FullFilePath, DriveColonAndAFileName) {
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\"), "dir\\");
   EXPECT_EQ(base::lastPathComponent("C:\\dir\\a.zip"), "a.zip");
   EXPECT_EQ(base::lastPathComponent("C:a.zip"), "a.zip");
+  EXPECT_EQ(base::lastPathComponent("C:\\dir\\a"), "a") << "a name of one letter";
   EXPECT_EQ(base::lastPathComponent("C:\\\xB1\x5C"
                                     "a.zip"),
             "\xB1\x5C"

@@ -2,6 +2,9 @@
 // results read back with the launcher's own code.
 
 #include <sys/stat.h>
+#include <utime.h>
+
+#include <ctime>
 
 #include <functional>
 #include <map>
@@ -22,6 +25,7 @@ struct CentralRecord {
   std::string name;  // raw bytes
   std::uint16_t centralFlags;
   std::uint16_t localFlags;
+  std::uint32_t dosTime;  // date in the high half, time in the low
 };
 
 std::uint32_t le(const std::string& bytes, std::size_t at, int count) {
@@ -43,7 +47,7 @@ std::vector<CentralRecord> centralRecords(const std::string& zip) {
     const std::size_t local = le(zip, at + 42, 4);
     records.push_back({zip.substr(at + 46, nameLength),
                        static_cast<std::uint16_t>(le(zip, at + 8, 2)),
-                       static_cast<std::uint16_t>(le(zip, local + 6, 2))});
+                       static_cast<std::uint16_t>(le(zip, local + 6, 2)), le(zip, at + 12, 4)});
     at += 46 + nameLength + le(zip, at + 30, 2) + le(zip, at + 32, 2);
   }
   return records;
@@ -108,6 +112,12 @@ class PackTest : public PublisherTest {
 };
 
 TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
+  // An entry keeps its file's time (DOS time, local, two-second steps).
+  std::tm noon{};
+  noon.tm_year = 2024 - 1900, noon.tm_mon = 5, noon.tm_mday = 1, noon.tm_hour = 12;
+  noon.tm_isdst = -1;
+  const ::utimbuf times{std::mktime(&noon), std::mktime(&noon)};
+  ASSERT_EQ(::utime((game() / utf8(u8"说.txt")).c_str(), &times), 0);
   ASSERT_EQ(run(packCall()), 0) << err();
   EXPECT_EQ(tree(outDir()), (std::set<std::string>{"update-5.1.zip", "version.html"}));
 
@@ -120,6 +130,10 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
   }
   EXPECT_EQ(names,
             (std::set<std::string>{"empty/", "启动器.exe", "说.txt", "数据/", "数据/说明.txt"}));
+  const auto said = std::find_if(records.begin(), records.end(),
+                                 [](const CentralRecord& r) { return r.name == "说.txt"; });
+  ASSERT_NE(said, records.end());
+  EXPECT_EQ(said->dosTime, ((2024u - 1980) << 9 | 6 << 5 | 1) << 16 | 12u << 11);
 
   const fs::path unpacked = dir() / "player";
   std::vector<int> progress;

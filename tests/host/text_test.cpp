@@ -34,6 +34,8 @@ TEST(FindText, StepsOverTwoByteCharactersAndFoldsOnlyAscii) {
       {"更新说明1=x<更新说明=y<", "更新说明=", 1, true, 13},
       {"", "x", 1, false, -1},
       {"abc", "", 1, false, 1},
+      // An empty needle is found even at the very end.
+      {"abc", "", 4, false, 4},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(base::findText(c.text, c.needle, c.from, c.ignoreCase), c.expected)
