@@ -35,6 +35,13 @@ TEST(HttpAddressTest, SplitsHostPortAndTarget) {
   const auto securePorted = parseHttpAddress("https://dl.example.cn:80/pkg.zip");
   ASSERT_TRUE(securePorted);
   EXPECT_EQ(hostAndPort(*securePorted), "dl.example.cn:80");
+
+  // The port's range, at both ends.
+  ASSERT_TRUE(parseHttpAddress("http://h:65535/"));
+  EXPECT_EQ(parseHttpAddress("http://h:65535/")->port, 65535);
+  EXPECT_EQ(parseHttpAddress("http://h:1/")->port, 1);
+  EXPECT_FALSE(parseHttpAddress("http://h:65536/"));
+  EXPECT_FALSE(parseHttpAddress("http://h:0/"));
 }
 
 TEST(HttpAddressTest, ResolvesEveryFormOfLocation) {
@@ -100,6 +107,17 @@ TEST(ResponseHeadTest, ReadsStatusFramingAndLocation) {
   const auto noContent = parseResponseHead("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n");
   ASSERT_TRUE(noContent);
   EXPECT_EQ(noContent->contentLength, 0);
+  const auto notModified =
+      parseResponseHead("HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n");
+  ASSERT_TRUE(notModified);
+  EXPECT_FALSE(notModified->chunked) << "no body, whatever the headers say";
+  EXPECT_EQ(notModified->contentLength, 0);
+
+  // 2xx is success, to its last code.
+  EXPECT_TRUE(isSuccessStatus(200));
+  EXPECT_TRUE(isSuccessStatus(299));
+  EXPECT_FALSE(isSuccessStatus(199));
+  EXPECT_FALSE(isSuccessStatus(300));
 }
 
 TEST(ResponseHeadTest, RefusesMalformedHeads) {

@@ -22,6 +22,10 @@ TEST(RequestDecisions, AgentFlagsAndDefaultHeaders) {
   EXPECT_EQ(completeHeaders("accept: a\r\nReferer: r\r\nContent-Type: t", "u", "a=1"),
             "accept: a\r\nReferer: r\r\nContent-Type: t\r\nAccept: */*\r\n"
             "Accept-Language: zh-cn\r\nCookie: a=1");
+  // Headers the caller gave are not added again.
+  EXPECT_EQ(completeHeaders("Accept: x\r\nAccept-Language: en", "u", ""),
+            "Accept: x\r\nAccept-Language: en\r\nReferer: u\r\n"
+            "Content-Type: application/x-www-form-urlencoded");
   EXPECT_EQ(completeHeaders("Cookie: old", "u", "new=1").substr(0, 11), "Cookie: old");
   EXPECT_NE(completeHeaders("Cookie: old", "u", "new=1").find("\r\nCookie: new=1"),
             std::string::npos);
