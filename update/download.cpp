@@ -14,16 +14,6 @@ namespace {
 constexpr int kNoticeEnded = 1;
 constexpr int kNoticeProgress = 2;
 
-// The plain name, else the first numbered one that no file has.
-std::optional<std::string> unusedTemporaryPath(platform::Files& files, const std::string& plain) {
-  for (int number = 0; number <= kMaxNumberedNames; ++number) {
-    std::string candidate = number == 0 ? plain : base::numberedFileName(plain, number);
-    if (!files.exists(candidate))
-      return candidate;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 std::string packagePath(platform::Process& process, const std::string& address) {
@@ -61,7 +51,7 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
   } else {
     // Nothing is removed because a page names it: the download goes to a
     // name no file has, whatever lies in the folder.
-    const std::optional<std::string> unused = unusedTemporaryPath(*ctx.os.files, temporary);
+    const std::optional<std::string> unused = unusedLocalPath(*ctx.os.files, temporary);
     if (!unused) {
       refuseRelease(ctx);
       return;

@@ -30,12 +30,7 @@ std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t
       observer.fileExists(std::max<std::int64_t>(files.size(path), 0), total));
   switch (answer) {
     case ExistingFileAnswer::kChooseNewName:
-      for (int number = 1; number <= kMaxNumberedNames; ++number) {
-        std::string candidate = base::numberedFileName(path, number);
-        if (!files.exists(candidate))
-          return candidate;
-      }
-      return std::nullopt;
+      return unusedLocalPath(files, path);
     case ExistingFileAnswer::kChosenElsewhere:
       // The routine may have moved the old file away; never overwrite it.
       if (!files.exists(path))
@@ -149,6 +144,15 @@ class BodyReceiver {
 };
 
 }  // namespace
+
+std::optional<std::string> unusedLocalPath(platform::Files& files, const std::string& path) {
+  for (int number = 0; number <= kMaxNumberedNames; ++number) {
+    std::string candidate = number == 0 ? path : base::numberedFileName(path, number);
+    if (!files.exists(candidate))
+      return candidate;
+  }
+  return std::nullopt;
+}
 
 DownloadResult receiveBody(const DownloadSettings& settings, platform::Files& files,
                            DownloadStop& stop, DownloadObserver& observer,

@@ -7,6 +7,7 @@
 // observer what happens and honours a stop.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/services.h"
@@ -17,6 +18,10 @@ namespace update {
 
 inline constexpr int kMaxRedirects = 5;
 inline constexpr int kMaxNumberedNames = 99;
+
+// `path` itself when no file has it, else the first of its numbered names,
+// "(1)" to "(99)", that no file has; nothing when all are taken.
+std::optional<std::string> unusedLocalPath(platform::Files& files, const std::string& path);
 
 struct DownloadSettings {
   HttpAddress address;
