@@ -38,6 +38,8 @@ set(TAVORO_LOGIC_SOURCES
   update/progress_text.cpp
   update/release_signature.cpp
   update/unzip.cpp
+  update/apply_journal.cpp
+  update/staged_apply.cpp
   update/unzip_archive.cpp
   update/update_state.cpp
   update/version.cpp

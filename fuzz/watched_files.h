@@ -55,6 +55,10 @@ class WatchedFiles final : public platform::Files {
   bool sameFile(const std::string& a, const std::string& b) override {
     return files_.sameFile(a, b);
   }
+  bool removeDirectory(const std::string& path) override {
+    return files_.removeDirectory(inside(path));
+  }
+  bool isInUse(const std::string& path) override { return files_.isInUse(path); }
 
  private:
   static std::filesystem::path hostPathOf(const std::string& path) {

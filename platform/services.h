@@ -42,12 +42,23 @@ class Pump {
   virtual bool waitUntil(const std::function<bool()>& done) = 0;
 };
 
+// A process this one started.
+class ChildProcess {
+ public:
+  virtual ~ChildProcess() = default;
+  // Its exit code once it has ended; -1 while it runs.
+  virtual std::int64_t exitCode() = 0;
+};
+
 class Processes {
  public:
   virtual ~Processes() = default;
   // Creates a process from the command line alone; see Window modes in
   // core/launch for what `windowMode` means. True when it was created.
   virtual bool runCommandLine(const std::string& commandLine, bool wait, int windowMode) = 0;
+  // Starts the command line as runCommandLine does without waiting, and
+  // keeps the process to be asked about; null when it was not created.
+  virtual std::unique_ptr<ChildProcess> start(const std::string& commandLine, int windowMode) = 0;
 };
 
 class ProfileReader {
@@ -74,6 +85,8 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool write(const void* data, std::size_t size) = 0;
+  // Hands what was written to the disk; false when it may not all be there.
+  virtual bool flush() = 0;
   // Flushes and closes; false when the data may not all have reached the disk.
   virtual bool close() = 0;
 };
@@ -123,6 +136,11 @@ class Files {
   // True when both paths name one existing file, however each is spelled
   // (letter case, "." and "..", other separators): the file system decides.
   virtual bool sameFile(const std::string& a, const std::string& b) = 0;
+  // One empty folder; false when it is not empty or cannot go.
+  virtual bool removeDirectory(const std::string& path) = 0;
+  // True when another program holds the file open so that it can be
+  // neither moved nor deleted (the game running from it, say).
+  virtual bool isInUse(const std::string& path) = 0;
 };
 
 // One TCP connection. abort() may be called from another thread and makes a
@@ -168,6 +186,11 @@ class NamedEvents {
   // learning in the same step whether another copy holds it already: two
   // copies started in the same instant cannot both see it missing.
   virtual Marker createMarker(const std::string& name) = 0;
+  // Lets go of a marker this process created; it exists no longer unless
+  // another process holds it too.
+  virtual void releaseMarker(const std::string& name) = 0;
+  // True when some process holds a marker of that name.
+  virtual bool markerExists(const std::string& name) = 0;
 };
 
 class Process {

@@ -1,5 +1,6 @@
 #include "update/unzip.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "base/file_name.h"
 #include "base/path.h"
 #include "update/partial_file.h"
+#include "update/staged_apply.h"
 #include "update/unzip_archive.h"
 
 namespace update {
@@ -17,11 +19,13 @@ namespace {
 
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
 // Data goes to a name of this kind beside the target first, so a damaged
-// entry never replaces a good file. The name is taken only where no file
-// has it (a player's file, or an entry written earlier), trying numbered
-// ones after the plain one.
-constexpr const char* kPartialSuffix = ".unpacking";
-constexpr int kPartialNameTries = 100;
+// entry never replaces a good file, and the old file to the other one until
+// the update is known to be whole. Each is taken only where no file has it
+// (a player's file) and the package brings none, trying numbered ones after
+// the plain one.
+constexpr const char* kStagingSuffix = ".unpacking";
+constexpr const char* kBackupSuffix = ".backup";
+constexpr int kFreeNameTries = 100;
 
 // Byte positions of the separators of a code page 936 path.
 std::vector<std::size_t> separatorPositions(const std::string& path) {
@@ -54,76 +58,131 @@ std::string withoutTrailingSeparators(std::string path) {
   return path;
 }
 
-class Unpacker {
+// Windows sees one file where names differ only in the case of ASCII
+// letters or in the separator used.
+std::string foldedName(const std::string& name) {
+  std::string folded = base::lowerAscii(name);
+  std::replace(folded.begin(), folded.end(), '/', '\\');
+  return folded;
+}
+
+struct StagedEntry {
+  std::uint64_t index;
+  base::EntryPath path;
+};
+
+class Stager {
  public:
-  Unpacker(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
-           const std::string& destinationDir)
+  Stager(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
+         const std::string& runDirectory, JournalWriter& journal)
       : archive_(archive),
         files_(files),
         codec_(codec),
-        root_(withoutTrailingSeparators(destinationDir)),
+        root_(withoutTrailingSeparators(runDirectory)),
+        journal_(journal),
         buffer_(kCopyBufferSize) {}
 
-  // False when the entry cannot or must not be written; the unpack stops.
-  bool unpackEntry(std::uint64_t index) {
-    const std::optional<EntryInfo> info = archive_.entry(index);
-    // A link could point anywhere; its target is not ours to follow.
-    if (!info || info->isSymbolicLink)
+  // Every entry's name, checked before anything is written, so that no
+  // staging or backup name taken later is one the package still brings.
+  bool readNames(std::uint64_t count) {
+    for (std::uint64_t index = 0; index < count; ++index) {
+      const std::optional<EntryInfo> info = archive_.entry(index);
+      // A link could point anywhere; its target is not ours to follow.
+      if (!info || info->isSymbolicLink)
+        return false;
+      const std::string ansiName =
+          info->nameIsUtf8 ? codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
+                           : info->name;
+      std::optional<base::EntryPath> path = base::parseEntryPath(ansiName);
+      if (!path)
+        return false;
+      if (!path->fileName.empty()) {
+        // Two entries for one file would leave the second's backup holding
+        // the first's new bytes.
+        if (!reserved_.insert(foldedName(relativeName(*path))).second)
+          return false;
+      }
+      entries_.push_back({index, std::move(*path)});
+    }
+    return true;
+  }
+
+  // False when the entry cannot or must not be written.
+  bool stageEntry(std::size_t number) {
+    const StagedEntry& entry = entries_[number];
+    if (!createFolders(entry.path))
       return false;
-    const std::string ansiName =
-        info->nameIsUtf8 ? codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
-                         : info->name;
-    const std::optional<base::EntryPath> path = base::parseEntryPath(ansiName);
-    if (!path)
-      return false;
-    std::string folder;
-    if (!createFolders(*path, folder))
-      return false;
-    if (path->fileName.empty())
+    if (entry.path.fileName.empty())
       return true;
-    return writeFile(index, folder + '\\' + path->fileName);
+    return stageFile(entry.index, relativeName(entry.path));
+  }
+
+  // Backup names for the targets that exist, then the steps in the journal.
+  bool listSteps() {
+    for (ApplyStep& step : steps_) {
+      const std::string target = path(step.target);
+      if (files_.isDirectory(target))
+        return false;
+      if (files_.exists(target)) {
+        step.backup = unusedName(step.target + kBackupSuffix);
+        if (step.backup.empty())
+          return false;
+      }
+    }
+    return journal_.complete(std::move(steps_));
   }
 
  private:
-  bool createFolders(const base::EntryPath& path, std::string& folder) {
-    folder = root_;
-    for (const std::string& name : path.folders) {
-      folder += '\\';
-      folder += name;
-      if (createdFolders_.count(folder) != 0)
+  static std::string relativeName(const base::EntryPath& path) {
+    std::string name;
+    for (const std::string& folder : path.folders)
+      name += folder + '\\';
+    return name + path.fileName;
+  }
+
+  std::string path(const std::string& relative) const { return base::joinPath(root_, relative); }
+
+  bool createFolders(const base::EntryPath& entry) {
+    std::string relative;
+    for (const std::string& name : entry.folders) {
+      relative += relative.empty() ? name : '\\' + name;
+      if (!seenFolders_.insert(foldedName(relative)).second)
         continue;
-      if (!files_.createDirectory(folder))
+      if (files_.isDirectory(path(relative)))
+        continue;
+      // Named before it exists: a kill right after leaves nothing unnamed.
+      if (!journal_.addFolder(relative) || !files_.createDirectory(path(relative)))
         return false;
-      createdFolders_.insert(folder);
     }
     return true;
   }
 
-  bool writeFile(std::uint64_t index, const std::string& target) {
+  // The plain name, or the first numbered one, that no file has and the
+  // package does not bring; reserved from then on. Empty when none is free.
+  std::string unusedName(const std::string& plain) {
+    for (int number = 0; number < kFreeNameTries; ++number) {
+      std::string name = number == 0 ? plain : base::numberedFileName(plain, number);
+      if (reserved_.count(foldedName(name)) == 0 && !files_.exists(path(name))) {
+        reserved_.insert(foldedName(name));
+        return name;
+      }
+    }
+    return {};
+  }
+
+  bool stageFile(std::uint64_t index, const std::string& target) {
     std::optional<EntryReader> reader = archive_.openEntry(index);
     if (!reader)
       return false;
-    files_.setAttributes(target, platform::kNormalFileAttributes);
-    const std::unique_ptr<PartialFile> partial = createPartialFile(target);
-    if (!partial || !copyEntry(*reader, *partial))
+    const std::string staged = unusedName(target + kStagingSuffix);
+    if (staged.empty() || !journal_.addStaged(staged))
       return false;
-    if (!files_.replace(partial->path(), target))
+    PartialFile partial(files_, path(staged), PartialFile::Creation::kOnlyNew);
+    if (!partial.opened() || !copyEntry(*reader, partial))
       return false;
-    partial->keep();
-    files_.setAttributes(target, platform::kNormalFileAttributes);
+    partial.keep();
+    steps_.push_back({staged, target, {}, static_cast<std::int64_t>(reader->bytesRead())});
     return true;
-  }
-
-  std::unique_ptr<PartialFile> createPartialFile(const std::string& target) {
-    const std::string plain = target + kPartialSuffix;
-    for (int number = 0; number < kPartialNameTries; ++number) {
-      auto partial = std::make_unique<PartialFile>(
-          files_, number == 0 ? plain : base::numberedFileName(plain, number),
-          PartialFile::Creation::kOnlyNew);
-      if (partial->opened())
-        return partial;
-    }
-    return nullptr;
   }
 
   bool copyEntry(EntryReader& reader, PartialFile& output) {
@@ -143,40 +202,70 @@ class Unpacker {
   platform::Files& files_;
   platform::TextCodec& codec_;
   std::string root_;
-  std::set<std::string> createdFolders_;
+  JournalWriter& journal_;
+  std::vector<StagedEntry> entries_;
+  std::set<std::string> reserved_;
+  std::set<std::string> seenFolders_;
+  std::vector<ApplyStep> steps_;
   std::vector<char> buffer_;
 };
 
-// Writes the entries in order, reporting each, until done or one cannot be
-// written; returns the number of entries, 0 for an unreadable archive. The
-// archive stays open only while this runs.
-std::uint64_t unpackEntries(platform::Files& files, platform::TextCodec& codec,
-                            const std::string& archivePath, const std::string& destinationDir,
-                            const std::function<void(int percent)>& progress) {
+bool archiveHasEntries(const std::string& archivePath) {
   const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
-  const std::uint64_t count = archive ? archive->entryCount() : 0;
-  if (count == 0)
-    return 0;
-  Unpacker unpacker(files, codec, *archive, destinationDir);
+  return archive && archive->entryCount() > 0;
+}
+
+bool stageEntries(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
+                  const std::string& runDirectory, JournalWriter& journal,
+                  const UnpackProgress& progress) {
+  const std::uint64_t count = archive.entryCount();
+  Stager stager(files, codec, archive, runDirectory, journal);
+  if (count == 0 || !stager.readNames(count))
+    return false;
   for (std::uint64_t index = 0; index < count; ++index) {
-    if (!unpacker.unpackEntry(index))
-      break;
+    if (!stager.stageEntry(static_cast<std::size_t>(index)))
+      return false;
     progress(static_cast<int>(index * 100 / count));
   }
-  return count;
+  return stager.listSteps();
 }
 
 }  // namespace
 
+bool stageArchive(platform::Files& files, platform::TextCodec& codec,
+                  const std::string& archivePath, const std::string& runDirectory,
+                  JournalWriter& journal, const UnpackProgress& progress) {
+  bool staged = false;
+  {
+    // The archive stays open only while this runs.
+    const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
+    staged = archive && stageEntries(files, codec, *archive, runDirectory, journal, progress);
+  }
+  if (!staged)
+    undoPlan(files, withoutTrailingSeparators(runDirectory), journal.plan());
+  return staged;
+}
+
 void unpackArchive(platform::Files& files, platform::TextCodec& codec,
                    const std::string& archivePath, const std::string& destinationDir,
-                   const std::function<void(int percent)>& progress) {
-  createFolderChain(files, withoutTrailingSeparators(destinationDir));
-  const std::uint64_t count = unpackEntries(files, codec, archivePath, destinationDir, progress);
-  // The final report may hand over at once: delete the package and end the
-  // program. Windows cannot delete a file that is still open, so the
-  // archive is closed by now.
-  progress(count == 0 ? 0 : 100);
+                   const UnpackProgress& progress) {
+  const std::string root = withoutTrailingSeparators(destinationDir);
+  createFolderChain(files, root);
+  const std::unique_ptr<JournalWriter> journal = JournalWriter::create(files, root);
+  bool any = false;
+  if (journal) {
+    any = stageArchive(files, codec, archivePath, root, *journal, [&any, &progress](int percent) {
+      any = true;
+      progress(percent);
+    });
+    if (any && applyStaged(files, root, *journal, InUseRetry{}) == ApplyResult::kApplied) {
+      journal->decide(ApplyDecision::kFinish);
+      removeBackups(files, root, journal->plan());
+    }
+    journal->remove();
+  }
+  // The archive is closed by now: Windows cannot delete a file still open.
+  progress(any || archiveHasEntries(archivePath) ? 100 : 0);
 }
 
 }  // namespace update

@@ -1,22 +1,36 @@
 #pragma once
 
-// Unpacking the downloaded update package (a ZIP archive) into a folder.
+// Unpacking the downloaded update package (a ZIP archive) into a folder:
+// every entry is staged beside its target first, and only when all are
+// staged do they replace the old files, all at once (update/staged_apply).
 
 #include <functional>
 #include <string>
 
 #include "platform/services.h"
+#include "update/apply_journal.h"
 
 namespace update {
 
-// Writes every entry of the archive at `archivePath` below `destinationDir`
-// (a folder path ending in "\", created when missing), replacing existing
-// files. Reports progress on the calling thread: i * 100 / n after entry i of
-// n, then 100 at the end, also when it stops early at an entry it cannot or
-// must not write; a single 0 when the archive is missing, unreadable or
-// empty. `progress` may throw: nothing is left open or half-written then.
+using UnpackProgress = std::function<void(int percent)>;
+
+// Writes every entry of the archive at `archivePath` to a staging name
+// beside its target below `runDirectory`, recording each in `journal`,
+// then chooses backup names and lists the steps of the apply. Reports
+// i * 100 / n after entry i of n. False when the archive is missing,
+// unreadable, empty, or has an entry it cannot or must not write: then
+// nothing it staged or created is left. `progress` may throw: nothing is
+// left open then, and the journal names what was staged.
+bool stageArchive(platform::Files& files, platform::TextCodec& codec,
+                  const std::string& archivePath, const std::string& runDirectory,
+                  JournalWriter& journal, const UnpackProgress& progress);
+
+// Stages, then applies at once, with a journal in `destinationDir` (a
+// folder path ending in "\", created when missing). Reports as stageArchive,
+// then 100 at the end, also when nothing was applied; a single 0 when the
+// archive is missing, unreadable or empty.
 void unpackArchive(platform::Files& files, platform::TextCodec& codec,
                    const std::string& archivePath, const std::string& destinationDir,
-                   const std::function<void(int percent)>& progress);
+                   const UnpackProgress& progress);
 
 }  // namespace update

@@ -37,6 +37,8 @@ class EntryReader {
   // is damaged (CRC mismatch, cut short, longer than declared) or cannot be
   // read. Never hands out a byte beyond the declared size.
   long read(void* buffer, std::size_t size);
+  // Bytes handed out so far.
+  std::uint64_t bytesRead() const { return delivered_; }
 
  private:
   std::unique_ptr<zip_file, EntryCloser> entry_;

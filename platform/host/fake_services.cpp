@@ -35,6 +35,26 @@ bool FakeProcesses::runCommandLine(const std::string& commandLine, bool wait, in
   return result;
 }
 
+namespace {
+
+class FakeChildProcess final : public ChildProcess {
+ public:
+  explicit FakeChildProcess(std::function<std::int64_t()> code) : code_(std::move(code)) {}
+  std::int64_t exitCode() override { return code_(); }
+
+ private:
+  std::function<std::int64_t()> code_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> FakeProcesses::start(const std::string& commandLine, int windowMode) {
+  calls.push_back({commandLine, false, windowMode});
+  if (!result)
+    return nullptr;
+  return std::make_unique<FakeChildProcess>(childExitCode);
+}
+
 void FakeShell::open(const std::string& target) {
   opened.push_back(target);
   if (duringOpen)
@@ -51,6 +71,10 @@ NamedEvents::Marker FakeNamedEvents::createMarker(const std::string& name) {
   if (!canCreate)
     return Marker::kFailed;
   return names.insert(name).second ? Marker::kCreated : Marker::kAlreadyExisted;
+}
+
+void FakeNamedEvents::releaseMarker(const std::string& name) {
+  names.erase(name);
 }
 
 void FakeProcess::exit(int code) {

@@ -52,6 +52,14 @@ class LocalFiles final : public Files {
   bool replace(const std::string& from, const std::string& to) override;
   std::int64_t size(const std::string& path) override;
   bool sameFile(const std::string& a, const std::string& b) override;
+  bool removeDirectory(const std::string& path) override;
+  bool isInUse(const std::string& path) override;
+
+  // Asked before each change to a name (remove, move, replace, removing a
+  // folder), with the path changed: false makes that change fail as a
+  // refusal of the system would, and a throw stands for the process being
+  // killed right there.
+  std::function<bool(const std::string& path)> beforeChange;
 
   // Bytes handed to files this object created, for tests that bound writing.
   std::int64_t bytesWritten() const { return *bytesWritten_; }
@@ -141,8 +149,12 @@ struct CommandLineCall {
 class FakeProcesses final : public Processes {
  public:
   bool runCommandLine(const std::string& commandLine, bool wait, int windowMode) override;
+  // Recorded among `calls` as a call without wait; the child's exit code
+  // is what `childExitCode` says each time it is asked (-1: running).
+  std::unique_ptr<ChildProcess> start(const std::string& commandLine, int windowMode) override;
   std::vector<CommandLineCall> calls;
   bool result = true;
+  std::function<std::int64_t()> childExitCode = [] { return -1; };
 };
 
 class FakeShell final : public Shell {
@@ -160,6 +172,8 @@ class FakeShell final : public Shell {
 class FakeNamedEvents final : public NamedEvents {
  public:
   Marker createMarker(const std::string& name) override;
+  void releaseMarker(const std::string& name) override;
+  bool markerExists(const std::string& name) override { return names.count(name) != 0; }
   // The markers that exist, whoever made them.
   std::set<std::string> names;
   // Every name asked for, in order.

@@ -107,12 +107,16 @@ base::Bytes LocalFiles::readAll(const std::string& path) {
 
 bool LocalFiles::remove(const std::string& path) {
   std::error_code error;
+  if (beforeChange && !beforeChange(path))
+    return false;
   return fs::is_regular_file(hostPath(path), error) && !isProtected(path) &&
          fs::remove(hostPath(path), error);
 }
 
 bool LocalFiles::move(const std::string& from, const std::string& to) {
   std::error_code error;
+  if (beforeChange && !beforeChange(from))
+    return false;
   // MoveFile does not replace an existing file.
   if (fs::exists(hostPath(to), error) || isHeld(from))
     return false;
@@ -162,6 +166,9 @@ class StdOutputFile final : public OutputFile {
       return false;
     *written_ += static_cast<std::int64_t>(size);
     return std::fwrite(data, 1, size, file_) == size;
+  }
+  bool flush() override {
+    return file_ != nullptr && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
   }
   bool close() override {
     if (file_ == nullptr)
@@ -240,6 +247,8 @@ bool LocalFiles::isDirectory(const std::string& path) {
 
 bool LocalFiles::replace(const std::string& from, const std::string& to) {
   std::error_code error;
+  if (beforeChange && !beforeChange(from))
+    return false;
   if (isHeld(from) || isProtected(to))
     return false;
   fs::rename(hostPath(from), hostPath(to), error);
@@ -252,6 +261,18 @@ std::int64_t LocalFiles::size(const std::string& path) {
     return -1;
   const auto bytes = fs::file_size(hostPath(path), error);
   return error ? -1 : static_cast<std::int64_t>(bytes);
+}
+
+bool LocalFiles::removeDirectory(const std::string& path) {
+  std::error_code error;
+  if (beforeChange && !beforeChange(path))
+    return false;
+  // fs::remove takes an empty folder only, as RemoveDirectory does.
+  return fs::is_directory(hostPath(path), error) && fs::remove(hostPath(path), error);
+}
+
+bool LocalFiles::isInUse(const std::string& path) {
+  return exists(path) && isHeld(path);
 }
 
 }  // namespace platform::host

@@ -22,6 +22,7 @@ class Win32OutputFile final : public OutputFile {
     }
     return static_cast<bool>(file_);
   }
+  bool flush() override { return file_ && FlushFileBuffers(file_.get()) != 0; }
   bool close() override {
     if (!file_)
       return false;
@@ -167,6 +168,18 @@ class Win32Files final : public Files {
   bool replace(const std::string& from, const std::string& to) override {
     return MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+  }
+
+  bool removeDirectory(const std::string& path) override {
+    return RemoveDirectoryA(path.c_str()) != 0;
+  }
+
+  bool isInUse(const std::string& path) override {
+    // Moving and deleting need the right to delete, which a program that
+    // opened the file without sharing it that way denies to all others.
+    FileHandle file(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return !file && GetLastError() == ERROR_SHARING_VIOLATION;
   }
 
   std::int64_t size(const std::string& path) override {

@@ -1,4 +1,4 @@
-#include <vector>
+#include <map>
 
 #include "handles.h"
 #include "platform/win32/win32_services.h"
@@ -13,13 +13,20 @@ class Win32NamedEvents final : public NamedEvents {
     if (!event)
       return Marker::kFailed;
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    // Only the marker's existence counts; it lives as long as the process.
-    held_.push_back(std::move(event));
+    // Only the marker's existence counts; it lives as long as the process
+    // or until it is released.
+    held_.emplace(name, std::move(event));
     return existed ? Marker::kAlreadyExisted : Marker::kCreated;
   }
 
+  void releaseMarker(const std::string& name) override { held_.erase(name); }
+
+  bool markerExists(const std::string& name) override {
+    return static_cast<bool>(KernelHandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())));
+  }
+
  private:
-  std::vector<KernelHandle> held_;
+  std::multimap<std::string, KernelHandle> held_;
 };
 
 }  // namespace

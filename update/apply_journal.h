@@ -1,0 +1,90 @@
+#pragma once
+
+// The journal of an update being applied: a small text file in the run
+// directory that names every file the update stages, every folder it
+// creates and every step of the apply, each before it happens, so that a
+// launcher started after a kill can bring the folder to all old or all new.
+// A step's own progress is not written: each is a rename, and whether it
+// has happened can be read off the files themselves.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace update {
+
+inline constexpr char kJournalFileName[] = "tavoro-update.journal";
+
+// One file of the package, names relative to the run directory: staged
+// beside its target, then the target (if there was one) moved to its
+// backup name and the staged file moved into place.
+struct ApplyStep {
+  std::string staged;
+  std::string target;
+  std::string backup;  // empty: no file had the target's name
+  std::int64_t size = 0;
+};
+
+enum class ApplyDecision { kNone, kFinish, kUndo };
+
+struct ApplyPlan {
+  // Every staged name, written before the file was created.
+  std::vector<std::string> stagedFiles;
+  // Folders the update created, in the order it created them.
+  std::vector<std::string> createdFolders;
+  std::vector<ApplyStep> steps;
+  // Everything is staged and every step is listed: the apply may begin.
+  bool complete = false;
+  ApplyDecision decision = ApplyDecision::kNone;
+};
+
+// The journal's text up to now, and what each addition appends.
+std::string journalText(const ApplyPlan& plan);
+std::string stagedRecord(std::string_view name);
+std::string folderRecord(std::string_view name);
+std::string completeRecord(const std::vector<ApplyStep>& steps);
+std::string decisionRecord(ApplyDecision decision);
+
+// Nothing when the text is no journal of ours; a last line cut short by a
+// kill is left out. Names that could lead outside the run directory make
+// the whole journal unusable.
+std::optional<ApplyPlan> parseJournal(std::string_view text);
+
+// The journal file of one apply, held open and written to as it goes.
+class JournalWriter {
+ public:
+  // Null when a file of the journal's name exists or cannot be created.
+  static std::unique_ptr<JournalWriter> create(platform::Files& files,
+                                               const std::string& runDirectory);
+  JournalWriter(platform::Files& files, std::string path,
+                std::unique_ptr<platform::OutputFile> file);
+
+  const ApplyPlan& plan() const { return plan_; }
+  bool addStaged(const std::string& name);
+  bool addFolder(const std::string& name);
+  // Lists the steps and marks the staging done, on the disk before it returns.
+  bool complete(std::vector<ApplyStep> steps);
+  // The decision on the disk before it returns.
+  bool decide(ApplyDecision decision);
+  // Closes and deletes the journal: the update is over.
+  void remove();
+
+ private:
+  bool append(const std::string& record, bool flush);
+
+  platform::Files& files_;
+  std::string path_;
+  std::unique_ptr<platform::OutputFile> file_;
+  ApplyPlan plan_;
+};
+
+// Writes the whole journal afresh under its name, on the disk before it
+// returns: a recovery's decision about a journal it did not write.
+bool rewriteJournal(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
+
+}  // namespace update
