@@ -1,0 +1,285 @@
+#include <map>
+#include <set>
+
+#include "tests/host/test_support.h"
+#include "tests/host/unzip_test_archives.h"
+#include "update/apply_journal.h"
+#include "update/staged_apply.h"
+#include "update/unzip.h"
+
+namespace {
+
+using namespace testing_support;
+using Tree = std::map<std::string, std::string>;
+
+struct Killed {};
+
+// The game folder before the update, and the package: two files replaced
+// (one read-only), one added in a new folder, one left alone.
+const Tree kOldFolder = {{"launcher.exe", "old launcher"},
+                         {"Data/a.pak", "old a"},
+                         {"Data/keep.txt", "not in the package"}};
+const std::vector<std::pair<std::string, std::string>> kPackage = {
+    {"launcher.exe", "new launcher, longer"},
+    {"Data/a.pak", "new a, of another size"},
+    {"Levels/one/level.pak", "new level"}};
+
+Tree newFolder() {
+  Tree tree = kOldFolder;
+  for (const auto& [name, bytes] : kPackage)
+    tree[name] = bytes;
+  return tree;
+}
+
+class StagedApplyTest : public LauncherTest {
+ protected:
+  fs::path game() const { return runDir() / "game"; }
+  std::string gameDir() const { return game().string(); }
+  fs::path archive() const { return runDir() / "p.zip"; }
+
+  void SetUp() override {
+    LauncherTest::SetUp();
+    zipWithPython(archive(), kPackage);
+  }
+
+  void resetFolder() {
+    fs::remove_all(game());
+    for (const auto& [name, bytes] : kOldFolder)
+      writeBytes(game() / name, bytes);
+    fs::permissions(game() / "Data/a.pak", fs::perms::owner_read);
+  }
+
+  // Every file below the game folder with its bytes.
+  Tree files() const {
+    Tree tree;
+    for (const auto& entry : fs::recursive_directory_iterator(game())) {
+      if (entry.is_regular_file())
+        tree[fs::relative(entry.path(), game()).string()] = readBytes(entry.path());
+    }
+    return tree;
+  }
+
+  bool hasFolder(const char* name) const { return fs::is_directory(game() / name); }
+
+  void unpack() {
+    update::unpackArchive(os.files, os.codec, archive().string(), gameDir() + "\\", [](int) {});
+  }
+
+  update::Recovery recover() {
+    return update::recoverInterruptedUpdate(os.files, os.namedEvents, gameDir());
+  }
+
+  // Makes the n-th change to a name (1-based) fail or end the process.
+  void onChange(int n, bool kill) {
+    changes_ = 0;
+    os.files.beforeChange = [this, n, kill](const std::string&) {
+      if (++changes_ != n)
+        return true;
+      if (kill)
+        throw Killed{};
+      return false;
+    };
+  }
+  void noHook() { os.files.beforeChange = nullptr; }
+
+  // The changes a whole unpack makes, counted on an undisturbed run.
+  int changesOfAnUnpack() {
+    resetFolder();
+    onChange(0, false);
+    unpack();
+    noHook();
+    EXPECT_EQ(files(), newFolder());
+    return changes_;
+  }
+
+  void expectAllOldOrAllNew(const std::string& when) {
+    const Tree now = files();
+    EXPECT_TRUE(now == kOldFolder || now == newFolder()) << when;
+    if (now == kOldFolder)
+      EXPECT_FALSE(hasFolder("Levels")) << when << ": a folder the update made stayed";
+  }
+
+  int changes_ = 0;
+};
+
+// A step refused by the system at any point: the folder is as before, or,
+// when only the clean-up after a whole apply was refused, all new.
+TEST_F(StagedApplyTest, ARefusedChangeAtAnyStepLeavesAllOldOrAllNew) {
+  const int total = changesOfAnUnpack();
+  ASSERT_GE(total, 6) << "two backups, three placings, two backups removed, the journal";
+  for (int n = 1; n <= total; ++n) {
+    resetFolder();
+    onChange(n, false);
+    unpack();
+    noHook();
+    Tree now = files();
+    // A backup that could not be removed is the one thing left over.
+    for (auto it = now.begin(); it != now.end();)
+      it = it->first.find(".backup") != std::string::npos ? now.erase(it) : std::next(it);
+    now.erase(update::kJournalFileName);
+    EXPECT_TRUE(now == kOldFolder || now == newFolder()) << "change " << n << " refused";
+  }
+}
+
+// A kill at any change, and another at any change of the recovery that
+// follows: the start after that leaves all old or all new, and no journal.
+TEST_F(StagedApplyTest, AKillAtAnyStepThenAtAnyStepOfTheRecoveryEndsAllOldOrAllNew) {
+  const int total = changesOfAnUnpack();
+  int recoveriesKilled = 0;
+  for (int n = 1; n <= total; ++n) {
+    resetFolder();
+    onChange(n, true);
+    EXPECT_THROW(unpack(), Killed);
+    noHook();
+    ASSERT_TRUE(fs::exists(game() / update::kJournalFileName)) << "kill " << n;
+    const fs::path afterKill = runDir() / "after-kill";
+    fs::remove_all(afterKill);
+    fs::copy(game(), afterKill, fs::copy_options::recursive);
+
+    for (int m = 1;; ++m) {
+      // The folder as the kill left it, for each kill of the recovery.
+      fs::remove_all(game());
+      fs::copy(afterKill, game(), fs::copy_options::recursive);
+      onChange(m, true);
+      bool recovered = false;
+      try {
+        recover();
+        recovered = true;
+      } catch (const Killed&) {
+        ++recoveriesKilled;
+      }
+      noHook();
+      if (!recovered) {
+        EXPECT_NE(recover(), update::Recovery::kLeftAlone) << "kill " << n << ", then " << m;
+      }
+      EXPECT_FALSE(fs::exists(game() / update::kJournalFileName)) << "kill " << n << ", " << m;
+      expectAllOldOrAllNew("kill " + std::to_string(n) + ", then " + std::to_string(m));
+      if (recovered)
+        break;
+    }
+  }
+  EXPECT_GT(recoveriesKilled, total) << "recoveries were killed at more than one change each";
+}
+
+// A kill once every file is staged: whatever the apply had done, the next
+// start finishes it. A kill while staging, a staged file lost meanwhile, or
+// an undo already begun: it is taken back.
+TEST_F(StagedApplyTest, RecoveryFinishesWhenEveryStagedFileIsThereAndUndoesOtherwise) {
+  const int total = changesOfAnUnpack();
+  for (int n = 1; n <= total; ++n) {
+    resetFolder();
+    onChange(n, true);
+    EXPECT_THROW(unpack(), Killed);
+    noHook();
+    EXPECT_EQ(recover(), update::Recovery::kFinished) << "kill " << n;
+    EXPECT_EQ(files(), newFolder()) << "kill " << n;
+  }
+
+  resetFolder();
+  int reports = 0;
+  EXPECT_THROW(update::unpackArchive(os.files, os.codec, archive().string(), gameDir() + "\\",
+                                     [&reports](int) {
+                                       if (++reports == 3)
+                                         throw Killed{};
+                                     }),
+               Killed);
+  EXPECT_EQ(recover(), update::Recovery::kUndone);
+  EXPECT_EQ(files(), kOldFolder);
+  EXPECT_FALSE(hasFolder("Levels"));
+
+  // Killed before the second file's backup; then its staged file is lost.
+  resetFolder();
+  onChange(3, true);
+  EXPECT_THROW(unpack(), Killed);
+  noHook();
+  ASSERT_TRUE(fs::remove(game() / "Data/a.pak.unpacking"));
+  EXPECT_EQ(recover(), update::Recovery::kUndone);
+  EXPECT_EQ(files(), kOldFolder);
+
+  // The journal says undo: an apply that failed and was killed amid its undo.
+  resetFolder();
+  onChange(5, true);
+  EXPECT_THROW(unpack(), Killed);
+  noHook();
+  const std::string journal = (game() / update::kJournalFileName).string();
+  writeBytes(journal, readBytes(journal) + "undo\n");
+  EXPECT_EQ(recover(), update::Recovery::kUndone);
+  EXPECT_EQ(files(), kOldFolder);
+}
+
+TEST_F(StagedApplyTest, AJournalHeldByALauncherAtWorkOrNotOursIsLeftAlone) {
+  resetFolder();
+  writeBytes(game() / update::kJournalFileName, "a player's notes\n");
+  EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+  EXPECT_EQ(readBytes(game() / update::kJournalFileName), "a player's notes\n");
+  EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+
+  fs::remove(game() / update::kJournalFileName);
+  EXPECT_EQ(recover(), update::Recovery::kNoJournal);
+  onChange(4, true);
+  EXPECT_THROW(unpack(), Killed);
+  noHook();
+  {
+    update::ApplyLock other(os.namedEvents, gameDir());
+    ASSERT_TRUE(other.held());
+    EXPECT_FALSE(update::ApplyLock(os.namedEvents, gameDir()).held());
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+    EXPECT_TRUE(fs::exists(game() / update::kJournalFileName));
+  }
+  EXPECT_EQ(recover(), update::Recovery::kFinished);
+  EXPECT_EQ(files(), newFolder());
+}
+
+// The records as written read back as the same plan; anything that could
+// make a recovery touch a file outside the folder makes it no journal.
+TEST(ApplyJournalTest, ReadsBackWhatItWritesAndRefusesWhatCouldLeadOutside) {
+  update::ApplyPlan plan;
+  plan.stagedFiles = {"a b.txt.unpacking", "Data\\x.unpacking"};
+  plan.createdFolders = {"Data"};
+  plan.steps = {{"a b.txt.unpacking", "a b.txt", "a b.txt.backup", 12},
+                {"Data\\x.unpacking", "Data\\x", "", 0}};
+  plan.complete = true;
+  plan.decision = update::ApplyDecision::kUndo;
+  const std::string text = update::journalText(plan);
+  const std::optional<update::ApplyPlan> read = update::parseJournal(text);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(update::journalText(*read), text);
+  EXPECT_EQ(read->steps[0].backup, "a b.txt.backup");
+  EXPECT_EQ(read->steps[0].size, 12);
+  EXPECT_EQ(read->steps[1].backup, "");
+  EXPECT_EQ(read->decision, update::ApplyDecision::kUndo);
+
+  // A last line cut short by a kill is as if never written.
+  const std::optional<update::ApplyPlan> cut =
+      update::parseJournal(text.substr(0, text.size() - 1));
+  ASSERT_TRUE(cut);
+  EXPECT_EQ(cut->decision, update::ApplyDecision::kNone);
+  EXPECT_TRUE(cut->complete);
+
+  const std::string header = "tavoro-update-journal/1\n";
+  struct Row {
+    const char* what;
+    std::string text;
+    bool usable;
+  };
+  const Row rows[] = {
+      {"header only", header, true},
+      {"another header", "tavoro-update-journal/2\n", false},
+      {"a parent folder", header + "staged 6:..\\x.u\n", false},
+      {"a drive", header + "staged 6:C:\\x.u\n", false},
+      {"a rooted name", header + "folder 3:\\xy\n", false},
+      {"a length past the line", header + "staged 9:x.u\n", false},
+      {"text after the name", header + "staged 3:x.u more\n", false},
+      {"a backup outside", header + "step 3:s.u 1:t 5:..\\bk 4\napply\n", false},
+      {"no size", header + "step 3:s.u 1:t 0:\napply\n", false},
+      {"a decision before the steps are complete", header + "undo\n", false},
+      {"two decisions", header + "apply\nfinish\nundo\n", false},
+      {"staging after the steps", header + "apply\nstaged 3:x.u\n", false},
+      {"an unknown record", header + "remove 3:x.u\n", false},
+      {"a step without backup", header + "step 3:s.u 1:t 0: 4\napply\nfinish\n", true},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(update::parseJournal(row.text).has_value(), row.usable) << row.what;
+}
+
+}  // namespace
