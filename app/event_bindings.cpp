@@ -11,6 +11,7 @@
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/handoff.h"
+#include "update/staged_apply.h"
 
 namespace app {
 namespace {
@@ -20,7 +21,19 @@ using ui::EventArgs;
 namespace name = ui::name;
 
 void onCreated(Launcher& l, const EventArgs&) {
-  core::onLaunchWindowCreated(l.context(), l.state().slideshow, l.slideshow());
+  core::Context& ctx = l.context();
+  core::onLaunchWindowCreated(ctx, l.state().slideshow, l.slideshow(), [&ctx] {
+    // An update a kill interrupted ends first, before anything reads the
+    // folder.
+    update::recoverInterruptedUpdate(*ctx.os.files, *ctx.os.namedEvents,
+                                     ctx.os.process->runDirectory());
+  });
+}
+
+void onShown(Launcher& l, const EventArgs&) {
+  // First: the launcher that started this one may be waiting for it.
+  core::announceWindowShown(l.context());
+  update::applyKeptPackage(l.context(), l.state().update);
 }
 
 void onStartButton(Launcher& l, const EventArgs&) {
@@ -36,6 +49,9 @@ void onMinimise(Launcher& l, const EventArgs&) {
 }
 
 void onClose(Launcher& l, const EventArgs&) {
+  // Once the new launcher runs, the hand-over or its undo ends first.
+  if (update::deferCloseDuringHandOver(l.state().update))
+    return;
   core::endProgram(l.context());
 }
 
@@ -59,6 +75,7 @@ void onUnpackProgress(Launcher& l, const EventArgs& args) {
 
 constexpr std::array kBindings = {
     EventBinding{ui::kWindow, Event::Created, &onCreated},
+    EventBinding{ui::kWindow, Event::Shown, &onShown},
     EventBinding{ui::kWindow, Event::CloseRequested, &onClose},
     EventBinding{name::kStartButton, Event::Clicked, &onStartButton},
     EventBinding{name::kShortcutButton, Event::Clicked, &onShortcutButton},

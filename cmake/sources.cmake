@@ -40,6 +40,7 @@ set(TAVORO_LOGIC_SOURCES
   update/unzip.cpp
   update/apply_journal.cpp
   update/staged_apply.cpp
+  update/kept_package.cpp
   update/unzip_archive.cpp
   update/update_state.cpp
   update/version.cpp

@@ -27,6 +27,23 @@ std::string derivedInstanceName(const std::string& runDirectory, const std::stri
   return name;
 }
 
+std::string instanceName(Context& ctx) {
+  const std::string configured = readConfigValue(ctx.os, "url", "bh1");
+  return configured.empty()
+             ? derivedInstanceName(ctx.os.process->runDirectory(), ctx.os.process->executableName())
+             : configured;
+}
+
+std::string shownSignalName(const std::string& runDirectory, const std::string& executable) {
+  return "tavoro-shown:" + base::lowerAscii(derivedInstanceName(runDirectory, executable));
+}
+
+void announceWindowShown(Context& ctx) {
+  // Held until the process ends: a launcher that asks later still sees it.
+  ctx.os.namedEvents->createMarker(
+      shownSignalName(ctx.os.process->runDirectory(), ctx.os.process->executableName()));
+}
+
 void singleInstanceGuard(Context& ctx, const std::string& instanceName, const std::string& message,
                          unsigned flags) {
   platform::Services& os = ctx.os;
@@ -40,7 +57,8 @@ void singleInstanceGuard(Context& ctx, const std::string& instanceName, const st
   }
 }
 
-void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThread& thread) {
+void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThread& thread,
+                           const std::function<void()>& afterGuard) {
   ui::Controls& controls = *ctx.controls;
   const std::string runDir = ctx.os.process->runDirectory();
 
@@ -48,6 +66,8 @@ void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThr
 
   singleInstanceGuard(ctx, readConfigValue(ctx.os, "url", "bh1"), kSecondCopyMessage,
                       kSecondCopyFlags);
+  if (afterGuard)
+    afterGuard();
 
   controls.setPicture(ui::name::kLogo, readPictureFile(*ctx.os.files, runDir + kLogoRelativePath));
 

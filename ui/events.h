@@ -13,6 +13,7 @@ using base::EventArgs;
 
 enum class Event {
   Created,         // the window: all controls exist, not yet shown
+  Shown,           // the window: first shown on the screen
   CloseRequested,  // the window: Esc, or the system asks it to close
   Clicked,         // picture or colour button
   LeftButtonDown,  // transparent label: x, y, key state

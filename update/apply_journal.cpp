@@ -1,9 +1,8 @@
 #include "update/apply_journal.h"
 
-#include <charconv>
-
 #include "base/file_name.h"
 #include "base/path.h"
+#include "update/length_prefixed.h"
 
 namespace update {
 namespace {
@@ -18,9 +17,8 @@ constexpr std::string_view kUndo = "undo";
 // Names are at most a Windows path; a longer length is no journal of ours.
 constexpr std::size_t kMaxNameBytes = 1024;
 
-// A name as its byte length, ":" and the bytes: names may hold spaces.
 std::string field(std::string_view text) {
-  return std::to_string(text.size()) + ":" + std::string(text);
+  return lengthPrefixed(text);
 }
 
 std::string stepLine(const ApplyStep& step) {
@@ -28,43 +26,7 @@ std::string stepLine(const ApplyStep& step) {
          field(step.backup) + " " + std::to_string(step.size) + "\n";
 }
 
-// Reads one record's fields off the front of `rest`.
-class FieldReader {
- public:
-  explicit FieldReader(std::string_view rest) : rest_(rest) {}
-
-  std::optional<std::size_t> number() {
-    std::size_t value = 0;
-    const auto [end, error] = std::from_chars(rest_.data(), rest_.data() + rest_.size(), value);
-    if (error != std::errc() || end == rest_.data())
-      return std::nullopt;
-    rest_.remove_prefix(static_cast<std::size_t>(end - rest_.data()));
-    return value;
-  }
-
-  std::optional<std::string> name() {
-    const std::optional<std::size_t> length = number();
-    if (!length || *length > kMaxNameBytes || rest_.empty() || rest_.front() != ':' ||
-        rest_.size() - 1 < *length) {
-      return std::nullopt;
-    }
-    std::string text(rest_.substr(1, *length));
-    rest_.remove_prefix(1 + *length);
-    return text;
-  }
-
-  bool space() {
-    if (rest_.empty() || rest_.front() != ' ')
-      return false;
-    rest_.remove_prefix(1);
-    return true;
-  }
-
-  bool atEnd() const { return rest_.empty(); }
-
- private:
-  std::string_view rest_;
-};
+using FieldReader = LengthPrefixedReader;
 
 // A file or folder name below the run directory, and nothing else.
 bool isInsideName(const std::string& name) {
@@ -73,7 +35,7 @@ bool isInsideName(const std::string& name) {
 }
 
 std::optional<std::string> insideName(FieldReader& reader) {
-  std::optional<std::string> name = reader.name();
+  std::optional<std::string> name = reader.text();
   if (!name || !isInsideName(*name))
     return std::nullopt;
   return name;
@@ -82,13 +44,13 @@ std::optional<std::string> insideName(FieldReader& reader) {
 std::optional<ApplyStep> parseStep(FieldReader& reader) {
   ApplyStep step;
   std::optional<std::string> staged = insideName(reader);
-  if (!staged || !reader.space())
+  if (!staged || !reader.skip(' '))
     return std::nullopt;
   std::optional<std::string> target = insideName(reader);
-  if (!target || !reader.space())
+  if (!target || !reader.skip(' '))
     return std::nullopt;
-  std::optional<std::string> backup = reader.name();
-  if (!backup || (!backup->empty() && !isInsideName(*backup)) || !reader.space())
+  std::optional<std::string> backup = reader.text();
+  if (!backup || (!backup->empty() && !isInsideName(*backup)) || !reader.skip(' '))
     return std::nullopt;
   const std::optional<std::size_t> size = reader.number();
   if (!size || !reader.atEnd())
@@ -101,7 +63,8 @@ std::optional<ApplyStep> parseStep(FieldReader& reader) {
 bool readRecord(std::string_view line, ApplyPlan& plan) {
   const std::size_t space = line.find(' ');
   const std::string_view kind = line.substr(0, space);
-  FieldReader reader(space == std::string_view::npos ? std::string_view() : line.substr(space + 1));
+  FieldReader reader(space == std::string_view::npos ? std::string_view() : line.substr(space + 1),
+                     kMaxNameBytes);
   if (kind == kStaged || kind == kFolder) {
     std::optional<std::string> name = insideName(reader);
     if (!name || !reader.atEnd() || plan.complete)

@@ -1,22 +1,26 @@
 #include "update/handoff.h"
 
+#include "base/cp936.h"
 #include "base/file_name.h"
 #include "base/path.h"
 #include "core/config.h"
+#include "core/startup.h"
 #include "platform/window_modes.h"
 #include "ui/control_names.h"
 #include "update/download.h"
+#include "update/kept_package.h"
 #include "update/package_digest_follower.h"
 #include "update/release_signature.h"
+#include "update/staged_apply.h"
 #include "update/unzip.h"
 #include "update/version.h"
 
 namespace update {
 namespace {
 
-[[noreturn]] void removeOwnExecutable(core::Context& ctx) {
-  const std::string own =
-      base::joinPath(ctx.os.process->runDirectory(), ctx.os.process->executableName());
+// `own`: where this launcher's file is now, its backup name when the
+// package brought a file of its name.
+[[noreturn]] void removeOwnExecutable(core::Context& ctx, const std::string& own) {
   ctx.os.files->setAttributes(own, platform::kClearedFileAttributes);
   // The interpreter can delete the file only once this process has ended,
   // and it starts in a fraction of a second: the slow part of ending (the
@@ -65,13 +69,136 @@ void refusePackage(core::Context& ctx, const std::string& temporary) {
   refuseRelease(ctx);
 }
 
+void raiseUnpackProgress(core::Context& ctx, int percent) {
+  if (ctx.events != nullptr)
+    ctx.events->raise(ui::name::kUnzipper, ui::Event::UnpackProgress, {percent});
+}
+
+std::string runDirectoryOf(core::Context& ctx) {
+  return ctx.os.process->runDirectory();
+}
+
+// Tells the player why nothing changed; the start button works again.
+void reportUnapplied(core::Context& ctx, const char* message, unsigned flags) {
+  ctx.os.messageBoxes->show(message, flags, kUpdateTitle);
+  ctx.controls->setEnabled(ui::name::kStartButton, true);
+}
+
+// Stages the package, then applies it at once; the final report of 100
+// comes only when the folder holds the package's files, or when the package
+// could not be read (the question then follows, as for a package without
+// the new launcher).
 void unpackAndHandOff(core::Context& ctx, UpdateState& state, const std::string& package) {
-  unpackArchive(*ctx.os.files, *ctx.os.codec, package, ctx.os.process->runDirectory() + "\\",
-                [&ctx](int percent) {
-                  if (ctx.events != nullptr)
-                    ctx.events->raise(ui::name::kUnzipper, ui::Event::UnpackProgress, {percent});
-                });
-  handOff(ctx, state, state.progress->percent);
+  platform::Files& files = *ctx.os.files;
+  const std::string runDir = runDirectoryOf(ctx);
+  auto lock = std::make_unique<ApplyLock>(*ctx.os.namedEvents, runDir);
+  std::unique_ptr<JournalWriter> journal =
+      lock->held() ? JournalWriter::create(files, runDir) : nullptr;
+  const StageResult staged =
+      journal ? stageArchive(files, *ctx.os.codec, package, runDir, *journal,
+                             [&ctx](int percent) { raiseUnpackProgress(ctx, percent); })
+              : StageResult::kStopped;
+  if (staged != StageResult::kStaged) {
+    if (journal)
+      journal->remove();
+    lock.reset();
+    raiseUnpackProgress(ctx, staged == StageResult::kNoEntries ? 0 : 100);
+    handOff(ctx, state, state.progress->percent);
+    return;
+  }
+  const ApplyResult result = applyStaged(files, runDir, *journal, inUseRetryWith(*ctx.os.pump));
+  if (result != ApplyResult::kApplied) {
+    journal->remove();
+    if (result == ApplyResult::kInUse &&
+        keepPackage(files, runDir, {state.versionFields, files.size(package)})) {
+      reportUnapplied(ctx, kUpdateDeferred, platform::kIconInformation);
+    } else {
+      files.remove(package);
+      forgetKeptPackage(files, runDir);
+      reportUnapplied(ctx, kUpdateNotWritten, platform::kIconWarning);
+    }
+    return;
+  }
+  forgetKeptPackage(files, runDir);
+  state.appliedUpdate =
+      std::make_unique<AppliedUpdate>(AppliedUpdate{std::move(lock), std::move(journal)});
+  state.takenBack = false;
+  raiseUnpackProgress(ctx, 100);
+  if (!state.takenBack)
+    handOff(ctx, state, state.progress->percent);
+}
+
+// The apply stands: backups, journal and marker go.
+void confirmApplied(core::Context& ctx, UpdateState& state) {
+  if (!state.appliedUpdate)
+    return;
+  JournalWriter& journal = *state.appliedUpdate->journal;
+  journal.decide(ApplyDecision::kFinish);
+  removeBackups(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
+  journal.remove();
+  state.appliedUpdate.reset();
+}
+
+// The apply is taken back: the old files, this launcher's own among them.
+void undoApplied(core::Context& ctx, UpdateState& state) {
+  if (!state.appliedUpdate)
+    return;
+  JournalWriter& journal = *state.appliedUpdate->journal;
+  journal.decide(ApplyDecision::kUndo);
+  undoPlan(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
+  journal.remove();
+  state.appliedUpdate.reset();
+}
+
+// Where this launcher's file is once the apply stands.
+std::string ownFileAfterApply(core::Context& ctx, const UpdateState& state) {
+  const std::string executable = ctx.os.process->executableName();
+  if (state.appliedUpdate) {
+    for (const ApplyStep& step : state.appliedUpdate->journal->plan().steps) {
+      if (!step.backup.empty() && base::equalsIgnoringAsciiCase(step.target, executable))
+        return base::joinPath(runDirectoryOf(ctx), step.backup);
+    }
+  }
+  return base::joinPath(runDirectoryOf(ctx), executable);
+}
+
+enum class NewLauncherStart { kShown, kFailed };
+
+// Waits, the window's messages going on, until the new launcher shows its
+// window or ends; an end with code 0 (an installer, no launcher) and no
+// sign within the time both count as shown.
+NewLauncherStart waitForNewLauncher(core::Context& ctx, platform::ChildProcess& child,
+                                    const std::string& shownSignal) {
+  for (int waited = 0;; waited += kHandOverPollMs) {
+    if (ctx.os.namedEvents->markerExists(shownSignal))
+      return NewLauncherStart::kShown;
+    const std::int64_t code = child.exitCode();
+    if (code == 0)
+      return NewLauncherStart::kShown;
+    if (code > 0)
+      return NewLauncherStart::kFailed;
+    if (waited >= kHandOverWaitMs)
+      return NewLauncherStart::kShown;
+    ctx.os.pump->delay(kHandOverPollMs);
+  }
+}
+
+// Starts the new launcher without this one's instance marker, which it may
+// share (bh1); the marker is taken back when the start fails.
+NewLauncherStart startNewLauncher(core::Context& ctx, UpdateState& state, const std::string& title,
+                                  const std::string& newLauncher) {
+  const std::string instance = core::instanceName(ctx);
+  ctx.os.namedEvents->releaseMarker(instance);
+  state.handingOver = true;
+  std::unique_ptr<platform::ChildProcess> child =
+      ctx.os.processes->start(newLauncher, platform::kWindowModeNormal);
+  const NewLauncherStart started =
+      child ? waitForNewLauncher(ctx, *child,
+                                 core::shownSignalName(runDirectoryOf(ctx), std::string(title)))
+            : NewLauncherStart::kFailed;
+  if (started == NewLauncherStart::kFailed)
+    ctx.os.namedEvents->createMarker(instance);
+  return started;
 }
 
 }  // namespace
@@ -119,7 +246,7 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
   if (percent < 100)
     return;
   ctx.os.pump->delay(500);
-  const std::string runDir = ctx.os.process->runDirectory();
+  const std::string runDir = runDirectoryOf(ctx);
   const std::string title = ctx.controls->text(ui::name::kUpdateTitle);
   const std::string newLauncher = base::joinPath(runDir, title);
   const std::string own = base::joinPath(runDir, ctx.os.process->executableName());
@@ -129,15 +256,65 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
   // Sameness is the file system's to decide: ".\launcher.exe" or another
   // letter case is still this very file.
   if (isInsideRunDirectory(title) && ctx.os.files->exists(newLauncher) &&
-      !ctx.os.files->sameFile(newLauncher, own) &&
-      ctx.os.processes->runCommandLine(newLauncher, false, platform::kWindowModeNormal)) {
+      !ctx.os.files->sameFile(newLauncher, own)) {
+    const std::string ownFile = ownFileAfterApply(ctx, state);
+    if (startNewLauncher(ctx, state, title, newLauncher) == NewLauncherStart::kShown) {
+      confirmApplied(ctx, state);
+      ctx.os.files->remove(package);
+      ctx.os.pump->delay(200);
+      ctx.os.files->remove(package);
+      ctx.os.pump->delay(900);
+      removeOwnExecutable(ctx, ownFile);
+    }
+    undoApplied(ctx, state);
     ctx.os.files->remove(package);
-    ctx.os.pump->delay(200);
-    ctx.os.files->remove(package);
-    ctx.os.pump->delay(900);
-    removeOwnExecutable(ctx);
+    state.handingOver = false;
+    state.takenBack = true;
+    reportUnapplied(ctx, kNewLauncherFailed, platform::kIconWarning);
+    if (state.closeRequested)
+      core::endProgram(ctx);
+    return;
   }
+  confirmApplied(ctx, state);
   offerHelpOrPackage(ctx, package);
+}
+
+bool deferCloseDuringHandOver(UpdateState& state) {
+  if (!state.handingOver)
+    return false;
+  state.closeRequested = true;
+  return true;
+}
+
+void applyKeptPackage(core::Context& ctx, UpdateState& state) {
+  platform::Files& files = *ctx.os.files;
+  const std::string runDir = runDirectoryOf(ctx);
+  const std::optional<KeptPackage> kept = readKeptPackage(files, runDir);
+  if (!kept)
+    return;
+  const std::string address = kept->versionFields[kUpdateAddress];
+  const std::string package = packagePath(*ctx.os.process, address);
+  const std::int64_t size = files.size(package);
+  // The kept file is checked as a fresh download would be: it may have
+  // changed, or this launcher may be newer by now.
+  const bool sound =
+      sortsAfter(kept->versionFields[kLatestVersion], state.localVersion) &&
+      (state.publicKey.empty()
+           ? size >= 0 && size == kept->size
+           : checkAnnouncedRelease(state.publicKey, kept->versionFields) ==
+                     PackageVerdict::kSigned &&
+                 checkArrivedPackage(state.publicKey, kept->versionFields, size,
+                                     digestOfFile(files, package)) == PackageVerdict::kSigned);
+  if (!sound) {
+    forgetKeptPackage(files, runDir);
+    return;
+  }
+  state.versionFields = kept->versionFields;
+  state.taskParameters->sourceAddress = address;
+  state.progress->percent = 100;
+  ctx.controls->setText(ui::name::kUpdateTitle, kept->versionFields[kProgramTitle]);
+  showUpdatePanel(*ctx.controls);
+  unpackAndHandOff(ctx, state, package);
 }
 
 }  // namespace update

@@ -5,6 +5,7 @@
 // steps before it. A launcher started after a kill finishes an apply whose
 // staged files are all there and undoes any other.
 
+#include <memory>
 #include <string>
 
 #include "platform/services.h"
@@ -50,6 +51,13 @@ class ApplyLock {
   platform::NamedEvents& events_;
   std::string name_;
   bool held_ = false;
+};
+
+// An apply that is done but not yet confirmed: the journal and the backups
+// stay, and the marker held, until the new launcher has shown its window.
+struct AppliedUpdate {
+  std::unique_ptr<ApplyLock> lock;
+  std::unique_ptr<JournalWriter> journal;
 };
 
 // Moves every staged file of the journal's plan into place. On a failed

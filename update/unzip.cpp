@@ -210,40 +210,38 @@ class Stager {
   std::vector<char> buffer_;
 };
 
-bool archiveHasEntries(const std::string& archivePath) {
-  const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
-  return archive && archive->entryCount() > 0;
-}
-
-bool stageEntries(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
-                  const std::string& runDirectory, JournalWriter& journal,
-                  const UnpackProgress& progress) {
+StageResult stageEntries(platform::Files& files, platform::TextCodec& codec,
+                         const ZipArchive& archive, const std::string& runDirectory,
+                         JournalWriter& journal, const UnpackProgress& progress) {
   const std::uint64_t count = archive.entryCount();
+  if (count == 0)
+    return StageResult::kNoEntries;
   Stager stager(files, codec, archive, runDirectory, journal);
-  if (count == 0 || !stager.readNames(count))
-    return false;
+  if (!stager.readNames(count))
+    return StageResult::kStopped;
   for (std::uint64_t index = 0; index < count; ++index) {
     if (!stager.stageEntry(static_cast<std::size_t>(index)))
-      return false;
+      return StageResult::kStopped;
     progress(static_cast<int>(index * 100 / count));
   }
-  return stager.listSteps();
+  return stager.listSteps() ? StageResult::kStaged : StageResult::kStopped;
 }
 
 }  // namespace
 
-bool stageArchive(platform::Files& files, platform::TextCodec& codec,
-                  const std::string& archivePath, const std::string& runDirectory,
-                  JournalWriter& journal, const UnpackProgress& progress) {
-  bool staged = false;
+StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
+                         const std::string& archivePath, const std::string& runDirectory,
+                         JournalWriter& journal, const UnpackProgress& progress) {
+  StageResult result = StageResult::kNoEntries;
   {
     // The archive stays open only while this runs.
     const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
-    staged = archive && stageEntries(files, codec, *archive, runDirectory, journal, progress);
+    if (archive)
+      result = stageEntries(files, codec, *archive, runDirectory, journal, progress);
   }
-  if (!staged)
+  if (result != StageResult::kStaged)
     undoPlan(files, withoutTrailingSeparators(runDirectory), journal.plan());
-  return staged;
+  return result;
 }
 
 void unpackArchive(platform::Files& files, platform::TextCodec& codec,
@@ -252,20 +250,18 @@ void unpackArchive(platform::Files& files, platform::TextCodec& codec,
   const std::string root = withoutTrailingSeparators(destinationDir);
   createFolderChain(files, root);
   const std::unique_ptr<JournalWriter> journal = JournalWriter::create(files, root);
-  bool any = false;
+  StageResult result = StageResult::kStopped;
   if (journal) {
-    any = stageArchive(files, codec, archivePath, root, *journal, [&any, &progress](int percent) {
-      any = true;
-      progress(percent);
-    });
-    if (any && applyStaged(files, root, *journal, InUseRetry{}) == ApplyResult::kApplied) {
+    result = stageArchive(files, codec, archivePath, root, *journal, progress);
+    if (result == StageResult::kStaged &&
+        applyStaged(files, root, *journal, InUseRetry{}) == ApplyResult::kApplied) {
       journal->decide(ApplyDecision::kFinish);
       removeBackups(files, root, journal->plan());
     }
     journal->remove();
   }
   // The archive is closed by now: Windows cannot delete a file still open.
-  progress(any || archiveHasEntries(archivePath) ? 100 : 0);
+  progress(result == StageResult::kNoEntries ? 0 : 100);
 }
 
 }  // namespace update

@@ -14,16 +14,23 @@ namespace update {
 
 using UnpackProgress = std::function<void(int percent)>;
 
+enum class StageResult {
+  kStaged,
+  // The archive is missing, unreadable or empty.
+  kNoEntries,
+  // An entry cannot or must not be written.
+  kStopped,
+};
+
 // Writes every entry of the archive at `archivePath` to a staging name
 // beside its target below `runDirectory`, recording each in `journal`,
 // then chooses backup names and lists the steps of the apply. Reports
-// i * 100 / n after entry i of n. False when the archive is missing,
-// unreadable, empty, or has an entry it cannot or must not write: then
-// nothing it staged or created is left. `progress` may throw: nothing is
-// left open then, and the journal names what was staged.
-bool stageArchive(platform::Files& files, platform::TextCodec& codec,
-                  const std::string& archivePath, const std::string& runDirectory,
-                  JournalWriter& journal, const UnpackProgress& progress);
+// i * 100 / n after entry i of n. Unless all is staged, nothing it staged
+// or created is left. `progress` may throw: nothing is left open then, and
+// the journal names what was staged.
+StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
+                         const std::string& archivePath, const std::string& runDirectory,
+                         JournalWriter& journal, const UnpackProgress& progress);
 
 // Stages, then applies at once, with a journal in `destinationDir` (a
 // folder path ending in "\", created when missing). Reports as stageArchive,

@@ -2,6 +2,7 @@
 
 #include "update/download_object.h"
 #include "update/package_digest_follower.h"
+#include "update/staged_apply.h"
 
 namespace update {
 
@@ -32,6 +33,8 @@ void releaseUpdateState(UpdateState& state) {
   state.downloadObject.reset();
   // No report reaches the hashing any more.
   state.packageDigest.reset();
+  // The journal is closed, not removed: the next start ends the update.
+  state.appliedUpdate.reset();
 }
 
 }  // namespace update

@@ -15,6 +15,7 @@
 namespace update {
 
 class DownloadObject;
+struct AppliedUpdate;
 class PackageDigestFollower;
 
 // The fields of the version page, in the page's order.
@@ -96,6 +97,15 @@ struct UpdateState {
   std::unique_ptr<DownloadTaskParameters> taskParameters;
   std::unique_ptr<DownloadObject> downloadObject;
   std::shared_ptr<DownloadProgress> progress;
+  // The package applied, awaiting the new launcher's sign of life.
+  std::unique_ptr<AppliedUpdate> appliedUpdate;
+  // From the new launcher's start until the hand-over or its undo is over:
+  // a close request then waits for that end.
+  bool handingOver = false;
+  bool closeRequested = false;
+  // The new launcher failed and the update was taken back: nothing is
+  // offered afterwards.
+  bool takenBack = false;
 };
 
 // Releases the texts and the task record, then stops a running download

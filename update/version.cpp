@@ -81,6 +81,12 @@ std::string_view versionFieldMarker(VersionField field) {
   return kPageFields[field].marker;
 }
 
+void showUpdatePanel(ui::Controls& controls) {
+  for (const char* control : kDownloadPanel)
+    controls.setVisible(control, true);
+  controls.setEnabled(ui::name::kStartButton, false);
+}
+
 void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress) {
   ui::Controls& controls = *ctx.controls;
 
@@ -107,9 +113,7 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
       platform::kAnswerYes)
     return;
 
-  for (const char* control : kDownloadPanel)
-    controls.setVisible(control, true);
-  controls.setEnabled(ui::name::kStartButton, false);
+  showUpdatePanel(controls);
   ctx.os.pump->delay(kBeforeDownloadMs);
   startUpdateDownload(ctx, state);
 }

@@ -30,6 +30,10 @@ std::string_view versionFieldMarker(VersionField field);
 // launcher and the player agrees, starts the download.
 void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress);
 
+// Shows the progress panel and turns the start button off, as when the
+// player has agreed to an update.
+void showUpdatePanel(ui::Controls& controls);
+
 // Byte-wise text order with unsigned bytes: "5.1" and "5.0.1" sort after
 // "5.0"; "10.0" and " 5.1" do not.
 bool sortsAfter(std::string_view published, std::string_view local);

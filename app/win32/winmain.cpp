@@ -38,6 +38,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Creation raises the created event, which may end the program.
   if (window.create(instance, launcher, nullptr, ui::win32::Creation::FirstFrameFirst)) {
     window.show();
+    launcher.raise(ui::kWindow, ui::Event::Shown, {});
 #ifdef TAVORO_STARTUP_TRACE
     app::win32::writeStartupTrace();
 #endif

@@ -7,10 +7,12 @@
 #include <thread>
 
 #include "base/path.h"
+#include "core/startup.h"
 #include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
+#include "update/apply_journal.h"
 #include "update/download.h"
 #include "update/download_object.h"
 #include "update/handoff.h"
@@ -79,6 +81,11 @@ TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
     c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
   server.respond("/dl/pkg.zip",
                  served(package({{"NewLauncher.exe", "MZ new"}, {"data/readme.txt", noise}})));
+  // The new launcher's window shows during the first wait.
+  os.pump.duringDelay = [this] {
+    if (!os.processes.calls.empty())
+      os.namedEvents.names.insert(core::shownSignalName(os.process.directory, "newlauncher.EXE"));
+  };
   EXPECT_THROW(download("NewLauncher.exe", url("/dl/pkg.zip")), ProgramEnded);
 
   EXPECT_EQ(noticeKinds.back(), 1);
@@ -96,9 +103,10 @@ TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
             "cmd.exe /c del \"" + runDirectory + "\\launcher.exe\"");
   EXPECT_EQ(os.processes.calls[1].windowMode, 1);
   EXPECT_FALSE(os.processes.calls[1].wait);
-  EXPECT_EQ(os.pump.delays, (std::vector<int>{500, 200, 900}));
+  EXPECT_EQ(os.pump.delays, (std::vector<int>{500, 100, 200, 900}));
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
   EXPECT_TRUE(os.messageBoxes.calls.empty());
+  EXPECT_FALSE(exists(update::kJournalFileName));
 }
 
 TEST_F(HandoffTest, WithoutTheNewLauncherTheHelpPageAndThePackageAreOffered) {
@@ -129,7 +137,12 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   for (const auto& call : os.processes.calls) {
     EXPECT_EQ(call.commandLine.find("cmd.exe"), std::string::npos) << call.commandLine;
   }
-  EXPECT_TRUE(exists("pkg.zip"));
+  // The update is taken back and the player told so.
+  EXPECT_FALSE(exists("NewLauncher.exe"));
+  EXPECT_FALSE(exists("pkg.zip"));
+  ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
+  EXPECT_EQ(os.messageBoxes.calls[0].text, update::kNewLauncherFailed);
+  EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
   EXPECT_TRUE(os.process.exitCodes.empty());
 
   // A title naming this very launcher, however spelled: starting it and

@@ -1,0 +1,57 @@
+#include "update/kept_package.h"
+
+#include "base/path.h"
+#include "update/length_prefixed.h"
+
+namespace update {
+namespace {
+
+constexpr std::string_view kHeader = "tavoro-kept-update/1\n";
+// A page value is far shorter; a longer one is no record of ours.
+constexpr std::size_t kMaxValueBytes = 64 * 1024;
+
+std::string recordPath(const std::string& runDirectory) {
+  return base::joinPath(runDirectory, kKeptPackageFileName);
+}
+
+}  // namespace
+
+bool keepPackage(platform::Files& files, const std::string& runDirectory, const KeptPackage& kept) {
+  std::string text(kHeader);
+  for (const std::string& value : kept.versionFields)
+    text += lengthPrefixed(value) + "\n";
+  text += std::to_string(kept.size) + "\n";
+  const std::string path = recordPath(runDirectory);
+  const std::string fresh = path + ".new";
+  std::unique_ptr<platform::OutputFile> file = files.create(fresh);
+  if (!file || !file->write(text.data(), text.size()) || !file->close())
+    return false;
+  return files.replace(fresh, path);
+}
+
+std::optional<KeptPackage> readKeptPackage(platform::Files& files,
+                                           const std::string& runDirectory) {
+  const base::Bytes bytes = files.readAll(recordPath(runDirectory));
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (text.substr(0, kHeader.size()) != kHeader)
+    return std::nullopt;
+  LengthPrefixedReader reader(text.substr(kHeader.size()), kMaxValueBytes);
+  KeptPackage kept;
+  for (std::string& value : kept.versionFields) {
+    std::optional<std::string> read = reader.text();
+    if (!read || !reader.skip('\n'))
+      return std::nullopt;
+    value = std::move(*read);
+  }
+  const std::optional<std::size_t> size = reader.number();
+  if (!size || !reader.skip('\n') || !reader.atEnd())
+    return std::nullopt;
+  kept.size = static_cast<std::int64_t>(*size);
+  return kept;
+}
+
+void forgetKeptPackage(platform::Files& files, const std::string& runDirectory) {
+  files.remove(recordPath(runDirectory));
+}
+
+}  // namespace update

@@ -1,0 +1,59 @@
+#pragma once
+
+// Texts as their byte length, ":" and the bytes, so that names and page
+// values may hold spaces and line ends: how the update's small record files
+// (the apply journal, the kept package) write them.
+
+#include <charconv>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace update {
+
+inline std::string lengthPrefixed(std::string_view text) {
+  return std::to_string(text.size()) + ":" + std::string(text);
+}
+
+// Reads numbers, texts and single spaces off the front of a record.
+class LengthPrefixedReader {
+ public:
+  LengthPrefixedReader(std::string_view rest, std::size_t maxTextBytes)
+      : rest_(rest), maxTextBytes_(maxTextBytes) {}
+
+  std::optional<std::size_t> number() {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(rest_.data(), rest_.data() + rest_.size(), value);
+    if (error != std::errc() || end == rest_.data())
+      return std::nullopt;
+    rest_.remove_prefix(static_cast<std::size_t>(end - rest_.data()));
+    return value;
+  }
+
+  std::optional<std::string> text() {
+    const std::optional<std::size_t> length = number();
+    if (!length || *length > maxTextBytes_ || rest_.empty() || rest_.front() != ':' ||
+        rest_.size() - 1 < *length) {
+      return std::nullopt;
+    }
+    std::string value(rest_.substr(1, *length));
+    rest_.remove_prefix(1 + *length);
+    return value;
+  }
+
+  bool skip(char expected) {
+    if (rest_.empty() || rest_.front() != expected)
+      return false;
+    rest_.remove_prefix(1);
+    return true;
+  }
+
+  bool atEnd() const { return rest_.empty(); }
+
+ private:
+  std::string_view rest_;
+  std::size_t maxTextBytes_;
+};
+
+}  // namespace update
