@@ -6,6 +6,7 @@ set(TAVORO_HOST_TESTS
   tests/host/startup_test.cpp
   tests/host/state_test.cpp
   tests/host/staged_apply_test.cpp
+  tests/host/handover_test.cpp
   tests/host/slideshow_test.cpp
   tests/host/control_table_test.cpp
   tests/host/image_test.cpp

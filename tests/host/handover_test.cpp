@@ -1,0 +1,285 @@
+// The hand-over to the new launcher and its undo, the package the game
+// holds, and a close during the hand-over: a downloaded package in the
+// folder, the recording fakes for processes, markers and the window.
+
+#include <functional>
+#include <map>
+
+#include "core/startup.h"
+#include "test_support.h"
+#include "ui/control_names.h"
+#include "unzip_test_archives.h"
+#include "update/apply_journal.h"
+#include "update/handoff.h"
+#include "update/kept_package.h"
+
+namespace {
+
+using platform::host::ProgramEnded;
+using testing_support::LauncherTest;
+using Tree = std::map<std::string, std::string>;
+namespace fs = std::filesystem;
+
+constexpr char kAddress[] = "http://example.invalid/dl/pkg.zip";
+constexpr int kNeverSignals = -1;
+
+const Tree kOld = {{"launcher.exe", "MZ old launcher"}, {"Data/a.pak", "old a"}};
+const Tree kNew = {{"launcher.exe", "MZ old launcher"},
+                   {"Data/a.pak", "new a, longer"},
+                   {"Data/level.pak", "new level"},
+                   {"NewLauncher.exe", "MZ new launcher"}};
+
+class HandOverTest : public LauncherTest {
+ protected:
+  void SetUp() override {
+    LauncherTest::SetUp();
+    os.process.directory = "Z:" + runDir().string();
+    writeConfig("[http]\r\ndiy=http://example.invalid/help\r\n");
+    for (const auto& [name, bytes] : kOld)
+      writeFile(name, bytes);
+    // The new launcher's window shows, or it ends, after that many waits.
+    os.pump.duringDelay = [this] {
+      if (os.processes.calls.empty())
+        return;
+      ++polls;
+      if (polls == signalAtPoll)
+        os.namedEvents.names.insert(core::shownSignalName(os.process.directory, "NewLauncher.exe"));
+      if (onPoll)
+        onPoll(polls);
+    };
+    os.processes.childExitCode = [this] { return polls >= exitAtPoll ? exitCode : -1; };
+  }
+
+  void downloaded(const std::vector<std::pair<std::string, std::string>>& entries) {
+    // Made aside (the maker leaves its script beside the archive).
+    testing_support::zipWithPython(runDir() / "tavoro" / "made.zip", entries);
+    fs::rename(runDir() / "tavoro" / "made.zip", runDir() / "pkg.zip.tmp");
+    update::UpdateState& state = updateState();
+    state.versionFields[update::kLatestVersion] = "5.1";
+    state.versionFields[update::kProgramTitle] = "NewLauncher.exe";
+    state.versionFields[update::kUpdateAddress] = kAddress;
+    state.taskParameters->sourceAddress = kAddress;
+    state.progress->percent = 100;
+    controls.setText(ui::name::kUpdateTitle, "NewLauncher.exe");
+    controls.setEnabled(ui::name::kStartButton, false);
+  }
+
+  void downloadedNewRelease() {
+    downloaded({{"NewLauncher.exe", "MZ new launcher"},
+                {"Data/a.pak", "new a, longer"},
+                {"Data/level.pak", "new level"}});
+  }
+
+  // True when the old launcher ended, handing over.
+  bool complete() {
+    try {
+      update::completeUpdate(ctx(), updateState());
+    } catch (const ProgramEnded&) {
+      return true;
+    }
+    return false;
+  }
+
+  Tree files() const {
+    Tree tree;
+    for (const auto& entry : fs::recursive_directory_iterator(runDir())) {
+      const std::string name = fs::relative(entry.path(), runDir()).string();
+      if (entry.is_regular_file() && name.rfind("tavoro/", 0) != 0)
+        tree[name] = testing_support::readBytes(entry.path());
+    }
+    return tree;
+  }
+
+  std::vector<std::string> boxTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& call : os.messageBoxes.calls)
+      texts.push_back(call.text);
+    return texts;
+  }
+
+  std::string selfRemoval(const std::string& name) const {
+    return "cmd.exe /c del \"" + os.process.directory + "\\" + name + "\"";
+  }
+
+  int polls = 0;
+  int signalAtPoll = kNeverSignals;
+  int exitAtPoll = 1 << 30;
+  std::int64_t exitCode = 0;
+  std::function<void(int)> onPoll;
+};
+
+// What the new launcher does decides: its window shows, it ends with code
+// 0, or it stays silent for 15 s: the hand-over completes. It ends with any
+// other code first, or cannot start: the old files are back.
+TEST_F(HandOverTest, TheNewLaunchersFirstSignDecidesTheHandOver) {
+  struct Row {
+    const char* what;
+    int signalAt;
+    int exitAt;
+    std::int64_t code;
+    bool handedOver;
+    std::size_t waits;
+  };
+  const Row rows[] = {
+      {"window shown", 3, 1 << 30, 0, true, 3},
+      {"window shown, then a crash", 2, 3, 3, true, 2},
+      {"ends with 0 (an installer)", kNeverSignals, 2, 0, true, 2},
+      {"ends with 1 before its window", kNeverSignals, 2, 1, false, 2},
+      {"crashes at once", kNeverSignals, 0, 0xC0000005, false, 0},
+      {"silent for 15 s", kNeverSignals, 1 << 30, 0, true, 150},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(runDir() / "Data");
+    for (const auto& [name, bytes] : kOld)
+      writeFile(name, bytes);
+    fs::remove(runDir() / "NewLauncher.exe");
+    os.processes.calls.clear();
+    os.pump.delays.clear();
+    os.messageBoxes.calls.clear();
+    polls = 0;
+    signalAtPoll = row.signalAt;
+    exitAtPoll = row.exitAt;
+    exitCode = row.code;
+    os.namedEvents.names.clear();
+    // A hand-over ends the program: each row is a launcher of its own.
+    launcher.reset();
+    launcher = std::make_unique<app::Launcher>(os.services(), controls);
+    downloadedNewRelease();
+
+    EXPECT_EQ(complete(), row.handedOver);
+    ASSERT_FALSE(os.processes.calls.empty());
+    EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "\\NewLauncher.exe");
+    EXPECT_EQ(std::count(os.pump.delays.begin(), os.pump.delays.end(), update::kHandOverPollMs),
+              static_cast<long>(row.waits));
+    EXPECT_FALSE(fs::exists(runDir() / "pkg.zip"));
+    EXPECT_FALSE(fs::exists(runDir() / update::kJournalFileName));
+    if (row.handedOver) {
+      EXPECT_EQ(files(), kNew);
+      EXPECT_EQ(os.processes.calls.back().commandLine, selfRemoval("launcher.exe"));
+      EXPECT_TRUE(boxTexts().empty());
+    } else {
+      EXPECT_EQ(files(), kOld);
+      EXPECT_FALSE(fs::exists(runDir() / "Data/level.pak"));
+      EXPECT_EQ(os.processes.calls.size(), 1u) << "nothing removes the old launcher";
+      EXPECT_EQ(boxTexts(), std::vector<std::string>{update::kNewLauncherFailed});
+      EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
+    }
+  }
+}
+
+// The new launcher shares the instance name (bh1): the old one lets go of
+// it for the start and takes it back when the update is taken back.
+TEST_F(HandOverTest, TheSharedInstanceMarkerIsFreeWhileTheNewLauncherStarts) {
+  writeConfig("[http]\r\ndiy=x\r\n[url]\r\nbh1=Arcade\r\n");
+  os.namedEvents.names.insert("Arcade");
+  bool freeAtStart = false;
+  onPoll = [this, &freeAtStart](int poll) {
+    if (poll == 1)
+      freeAtStart = os.namedEvents.names.count("Arcade") == 0;
+  };
+  exitAtPoll = 2;
+  exitCode = 2;
+  downloadedNewRelease();
+  EXPECT_FALSE(complete());
+  EXPECT_TRUE(freeAtStart);
+  EXPECT_EQ(os.namedEvents.names.count("Arcade"), 1u) << "held again after the undo";
+  EXPECT_EQ(files(), kOld);
+}
+
+// Once the new launcher runs, Esc or Alt+F4 waits for the outcome: the
+// undo completes, then the program ends.
+TEST_F(HandOverTest, ACloseDuringTheWaitEndsTheProgramOnlyAfterTheUndo) {
+  onPoll = [this](int poll) {
+    if (poll == 1)
+      launcher->raise(ui::kWindow, ui::Event::CloseRequested, {});
+  };
+  exitAtPoll = 3;
+  exitCode = 1;
+  downloadedNewRelease();
+  EXPECT_TRUE(complete()) << "ended by the close";
+  EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
+  EXPECT_EQ(polls, 3) << "the wait went on after the close";
+  EXPECT_EQ(files(), kOld);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{update::kNewLauncherFailed});
+}
+
+// A package that replaces the running launcher's own file: the old image is
+// at the backup name, and that is what the interpreter deletes.
+TEST_F(HandOverTest, SelfRemovalDeletesTheOldImageNotTheFileThePackageBrought) {
+  signalAtPoll = 1;
+  downloaded({{"NewLauncher.exe", "MZ new launcher"}, {"launcher.exe", "MZ launcher, renewed"}});
+  EXPECT_TRUE(complete());
+  EXPECT_EQ(os.processes.calls.back().commandLine, selfRemoval("launcher.exe.backup"));
+  EXPECT_EQ(testing_support::readBytes(runDir() / "launcher.exe"), "MZ launcher, renewed");
+}
+
+// The running game holds a file of the package: nothing changes, the
+// package is kept, and the next start (the game ended) applies it.
+TEST_F(HandOverTest, AFileTheGameHoldsDefersTheWholeUpdateToTheNextStart) {
+  downloadedNewRelease();
+  {
+    const auto hold =
+        platform::host::LocalFiles::holdWithoutSharing((runDir() / "Data/a.pak").string());
+    EXPECT_FALSE(complete());
+  }
+  EXPECT_EQ(files()["pkg.zip"].substr(0, 2), "PK");
+  Tree withPackage = files();
+  withPackage.erase("pkg.zip");
+  withPackage.erase(update::kKeptPackageFileName);
+  EXPECT_EQ(withPackage, kOld);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{update::kUpdateDeferred});
+  EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
+  EXPECT_GE(os.pump.delays.size(), 10u) << "the game was given time to close";
+  EXPECT_TRUE(os.processes.calls.empty());
+
+  // The next start: a fresh state; its window shows.
+  updateState().versionFields = {};
+  updateState().taskParameters->sourceAddress.clear();
+  updateState().progress->percent = 0;
+  controls.setText(ui::name::kUpdateTitle, "");
+  signalAtPoll = 1;
+  EXPECT_THROW(update::applyKeptPackage(ctx(), updateState()), ProgramEnded);
+  EXPECT_EQ(files(), kNew);
+  EXPECT_TRUE(controls.isVisible(ui::name::kProgressBar));
+  EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "\\NewLauncher.exe");
+}
+
+// What is kept is checked again: a package changed since, or a release
+// this launcher has passed, is not applied, and the record goes; a file of
+// the record's name that is no record of ours stays as it is.
+TEST_F(HandOverTest, AKeptPackageThatNoLongerChecksIsForgotten) {
+  struct Row {
+    const char* what;
+    std::function<void()> change;
+    bool recordStays;
+  };
+  const Row rows[] = {
+      {"the package grew", [this] { writeFile("pkg.zip", files()["pkg.zip"] + "x"); }, false},
+      {"the package is gone", [this] { fs::remove(runDir() / "pkg.zip"); }, false},
+      {"this launcher is newer", [this] { updateState().localVersion = "5.1"; }, false},
+      {"the record is damaged",
+       [this] { writeFile(update::kKeptPackageFileName, "tavoro-kept-update/1\n9:x\n"); }, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    updateState().localVersion = "5.0";
+    downloadedNewRelease();
+    {
+      const auto hold =
+          platform::host::LocalFiles::holdWithoutSharing((runDir() / "Data/a.pak").string());
+      EXPECT_FALSE(complete());
+    }
+    ASSERT_TRUE(fs::exists(runDir() / update::kKeptPackageFileName));
+    row.change();
+    os.processes.calls.clear();
+    update::applyKeptPackage(ctx(), updateState());
+    EXPECT_TRUE(os.processes.calls.empty());
+    EXPECT_EQ(fs::exists(runDir() / update::kKeptPackageFileName), row.recordStays);
+    EXPECT_EQ(testing_support::readBytes(runDir() / "Data/a.pak"), "old a");
+    fs::remove(runDir() / "pkg.zip");
+    fs::remove(runDir() / update::kKeptPackageFileName);
+  }
+}
+
+}  // namespace
