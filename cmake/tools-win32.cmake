@@ -6,6 +6,9 @@
 add_executable(demo_game WIN32 tools/demo/demo_game.c)
 set_target_properties(demo_game PROPERTIES OUTPUT_NAME DemoGame)
 
+# A new launcher that ends at once with a chosen code.
+add_executable(quick_exit WIN32 tools/demo/quick_exit.c)
+
 # Posts WM_CLOSE (or another message) to the Launch window; console program.
 add_executable(post_message tools/demo/post_message.c)
 
@@ -21,9 +24,9 @@ add_executable(minimal_window WIN32 bench/minimal_window.c)
 # It shares the demo game's window code (tools/demo/bare_window.h).
 target_include_directories(minimal_window PRIVATE ${PROJECT_SOURCE_DIR})
 
-foreach(tool demo_game post_message pixel_sampler trust_root minimal_window)
+foreach(tool demo_game quick_exit post_message pixel_sampler trust_root minimal_window)
   target_link_options(${tool} PRIVATE -s)
 endforeach()
 
-add_custom_target(harness_tools DEPENDS demo_game post_message pixel_sampler trust_root
+add_custom_target(harness_tools DEPENDS demo_game quick_exit post_message pixel_sampler trust_root
                   minimal_window)

@@ -10,6 +10,9 @@
 #ifdef TAVORO_STARTUP_TRACE
 #include "app/win32/startup_trace_file.h"
 #endif
+#ifdef TAVORO_KILL_POINTS
+#include "app/win32/kill_points.h"
+#endif
 
 namespace {
 
@@ -27,6 +30,9 @@ void cleanUpAtExit() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 #ifdef TAVORO_STARTUP_TRACE
   app::win32::startStartupTrace();
+#endif
+#ifdef TAVORO_KILL_POINTS
+  app::win32::armKillPoints();
 #endif
   // Never destroyed: the process ends through ExitProcess, with no static
   // destructors racing threads that may still run.

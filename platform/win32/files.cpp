@@ -6,6 +6,13 @@
 namespace platform::win32 {
 namespace {
 
+FileChangeHook g_changeHook = nullptr;
+
+void beforeChange(const char* operation, const std::string& path) {
+  if (g_changeHook != nullptr)
+    g_changeHook(operation, path);
+}
+
 class Win32OutputFile final : public OutputFile {
  public:
   explicit Win32OutputFile(FileHandle file) : file_(std::move(file)) {}
@@ -109,9 +116,13 @@ class Win32Files final : public Files {
     return content;
   }
 
-  bool remove(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool remove(const std::string& path) override {
+    beforeChange("remove", path);
+    return DeleteFileA(path.c_str()) != 0;
+  }
 
   bool move(const std::string& from, const std::string& to) override {
+    beforeChange("move", from);
     return MoveFileA(from.c_str(), to.c_str()) != 0;
   }
 
@@ -134,10 +145,12 @@ class Win32Files final : public Files {
   }
 
   std::unique_ptr<OutputFile> create(const std::string& path) override {
+    beforeChange("create", path);
     return createFile(path, CREATE_ALWAYS);
   }
 
   std::unique_ptr<OutputFile> createNew(const std::string& path) override {
+    beforeChange("createNew", path);
     return createFile(path, CREATE_NEW);
   }
 
@@ -166,11 +179,13 @@ class Win32Files final : public Files {
   }
 
   bool replace(const std::string& from, const std::string& to) override {
+    beforeChange("replace", from);
     return MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
   }
 
   bool removeDirectory(const std::string& path) override {
+    beforeChange("removeDirectory", path);
     return RemoveDirectoryA(path.c_str()) != 0;
   }
 
@@ -193,6 +208,10 @@ class Win32Files final : public Files {
 };
 
 }  // namespace
+
+void setFileChangeHook(FileChangeHook hook) {
+  g_changeHook = hook;
+}
 
 std::unique_ptr<InputFile> openForReadingWide(const std::wstring& path) {
   return openShared(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,

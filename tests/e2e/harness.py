@@ -54,10 +54,12 @@ class Wine:
         self.wine_env = dict(env, **settings, LC_ALL="zh_CN.UTF-8")
 
     # -- win32 programs --------------------------------------------------
-    def start(self, exe, *args, cwd=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+    def start(self, exe, *args, cwd=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+              env=None):
+        """`env`: variables for this program on top of the run's."""
         return subprocess.Popen(["wine", exe, *args], cwd=cwd or os.path.dirname(exe),
-                                env=self.wine_env, stdin=subprocess.DEVNULL, stdout=stdout,
-                                stderr=stderr)
+                                env=dict(self.wine_env, **(env or {})),
+                                stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr)
 
     def run(self, exe, *args, timeout=60, cwd=None):
         """Runs a program to its end; CompletedProcess with bytes output.
@@ -144,8 +146,8 @@ class Launcher:
         self.proc = None
         self.window = None
 
-    def start(self):
-        self.proc = self.wine.start(self.exe, cwd=self.folder)
+    def start(self, env=None):
+        self.proc = self.wine.start(self.exe, cwd=self.folder, env=env)
         return self
 
     def wait_window(self, timeout=60):

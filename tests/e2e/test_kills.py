@@ -10,6 +10,7 @@ launcher after a hand-over is a real one. What each kill left is printed
 """
 
 import os
+import shutil
 import signal
 from concurrent.futures import ThreadPoolExecutor
 
@@ -106,8 +107,8 @@ def leftovers(e2e_folder, wine, win32_build):
 KILL_MOMENT = {
     # The temporary package has grown: the transfer is under way.
     "download": lambda folder: (size_or_none(os.path.join(folder, TEMPORARY)) or 0) >= 64 << 10,
-    # The first entry is complete and the second one being written.
-    "unpack": lambda folder: os.path.exists(os.path.join(folder, "Data", "part0.bin")),
+    # The first entry is staged and the second one being written.
+    "unpack": lambda folder: os.path.exists(os.path.join(folder, "Data", "part0.bin.unpacking")),
     # The new launcher's process exists: its earliest sign. The old one
     # waits over a second after that start before it removes itself.
     "handover": lambda folder: us.wine_processes_of(os.path.join(folder, us.NEW_LAUNCHER)),
@@ -193,3 +194,118 @@ def test_kill_leaves_a_working_launcher_and_the_next_update_goes_through(
     assert current.post("/wait:2000", "close"), "no Launch window to close"
     harness.wait_until(lambda: not us.wine_processes_of(next_path), 15,
                        what="the next launcher to close")
+
+
+# -- every step of staging, apply and recovery -------------------------------------
+
+CHANGE_LOG = "changes.log"
+OLD_DATA = {"Data/a.pak": b"old a", "Data/keep.txt": b"not in the package"}
+NEW_DATA = {"Data/a.pak": b"new a, of another size", "Levels/one/b.pak": b"new b"}
+
+
+def changes(path):
+    """[(operation, path)] of the log the launcher wrote, in order."""
+    if not os.path.exists(path):
+        return []
+    lines = us.read(path).decode("gbk").splitlines()
+    return [tuple(line.split(" ", 2)[1:]) for line in lines]
+
+
+def data_state(folder):
+    """'old' or 'new' when every file of the update is one or the other."""
+    def now(name):
+        path = os.path.join(folder, name)
+        return us.read(path) if os.path.exists(path) else None
+    if all(now(n) == d for n, d in OLD_DATA.items()) and now("Levels/one/b.pak") is None:
+        return "old"
+    if all(now(n) == d for n, d in NEW_DATA.items()) and now("Data/keep.txt") == OLD_DATA[
+            "Data/keep.txt"]:
+        return "new"
+    return "mixed"
+
+
+def fresh_folder(template, folder):
+    if os.path.exists(folder):
+        shutil.rmtree(folder)
+    shutil.copytree(template, folder)
+    for name, data in OLD_DATA.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
+def start_in(wine, folder, win32_build, exe, env=None):
+    launcher = harness.Launcher(wine, folder, win32_build)
+    launcher.exe = os.path.join(folder, exe)
+    return launcher.start(env=env)
+
+
+def test_a_kill_at_every_change_of_the_update_and_of_its_recovery_ends_all_old_or_all_new(
+        leftovers, wine, e2e_folder, package_server, win32_build, tmp_path):
+    template = str(tmp_path / "template")
+    shutil.copytree(str(e2e_folder), template)
+    folder = str(e2e_folder)
+    launcher_exe = us.read(os.path.join(template, "launcher.exe"))
+    entries = list(NEW_DATA.items()) + [(us.NEW_LAUNCHER, launcher_exe)]
+    package_server.serve(us.PACKAGE_PATH, hs.Answer(us.make_zip(entries),
+                                                    content_type=us.PACKAGE_TYPE))
+    log = str(tmp_path / CHANGE_LOG)
+
+    def update(env):
+        launcher = start_in(wine, folder, win32_build, "launcher.exe", env)
+        launcher.wait_window()
+        us.accept_update(wine, launcher, package_server.url(us.PACKAGE_PATH), win32_build)
+        return launcher
+
+    # An undisturbed update, its changes logged: the kill points.
+    fresh_folder(template, folder)
+    whole = update({"TAVORO_CHANGE_LOG": log})
+    assert us.wait_exit(whole.proc, 90) == 0
+    kill_launchers(folder)
+    assert data_state(folder) == "new"
+    logged = changes(log)
+    journal = [i for i, (_, path) in enumerate(logged, 1) if path.endswith("tavoro-update.journal")]
+    first, last = journal[0], journal[-1]
+    points = range(first, last + 1)
+    assert len(points) >= 8, logged
+    report = []
+    recoveries_killed = 0
+
+    for n in points:
+        fresh_folder(template, folder)
+        killed = update({"TAVORO_KILL_AT_CHANGE": str(n)})
+        harness.wait_until(lambda: killed.proc.poll() is not None, 90, what=f"the kill at {n}")
+        kill_launchers(folder)
+        after_kill = data_state(folder)
+
+        # The next start, itself killed at its first change (its recovery
+        # changes names first), then one more start.
+        for env in ({"TAVORO_KILL_AT_CHANGE": "1", "TAVORO_CHANGE_LOG": log + f".{n}"}, None):
+            exe = "launcher.exe" if os.path.exists(os.path.join(folder, "launcher.exe")) \
+                else us.NEW_LAUNCHER
+            again = start_in(wine, folder, win32_build, exe, env)
+            if env is not None:
+                harness.wait_until(
+                    lambda: again.proc.poll() is not None or launch_window_up(wine), 60,
+                    what="the recovering launcher to end or show its window")
+                if again.proc.poll() is not None:
+                    recoveries_killed += 1
+                    continue
+            again.wait_window()
+            assert again.close() == 0
+        state = data_state(folder)
+        left = [p for p in us.tree(folder)
+                if p.endswith((".unpacking", ".backup", ".journal", ".kept"))]
+        report.append(f"change {n} ({' '.join(logged[n - 1])}): after the kill {after_kill}, "
+                      f"after the next starts {state}, left {left}")
+        assert state in ("old", "new"), report[-1]
+        assert not left, report[-1]
+        assert os.path.exists(os.path.join(folder, "launcher.exe")) or \
+            os.path.exists(os.path.join(folder, us.NEW_LAUNCHER)), report[-1]
+    record("matrix", f"{len(points)} kill points, {recoveries_killed} recoveries killed",
+           report, mode="w")
+    assert recoveries_killed >= 1
+
+
+def launch_window_up(wine):
+    return any(name == harness.LAUNCHER_TITLE for _, name in wine.visible_windows())

@@ -3,7 +3,9 @@
  * directory to "<exe base name>.log" beside the exe (DemoGame.log for
  * DemoGame.exe), so tests can see how the launcher started it; a copy under
  * another name, such as the new launcher of an update package, leaves a log
- * of its own. */
+ * of its own. When "<exe base name>.hold" lies beside it, each line names a
+ * file (relative to the exe's folder) that it keeps open without letting
+ * others move or delete it, as a running game holds its data, until it ends. */
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
@@ -13,20 +15,50 @@
 static const char kTitle[] = "演示游戏";
 static const char kClass[] = "TavoroDemoGame";
 
-static void log_start(void) {
-  char path[MAX_PATH];
+/* The path of a file beside the exe: its base name with `extension`
+ * instead of its own (not a dot of a folder); 0 when it does not fit. */
+static int beside_exe(char* path, const char* extension) {
   DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH)
-    return;
+    return 0;
   char* slash = strrchr(path, '\\');
   if (!slash)
-    return;
-  /* The extension of the file name (not a dot of a folder) becomes ".log". */
+    return 0;
   char* dot = strrchr(slash, '.');
   char* end = dot ? dot : path + n;
-  if ((size_t)(end - path) + sizeof(".log") > MAX_PATH)
+  if ((size_t)(end - path) + strlen(extension) + 1 > MAX_PATH)
+    return 0;
+  strcpy(end, extension);
+  return 1;
+}
+
+static void hold_files(void) {
+  char list[MAX_PATH];
+  if (!beside_exe(list, ".hold"))
     return;
-  strcpy(end, ".log");
+  FILE* f = fopen(list, "rb");
+  if (!f)
+    return;
+  char folder[MAX_PATH];
+  strcpy(folder, list);
+  *strrchr(folder, '\\') = '\0';
+  char line[MAX_PATH];
+  while (fgets(line, sizeof(line), f)) {
+    line[strcspn(line, "\r\n")] = '\0';
+    char path[2 * MAX_PATH];
+    if (line[0] == '\0' || snprintf(path, sizeof(path), "%s\\%s", folder, line) >= MAX_PATH)
+      continue;
+    /* Never closed: the process's end lets go. */
+    CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                NULL);
+  }
+  fclose(f);
+}
+
+static void log_start(void) {
+  char path[MAX_PATH];
+  if (!beside_exe(path, ".log"))
+    return;
   char cwd[MAX_PATH] = "";
   GetCurrentDirectoryA(MAX_PATH, cwd);
   FILE* f = fopen(path, "ab");
@@ -58,6 +90,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmdline, int show) 
   (void)prev;
   (void)cmdline;
   log_start();
+  hold_files();
   if (!register_bare_class(instance, kClass, window_proc, NULL))
     return 1;
   HWND window = CreateWindowA(kClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
