@@ -23,9 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string joined = base::joinPath(runDirectory, name);
   if (base::isPlainFileName(name)) {
     bool separator = false;
-    base::forEachCharacter<base::fileNameCharacterWidth>(name, [&](std::size_t i, std::size_t width) {
-      separator = separator || (width == 1 && base::isPathSeparator(name[i]));
-    });
+    base::forEachCharacter<base::fileNameCharacterWidth>(
+        name, [&](std::size_t i, std::size_t width) {
+          separator = separator || (width == 1 && base::isPathSeparator(name[i]));
+        });
     fuzz::require(!separator, "a plain name has no separator");
     fuzz::require(base::lastPathComponent(joined) == name,
                   "a plain name joined to a folder is the path's last component");

@@ -1,8 +1,9 @@
 // An update package as any server may send it, unpacked for real into a
 // fresh folder that has a neighbour folder holding a known file. Whatever
-// the bytes: nothing outside the folder changes, no file the unpacker
-// finished is lost to a later entry, and no more is written than the
-// archive's directory declares.
+// the bytes: nothing outside the folder changes, the package goes in whole
+// or not at all (no file it finished is lost unless all of it went), no
+// journal stays, and no more is written than the archive's directory
+// declares.
 
 #include <zip.h>
 
@@ -72,8 +73,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     std::distance(fs::directory_iterator(known.parent_path()), {}) == 1 &&
                     contentOf(known) == kKnownContent,
                 "nothing beside the folder is written, the known file is intact");
-  for (const fs::path& finished : files.finished())
-    fuzz::require(fs::is_regular_file(finished), "no finished file is lost to a later entry");
+  bool anyFile = false;
+  for (const auto& entry : fs::recursive_directory_iterator(game)) {
+    if (!entry.is_regular_file())
+      continue;
+    anyFile = true;
+    fuzz::require(entry.path().filename() != "tavoro-update.journal", "no journal stays");
+  }
+  for (const fs::path& finished : files.finished()) {
+    const bool isBackup = finished.filename().string().find(".backup") != std::string::npos;
+    fuzz::require(!anyFile || isBackup || fs::is_regular_file(finished),
+                  "the package goes in whole or not at all");
+  }
   fuzz::require(sizeOfFilesBelow(game) <= declaredSize(data, size),
                 "no entry is written beyond the size the archive declares");
   return 0;

@@ -2,7 +2,8 @@
 
 // The host's real files, watched while the unpacker works on them: a change
 // outside one folder aborts at once, and the files it finished (moved into
-// place) are remembered, so a harness can check afterwards that none is lost.
+// place, or to a backup name) are remembered, so a harness can check
+// afterwards that none is lost.
 
 #include <filesystem>
 #include <set>
@@ -23,7 +24,10 @@ class WatchedFiles final : public platform::Files {
   base::Bytes readAll(const std::string& path) override { return files_.readAll(path); }
   bool remove(const std::string& path) override { return files_.remove(inside(path)); }
   bool move(const std::string& from, const std::string& to) override {
-    return files_.move(inside(from), inside(to));
+    const bool moved = files_.move(inside(from), inside(to));
+    if (moved)
+      finished_.insert(hostPathOf(to));
+    return moved;
   }
   bool setAttributes(const std::string& path, unsigned attributes) override {
     return files_.setAttributes(inside(path), attributes);

@@ -207,6 +207,42 @@ TEST_F(StagedApplyTest, RecoveryFinishesWhenEveryStagedFileIsThereAndUndoesOther
   EXPECT_EQ(files(), kOldFolder);
 }
 
+// An apply refused at any of its steps undoes itself; a kill at any change
+// of that undo still ends all old at the next start.
+TEST_F(StagedApplyTest, AnUndoKilledAtAnyChangeEndsAllOldAtTheNextStart) {
+  changesOfAnUnpack();
+  int undoKills = 0;
+  // Two backups and three placings: the apply's changes.
+  for (int refused = 1; refused <= 5; ++refused) {
+    for (int kill = refused + 1;; ++kill) {
+      resetFolder();
+      changes_ = 0;
+      os.files.beforeChange = [this, refused, kill](const std::string&) {
+        ++changes_;
+        if (changes_ == kill)
+          throw Killed{};
+        return changes_ != refused;
+      };
+      bool killed = false;
+      try {
+        unpack();
+      } catch (const Killed&) {
+        killed = true;
+      }
+      noHook();
+      if (!killed) {
+        EXPECT_EQ(files(), kOldFolder) << "refused at " << refused;
+        break;
+      }
+      ++undoKills;
+      EXPECT_EQ(recover(), update::Recovery::kUndone) << refused << ", killed at " << kill;
+      EXPECT_EQ(files(), kOldFolder) << refused << ", killed at " << kill;
+      EXPECT_FALSE(hasFolder("Levels")) << refused << ", killed at " << kill;
+    }
+  }
+  EXPECT_GE(undoKills, 15);
+}
+
 TEST_F(StagedApplyTest, AJournalHeldByALauncherAtWorkOrNotOursIsLeftAlone) {
   resetFolder();
   writeBytes(game() / update::kJournalFileName, "a player's notes\n");
