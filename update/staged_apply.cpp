@@ -148,14 +148,6 @@ void removeBackups(platform::Files& files, const std::string& runDirectory, cons
   }
 }
 
-std::string backupOf(const ApplyPlan& plan, const std::string& target) {
-  for (const ApplyStep& step : plan.steps) {
-    if (step.target == target)
-      return step.backup;
-  }
-  return {};
-}
-
 Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents& events,
                                   const std::string& runDirectory) {
   FolderFiles folder(files, runDirectory);

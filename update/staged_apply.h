@@ -74,9 +74,6 @@ void undoPlan(platform::Files& files, const std::string& runDirectory, const App
 // Removes the backups of an apply that is over: the new files stay.
 void removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
 
-// The backup name of `target` in the plan, empty when it had none.
-std::string backupOf(const ApplyPlan& plan, const std::string& target);
-
 enum class Recovery {
   kNoJournal,
   kFinished,
