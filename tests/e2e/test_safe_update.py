@@ -47,9 +47,16 @@ def data_of(folder):
     return {name: us.read(os.path.join(folder, name)) for name in OLD}
 
 
-def answer_yes_with_the_game_running(wine, launcher, page):
-    question = us.offer_update(wine, launcher, page)
-    vs.answer(wine, question, yes=True)
+def update_with_the_game_running(wine, tool, tmp_path, secret, nginx, start_launcher, folder,
+                                 programs, extra=()):
+    """Packs and serves the release, starts the folder's launcher and
+    answers Yes; the game the click started goes on running. Returns
+    (package bytes, the launcher)."""
+    package, page = pack(wine, tool, tmp_path, secret, nginx.url("/update.zip"), programs, extra)
+    nginx.put("/update.zip", package)
+    launcher = start(start_launcher, folder)
+    vs.answer(wine, us.offer_update(wine, launcher, page), yes=True)
+    return package, launcher
 
 
 def test_a_file_the_game_holds_defers_the_whole_update_to_the_next_start(
@@ -59,12 +66,9 @@ def test_a_file_the_game_holds_defers_the_whole_update_to_the_next_start(
     with_old_data(stamped_folder)
     # The game keeps its level open while it runs, as games do.
     (stamped_folder / "Bin" / "DemoGame.hold").write_bytes(b"..\\Data\\level.pak\r\n")
-    package, page = pack(wine, tool, tmp_path, public_key_and_secret[1],
-                         nginx.url("/update.zip"),
-                         {us.NEW_LAUNCHER: stamped_folder / "launcher.exe"})
-    nginx.put("/update.zip", package)
-    launcher = start(start_launcher, stamped_folder)
-    answer_yes_with_the_game_running(wine, launcher, page)
+    package, launcher = update_with_the_game_running(
+        wine, tool, tmp_path, public_key_and_secret[1], nginx, start_launcher, stamped_folder,
+        {us.NEW_LAUNCHER: stamped_folder / "launcher.exe"})
 
     # Told it waits for the next start; nothing changed, not even a.pak.
     deferred = us.wait_box(wine, us.QUESTION_TITLE, launcher, timeout=90)
@@ -97,12 +101,9 @@ def test_a_new_launcher_that_crashes_at_start_is_taken_back(
     own = us.read(os.path.join(folder, "launcher.exe"))
     crashing = os.path.join(win32_build, "quick_exit.exe")
     # The package replaces the running launcher's own file too.
-    package, page = pack(wine, tool, tmp_path, public_key_and_secret[1],
-                         nginx.url("/update.zip"),
-                         {us.NEW_LAUNCHER: crashing, "launcher.exe": crashing})
-    nginx.put("/update.zip", package)
-    launcher = start(start_launcher, stamped_folder)
-    answer_yes_with_the_game_running(wine, launcher, page)
+    package, launcher = update_with_the_game_running(
+        wine, tool, tmp_path, public_key_and_secret[1], nginx, start_launcher, stamped_folder,
+        {us.NEW_LAUNCHER: crashing, "launcher.exe": crashing})
     vs.close_games(wine, win32_build)
 
     failed = us.wait_box(wine, us.QUESTION_TITLE, launcher, timeout=90)
@@ -127,13 +128,9 @@ def test_a_program_that_ends_with_0_completes_the_hand_over(
     folder = str(stamped_folder)
     with_old_data(stamped_folder)
     installer = os.path.splitext(us.NEW_LAUNCHER)[0] + ".exitcode"
-    package, page = pack(wine, tool, tmp_path, public_key_and_secret[1],
-                         nginx.url("/update.zip"),
-                         {us.NEW_LAUNCHER: os.path.join(win32_build, "quick_exit.exe")},
-                         extra=[(installer, b"0")])
-    nginx.put("/update.zip", package)
-    launcher = start(start_launcher, stamped_folder)
-    answer_yes_with_the_game_running(wine, launcher, page)
+    package, launcher = update_with_the_game_running(
+        wine, tool, tmp_path, public_key_and_secret[1], nginx, start_launcher, stamped_folder,
+        {us.NEW_LAUNCHER: os.path.join(win32_build, "quick_exit.exe")}, extra=[(installer, b"0")])
     vs.close_games(wine, win32_build)
     assert us.wait_exit(launcher.proc, 60) == 0
     harness.wait_until(lambda: not os.path.exists(os.path.join(folder, "launcher.exe")), 15,
@@ -146,12 +143,9 @@ def test_a_new_launcher_with_the_same_instance_name_opens_its_window(
         win32_build, launchers_ended):
     folder = str(stamped_folder)
     s.write_config(stamped_folder / "tavoro" / "tavoroConfig.ini", url_bh1="星海漫游街机")
-    package, page = pack(wine, tool, tmp_path, public_key_and_secret[1],
-                         nginx.url("/update.zip"),
-                         {us.NEW_LAUNCHER: stamped_folder / "launcher.exe"})
-    nginx.put("/update.zip", package)
-    launcher = start(start_launcher, stamped_folder)
-    answer_yes_with_the_game_running(wine, launcher, page)
+    package, launcher = update_with_the_game_running(
+        wine, tool, tmp_path, public_key_and_secret[1], nginx, start_launcher, stamped_folder,
+        {us.NEW_LAUNCHER: stamped_folder / "launcher.exe"})
     vs.close_games(wine, win32_build)
     new = RunningLauncher(wine, stamped_folder / us.NEW_LAUNCHER)
     assert us.wait_exit(launcher.proc, 30) == 0
