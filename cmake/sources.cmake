@@ -25,6 +25,7 @@ set(TAVORO_LOGIC_SOURCES
   update/download_engine.cpp
   update/download.cpp
   update/download_object.cpp
+  update/download_resume.cpp
   update/download_stop.cpp
   update/download_task.cpp
   update/handoff.cpp
@@ -37,6 +38,7 @@ set(TAVORO_LOGIC_SOURCES
   update/package_signature.cpp
   update/progress_text.cpp
   update/release_signature.cpp
+  update/resume_note.cpp
   update/unzip.cpp
   update/unzip_archive.cpp
   update/update_state.cpp

@@ -76,6 +76,23 @@ void DownloadNotices::blockArrived(std::int32_t, std::int32_t received) {
   notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
 }
 
+void DownloadNotices::resumedAt(std::int32_t kept) {
+  // Kept bytes on disk are hashed first; bytes of a body that starts over
+  // are forgotten.
+  if (digest_) {
+    if (kept == 0)
+      digest_->rewind();
+    else
+      digest_->advance(kept);
+  }
+  progress_->percent = percentOf(kept, progress_->totalSize);
+  notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
+}
+
+void DownloadNotices::transferEnded(bool complete) {
+  progress_->arrivedWhole = complete;
+}
+
 void DownloadNotices::taskEnded(std::int32_t) {
   notices_.postNotice(ui::name::kPublishedVersion, kNoticeEnded, 0);
 }

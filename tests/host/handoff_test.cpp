@@ -34,6 +34,8 @@ class HandoffTest : public LauncherTest {
     // A Windows-looking run directory on the host's root, like Wine's Z:.
     os.process.directory = "Z:" + runDir().string();
     writeConfig("[http]\r\ndiy=http://example.invalid/help\r\n");
+    // As many tries after a break as the launcher makes, without its pauses.
+    updateState().taskParameters->retryPausesMs = {1, 2, 4, 8, 16};
   }
 
   std::string package(const std::vector<std::pair<std::string, std::string>>& entries) {
