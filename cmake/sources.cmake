@@ -23,6 +23,7 @@ set(TAVORO_LOGIC_SOURCES
   update/chunked_decoder.cpp
   update/download_body.cpp
   update/download_engine.cpp
+  update/download_failure.cpp
   update/download.cpp
   update/download_object.cpp
   update/download_resume.cpp
