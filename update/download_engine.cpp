@@ -104,6 +104,9 @@ class Download {
     } else {
       switch (judgeResumedAnswer(response.head, point_)) {
         case ResumedAnswer::kFail:
+          // A server that cannot continue this body now would not later
+          // either: what is kept goes, and the next task starts over.
+          point_.validator.clear();
           return failure();
         case ResumedAnswer::kStartOver:
           observer_.bodyResumed(0);

@@ -294,6 +294,77 @@ INSTANTIATE_TEST_SUITE_P(
                  {"", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A partial file of an earlier task and its note: continued only when the
+// note fits this task and the server answers with exactly the rest; else
+// both go and the body is fetched whole, or the transfer fails.
+struct KeptRow {
+  const char* name;
+  std::size_t kept;        // bytes of kBody in the file; 0: no file
+  std::string note;        // "@" stands for this task's address
+  std::string answer;      // the server's whole answer
+  std::string expected;    // the file afterwards; empty: none
+  std::string rangeAsked;  // the first request's Range line
+};
+
+void PrintTo(const KeptRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class KeptFileTest : public DownloadEngineTest, public ::testing::WithParamInterface<KeptRow> {};
+
+const std::string kNote = "tavoro-resume/1\naddress @\nvalidator \"v1\"\nsize 100000\ntag t\n";
+
+TEST_P(KeptFileTest, IsContinuedOnlyWhenEverythingFits) {
+  const KeptRow& row = GetParam();
+  if (row.kept > 0)
+    writeFile("pkg.zip.tmp", kBody.substr(0, row.kept));
+  std::string note = row.note;
+  if (const std::size_t at = note.find('@'); at != std::string::npos)
+    note.replace(at, 1, server.url("/pkg.zip"));
+  writeFile("pkg.zip.tmp.resume", note);
+  server.respond("/pkg.zip", row.answer);
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.keepPartial = true;
+  parameters.resumeTag = "t";
+  runToEnd(parameters);
+
+  if (row.expected.empty())
+    EXPECT_FALSE(std::filesystem::exists(localFile()));
+  else
+    EXPECT_EQ(readLocal(), row.expected);
+  EXPECT_FALSE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  const auto requests = server.requests();
+  ASSERT_FALSE(requests.empty());
+  const std::size_t at = requests[0].find("\r\nRange: ");
+  EXPECT_EQ(at == std::string::npos
+                ? std::string()
+                : requests[0].substr(at + 2, requests[0].find("\r\n", at + 2) - at - 2),
+            row.rangeAsked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EarlierRun, KeptFileTest,
+    ::testing::Values(
+        KeptRow{"Fits", 40000, kNote, head206(40000, 100000, kTag) + kBody.substr(40000), kBody,
+                "Range: bytes=40000-"},
+        KeptRow{"FitsButTheServerSendsAnotherRange", 40000, kNote,
+                head206(30000, 100000, kTag) + kBody.substr(30000), "", "Range: bytes=40000-"},
+        KeptRow{"FitsButTheFileChanged", 40000, kNote, head200(100000, "ETag: \"v2\"\r\n") + kOther,
+                kOther, "Range: bytes=40000-"},
+        KeptRow{"OtherAddress", 40000,
+                "tavoro-resume/1\naddress http://other/pkg.zip\nvalidator \"v1\"\nsize "
+                "100000\ntag t\n",
+                head200(100000, kTag) + kBody, kBody, ""},
+        KeptRow{"OtherTag", 40000,
+                "tavoro-resume/1\naddress @\nvalidator \"v1\"\nsize 100000\ntag u\n",
+                head200(100000, kTag) + kBody, kBody, ""},
+        KeptRow{"AFinishedFileIsNotTrusted", 100000, kNote, head200(100000, kTag) + kBody, kBody,
+                ""},
+        KeptRow{"DamagedNote", 40000, "tavoro-resume/1\naddress @\n", head200(100000, kTag) + kBody,
+                kBody, ""},
+        KeptRow{"NoteWithoutFile", 0, kNote, head200(100000, kTag) + kBody, kBody, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DownloadEngineTest, ProgressCountsKeptBytesAndRestartsFromZero) {
   // Broken at 60000, continued, then a start-over at the third request.
   server.onTurns(
