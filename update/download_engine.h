@@ -32,8 +32,9 @@ struct DownloadSettings {
   std::int32_t receiveTimeoutMs = 20000;
   std::int32_t blockSize = 20480;
   // After a break mid-body the rest is asked for again after each of these
-  // pauses in turn; once they are used up the transfer has failed.
-  std::vector<std::int32_t> retryPausesMs = {1000, 2000, 4000, 8000, 16000};
+  // pauses in turn; once they are used up the transfer has failed. None:
+  // a break fails the transfer at once.
+  std::vector<std::int32_t> retryPausesMs;
   // A transfer that does not complete leaves what it has, and a note beside
   // it (resume_note.h), where the body can be continued; a later task for the
   // same place and tag continues it. Otherwise both go, as without.

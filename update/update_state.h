@@ -50,6 +50,9 @@ static_assert(sizeof(kDefaultPassword) - 1 == 17);
 
 inline constexpr std::int32_t kModeDownload = 4096;
 
+// The pauses before the engine asks again for a body that broke off.
+inline const std::vector<std::int32_t> kRetryPausesMs = {1000, 2000, 4000, 8000, 16000};
+
 // Settings of one transfer; the engine reads the members in this order.
 struct DownloadTaskParameters {
   std::int32_t modeWord = 1;
@@ -74,7 +77,7 @@ struct DownloadTaskParameters {
   std::string textSetting20;
   // The engine's own additions (download_engine.h): the pauses before asking
   // again after a break, and keeping a partial file to continue later.
-  std::vector<std::int32_t> retryPausesMs = {1000, 2000, 4000, 8000, 16000};
+  std::vector<std::int32_t> retryPausesMs = kRetryPausesMs;
   bool keepPartial = false;
   std::string resumeTag;
 };

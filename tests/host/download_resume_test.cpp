@@ -97,6 +97,11 @@ TEST(ResumedAnswerTest, ValidatorAndRequest) {
   EXPECT_EQ(update::resumeRequest(address, "agent", {400, 1000, ""}), plain);
 }
 
+TEST(ResumedAnswerTest, TheLauncherAsksFiveTimesMoreAfterGrowingPauses) {
+  EXPECT_EQ(update::DownloadTaskParameters().retryPausesMs,
+            (std::vector<std::int32_t>{1000, 2000, 4000, 8000, 16000}));
+}
+
 TEST(ContentRangeTest, Forms) {
   struct Row {
     const char* text;
