@@ -6,6 +6,7 @@
 //
 //   download_bench <address> <local file> [--ca FILE]
 //                  [--key KEY --size N --digest D --signature SIG]
+//                  [--pauses MS,MS,...]   (the pauses before asking again)
 //   download_bench sign <file>     prints a new public key, then the size,
 //                                  digest and signature of the file as
 //                                  release 5.1 of bench.exe in pkg.zip
@@ -69,6 +70,7 @@ struct Options {
   std::string size;
   std::string digest;
   std::string signature;
+  std::string pauses;  // "ms,ms,...": the pauses before asking again after a break
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
@@ -79,6 +81,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
                          : name == "--size"      ? &options.size
                          : name == "--digest"    ? &options.digest
                          : name == "--signature" ? &options.signature
+                         : name == "--pauses"    ? &options.pauses
                                                  : nullptr;
     if (value == nullptr)
       return false;
@@ -98,7 +101,7 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: %s <http[s]://address> <local file> [--ca FILE] [--key KEY --size N "
-                 "--digest D --signature SIG]\n",
+                 "--digest D --signature SIG] [--pauses MS,MS,...]\n",
                  argv[0]);
     return 2;
   }
@@ -109,6 +112,14 @@ int main(int argc, char** argv) {
   parameters.modeWord = update::kModeDownload;
   parameters.sourceAddress = argv[1];
   parameters.localFilePath = argv[2];
+  if (!options.pauses.empty()) {
+    parameters.retryPausesMs.clear();
+    for (std::size_t at = 0; at != std::string::npos;) {
+      const std::size_t comma = options.pauses.find(',', at);
+      parameters.retryPausesMs.push_back(std::stoi(options.pauses.substr(at, comma - at)));
+      at = comma == std::string::npos ? comma : comma + 1;
+    }
+  }
 
   auto progress = std::make_shared<update::DownloadProgress>();
   std::shared_ptr<update::PackageDigestFollower> digest;

@@ -5,7 +5,9 @@
 # trust), and prints for each one's median wall time, the ratio engine/curl
 # and each one's peak memory. Over http the engine runs a second time as a
 # launcher with a key runs it: hashing the package as it arrives and
-# checking its signature at the end.
+# checking its signature at the end. A last round fetches the file through a
+# relay that breaks the connection three times, against the same relay
+# unbroken: bytes the server sent and time, each as a ratio.
 #
 #   bench/download_bench.sh [rounds]      (default 5)
 set -euo pipefail
@@ -133,3 +135,44 @@ compare() {
 compare http "http://127.0.0.1:$port/pkg.zip" 1.00 "" 1.15
 # By the name the certificate is made for.
 compare https "https://localhost:$secure_port/pkg.zip" 1.10 "$authority/ca.pem"
+
+# Three breaks at a quarter, half and three quarters of the file, relayed by
+# bench/break_proxy.py; the unbroken runs go through the same relay. The
+# pauses before asking again are left out (0 ms): what is measured is what
+# continuing costs; the launcher waits 1 + 2 + 4 s on top for three breaks.
+package_size=$(stat -c %s "$work/www/pkg.zip")
+relay() {
+  local log=$1
+  shift
+  local relay_port
+  relay_port=$(free_port)
+  /usr/bin/python3 "$(dirname "$0")/break_proxy.py" "$relay_port" "$port" "$work/relay.txt" "$@" &
+  local relay_pid=$!
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "http://127.0.0.1:$relay_port/" && break
+    sleep 0.05
+  done
+  measure relay "$log" "$ours" "http://127.0.0.1:$relay_port/pkg.zip" "$work/out/pkg.zip.tmp" \
+    --pauses 0,0,0,0,0
+  kill -TERM "$relay_pid"
+  wait "$relay_pid" || true
+  read -r _ from_server <"$work/relay.txt"
+  echo "$from_server" >>"$log.sent"
+}
+echo "breaks: 256 MiB through a relay, three breaks against none, $rounds rounds, in turns"
+for round in $(seq "$rounds"); do
+  if [ $((round % 2)) = 1 ]; then
+    relay "$work/unbroken.log"
+    relay "$work/broken.log" $((package_size / 4)) $((package_size / 2)) $((package_size * 3 / 4))
+  else
+    relay "$work/broken.log" $((package_size / 4)) $((package_size / 2)) $((package_size * 3 / 4))
+    relay "$work/unbroken.log"
+  fi
+done
+unbroken_s=$(cut -d' ' -f1 "$work/unbroken.log" | median)
+broken_s=$(cut -d' ' -f1 "$work/broken.log" | median)
+sent=$(sort -n "$work/broken.log.sent" | tail -1)
+printf '  unbroken: median %.3f s\n  3 breaks: median %.3f s, time ratio %.2f (goal <= 1.30), ' \
+  "$unbroken_s" "$broken_s" "$(echo "$broken_s / $unbroken_s" | bc -l)"
+printf 'most sent %d bytes, %.4f x the file (goal <= 1.05)\n' "$sent" \
+  "$(echo "$sent / $package_size" | bc -l)"

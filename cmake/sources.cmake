@@ -23,8 +23,10 @@ set(TAVORO_LOGIC_SOURCES
   update/chunked_decoder.cpp
   update/download_body.cpp
   update/download_engine.cpp
+  update/download_failure.cpp
   update/download.cpp
   update/download_object.cpp
+  update/download_resume.cpp
   update/download_stop.cpp
   update/download_task.cpp
   update/handoff.cpp
@@ -37,6 +39,7 @@ set(TAVORO_LOGIC_SOURCES
   update/package_signature.cpp
   update/progress_text.cpp
   update/release_signature.cpp
+  update/resume_note.cpp
   update/unzip.cpp
   update/apply_journal.cpp
   update/staged_apply.cpp

@@ -21,6 +21,7 @@ set(TAVORO_HOST_TESTS
   tests/host/download_engine_control_test.cpp
   tests/host/download_engine_parsing_test.cpp
   tests/host/download_engine_nginx_test.cpp
+  tests/host/download_resume_test.cpp
   tests/host/unzip_test.cpp
   tests/host/publisher_pack_test.cpp
   tests/host/publisher_stamp_test.cpp

@@ -42,6 +42,9 @@ class WatchedFiles final : public platform::Files {
   std::unique_ptr<platform::OutputFile> createNew(const std::string& path) override {
     return files_.createNew(inside(path));
   }
+  std::unique_ptr<platform::OutputFile> openForAppend(const std::string& path) override {
+    return files_.openForAppend(inside(path));
+  }
   std::unique_ptr<platform::InputFile> openForReading(const std::string& path) override {
     return files_.openForReading(path);
   }

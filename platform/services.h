@@ -123,6 +123,9 @@ class Files {
   // Creates the file only where none of that name exists; null otherwise.
   // Never empties or replaces anything.
   virtual std::unique_ptr<OutputFile> createNew(const std::string& path) = 0;
+  // Opens an existing file for writing after its last byte; null when there
+  // is none or it cannot be written.
+  virtual std::unique_ptr<OutputFile> openForAppend(const std::string& path) = 0;
   // Opens the file for reading while others may go on writing, renaming or
   // deleting it; null when it cannot.
   virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;

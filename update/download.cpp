@@ -3,10 +3,12 @@
 #include "base/file_name.h"
 #include "base/path.h"
 #include "ui/control_names.h"
+#include "update/download_failure.h"
 #include "update/download_object.h"
 #include "update/handoff.h"
 #include "update/package_digest_follower.h"
 #include "update/progress_text.h"
+#include "update/resume_note.h"
 
 namespace update {
 namespace {
@@ -43,20 +45,30 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
     return;
   }
   const std::string temporary = temporaryPackagePath(*ctx.os.process, task.sourceAddress);
+  // A partial package of an earlier run, with its note, is the engine's to
+  // continue, or to remove when its note does not fit this download.
+  const bool earlierRun = ctx.os.files->exists(resumeNotePath(temporary));
+  task.resumeTag = resumeTagFor(state);
+  state.progress->arrivedWhole = false;
   if (state.publicKey.empty()) {
     task.localFilePath = temporary;
+    task.keepPartial = true;
     // A temporary file left by an interrupted run would make the engine give
     // up (the file exists) and be unpacked as if it were this download.
-    ctx.os.files->remove(task.localFilePath);
+    if (!earlierRun)
+      ctx.os.files->remove(task.localFilePath);
   } else {
     // Nothing is removed because a page names it: the download goes to a
     // name no file has, whatever lies in the folder.
-    const std::optional<std::string> unused = unusedLocalPath(*ctx.os.files, temporary);
+    const std::optional<std::string> unused =
+        earlierRun ? temporary : unusedLocalPath(*ctx.os.files, temporary);
     if (!unused) {
       refuseRelease(ctx);
       return;
     }
     task.localFilePath = *unused;
+    // Only the plain name is looked at for a note the next time.
+    task.keepPartial = task.localFilePath == temporary;
     state.packageDigest =
         std::make_shared<PackageDigestFollower>(*ctx.os.files, task.localFilePath);
   }
@@ -74,6 +86,23 @@ void DownloadNotices::blockArrived(std::int32_t, std::int32_t received) {
   // The running total, not the block, decides the percent.
   progress_->percent = percentOf(received, progress_->totalSize);
   notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
+}
+
+void DownloadNotices::resumedAt(std::int32_t kept) {
+  // Kept bytes on disk are hashed first; bytes of a body that starts over
+  // are forgotten.
+  if (digest_) {
+    if (kept == 0)
+      digest_->rewind();
+    else
+      digest_->advance(kept);
+  }
+  progress_->percent = percentOf(kept, progress_->totalSize);
+  notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
+}
+
+void DownloadNotices::transferEnded(bool complete) {
+  progress_->arrivedWhole = complete;
 }
 
 void DownloadNotices::taskEnded(std::int32_t) {

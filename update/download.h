@@ -31,6 +31,8 @@ class DownloadNotices final : public DownloadEvents {
 
   void totalSizeKnown(std::int32_t total) override;
   void blockArrived(std::int32_t size, std::int32_t received) override;
+  void resumedAt(std::int32_t kept) override;
+  void transferEnded(bool complete) override;
   void taskEnded(std::int32_t received) override;
 
  private:

@@ -21,7 +21,8 @@ using Clock = std::chrono::steady_clock;
 // its own.
 constexpr std::size_t kBlocksPerReceive = 4;
 
-// The name to write to, or none when the task gives up.
+}  // namespace
+
 std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t total,
                                            platform::Files& files, DownloadObserver& observer) {
   if (!files.exists(path))
@@ -43,6 +44,8 @@ std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t
   return std::nullopt;
 }
 
+namespace {
+
 class BodyReceiver {
  public:
   BodyReceiver(const DownloadSettings& settings, DownloadStop& stop, DownloadObserver& observer,
@@ -58,7 +61,22 @@ class BodyReceiver {
         buffer_(settings.speedLimit > 0 ? blockSize_ : blockSize_ * kBlocksPerReceive) {}
 
   // Bytes up to `length`, or to the close when there is no length.
-  bool receiveIdentity(std::optional<std::int64_t> length, std::string_view bodyStart) {
+  BodyEnd receiveIdentity(std::optional<std::int64_t> length, std::string_view bodyStart) {
+    return endOf(identity(length, bodyStart));
+  }
+
+  BodyEnd receiveChunked(std::string_view bodyStart) { return endOf(chunked(bodyStart)); }
+
+ private:
+  BodyEnd endOf(bool received) const {
+    if (received)
+      return BodyEnd::kComplete;
+    if (stop_.requested())
+      return BodyEnd::kStopped;
+    return failed_ ? BodyEnd::kFailed : BodyEnd::kBroken;
+  }
+
+  bool identity(std::optional<std::int64_t> length, std::string_view bodyStart) {
     std::int64_t remaining = length.value_or(-1);
     if (length)
       bodyStart = bodyStart.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(
@@ -84,14 +102,18 @@ class BodyReceiver {
     return true;
   }
 
-  bool receiveChunked(std::string_view bodyStart) {
+  bool chunked(std::string_view bodyStart) {
     ChunkedDecoder decoder;
     std::string payload;
     payload.reserve(buffer_.size());
     std::string_view raw = bodyStart;
     for (;;) {
       payload.clear();
-      if (!decoder.feed(raw, payload) || !emit(payload))
+      if (!decoder.feed(raw, payload)) {
+        failed_ = true;  // no framing: what follows cannot be told from the body
+        return false;
+      }
+      if (!emit(payload))
         return false;
       if (decoder.finished())
         return true;
@@ -102,15 +124,16 @@ class BodyReceiver {
     }
   }
 
- private:
   // Writes in blocks of at most the block size, reporting each.
   bool emit(std::string_view data) {
     while (!data.empty()) {
       if (stop_.requested())
         return false;
       const std::string_view block = data.substr(0, blockSize_);
-      if (!file_.write(block))
+      if (!file_.write(block)) {
+        failed_ = true;
         return false;
+      }
       data.remove_prefix(block.size());
       observer_.blockWritten(static_cast<std::int32_t>(block.size()));
       written_ += static_cast<std::int64_t>(block.size());
@@ -140,6 +163,7 @@ class BodyReceiver {
   const std::size_t blockSize_;
   std::vector<char> buffer_;
   std::int64_t written_ = 0;
+  bool failed_ = false;
   const Clock::time_point started_ = Clock::now();
 };
 
@@ -154,29 +178,12 @@ std::optional<std::string> unusedLocalPath(platform::Files& files, const std::st
   return std::nullopt;
 }
 
-DownloadResult receiveBody(const DownloadSettings& settings, platform::Files& files,
-                           DownloadStop& stop, DownloadObserver& observer,
-                           platform::Connection& connection, const ResponseHead& head,
-                           std::string_view bodyStart) {
-  if (head.contentLength)
-    observer.totalSizeKnown(*head.contentLength);
-  const auto path =
-      chooseLocalPath(settings.localPath, head.contentLength.value_or(0), files, observer);
-  if (!path)
-    return DownloadResult::kGaveUp;
-  if (stop.requested())
-    return DownloadResult::kStopped;
-  PartialFile file(files, *path);
-  if (!file.opened())
-    return DownloadResult::kFailed;
+BodyEnd streamBody(const DownloadSettings& settings, DownloadStop& stop, DownloadObserver& observer,
+                   platform::Connection& connection, const ResponseHead& head,
+                   std::string_view bodyStart, PartialFile& file) {
   BodyReceiver receiver(settings, stop, observer, file, connection);
-  const bool received = head.chunked ? receiver.receiveChunked(bodyStart)
-                                     : receiver.receiveIdentity(head.contentLength, bodyStart);
-  if (received && file.close()) {
-    file.keep();
-    return DownloadResult::kComplete;
-  }
-  return stop.requested() ? DownloadResult::kStopped : DownloadResult::kFailed;
+  return head.chunked ? receiver.receiveChunked(bodyStart)
+                      : receiver.receiveIdentity(head.contentLength, bodyStart);
 }
 
 }  // namespace update

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 #include "update/download_stop.h"
@@ -30,6 +31,15 @@ struct DownloadSettings {
   std::int32_t connectTimeoutMs = 20000;
   std::int32_t receiveTimeoutMs = 20000;
   std::int32_t blockSize = 20480;
+  // After a break mid-body the rest is asked for again after each of these
+  // pauses in turn; once they are used up the transfer has failed. None:
+  // a break fails the transfer at once.
+  std::vector<std::int32_t> retryPausesMs;
+  // A transfer that does not complete leaves what it has, and a note beside
+  // it (resume_note.h), where the body can be continued; a later task for the
+  // same place and tag continues it. Otherwise both go, as without.
+  bool keepPartial = false;
+  std::string resumeTag;
 };
 
 // What to do when the local file exists already (the answers of the
@@ -49,6 +59,9 @@ class DownloadObserver {
   virtual std::int32_t fileExists(std::int64_t existingSize, std::int64_t total) = 0;
   // After each block has been written to the file.
   virtual void blockWritten(std::int32_t size) = 0;
+  // The body goes on after `kept` bytes already in the file (0: it starts
+  // over, and the bytes reported so far are void).
+  virtual void bodyResumed(std::int64_t kept) = 0;
 };
 
 enum class DownloadResult {
@@ -59,7 +72,8 @@ enum class DownloadResult {
 };
 
 // Runs the whole download. Unless it completes, a file it created is
-// removed again, so a partial body never passes for the whole one.
+// removed again, so a partial body never passes for the whole one; with
+// keepPartial one that can be continued stays, with its note.
 DownloadResult runDownload(const DownloadSettings& settings, platform::Sockets& sockets,
                            platform::Tls& tls, platform::Files& files, DownloadStop& stop,
                            DownloadObserver& observer);

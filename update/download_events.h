@@ -32,6 +32,12 @@ class DownloadEvents {
   }
   // Event 16: a block was written; `received` is the running total with it.
   virtual void blockArrived(std::int32_t /*size*/, std::int32_t /*received*/) {}
+  // The body goes on after `kept` bytes already in the file; 0: it starts
+  // over, and the blocks reported so far are void. No event code.
+  virtual void resumedAt(std::int32_t /*kept*/) {}
+  // Just before event 4 from the worker: whether the whole body arrived. No
+  // event code; a task abandoned in its stop wait does not report it.
+  virtual void transferEnded(bool /*complete*/) {}
   // Event 4: the task has ended, however it ended.
   virtual void taskEnded(std::int32_t /*received*/) {}
 };

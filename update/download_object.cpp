@@ -29,6 +29,9 @@ std::optional<DownloadSettings> settingsFrom(const DownloadTaskParameters& param
   settings.connectTimeoutMs = positiveOr(parameters.connectTimeoutMs, defaults.connectTimeoutMs);
   settings.receiveTimeoutMs = positiveOr(parameters.receiveTimeoutMs, defaults.receiveTimeoutMs);
   settings.blockSize = positiveOr(parameters.blockSize, defaults.blockSize);
+  settings.retryPausesMs = parameters.retryPausesMs;
+  settings.keepPartial = parameters.keepPartial;
+  settings.resumeTag = parameters.resumeTag;
   return settings;
 }
 

@@ -15,7 +15,9 @@ DownloadTask::DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadEv
       files_(files) {}
 
 void DownloadTask::run() {
-  runDownload(settings_, sockets_, tls_, files_, stop_, *this);
+  const DownloadResult result = runDownload(settings_, sockets_, tls_, files_, stop_, *this);
+  deliver(
+      [&](DownloadEvents& events) { events.transferEnded(result == DownloadResult::kComplete); });
   reportEndOnce();
   {
     std::lock_guard<std::mutex> lock(finishedMutex_);
@@ -62,6 +64,12 @@ void DownloadTask::blockWritten(std::int32_t size) {
   sinceLastQuery_ += size;
   const std::int32_t received = base::clampToInt32(received_.load());
   deliver([&](DownloadEvents& events) { events.blockArrived(size, received); });
+}
+
+void DownloadTask::bodyResumed(std::int64_t kept) {
+  // The running total counts the kept bytes; the speed only what arrives.
+  received_ = kept;
+  deliver([&](DownloadEvents& events) { events.resumedAt(base::clampToInt32(kept)); });
 }
 
 void DownloadTask::reportEndOnce() {

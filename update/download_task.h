@@ -39,6 +39,7 @@ class DownloadTask final : public DownloadObserver {
   void totalSizeKnown(std::int64_t total) override;
   std::int32_t fileExists(std::int64_t existingSize, std::int64_t total) override;
   void blockWritten(std::int32_t size) override;
+  void bodyResumed(std::int64_t kept) override;
 
  private:
   // Runs `report` unless reports are closed. No lock is held meanwhile: a

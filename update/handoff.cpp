@@ -8,6 +8,7 @@
 #include "platform/window_modes.h"
 #include "ui/control_names.h"
 #include "update/download.h"
+#include "update/download_failure.h"
 #include "update/kept_package.h"
 #include "update/package_digest_follower.h"
 #include "update/release_signature.h"
@@ -216,6 +217,8 @@ void refuseRelease(core::Context& ctx) {
 }
 
 void completeUpdate(core::Context& ctx, UpdateState& state) {
+  if (endUnfinishedDownload(ctx, state))
+    return;
   platform::Files& files = *ctx.os.files;
   const std::string address = state.taskParameters->sourceAddress;
   const std::string package = packagePath(*ctx.os.process, address);

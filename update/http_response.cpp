@@ -53,6 +53,24 @@ bool endsWithChunked(std::string_view codings) {
 
 }  // namespace
 
+std::optional<ContentRange> parseContentRange(std::string_view value) {
+  constexpr std::string_view kUnit = "bytes ";
+  if (value.size() <= kUnit.size() ||
+      !base::equalsIgnoringAsciiCase(value.substr(0, kUnit.size()), kUnit))
+    return std::nullopt;
+  value.remove_prefix(kUnit.size());
+  const std::size_t dash = value.find('-');
+  const std::size_t slash = value.find('/');
+  if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash)
+    return std::nullopt;
+  const auto first = parseLength(value.substr(0, dash));
+  const auto last = parseLength(value.substr(dash + 1, slash - dash - 1));
+  const auto total = parseLength(value.substr(slash + 1));
+  if (!first || !last || !total || *first > *last || *last >= *total)
+    return std::nullopt;
+  return ContentRange{*first, *last, *total};
+}
+
 std::size_t responseHeadLength(std::string_view data) {
   for (std::size_t at = data.find('\n'); at != std::string_view::npos;
        at = data.find('\n', at + 1)) {
@@ -92,6 +110,12 @@ std::optional<ResponseHead> parseResponseHead(std::string_view head) {
       parsed.chunked = endsWithChunked(value);
     } else if (base::equalsIgnoringAsciiCase(name, "Location")) {
       parsed.location = std::string(value);
+    } else if (base::equalsIgnoringAsciiCase(name, "ETag")) {
+      parsed.etag = std::string(value);
+    } else if (base::equalsIgnoringAsciiCase(name, "Last-Modified")) {
+      parsed.lastModified = std::string(value);
+    } else if (base::equalsIgnoringAsciiCase(name, "Content-Range")) {
+      parsed.contentRange = parseContentRange(value);
     }
   }
   // Any transfer coding overrides Content-Length; without chunked last the

@@ -15,13 +15,28 @@ namespace update {
 // rather than growing a buffer without bound.
 inline constexpr std::size_t kMaxResponseHeadBytes = 64 * 1024;
 
+// "Content-Range: bytes first-last/total" of a partial answer.
+struct ContentRange {
+  std::int64_t first = 0;
+  std::int64_t last = 0;
+  std::int64_t total = 0;
+};
+
 struct ResponseHead {
   int status = 0;
   // Set when Content-Length frames the body and chunked coding does not.
   std::optional<std::int64_t> contentLength;
   bool chunked = false;
   std::string location;
+  // The validators a later range request names in If-Range.
+  std::string etag;
+  std::string lastModified;
+  // Null when absent or not of the form above (a "*" total among them).
+  std::optional<ContentRange> contentRange;
 };
+
+// "bytes first-last/total" with first <= last < total; null otherwise.
+std::optional<ContentRange> parseContentRange(std::string_view value);
 
 // The length of the head in `data` up to and including the blank line that
 // ends it (CRLF or bare LF line ends); npos while it is incomplete.

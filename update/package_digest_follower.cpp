@@ -18,6 +18,10 @@ PackageDigestFollower::PackageDigestFollower(platform::Files& files, std::string
     : files_(files), path_(std::move(path)), thread_([this] { follow(); }) {}
 
 PackageDigestFollower::~PackageDigestFollower() {
+  stopThread();
+}
+
+void PackageDigestFollower::stopThread() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -25,6 +29,20 @@ PackageDigestFollower::~PackageDigestFollower() {
   changed_.notify_all();
   if (thread_.joinable())
     thread_.join();
+}
+
+void PackageDigestFollower::rewind() {
+  stopThread();
+  hasher_ = PackageHasher();
+  file_.reset();
+  hashed_ = 0;
+  failed_ = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    available_ = 0;
+    stopping_ = false;
+  }
+  thread_ = std::thread([this] { follow(); });
 }
 
 void PackageDigestFollower::advance(std::int64_t size) {
@@ -82,13 +100,7 @@ std::optional<PackageDigest> PackageDigestFollower::finish() {
   if (finished_)
     return digest_;
   finished_ = true;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
-  if (thread_.joinable())
-    thread_.join();
+  stopThread();
   const bool complete = !failed_ && hashUpTo(-1) && file_ != nullptr;
   file_.reset();  // the package is moved and deleted next
   if (complete)

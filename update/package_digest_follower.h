@@ -28,6 +28,9 @@ class PackageDigestFollower {
 
   // Any thread: the file now holds at least `size` bytes.
   void advance(std::int64_t size);
+  // The writer's thread, before it writes the file anew from its start:
+  // what was hashed is forgotten.
+  void rewind();
   // Once the writer is done: hashes what is left up to the end of the file
   // and returns the digest of all of it; empty when the file could not be
   // read. Also right for a file that was never followed. Later calls give
@@ -36,6 +39,7 @@ class PackageDigestFollower {
 
  private:
   void follow();
+  void stopThread();
   // Reads and hashes up to `limit` bytes (all of the file when negative);
   // false on a read error.
   bool hashUpTo(std::int64_t limit);

@@ -4,6 +4,8 @@
 // it was kept, so a cut-off download or a damaged entry never stands where a
 // complete file is expected.
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,16 +16,18 @@ namespace update {
 
 class PartialFile {
  public:
-  enum class Creation { kReplaceExisting, kOnlyNew };
+  // kAppendExisting takes over a partial file of an earlier run: its bytes
+  // count as written, and it goes like a new one unless kept.
+  enum class Creation { kReplaceExisting, kOnlyNew, kAppendExisting };
 
   // Creates the file (kOnlyNew: only where none of that name exists); see
   // opened(). A file this object did not create is never removed by it.
   PartialFile(platform::Files& files, std::string path,
               Creation creation = Creation::kReplaceExisting)
-      : files_(files),
-        path_(std::move(path)),
-        out_(creation == Creation::kOnlyNew ? files_.createNew(path_) : files_.create(path_)),
-        kept_(out_ == nullptr) {}
+      : files_(files), path_(std::move(path)), out_(open(creation)), kept_(out_ == nullptr) {
+    if (out_ != nullptr && creation == Creation::kAppendExisting)
+      written_ = std::max<std::int64_t>(files_.size(path_), 0);
+  }
   ~PartialFile() {
     out_.reset();
     if (!kept_)
@@ -35,7 +39,20 @@ class PartialFile {
   bool opened() const { return out_ != nullptr; }
   const std::string& path() const { return path_; }
   bool write(std::string_view data) {
-    return out_ != nullptr && out_->write(data.data(), data.size());
+    if (out_ == nullptr || !out_->write(data.data(), data.size()))
+      return false;
+    written_ += static_cast<std::int64_t>(data.size());
+    return true;
+  }
+  // Bytes the file holds, as far as this object knows.
+  std::int64_t written() const { return written_; }
+  // Empties the file to write it anew; false (and the file gone, unless
+  // kept) when it cannot be reopened.
+  bool restart() {
+    out_.reset();
+    out_ = files_.create(path_);
+    written_ = 0;
+    return out_ != nullptr;
   }
   // Flushes and closes; false when the data may not all have reached the disk.
   bool close() {
@@ -47,10 +64,23 @@ class PartialFile {
   void keep() { kept_ = true; }
 
  private:
+  std::unique_ptr<platform::OutputFile> open(Creation creation) {
+    switch (creation) {
+      case Creation::kOnlyNew:
+        return files_.createNew(path_);
+      case Creation::kAppendExisting:
+        return files_.openForAppend(path_);
+      case Creation::kReplaceExisting:
+        break;
+    }
+    return files_.create(path_);
+  }
+
   platform::Files& files_;
   std::string path_;
   std::unique_ptr<platform::OutputFile> out_;
   bool kept_;
+  std::int64_t written_ = 0;
 };
 
 }  // namespace update

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 #include "update/settings_block.h"
@@ -50,6 +51,9 @@ static_assert(sizeof(kDefaultPassword) - 1 == 17);
 
 inline constexpr std::int32_t kModeDownload = 4096;
 
+// The pauses before the engine asks again for a body that broke off.
+inline const std::vector<std::int32_t> kRetryPausesMs = {1000, 2000, 4000, 8000, 16000};
+
 // Settings of one transfer; the engine reads the members in this order.
 struct DownloadTaskParameters {
   std::int32_t modeWord = 1;
@@ -72,6 +76,11 @@ struct DownloadTaskParameters {
   std::string acceptedFileTypes = kAcceptedFileTypes;
   std::string textSetting19;
   std::string textSetting20;
+  // The engine's own additions (download_engine.h): the pauses before asking
+  // again after a break, and keeping a partial file to continue later.
+  std::vector<std::int32_t> retryPausesMs = kRetryPausesMs;
+  bool keepPartial = false;
+  std::string resumeTag;
 };
 
 // Written by the download engine's thread, read on the window's thread; the
@@ -79,6 +88,8 @@ struct DownloadTaskParameters {
 struct DownloadProgress {
   std::atomic<std::int32_t> totalSize{0};
   std::atomic<std::int32_t> percent{0};
+  // Set by the engine's thread before the end is posted.
+  std::atomic<bool> arrivedWhole{false};
 };
 
 struct UpdateState {

@@ -46,6 +46,7 @@ class LocalFiles final : public Files {
                                      const std::string& pattern) override;
   std::unique_ptr<OutputFile> create(const std::string& path) override;
   std::unique_ptr<OutputFile> createNew(const std::string& path) override;
+  std::unique_ptr<OutputFile> openForAppend(const std::string& path) override;
   std::unique_ptr<InputFile> openForReading(const std::string& path) override;
   bool createDirectory(const std::string& path) override;
   bool isDirectory(const std::string& path) override;

@@ -227,6 +227,13 @@ std::unique_ptr<OutputFile> LocalFiles::createNew(const std::string& path) {
   return open(path, "wbx");  // O_EXCL: fails where a file exists
 }
 
+std::unique_ptr<OutputFile> LocalFiles::openForAppend(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(hostPath(path), error))
+    return nullptr;  // "ab" would create it
+  return open(path, "ab");
+}
+
 bool LocalFiles::sameFile(const std::string& a, const std::string& b) {
   struct stat first {};
   struct stat second {};

@@ -154,6 +154,15 @@ class Win32Files final : public Files {
     return createFile(path, CREATE_NEW);
   }
 
+  std::unique_ptr<OutputFile> openForAppend(const std::string& path) override {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER none{};
+    if (!file || !SetFilePointerEx(file.get(), none, nullptr, FILE_END))
+      return nullptr;
+    return std::make_unique<Win32OutputFile>(std::move(file));
+  }
+
   std::unique_ptr<InputFile> openForReading(const std::string& path) override {
     return openShared(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

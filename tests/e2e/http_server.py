@@ -94,25 +94,47 @@ class Answer:
     BLOCK = 8192
 
     def __init__(self, body, status="200 OK", content_type="text/html; charset=utf-8", rate=None,
-                 cut_after=None):
+                 cut_after=None, etag=None, cut_once=False):
+        """With `etag` it names that ETag and answers a Range whose If-Range
+        names it with the rest (206); with `cut_once` only the first answer
+        is cut."""
         self.body = body
         self.status = status
         self.content_type = content_type
         self.rate = rate
         self.end = len(body) if cut_after is None else min(cut_after, len(body))
+        self.etag = etag
+        self.cut_once = cut_once
+        self.answered = 0
+
+    def _range_start(self, request):
+        ranges = request.headers_named("Range")
+        if not self.etag or not ranges or request.headers_named("If-Range") != [self.etag.encode()]:
+            return 0
+        return int(ranges[0].split(b"=", 1)[1].split(b"-", 1)[0])
 
     def send(self, conn, request, stop):
-        head = [f"HTTP/1.1 {self.status}", f"Content-Length: {len(self.body)}", "Connection: close"]
+        first = self._range_start(request)
+        end = len(self.body) if self.cut_once and self.answered else self.end
+        self.answered += 1
+        status = "206 Partial Content" if first else self.status
+        head = [f"HTTP/1.1 {status}", f"Content-Length: {len(self.body) - first}",
+                "Connection: close"]
+        if self.etag:
+            head.append(f"ETag: {self.etag}")
+        if first:
+            head.append(f"Content-Range: bytes {first}-{len(self.body) - 1}/{len(self.body)}")
         if self.content_type:
             head.append(f"Content-Type: {self.content_type}")
         conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
         started = time.monotonic()
-        while request.sent < self.end and not stop.is_set():
+        while first + request.sent < end and not stop.is_set():
             if self.rate:
                 wait = started + request.sent / self.rate - time.monotonic()
                 if wait > 0 and stop.wait(wait):
                     return
-            chunk = self.body[request.sent:min(self.end, request.sent + self.BLOCK)]
+            at = first + request.sent
+            chunk = self.body[at:min(end, at + self.BLOCK)]
             conn.sendall(chunk)
             request.sent += len(chunk)
         conn.shutdown(socket.SHUT_WR)

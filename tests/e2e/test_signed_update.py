@@ -126,6 +126,36 @@ class TestSignedUpdate:
         vs.close_games(wine, win32_build)
         assert launcher.close() == 0
 
+    def test_a_package_that_never_arrives_says_so_and_the_game_can_still_start(
+            self, wine, start_launcher, stamped_folder, nginx, signed_update, win32_build):
+        folder = str(stamped_folder)
+        package, page = signed_update
+        before = us.tree(folder)
+        launcher = start(start_launcher, stamped_folder)
+        accept(wine, launcher, page, win32_build)  # nginx has no package: 404
+
+        # The download box: the refusal box's title, a text of its own
+        # (longer than the refusal's, so a wider box).
+        box = us.wait_box(wine, us.QUESTION_TITLE, launcher)
+        download_width = wine.geometry(box)[2]
+        us.press(wine, box, "Return")
+        assert us.tree(folder).keys() - before.keys() <= {"Bin/DemoGame.log"}
+
+        # The start button works again; this time a changed package arrives
+        # and the verification box says so.
+        assert vs.game_starts(folder) == 1
+        changed = bytearray(package)
+        changed[len(changed) // 2] ^= 0x01
+        nginx.put("/" + PACKAGE, bytes(changed))
+        accept(wine, launcher, page, win32_build)
+        harness.wait_until(lambda: vs.game_starts(folder) == 2, 30, what="the second game start")
+        refusal = us.wait_box(wine, us.QUESTION_TITLE, launcher)
+        refusal_width = wine.geometry(refusal)[2]
+        us.press(wine, refusal, "Return")
+        assert download_width > refusal_width
+        assert us.tree(folder).keys() - before.keys() <= {"Bin/DemoGame.log"}
+        assert launcher.close() == 0
+
     def test_a_page_without_signature_offers_nothing(
             self, wine, start_launcher, stamped_folder, package_server, signed_update):
         package, _ = signed_update

@@ -375,7 +375,8 @@ class TestBadPackage:
                                                     cut_after=len(body) // 2))
         before = us.tree(folder)
         us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
-        package_server.wait_answered(1, us.PACKAGE_PATH, timeout=60)
+        # A cut body is asked for five times more, after 1 + 2 + 4 + 8 + 16 s.
+        package_server.wait_answered(1 if answer == "404" else 6, us.PACKAGE_PATH, timeout=90)
 
         # Below 100 % and nothing to unpack: no question, nothing written.
         assert us.still_running(running.proc, 3.0), "the launcher ended"
@@ -383,6 +384,73 @@ class TestBadPackage:
         assert set(us.tree(folder)) == set(before) | {"Bin/DemoGame.log"}
         assert stays_disabled(wine, running, folder)
         assert running.close() == 0
+
+
+# -- a broken connection, a restart ------------------------------------------------------
+
+def resumable_package(win32_build, seed):
+    """A package with the new launcher and 4 MB that do not compress."""
+    return us.make_zip([(us.NEW_LAUNCHER, us.read(os.path.join(win32_build, "DemoGame.exe"))),
+                        ("big.bin", us.pseudo_random(4 << 20, seed))],
+                       compression=zipfile.ZIP_STORED)
+
+
+def sent_for(server, path):
+    return sum(r.sent for r in server.requests_for(path))
+
+
+def wait_taken_over(folder, launcher):
+    log = new_launcher_log(folder)
+    harness.wait_until(lambda: os.path.exists(log), 90, what="the new launcher's log")
+    assert us.wait_exit(launcher.proc, 30) == 0
+
+
+class TestResume:
+    def test_a_break_at_60_percent_is_continued(self, wine, running, e2e_folder, package_server,
+                                                win32_build):
+        folder = str(e2e_folder)
+        package = resumable_package(win32_build, 5)
+        package_server.serve(us.PACKAGE_PATH, hs.Answer(
+            package, content_type=us.PACKAGE_TYPE, etag='"p5"', cut_after=len(package) * 6 // 10,
+            cut_once=True))
+        us.accept_update(wine, running, package_server.url(us.PACKAGE_PATH), win32_build)
+        wait_taken_over(folder, running)
+
+        first, second = package_server.requests_for(us.PACKAGE_PATH)
+        assert second.headers_named("Range") == [f"bytes={first.sent}-".encode()]
+        assert sent_for(package_server, us.PACKAGE_PATH) < 1.5 * len(package)
+        assert us.read(os.path.join(folder, "big.bin")) == us.pseudo_random(4 << 20, 5)
+        assert not os.path.exists(os.path.join(folder, "update.zip.tmp.resume"))
+
+    def test_closed_at_half_the_next_update_sends_the_rest(
+            self, wine, start_launcher, e2e_folder, package_server, win32_build):
+        folder = str(e2e_folder)
+        package = resumable_package(win32_build, 6)
+        answer = hs.Answer(package, content_type=us.PACKAGE_TYPE, etag='"p6"', rate=1 << 20)
+        package_server.serve(us.PACKAGE_PATH, answer)
+        first_run = start_launcher(folder)
+        first_run.wait_window()
+        us.accept_update(wine, first_run, package_server.url(us.PACKAGE_PATH), win32_build)
+        transfer = package_server.wait_requests(1, us.PACKAGE_PATH, timeout=60)[0]
+        harness.wait_until(lambda: transfer.sent >= len(package) // 2, 60,
+                           what="half of the package sent")
+        assert first_run.close(timeout=10) == 0
+        temporary = os.path.join(folder, "update.zip.tmp")
+        assert os.path.exists(temporary) and os.path.exists(temporary + ".resume")
+        kept = os.path.getsize(temporary)
+        assert 0 < kept < len(package)
+
+        answer.rate = None
+        second_run = start_launcher(folder)
+        second_run.wait_window()
+        us.accept_update(wine, second_run, package_server.url(us.PACKAGE_PATH), win32_build)
+        wait_taken_over(folder, second_run)
+        rest = package_server.requests_for(us.PACKAGE_PATH)[1]
+        assert rest.headers_named("Range") == [f"bytes={kept}-".encode()]
+        assert rest.sent < 0.7 * len(package)
+        assert us.read(os.path.join(folder, "big.bin")) == us.pseudo_random(4 << 20, 6)
+        assert not os.path.exists(temporary) and not os.path.exists(temporary + ".resume")
+        vs.close_games(wine, win32_build)
 
 
 # -- over https --------------------------------------------------------------------------

@@ -41,6 +41,8 @@ class DownloadEngineTest : public LauncherTest {
     parameters.connectTimeoutMs = 2000;
     parameters.receiveTimeoutMs = 2000;
     parameters.progress = &DownloadRecorder::routine;
+    // As many tries as the launcher makes, without its seconds of pauses.
+    parameters.retryPausesMs = {1, 2, 4, 8, 16};
     return parameters;
   }
 

@@ -2,6 +2,8 @@
 // ordinary files, as the update package would be served, over http and
 // https (certificates of the tests' own authority, trusted by the engine).
 
+#include <thread>
+
 #include "download_engine_fixture.h"
 #include "nginx_fixture.h"
 
@@ -139,6 +141,71 @@ TEST_F(NginxDownloadTest, RedirectFromHttpsToHttpIsRefused) {
   EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
   EXPECT_FALSE(std::filesystem::exists(localFile()));
 }
+
+// A task stopped midway keeps its part and note; the next task for the same
+// place continues it by nginx's own ranges, unless the file or the tag
+// changed in between.
+struct RestartRow {
+  const char* name;
+  bool changeFile;
+  std::string secondTag;
+  bool continues;
+};
+
+void PrintTo(const RestartRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class NginxRestartTest : public NginxDownloadTest,
+                         public ::testing::WithParamInterface<RestartRow> {};
+
+TEST_P(NginxRestartTest, EndsWithTheServedFile) {
+  const RestartRow& row = GetParam();
+  constexpr std::size_t kSize = 2 * 1024 * 1024;
+  std::string bytes = serve("files/pkg.zip", kSize);
+  auto parameters = parametersFor(nginx->url("/files/pkg.zip"));
+  parameters.keepPartial = true;
+  parameters.resumeTag = "1 a";
+  parameters.speedLimit = 4 * 1024 * 1024;  // time to stop it halfway
+  recorder.on16 = [this](std::int32_t received) {
+    if (received >= static_cast<std::int32_t>(kSize / 2))
+      object.stopTask();
+  };
+  runToEnd(parameters);
+  const auto kept = static_cast<std::int64_t>(std::filesystem::file_size(localFile()));
+  ASSERT_GE(kept, static_cast<std::int64_t>(kSize / 2));
+  ASSERT_LT(kept, static_cast<std::int64_t>(kSize));
+  ASSERT_TRUE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  EXPECT_EQ(readLocal(), bytes.substr(0, static_cast<std::size_t>(kept)));
+
+  if (row.changeFile) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // a new Last-Modified too
+    bytes = patternBytes(kSize + 1).substr(1);
+    std::ofstream(nginx->www() / "files/pkg.zip", std::ios::binary) << bytes;
+  }
+  DownloadRecorder second;
+  parameters.speedLimit = 0;
+  parameters.resumeTag = row.secondTag;
+  ASSERT_TRUE(object.startTask(parameters));
+  ASSERT_TRUE(second.waitForEnd());
+  ASSERT_TRUE(waitUntilDetached(object));
+  EXPECT_EQ(readLocal(), bytes) << "never stitched";
+  EXPECT_FALSE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  const std::int64_t rest = static_cast<std::int64_t>(kSize) - kept;
+  EXPECT_EQ(second.blockTotal(), row.continues ? rest : static_cast<std::int64_t>(kSize));
+  const auto events = second.events();
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events.front().code, 3);
+  EXPECT_EQ(events.front().value, static_cast<std::int32_t>(kSize));
+  // Progress counts from the kept bytes when they are continued.
+  EXPECT_EQ(events[1].bytesReceived - events[1].value, row.continues ? kept : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Nginx, NginxRestartTest,
+                         ::testing::Values(RestartRow{"SameFileContinues", false, "1 a", true},
+                                           RestartRow{"ChangedFileStartsOver", true, "1 a", false},
+                                           RestartRow{"OtherTagStartsOver", false, "1 b", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Servers the engine must not trust end the task as a failed transfer:
 // event 4 alone, no file.

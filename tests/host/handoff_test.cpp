@@ -36,6 +36,8 @@ class HandoffTest : public LauncherTest {
     // A Windows-looking run directory on the host's root, like Wine's Z:.
     os.process.directory = "Z:" + runDir().string();
     writeConfig("[http]\r\ndiy=http://example.invalid/help\r\n");
+    // As many tries after a break as the launcher makes, without its pauses.
+    updateState().taskParameters->retryPausesMs = {1, 2, 4, 8, 16};
   }
 
   std::string package(const std::vector<std::pair<std::string, std::string>>& entries) {
@@ -279,9 +281,12 @@ class SignedHandoffTest : public HandoffTest {
     download("NewLauncher.exe", url(path));
   }
 
-  void expectRefused(const std::string& what) {
+  // The refusal box by default; the download box for a package that never
+  // arrived whole.
+  void expectRefused(const std::string& what,
+                     const std::string& text = "更新包校验失败,已取消本次更新.") {
     ASSERT_EQ(os.messageBoxes.calls.size(), 1u) << what;
-    EXPECT_EQ(os.messageBoxes.calls[0].text, "更新包校验失败,已取消本次更新.");
+    EXPECT_EQ(os.messageBoxes.calls[0].text, text) << what;
     EXPECT_EQ(os.messageBoxes.calls[0].title, " 软件更新提示");
     EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x30u);
     EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << what;
@@ -410,6 +415,7 @@ TEST_F(SignedHandoffTest, AGameFileThePageNamesIsNeverTouched) {
     const char* what;
     std::string response;
     std::function<void()> announce;
+    std::string box = "更新包校验失败,已取消本次更新.";
   } cases[] = {
       {"a wrong signature", served(genuine),
        [&] {
@@ -418,7 +424,8 @@ TEST_F(SignedHandoffTest, AGameFileThePageNamesIsNeverTouched) {
              update::toBase64(update::Signature{});
        }},
       {"a failed download", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
-       [&] { announce(genuine, address, secretKey); }},
+       [&] { announce(genuine, address, secretKey); },
+       "更新包未能完整下载,已取消本次更新,游戏不受影响."},
       {"a genuine package signed for another name", served(genuine),
        [&] {
          announce(genuine, url("/pkg.zip"), secretKey);
@@ -430,13 +437,129 @@ TEST_F(SignedHandoffTest, AGameFileThePageNamesIsNeverTouched) {
     server.respond("/GameAssembly.dll", c.response);
     c.announce();
     downloadAnnounced("/GameAssembly.dll");
-    expectRefused(c.what);
+    expectRefused(c.what, c.box);
     EXPECT_EQ(testing_support::readBytes(runDir() / "GameAssembly.dll"), "the game's code")
         << c.what;
     EXPECT_EQ(testing_support::readBytes(runDir() / "GameAssembly.dll.tmp"), "the game's too")
         << c.what;
     EXPECT_EQ(runDirectoryFiles(), before) << c.what;
   }
+}
+
+// A package that never arrived whole: the download box, not the refusal
+// one; what cannot be continued is gone, and the start button works.
+TEST_F(SignedHandoffTest, APackageThatNeverArrivedWholeIsSaidSo) {
+  const std::string bytes = package({{"NewLauncher.exe", "MZ new"}});
+  const std::string cut = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(bytes.size()) +
+                          "\r\n\r\n" + bytes.substr(0, bytes.size() / 2);
+  const struct {
+    const char* what;
+    std::string address;
+    std::vector<testing_support::ServerStep> script;
+  } cases[] = {
+      {"not found",
+       url("/pkg.zip"),
+       {testing_support::sendBytes("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")}},
+      {"no server", "http://127.0.0.1:1/pkg.zip", {}},
+      {"retries used up, no validator",
+       url("/pkg.zip"),
+       {testing_support::sendBytes(cut), testing_support::resetConnection()}},
+  };
+  for (const auto& c : cases) {
+    os.messageBoxes.calls.clear();
+    server.on("/pkg.zip", c.script);
+    announce(bytes, c.address, secretKey);
+    downloadAnnounced("/pkg.zip");
+    expectRefused(c.what, "更新包未能完整下载,已取消本次更新,游戏不受影响.");
+    EXPECT_FALSE(exists("pkg.zip.tmp")) << c.what;
+    EXPECT_FALSE(exists("pkg.zip.tmp.resume")) << c.what;
+  }
+}
+
+// Broken beyond the retries, a package the server can continue is kept with
+// its note; the next download of the same release continues it, one of
+// another release starts over.
+TEST_F(SignedHandoffTest, AKeptPackageIsContinuedByTheSameReleaseOnly) {
+  const std::string bytes = package({{"NewLauncher.exe", "MZ new"}, {"data.txt", "d"}});
+  const std::size_t half = bytes.size() / 2;
+  const std::string etag = "ETag: \"r1\"\r\n";
+  const std::string whole =
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(bytes.size()) + "\r\n" + etag + "\r\n";
+  const std::string rest = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                           std::to_string(half) + "-" + std::to_string(bytes.size() - 1) + "/" +
+                           std::to_string(bytes.size()) + "\r\n" + etag + "\r\n" +
+                           bytes.substr(half);
+  server.on("/pkg.zip", {testing_support::sendBytes(whole + bytes.substr(0, half)),
+                         testing_support::resetConnection()});
+  announce(bytes, url("/pkg.zip"), secretKey);
+  downloadAnnounced("/pkg.zip");
+  expectRefused("kept", "更新包未能完整下载,已取消本次更新,游戏不受影响.");
+  EXPECT_EQ(std::filesystem::file_size(runDir() / "pkg.zip.tmp"), half);
+  EXPECT_TRUE(exists("pkg.zip.tmp.resume"));
+
+  // Another release at the same address: the kept half is not its.
+  update::SecretKey otherSecret{};
+  update::PublicKey otherPublic{};
+  crypto_sign_keypair(otherPublic.data(), otherSecret.data());
+  std::string other = bytes;
+  other[0] ^= 1;
+  const std::size_t before = server.requests().size();
+  server.on("/pkg.zip", {testing_support::sendBytes("HTTP/1.1 404 Not Found\r\n\r\n")});
+  announce(other, url("/pkg.zip"), secretKey);
+  os.messageBoxes.calls.clear();
+  downloadAnnounced("/pkg.zip");
+  EXPECT_EQ(server.requests().at(before).find("Range:"), std::string::npos);
+  EXPECT_FALSE(exists("pkg.zip.tmp"));
+  EXPECT_FALSE(exists("pkg.zip.tmp.resume"));
+
+  // Kept again, then continued by the same release: only the rest is asked.
+  server.on("/pkg.zip", {testing_support::sendBytes(whole + bytes.substr(0, half)),
+                         testing_support::resetConnection()});
+  announce(bytes, url("/pkg.zip"), secretKey);
+  os.messageBoxes.calls.clear();
+  downloadAnnounced("/pkg.zip");
+  ASSERT_TRUE(exists("pkg.zip.tmp.resume"));
+  const std::size_t asked = server.requests().size();
+  server.on("/pkg.zip", {testing_support::sendBytes(rest)});
+  EXPECT_THROW(downloadAnnounced("/pkg.zip"), ProgramEnded);
+  EXPECT_NE(server.requests().at(asked).find("\r\nRange: bytes=" + std::to_string(half) +
+                                             "-\r\nIf-Range: \"r1\"\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(exists("NewLauncher.exe"));
+  EXPECT_TRUE(exists("data.txt"));
+  EXPECT_FALSE(exists("pkg.zip.tmp"));
+  EXPECT_FALSE(exists("pkg.zip.tmp.resume"));
+}
+
+// Without a key a kept partial package is neither moved nor unpacked, and
+// nothing is said; the next download continues it.
+TEST_F(HandoffTest, WithoutAKeyAKeptPackageWaitsForTheNextDownload) {
+  const std::string bytes = package({{"other.txt", "x"}});
+  const std::size_t half = bytes.size() / 2;
+  server.on("/pkg.zip", {testing_support::sendBytes(
+                             "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(bytes.size()) +
+                             "\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n\r\n" +
+                             bytes.substr(0, half)),
+                         testing_support::resetConnection()});
+  download("NewLauncher.exe", url("/pkg.zip"));
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+  EXPECT_FALSE(exists("pkg.zip"));
+  EXPECT_FALSE(exists("other.txt"));
+  EXPECT_EQ(std::filesystem::file_size(runDir() / "pkg.zip.tmp"), half);
+
+  for (int i = 0; i < 5000 && updateState().downloadObject->hasTask(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const std::size_t asked = server.requests().size();
+  server.on("/pkg.zip", {testing_support::sendBytes(
+                            "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                            std::to_string(half) + "-" + std::to_string(bytes.size() - 1) + "/" +
+                            std::to_string(bytes.size()) + "\r\n\r\n" + bytes.substr(half))});
+  os.messageBoxes.answers = {7, 7};
+  download("NewLauncher.exe", url("/pkg.zip"));
+  EXPECT_NE(server.requests().at(asked).find("If-Range: Mon, 07 Dec 2026 10:00:00 GMT"),
+            std::string::npos);
+  EXPECT_TRUE(exists("other.txt"));
+  EXPECT_FALSE(exists("pkg.zip.tmp.resume"));
 }
 
 TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {

@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -88,8 +89,12 @@ class LoopbackServer {
   std::string url(const std::string& path) const { return base() + path; }
 
   void on(const std::string& path, std::vector<ServerStep> script) {
+    onTurns(path, {std::move(script)});
+  }
+  // One script per request to the path, in turn; the last one for all later.
+  void onTurns(const std::string& path, std::vector<std::vector<ServerStep>> scripts) {
     std::lock_guard<std::mutex> lock(mutex_);
-    scripts_[path] = std::move(script);
+    scripts_[path] = {std::move(scripts), 0};
   }
   // The whole response (status line, headers, blank line, body) for a path.
   void respond(const std::string& path, std::string response) {
@@ -127,9 +132,11 @@ class LoopbackServer {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(request);
         auto found = scripts_.find(path);
-        if (found != scripts_.end())
-          script = found->second;
-        else
+        if (found != scripts_.end()) {
+          Turns& turns = found->second;
+          script = turns.scripts[std::min(turns.next, turns.scripts.size() - 1)];
+          ++turns.next;
+        } else
           script = {sendBytes("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")};
       }
       if (play(client, script)) {
@@ -231,7 +238,11 @@ class LoopbackServer {
   std::condition_variable changed_;
   bool ending_ = false;
   bool released_ = false;
-  std::map<std::string, std::vector<ServerStep>> scripts_;
+  struct Turns {
+    std::vector<std::vector<ServerStep>> scripts;
+    std::size_t next = 0;
+  };
+  std::map<std::string, Turns> scripts_;
   std::vector<std::string> requests_;
 };
 

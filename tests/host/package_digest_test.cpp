@@ -3,6 +3,7 @@
 // and the one signature binds every part of a release.
 
 #include <gtest/gtest.h>
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
@@ -75,6 +76,40 @@ TEST_F(PackageDigestTest, AFileNeverFollowedOrNeverMade) {
   // Dropped mid-way, it stops without waiting for more.
   update::PackageDigestFollower dropped(files, path);
   dropped.advance(1 << 30);
+}
+
+// A file written anew after a rewind: the digest is the new file's alone,
+// and bytes kept from before (a continued file) are hashed from the disk.
+TEST_F(PackageDigestTest, ARewoundFollowerHashesOnlyTheNewFile) {
+  const std::string first = noise(600000);
+  const std::string second = noise(400001).substr(1);
+  update::PackageDigestFollower follower(files, path);
+  {
+    std::unique_ptr<platform::OutputFile> out = files.create(path);
+    ASSERT_TRUE(out->write(first.data(), first.size()));
+    ASSERT_TRUE(out->close());
+  }
+  follower.advance(static_cast<std::int64_t>(first.size()));
+  // Let it hash the whole first file before it is replaced.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  follower.rewind();
+  {
+    std::unique_ptr<platform::OutputFile> out = files.create(path);
+    ASSERT_TRUE(out->write(second.data(), 1000));
+    ASSERT_TRUE(out->close());
+  }
+  // Kept bytes: an append goes on after them.
+  follower.advance(1000);
+  {
+    std::unique_ptr<platform::OutputFile> out = files.openForAppend(path);
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->write(second.data() + 1000, second.size() - 1000));
+    ASSERT_TRUE(out->close());
+  }
+  follower.advance(static_cast<std::int64_t>(second.size()));
+  EXPECT_EQ(follower.finish(), update::digestOfFile(files, path));
+  EXPECT_EQ(files.size(path), static_cast<std::int64_t>(second.size()));
+  EXPECT_FALSE(files.openForAppend(path + ".none")) << "append never creates a file";
 }
 
 TEST(PackageSignatureText, Base64OfExactlyTheRightSize) {

@@ -1,0 +1,394 @@
+// A download that breaks off and goes on: the answers that may continue
+// the kept bytes, the note kept for a later run, and the engine against a
+// loopback server that breaks, stalls, changes the file or lies about the
+// range it sends.
+
+#include "update/download_resume.h"
+#include "download_engine_fixture.h"
+#include "update/resume_note.h"
+
+namespace testing_support {
+namespace {
+
+update::ResponseHead headOf(const std::string& text) {
+  return update::parseResponseHead(text + "\r\n").value();
+}
+
+struct AnswerRow {
+  const char* name;
+  std::string head;
+  update::ResumedAnswer expected;
+};
+
+TEST(ResumedAnswerTest, OnlyTheExactRestOfTheSameBodyContinues) {
+  // 400 of 1000 bytes kept, asked with an ETag.
+  const update::ResumePoint point{400, 1000, "\"v1\""};
+  using update::ResumedAnswer;
+  const AnswerRow rows[] = {
+      {"the rest", "HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/1000\r\nContent-Length: 600\r\n",
+       ResumedAnswer::kContinue},
+      {"the rest, same tag named",
+       "HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/1000\r\nETag: \"v1\"\r\n",
+       ResumedAnswer::kContinue},
+      {"whole body", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n", ResumedAnswer::kStartOver},
+      {"one byte early", "HTTP/1.1 206 P\r\nContent-Range: bytes 399-999/1000\r\n",
+       ResumedAnswer::kFail},
+      {"one byte late", "HTTP/1.1 206 P\r\nContent-Range: bytes 401-999/1000\r\n",
+       ResumedAnswer::kFail},
+      {"short of the end", "HTTP/1.1 206 P\r\nContent-Range: bytes 400-998/1000\r\n",
+       ResumedAnswer::kFail},
+      {"other total", "HTTP/1.1 206 P\r\nContent-Range: bytes 400-1000/1001\r\n",
+       ResumedAnswer::kFail},
+      {"unknown total", "HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/*\r\n",
+       ResumedAnswer::kFail},
+      {"no range named", "HTTP/1.1 206 P\r\nContent-Length: 600\r\n", ResumedAnswer::kFail},
+      {"length not the range's",
+       "HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/1000\r\nContent-Length: 601\r\n",
+       ResumedAnswer::kFail},
+      {"another file's rest",
+       "HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/1000\r\nETag: \"v2\"\r\n",
+       ResumedAnswer::kFail},
+      {"range not satisfiable", "HTTP/1.1 416 R\r\nContent-Range: bytes */1000\r\n",
+       ResumedAnswer::kFail},
+      {"other success", "HTTP/1.1 203 N\r\nContent-Length: 1000\r\n", ResumedAnswer::kFail},
+  };
+  for (const AnswerRow& row : rows)
+    EXPECT_EQ(update::judgeResumedAnswer(headOf(row.head), point), row.expected) << row.name;
+
+  // Kept by date: a 206 naming another date is another file.
+  const update::ResumePoint dated{400, 1000, "Mon, 07 Dec 2026 10:00:00 GMT"};
+  EXPECT_EQ(
+      update::judgeResumedAnswer(headOf("HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/1000\r\n"
+                                        "Last-Modified: Mon, 07 Dec 2026 11:00:00 GMT\r\n"),
+                                 dated),
+      ResumedAnswer::kFail);
+  EXPECT_EQ(update::judgeResumedAnswer(
+                headOf("HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/1000\r\n"
+                       "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\nETag: \"x\"\r\n"),
+                dated),
+            ResumedAnswer::kContinue);
+  // Nothing kept, or no validator: no 206 can fit.
+  EXPECT_EQ(
+      update::judgeResumedAnswer(headOf("HTTP/1.1 206 P\r\nContent-Range: bytes 0-999/1000\r\n"),
+                                 update::ResumePoint{0, 1000, "\"v1\""}),
+      ResumedAnswer::kFail);
+  EXPECT_EQ(
+      update::judgeResumedAnswer(headOf("HTTP/1.1 206 P\r\nContent-Range: bytes 400-999/1000\r\n"),
+                                 update::ResumePoint{400, 1000, ""}),
+      ResumedAnswer::kFail);
+}
+
+TEST(ResumedAnswerTest, ValidatorAndRequest) {
+  EXPECT_EQ(update::ifRangeValidator(headOf("HTTP/1.1 200 OK\r\nETag: \"a\"\r\n"
+                                            "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n")),
+            "\"a\"");
+  EXPECT_EQ(update::ifRangeValidator(headOf("HTTP/1.1 200 OK\r\nETag: W/\"a\"\r\n"
+                                            "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n")),
+            "Mon, 07 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(update::ifRangeValidator(headOf("HTTP/1.1 200 OK\r\nETag: W/\"a\"\r\n")), "");
+
+  const update::HttpAddress address = update::parseHttpAddress("http://h:81/p.zip").value();
+  const std::string plain = update::getRequest(address, "agent");
+  EXPECT_EQ(update::resumeRequest(address, "agent", {400, 1000, "\"v1\""}),
+            plain.substr(0, plain.size() - 2) + "Range: bytes=400-\r\nIf-Range: \"v1\"\r\n\r\n");
+  // Nothing kept, all kept, or no validator: the plain request.
+  EXPECT_EQ(update::resumeRequest(address, "agent", {0, 1000, "\"v1\""}), plain);
+  EXPECT_EQ(update::resumeRequest(address, "agent", {1000, 1000, "\"v1\""}), plain);
+  EXPECT_EQ(update::resumeRequest(address, "agent", {400, 1000, ""}), plain);
+}
+
+TEST(ResumedAnswerTest, TheLauncherAsksFiveTimesMoreAfterGrowingPauses) {
+  EXPECT_EQ(update::DownloadTaskParameters().retryPausesMs,
+            (std::vector<std::int32_t>{1000, 2000, 4000, 8000, 16000}));
+}
+
+TEST(ContentRangeTest, Forms) {
+  struct Row {
+    const char* text;
+    bool valid;
+    std::int64_t first, last, total;
+  };
+  const Row rows[] = {
+      {"bytes 0-0/1", true, 0, 0, 1},    {"BYTES 5-9/10", true, 5, 9, 10},
+      {"bytes 5-9/9", false, 0, 0, 0},   {"bytes 9-5/10", false, 0, 0, 0},
+      {"bytes 5-9/*", false, 0, 0, 0},   {"bytes */10", false, 0, 0, 0},
+      {"bytes -9/10", false, 0, 0, 0},   {"items 5-9/10", false, 0, 0, 0},
+      {"bytes 5-9/10x", false, 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    const auto range = update::parseContentRange(row.text);
+    ASSERT_EQ(range.has_value(), row.valid) << row.text;
+    if (range) {
+      EXPECT_EQ(range->first, row.first);
+      EXPECT_EQ(range->last, row.last);
+      EXPECT_EQ(range->total, row.total);
+    }
+  }
+}
+
+TEST(ResumeNoteTest, ReadsBackWhatIsWrittenAndNothingElse) {
+  const update::ResumeNote note{"http://h/p.zip", "\"v 1\"", 4194304, "4194304 abc="};
+  const std::string text = update::resumeNoteText(note);
+  EXPECT_EQ(text,
+            "tavoro-resume/1\naddress http://h/p.zip\nvalidator \"v 1\"\nsize 4194304\n"
+            "tag 4194304 abc=\n");
+  const auto back = update::parseResumeNote(text);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->address, note.address);
+  EXPECT_EQ(back->validator, note.validator);
+  EXPECT_EQ(back->size, note.size);
+  EXPECT_EQ(back->tag, note.tag);
+  // An empty tag is a tag (no key).
+  EXPECT_TRUE(update::parseResumeNote(update::resumeNoteText({"http://h/p", "\"v\"", 1, ""})));
+
+  for (const std::string& damaged :
+       {text.substr(0, text.size() - 1), "tavoro-resume/2" + text.substr(15),
+        std::string("tavoro-resume/1\naddress a\nvalidator v\nsize 0\ntag \n"),
+        std::string("tavoro-resume/1\naddress a\nvalidator v\nsize 12x\ntag \n"),
+        std::string("tavoro-resume/1\naddress a\nvalidator \nsize 12\ntag \n"),
+        std::string("tavoro-resume/1\nvalidator v\naddress a\nsize 12\ntag \n"), text + "more\n"}) {
+    EXPECT_FALSE(update::parseResumeNote(damaged)) << damaged;
+  }
+}
+
+// -- the engine --------------------------------------------------------------
+
+std::string head200(std::size_t length, const std::string& validators) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n" + validators +
+         "\r\n";
+}
+
+std::string head206(std::size_t first, std::size_t total, const std::string& validators) {
+  return "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(first) + "-" +
+         std::to_string(total - 1) + "/" + std::to_string(total) +
+         "\r\nContent-Length: " + std::to_string(total - first) + "\r\n" + validators + "\r\n";
+}
+
+const std::string kTag = "ETag: \"v1\"\r\n";
+const std::string kBody = patternBytes(100000);
+const std::string kOther = patternBytes(100003).substr(3);  // same length, other bytes
+
+struct BreakRow {
+  const char* name;
+  std::vector<std::vector<ServerStep>> turns;
+  std::string expected;                  // the file's bytes; empty: a failed transfer, no file
+  std::vector<std::string> rangesAsked;  // the Range line of each request, "" none
+};
+
+void PrintTo(const BreakRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class BrokenDownloadTest : public DownloadEngineTest,
+                           public ::testing::WithParamInterface<BreakRow> {};
+
+TEST_P(BrokenDownloadTest, EndsWithTheRightBytesOrNone) {
+  const BreakRow& row = GetParam();
+  server.onTurns("/pkg.zip", row.turns);
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.receiveTimeoutMs = 300;  // a stall is a break soon
+  runToEnd(parameters);
+
+  if (row.expected.empty()) {
+    EXPECT_FALSE(std::filesystem::exists(localFile())) << "a failed transfer leaves no file";
+    EXPECT_EQ(recorder.events().back().code, 4);
+  } else {
+    EXPECT_EQ(readLocal(), row.expected);
+  }
+  EXPECT_FALSE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), row.rangesAsked.size());
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const std::size_t at = requests[i].find("\r\nRange: ");
+    const std::string range =
+        at == std::string::npos
+            ? ""
+            : requests[i].substr(at + 2, requests[i].find("\r\n", at + 2) - at - 2);
+    EXPECT_EQ(range, row.rangesAsked[i]) << "request " << i;
+    // If-Range goes with every Range, never alone.
+    EXPECT_EQ(requests[i].find("If-Range: ") != std::string::npos, !range.empty());
+  }
+  EXPECT_EQ(requests.front(),
+            update::getRequest(update::parseHttpAddress(server.url("/pkg.zip")).value(),
+                               "Mozilla/4.0 (compatible; TavoroUpdate 5.0; Windows NT 6.1)"))
+      << "the first request is the plain one";
+}
+
+const std::string kDate = "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Loopback, BrokenDownloadTest,
+    ::testing::Values(
+        BreakRow{"BreakThenRest",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes(head206(60000, 100000, kTag) + kBody.substr(60000))}},
+                 kBody,
+                 {"", "Range: bytes=60000-"}},
+        BreakRow{"ThreeBreaks",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 1)), resetConnection()},
+                  {sendBytes(head206(1, 100000, kTag) + kBody.substr(1, 49999)), resetConnection()},
+                  {sendBytes(head206(50000, 100000, kTag) + kBody.substr(50000, 49999)),
+                   resetConnection()},
+                  {sendBytes(head206(99999, 100000, kTag) + kBody.substr(99999))}},
+                 kBody,
+                 {"", "Range: bytes=1-", "Range: bytes=50000-", "Range: bytes=99999-"}},
+        BreakRow{"StallThenRestByDate",
+                 {{sendBytes(head200(100000, kDate) + kBody.substr(0, 30000)), stall()},
+                  {sendBytes(head206(30000, 100000, kDate) + kBody.substr(30000))}},
+                 kBody,
+                 {"", "Range: bytes=30000-"}},
+        BreakRow{"ServerWithoutRangesStartsOver",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes(head200(100000, kTag) + kBody)}},
+                 kBody,
+                 {"", "Range: bytes=60000-"}},
+        BreakRow{"NoValidatorAsksForTheWhole",
+                 {{sendBytes(head200(100000, "ETag: W/\"v1\"\r\n") + kBody.substr(0, 60000)),
+                   resetConnection()},
+                  {sendBytes(head200(100000, "") + kBody)}},
+                 kBody,
+                 {"", ""}},
+        BreakRow{"ChangedFileIsTakenWholeNotStitched",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes(head200(100000, "ETag: \"v2\"\r\n") + kOther)}},
+                 kOther,
+                 {"", "Range: bytes=60000-"}},
+        BreakRow{"ChangedFileAfterAStartOverIsContinuedByItsOwnTag",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes(head200(100000, "ETag: \"v2\"\r\n") + kOther.substr(0, 100)),
+                   resetConnection()},
+                  {sendBytes(head206(100, 100000, "ETag: \"v2\"\r\n") + kOther.substr(100))}},
+                 kOther,
+                 {"", "Range: bytes=60000-", "Range: bytes=100-"}},
+        BreakRow{"RestOfAChangedFileIsRefused",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes(head206(60000, 100000, "ETag: \"v2\"\r\n") + kOther.substr(60000))}},
+                 "",
+                 {"", "Range: bytes=60000-"}},
+        BreakRow{"WrongContentRangeFails",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes(head206(50000, 100000, kTag) + kBody.substr(50000))}},
+                 "",
+                 {"", "Range: bytes=60000-"}},
+        BreakRow{"NotSatisfiableFails",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes("HTTP/1.1 416 No\r\nContent-Length: 0\r\n\r\n")}},
+                 "",
+                 {"", "Range: bytes=60000-"}},
+        BreakRow{"MissingOnTheWayFails",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                  {sendBytes("HTTP/1.1 404 Gone\r\nContent-Length: 0\r\n\r\n")}},
+                 "",
+                 {"", "Range: bytes=60000-"}},
+        BreakRow{"FiveRetriesThenFailure",
+                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 10)), resetConnection()},
+                  {sendBytes(head206(10, 100000, kTag) + kBody.substr(10, 10)), resetConnection()},
+                  {sendBytes(head206(20, 100000, kTag) + kBody.substr(20, 10)), resetConnection()},
+                  {sendBytes(head206(30, 100000, kTag) + kBody.substr(30, 10)), resetConnection()},
+                  {sendBytes(head206(40, 100000, kTag) + kBody.substr(40, 10)), resetConnection()},
+                  {sendBytes(head206(50, 100000, kTag) + kBody.substr(50, 10)), resetConnection()},
+                  {sendBytes(head206(60, 100000, kTag) + kBody.substr(60))}},
+                 "",
+                 {"", "Range: bytes=10-", "Range: bytes=20-", "Range: bytes=30-",
+                  "Range: bytes=40-", "Range: bytes=50-"}},
+        BreakRow{"CutShortChunkedStartsOver",
+                 {{sendBytes("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n" + kTag +
+                             "\r\n10\r\n" + kBody.substr(0, 16))},
+                  {sendBytes(head200(100000, kTag) + kBody)}},
+                 kBody,
+                 {"", ""}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A partial file of an earlier task and its note: continued only when the
+// note fits this task and the server answers with exactly the rest; else
+// both go and the body is fetched whole, or the transfer fails.
+struct KeptRow {
+  const char* name;
+  std::size_t kept;        // bytes of kBody in the file; 0: no file
+  std::string note;        // "@" stands for this task's address
+  std::string answer;      // the server's whole answer
+  std::string expected;    // the file afterwards; empty: none
+  std::string rangeAsked;  // the first request's Range line
+};
+
+void PrintTo(const KeptRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class KeptFileTest : public DownloadEngineTest, public ::testing::WithParamInterface<KeptRow> {};
+
+const std::string kNote = "tavoro-resume/1\naddress @\nvalidator \"v1\"\nsize 100000\ntag t\n";
+
+TEST_P(KeptFileTest, IsContinuedOnlyWhenEverythingFits) {
+  const KeptRow& row = GetParam();
+  if (row.kept > 0)
+    writeFile("pkg.zip.tmp", kBody.substr(0, row.kept));
+  std::string note = row.note;
+  if (const std::size_t at = note.find('@'); at != std::string::npos)
+    note.replace(at, 1, server.url("/pkg.zip"));
+  writeFile("pkg.zip.tmp.resume", note);
+  server.respond("/pkg.zip", row.answer);
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.keepPartial = true;
+  parameters.resumeTag = "t";
+  runToEnd(parameters);
+
+  if (row.expected.empty())
+    EXPECT_FALSE(std::filesystem::exists(localFile()));
+  else
+    EXPECT_EQ(readLocal(), row.expected);
+  EXPECT_FALSE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  const auto requests = server.requests();
+  ASSERT_FALSE(requests.empty());
+  const std::size_t at = requests[0].find("\r\nRange: ");
+  EXPECT_EQ(at == std::string::npos
+                ? std::string()
+                : requests[0].substr(at + 2, requests[0].find("\r\n", at + 2) - at - 2),
+            row.rangeAsked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EarlierRun, KeptFileTest,
+    ::testing::Values(
+        KeptRow{"Fits", 40000, kNote, head206(40000, 100000, kTag) + kBody.substr(40000), kBody,
+                "Range: bytes=40000-"},
+        KeptRow{"FitsButTheServerSendsAnotherRange", 40000, kNote,
+                head206(30000, 100000, kTag) + kBody.substr(30000), "", "Range: bytes=40000-"},
+        KeptRow{"FitsButTheFileChanged", 40000, kNote, head200(100000, "ETag: \"v2\"\r\n") + kOther,
+                kOther, "Range: bytes=40000-"},
+        KeptRow{"OtherAddress", 40000,
+                "tavoro-resume/1\naddress http://other/pkg.zip\nvalidator \"v1\"\nsize "
+                "100000\ntag t\n",
+                head200(100000, kTag) + kBody, kBody, ""},
+        KeptRow{"OtherTag", 40000,
+                "tavoro-resume/1\naddress @\nvalidator \"v1\"\nsize 100000\ntag u\n",
+                head200(100000, kTag) + kBody, kBody, ""},
+        KeptRow{"AFinishedFileIsNotTrusted", 100000, kNote, head200(100000, kTag) + kBody, kBody,
+                ""},
+        KeptRow{"DamagedNote", 40000, "tavoro-resume/1\naddress @\n", head200(100000, kTag) + kBody,
+                kBody, ""},
+        KeptRow{"NoteWithoutFile", 0, kNote, head200(100000, kTag) + kBody, kBody, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadEngineTest, ProgressCountsKeptBytesAndRestartsFromZero) {
+  // Broken at 60000, continued, then a start-over at the third request.
+  server.onTurns(
+      "/pkg.zip",
+      {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+       {sendBytes(head206(60000, 100000, kTag) + kBody.substr(60000, 20000)), resetConnection()},
+       {sendBytes(head200(100000, kTag) + kBody)}});
+  runToEnd(server.url("/pkg.zip"));
+  expectEnded(100000);
+  EXPECT_EQ(readLocal(), kBody);
+  // The blocks of the whole last body count again from 0; before it, 80000
+  // arrived over two bodies.
+  std::int64_t blocks = 0;
+  for (const auto& event : recorder.events()) {
+    if (event.code == 16)
+      blocks += event.value;
+  }
+  EXPECT_EQ(blocks, 180000);
+}
+
+}  // namespace
+}  // namespace testing_support

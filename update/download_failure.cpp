@@ -1,0 +1,33 @@
+#include "update/download_failure.h"
+
+#include "ui/control_names.h"
+#include "update/resume_note.h"
+#include "update/version.h"
+
+namespace update {
+
+bool keptForLater(platform::Files& files, const std::string& temporary) {
+  return files.exists(temporary) && files.exists(resumeNotePath(temporary));
+}
+
+std::string resumeTagFor(const UpdateState& state) {
+  if (state.publicKey.empty())
+    return {};
+  return state.versionFields[kPackageSize] + " " + state.versionFields[kPackageDigest];
+}
+
+bool endUnfinishedDownload(core::Context& ctx, UpdateState& state) {
+  if (state.progress->arrivedWhole)
+    return false;
+  const std::string& temporary = state.taskParameters->localFilePath;
+  const bool kept = keptForLater(*ctx.os.files, temporary);
+  if (state.publicKey.empty())
+    return kept;
+  if (!kept)
+    ctx.os.files->remove(temporary);
+  ctx.os.messageBoxes->show(kPackageNotDownloaded, platform::kIconWarning, kUpdateTitle);
+  ctx.controls->setEnabled(ui::name::kStartButton, true);
+  return true;
+}
+
+}  // namespace update
