@@ -20,6 +20,7 @@ set(TAVORO_HOST_TESTS
   tests/host/download_engine_parsing_test.cpp
   tests/host/download_engine_nginx_test.cpp
   tests/host/unzip_test.cpp
+  tests/host/publisher_names_test.cpp
   tests/host/publisher_pack_test.cpp
   tests/host/publisher_stamp_test.cpp
 )

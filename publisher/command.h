@@ -22,5 +22,7 @@ const Command& keygenCommand();
 const Command& packCommand();
 const Command& stampCommand();
 const Command& verifyCommand();
+const Command& showCommand();
+const Command& pubkeyCommand();
 
 }  // namespace publisher

@@ -33,6 +33,7 @@ struct TreeEntry {
   std::string entryName;  // code page 936, "/" between folders; a folder's ends in "/"
   std::string shownName;  // the same, in local text, for messages
   bool isFolder = false;
+  bool isLink = false;  // a symbolic link or junction, listed, never followed
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // seconds since 1970, UTC
   std::function<std::unique_ptr<platform::InputFile>()> open;
@@ -56,6 +57,22 @@ class SecretFiles {
   virtual Outcome writeNew(const std::string& path, std::string_view content) = 0;
 };
 
+// The system's last error, in the kinds a publisher can act on.
+struct SystemError {
+  enum class Kind { kNotFound, kAccessDenied, kInUse, kNoSpace, kOther };
+  Kind kind = Kind::kOther;
+  std::string text;  // the system's own words
+};
+
+class SystemErrors {
+ public:
+  virtual ~SystemErrors() = default;
+  // The error of the last failed call on this thread; read it at once.
+  virtual SystemError last() = 0;
+  // Free bytes on the drive that holds `folder`; nothing when unknown.
+  virtual std::optional<std::uint64_t> freeBytes(const std::string& folder) = 0;
+};
+
 struct Tools {
   platform::Files& files;
   platform::HttpTransport& http;
@@ -63,6 +80,7 @@ struct Tools {
   LocalText& text;
   FolderReader& folders;
   SecretFiles& secrets;
+  SystemErrors& errors;
   std::ostream& out;
   std::ostream& err;
 };

@@ -7,6 +7,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "publisher/command.h"
+#include "publisher/file_problems.h"
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "publisher/web_address.h"
@@ -37,9 +38,12 @@ std::string pageText(const std::string& page, Tools& tools) {
       throw Refusal("cannot fetch " + page);
     return text;
   }
-  std::string text = update::pageTextOf(tools.codec, tools.files.readAll(page));
+  const base::Bytes bytes = tools.files.readAll(page);
+  if (bytes.empty())
+    throw Refusal(readFailure(tools, page));
+  std::string text = update::pageTextOf(tools.codec, bytes);
   if (text.empty())
-    throw Refusal("cannot read " + page);
+    throw Refusal(page + " holds no text before its first zero byte");
   return text;
 }
 
@@ -85,7 +89,7 @@ class Verifier {
     const std::optional<update::PackageDigest> digest =
         update::digestOfFile(tools_.files, package_);
     if (size < 0 || !digest)
-      throw Refusal("cannot read " + package_);
+      throw Refusal(readFailure(tools_, package_));
     const update::Release announced = *update::announcedRelease(fields_);
     if (static_cast<std::uint64_t>(size) != announced.packageSize)
       return marker(update::kPackageSize) + " says " + value(update::kPackageSize) +

@@ -34,6 +34,14 @@ class OwnerOnlySecretFiles final : public SecretFiles {
   Outcome writeNew(const std::string& path, std::string_view content) override;
 };
 
+// errno, and statvfs for the free space.
+class ErrnoSystemErrors final : public SystemErrors {
+ public:
+  SystemError last() override;
+  std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
+};
+SystemError systemErrorOf(int errnoValue);
+
 struct HostTools {
   platform::host::LocalFiles files;
   platform::host::BsdSockets sockets;
@@ -43,9 +51,10 @@ struct HostTools {
   IconvLocalText text;
   HostFolderReader folders{files, text};
   OwnerOnlySecretFiles secrets;
+  ErrnoSystemErrors errors;
 
   Tools tools(std::ostream& out, std::ostream& err) {
-    return {files, http, codec, text, folders, secrets, out, err};
+    return {files, http, codec, text, folders, secrets, errors, out, err};
   }
 };
 

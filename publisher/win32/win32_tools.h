@@ -42,10 +42,18 @@ class OwnerOnlySecretFiles final : public SecretFiles {
   Outcome writeNew(const std::string& path, std::string_view content) override;
 };
 
+// GetLastError, and GetDiskFreeSpaceEx for the free space.
+class LastErrorSystemErrors final : public SystemErrors {
+ public:
+  SystemError last() override;
+  std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
+};
+
 struct Win32Tools {
   AnsiLocalText text;
   WideFolderReader folders;
   OwnerOnlySecretFiles secrets;
+  LastErrorSystemErrors errors;
 
   Tools tools(std::ostream& out, std::ostream& err) {
     return {platform::win32::files(),
@@ -54,6 +62,7 @@ struct Win32Tools {
             text,
             folders,
             secrets,
+            errors,
             out,
             err};
   }

@@ -195,8 +195,12 @@ TEST_F(PackTest, RefusesWhatTheLauncherWouldMisreadLeavingNothing) {
       {"--launcher", "missing.exe", 1, "no file missing.exe at the top"},
       {"--launcher", utf8(u8"数据/说明.txt"), 1, "--launcher must name a file"},
       {"--version", "5.1<", 1, "--version holds \"<\""},
-      {"--secret", path("game/empty"), 1, "is no secret key file"},
-      {"--from", path("nowhere"), 1, "is not a folder"},
+      {"--secret", path("game/empty"), 1, "empty: is a folder, not a file (--secret)"},
+      {"--secret", path("game/empty/publisher.kye"), 1,
+       "cannot read " + path("game/empty/publisher.kye") + ": not found (--secret)"},
+      {"--secret", launcherFile().string(), 1, "is no secret key file"},
+      {"--from", path("nowhere"), 1, "cannot read " + path("nowhere") + ": not found (--from)"},
+      {"--from", launcherFile().string(), 1, "is a file, not a folder"},
       {"--bogus", "x", 2, "unknown option --bogus"},
   };
   for (const Case& c : cases) {
@@ -217,6 +221,134 @@ TEST_F(PackTest, RefusesWhatTheLauncherWouldMisreadLeavingNothing) {
   EXPECT_NE(err().find("--note may be given at most 6 times\nusage: tavoro-publish pack "),
             std::string::npos)
       << err();
+}
+
+// Nothing of what pack refuses may reach the players or overwrite another
+// output; each refusal names the file and the cause, and writes nothing.
+TEST_F(PackTest, RefusesWhatWouldLeakOrBeLostNamingItAndWritingNothing) {
+  const std::string key = readBytes(path("secret.key"));
+  const std::string deep = std::string(50, 'd') + "/" + std::string(50, 'e') + "/";
+  struct Case {
+    std::string name;
+    std::function<void()> prepare;     // on the game folder
+    std::vector<std::string> options;  // replaced or added
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {"a key among the files",
+       [&] {
+         writeBytes(game() / utf8(u8"数据/publisher.key"), key);
+         writeBytes(game() / "empty/copy.txt",
+                    "\xEF\xBB\xBF  " + key.substr(0, 40) + "\r\n" + key.substr(40, 48) + "\r\n");
+       },
+       {},
+       utf8(u8"empty/copy.txt, ") + path(utf8(u8"game/数据/publisher.key")) +
+           " are secret key files: published"},
+      {"the secret inside --from",
+       [&] { writeBytes(game() / "empty/x.key", key); },
+       {"--secret", path("game/empty/x.key")},
+       "--secret " + path("game/empty/x.key") + " lies inside --from"},
+      {"--out inside --from", [] {}, {"--out", path("game/empty/./upload")}, "lies inside --from"},
+      {"--out as --from spelt otherwise",
+       [] {},
+       {"--out", path("game/empty/..")},
+       "lies inside --from"},
+      {"links, never followed",
+       [&] {
+         fs::create_symlink(path("secret.key"), game() / "key-link.txt");
+         fs::create_directory_symlink(dir(), game() / "empty/up");
+       },
+       {},
+       path("game/empty/up") + ", " + path("game/key-link.txt") +
+           ": symbolic links are not packed"},
+      {"a package the page would overwrite",
+       [] {},
+       {"--url", "https://example.com/launcher/Version.HTML"},
+       "must not end with version.html"},
+      {"a package name Windows cuts",
+       [] {},
+       {"--url", "https://example.com/launcher/u.zip."},
+       "--url must end with the package's file name"},
+      {"a trailing dot",
+       [&] { writeBytes(game() / utf8(u8"数据/说明."), "x"); },
+       {},
+       utf8(u8"说明.: the name ends in a dot or a space")},
+      {"a folder ending in a space",
+       [&] { writeBytes(game() / "dir /x.txt", "x"); },
+       {},
+       "dir : the name ends in a dot or a space"},
+      {"Greek letters of one case pair",
+       [&] {
+         writeBytes(game() / utf8(u8"数据/Ω.txt"), "x");
+         writeBytes(game() / utf8(u8"数据/ω.txt"), "y");
+       },
+       {},
+       "differ only in letter case"},
+      {"full-width letters of one case pair",
+       [&] {
+         writeBytes(game() / utf8(u8"Ａ.txt"), "x");
+         writeBytes(game() / utf8(u8"ａ.txt"), "y");
+       },
+       {},
+       "differ only in letter case"},
+      {"Cyrillic letters of one case pair",
+       [&] {
+         writeBytes(game() / utf8(u8"Ё"), "x");
+         writeBytes(game() / utf8(u8"ё"), "y");
+       },
+       {},
+       "differ only in letter case"},
+      {"a folder beside a file of its name",
+       [&] { writeBytes(game() / "EMPTY", "x"); },
+       {},
+       "a folder and a file of one name"},
+      {"a path longer than Windows takes",
+       [&] { writeBytes(game() / (deep + std::string(59, 'f')), "x"); },
+       {},
+       "the path has 161 characters; at most 160"},
+      {"--out below a file",
+       [] {},
+       {"--out", path("secret.key/upload")},
+       "cannot create the folder " + path("secret.key/upload") + ": " + path("secret.key") +
+           " is a file"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(game());
+    SetUp();
+    c.prepare();
+    const std::set<std::string> before = tree(dir());
+    std::vector<std::string> words = packCall();
+    for (std::size_t i = 0; i < c.options.size(); i += 2)
+      *(std::find(words.begin(), words.end(), c.options[i]) + 1) = c.options[i + 1];
+    EXPECT_EQ(run(words), 1) << c.name;
+    EXPECT_NE(err().find(c.says), std::string::npos) << c.name << ": " << err();
+    EXPECT_EQ(tree(dir()), before) << c.name;
+  }
+}
+
+// What Windows keeps apart pack keeps apart; it lists what it packed, and
+// makes the folders above --out.
+TEST_F(PackTest, PacksLookAlikesWindowsKeepsApartAndListsWhatItPacked) {
+  writeBytes(game() / utf8(u8"数据/Α.txt"), "Greek");  // not Latin A
+  writeBytes(game() / utf8(u8"数据/A.txt"), "Latin");
+  writeBytes(game() / utf8(u8"Ａ.txt"), "full-width");  // not ASCII A
+  writeBytes(game() / utf8(u8"Ⅺ.txt"), "eleven");       // its lower case is not in code page 936
+  writeBytes(game() / "a.txt", "ascii");
+  writeBytes(game() / ("empty/" + std::string(50, 'd') + "/" + std::string(50, 'e') + "/" +
+                       std::string(52, 'f')),
+             "160 characters");
+  std::vector<std::string> words = packCall();
+  *(std::find(words.begin(), words.end(), "--out") + 1) = path("new/folders/out");
+  words.push_back("--list");
+  ASSERT_EQ(run(words), 0) << err();
+  EXPECT_NE(out().find("packed 9 files, 309306 bytes (0.3 MiB) into " +
+                       path("new/folders/out/update-5.1.zip")),
+            std::string::npos)
+      << out();
+  EXPECT_NE(out().find("  " + path(utf8(u8"game/数据/Α.txt")) + "  (5 bytes)\n"), std::string::npos)
+      << out();
+  EXPECT_NE(out().find("  " + path("game/empty") + "\n"), std::string::npos) << out();
+  EXPECT_TRUE(fs::exists(dir() / "new/folders/out/version.html"));
 }
 
 // The new launcher must let its players take the next update too.
@@ -399,7 +531,7 @@ TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
 // The new launcher is read whole before it is stamped; a file that cannot
 // be, or that is not the size it was listed with, is never packed.
 TEST_F(PackTest, ANewLauncherThatCannotBeReadWholeIsRefused) {
-  update::PublicKey key{};
+  const update::PublicKey key = *update::parsePublicKey(publicKey);
   const std::string launcher = standInLauncher(1, kPage, update::toBase64(key));
   const auto entryReading = [&](std::string bytes, std::uint64_t listedSize) {
     publisher::TreeEntry entry;
