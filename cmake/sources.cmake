@@ -109,6 +109,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/launcher_description.cpp
   publisher/new_launcher.cpp
   publisher/pack_command.cpp
+  publisher/package_fetch.cpp
   publisher/package_writer.cpp
   publisher/progress_line.cpp
   publisher/publisher.cpp
@@ -130,12 +131,12 @@ set(TAVORO_PUBLISHER_HOST_SOURCES
   publisher/host/iconv_local_text.cpp
   publisher/host/native_files.cpp
   publisher/host/owner_only_secret_files.cpp
-  publisher/host/system_errors.cpp
+  publisher/host/system_facts.cpp
 )
 set(TAVORO_PUBLISHER_WIN32_SOURCES
   publisher/win32/folder_reader.cpp
   publisher/win32/native_files.cpp
   publisher/win32/owner_only_secret_files.cpp
-  publisher/win32/system_errors.cpp
+  publisher/win32/system_facts.cpp
   publisher/win32/wide_text.cpp
 )

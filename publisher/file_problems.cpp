@@ -45,7 +45,7 @@ std::string causeWords(const SystemError& error) {
 }
 
 std::string readFailure(Tools& tools, const std::string& path) {
-  const SystemError error = tools.errors.last();
+  const SystemError error = tools.system.last();
   std::string cause;
   if (!tools.files.exists(path))
     cause = "not found";
@@ -59,7 +59,7 @@ std::string readFailure(Tools& tools, const std::string& path) {
 }
 
 std::string writeFailure(Tools& tools, const std::string& what, const std::string& path) {
-  const SystemError error = tools.errors.last();
+  const SystemError error = tools.system.last();
   const std::string parent = parentPath(path);
   std::string cause;
   if (!tools.files.exists(parent)) {
@@ -68,7 +68,7 @@ std::string writeFailure(Tools& tools, const std::string& what, const std::strin
     cause = parent + " is a file, not a folder";
   } else if (what != "create the folder" && tools.files.isDirectory(path)) {
     cause = "is a folder";
-  } else if (error.kind == SystemError::Kind::kNoSpace || tools.errors.freeBytes(parent) == 0) {
+  } else if (error.kind == SystemError::Kind::kNoSpace || tools.system.freeBytes(parent) == 0) {
     cause = "no space left on the drive";
   } else {
     cause = causeWords(error);

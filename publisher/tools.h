@@ -64,13 +64,15 @@ struct SystemError {
   std::string text;  // the system's own words
 };
 
-class SystemErrors {
+class SystemFacts {
  public:
-  virtual ~SystemErrors() = default;
+  virtual ~SystemFacts() = default;
   // The error of the last failed call on this thread; read it at once.
   virtual SystemError last() = 0;
   // Free bytes on the drive that holds `folder`; nothing when unknown.
   virtual std::optional<std::uint64_t> freeBytes(const std::string& folder) = 0;
+  // The folder for temporary files.
+  virtual std::string temporaryFolder() = 0;
 };
 
 struct Tools {
@@ -80,7 +82,9 @@ struct Tools {
   LocalText& text;
   FolderReader& folders;
   SecretFiles& secrets;
-  SystemErrors& errors;
+  SystemFacts& system;
+  platform::Sockets& sockets;  // the download engine's, as the launcher's
+  platform::Tls& tls;
   std::ostream& out;
   std::ostream& err;
 };

@@ -34,11 +34,12 @@ class OwnerOnlySecretFiles final : public SecretFiles {
   Outcome writeNew(const std::string& path, std::string_view content) override;
 };
 
-// errno, and statvfs for the free space.
-class ErrnoSystemErrors final : public SystemErrors {
+// errno, statvfs for the free space, TMPDIR or /tmp for temporary files.
+class HostSystemFacts final : public SystemFacts {
  public:
   SystemError last() override;
   std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
+  std::string temporaryFolder() override;
 };
 SystemError systemErrorOf(int errnoValue);
 
@@ -51,10 +52,10 @@ struct HostTools {
   IconvLocalText text;
   HostFolderReader folders{files, text};
   OwnerOnlySecretFiles secrets;
-  ErrnoSystemErrors errors;
+  HostSystemFacts system;
 
   Tools tools(std::ostream& out, std::ostream& err) {
-    return {files, http, codec, text, folders, secrets, errors, out, err};
+    return {files, http, codec, text, folders, secrets, system, sockets, tls, out, err};
   }
 };
 

@@ -42,18 +42,19 @@ class OwnerOnlySecretFiles final : public SecretFiles {
   Outcome writeNew(const std::string& path, std::string_view content) override;
 };
 
-// GetLastError, and GetDiskFreeSpaceEx for the free space.
-class LastErrorSystemErrors final : public SystemErrors {
+// GetLastError, GetDiskFreeSpaceEx for the free space, GetTempPath.
+class Win32SystemFacts final : public SystemFacts {
  public:
   SystemError last() override;
   std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
+  std::string temporaryFolder() override;
 };
 
 struct Win32Tools {
   AnsiLocalText text;
   WideFolderReader folders;
   OwnerOnlySecretFiles secrets;
-  LastErrorSystemErrors errors;
+  Win32SystemFacts system;
 
   Tools tools(std::ostream& out, std::ostream& err) {
     return {platform::win32::files(),
@@ -62,7 +63,9 @@ struct Win32Tools {
             text,
             folders,
             secrets,
-            errors,
+            system,
+            platform::win32::sockets(),
+            platform::win32::tls(),
             out,
             err};
   }

@@ -508,6 +508,125 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       << err();
 }
 
+// verify --page URL fetches the page and then the package at its address
+// as a launcher does, and checks both against the launcher players have.
+TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher) {
+  LoopbackServer server;
+  const std::string pageUrl = server.url("/launcher/version.html");
+  const std::string packageUrl = server.url("/launcher/update-5.1.zip");
+  const auto packRelease = [&](const std::string& version, const std::string& url) {
+    writeBytes(launcherFile(), standInLauncher(1, pageUrl, publicKey, "5.0"));
+    fs::remove_all(outDir());
+    std::vector<std::string> words = packCall();
+    *(std::find(words.begin(), words.end(), "--url") + 1) = url;
+    *(std::find(words.begin(), words.end(), "--version") + 1) = version;
+    EXPECT_EQ(run(words), 0) << err();
+  };
+  packRelease("5.2", server.url("/launcher/update-5.2.zip"));
+  const std::string later = readBytes(path("out/update-5.2.zip"));
+  packRelease("5.1", packageUrl);
+  const std::string good = readBytes(package());
+  const std::string html = readBytes(page());
+  const std::string esc = "\x1B]0;owned\x07";
+  const std::string version = utf8(u8"最新版本=");
+  const std::size_t versionAt = html.find(version) + version.size();
+
+  struct Case {
+    std::string name;
+    std::string page;
+    std::vector<ServerStep> package;
+    std::string shipped;  // the launcher players have
+    std::string says;     // on the output when 0, else on the error stream
+  };
+  const std::string shipped = standInLauncher(1, pageUrl, publicKey, "5.0");
+  const std::vector<Case> cases = {
+      {"what players get",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       shipped,
+       "OK: the package at " + packageUrl +
+           " is signed for this key; the page announces version 5.1, which players of " +
+           path("shipped.exe") + " (version 5.0) are offered\n"},
+      {"no package on the server",
+       html,
+       {sendBytes("HTTP/1.1 404 Not Found\r\n\r\n")},
+       shipped,
+       "cannot download the package " + packageUrl + ": the server answers HTTP/1.1 404 Not Found"},
+      {"a package cut short on the server",
+       html,
+       {sendBytes(okHead(good.size() - 100) + good.substr(0, good.size() - 100))},
+       shipped,
+       utf8(u8"更新包大小= says ") + std::to_string(good.size()) + " bytes, but the package at " +
+           packageUrl + " has " + std::to_string(good.size() - 100) +
+           ": it was changed or cut short"},
+      {"a transfer cut short",
+       html,
+       {sendBytes(okHead(good.size()) + good.substr(0, 1000)), resetConnection()},
+       shipped,
+       "cannot download the package " + packageUrl + ": the transfer broke off before its end"},
+      {"another release's package",
+       html,
+       {sendBytes(okHead(later.size()) + later)},
+       shipped,
+       "or is another release's package"},
+      {"a longer package",
+       html,
+       {sendBytes(okHead(good.size() + 5000) + good + std::string(5000, 'x'))},
+       shipped,
+       "bytes, but the package at " + packageUrl + " is longer"},
+      {"players have this release already",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       standInLauncher(1, pageUrl, publicKey, "5.1"),
+       utf8(u8"最新版本= says 5.1, which does not sort after the version ") + path("shipped.exe") +
+           " carries (5.1)"},
+      {"players read another page",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       standInLauncher(1, "http://elsewhere.example/v.html", publicKey, "5.0"),
+       path("shipped.exe") + " reads its version page at http://elsewhere.example/v.html, not at"},
+      {"players have another key",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       standInLauncher(1, pageUrl, keygen("other.key"), "5.0"),
+       "does not match the page"},
+      {"control characters on the page",
+       html.substr(0, versionAt) + esc + html.substr(html.find('<', versionAt)),
+       {sendBytes(okHead(good.size()) + good)},
+       shipped,
+       utf8(u8"最新版本= says ?]0;owned?, which does not sort after")},
+  };
+  for (const Case& c : cases) {
+    server.respond("/launcher/version.html", okHead(c.page.size()) + c.page);
+    server.on("/launcher/update-5.1.zip", c.package);
+    writeBytes(path("shipped.exe"), c.shipped);
+    const int status = run({"verify", "--page", pageUrl, "--launcher", path("shipped.exe")});
+    EXPECT_EQ(status, c.says.starts_with("OK") ? 0 : 1) << c.name << ": " << err();
+    EXPECT_NE((status == 0 ? out() : err()).find(c.says), std::string::npos)
+        << c.name << ": " << out() << err();
+    EXPECT_EQ(err().find('\x1B'), std::string::npos) << c.name;
+  }
+  // No temporary package stays behind.
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+    EXPECT_FALSE(entry.path().filename().string().starts_with("tavoro-verify")) << entry.path();
+
+  // A page larger than a launcher reads counts as none.
+  const std::string huge = html + std::string(platform::kMaxHttpBodyBytes, ' ');
+  server.respond("/launcher/version.html", okHead(huge.size()) + huge);
+  EXPECT_EQ(run({"verify", "--page", pageUrl, "--public-key", publicKey}), 1);
+  EXPECT_NE(err().find("a page over 1 MiB or headers over 64 KiB"), std::string::npos) << err();
+  // Without a key to check for, or a package to check, nothing is said OK.
+  EXPECT_EQ(run({"verify", "--page", pageUrl}), 1);
+  EXPECT_NE(err().find("give --launcher FILE"), std::string::npos) << err();
+  EXPECT_EQ(run({"verify", "--page", page(), "--public-key", publicKey}), 1);
+  EXPECT_NE(err().find("give --package FILE"), std::string::npos) << err();
+  EXPECT_EQ(run({"verify", "--page", pageUrl, "--public-key", keygen("third.key"), "--launcher",
+                 path("shipped.exe")}),
+            1);
+  EXPECT_NE(err().find("is not the key " + path("shipped.exe") + " carries"), std::string::npos)
+      << err();
+}
+
 TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
   const std::string secret = readBytes(path("secret.key"));
   const std::optional<update::SecretKey> key = update::parseSecretKey(secret);

@@ -17,7 +17,7 @@ std::string messageOf(DWORD code) {
 
 }  // namespace
 
-SystemError LastErrorSystemErrors::last() {
+SystemError Win32SystemFacts::last() {
   const DWORD code = GetLastError();
   SystemError error;
   error.text = messageOf(code);
@@ -46,11 +46,17 @@ SystemError LastErrorSystemErrors::last() {
   return error;
 }
 
-std::optional<std::uint64_t> LastErrorSystemErrors::freeBytes(const std::string& folder) {
+std::optional<std::uint64_t> Win32SystemFacts::freeBytes(const std::string& folder) {
   ULARGE_INTEGER available{};
   if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr))
     return std::nullopt;
   return available.QuadPart;
+}
+
+std::string Win32SystemFacts::temporaryFolder() {
+  char folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof(folder), folder);
+  return length > 0 && length < sizeof(folder) ? std::string(folder, length) : ".";
 }
 
 }  // namespace publisher::win32
