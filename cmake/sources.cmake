@@ -104,6 +104,7 @@ set(TAVORO_HOST_SOURCES
 # system's part of it.
 set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
+  publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/keygen_command.cpp
   publisher/launcher_description.cpp
@@ -116,6 +117,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/pubkey_command.cpp
   publisher/raw_name_flags.cpp
   publisher/secret_key_file.cpp
+  publisher/serve_command.cpp
   publisher/settings_stamp.cpp
   publisher/show_command.cpp
   publisher/staged_file.cpp
@@ -129,12 +131,14 @@ set(TAVORO_PUBLISHER_SOURCES
 set(TAVORO_PUBLISHER_HOST_SOURCES
   publisher/host/folder_reader.cpp
   publisher/host/iconv_local_text.cpp
+  publisher/host/listening_sockets.cpp
   publisher/host/native_files.cpp
   publisher/host/owner_only_secret_files.cpp
   publisher/host/system_facts.cpp
 )
 set(TAVORO_PUBLISHER_WIN32_SOURCES
   publisher/win32/folder_reader.cpp
+  publisher/win32/listening_sockets.cpp
   publisher/win32/native_files.cpp
   publisher/win32/owner_only_secret_files.cpp
   publisher/win32/system_facts.cpp

@@ -22,6 +22,7 @@ set(TAVORO_HOST_TESTS
   tests/host/unzip_test.cpp
   tests/host/publisher_names_test.cpp
   tests/host/publisher_pack_test.cpp
+  tests/host/publisher_serve_test.cpp
   tests/host/publisher_stamp_test.cpp
 )
 

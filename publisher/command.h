@@ -24,5 +24,6 @@ const Command& stampCommand();
 const Command& verifyCommand();
 const Command& showCommand();
 const Command& pubkeyCommand();
+const Command& serveCommand();
 
 }  // namespace publisher

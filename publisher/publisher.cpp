@@ -14,10 +14,10 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kBadCall = 2;
 
-const std::array<std::reference_wrapper<const Command>, 6>& commands() {
-  static const std::array<std::reference_wrapper<const Command>, 6> all = {
-      keygenCommand(), pubkeyCommand(), stampCommand(),
-      showCommand(),   packCommand(),   verifyCommand()};
+const std::array<std::reference_wrapper<const Command>, 7>& commands() {
+  static const std::array<std::reference_wrapper<const Command>, 7> all = {
+      keygenCommand(), pubkeyCommand(), stampCommand(), showCommand(),
+      packCommand(),   verifyCommand(), serveCommand()};
   return all;
 }
 

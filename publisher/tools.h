@@ -75,6 +75,26 @@ class SystemFacts {
   virtual std::string temporaryFolder() = 0;
 };
 
+// Accepts connections on one local address and port.
+class Listener {
+ public:
+  virtual ~Listener() = default;
+  virtual int port() const = 0;
+  // The next connection, its sends and receives giving up after `ioTimeoutMs`
+  // of silence; null once stop() was called or listening fails.
+  virtual std::unique_ptr<platform::Connection> accept(int ioTimeoutMs) = 0;
+  // Ends a waiting accept() from any thread.
+  virtual void stop() = 0;
+};
+
+class ServerSockets {
+ public:
+  virtual ~ServerSockets() = default;
+  // Listens on the IPv4 address `address` ("127.0.0.1"), port `port` (0: any
+  // free one); null, with the system's error kept, when it cannot.
+  virtual std::unique_ptr<Listener> listen(const std::string& address, int port) = 0;
+};
+
 struct Tools {
   platform::Files& files;
   platform::HttpTransport& http;
@@ -85,6 +105,7 @@ struct Tools {
   SystemFacts& system;
   platform::Sockets& sockets;  // the download engine's, as the launcher's
   platform::Tls& tls;
+  ServerSockets& servers;
   std::ostream& out;
   std::ostream& err;
 };

@@ -43,6 +43,12 @@ class HostSystemFacts final : public SystemFacts {
 };
 SystemError systemErrorOf(int errnoValue);
 
+// Listening BSD sockets.
+class BsdServerSockets final : public ServerSockets {
+ public:
+  std::unique_ptr<Listener> listen(const std::string& address, int port) override;
+};
+
 struct HostTools {
   platform::host::LocalFiles files;
   platform::host::BsdSockets sockets;
@@ -53,9 +59,10 @@ struct HostTools {
   HostFolderReader folders{files, text};
   OwnerOnlySecretFiles secrets;
   HostSystemFacts system;
+  BsdServerSockets servers;
 
   Tools tools(std::ostream& out, std::ostream& err) {
-    return {files, http, codec, text, folders, secrets, system, sockets, tls, out, err};
+    return {files, http, codec, text, folders, secrets, system, sockets, tls, servers, out, err};
   }
 };
 

@@ -50,11 +50,18 @@ class Win32SystemFacts final : public SystemFacts {
   std::string temporaryFolder() override;
 };
 
+// Listening Winsock sockets (linked, not late-bound: only serve uses them).
+class WinsockServerSockets final : public ServerSockets {
+ public:
+  std::unique_ptr<Listener> listen(const std::string& address, int port) override;
+};
+
 struct Win32Tools {
   AnsiLocalText text;
   WideFolderReader folders;
   OwnerOnlySecretFiles secrets;
   Win32SystemFacts system;
+  WinsockServerSockets servers;
 
   Tools tools(std::ostream& out, std::ostream& err) {
     return {platform::win32::files(),
@@ -66,6 +73,7 @@ struct Win32Tools {
             system,
             platform::win32::sockets(),
             platform::win32::tls(),
+            servers,
             out,
             err};
   }
