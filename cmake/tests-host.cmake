@@ -48,6 +48,14 @@ if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
   set_tests_properties(layers.check layers.checker PROPERTIES LABELS layers)
 endif()
 
+# The publisher's guide in the release archive against the README.
+if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
+  add_test(NAME release.guide
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   ${PROJECT_SOURCE_DIR}/tests/release/test_guide.py)
+  set_tests_properties(release.guide PROPERTIES LABELS publisher)
+endif()
+
 # The built tool as a publisher calls it.
 add_test(NAME publisher.cli
          COMMAND ${PROJECT_SOURCE_DIR}/tests/publisher/cli_round_trip.sh $<TARGET_FILE:tavoro-publish>)
