@@ -19,12 +19,12 @@ std::int64_t unixTime(const FILETIME& time) {
   return (ticks - kUnixEpochAsFileTime) / kFileTimeUnitsPerSecond;
 }
 
-// Symbolic links and junctions; other reparse points (files kept in the
-// cloud, deduplicated ones) read as the files they stand for.
+// Symbolic links, junctions and every other reparse point that stands for
+// another name (the tag's name-surrogate bit); others (files kept in the
+// cloud, deduplicated ones) read as the files they are.
 bool isLink(const WIN32_FIND_DATAW& child) {
   return (child.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-         (child.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
-          child.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+         IsReparseTagNameSurrogate(child.dwReserved0);
 }
 
 std::vector<WIN32_FIND_DATAW> children(const std::wstring& folder, const std::string& shown) {
