@@ -642,6 +642,12 @@ TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
   EXPECT_NE(err().find("exists; keygen never replaces a secret key"), std::string::npos) << err();
   EXPECT_EQ(out(), "");
   EXPECT_EQ(readBytes(path("secret.key")), secret);
+  // A folder that is not there is named as the cause.
+  EXPECT_EQ(run({"keygen", "--secret", path("keys/new.key")}), 1);
+  EXPECT_NE(err().find("cannot write " + path("keys/new.key") + ": the folder " + path("keys") +
+                       " does not exist"),
+            std::string::npos)
+      << err();
   EXPECT_EQ(tree(dir()), (std::set<std::string>{"secret.key", "game", utf8(u8"game/启动器.exe"),
                                                 utf8(u8"game/说.txt"), utf8(u8"game/数据"),
                                                 utf8(u8"game/数据/说明.txt"), "game/empty"}));
