@@ -20,7 +20,9 @@ TEST(FileRequests, OnlyPlainPathsBelowTheFolderByGetOrHead) {
       {"GET /version.html HTTP/1.1\r\nHost: x\r\n\r\n", 0, "version.html"},
       {"HEAD /a/b.zip?x=1#y HTTP/1.0\r\n\r\n", 0, "a/b.zip"},
       {"GET /%B8%FC.zip HTTP/1.1\r\n\r\n", 0, "\xB8\xFC.zip"},  // the launcher's escapes
-      {"GET / HTTP/1.1\r\n\r\n", 404, ""},                      // no listing
+      {"GET /update-5.%30%39.zip HTTP/1.1\r\n\r\n", 0, "update-5.09.zip"},
+      {"GET /%z1 HTTP/1.1\r\n\r\n", 404, ""},
+      {"GET / HTTP/1.1\r\n\r\n", 404, ""},  // no listing
       {"GET /sub/ HTTP/1.1\r\n\r\n", 404, ""},
       {"GET /../secret.key HTTP/1.1\r\n\r\n", 404, ""},
       {"GET /%2e%2e/secret.key HTTP/1.1\r\n\r\n", 404, ""},
@@ -118,6 +120,8 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
        "cannot listen on 127.0.0.1:" + takenPort},
       {{"serve", "--dir", path("upload"), "--port", "8080", "--bind", "localhost"},
        "cannot listen on localhost:8080"},
+      {{"serve", "--dir", path("upload"), "--port", "1", "--bind", "localhost"},
+       "cannot listen on localhost:1"},
   };
   for (const auto& c : refusals) {
     EXPECT_EQ(run(c.words), 1) << c.says;

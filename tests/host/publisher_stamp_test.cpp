@@ -98,6 +98,14 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
       {"malformed key", standInLauncher(1), ok, kNewKey.substr(4), "no Ed25519 public key"},
       {"cut short after the block", standInLauncher(1).substr(0, 0x7FF), ok, "",
        "the file is cut short: it has 2047 bytes, its program's sections reach to byte 2048"},
+      {"a second section past the end",
+       [] {
+         std::string program = standInLauncher(1);
+         program.replace(0x86, 2, std::string("\x02\0", 2));
+         program.replace(0x98 + 40 + 16, 8, std::string("\0\x08\0\0\0\x01\0\0", 8));
+         return program;
+       }(),
+       ok, "", "its program's sections reach to byte 2304"},
       {"a space in the host", standInLauncher(1), "http://new example/v.html", "",
        "is none the launcher can fetch"},
       {"port 99999", standInLauncher(1), "http://new.example:99999/v.html", "",
