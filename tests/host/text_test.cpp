@@ -141,6 +141,7 @@ TEST(HostCodec, IllFormedUtf8TakesOnlyItsOwnBytesAsWindowsDoes) {
       {"\x80\xBF", "??"},                 // stray continuation bytes
       {"a\xE6", "a?"},
       {"\xE4\xBF<", "?<"},  // cut short after the highest second byte
+      {"\xC2\xBFx", "?x"},  // well-formed (U+00BF), not in code page 936
       {"\xF1\x80\x80<",
        "?<"},  // a four-byte character cut short                    // cut short at the end
       {"\xE6\x9C\x80", "\xD7\xEE"},  // 最, well-formed
