@@ -139,12 +139,11 @@ TEST(HostCodec, IllFormedUtf8TakesOnlyItsOwnBytesAsWindowsDoes) {
       {"\xE6\x9C<", "?<"},                // a character cut short
       {"\xC0\xAF", "??"},                 // overlong: two parts
       {"\x80\xBF", "??"},                 // stray continuation bytes
-      {"a\xE6", "a?"},
-      {"\xE4\xBF<", "?<"},  // cut short after the highest second byte
-      {"\xC2\xBFx", "?x"},  // well-formed (U+00BF), not in code page 936
-      {"\xF1\x80\x80<",
-       "?<"},  // a four-byte character cut short                    // cut short at the end
-      {"\xE6\x9C\x80", "\xD7\xEE"},  // 最, well-formed
+      {"a\xE6", "a?"},                    // cut short at the end
+      {"\xE4\xBF<", "?<"},                // cut short after the highest second byte
+      {"\xC2\xBFx", "?x"},                // well-formed U+00BF, not in code page 936
+      {"\xF1\x80\x80<", "?<"},            // a four-byte character cut short
+      {"\xE6\x9C\x80", "\xD7\xEE"},       // 最, well-formed
   };
   platform::host::IconvTextCodec codec;
   for (const auto& [utf8, cp936] : cases)
