@@ -77,7 +77,7 @@ const char* contentType(std::string_view path) {
   return "application/octet-stream";
 }
 
-// Reads the request head; empty when none arrives whole.
+// Reads the request head; empty when none arrives whole within the limit.
 std::string readHead(platform::Connection& connection) {
   std::string data;
   char buffer[2048];
@@ -87,7 +87,8 @@ std::string readHead(platform::Connection& connection) {
       return {};
     data.append(buffer, static_cast<std::size_t>(got));
   }
-  return data.size() <= kMaxRequestHead + sizeof(buffer) ? data : std::string();
+  const std::size_t end = data.find("\r\n\r\n");
+  return end != std::string::npos && end + 4 <= kMaxRequestHead ? data : std::string();
 }
 
 std::string joinPath(const std::string& folder, const std::string& relative) {

@@ -61,6 +61,7 @@ TEST(WindowsNames, TrailingDotsAndSpacesAndThePathsLimit) {
       {"a.txt", false},
       {"a.txt.", true},
       {"a.txt ", true},
+      {"a/dir./b.txt", true},
       {"dir./a.txt", true},
       {"dir /a.txt", true},
       {"dir/", false},

@@ -22,6 +22,7 @@ TEST(FileRequests, OnlyPlainPathsBelowTheFolderByGetOrHead) {
       {"GET /%B8%FC.zip HTTP/1.1\r\n\r\n", 0, "\xB8\xFC.zip"},  // the launcher's escapes
       {"GET /update-5.%30%39.zip HTTP/1.1\r\n\r\n", 0, "update-5.09.zip"},
       {"GET /%z1 HTTP/1.1\r\n\r\n", 404, ""},
+      {"GET /my%20file.zip HTTP/1.1\r\n\r\n", 0, "my file.zip"},
       {"GET / HTTP/1.1\r\n\r\n", 404, ""},  // no listing
       {"GET /sub/ HTTP/1.1\r\n\r\n", 404, ""},
       {"GET /../secret.key HTTP/1.1\r\n\r\n", 404, ""},
@@ -91,10 +92,14 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
       {"GET /../secret.key HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n"},
       {"GET /missing.zip HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n"},
       {"DELETE /version.html HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed\r\n"},
+      // A head longer than any request of a launcher's gets no answer.
+      {"GET /version.html HTTP/1.1\r\nX: " + std::string(9000, 'x') + "\r\n\r\n", ""},
   };
   for (const auto& c : cases) {
     const std::string answer = exchange(port, c.request);
     EXPECT_TRUE(answer.starts_with(c.answer)) << c.request << answer;
+    if (c.answer.empty())
+      EXPECT_EQ(answer, "") << c.request;
     if (c.request.starts_with("HEAD"))
       EXPECT_EQ(answer, c.answer);
   }
