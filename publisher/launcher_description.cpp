@@ -1,5 +1,6 @@
 #include "publisher/launcher_description.h"
 
+#include "publisher/printable.h"
 #include "update/settings_block.h"
 
 namespace publisher {
@@ -8,11 +9,11 @@ namespace {
 std::string pageWords(const std::string& page, LocalText& text) {
   if (page == TAVORO_EXAMPLE_VERSION_PAGE_URL)
     return page + " (the example page, which asks nobody: not stamped yet)";
-  return text.cp936ToLocal(page);
+  return printable(text.cp936ToLocal(page));
 }
 
 std::string keyWords(const std::string& key) {
-  return key.empty() ? "none (updates are taken unsigned)" : key;
+  return key.empty() ? "none (updates are taken unsigned)" : printable(key);
 }
 
 std::string line(const char* what, const std::string& value) {
@@ -28,7 +29,7 @@ std::string change(const char* what, const std::string& before, const std::strin
 std::string describeSettings(const LauncherSettings& settings, LocalText& text) {
   return line("version page", pageWords(settings.versionPageUrl, text)) +
          line("public key", keyWords(settings.publicKey)) +
-         line("version", text.cp936ToLocal(settings.localVersion));
+         line("version", printable(text.cp936ToLocal(settings.localVersion)));
 }
 
 std::string describeChanges(const LauncherSettings& before, const LauncherSettings& after,
@@ -40,8 +41,8 @@ std::string describeChanges(const LauncherSettings& before, const LauncherSettin
   if (before.publicKey != after.publicKey)
     changes += change("public key", keyWords(before.publicKey), keyWords(after.publicKey));
   if (before.localVersion != after.localVersion)
-    changes += change("version", text.cp936ToLocal(before.localVersion),
-                      text.cp936ToLocal(after.localVersion));
+    changes += change("version", printable(text.cp936ToLocal(before.localVersion)),
+                      printable(text.cp936ToLocal(after.localVersion)));
   return changes.empty() ? "  nothing changed\n" : changes;
 }
 

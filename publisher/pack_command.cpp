@@ -12,6 +12,7 @@
 #include "publisher/file_problems.h"
 #include "publisher/new_launcher.h"
 #include "publisher/package_writer.h"
+#include "publisher/printable.h"
 #include "publisher/progress_line.h"
 #include "publisher/refusal.h"
 #include "publisher/secret_key_file.h"
@@ -148,7 +149,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
   page.commit();
   if (arguments.has("--list")) {
     for (const TreeEntry& entry : entries)
-      tools.out << "  " << entry.shownName
+      tools.out << "  " << printable(entry.shownName)
                 << (entry.isFolder ? "" : "  (" + std::to_string(entry.size) + " bytes)") << "\n";
   }
   tools.out << "packed " << totals.files << " files, " << totals.bytes << " bytes ("

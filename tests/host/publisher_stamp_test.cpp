@@ -154,6 +154,9 @@ TEST_F(StampTest, ShowSaysWhatALauncherCarriesAndPubkeyTheKeysPublicHalf) {
       {"a stamped launcher", standInLauncher(1, "http://new.example/v.html", kNewKey, "6.0"), 0,
        "  version page: http://new.example/v.html\n  public key: " + kNewKey +
            "\n  version: 6.0\n"},
+      {"control characters in what it carries",
+       standInLauncher(1, "http://x.example/\x1B[2J", "\x1B]0;k", "5.\x07"), 0,
+       "  version page: http://x.example/?[2J\n  public key: ?]0;k\n  version: 5.?\n"},
       {"an unstamped launcher", standInLauncher(1, TAVORO_EXAMPLE_VERSION_PAGE_URL, ""), 0,
        "(the example page, which asks nobody: not stamped yet)\n  public key: none (updates are "
        "taken unsigned)\n  version: 5.0\n"},
@@ -168,6 +171,7 @@ TEST_F(StampTest, ShowSaysWhatALauncherCarriesAndPubkeyTheKeysPublicHalf) {
     EXPECT_EQ(run({"show", path("in.exe")}), c.status) << c.name;
     EXPECT_NE((c.status == 0 ? out() : err()).find(c.says), std::string::npos)
         << c.name << ": " << out() << err();
+    EXPECT_EQ((out() + err()).find_first_of("\x1B\x07"), std::string::npos) << c.name;
   }
   EXPECT_EQ(run({"show", path("nowhere.exe")}), 1);
   EXPECT_NE(err().find("cannot read " + path("nowhere.exe") + ": not found"), std::string::npos);
