@@ -113,4 +113,10 @@ def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start
     assert "version: 5.1" in shown and f"version page: {page}" in shown
     harness.wait_until(lambda: wine.find_window(harness.LAUNCHER_TITLE), 60,
                        what="the new launcher's window")
+    # Closed, and gone, before the next test looks for a Launch window.
     wine.run(os.path.join(win32_build, "post_message.exe"), "/wait:2000", "close", timeout=30)
+    try:
+        harness.wait_until(lambda: not wine.find_window(harness.LAUNCHER_TITLE), 30,
+                           what="the new launcher to close")
+    finally:
+        wine.run("taskkill", "/f", "/im", "新启动器.exe", timeout=30)
