@@ -59,19 +59,18 @@ std::string windowsFoldedName(std::string_view cp936) {
 std::string windowsNameProblem(std::string_view cp936) {
   if (!cp936.empty() && cp936.back() == '/')
     cp936.remove_suffix(1);
-  // Every code page 936 character is one UTF-16 unit, as Windows counts.
+  // Every code page 936 character is one UTF-16 unit, as Windows counts; a
+  // "." or " " is never the second byte of one, so a name's last byte is
+  // its last character.
   std::size_t characters = 0;
-  std::size_t nameStart = 0;
-  bool dotOrSpace = false;
+  bool dotOrSpace = endsInDotOrSpace(cp936);
   base::forEachCharacter<base::fileNameCharacterWidth>(
       cp936, [&](std::size_t i, std::size_t width) {
         ++characters;
-        if (width == 1 && cp936[i] == '/') {
-          dotOrSpace = dotOrSpace || endsInDotOrSpace(cp936.substr(nameStart, i - nameStart));
-          nameStart = i + 1;
-        }
+        if (width == 1 && cp936[i] == '/')
+          dotOrSpace = dotOrSpace || endsInDotOrSpace(cp936.substr(0, i));
       });
-  if (dotOrSpace || endsInDotOrSpace(cp936.substr(nameStart)))
+  if (dotOrSpace)
     return "the name ends in a dot or a space, which Windows drops (it would become another name)";
   if (characters > kMaxEntryPathCharacters)
     return "the path has " + std::to_string(characters) + " characters; at most " +

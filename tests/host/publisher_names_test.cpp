@@ -69,6 +69,7 @@ TEST(WindowsNames, TrailingDotsAndSpacesAndThePathsLimit) {
       {".hidden", false},
       {"\xB5\x2E", true},  // a one-byte "." after a lone lead byte
       {std::string(160, 'x'), false},
+      {std::string(160, 'x') + "/", false},
       {std::string(161, 'x'), true},
       // Two-byte characters count once each, as Windows counts them.
       {std::string(320, '\xB5'), false},
