@@ -110,30 +110,43 @@ set(TAVORO_HOST_SOURCES
 # system's part of it.
 set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
+  publisher/file_server.cpp
+  publisher/file_problems.cpp
   publisher/keygen_command.cpp
+  publisher/launcher_description.cpp
   publisher/new_launcher.cpp
   publisher/pack_command.cpp
+  publisher/package_fetch.cpp
   publisher/package_writer.cpp
   publisher/progress_line.cpp
   publisher/publisher.cpp
+  publisher/pubkey_command.cpp
   publisher/raw_name_flags.cpp
+  publisher/secret_key_file.cpp
+  publisher/serve_command.cpp
   publisher/settings_stamp.cpp
+  publisher/show_command.cpp
   publisher/staged_file.cpp
   publisher/stamp_command.cpp
   publisher/tree_check.cpp
   publisher/verify_command.cpp
   publisher/version_page.cpp
   publisher/web_address.cpp
+  publisher/windows_names.cpp
 )
 set(TAVORO_PUBLISHER_HOST_SOURCES
   publisher/host/folder_reader.cpp
   publisher/host/iconv_local_text.cpp
+  publisher/host/listening_sockets.cpp
   publisher/host/native_files.cpp
   publisher/host/owner_only_secret_files.cpp
+  publisher/host/system_facts.cpp
 )
 set(TAVORO_PUBLISHER_WIN32_SOURCES
   publisher/win32/folder_reader.cpp
+  publisher/win32/listening_sockets.cpp
   publisher/win32/native_files.cpp
   publisher/win32/owner_only_secret_files.cpp
+  publisher/win32/system_facts.cpp
   publisher/win32/wide_text.cpp
 )

@@ -23,7 +23,9 @@ set(TAVORO_HOST_TESTS
   tests/host/download_engine_nginx_test.cpp
   tests/host/download_resume_test.cpp
   tests/host/unzip_test.cpp
+  tests/host/publisher_names_test.cpp
   tests/host/publisher_pack_test.cpp
+  tests/host/publisher_serve_test.cpp
   tests/host/publisher_stamp_test.cpp
 )
 
@@ -47,6 +49,14 @@ if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
            COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
                    ${PROJECT_SOURCE_DIR}/tests/layers/test_check_layers.py)
   set_tests_properties(layers.check layers.checker PROPERTIES LABELS layers)
+endif()
+
+# The publisher's guide in the release archive against the README.
+if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
+  add_test(NAME release.guide
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   ${PROJECT_SOURCE_DIR}/tests/release/test_guide.py)
+  set_tests_properties(release.guide PROPERTIES LABELS publisher)
 endif()
 
 # The built tool as a publisher calls it.

@@ -76,7 +76,7 @@ set_source_files_properties(ui/win32/launcher.rc PROPERTIES
 # The publisher's tool: a console program, static like the launcher.
 add_executable(tavoro_publish publisher/win32/main.cpp ${TAVORO_PUBLISHER_SOURCES}
                              ${TAVORO_PUBLISHER_WIN32_SOURCES})
-target_link_libraries(tavoro_publish PRIVATE tavoro_win32 advapi32)
+target_link_libraries(tavoro_publish PRIVATE tavoro_win32 advapi32 ws2_32)
 target_link_options(tavoro_publish PRIVATE -s)
 set_target_properties(tavoro_publish PROPERTIES OUTPUT_NAME tavoro-publish)
 

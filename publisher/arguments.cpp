@@ -15,7 +15,9 @@ const OptionSpec* findOption(std::span<const OptionSpec> options, std::string_vi
 
 std::string countProblem(const OptionSpec& option, std::size_t count) {
   if (count < option.minCount)
-    return std::string(option.name) + " " + std::string(option.valueName) + " is required";
+    return option.name.starts_with("-")
+               ? std::string(option.name) + " " + std::string(option.valueName) + " is required"
+               : std::string(option.name) + " is required";
   if (count > option.maxCount)
     return std::string(option.name) + " may be given at most " + std::to_string(option.maxCount) +
            (option.maxCount == 1 ? " time" : " times");
@@ -52,12 +54,27 @@ ParsedArguments parseArguments(std::span<const std::string> words,
     const std::size_t equals = word.find('=');
     const std::string_view name = std::string_view(word).substr(0, equals);
     const OptionSpec* option = word.starts_with("--") ? findOption(options, name) : nullptr;
+    if (!word.starts_with("-")) {
+      const auto free = std::find_if(options.begin(), options.end(), [&](const OptionSpec& o) {
+        return !o.name.starts_with("-") && parsed.arguments.all(o.name).size() < o.maxCount;
+      });
+      if (free != options.end()) {
+        parsed.arguments.add(free->name, word);
+        continue;
+      }
+    }
     if (option == nullptr) {
       parsed.problem = word.starts_with("-") ? "unknown option " + std::string(name)
                                              : "unexpected argument \"" + word + "\"";
       return parsed;
     }
-    if (equals != std::string::npos) {
+    if (option->valueName.empty()) {
+      if (equals != std::string::npos) {
+        parsed.problem = std::string(name) + " takes no value";
+        return parsed;
+      }
+      parsed.arguments.add(name, "");
+    } else if (equals != std::string::npos) {
       parsed.arguments.add(name, word.substr(equals + 1));
     } else if (i + 1 < words.size()) {
       parsed.arguments.add(name, words[++i]);
@@ -77,7 +94,9 @@ ParsedArguments parseArguments(std::span<const std::string> words,
 std::string optionSynopsis(std::span<const OptionSpec> options) {
   std::string synopsis;
   for (const OptionSpec& option : options) {
-    const std::string usage = std::string(option.name) + " " + std::string(option.valueName);
+    const std::string usage = option.valueName.empty()
+                                  ? std::string(option.name)
+                                  : std::string(option.name) + " " + std::string(option.valueName);
     if (!synopsis.empty())
       synopsis += ' ';
     synopsis += option.minCount > 0 ? usage : "[" + usage + "]";

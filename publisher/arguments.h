@@ -1,7 +1,9 @@
 #pragma once
 
-// A subcommand's options, read from a table: every option takes one value
-// ("--from DIR" or "--from=DIR") and may be required, optional or repeated.
+// A subcommand's options, read from a table: an option takes one value
+// ("--from DIR" or "--from=DIR"), or none when the table names no value
+// ("--list"), and may be required, optional or repeated. An entry whose
+// name does not start with "-" ("FILE") takes a word that is no option.
 
 #include <cstddef>
 #include <map>
@@ -15,7 +17,7 @@ namespace publisher {
 
 struct OptionSpec {
   std::string_view name;       // "--from"
-  std::string_view valueName;  // "DIR", for the usage line
+  std::string_view valueName;  // "DIR", for the usage line; empty: a switch, no value
   std::size_t minCount;        // 1: required
   std::size_t maxCount;
 };
@@ -25,6 +27,7 @@ class Arguments {
   // The value of an option that occurs once (a required one is there).
   const std::string& one(std::string_view option) const;
   std::optional<std::string> optional(std::string_view option) const;
+  bool has(std::string_view option) const { return !all(option).empty(); }
   // Every value of a repeatable option, in command-line order.
   const std::vector<std::string>& all(std::string_view option) const;
 

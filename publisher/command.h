@@ -22,5 +22,8 @@ const Command& keygenCommand();
 const Command& packCommand();
 const Command& stampCommand();
 const Command& verifyCommand();
+const Command& showCommand();
+const Command& pubkeyCommand();
+const Command& serveCommand();
 
 }  // namespace publisher

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "publisher/command.h"
+#include "publisher/file_problems.h"
 #include "publisher/refusal.h"
 #include "update/package_signature.h"
 
@@ -29,7 +30,7 @@ void runKeygen(const Arguments& arguments, Tools& tools) {
   if (outcome == SecretFiles::Outcome::kExists)
     throw Refusal(path + " exists; keygen never replaces a secret key");
   if (outcome != SecretFiles::Outcome::kWritten)
-    throw Refusal("cannot write " + path);
+    throw Refusal(writeFailure(tools, "write", path));
   tools.err << "secret key written to " << path << "; keep it private\n";
   tools.out << update::toBase64(publicKey) << "\n";
 }

@@ -6,16 +6,21 @@
 #include <array>
 #include <cstdio>
 
+#include "base/cp936.h"
 #include "base/file_name.h"
 #include "publisher/command.h"
+#include "publisher/file_problems.h"
 #include "publisher/new_launcher.h"
 #include "publisher/package_writer.h"
+#include "publisher/printable.h"
 #include "publisher/progress_line.h"
 #include "publisher/refusal.h"
+#include "publisher/secret_key_file.h"
 #include "publisher/staged_file.h"
 #include "publisher/tree_check.h"
 #include "publisher/version_page.h"
 #include "publisher/web_address.h"
+#include "publisher/windows_names.h"
 #include "update/http_address.h"
 #include "update/progress_text.h"
 #include "update/release_signature.h"
@@ -29,7 +34,7 @@ using namespace update;  // the version fields
 constexpr std::size_t kMaxNotes = kNote5 - kDescription + 1;
 constexpr char kPageName[] = "version.html";
 
-constexpr std::array<OptionSpec, 7> kOptions = {{
+constexpr std::array<OptionSpec, 8> kOptions = {{
     {"--from", "DIR", 1, 1},
     {"--launcher", "NAME", 1, 1},
     {"--version", "V", 1, 1},
@@ -37,26 +42,8 @@ constexpr std::array<OptionSpec, 7> kOptions = {{
     {"--secret", "FILE", 1, 1},
     {"--out", "OUTDIR", 1, 1},
     {"--note", "TEXT", 0, kMaxNotes},
+    {"--list", "", 0, 1},
 }};
-
-// Wiped from memory when it goes.
-struct HeldSecretKey {
-  SecretKey key{};
-  HeldSecretKey() = default;
-  HeldSecretKey(const HeldSecretKey&) = delete;
-  HeldSecretKey& operator=(const HeldSecretKey&) = delete;
-  ~HeldSecretKey() { sodium_memzero(key.data(), key.size()); }
-};
-
-void readSecretKey(platform::Files& files, const std::string& path, HeldSecretKey& held) {
-  base::Bytes text = files.readAll(path);
-  const std::optional<SecretKey> key =
-      parseSecretKey(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-  sodium_memzero(text.data(), text.size());
-  if (!key)
-    throw Refusal(path + " is no secret key file made by keygen");
-  held.key = *key;
-}
 
 PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
   PageFields fields;
@@ -71,8 +58,13 @@ PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
   // The launcher's download engine fetches it: held to what the engine takes.
   if (!parseHttpAddress(fields[kUpdateAddress]))
     throw Refusal("--url is no address the launcher can download (a host, then a path)");
-  if (!base::isPlainFileName(packageFileName(fields[kUpdateAddress])))
+  const std::string packageName = packageFileName(fields[kUpdateAddress]);
+  if (!base::isPlainFileName(packageName) || !windowsNameProblem(packageName).empty())
     throw Refusal("--url must end with the package's file name (after the last \"/\")");
+  // The page is written beside the package: one would overwrite the other.
+  if (base::equalsIgnoringAsciiCase(packageName, kPageName))
+    throw Refusal(std::string("--url must not end with ") + kPageName +
+                  ", the version page's own name: name the package update-<version>.zip");
   if (!base::isPlainFileName(fields[kProgramTitle]))
     throw Refusal("--launcher must name a file at the top of --from, without a folder");
   return fields;
@@ -98,26 +90,31 @@ std::string progressText(const PackTotals& done, const PackTotals& total) {
 void runPack(const Arguments& arguments, Tools& tools) {
   PageFields fields = fieldsOf(arguments, tools);
   HeldSecretKey secret;
-  readSecretKey(tools.files, arguments.one("--secret"), secret);
+  readSecretKey(tools, arguments.one("--secret"), secret);
 
   const std::string& from = arguments.one("--from");
   if (!tools.files.isDirectory(from))
-    throw Refusal(from + " is not a folder");
+    throw Refusal(tools.files.exists(from) ? "--from " + from + " is a file, not a folder"
+                                           : readFailure(tools, from) + " (--from)");
+  const std::string& out = arguments.one("--out");
+  // What lies in --from goes to the players.
+  if (liesInside(tools.files, arguments.one("--secret"), from))
+    throw Refusal("--secret " + arguments.one("--secret") + " lies inside --from " + from +
+                  ": the secret key would be published. Keep it outside the folder to pack");
+  if (liesInside(tools.files, out, from))
+    throw Refusal("--out " + out + " lies inside --from " + from +
+                  ": the next package would hold this one. Choose a folder outside it");
   std::vector<TreeEntry> entries = tools.folders.read(from);
   checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"));
+  refuseSecretKeys(entries);
   PublicKey publicKey{};
   crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
   prepareNewLauncher(entries, fields[kProgramTitle], fields[kLatestVersion], publicKey, tools);
-  const std::string& out = arguments.one("--out");
-  if (!tools.files.createDirectory(out))
-    throw Refusal("cannot create the folder " + out);
-  if (tools.files.sameFile(out, from))
-    throw Refusal(
-        "--out must be another folder than --from, or the next package would hold this one");
+  createFolders(tools, out);
 
   const std::string packagePath =
       joinLocal(out, tools.text.cp936ToLocal(packageFileName(fields[kUpdateAddress])));
-  StagedFile package(tools.files, packagePath);
+  StagedFile package(tools, packagePath);
   package.close();  // libzip fills it by its path
   const PackTotals totals = totalsOf(entries);
   {
@@ -146,13 +143,19 @@ void runPack(const Arguments& arguments, Tools& tools) {
   fields[kPackageSignature] = toBase64(signature);
 
   const std::string pagePath = joinLocal(out, kPageName);
-  StagedFile page(tools.files, pagePath);
+  StagedFile page(tools, pagePath);
   page.write(tools.text.cp936ToUtf8(composeVersionPage(fields)));
   package.commit();
   page.commit();
-  tools.out << "packed " << totals.files << " files (" << mebibytes(totals.bytes) << " MiB) into "
-            << packagePath << "\nwrote " << pagePath << ", version " << arguments.one("--version")
-            << ", signed for the public key " << toBase64(publicKey) << "\n";
+  if (arguments.has("--list")) {
+    for (const TreeEntry& entry : entries)
+      tools.out << "  " << printable(entry.shownName)
+                << (entry.isFolder ? "" : "  (" + std::to_string(entry.size) + " bytes)") << "\n";
+  }
+  tools.out << "packed " << totals.files << " files, " << totals.bytes << " bytes ("
+            << mebibytes(totals.bytes) << " MiB) into " << packagePath << "\nwrote " << pagePath
+            << ", version " << arguments.one("--version") << ", signed for the public key "
+            << toBase64(publicKey) << "\n";
 }
 
 }  // namespace
@@ -168,7 +171,9 @@ const Command& packCommand() {
       "      launcher, the package holds a copy of it that carries version V; it\n"
       "      must carry the secret key's public key and a page address of yours,\n"
       "      and a version that V sorts after. Up to six notes: the first is the\n"
-      "      update's description, the others notes 1-5.\n",
+      "      update's description, the others notes 1-5. Refuses symbolic links,\n"
+      "      secret key files, --secret or OUTDIR inside DIR, and names Windows\n"
+      "      would take for one or not keep. --list prints every name packed.\n",
       runPack};
   return command;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "publisher/command.h"
+#include "publisher/printable.h"
 #include "publisher/refusal.h"
 
 namespace publisher {
@@ -14,9 +15,10 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kBadCall = 2;
 
-const std::array<std::reference_wrapper<const Command>, 4>& commands() {
-  static const std::array<std::reference_wrapper<const Command>, 4> all = {
-      keygenCommand(), packCommand(), stampCommand(), verifyCommand()};
+const std::array<std::reference_wrapper<const Command>, 7>& commands() {
+  static const std::array<std::reference_wrapper<const Command>, 7> all = {
+      keygenCommand(), pubkeyCommand(), stampCommand(), showCommand(),
+      packCommand(),   verifyCommand(), serveCommand()};
   return all;
 }
 
@@ -79,9 +81,10 @@ int runPublisher(std::span<const std::string> words, Tools& tools) {
     command->run(parsed.arguments, tools);
     return kDone;
   } catch (const Refusal& refusal) {
-    tools.err << prefix << refusal.what() << "\n";
+    // Names and values in a refusal may come from files and pages.
+    tools.err << prefix << printable(refusal.what()) << "\n";
   } catch (const std::exception& failure) {
-    tools.err << prefix << "failed: " << failure.what() << "\n";
+    tools.err << prefix << "failed: " << printable(failure.what()) << "\n";
   }
   return kFailed;
 }

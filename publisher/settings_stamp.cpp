@@ -1,5 +1,7 @@
 #include "publisher/settings_stamp.h"
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -7,6 +9,7 @@
 
 #include "publisher/refusal.h"
 #include "publisher/web_address.h"
+#include "update/http_address.h"
 #include "update/package_signature.h"
 #include "update/settings_block.h"
 
@@ -16,6 +19,15 @@ namespace {
 using update::SettingsBlock;
 
 constexpr std::size_t kPeOffsetField = 0x3C;
+// From the "PE\0\0" signature: the COFF header's section count and optional
+// header size, and where the section table starts after that header.
+constexpr std::size_t kSectionCountField = 6;
+constexpr std::size_t kOptionalHeaderSizeField = 20;
+constexpr std::size_t kCoffHeaderEnd = 24;
+// In each 40-byte section header: the size and place of its data in the file.
+constexpr std::size_t kSectionHeaderSize = 40;
+constexpr std::size_t kRawSizeField = 16;
+constexpr std::size_t kRawPointerField = 20;
 
 // A tag, reversed at compile time: the literal itself is only read while
 // compiling, so this tool's binary never holds a tag in one piece, and
@@ -49,13 +61,40 @@ std::size_t countOf(const base::Bytes& program, const std::string& tag, std::siz
   return count;
 }
 
-bool isWindowsProgram(const base::Bytes& program) {
+std::uint64_t littleEndian(const base::Bytes& program, std::size_t at, std::size_t size) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < size; ++i)
+    value |= static_cast<std::uint64_t>(program[at + i]) << (8 * i);
+  return value;
+}
+
+// Where the "PE\0\0" signature starts; 0 when the bytes are no Windows program.
+std::size_t peHeader(const base::Bytes& program) {
   if (program.size() < kPeOffsetField + 4 || program[0] != 'M' || program[1] != 'Z')
-    return false;
-  std::uint32_t peOffset = 0;
-  for (std::size_t i = 0; i < 4; ++i)
-    peOffset |= static_cast<std::uint32_t>(program[kPeOffsetField + i]) << (8 * i);
-  return peOffset <= program.size() - 4 && std::memcmp(program.data() + peOffset, "PE\0\0", 4) == 0;
+    return 0;
+  const std::uint64_t peOffset = littleEndian(program, kPeOffsetField, 4);
+  if (peOffset == 0 || peOffset > program.size() - 4 ||
+      std::memcmp(program.data() + peOffset, "PE\0\0", 4) != 0)
+    return 0;
+  return static_cast<std::size_t>(peOffset);
+}
+
+// Where the data of the program's last section ends: a file shorter than
+// that was cut short, whatever it still holds.
+std::uint64_t imageEnd(const base::Bytes& program, std::size_t pe) {
+  if (program.size() < pe + kCoffHeaderEnd)
+    return program.size() + 1;
+  const std::uint64_t sections = littleEndian(program, pe + kSectionCountField, 2);
+  const std::uint64_t table =
+      pe + kCoffHeaderEnd + littleEndian(program, pe + kOptionalHeaderSizeField, 2);
+  std::uint64_t end = table + sections * kSectionHeaderSize;
+  for (std::uint64_t i = 0; i < sections && end <= program.size(); ++i) {
+    const std::size_t header = static_cast<std::size_t>(table + i * kSectionHeaderSize);
+    const std::uint64_t size = littleEndian(program, header + kRawSizeField, 4);
+    if (size != 0)
+      end = std::max(end, littleEndian(program, header + kRawPointerField, 4) + size);
+  }
+  return end;
 }
 
 // Zero-terminated inside the field, and nothing but zeros after the text.
@@ -78,7 +117,8 @@ void putField(base::Bytes& program, std::size_t offset, std::size_t size, const 
 }  // namespace
 
 std::size_t findSettingsBlock(const base::Bytes& program) {
-  if (!isWindowsProgram(program))
+  const std::size_t pe = peHeader(program);
+  if (pe == 0)
     throw NotALauncher("not a Windows program (no \"MZ\" and PE header)");
   std::size_t block = 0;
   const std::size_t count = countOf(program, tagField(kReversedTag), block);
@@ -92,6 +132,11 @@ std::size_t findSettingsBlock(const base::Bytes& program) {
     throw Refusal("more than one update settings block");
   if (program.size() - block < sizeof(SettingsBlock))
     throw Refusal("the update settings block is cut short");
+  // A copy of it would not start on the players' machines.
+  if (const std::uint64_t end = imageEnd(program, pe); end > program.size())
+    throw Refusal("the file is cut short: it has " + std::to_string(program.size()) +
+                  " bytes, its program's sections reach to byte " + std::to_string(end) +
+                  ". Take launcher.exe again from the release archive");
   const std::uint8_t* fields = program.data() + block;
   if (!isWellFormedText(fields + offsetof(SettingsBlock, versionPageUrl),
                         update::kVersionPageUrlSize) ||
@@ -119,9 +164,23 @@ void checkSettings(const LauncherSettings& settings) {
   if (std::any_of(url.begin(), url.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
     throw Refusal("the page address holds a control character");
+  // The launcher's own reading of it: what it refuses, it never fetches.
+  if (!update::parseHttpAddress(url))
+    throw Refusal("the page address " + url +
+                  " is none the launcher can fetch: it needs a host (letters, digits, \"-\", "
+                  "\".\"), an optional port from 1 to 65535, then a path starting with \"/\"");
   const std::string& key = settings.publicKey;
-  if (!key.empty() && (key.size() >= update::kPublicKeyTextSize || !update::parsePublicKey(key)))
-    throw Refusal("the public key is no Ed25519 public key in base64 (keygen prints one)");
+  if (!key.empty()) {
+    const std::optional<update::PublicKey> parsed =
+        key.size() < update::kPublicKeyTextSize ? update::parsePublicKey(key) : std::nullopt;
+    if (!parsed)
+      throw Refusal("the public key is no Ed25519 public key in base64 (keygen prints one)");
+    // All zeros, or any other point of small order: no signature matches it.
+    update::ensureSodium();
+    if (crypto_core_ed25519_is_valid_point(parsed->data()) != 1)
+      throw Refusal("the public key " + key +
+                    " can never verify a signature; take the one keygen printed");
+  }
   const std::string& version = settings.localVersion;
   if (version.empty())
     throw Refusal("the version is empty");

@@ -1,6 +1,7 @@
 #include "publisher/staged_file.h"
 
 #include "base/path.h"
+#include "publisher/file_problems.h"
 #include "publisher/refusal.h"
 
 namespace publisher {
@@ -11,42 +12,42 @@ constexpr int kStagingNameTries = 100;
 
 }  // namespace
 
-StagedFile::StagedFile(platform::Files& files, std::string target)
-    : files_(files), target_(std::move(target)) {
+StagedFile::StagedFile(Tools& tools, std::string target)
+    : tools_(tools), target_(std::move(target)) {
   // Only a name no file has: a stale temporary, or anyone else's file,
   // is left alone.
   const std::string plain = target_ + kStagingSuffix;
   for (int number = 0; number < kStagingNameTries && !partial_; ++number) {
     auto partial = std::make_unique<update::PartialFile>(
-        files_, number == 0 ? plain : base::numberedFileName(plain, number),
+        tools_.files, number == 0 ? plain : base::numberedFileName(plain, number),
         update::PartialFile::Creation::kOnlyNew);
     if (partial->opened())
       partial_ = std::move(partial);
   }
   if (!partial_)
-    throw Refusal("cannot create a file beside " + target_);
+    throw Refusal(writeFailure(tools_, "create a file beside", target_));
 }
 
 void StagedFile::write(std::string_view data) {
   if (closed_ || !partial_->write(data))
-    throw Refusal("cannot write " + partial_->path());
+    throw Refusal(writeFailure(tools_, "write", partial_->path()));
 }
 
 void StagedFile::close() {
   if (!closed_ && !partial_->close())
-    throw Refusal("cannot write " + partial_->path());
+    throw Refusal(writeFailure(tools_, "write", partial_->path()));
   closed_ = true;
 }
 
 void StagedFile::commit() {
   close();
-  if (!files_.replace(partial_->path(), target_))
-    throw Refusal("cannot replace " + target_);
+  if (!tools_.files.replace(partial_->path(), target_))
+    throw Refusal(writeFailure(tools_, "replace", target_));
   partial_->keep();
 }
 
-void writeStaged(platform::Files& files, const std::string& target, std::string_view data) {
-  StagedFile staged(files, target);
+void writeStaged(Tools& tools, const std::string& target, std::string_view data) {
+  StagedFile staged(tools, target);
   staged.write(data);
   staged.commit();
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/services.h"
+#include "publisher/tools.h"
 #include "update/partial_file.h"
 
 namespace publisher {
@@ -16,7 +17,7 @@ namespace publisher {
 class StagedFile {
  public:
   // Throws Refusal when no temporary file can be created beside `target`.
-  StagedFile(platform::Files& files, std::string target);
+  StagedFile(Tools& tools, std::string target);
 
   const std::string& stagingPath() const { return partial_->path(); }
   // Throws Refusal when the data cannot be written.
@@ -29,13 +30,13 @@ class StagedFile {
   void commit();
 
  private:
-  platform::Files& files_;
+  Tools& tools_;
   std::string target_;
   std::unique_ptr<update::PartialFile> partial_;
   bool closed_ = false;
 };
 
 // The whole file at once, staged.
-void writeStaged(platform::Files& files, const std::string& target, std::string_view data);
+void writeStaged(Tools& tools, const std::string& target, std::string_view data);
 
 }  // namespace publisher

@@ -4,6 +4,8 @@
 #include <array>
 
 #include "publisher/command.h"
+#include "publisher/file_problems.h"
+#include "publisher/launcher_description.h"
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "publisher/staged_file.h"
@@ -24,14 +26,15 @@ void runStamp(const Arguments& arguments, Tools& tools) {
   const std::string& in = arguments.one("--in");
   base::Bytes program = tools.files.readAll(in);
   if (program.empty())
-    throw Refusal("cannot read " + in);
+    throw Refusal(readFailure(tools, in));
   std::size_t block = 0;
   try {
     block = findSettingsBlock(program);
   } catch (const Refusal& refusal) {
     throw Refusal(in + ": " + refusal.what());
   }
-  LauncherSettings settings = readSettings(program, block);
+  const LauncherSettings before = readSettings(program, block);
+  LauncherSettings settings = before;
   // The launcher reads its address as code page 936 text.
   const std::optional<std::string> page = tools.text.toCp936(arguments.one("--page"));
   if (!page)
@@ -44,13 +47,11 @@ void runStamp(const Arguments& arguments, Tools& tools) {
   checkSettings(settings);
   writeSettings(program, block, settings);
   const std::string& out = arguments.one("--out");
-  writeStaged(tools.files, out,
+  writeStaged(tools, out,
               std::string_view(reinterpret_cast<const char*>(program.data()), program.size()));
-  tools.out << "wrote " << out << ": version " << tools.text.cp936ToLocal(settings.localVersion)
-            << ", version page " << arguments.one("--page") << ", "
-            << (settings.publicKey.empty() ? "updates taken unsigned"
-                                           : "public key " + settings.publicKey)
-            << "\n";
+  tools.out << "wrote " << out << ", a copy of " << in << " that carries\n"
+            << describeSettings(settings, tools.text) << "replaced in the copy:\n"
+            << describeChanges(before, settings, tools.text);
 }
 
 }  // namespace
@@ -59,11 +60,13 @@ const Command& stampCommand() {
   static const Command command{
       "stamp", kOptions,
       "      Writes a copy of a built launcher that reads the version page at URL\n"
-      "      (http:// or https://, at most 511 bytes) and, given KEY, accepts only\n"
+      "      (http:// or https://, a host, a path; at most 511 bytes) and, given\n"
+      "      KEY, accepts only\n"
       "      packages signed for that public key; without it the copy keeps the\n"
       "      key of LAUNCHER.exe. V is the copy's own version, which a published\n"
       "      version must sort after (as text, byte by byte); without it the copy\n"
-      "      keeps the version of LAUNCHER.exe (5.0 as built).\n",
+      "      keeps the version of LAUNCHER.exe (5.0 as built). Prints what the\n"
+      "      copy carries and what it replaced.\n",
       runStamp};
   return command;
 }

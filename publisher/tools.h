@@ -33,6 +33,7 @@ struct TreeEntry {
   std::string entryName;  // code page 936, "/" between folders; a folder's ends in "/"
   std::string shownName;  // the same, in local text, for messages
   bool isFolder = false;
+  bool isLink = false;  // a symbolic link or junction, listed, never followed
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // seconds since 1970, UTC
   std::function<std::unique_ptr<platform::InputFile>()> open;
@@ -56,6 +57,44 @@ class SecretFiles {
   virtual Outcome writeNew(const std::string& path, std::string_view content) = 0;
 };
 
+// The system's last error, in the kinds a publisher can act on.
+struct SystemError {
+  enum class Kind { kNotFound, kAccessDenied, kInUse, kNoSpace, kOther };
+  Kind kind = Kind::kOther;
+  std::string text;  // the system's own words
+};
+
+class SystemFacts {
+ public:
+  virtual ~SystemFacts() = default;
+  // The error of the last failed call on this thread; read it at once.
+  virtual SystemError last() = 0;
+  // Free bytes on the drive that holds `folder`; nothing when unknown.
+  virtual std::optional<std::uint64_t> freeBytes(const std::string& folder) = 0;
+  // The folder for temporary files.
+  virtual std::string temporaryFolder() = 0;
+};
+
+// Accepts connections on one local address and port.
+class Listener {
+ public:
+  virtual ~Listener() = default;
+  virtual int port() const = 0;
+  // The next connection, its sends and receives giving up after `ioTimeoutMs`
+  // of silence; null once stop() was called or listening fails.
+  virtual std::unique_ptr<platform::Connection> accept(int ioTimeoutMs) = 0;
+  // Ends a waiting accept() from any thread.
+  virtual void stop() = 0;
+};
+
+class ServerSockets {
+ public:
+  virtual ~ServerSockets() = default;
+  // Listens on the IPv4 address `address` ("127.0.0.1"), port `port` (0: any
+  // free one); null, with the system's error kept, when it cannot.
+  virtual std::unique_ptr<Listener> listen(const std::string& address, int port) = 0;
+};
+
 struct Tools {
   platform::Files& files;
   platform::HttpTransport& http;
@@ -63,6 +102,10 @@ struct Tools {
   LocalText& text;
   FolderReader& folders;
   SecretFiles& secrets;
+  SystemFacts& system;
+  platform::Sockets& sockets;  // the download engine's, as the launcher's
+  platform::Tls& tls;
+  ServerSockets& servers;
   std::ostream& out;
   std::ostream& err;
 };

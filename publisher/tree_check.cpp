@@ -1,30 +1,98 @@
 #include "publisher/tree_check.h"
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include "base/cp936.h"
 #include "base/file_name.h"
 #include "publisher/refusal.h"
+#include "publisher/windows_names.h"
+#include "update/package_signature.h"
 
 namespace publisher {
+namespace {
+
+// A key file is under a hundred bytes; room for blanks and a byte order mark.
+constexpr std::size_t kLargestKeyFile = 1024;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names)
+    text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+}  // namespace
 
 void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view launcher,
                       std::string_view shownLauncher) {
+  std::vector<std::string> links;
+  for (const TreeEntry& entry : entries) {
+    if (entry.isLink)
+      links.push_back(entry.shownName);
+  }
+  if (!links.empty())
+    throw Refusal(joined(links) +
+                  ": symbolic links are not packed (one could pull in any file, such as the "
+                  "secret key); put the files themselves in the folder");
   std::map<std::string, const TreeEntry*> byFoldedName;
   for (const TreeEntry& entry : entries) {
     if (!base::parseEntryPath(entry.entryName))
       throw Refusal(entry.shownName + ": Windows does not allow this name");
-    const auto [other, fresh] = byFoldedName.emplace(base::lowerAscii(entry.entryName), &entry);
-    if (!fresh)
-      throw Refusal(other->second->shownName + " and " + entry.shownName +
-                    " differ only in letter case; on Windows one would overwrite the other");
+    if (const std::string problem = windowsNameProblem(entry.entryName); !problem.empty())
+      throw Refusal(entry.shownName + ": " + problem);
+    const auto [other, fresh] = byFoldedName.emplace(windowsFoldedName(entry.entryName), &entry);
+    if (fresh)
+      continue;
+    const TreeEntry& first = *other->second;
+    if (first.isFolder != entry.isFolder)
+      throw Refusal(first.shownName + " and " + entry.shownName +
+                    ": a folder and a file of one name; on Windows only one of them can be there");
+    throw Refusal(first.shownName + " and " + entry.shownName +
+                  " differ only in letter case; on Windows one would overwrite the other");
   }
   const bool found = std::any_of(entries.begin(), entries.end(), [&](const TreeEntry& entry) {
     return !entry.isFolder && base::equalsIgnoringAsciiCase(entry.entryName, launcher);
   });
   if (!found)
     throw Refusal("no file " + std::string(shownLauncher) + " at the top of the folder to pack");
+}
+
+bool isSecretKeyFile(std::string_view content) {
+  if (content.starts_with(kUtf8Bom))
+    content.remove_prefix(kUtf8Bom.size());
+  std::optional<update::SecretKey> key = update::parseSecretKey(content);
+  if (key)
+    sodium_memzero(key->data(), key->size());
+  return key.has_value();
+}
+
+void refuseSecretKeys(const std::vector<TreeEntry>& entries) {
+  std::vector<std::string> keys;
+  for (const TreeEntry& entry : entries) {
+    if (entry.isFolder || entry.isLink || entry.size > kLargestKeyFile)
+      continue;
+    const std::unique_ptr<platform::InputFile> file = entry.open();
+    if (!file)
+      throw Refusal(entry.shownName + " cannot be opened");
+    std::string content(kLargestKeyFile + 1, '\0');
+    std::size_t filled = 0;
+    for (long got = 0; filled < content.size() &&
+                       (got = file->read(content.data() + filled, content.size() - filled)) > 0;)
+      filled += static_cast<std::size_t>(got);
+    if (isSecretKeyFile(std::string_view(content).substr(0, filled)))
+      keys.push_back(entry.shownName);
+    sodium_memzero(content.data(), content.size());
+  }
+  if (!keys.empty())
+    throw Refusal(joined(keys) +
+                  (keys.size() == 1 ? " is a secret key file" : " are secret key files") +
+                  ": published, it would let anyone sign updates your players' launchers run. "
+                  "Keep keys out of the folder to pack");
 }
 
 }  // namespace publisher

@@ -9,12 +9,22 @@
 
 namespace publisher {
 
-// Throws Refusal for a tree the launcher could not unpack as it stands: a
-// name Windows refuses or that would land outside the game folder, two
-// names that differ only in letter case (one would overwrite the other),
-// or no file `launcher` (code page 936; `shownLauncher` in local text) at
-// the top to start afterwards.
+// Throws Refusal for a tree the launcher could not unpack as it stands:
+// symbolic links (named, every one), a name Windows refuses, drops a part
+// of or that would land outside the game folder, a path longer than
+// Windows takes, two names Windows takes for one (letters that differ only
+// in case, a folder beside a file of its name), or no file `launcher`
+// (code page 936; `shownLauncher` in local text) at the top to start
+// afterwards.
 void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view launcher,
                       std::string_view shownLauncher);
+
+// True when `content` is a secret key file as keygen writes it (base64 of
+// an Ed25519 secret key, blanks and line ends around it allowed).
+bool isSecretKeyFile(std::string_view content);
+
+// Throws Refusal naming every file among `entries` that is a secret key
+// file: published, it would let anyone sign updates for its players.
+void refuseSecretKeys(const std::vector<TreeEntry>& entries);
 
 }  // namespace publisher

@@ -7,10 +7,14 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "publisher/command.h"
+#include "publisher/file_problems.h"
+#include "publisher/package_fetch.h"
+#include "publisher/printable.h"
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "publisher/web_address.h"
 #include "update/http.h"
+#include "update/http_address.h"
 #include "update/progress_text.h"
 #include "update/release_signature.h"
 #include "update/unzip_archive.h"
@@ -22,38 +26,53 @@ namespace {
 using update::PackageVerdict;
 using update::VersionFields;
 
-constexpr std::array<OptionSpec, 3> kOptions = {{
+constexpr std::array<OptionSpec, 4> kOptions = {{
     {"--page", "FILE_OR_URL", 1, 1},
-    {"--package", "FILE", 1, 1},
-    {"--public-key", "KEY", 1, 1},
+    {"--package", "FILE", 0, 1},
+    {"--public-key", "KEY", 0, 1},
+    {"--launcher", "FILE", 0, 1},
 }};
 
 // The page as the launcher has it: UTF-8 turned into code page 936, cut at
 // a zero byte.
 std::string pageText(const std::string& page, Tools& tools) {
   if (isWebAddress(page)) {
-    std::string text = update::pageText(tools.http, tools.codec, page);
-    if (text.empty())
-      throw Refusal("cannot fetch " + page);
+    std::string headers;
+    update::WebRequestOptions options;
+    options.responseHeaders = &headers;
+    std::string text =
+        update::pageTextOf(tools.codec, update::webRequest(tools.http, page, options));
+    if (text.empty()) {
+      const std::string status = statusLineOf(headers);
+      throw Refusal("cannot fetch " + page + ": " +
+                    (status.empty() ? "no answer, or a page over 1 MiB or headers over 64 KiB, "
+                                      "which a launcher reads as no page at all"
+                                    : "the server answers " + printable(status) + " with no text"));
+    }
     return text;
   }
-  std::string text = update::pageTextOf(tools.codec, tools.files.readAll(page));
+  const base::Bytes bytes = tools.files.readAll(page);
+  if (bytes.empty())
+    throw Refusal(readFailure(tools, page));
+  std::string text = update::pageTextOf(tools.codec, bytes);
   if (text.empty())
-    throw Refusal("cannot read " + page);
+    throw Refusal(page + " holds no text before its first zero byte");
   return text;
 }
 
 class Verifier {
  public:
-  Verifier(const VersionFields& fields, const std::string& package, Tools& tools)
-      : fields_(fields), package_(package), tools_(tools) {}
+  // `package` is read; `shown` names it in messages.
+  Verifier(const VersionFields& fields, const std::string& package, const std::string& shown,
+           Tools& tools)
+      : fields_(fields), package_(package), shown_(shown), tools_(tools) {}
 
   // The marker of `field` and the page's value, in local text.
   std::string marker(update::VersionField field) const {
     return tools_.text.cp936ToLocal(update::versionFieldMarker(field));
   }
   std::string value(update::VersionField field) const {
-    return tools_.text.cp936ToLocal(fields_[field]);
+    return printable(tools_.text.cp936ToLocal(fields_[field]));
   }
 
   // Why the page's own values cannot be checked; empty when they can.
@@ -85,14 +104,14 @@ class Verifier {
     const std::optional<update::PackageDigest> digest =
         update::digestOfFile(tools_.files, package_);
     if (size < 0 || !digest)
-      throw Refusal("cannot read " + package_);
+      throw Refusal(readFailure(tools_, package_));
     const update::Release announced = *update::announcedRelease(fields_);
     if (static_cast<std::uint64_t>(size) != announced.packageSize)
       return marker(update::kPackageSize) + " says " + value(update::kPackageSize) +
-             " bytes, but " + package_ + " has " + std::to_string(size) +
+             " bytes, but " + shown_ + " has " + std::to_string(size) +
              ": it was changed or cut short, or is another release's package";
     if (*digest != announced.packageDigest)
-      return marker(update::kPackageDigest) + " is not the digest of " + package_ +
+      return marker(update::kPackageDigest) + " is not the digest of " + shown_ +
              ": it was changed, or is another release's package";
     return launcherDifference();
   }
@@ -107,7 +126,7 @@ class Verifier {
     if (announced.empty())
       return "the page names no package (" + marker(update::kUpdateAddress) + ")";
     return "the page's package address (" + marker(update::kUpdateAddress) + ") ends with " +
-           tools_.text.cp936ToLocal(announced) + ", not with the name of " + package_;
+           printable(tools_.text.cp936ToLocal(announced)) + ", not with the name of " + shown_;
   }
 
  private:
@@ -128,7 +147,7 @@ class Verifier {
         return versionDifference(*archive, index);
     }
     return marker(update::kProgramTitle) + " names " + value(update::kProgramTitle) + ", which " +
-           package_ + " does not hold at its top";
+           shown_ + " does not hold at its top";
   }
 
   std::string versionDifference(const update::ZipArchive& archive, std::uint64_t index) {
@@ -142,7 +161,7 @@ class Verifier {
       if (settings.localVersion != fields_[update::kLatestVersion])
         return marker(update::kLatestVersion) + " says " + value(update::kLatestVersion) +
                ", but " + value(update::kProgramTitle) + " in the package carries " +
-               tools_.text.cp936ToLocal(settings.localVersion);
+               printable(tools_.text.cp936ToLocal(settings.localVersion));
     } catch (const Refusal&) {
       // No launcher of this kind: it carries no version to compare.
     }
@@ -151,25 +170,96 @@ class Verifier {
 
   const VersionFields& fields_;
   const std::string& package_;
+  const std::string& shown_;
   Tools& tools_;
 };
 
-void runVerify(const Arguments& arguments, Tools& tools) {
-  const std::string& key = arguments.one("--public-key");
-  const std::string& package = arguments.one("--package");
-  const VersionFields fields = update::versionFieldsOf(pageText(arguments.one("--page"), tools));
-  Verifier verifier(fields, package, tools);
-  const PackageVerdict verdict = update::checkAnnouncedRelease(key, fields);
-  if (const std::string why = verifier.malformed(verdict); !why.empty())
-    throw Refusal(why);
+// The settings of the launcher players have now.
+LauncherSettings shippedLauncher(Tools& tools, const std::string& file) {
+  const base::Bytes program = tools.files.readAll(file);
+  if (program.empty())
+    throw Refusal(readFailure(tools, file) + " (--launcher)");
+  try {
+    return readSettings(program, findSettingsBlock(program));
+  } catch (const Refusal& refusal) {
+    throw Refusal("--launcher " + file + ": " + refusal.what());
+  }
+}
 
+// The key the release must be signed for: the shipped launcher's, or the
+// one given; both, when given, must agree.
+std::string keyToCheck(const Arguments& arguments, const std::optional<LauncherSettings>& shipped) {
+  const std::optional<std::string> given = arguments.optional("--public-key");
+  if (!shipped) {
+    if (!given)
+      throw Refusal("give --launcher FILE (the launcher players have) or --public-key KEY");
+    return *given;
+  }
+  const std::string& file = arguments.one("--launcher");
+  if (shipped->publicKey.empty())
+    throw Refusal(file +
+                  " carries no public key: its players take any package unchecked. Stamp "
+                  "the launcher you ship with --public-key");
+  if (given && *given != shipped->publicKey)
+    throw Refusal("--public-key " + *given + " is not the key " + file + " carries (" +
+                  shipped->publicKey + ")");
+  return shipped->publicKey;
+}
+
+void runVerify(const Arguments& arguments, Tools& tools) {
+  const std::string& pageAddress = arguments.one("--page");
+  std::optional<LauncherSettings> shipped;
+  if (const std::optional<std::string> launcher = arguments.optional("--launcher"))
+    shipped = shippedLauncher(tools, *launcher);
+  const std::string key = keyToCheck(arguments, shipped);
+  if (shipped && isWebAddress(pageAddress) &&
+      tools.text.toCp936(pageAddress) != shipped->versionPageUrl)
+    throw Refusal(arguments.one("--launcher") + " reads its version page at " +
+                  printable(tools.text.cp936ToLocal(shipped->versionPageUrl)) + ", not at " +
+                  pageAddress + ": its players never see this page");
+  const std::optional<std::string> local = arguments.optional("--package");
+  if (!local && !isWebAddress(pageAddress))
+    throw Refusal(
+        "give --package FILE to check a package before upload, or --page as the page's web "
+        "address to check what players download");
+
+  const VersionFields fields = update::versionFieldsOf(pageText(pageAddress, tools));
+  const PackageVerdict verdict = update::checkAnnouncedRelease(key, fields);
+  Verifier named(fields, pageAddress, pageAddress, tools);
+  if (const std::string why = named.malformed(verdict); !why.empty())
+    throw Refusal(why);
+  if (shipped && !update::sortsAfter(fields[update::kLatestVersion], shipped->localVersion))
+    throw Refusal(named.marker(update::kLatestVersion) + " says " +
+                  named.value(update::kLatestVersion) + ", which does not sort after the version " +
+                  arguments.one("--launcher") + " carries (" +
+                  printable(tools.text.cp936ToLocal(shipped->localVersion)) +
+                  "): its players are not offered this release");
+
+  std::optional<FetchedPackage> fetched;
+  std::string package = local.value_or("");
+  std::string shown = package;
+  if (!local) {
+    const std::string& address = fields[update::kUpdateAddress];
+    if (!update::parseHttpAddress(address))
+      throw Refusal("the page's package address (" + named.marker(update::kUpdateAddress) +
+                    ") is none the launcher can download");
+    const std::uint64_t size = update::announcedRelease(fields)->packageSize;
+    shown = "the package at " + named.value(update::kUpdateAddress);
+    fetched.emplace(tools, address, size);
+    if (fetched->longerThanAnnounced())
+      throw Refusal(named.marker(update::kPackageSize) + " says " +
+                    named.value(update::kPackageSize) + " bytes, but " + shown +
+                    " is longer: it was changed, or is another release's package");
+    package = fetched->path();
+  }
+  Verifier verifier(fields, package, shown, tools);
   const std::string difference = verifier.difference();
   if (!difference.empty())
     throw Refusal(difference);
   if (verdict != PackageVerdict::kSigned) {
     // The package is the one the page describes, yet the signature does not
     // fit: a field the package cannot tell of was changed.
-    const std::string otherName = verifier.otherName();
+    const std::string otherName = local ? verifier.otherName() : "";
     throw Refusal(!otherName.empty()
                       ? otherName + ", and the signature does not match the page"
                       : "the signature (" + verifier.marker(update::kPackageSignature) +
@@ -178,10 +268,14 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   }
   // Signed, and this file is what was signed; a local file of another name
   // is fine, but not the one players get.
-  if (const std::string otherName = verifier.otherName(); !otherName.empty())
+  if (const std::string otherName = local ? verifier.otherName() : ""; !otherName.empty())
     tools.err << "warning: " << otherName << "\n";
-  tools.out << "OK: " << package << " is signed for this key; the page announces version "
-            << verifier.value(update::kLatestVersion) << "\n";
+  tools.out << "OK: " << shown << " is signed for this key; the page announces version "
+            << verifier.value(update::kLatestVersion);
+  if (shipped)
+    tools.out << ", which players of " << arguments.one("--launcher") << " (version "
+              << printable(tools.text.cp936ToLocal(shipped->localVersion)) << ") are offered";
+  tools.out << "\n";
 }
 
 }  // namespace
@@ -189,12 +283,16 @@ void runVerify(const Arguments& arguments, Tools& tools) {
 const Command& verifyCommand() {
   static const Command command{
       "verify", kOptions,
-      "      Checks a version page (a UTF-8 file, or an http(s):// address fetched\n"
-      "      as the launcher does) and a package as a launcher holding the public\n"
-      "      key KEY would, and names the page's field that does not fit: the\n"
-      "      signature binds the version, the new launcher's name, the package's\n"
-      "      name and its size and digest. Warns when the package's name is not\n"
-      "      the one the page's package address ends with.\n",
+      "      Checks a version page and its package as a launcher would, and names\n"
+      "      the page's field that does not fit: the signature binds the version,\n"
+      "      the new launcher's name, the package's name, size and digest. Given\n"
+      "      an http(s):// address, it fetches the page and then the package at\n"
+      "      its update address as a launcher does (its engine, redirects and\n"
+      "      https rules); --package FILE checks a local package instead (before\n"
+      "      upload; the page may be a UTF-8 file). The key is that of --launcher\n"
+      "      FILE, the launcher players have now, whose page address and version\n"
+      "      the release must also fit; or KEY. Exit status 0: players get this\n"
+      "      release; 1: they do not, and why.\n",
       runVerify};
   return command;
 }

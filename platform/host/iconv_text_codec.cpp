@@ -15,10 +15,33 @@ struct IconvCloser {
 };
 using Converter = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
-// A UTF-8 character's length from its lead byte; 1 for a stray byte.
+// The bytes one refused character takes, as Windows' UTF-8 decoder takes
+// them: a well-formed character (which code page 936 cannot hold) whole;
+// of an ill-formed sequence only its longest valid beginning, each such
+// part one U+FFFD, so that a stray lead byte never takes the bytes after it.
 std::size_t utf8Width(std::string_view rest) {
   const auto lead = static_cast<unsigned char>(rest.front());
-  return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  std::size_t length = 1;
+  unsigned char low = 0x80;  // the second byte's range; later ones are 80-BF
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+    high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+  }
+  std::size_t taken = 1;
+  for (; taken < length && taken < rest.size(); ++taken) {
+    const auto next = static_cast<unsigned char>(rest[taken]);
+    if (next < (taken == 1 ? low : 0x80) || next > (taken == 1 ? high : 0xBF))
+      break;
+  }
+  return taken;
 }
 
 }  // namespace

@@ -41,25 +41,28 @@ class TreeWalk {
     if (!ansi)
       throw Refusal(shown + ": the name has a character that code page 936 cannot hold");
     struct stat own {};
-    struct stat target {};
-    if (::lstat(path.c_str(), &own) != 0 || ::stat(path.c_str(), &target) != 0)
+    if (::lstat(path.c_str(), &own) != 0)
       throw Refusal("cannot read " + shown);
     TreeEntry entry;
     entry.shownName = shown;
-    entry.modified = target.st_mtime;
-    if (S_ISDIR(own.st_mode)) {
+    entry.modified = own.st_mtime;
+    if (S_ISLNK(own.st_mode)) {
+      // Listed to be refused, never followed: a link could reach anything.
+      entry.entryName = entryPrefix + *ansi;
+      entry.isLink = true;
+      entries_.push_back(std::move(entry));
+    } else if (S_ISDIR(own.st_mode)) {
       entry.entryName = entryPrefix + *ansi + "/";
       entry.isFolder = true;
       entries_.push_back(entry);
       walk(path, entry.entryName, shown + "/");
-    } else if (S_ISREG(target.st_mode)) {
-      // A link to a file is packed as that file.
+    } else if (S_ISREG(own.st_mode)) {
       entry.entryName = entryPrefix + *ansi;
-      entry.size = static_cast<std::uint64_t>(target.st_size);
+      entry.size = static_cast<std::uint64_t>(own.st_size);
       entry.open = [&files = files_, file = path.string()] { return files.openForReading(file); };
       entries_.push_back(std::move(entry));
     } else {
-      throw Refusal(shown + ": neither a file nor a folder (links to folders are not followed)");
+      throw Refusal(shown + ": neither a file nor a folder");
     }
   }
 

@@ -34,6 +34,21 @@ class OwnerOnlySecretFiles final : public SecretFiles {
   Outcome writeNew(const std::string& path, std::string_view content) override;
 };
 
+// errno, statvfs for the free space, TMPDIR or /tmp for temporary files.
+class HostSystemFacts final : public SystemFacts {
+ public:
+  SystemError last() override;
+  std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
+  std::string temporaryFolder() override;
+};
+SystemError systemErrorOf(int errnoValue);
+
+// Listening BSD sockets.
+class BsdServerSockets final : public ServerSockets {
+ public:
+  std::unique_ptr<Listener> listen(const std::string& address, int port) override;
+};
+
 struct HostTools {
   platform::host::LocalFiles files;
   platform::host::BsdSockets sockets;
@@ -43,9 +58,11 @@ struct HostTools {
   IconvLocalText text;
   HostFolderReader folders{files, text};
   OwnerOnlySecretFiles secrets;
+  HostSystemFacts system;
+  BsdServerSockets servers;
 
   Tools tools(std::ostream& out, std::ostream& err) {
-    return {files, http, codec, text, folders, secrets, out, err};
+    return {files, http, codec, text, folders, secrets, system, sockets, tls, servers, out, err};
   }
 };
 

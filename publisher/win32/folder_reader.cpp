@@ -19,6 +19,14 @@ std::int64_t unixTime(const FILETIME& time) {
   return (ticks - kUnixEpochAsFileTime) / kFileTimeUnitsPerSecond;
 }
 
+// Symbolic links, junctions and every other reparse point that stands for
+// another name (the tag's name-surrogate bit); others (files kept in the
+// cloud, deduplicated ones) read as the files they are.
+bool isLink(const WIN32_FIND_DATAW& child) {
+  return (child.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         IsReparseTagNameSurrogate(child.dwReserved0);
+}
+
 std::vector<WIN32_FIND_DATAW> children(const std::wstring& folder, const std::string& shown) {
   std::vector<WIN32_FIND_DATAW> found;
   WIN32_FIND_DATAW data;
@@ -50,9 +58,12 @@ void walk(const std::wstring& folder, const std::string& entryPrefix,
     TreeEntry entry;
     entry.shownName = shown;
     entry.modified = unixTime(child.ftLastWriteTime);
-    if (child.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (child.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        throw Refusal(shown + ": links to folders are not followed");
+    if (isLink(child)) {
+      // Listed to be refused, never followed: a link could reach anything.
+      entry.entryName = entryPrefix + *ansi;
+      entry.isLink = true;
+      entries.push_back(std::move(entry));
+    } else if (child.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       entry.entryName = entryPrefix + *ansi + "/";
       entry.isFolder = true;
       entries.push_back(entry);

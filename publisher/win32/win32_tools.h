@@ -42,10 +42,26 @@ class OwnerOnlySecretFiles final : public SecretFiles {
   Outcome writeNew(const std::string& path, std::string_view content) override;
 };
 
+// GetLastError, GetDiskFreeSpaceEx for the free space, GetTempPath.
+class Win32SystemFacts final : public SystemFacts {
+ public:
+  SystemError last() override;
+  std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
+  std::string temporaryFolder() override;
+};
+
+// Listening Winsock sockets (linked, not late-bound: only serve uses them).
+class WinsockServerSockets final : public ServerSockets {
+ public:
+  std::unique_ptr<Listener> listen(const std::string& address, int port) override;
+};
+
 struct Win32Tools {
   AnsiLocalText text;
   WideFolderReader folders;
   OwnerOnlySecretFiles secrets;
+  Win32SystemFacts system;
+  WinsockServerSockets servers;
 
   Tools tools(std::ostream& out, std::ostream& err) {
     return {platform::win32::files(),
@@ -54,6 +70,10 @@ struct Win32Tools {
             text,
             folders,
             secrets,
+            system,
+            platform::win32::sockets(),
+            platform::win32::tls(),
+            servers,
             out,
             err};
   }

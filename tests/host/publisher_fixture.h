@@ -27,7 +27,8 @@ inline std::string utf8(const char8_t* text) {
 }
 
 // A stand-in launcher: a minimal PE file holding `blocks` settings blocks
-// (marked with `tag`) where a built launcher holds one in its data.
+// (marked with `tag`) where a built launcher holds one in its data: one
+// section, whose data runs from kBlockAt to the end of the file.
 inline constexpr std::size_t kBlockAt = 0x100;
 inline constexpr std::size_t kBlockStride = 0x300;
 inline const std::string kOldPage = "http://old.example/version.html";
@@ -41,6 +42,9 @@ inline std::string standInLauncher(int blocks, const std::string& page = kOldPag
   bytes.replace(0, 2, "MZ");
   bytes.replace(0x3C, 4, std::string("\x80\0\0\0", 4));
   bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+  bytes.replace(0x84, 4, std::string("\x4C\x01\x01\0", 4));             // i386, one section
+  bytes.replace(0x94, 2, std::string("\0\0", 2));                       // no optional header
+  bytes.replace(0x98 + 16, 8, std::string("\0\x07\0\0\0\x01\0\0", 8));  // 0x700 at 0x100
   for (int i = 0; i < blocks; ++i) {
     update::SettingsBlock block{};
     std::memcpy(block.tag, tag, std::strlen(tag));

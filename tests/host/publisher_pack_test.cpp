@@ -195,8 +195,12 @@ TEST_F(PackTest, RefusesWhatTheLauncherWouldMisreadLeavingNothing) {
       {"--launcher", "missing.exe", 1, "no file missing.exe at the top"},
       {"--launcher", utf8(u8"数据/说明.txt"), 1, "--launcher must name a file"},
       {"--version", "5.1<", 1, "--version holds \"<\""},
-      {"--secret", path("game/empty"), 1, "is no secret key file"},
-      {"--from", path("nowhere"), 1, "is not a folder"},
+      {"--secret", path("game/empty"), 1, "empty: is a folder, not a file (--secret)"},
+      {"--secret", path("game/empty/publisher.kye"), 1,
+       "cannot read " + path("game/empty/publisher.kye") + ": not found (--secret)"},
+      {"--secret", launcherFile().string(), 1, "is no secret key file"},
+      {"--from", path("nowhere"), 1, "cannot read " + path("nowhere") + ": not found (--from)"},
+      {"--from", launcherFile().string(), 1, "is a file, not a folder"},
       {"--bogus", "x", 2, "unknown option --bogus"},
   };
   for (const Case& c : cases) {
@@ -217,6 +221,138 @@ TEST_F(PackTest, RefusesWhatTheLauncherWouldMisreadLeavingNothing) {
   EXPECT_NE(err().find("--note may be given at most 6 times\nusage: tavoro-publish pack "),
             std::string::npos)
       << err();
+}
+
+// Nothing of what pack refuses may reach the players or overwrite another
+// output; each refusal names the file and the cause, and writes nothing.
+TEST_F(PackTest, RefusesWhatWouldLeakOrBeLostNamingItAndWritingNothing) {
+  const std::string key = readBytes(path("secret.key"));
+  const std::string deep = std::string(50, 'd') + "/" + std::string(50, 'e') + "/";
+  struct Case {
+    std::string name;
+    std::function<void()> prepare;     // on the game folder
+    std::vector<std::string> options;  // replaced or added
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {"a key among the files",
+       [&] {
+         writeBytes(game() / utf8(u8"数据/publisher.key"), key);
+         writeBytes(game() / "empty/copy.txt",
+                    "\xEF\xBB\xBF  " + key.substr(0, 40) + "\r\n" + key.substr(40, 48) + "\r\n");
+       },
+       {},
+       utf8(u8"empty/copy.txt, ") + path(utf8(u8"game/数据/publisher.key")) +
+           " are secret key files: published"},
+      {"the secret inside --from",
+       [&] { writeBytes(game() / "empty/x.key", key); },
+       {"--secret", path("game/empty/x.key")},
+       "--secret " + path("game/empty/x.key") + " lies inside --from"},
+      {"--out inside --from", [] {}, {"--out", path("game/empty/./upload")}, "lies inside --from"},
+      {"--out as --from spelt otherwise",
+       [] {},
+       {"--out", path("game/empty/..")},
+       "lies inside --from"},
+      {"links, never followed",
+       [&] {
+         fs::create_symlink(path("secret.key"), game() / "key-link.txt");
+         fs::create_directory_symlink(dir(), game() / "empty/up");
+       },
+       {},
+       path("game/empty/up") + ", " + path("game/key-link.txt") +
+           ": symbolic links are not packed"},
+      {"a package the page would overwrite",
+       [] {},
+       {"--url", "https://example.com/launcher/Version.HTML"},
+       "must not end with version.html"},
+      {"a package name Windows cuts",
+       [] {},
+       {"--url", "https://example.com/launcher/u.zip."},
+       "--url must end with the package's file name"},
+      {"a trailing dot",
+       [&] { writeBytes(game() / utf8(u8"数据/说明."), "x"); },
+       {},
+       utf8(u8"说明.: the name ends in a dot or a space")},
+      {"a control character in a name",
+       [&] { writeBytes(game() / "red\x1B[31m.txt", "x"); },
+       {},
+       "red?[31m.txt: Windows does not allow this name"},
+      {"a folder ending in a space",
+       [&] { writeBytes(game() / "dir /x.txt", "x"); },
+       {},
+       "dir : the name ends in a dot or a space"},
+      {"Greek letters of one case pair",
+       [&] {
+         writeBytes(game() / utf8(u8"数据/Ω.txt"), "x");
+         writeBytes(game() / utf8(u8"数据/ω.txt"), "y");
+       },
+       {},
+       "differ only in letter case"},
+      {"full-width letters of one case pair",
+       [&] {
+         writeBytes(game() / utf8(u8"Ａ.txt"), "x");
+         writeBytes(game() / utf8(u8"ａ.txt"), "y");
+       },
+       {},
+       "differ only in letter case"},
+      {"Cyrillic letters of one case pair",
+       [&] {
+         writeBytes(game() / utf8(u8"Ё"), "x");
+         writeBytes(game() / utf8(u8"ё"), "y");
+       },
+       {},
+       "differ only in letter case"},
+      {"a folder beside a file of its name",
+       [&] { writeBytes(game() / "EMPTY", "x"); },
+       {},
+       "a folder and a file of one name"},
+      {"a path longer than Windows takes",
+       [&] { writeBytes(game() / (deep + std::string(59, 'f')), "x"); },
+       {},
+       "the path has 161 characters; at most 160"},
+      {"--out below a file",
+       [] {},
+       {"--out", path("secret.key/upload")},
+       "cannot create the folder " + path("secret.key/upload") + ": " + path("secret.key") +
+           " is a file"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(game());
+    SetUp();
+    c.prepare();
+    const std::set<std::string> before = tree(dir());
+    std::vector<std::string> words = packCall();
+    for (std::size_t i = 0; i < c.options.size(); i += 2)
+      *(std::find(words.begin(), words.end(), c.options[i]) + 1) = c.options[i + 1];
+    EXPECT_EQ(run(words), 1) << c.name;
+    EXPECT_NE(err().find(c.says), std::string::npos) << c.name << ": " << err();
+    EXPECT_EQ(tree(dir()), before) << c.name;
+  }
+}
+
+// What Windows keeps apart pack keeps apart; it lists what it packed, and
+// makes the folders above --out.
+TEST_F(PackTest, PacksLookAlikesWindowsKeepsApartAndListsWhatItPacked) {
+  writeBytes(game() / utf8(u8"数据/Α.txt"), "Greek");  // not Latin A
+  writeBytes(game() / utf8(u8"数据/A.txt"), "Latin");
+  writeBytes(game() / utf8(u8"Ａ.txt"), "full-width");  // not ASCII A
+  writeBytes(game() / utf8(u8"Ⅺ.txt"), "eleven");       // its lower case is not in code page 936
+  writeBytes(game() / "a.txt", "ascii");
+  writeBytes(game() / ("empty/" + std::string(50, 'd') + "/" + std::string(50, 'e') + "/" +
+                       std::string(52, 'f')),
+             "160 characters");
+  std::vector<std::string> words = packCall();
+  *(std::find(words.begin(), words.end(), "--out") + 1) = path("new/folders/out");
+  words.push_back("--list");
+  ASSERT_EQ(run(words), 0) << err();
+  EXPECT_NE(out().find("packed 9 files, 309306 bytes (0.3 MiB) into " +
+                       path("new/folders/out/update-5.1.zip")),
+            std::string::npos)
+      << out();
+  EXPECT_NE(out().find("  " + path(utf8(u8"game/数据/Α.txt")) + "  (5 bytes)\n"), std::string::npos)
+      << out();
+  EXPECT_NE(out().find("  " + path("game/empty") + "\n"), std::string::npos) << out();
+  EXPECT_TRUE(fs::exists(dir() / "new/folders/out/version.html"));
 }
 
 // The new launcher must let its players take the next update too.
@@ -376,6 +512,125 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       << err();
 }
 
+// verify --page URL fetches the page and then the package at its address
+// as a launcher does, and checks both against the launcher players have.
+TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher) {
+  LoopbackServer server;
+  const std::string pageUrl = server.url("/launcher/version.html");
+  const std::string packageUrl = server.url("/launcher/update-5.1.zip");
+  const auto packRelease = [&](const std::string& version, const std::string& url) {
+    writeBytes(launcherFile(), standInLauncher(1, pageUrl, publicKey, "5.0"));
+    fs::remove_all(outDir());
+    std::vector<std::string> words = packCall();
+    *(std::find(words.begin(), words.end(), "--url") + 1) = url;
+    *(std::find(words.begin(), words.end(), "--version") + 1) = version;
+    EXPECT_EQ(run(words), 0) << err();
+  };
+  packRelease("5.2", server.url("/launcher/update-5.2.zip"));
+  const std::string later = readBytes(path("out/update-5.2.zip"));
+  packRelease("5.1", packageUrl);
+  const std::string good = readBytes(package());
+  const std::string html = readBytes(page());
+  const std::string esc = "\x1B]0;owned\x07";
+  const std::string version = utf8(u8"最新版本=");
+  const std::size_t versionAt = html.find(version) + version.size();
+
+  struct Case {
+    std::string name;
+    std::string page;
+    std::vector<ServerStep> package;
+    std::string shipped;  // the launcher players have
+    std::string says;     // on the output when 0, else on the error stream
+  };
+  const std::string shipped = standInLauncher(1, pageUrl, publicKey, "5.0");
+  const std::vector<Case> cases = {
+      {"what players get",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       shipped,
+       "OK: the package at " + packageUrl +
+           " is signed for this key; the page announces version 5.1, which players of " +
+           path("shipped.exe") + " (version 5.0) are offered\n"},
+      {"no package on the server",
+       html,
+       {sendBytes("HTTP/1.1 404 Not Found\r\n\r\n")},
+       shipped,
+       "cannot download the package " + packageUrl + ": the server answers HTTP/1.1 404 Not Found"},
+      {"a package cut short on the server",
+       html,
+       {sendBytes(okHead(good.size() - 100) + good.substr(0, good.size() - 100))},
+       shipped,
+       utf8(u8"更新包大小= says ") + std::to_string(good.size()) + " bytes, but the package at " +
+           packageUrl + " has " + std::to_string(good.size() - 100) +
+           ": it was changed or cut short"},
+      {"a transfer cut short",
+       html,
+       {sendBytes(okHead(good.size()) + good.substr(0, 1000)), resetConnection()},
+       shipped,
+       "cannot download the package " + packageUrl + ": the transfer broke off before its end"},
+      {"another release's package",
+       html,
+       {sendBytes(okHead(later.size()) + later)},
+       shipped,
+       "or is another release's package"},
+      {"a longer package",
+       html,
+       {sendBytes(okHead(good.size() + 5000) + good + std::string(5000, 'x'))},
+       shipped,
+       "bytes, but the package at " + packageUrl + " is longer"},
+      {"players have this release already",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       standInLauncher(1, pageUrl, publicKey, "5.1"),
+       utf8(u8"最新版本= says 5.1, which does not sort after the version ") + path("shipped.exe") +
+           " carries (5.1)"},
+      {"players read another page",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       standInLauncher(1, "http://elsewhere.example/v.html", publicKey, "5.0"),
+       path("shipped.exe") + " reads its version page at http://elsewhere.example/v.html, not at"},
+      {"players have another key",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       standInLauncher(1, pageUrl, keygen("other.key"), "5.0"),
+       "does not match the page"},
+      {"control characters on the page",
+       html.substr(0, versionAt) + esc + html.substr(html.find('<', versionAt)),
+       {sendBytes(okHead(good.size()) + good)},
+       shipped,
+       utf8(u8"最新版本= says ?]0;owned?, which does not sort after")},
+  };
+  for (const Case& c : cases) {
+    server.respond("/launcher/version.html", okHead(c.page.size()) + c.page);
+    server.on("/launcher/update-5.1.zip", c.package);
+    writeBytes(path("shipped.exe"), c.shipped);
+    const int status = run({"verify", "--page", pageUrl, "--launcher", path("shipped.exe")});
+    EXPECT_EQ(status, c.says.starts_with("OK") ? 0 : 1) << c.name << ": " << err();
+    EXPECT_NE((status == 0 ? out() : err()).find(c.says), std::string::npos)
+        << c.name << ": " << out() << err();
+    EXPECT_EQ(err().find('\x1B'), std::string::npos) << c.name;
+  }
+  // No temporary package stays behind.
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+    EXPECT_FALSE(entry.path().filename().string().starts_with("tavoro-verify")) << entry.path();
+
+  // A page larger than a launcher reads counts as none.
+  const std::string huge = html + std::string(platform::kMaxHttpBodyBytes, ' ');
+  server.respond("/launcher/version.html", okHead(huge.size()) + huge);
+  EXPECT_EQ(run({"verify", "--page", pageUrl, "--public-key", publicKey}), 1);
+  EXPECT_NE(err().find("a page over 1 MiB or headers over 64 KiB"), std::string::npos) << err();
+  // Without a key to check for, or a package to check, nothing is said OK.
+  EXPECT_EQ(run({"verify", "--page", pageUrl}), 1);
+  EXPECT_NE(err().find("give --launcher FILE"), std::string::npos) << err();
+  EXPECT_EQ(run({"verify", "--page", page(), "--public-key", publicKey}), 1);
+  EXPECT_NE(err().find("give --package FILE"), std::string::npos) << err();
+  EXPECT_EQ(run({"verify", "--page", pageUrl, "--public-key", keygen("third.key"), "--launcher",
+                 path("shipped.exe")}),
+            1);
+  EXPECT_NE(err().find("is not the key " + path("shipped.exe") + " carries"), std::string::npos)
+      << err();
+}
+
 TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
   const std::string secret = readBytes(path("secret.key"));
   const std::optional<update::SecretKey> key = update::parseSecretKey(secret);
@@ -391,6 +646,12 @@ TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
   EXPECT_NE(err().find("exists; keygen never replaces a secret key"), std::string::npos) << err();
   EXPECT_EQ(out(), "");
   EXPECT_EQ(readBytes(path("secret.key")), secret);
+  // A folder that is not there is named as the cause.
+  EXPECT_EQ(run({"keygen", "--secret", path("keys/new.key")}), 1);
+  EXPECT_NE(err().find("cannot write " + path("keys/new.key") + ": the folder " + path("keys") +
+                       " does not exist"),
+            std::string::npos)
+      << err();
   EXPECT_EQ(tree(dir()), (std::set<std::string>{"secret.key", "game", utf8(u8"game/启动器.exe"),
                                                 utf8(u8"game/说.txt"), utf8(u8"game/数据"),
                                                 utf8(u8"game/数据/说明.txt"), "game/empty"}));
@@ -399,7 +660,7 @@ TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
 // The new launcher is read whole before it is stamped; a file that cannot
 // be, or that is not the size it was listed with, is never packed.
 TEST_F(PackTest, ANewLauncherThatCannotBeReadWholeIsRefused) {
-  update::PublicKey key{};
+  const update::PublicKey key = *update::parsePublicKey(publicKey);
   const std::string launcher = standInLauncher(1, kPage, update::toBase64(key));
   const auto entryReading = [&](std::string bytes, std::uint64_t listedSize) {
     publisher::TreeEntry entry;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tests/host/publisher_fixture.h"
+#include "update/package_signature.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ class StampTest : public PublisherTest {
 };
 
 TEST_F(StampTest, WritesTheAddressAndKeyZeroPaddedAndNothingElse) {
-  const std::string longest = "https://" + std::string(503, 'p');  // 511 bytes
+  const std::string longest = "https://" + std::string(502, 'p') + "/";  // 511 bytes
   ASSERT_EQ(stamp(standInLauncher(1), longest, kNewKey), 0) << err();
   const std::string input = standInLauncher(1);
   const std::string output = readBytes(path("out.exe"));
@@ -58,7 +59,10 @@ TEST_F(StampTest, WritesTheVersionZeroPaddedOrKeepsTheOneThere) {
   const std::string stamped = readBytes(path("out.exe"));
   EXPECT_EQ(std::string(blockOf(stamped).localVersion, update::kLocalVersionSize),
             longest + std::string(1, '\0'));
-  EXPECT_NE(out().find("version " + longest), std::string::npos) << out();
+  EXPECT_NE(out().find("  version: " + longest +
+                       "\nreplaced in the copy:\n  version: 5.0.1234 -> " + longest + "\n"),
+            std::string::npos)
+      << out();
 
   // A shorter one leaves no trace of the longer; without --version the
   // copy keeps the one it has.
@@ -92,6 +96,24 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
        "at most 511 fit"},
       {"no web address", standInLauncher(1), "file:///C:/v.html", "", "http:// or https://"},
       {"malformed key", standInLauncher(1), ok, kNewKey.substr(4), "no Ed25519 public key"},
+      {"cut short after the block", standInLauncher(1).substr(0, 0x7FF), ok, "",
+       "the file is cut short: it has 2047 bytes, its program's sections reach to byte 2048"},
+      {"a second section past the end",
+       [] {
+         std::string program = standInLauncher(1);
+         program.replace(0x86, 2, std::string("\x02\0", 2));
+         program.replace(0x98 + 40 + 16, 8, std::string("\0\x08\0\0\0\x01\0\0", 8));
+         return program;
+       }(),
+       ok, "", "its program's sections reach to byte 2304"},
+      {"a space in the host", standInLauncher(1), "http://new example/v.html", "",
+       "is none the launcher can fetch"},
+      {"port 99999", standInLauncher(1), "http://new.example:99999/v.html", "",
+       "is none the launcher can fetch"},
+      {"no host", standInLauncher(1), "http:///v.html", "", "is none the launcher can fetch"},
+      {"no path", standInLauncher(1), "http://new.example", "", "is none the launcher can fetch"},
+      {"a key of zero bytes", standInLauncher(1), ok, update::toBase64(update::PublicKey{}),
+       "can never verify a signature"},
       {"unterminated version", standInLauncher(1, kOldPage, kOldKey, std::string(32, '5')), ok, "",
        "damaged"},
       {"a launcher without a version setting",
@@ -118,6 +140,55 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
     EXPECT_NE(err().find(c.says), std::string::npos) << c.version << ": " << err();
     EXPECT_EQ(tree(dir()), std::set<std::string>{"in.exe"}) << c.version;
   }
+}
+
+// What a publisher looks up: the settings a launcher carries, and the
+// public half of a secret key file.
+TEST_F(StampTest, ShowSaysWhatALauncherCarriesAndPubkeyTheKeysPublicHalf) {
+  const struct {
+    std::string name;
+    std::string file;
+    int status;
+    std::string says;  // on the output, or on the error stream when refused
+  } cases[] = {
+      {"a stamped launcher", standInLauncher(1, "http://new.example/v.html", kNewKey, "6.0"), 0,
+       "  version page: http://new.example/v.html\n  public key: " + kNewKey +
+           "\n  version: 6.0\n"},
+      {"control characters in what it carries",
+       standInLauncher(1, "http://x.example/\x1B[2J", "\x1B]0;k", "5.\x07"), 0,
+       "  version page: http://x.example/?[2J\n  public key: ?]0;k\n  version: 5.?\n"},
+      {"an unstamped launcher", standInLauncher(1, TAVORO_EXAMPLE_VERSION_PAGE_URL, ""), 0,
+       "(the example page, which asks nobody: not stamped yet)\n  public key: none (updates are "
+       "taken unsigned)\n  version: 5.0\n"},
+      {"another program", standInLauncher(0), 1, "in.exe is no launcher: no update settings block"},
+      {"no program", "just text", 1, "in.exe is no launcher: not a Windows program"},
+      {"a launcher cut short", standInLauncher(1).substr(0, 0x600), 1,
+       "in.exe: the file is cut short"},
+      {"an empty file", "", 1, "in.exe: the file is empty"},
+  };
+  for (const auto& c : cases) {
+    writeBytes(path("in.exe"), c.file);
+    EXPECT_EQ(run({"show", path("in.exe")}), c.status) << c.name;
+    EXPECT_NE((c.status == 0 ? out() : err()).find(c.says), std::string::npos)
+        << c.name << ": " << out() << err();
+    EXPECT_EQ((out() + err()).find_first_of("\x1B\x07"), std::string::npos) << c.name;
+  }
+  EXPECT_EQ(run({"show", path("nowhere.exe")}), 1);
+  EXPECT_NE(err().find("cannot read " + path("nowhere.exe") + ": not found"), std::string::npos);
+  EXPECT_EQ(run({"show"}), 2);
+  EXPECT_NE(err().find("FILE is required\nusage: tavoro-publish show FILE\n"), std::string::npos)
+      << err();
+
+  const std::string key = keygen("publisher.key");
+  ASSERT_EQ(run({"pubkey", "--secret", path("publisher.key")}), 0) << err();
+  EXPECT_EQ(out(), key + "\n");
+  std::string damaged = readBytes(path("publisher.key"));
+  damaged[70] = damaged[70] == 'A' ? 'B' : 'A';  // in the public half
+  writeBytes(path("damaged.key"), damaged);
+  EXPECT_EQ(run({"pubkey", "--secret", path("damaged.key")}), 1);
+  EXPECT_NE(err().find("damaged.key is damaged"), std::string::npos) << err();
+  EXPECT_EQ(run({"pubkey", "--secret", path("publisher.kye")}), 1);
+  EXPECT_NE(err().find("publisher.kye: not found (--secret)"), std::string::npos) << err();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "platform/host/host_services.h"
 #include "update/web_text.h"
 
 namespace {
@@ -125,3 +126,26 @@ TEST(Cookies, ResponseFirstThenOldOnesDeletedDropped) {
 }
 
 }  // namespace
+
+// The host's UTF-8 reading agrees with Windows' (MultiByteToWideChar, then
+// code page 936 with "?" for what it cannot hold): every ill-formed part is
+// one "?", and never takes the bytes after it. (Beyond these rows the two
+// may count "?"s differently: a character outside the BMP, a surrogate or
+// an overlong form; none of them holds a marker.)
+TEST(HostCodec, IllFormedUtf8TakesOnlyItsOwnBytesAsWindowsDoes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xE6<p>", "?<p>"},                // a stray lead byte before markup
+      {"\xE6\xE6\x9C\x80", "?\xD7\xEE"},  // ... before a character: 最 stays
+      {"\xE6\x9C<", "?<"},                // a character cut short
+      {"\xC0\xAF", "??"},                 // overlong: two parts
+      {"\x80\xBF", "??"},                 // stray continuation bytes
+      {"a\xE6", "a?"},                    // cut short at the end
+      {"\xE4\xBF<", "?<"},                // cut short after the highest second byte
+      {"\xC2\xBFx", "?x"},                // well-formed U+00BF, not in code page 936
+      {"\xF1\x80\x80<", "?<"},            // a four-byte character cut short
+      {"\xE6\x9C\x80", "\xD7\xEE"},       // 最, well-formed
+  };
+  platform::host::IconvTextCodec codec;
+  for (const auto& [utf8, cp936] : cases)
+    EXPECT_EQ(codec.utf8ToAnsi(base::Bytes(utf8.begin(), utf8.end())), cp936) << utf8;
+}

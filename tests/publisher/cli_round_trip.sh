@@ -22,12 +22,13 @@ try() {
 
 try --help
 [ "$status" -eq 0 ] || fail "--help exits $status"
-for command in keygen pack stamp verify; do
+for command in keygen pubkey stamp pack verify serve; do
   grep -q "^  tavoro-publish $command --" "$work/out" || fail "--help does not show $command"
 done
+grep -q "^  tavoro-publish show FILE$" "$work/out" || fail "--help does not show show"
 try frobnicate
 [ "$status" -eq 2 ] || fail "an unknown command exits $status"
-grep -q '^usage: tavoro-publish {keygen|pack|stamp|verify}' "$work/err" || fail "no usage line"
+grep -q '^usage: tavoro-publish {keygen|pubkey|stamp|show|pack|verify|serve}' "$work/err" || fail "no usage line"
 
 mkdir -p "$work/game/资料"
 printf 'MZ new launcher' >"$work/game/新启动器.exe"

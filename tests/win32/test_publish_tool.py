@@ -96,3 +96,46 @@ def test_pack_stores_code_page_936_names_that_verify_accepts(tmp_path):
     assert result.returncode == 1
     assert "code page 936 cannot hold" in result.stderr
     assert not (tmp_path / "out2").exists() or os.listdir(tmp_path / "out2") == []
+
+
+def test_pack_refuses_what_would_leak_or_clash_on_windows_and_show_reads_a_launcher(tmp_path):
+    game = tmp_path / "game"
+    game.mkdir()
+    (game / "启动器.exe").write_bytes(b"MZ new launcher")
+    keygen(tmp_path / "secret.key")
+    key_text = (tmp_path / "secret.key").read_bytes()
+
+    def pack(**changed):
+        options = {"--from": game, "--launcher": "启动器.exe", "--version": "5.1",
+                   "--url": "http://example.com/u.zip", "--secret": tmp_path / "secret.key",
+                   "--out": tmp_path / "out", **changed}
+        return tool("pack", *[word for pair in options.items() for word in pair])
+
+    cases = [
+        ("a key in the folder", lambda: (game / "publisher.key").write_bytes(key_text), {},
+         "publisher.key is a secret key file"),
+        ("--out inside --from", lambda: None, {"--out": game / "upload"}, "lies inside --from"),
+        ("one name to Windows", lambda: ((game / "Ω.txt").write_bytes(b"upper"),
+                                         (game / "ω.txt").write_bytes(b"lower")), {},
+         "differ only in letter case"),
+        ("a secret file not there", lambda: None, {"--secret": tmp_path / "publisher.kye"},
+         "publisher.kye: not found (--secret)"),
+    ]
+    for name, prepare, changed, says in cases:
+        for extra in ("publisher.key", "Ω.txt", "ω.txt"):
+            if (game / extra).exists():
+                (game / extra).unlink()
+        prepare()
+        result = pack(**{key: str(value) for key, value in changed.items()})
+        assert result.returncode == 1, name
+        assert says in result.stderr, (name, result.stderr)
+        assert not (tmp_path / "out").exists(), name
+        assert not (game / "upload").exists(), name
+
+    result = tool("show", PROBE)
+    assert result.returncode == 0, result.stderr
+    assert "  version page: " + BUILT_PAGE + " (the example page" in result.stdout
+    assert "  version: 5.0" in result.stdout
+    result = tool("show", TOOL)
+    assert result.returncode == 1
+    assert "is no launcher: no update settings block" in result.stderr

@@ -1,0 +1,130 @@
+#include "publisher/file_problems.h"
+
+#include <vector>
+
+#include "base/cp936.h"
+#include "publisher/refusal.h"
+
+namespace publisher {
+namespace {
+
+// More folders than this above a path means a loop, not a real tree.
+constexpr int kMaxDepth = 256;
+
+bool isSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+// The position of the last separator, skipping the second bytes of two-byte
+// characters (a "\" there is no separator in code page 936); npos if none.
+std::size_t lastSeparator(std::string_view path) {
+  std::size_t last = std::string_view::npos;
+  base::forEachCharacter<base::fileNameCharacterWidth>(path, [&](std::size_t i, std::size_t width) {
+    if (width == 1 && isSeparator(path[i]))
+      last = i;
+  });
+  return last;
+}
+
+}  // namespace
+
+std::string causeWords(const SystemError& error) {
+  switch (error.kind) {
+    case SystemError::Kind::kNotFound:
+      return "not found";
+    case SystemError::Kind::kAccessDenied:
+      return "access denied";
+    case SystemError::Kind::kInUse:
+      return "in use by another program";
+    case SystemError::Kind::kNoSpace:
+      return "no space left on the drive";
+    case SystemError::Kind::kOther:
+      break;
+  }
+  return error.text.empty() ? "the system gives no reason" : error.text;
+}
+
+std::string readFailure(Tools& tools, const std::string& path) {
+  const SystemError error = tools.system.last();
+  std::string cause;
+  if (!tools.files.exists(path))
+    cause = "not found";
+  else if (tools.files.isDirectory(path))
+    cause = "is a folder, not a file";
+  else if (tools.files.size(path) == 0)
+    cause = "the file is empty";
+  else
+    cause = causeWords(error);
+  return "cannot read " + path + ": " + cause;
+}
+
+std::string writeFailure(Tools& tools, const std::string& what, const std::string& path) {
+  const SystemError error = tools.system.last();
+  const std::string parent = parentPath(path);
+  std::string cause;
+  if (!tools.files.exists(parent)) {
+    cause = "the folder " + parent + " does not exist";
+  } else if (!tools.files.isDirectory(parent)) {
+    cause = parent + " is a file, not a folder";
+  } else if (what != "create the folder" && tools.files.isDirectory(path)) {
+    cause = "is a folder";
+  } else if (error.kind == SystemError::Kind::kNoSpace || tools.system.freeBytes(parent) == 0) {
+    cause = "no space left on the drive";
+  } else {
+    cause = causeWords(error);
+  }
+  return "cannot " + what + " " + path + ": " + cause;
+}
+
+std::string parentPath(const std::string& path) {
+  std::string_view trimmed = path;
+  while (trimmed.size() > 1 && isSeparator(trimmed.back()))
+    trimmed.remove_suffix(1);
+  const std::size_t at = lastSeparator(trimmed);
+  if (at == std::string_view::npos) {
+    // "C:name" lies in drive C's current folder.
+    if (trimmed.size() > 2 && trimmed[1] == ':')
+      return std::string(trimmed.substr(0, 2));
+    return ".";
+  }
+  std::string parent(trimmed.substr(0, at));
+  // The root keeps its separator: "/", "C:\".
+  if (parent.empty() || (parent.size() == 2 && parent[1] == ':'))
+    parent += trimmed[at];
+  return parent;
+}
+
+bool liesInside(platform::Files& files, const std::string& path, const std::string& folder) {
+  std::string current = path;
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    if (files.sameFile(current, folder))
+      return true;
+    // Above an existing folder its ".." leads, as the file system has it
+    // (through links too); above a name not there yet, or a file, its spelling.
+    std::string parent = files.isDirectory(current) ? current + "/.." : parentPath(current);
+    if (files.isDirectory(current) && files.sameFile(parent, current))
+      return false;  // the root
+    if (parent == current)
+      return false;
+    current = std::move(parent);
+  }
+  return false;
+}
+
+void createFolders(Tools& tools, const std::string& folder) {
+  std::vector<std::string> missing;
+  for (std::string at = folder; !tools.files.isDirectory(at) && missing.size() < kMaxDepth;
+       at = parentPath(at)) {
+    if (tools.files.exists(at))
+      throw Refusal("cannot create the folder " + folder + ": " + at + " is a file");
+    missing.push_back(at);
+    if (parentPath(at) == at)
+      break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!tools.files.createDirectory(*it))
+      throw Refusal(writeFailure(tools, "create the folder", *it));
+  }
+}
+
+}  // namespace publisher

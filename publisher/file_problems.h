@@ -1,0 +1,38 @@
+#pragma once
+
+// The cause of a failed file operation, said so that a publisher can act
+// on it: "not found", "is a folder", "access denied", "no space left on
+// the drive", or the system's own words.
+
+#include <string>
+
+#include "publisher/tools.h"
+
+namespace publisher {
+
+// "cannot read PATH: CAUSE". Call it right after the failed read, before
+// anything else asks the system.
+std::string readFailure(Tools& tools, const std::string& path);
+
+// "cannot WHAT PATH: CAUSE" for a file or folder that could not be
+// created, written or put in place at `path`. Call it right after the
+// failure.
+std::string writeFailure(Tools& tools, const std::string& what, const std::string& path);
+
+// The words for a kind of system error; `text` stands for the others.
+std::string causeWords(const SystemError& error);
+
+// The folder `path` lies in, by its spelling: "." for a bare name, the
+// root for a name at the root.
+std::string parentPath(const std::string& path);
+
+// True when `path` is `folder` or lies anywhere below it, however each is
+// spelled; the file system decides, so links and letter case count. `path`
+// need not exist.
+bool liesInside(platform::Files& files, const std::string& path, const std::string& folder);
+
+// Creates `folder` and any missing folders above it. Throws Refusal
+// naming the one that cannot be made, and why.
+void createFolders(Tools& tools, const std::string& folder);
+
+}  // namespace publisher

@@ -1,0 +1,94 @@
+#include "publisher/package_fetch.h"
+
+#include "publisher/printable.h"
+#include "publisher/refusal.h"
+#include "update/download_engine.h"
+#include "update/http.h"
+
+namespace publisher {
+namespace {
+
+class Watcher final : public update::DownloadObserver {
+ public:
+  Watcher(update::DownloadStop& stop, std::uint64_t limit) : stop_(stop), limit_(limit) {}
+  void totalSizeKnown(std::int64_t) override {}
+  std::int32_t fileExists(std::int64_t, std::int64_t) override {
+    return static_cast<std::int32_t>(update::ExistingFileAnswer::kGiveUp);
+  }
+  void blockWritten(std::int32_t size) override {
+    received_ += static_cast<std::uint64_t>(size);
+    if (received_ > limit_) {
+      longer_ = true;
+      stop_.request();
+    }
+  }
+  bool longer() const { return longer_; }
+
+ private:
+  update::DownloadStop& stop_;
+  const std::uint64_t limit_;
+  std::uint64_t received_ = 0;
+  bool longer_ = false;
+};
+
+// The server's answer to the address, when it gave one: its status line.
+std::string statusOf(Tools& tools, const std::string& address) {
+  std::string headers;
+  update::WebRequestOptions options;
+  options.responseHeaders = &headers;
+  update::webRequest(tools.http, address, options);
+  const std::string line = statusLineOf(headers);
+  if (line.empty())
+    return "no answer (unreachable, or the connection broke off)";
+  const std::size_t space = line.find(' ');
+  if (space != std::string::npos && line.compare(space + 1, 1, "2") == 0)
+    return "the transfer broke off before its end (the server answers " + printable(line) + ")";
+  return "the server answers " + printable(line);
+}
+
+}  // namespace
+
+std::string statusLineOf(const std::string& rawHeaders) {
+  if (rawHeaders.find_first_not_of(' ') == std::string::npos)
+    return {};
+  return rawHeaders.substr(0, rawHeaders.find('\r'));
+}
+
+FetchedPackage::FetchedPackage(Tools& tools, const std::string& address,
+                               std::uint64_t announcedSize)
+    : tools_(tools) {
+  const std::optional<update::HttpAddress> parsed = update::parseHttpAddress(address);
+  if (!parsed)
+    throw Refusal("the package address is none the launcher can download");
+  const std::string folder = tools.system.temporaryFolder();
+  const std::string separator =
+      folder.empty() || folder.back() == '/' || folder.back() == '\\' ? "" : "/";
+  const std::optional<std::string> path =
+      update::unusedLocalPath(tools.files, folder + separator + "tavoro-verify.zip");
+  if (!path)
+    throw Refusal("no free temporary name in " + folder);
+  update::DownloadSettings settings;
+  settings.address = *parsed;
+  settings.localPath = *path;
+  update::DownloadStop stop;
+  Watcher watcher(stop, announcedSize);
+  const update::DownloadResult result =
+      update::runDownload(settings, tools.sockets, tools.tls, tools.files, stop, watcher);
+  longer_ = watcher.longer();
+  if (result == update::DownloadResult::kComplete) {
+    path_ = *path;
+    return;
+  }
+  tools.files.remove(*path);
+  if (longer_)
+    return;
+  throw Refusal("cannot download the package " + printable(tools.text.cp936ToLocal(address)) +
+                ": " + statusOf(tools, address));
+}
+
+FetchedPackage::~FetchedPackage() {
+  if (!path_.empty())
+    tools_.files.remove(path_);
+}
+
+}  // namespace publisher

@@ -1,0 +1,60 @@
+// serve: the files of one folder over http on this machine, read-only, for
+// rehearsing an update before anything is uploaded.
+
+#include <array>
+
+#include "publisher/command.h"
+#include "publisher/file_problems.h"
+#include "publisher/file_server.h"
+#include "publisher/refusal.h"
+
+namespace publisher {
+namespace {
+
+constexpr char kLoopback[] = "127.0.0.1";
+
+constexpr std::array<OptionSpec, 3> kOptions = {{
+    {"--dir", "DIR", 1, 1},
+    {"--port", "N", 1, 1},
+    {"--bind", "IPV4", 0, 1},
+}};
+
+int portOf(const std::string& text) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    throw Refusal("--port must be a number from 1 to 65535");
+  const int port = std::stoi(text);
+  if (port < 1 || port > 65535)
+    throw Refusal("--port must be a number from 1 to 65535");
+  return port;
+}
+
+void runServe(const Arguments& arguments, Tools& tools) {
+  const std::string& folder = arguments.one("--dir");
+  if (!tools.files.isDirectory(folder))
+    throw Refusal(tools.files.exists(folder) ? "--dir " + folder + " is a file, not a folder"
+                                             : readFailure(tools, folder) + " (--dir)");
+  const int port = portOf(arguments.one("--port"));
+  const std::string address = arguments.optional("--bind").value_or(kLoopback);
+  const std::unique_ptr<Listener> listener = tools.servers.listen(address, port);
+  if (!listener)
+    throw Refusal("cannot listen on " + address + ":" + std::to_string(port) + ": " +
+                  causeWords(tools.system.last()) + " (is the port in use?)");
+  tools.out << "serving " << folder << " read-only at http://" << address << ":" << port
+            << "/ (Ctrl+C ends)" << std::endl;
+  serveFolder(tools, *listener, folder);
+}
+
+}  // namespace
+
+const Command& serveCommand() {
+  static const Command command{
+      "serve", kOptions,
+      "      Serves the files of DIR (the output of pack, say) over http on port N\n"
+      "      for rehearsing an update on this machine: read-only, no folder\n"
+      "      listing, on 127.0.0.1 only unless --bind names another local IPv4\n"
+      "      address. Each request is printed; Ctrl+C ends it.\n",
+      runServe};
+  return command;
+}
+
+}  // namespace publisher

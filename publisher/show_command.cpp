@@ -1,0 +1,42 @@
+// show: what a launcher carries: its version page, public key and version.
+
+#include <array>
+
+#include "publisher/command.h"
+#include "publisher/file_problems.h"
+#include "publisher/launcher_description.h"
+#include "publisher/refusal.h"
+#include "publisher/settings_stamp.h"
+
+namespace publisher {
+namespace {
+
+constexpr std::array<OptionSpec, 1> kOptions = {{{"FILE", "", 1, 1}}};
+
+void runShow(const Arguments& arguments, Tools& tools) {
+  const std::string& file = arguments.one("FILE");
+  const base::Bytes program = tools.files.readAll(file);
+  if (program.empty())
+    throw Refusal(readFailure(tools, file));
+  try {
+    const LauncherSettings settings = readSettings(program, findSettingsBlock(program));
+    tools.out << file << ":\n" << describeSettings(settings, tools.text);
+  } catch (const NotALauncher& refusal) {
+    throw Refusal(file + " is no launcher: " + refusal.what());
+  } catch (const Refusal& refusal) {
+    throw Refusal(file + ": " + refusal.what());
+  }
+}
+
+}  // namespace
+
+const Command& showCommand() {
+  static const Command command{
+      "show", kOptions,
+      "      Prints the version page, public key and version a launcher FILE\n"
+      "      carries, or says that FILE is no launcher.\n",
+      runShow};
+  return command;
+}
+
+}  // namespace publisher

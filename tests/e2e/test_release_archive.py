@@ -1,0 +1,122 @@
+"""The publisher's download end to end: scripts/make-release.py makes the
+archive, it is unpacked, and a whole publish-and-update cycle runs under Wine
+with nothing but what it holds: tavoro-publish.exe makes the key, stamps the
+archive's launcher.exe into a copy of the sample game for a page on this
+machine, packs a release, serves it and verifies it; the launcher then takes
+the update and the new launcher takes over. The guide's local rehearsal,
+step by step.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import zipfile
+
+import pytest
+
+import harness
+import http_server as hs
+import update_support as us
+import version_support as vs
+
+RELEASE_SCRIPT = os.path.join(harness.REPO_ROOT, "scripts", "make-release.py")
+SAMPLE = "示例游戏"
+GUIDE = "发布指南.txt"
+
+
+@pytest.fixture(scope="module")
+def unpacked(win32_build, tmp_path_factory):
+    out = tmp_path_factory.mktemp("release")
+    made = subprocess.run([sys.executable, RELEASE_SCRIPT, "--no-build", "--build-dir", win32_build,
+                           "--out", str(out)], check=True, capture_output=True, text=True)
+    archive = made.stdout.strip()
+    assert re.fullmatch(r"tavoro-launcher-[^-/]+-win32\.zip", os.path.basename(archive))
+    target = out / "unpacked"
+    with zipfile.ZipFile(archive, metadata_encoding="gbk") as z:
+        names = z.namelist()
+        assert all(entry.flag_bits & 0x800 == 0 for entry in z.infolist())
+        z.extractall(target)
+    tops = {name.split("/")[0] for name in names}
+    assert tops == {"launcher.exe", "tavoro-publish.exe", SAMPLE, GUIDE}
+    assert f"{SAMPLE}/tavoro/tavoroConfig.ini" in names
+    assert f"{SAMPLE}/launcher.exe" not in names  # the publisher stamps one in
+    guide = (target / GUIDE).read_bytes()
+    assert guide.startswith(b"\xef\xbb\xbf") and "本机彩排" in guide[3:].decode("utf-8")
+    return target
+
+
+def publish(wine, tool, *args, status=0):
+    done = wine.run(tool, *args, timeout=120)
+    assert done.returncode == status, (args, done.stderr.decode("gbk", "replace"))
+    return done.stdout.decode("gbk", "replace")
+
+
+def free_port():
+    sock = hs.listen(0)
+    port = sock.getsockname()[1]
+    sock.close()
+    return port
+
+
+def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start_launcher,
+                                                  win32_build):
+    tool = str(unpacked / "tavoro-publish.exe")
+    win = us.windows_path
+    printed = publish(wine, tool, "keygen", "--secret", win(tmp_path / "publisher.key"))
+    key = re.search(r"[A-Za-z0-9+/]{43}=", printed).group(0)
+    assert publish(wine, tool, "pubkey", "--secret", win(tmp_path / "publisher.key")).strip() == key
+
+    port = free_port()
+    page = f"http://127.0.0.1:{port}/version.html"
+    game = tmp_path / "彩排游戏"
+    shutil.copytree(unpacked / SAMPLE, game)
+    stamped = publish(wine, tool, "stamp", "--in", win(unpacked / "launcher.exe"), "--out",
+                      win(game / "launcher.exe"), "--page", page, "--public-key", key,
+                      "--version", "5.0")
+    assert "replaced in the copy:" in stamped and f"version page: {page}" in stamped
+
+    release = tmp_path / "彩排发布"
+    release.mkdir()
+    shutil.copy(game / "launcher.exe", release / "新启动器.exe")
+    (release / "新功能.txt").write_bytes("彩排".encode("gbk"))
+    upload = tmp_path / "彩排上传"
+    packed = publish(wine, tool, "pack", "--from", win(release), "--launcher", "新启动器.exe",
+                     "--version", "5.1", "--url", f"http://127.0.0.1:{port}/update-5.1.zip",
+                     "--secret", win(tmp_path / "publisher.key"), "--out", win(upload), "--list")
+    assert "packed 2 files" in packed
+    assert sorted(os.listdir(upload)) == ["update-5.1.zip", "version.html"]
+
+    server = wine.start(tool, "serve", "--dir", win(upload), "--port", str(port))
+    try:
+        harness.wait_until(lambda: hs.port_answers(port), 60, what="tavoro-publish serve")
+        verified = publish(wine, tool, "verify", "--page", page, "--launcher",
+                           win(game / "launcher.exe"))
+        assert verified.startswith("OK: the package at http://127.0.0.1:")
+
+        launcher = start_launcher(game)
+        launcher.wait_window()
+        vs.click_start(wine, launcher)
+        vs.answer(wine, vs.wait_question(wine, launcher, 60), yes=True)
+        vs.close_games(wine, win32_build)
+        harness.wait_until(lambda: not os.path.exists(game / "launcher.exe"), 90,
+                           what="the old launcher to go")
+        assert us.wait_exit(launcher.proc, 30) == 0
+    finally:
+        server.kill()
+        server.wait(10)
+        wine.run("taskkill", "/f", "/im", "tavoro-publish.exe", timeout=30)
+    assert (game / "新功能.txt").read_bytes() == "彩排".encode("gbk")
+    # The new launcher runs; it carries the release's version.
+    shown = publish(wine, tool, "show", win(game / "新启动器.exe"))
+    assert "version: 5.1" in shown and f"version page: {page}" in shown
+    harness.wait_until(lambda: wine.find_window(harness.LAUNCHER_TITLE), 60,
+                       what="the new launcher's window")
+    # Closed, and gone, before the next test looks for a Launch window.
+    wine.run(os.path.join(win32_build, "post_message.exe"), "/wait:2000", "close", timeout=30)
+    try:
+        harness.wait_until(lambda: not wine.find_window(harness.LAUNCHER_TITLE), 30,
+                           what="the new launcher to close")
+    finally:
+        wine.run("taskkill", "/f", "/im", "新启动器.exe", timeout=30)

@@ -1,0 +1,114 @@
+// How the tool sees names and paths as Windows does, and the causes it
+// gives for failures.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cwctype>
+#include <map>
+
+#include "platform/host/host_services.h"
+#include "publisher/file_problems.h"
+#include "publisher/host/host_tools.h"
+#include "publisher/windows_names.h"
+
+namespace {
+
+// Every two-byte character of code page 936 folds as the host's own case
+// mapping (towlower, Unicode's simple mapping, which Windows' name
+// comparison follows) says: two characters fold alike exactly when their
+// lower cases are one.
+TEST(WindowsNames, FoldingAgreesWithTheHostsCaseMappingOnEveryCharacter) {
+  if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr)
+    GTEST_SKIP() << "no C.UTF-8 locale";
+  std::map<wchar_t, std::string> foldedByLower;
+  int pairs = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string character{static_cast<char>(lead), static_cast<char>(trail)};
+      const std::optional<std::string> wide =
+          platform::host::convertWithIconv("UTF-32LE", "GBK", character, nullptr);
+      if (trail == 0x7F || !wide || wide->size() != 4)
+        continue;
+      wchar_t code = 0;
+      for (int i = 3; i >= 0; --i)
+        code = (code << 8) | static_cast<unsigned char>((*wide)[i]);
+      const wchar_t lower = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(code)));
+      const std::string folded = publisher::windowsFoldedName(character);
+      const auto [first, fresh] = foldedByLower.emplace(lower, folded);
+      if (!fresh) {
+        ++pairs;
+        EXPECT_EQ(first->second, folded) << std::hex << lead << " " << trail;
+      }
+    }
+  }
+  EXPECT_EQ(pairs, 10 + 26 + 24 + 33);
+  // And no two characters of different lower case fold alike.
+  std::map<std::string, wchar_t> lowerByFolded;
+  for (const auto& [lower, folded] : foldedByLower)
+    EXPECT_TRUE(lowerByFolded.emplace(folded, lower).second)
+        << std::hex << static_cast<long>(lower);
+  std::setlocale(LC_CTYPE, "C");
+  EXPECT_EQ(publisher::windowsFoldedName("Data/A\xA6\xB8.TXT/"), "data/a\xA6\xD8.txt");
+}
+
+TEST(WindowsNames, TrailingDotsAndSpacesAndThePathsLimit) {
+  const struct {
+    std::string name;
+    bool refused;
+  } cases[] = {
+      {"a.txt", false},
+      {"a.txt.", true},
+      {"a.txt ", true},
+      {"a/dir./b.txt", true},
+      {"dir./a.txt", true},
+      {"dir /a.txt", true},
+      {"dir/", false},
+      {"dir./", true},
+      {".hidden", false},
+      {"\xB5\x2E", true},  // a one-byte "." after a lone lead byte
+      {std::string(160, 'x'), false},
+      {std::string(160, 'x') + "/", false},
+      {std::string(161, 'x'), true},
+      // Two-byte characters count once each, as Windows counts them.
+      {std::string(320, '\xB5'), false},
+      {std::string(322, '\xB5'), true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(!publisher::windowsNameProblem(c.name).empty(), c.refused) << c.name;
+}
+
+TEST(FilePaths, ParentsAsWritten) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"out", "."},
+      {"a/b", "a"},
+      {"a/b/", "a"},
+      {"/x", "/"},
+      {"/", "/"},
+      {"C:\\x", "C:\\"},
+      {"C:x", "C:"},
+      {"a\\b\\c", "a\\b"},
+      {"\xB5\\\\x", "\xB5\\"},  // the "\" after a lead byte is a character's second byte
+  };
+  for (const auto& [path, parent] : cases)
+    EXPECT_EQ(publisher::parentPath(path), parent) << path;
+}
+
+TEST(FilePaths, TheSystemsErrorsInWordsAPublisherCanActOn) {
+  const std::pair<int, std::string> cases[] = {
+      {ENOENT, "not found"},
+      {ENOTDIR, "not found"},
+      {EACCES, "access denied"},
+      {EPERM, "access denied"},
+      {EROFS, "access denied"},
+      {ENOSPC, "no space left on the drive"},
+      {EDQUOT, "no space left on the drive"},
+      {ETXTBSY, "in use by another program"},
+      {EIO, "Input/output error"},
+  };
+  for (const auto& [code, words] : cases)
+    EXPECT_EQ(publisher::causeWords(publisher::host::systemErrorOf(code)), words) << code;
+}
+
+}  // namespace
