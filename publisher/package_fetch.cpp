@@ -22,6 +22,8 @@ class Watcher final : public update::DownloadObserver {
       stop_.request();
     }
   }
+  // A body asked for again goes on after what is kept, or starts over.
+  void bodyResumed(std::int64_t kept) override { received_ = static_cast<std::uint64_t>(kept); }
   bool longer() const { return longer_; }
 
  private:
