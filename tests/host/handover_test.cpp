@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <stdexcept>
 
 #include "core/startup.h"
 #include "test_support.h"
@@ -12,6 +13,7 @@
 #include "update/apply_journal.h"
 #include "update/handoff.h"
 #include "update/kept_package.h"
+#include "update/unzip.h"
 
 namespace {
 
@@ -280,6 +282,47 @@ TEST_F(HandOverTest, AKeptPackageThatNoLongerChecksIsForgotten) {
     fs::remove(runDir() / "pkg.zip");
     fs::remove(runDir() / update::kKeptPackageFileName);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A start ends an update that a kill interrupted, right after the
+// single-instance guard: a second copy, which the guard ends, leaves it to
+// the copy that runs. Its window shown, a launcher gives its sign.
+TEST_F(HandOverTest, TheStartEndsAnInterruptedUpdateAfterTheGuardAndTheWindowGivesItsSign) {
+  testing_support::zipWithPython(
+      runDir() / "tavoro" / "made.zip",
+      {{"Data/a.pak", "new a, longer"}, {"Data/level.pak", "new level"}});
+  int changes = 0;
+  os.files.beforeChange = [&changes](const std::string&) {
+    if (++changes == 2)
+      throw std::runtime_error("killed amid the apply");
+    return true;
+  };
+  EXPECT_THROW(
+      update::unpackArchive(os.files, os.codec, (runDir() / "tavoro" / "made.zip").string(),
+                            os.process.directory + "\\", [](int) {}),
+      std::runtime_error);
+  os.files.beforeChange = nullptr;
+  ASSERT_TRUE(fs::exists(runDir() / update::kJournalFileName));
+
+  os.namedEvents.names.insert(core::instanceName(ctx()));
+  EXPECT_THROW(launcher->raise(ui::kWindow, ui::Event::Created, {}), ProgramEnded);
+  EXPECT_TRUE(fs::exists(runDir() / update::kJournalFileName)) << "the second copy touched it";
+
+  os.namedEvents.names.clear();
+  launcher.reset();
+  launcher = std::make_unique<app::Launcher>(os.services(), controls);
+  launcher->raise(ui::kWindow, ui::Event::Created, {});
+  EXPECT_FALSE(fs::exists(runDir() / update::kJournalFileName));
+  EXPECT_EQ(testing_support::readBytes(runDir() / "Data/a.pak"), "new a, longer");
+  EXPECT_EQ(testing_support::readBytes(runDir() / "Data/level.pak"), "new level");
+
+  launcher->raise(ui::kWindow, ui::Event::Shown, {});
+  EXPECT_TRUE(os.namedEvents.markerExists(
+      core::shownSignalName(os.process.directory, os.process.executableName())));
 }
 
 }  // namespace
