@@ -13,6 +13,8 @@
 #include "update/apply_journal.h"
 #include "update/handoff.h"
 #include "update/kept_package.h"
+#include "update/package_signature.h"
+#include "update/release_signature.h"
 #include "update/unzip.h"
 
 namespace {
@@ -323,6 +325,70 @@ TEST_F(HandOverTest, TheStartEndsAnInterruptedUpdateAfterTheGuardAndTheWindowGiv
   launcher->raise(ui::kWindow, ui::Event::Shown, {});
   EXPECT_TRUE(os.namedEvents.markerExists(
       core::shownSignalName(os.process.directory, os.process.executableName())));
+}
+
+}  // namespace
+
+namespace {
+
+// With a key, the kept package is checked against its signed release once
+// more: a record relabelled since, or another file under the package's
+// name, is not applied.
+TEST_F(HandOverTest, WithAKeyAKeptPackageMustStillBeTheSignedRelease) {
+  update::PublicKey publicKey{};
+  update::SecretKey secretKey{};
+  crypto_sign_keypair(publicKey.data(), secretKey.data());
+  testing_support::zipWithPython(runDir() / "tavoro" / "made.zip",
+                                 {{"NewLauncher.exe", "MZ new launcher"}, {"Data/a.pak", "new a"}});
+  const std::string bytes = testing_support::readBytes(runDir() / "tavoro" / "made.zip");
+  update::PackageHasher hasher;
+  hasher.add(bytes.data(), bytes.size());
+  const update::Release release{"5.1", "NewLauncher.exe", "pkg.zip", bytes.size(), hasher.finish()};
+  update::KeptPackage kept;
+  kept.versionFields[update::kLatestVersion] = release.version;
+  kept.versionFields[update::kProgramTitle] = release.launcherName;
+  kept.versionFields[update::kUpdateAddress] = kAddress;
+  kept.versionFields[update::kPackageSize] = std::to_string(bytes.size());
+  kept.versionFields[update::kPackageDigest] = update::toBase64(release.packageDigest);
+  kept.versionFields[update::kPackageSignature] =
+      update::toBase64(update::signRelease(release, secretKey));
+  kept.size = static_cast<std::int64_t>(bytes.size());
+
+  std::string otherBytes = bytes;
+  otherBytes[otherBytes.size() / 2] ^= 0x01;
+  struct Row {
+    const char* what;
+    std::string version;
+    std::string package;
+    bool applied;
+  };
+  const Row rows[] = {
+      {"a relabelled version", "9.9", bytes, false},
+      {"another file of the same size", "5.1", otherBytes, false},
+      {"the signed release", "5.1", bytes, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    launcher.reset();
+    launcher = std::make_unique<app::Launcher>(os.services(), controls);
+    updateState().publicKey = update::toBase64(publicKey);
+    update::KeptPackage record = kept;
+    record.versionFields[update::kLatestVersion] = row.version;
+    ASSERT_TRUE(update::keepPackage(os.files, os.process.directory, record));
+    testing_support::writeBytes(runDir() / "pkg.zip", row.package);
+    os.processes.calls.clear();
+    polls = 0;
+    signalAtPoll = 1;
+    bool handedOver = false;
+    try {
+      update::applyKeptPackage(ctx(), updateState());
+    } catch (const ProgramEnded&) {
+      handedOver = true;
+    }
+    EXPECT_EQ(handedOver, row.applied);
+    EXPECT_EQ(testing_support::readBytes(runDir() / "Data/a.pak"), row.applied ? "new a" : "old a");
+    EXPECT_FALSE(fs::exists(runDir() / update::kKeptPackageFileName));
+  }
 }
 
 }  // namespace
