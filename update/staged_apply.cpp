@@ -78,10 +78,10 @@ void removeCreatedFolders(FolderFiles& folder, const ApplyPlan& plan) {
     folder.files.removeDirectory(folder.path(*name));
 }
 
+// A staged file not yet placed stays for undoPlan, which removes every
+// staged name after the steps.
 void undoStep(FolderFiles& folder, const ApplyStep& step) {
   const bool placed = !folder.exists(step.staged);
-  if (!placed)
-    folder.files.remove(folder.path(step.staged));
   if (!step.backup.empty()) {
     if (folder.exists(step.backup))
       folder.files.replace(folder.path(step.backup), folder.path(step.target));
