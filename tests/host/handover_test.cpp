@@ -189,6 +189,17 @@ TEST_F(HandOverTest, TheSharedInstanceMarkerIsFreeWhileTheNewLauncherStarts) {
   EXPECT_TRUE(freeAtStart);
   EXPECT_EQ(os.namedEvents.names.count("Arcade"), 1u) << "held again after the undo";
   EXPECT_EQ(files(), kOld);
+
+  // Handed over: the new launcher has the name, the old one does not take it.
+  launcher.reset();
+  launcher = std::make_unique<app::Launcher>(os.services(), controls);
+  polls = 0;
+  exitAtPoll = 1 << 30;
+  signalAtPoll = 1;
+  os.processes.calls.clear();
+  downloadedNewRelease();
+  EXPECT_TRUE(complete());
+  EXPECT_EQ(os.namedEvents.names.count("Arcade"), 0u);
 }
 
 // Once the new launcher runs, Esc or Alt+F4 waits for the outcome: the

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/file_name.h"
+#include "base/path.h"
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
 #include "update/staged_apply.h"
@@ -189,11 +190,14 @@ TEST_F(UnzipTest, AnEntryThatCannotBePlacedLeavesTheFolderAsItWas) {
   EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 33, 66, 100}));
   EXPECT_EQ(tree(game()), std::set<std::string>{});
 
-  // A folder where the file goes.
+  // A folder where the file goes. A folder that was there before, empty,
+  // stays: only folders the update made go.
   fs::create_directories(game() / "d.txt" / "kept");
-  zipWithPython(archives() / "q.zip", {{"new/e.txt", "e"}, {"d.txt", "file"}});
-  EXPECT_EQ(unpack(archives() / "q.zip"), (Progress{0, 50, 100}));
-  EXPECT_EQ(tree(game()), (std::set<std::string>{"d.txt", "d.txt/kept"}));
+  fs::create_directories(game() / "Saves");
+  zipWithPython(archives() / "q.zip",
+                {{"new/e.txt", "e"}, {"Saves/s.txt", "s"}, {"d.txt", "file"}});
+  EXPECT_EQ(unpack(archives() / "q.zip"), (Progress{0, 33, 66, 100}));
+  EXPECT_EQ(tree(game()), (std::set<std::string>{"d.txt", "d.txt/kept", "Saves"}));
 
   // A file the running game holds without sharing: everything stays old,
   // also the entries before it.
@@ -204,7 +208,25 @@ TEST_F(UnzipTest, AnEntryThatCannotBePlacedLeavesTheFolderAsItWas) {
   EXPECT_EQ(unpack(archives() / "r.zip"), (Progress{0, 33, 66, 100}));
   EXPECT_EQ(readBytes(game() / "held.pak"), "the game's own");
   EXPECT_EQ(readBytes(game() / "e.txt"), "old e");
-  EXPECT_EQ(tree(game()), (std::set<std::string>{"d.txt", "d.txt/kept", "e.txt", "held.pak"}));
+  EXPECT_EQ(tree(game()),
+            (std::set<std::string>{"d.txt", "d.txt/kept", "Saves", "e.txt", "held.pak"}));
+}
+
+// The staging name is the plain one or one of the numbered ones up to 99:
+// with all of them taken by a player's files, nothing is written.
+TEST_F(UnzipTest, EveryStagingNameTakenWritesNothing) {
+  const std::string plain = (game() / "a.txt.unpacking").string();
+  writeBytes(plain, "taken");
+  for (int number = 1; number <= 99; ++number)
+    writeBytes(base::numberedFileName(plain, number), "taken");
+  zipWithPython(archives() / "p.zip", {{"a.txt", "new"}});
+  EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{100}));
+  EXPECT_FALSE(fs::exists(game() / "a.txt"));
+  EXPECT_EQ(tree(game()).size(), 100u);
+
+  fs::remove(base::numberedFileName(plain, 99));
+  EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{0, 100}));
+  EXPECT_EQ(readBytes(game() / "a.txt"), "new");
 }
 
 // Two entries for one file (letter case aside): which one would win is
