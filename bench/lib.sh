@@ -32,12 +32,12 @@ build_bench_driver() {
 median_of() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # Runs a command, its output discarded, and prints its wall time in whole
-# milliseconds.
+# milliseconds; fails when the command does (a failed run is no time).
 #   elapsed_ms <command> [args...]
 elapsed_ms() {
   local start end
   start=$(date +%s%N)
-  "$@" >/dev/null
+  "$@" >/dev/null || { echo "failed: $*" >&2; return 1; }
   end=$(date +%s%N)
   echo $(((end - start) / 1000000))
 }

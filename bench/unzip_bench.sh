@@ -26,7 +26,7 @@ baseline_rev=${TAVORO_BENCH_BASELINE:-bf6a617}
 before="$work/unzip_bench_before"
 echo "building the unpacker of $baseline_rev ..."
 git -C "$source_dir" worktree add --detach "$work/before-src" "$baseline_rev" >/dev/null 2>&1
-(source "$work/before-src/bench/lib.sh" && build_bench_driver unzip_bench "$before")
+(cd "$work/before-src" && source bench/lib.sh && build_bench_driver unzip_bench "$before")
 git -C "$source_dir" worktree remove --force "$work/before-src"
 
 echo "generating the package ..."
@@ -55,11 +55,14 @@ run_tool() {
   rm -rf "$dest"
 }
 
-# Check once that ours writes what unzip writes.
-"$ours" "$work/package.zip" "$work/check-ours"
+# Check once that ours and the earlier one write what unzip writes.
 unzip -q -o "$work/package.zip" -d "$work/check-unzip"
-diff -r "$work/check-ours" "$work/check-unzip" >/dev/null || { echo "outputs differ" >&2; exit 1; }
-rm -rf "$work/check-ours" "$work/check-unzip"
+for driver in "$ours" "$before"; do
+  "$driver" "$work/package.zip" "$work/check-ours"
+  diff -r "$work/check-ours" "$work/check-unzip" >/dev/null || { echo "outputs differ" >&2; exit 1; }
+  rm -rf "$work/check-ours"
+done
+rm -rf "$work/check-unzip"
 
 orders=("ours before unzip 7z" "before unzip 7z ours" "unzip 7z ours before")
 for ((round = 0; round < rounds; round++)); do
