@@ -13,16 +13,6 @@ constexpr std::size_t kMaxRequestHead = 8 * 1024;
 constexpr int kIoTimeoutMs = 10000;
 constexpr std::size_t kBlock = 64 * 1024;
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // Nothing when an escape is malformed or stands for a zero byte.
 std::optional<std::string> percentDecoded(std::string_view text) {
   std::string decoded;
@@ -31,9 +21,11 @@ std::optional<std::string> percentDecoded(std::string_view text) {
       decoded += text[i];
       continue;
     }
-    if (i + 2 >= text.size() || hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0)
+    if (i + 2 >= text.size() || base::hexDigitValue(text[i + 1]) < 0 ||
+        base::hexDigitValue(text[i + 2]) < 0)
       return std::nullopt;
-    const char c = static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    const char c =
+        static_cast<char>(base::hexDigitValue(text[i + 1]) * 16 + base::hexDigitValue(text[i + 2]));
     if (c == '\0')
       return std::nullopt;
     decoded += c;

@@ -17,16 +17,11 @@ constexpr std::string_view kUndo = "undo";
 // Names are at most a Windows path; a longer length is no journal of ours.
 constexpr std::size_t kMaxNameBytes = 1024;
 
-std::string field(std::string_view text) {
-  return lengthPrefixed(text);
-}
-
 std::string stepLine(const ApplyStep& step) {
-  return std::string(kStep) + " " + field(step.staged) + " " + field(step.target) + " " +
-         field(step.backup) + " " + std::to_string(step.size) + "\n";
+  return std::string(kStep) + " " + lengthPrefixed(step.staged) + " " +
+         lengthPrefixed(step.target) + " " + lengthPrefixed(step.backup) + " " +
+         std::to_string(step.size) + "\n";
 }
-
-using FieldReader = LengthPrefixedReader;
 
 // A file or folder name below the run directory, and nothing else.
 bool isInsideName(const std::string& name) {
@@ -34,14 +29,14 @@ bool isInsideName(const std::string& name) {
   return path && !path->fileName.empty();
 }
 
-std::optional<std::string> insideName(FieldReader& reader) {
+std::optional<std::string> insideName(LengthPrefixedReader& reader) {
   std::optional<std::string> name = reader.text();
   if (!name || !isInsideName(*name))
     return std::nullopt;
   return name;
 }
 
-std::optional<ApplyStep> parseStep(FieldReader& reader) {
+std::optional<ApplyStep> parseStep(LengthPrefixedReader& reader) {
   ApplyStep step;
   std::optional<std::string> staged = insideName(reader);
   if (!staged || !reader.skip(' '))
@@ -63,8 +58,8 @@ std::optional<ApplyStep> parseStep(FieldReader& reader) {
 bool readRecord(std::string_view line, ApplyPlan& plan) {
   const std::size_t space = line.find(' ');
   const std::string_view kind = line.substr(0, space);
-  FieldReader reader(space == std::string_view::npos ? std::string_view() : line.substr(space + 1),
-                     kMaxNameBytes);
+  LengthPrefixedReader reader(
+      space == std::string_view::npos ? std::string_view() : line.substr(space + 1), kMaxNameBytes);
   if (kind == kStaged || kind == kFolder) {
     std::optional<std::string> name = insideName(reader);
     if (!name || !reader.atEnd() || plan.complete)
@@ -96,11 +91,11 @@ bool readRecord(std::string_view line, ApplyPlan& plan) {
 }  // namespace
 
 std::string stagedRecord(std::string_view name) {
-  return std::string(kStaged) + " " + field(name) + "\n";
+  return std::string(kStaged) + " " + lengthPrefixed(name) + "\n";
 }
 
 std::string folderRecord(std::string_view name) {
-  return std::string(kFolder) + " " + field(name) + "\n";
+  return std::string(kFolder) + " " + lengthPrefixed(name) + "\n";
 }
 
 std::string completeRecord(const std::vector<ApplyStep>& steps) {
@@ -200,14 +195,8 @@ bool JournalWriter::append(const std::string& record, bool flush) {
 
 bool rewriteJournal(platform::Files& files, const std::string& runDirectory,
                     const ApplyPlan& plan) {
-  const std::string path = base::joinPath(runDirectory, kJournalFileName);
-  const std::string fresh = path + ".new";
-  const std::string text = journalText(plan);
-  std::unique_ptr<platform::OutputFile> file = files.create(fresh);
-  if (!file || !file->write(text.data(), text.size()) || !file->close())
-    return false;
-  // Replaced in one rename: a kill leaves the old journal or the new one.
-  return files.replace(fresh, path);
+  return replaceRecordFile(files, base::joinPath(runDirectory, kJournalFileName),
+                           journalText(plan));
 }
 
 }  // namespace update

@@ -2,18 +2,10 @@
 
 #include <algorithm>
 
+#include "base/cp936.h"
+
 namespace update {
 namespace {
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 // 15 hex digits stay far below 2^63; more is no real chunk.
 constexpr int kMaxSizeDigits = 15;
@@ -21,7 +13,7 @@ constexpr int kMaxSizeDigits = 15;
 }  // namespace
 
 bool ChunkedDecoder::sizeDigit(char c) {
-  const int value = hexValue(c);
+  const int value = base::hexDigitValue(c);
   if (value < 0 || ++sizeDigits_ > kMaxSizeDigits)
     return false;
   remaining_ = remaining_ * 16 + static_cast<std::uint64_t>(value);
@@ -97,3 +89,5 @@ bool ChunkedDecoder::feed(std::string_view input, std::string& payload) {
 }
 
 }  // namespace update
+
+#include "base/cp936.h"

@@ -129,24 +129,18 @@ void unpackAndHandOff(core::Context& ctx, UpdateState& state, const std::string&
     handOff(ctx, state, state.progress->percent);
 }
 
-// The apply stands: backups, journal and marker go.
-void confirmApplied(core::Context& ctx, UpdateState& state) {
+// Ends the apply that awaited the new launcher: kFinish keeps the new
+// files and drops the backups, kUndo puts the old files back, this
+// launcher's own among them; the journal and the marker go either way.
+void endApplied(core::Context& ctx, UpdateState& state, ApplyDecision decision) {
   if (!state.appliedUpdate)
     return;
   JournalWriter& journal = *state.appliedUpdate->journal;
-  journal.decide(ApplyDecision::kFinish);
-  removeBackups(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
-  journal.remove();
-  state.appliedUpdate.reset();
-}
-
-// The apply is taken back: the old files, this launcher's own among them.
-void undoApplied(core::Context& ctx, UpdateState& state) {
-  if (!state.appliedUpdate)
-    return;
-  JournalWriter& journal = *state.appliedUpdate->journal;
-  journal.decide(ApplyDecision::kUndo);
-  undoPlan(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
+  journal.decide(decision);
+  if (decision == ApplyDecision::kFinish)
+    removeBackups(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
+  else
+    undoPlan(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
   journal.remove();
   state.appliedUpdate.reset();
 }
@@ -262,14 +256,14 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
       !ctx.os.files->sameFile(newLauncher, own)) {
     const std::string ownFile = ownFileAfterApply(ctx, state);
     if (startNewLauncher(ctx, state, title, newLauncher) == NewLauncherStart::kShown) {
-      confirmApplied(ctx, state);
+      endApplied(ctx, state, ApplyDecision::kFinish);
       ctx.os.files->remove(package);
       ctx.os.pump->delay(200);
       ctx.os.files->remove(package);
       ctx.os.pump->delay(900);
       removeOwnExecutable(ctx, ownFile);
     }
-    undoApplied(ctx, state);
+    endApplied(ctx, state, ApplyDecision::kUndo);
     ctx.os.files->remove(package);
     state.handingOver = false;
     state.takenBack = true;
@@ -278,7 +272,7 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
       core::endProgram(ctx);
     return;
   }
-  confirmApplied(ctx, state);
+  endApplied(ctx, state, ApplyDecision::kFinish);
   offerHelpOrPackage(ctx, package);
 }
 

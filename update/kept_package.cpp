@@ -21,12 +21,7 @@ bool keepPackage(platform::Files& files, const std::string& runDirectory, const 
   for (const std::string& value : kept.versionFields)
     text += lengthPrefixed(value) + "\n";
   text += std::to_string(kept.size) + "\n";
-  const std::string path = recordPath(runDirectory);
-  const std::string fresh = path + ".new";
-  std::unique_ptr<platform::OutputFile> file = files.create(fresh);
-  if (!file || !file->write(text.data(), text.size()) || !file->close())
-    return false;
-  return files.replace(fresh, path);
+  return replaceRecordFile(files, recordPath(runDirectory), text);
 }
 
 std::optional<KeptPackage> readKeptPackage(platform::Files& files,

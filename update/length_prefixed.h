@@ -1,16 +1,30 @@
 #pragma once
 
-// Texts as their byte length, ":" and the bytes, so that names and page
-// values may hold spaces and line ends: how the update's small record files
-// (the apply journal, the kept package) write them.
+// The update's small record files (the apply journal, the kept package):
+// texts as their byte length, ":" and the bytes, so that names and page
+// values may hold spaces and line ends, and a record written whole.
 
 #include <charconv>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/services.h"
+
 namespace update {
+
+// Writes a record file whole under `path`: first under a fresh name, then
+// moved over the old one, so that a kill leaves the old record or the new.
+inline bool replaceRecordFile(platform::Files& files, const std::string& path,
+                              const std::string& text) {
+  const std::string fresh = path + ".new";
+  std::unique_ptr<platform::OutputFile> file = files.create(fresh);
+  if (!file || !file->write(text.data(), text.size()) || !file->close())
+    return false;
+  return files.replace(fresh, path);
+}
 
 inline std::string lengthPrefixed(std::string_view text) {
   return std::to_string(text.size()) + ":" + std::string(text);

@@ -69,6 +69,10 @@ bool connectWithin(int fd, const sockaddr* address, socklen_t length, int timeou
 
 }  // namespace
 
+std::unique_ptr<Connection> connectionOverSocket(int fd) {
+  return std::make_unique<BsdConnection>(fd);
+}
+
 std::unique_ptr<Connection> BsdSockets::connect(const std::string& host, int port,
                                                 int connectTimeoutMs, int ioTimeoutMs) {
   addrinfo hints{};

@@ -79,6 +79,10 @@ class LocalFiles final : public Files {
       std::make_shared<std::atomic<std::int64_t>>(0);
 };
 
+// A connected socket as a Connection, which closes it when destroyed: what
+// a server on this machine hands on for each client it accepts.
+std::unique_ptr<Connection> connectionOverSocket(int fd);
+
 // Real TCP connections over BSD sockets.
 class BsdSockets final : public Sockets {
  public:

@@ -8,38 +8,11 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/host/host_services.h"
 #include "publisher/host/host_tools.h"
 
 namespace publisher::host {
 namespace {
-
-class AcceptedConnection final : public platform::Connection {
- public:
-  explicit AcceptedConnection(int fd) : fd_(fd) {}
-  ~AcceptedConnection() override { ::close(fd_); }
-
-  bool sendAll(std::string_view data) override {
-    while (!data.empty()) {
-      const ssize_t sent = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
-      if (aborted_ || sent <= 0)
-        return false;
-      data.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-  }
-  long receive(void* buffer, std::size_t size) override {
-    const ssize_t got = ::recv(fd_, buffer, size, 0);
-    return aborted_ || got < 0 ? -1 : static_cast<long>(got);
-  }
-  void abort() override {
-    aborted_ = true;
-    ::shutdown(fd_, SHUT_RDWR);
-  }
-
- private:
-  int fd_;
-  std::atomic<bool> aborted_{false};
-};
 
 class BsdListener final : public Listener {
  public:
@@ -72,7 +45,7 @@ class BsdListener final : public Listener {
       timeval timeout{ioTimeoutMs / 1000, (ioTimeoutMs % 1000) * 1000};
       ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
       ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-      return std::make_unique<AcceptedConnection>(fd);
+      return platform::host::connectionOverSocket(fd);
     }
   }
   void stop() override {

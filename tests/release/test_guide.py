@@ -3,19 +3,18 @@ decodes in the encoding it declares (UTF-8 after its byte order mark), and
 names every command and every player message the README names, each
 message as the launcher's sources hold it."""
 
-import importlib.util
 import os
 import re
+import runpy
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
 
 def load_release_script():
-    spec = importlib.util.spec_from_file_location(
-        "make_release", os.path.join(ROOT, "scripts", "make-release.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    """The release script's functions, by name (it runs nothing when not
+    the program started)."""
+    return runpy.run_path(os.path.join(ROOT, "scripts", "make-release.py"),
+                          run_name="make_release")
 
 
 def readme():
@@ -24,7 +23,7 @@ def readme():
 
 
 def guide():
-    data = load_release_script().guide_bytes()
+    data = load_release_script()["guide_bytes"]()
     assert data.startswith(b"\xef\xbb\xbf")
     text = data[3:].decode("utf-8")  # strict: a stray byte fails
     assert "\n" not in text.replace("\r\n", "")  # every line ends in CRLF, for Notepad
