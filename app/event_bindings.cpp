@@ -11,7 +11,7 @@
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/handoff.h"
-#include "update/staged_apply.h"
+#include "update/package/staged_apply.h"
 
 namespace app {
 namespace {

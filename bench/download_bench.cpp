@@ -17,9 +17,9 @@
 
 #include "app/host/host_platform.h"
 #include "update/download.h"
-#include "update/download_object.h"
-#include "update/package_digest_follower.h"
-#include "update/release_signature.h"
+#include "update/download/download_object.h"
+#include "update/package/package_digest_follower.h"
+#include "update/package/release_signature.h"
 #include "update/update_state.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/host/host_platform.h"
-#include "update/unzip.h"
+#include "update/package/unzip.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -20,34 +20,34 @@ set(TAVORO_LOGIC_SOURCES
   core/program.cpp
   core/slideshow.cpp
   core/startup.cpp
-  update/chunked_decoder.cpp
-  update/download_body.cpp
-  update/download_engine.cpp
+  update/http/chunked_decoder.cpp
+  update/download/download_body.cpp
+  update/download/download_engine.cpp
   update/download_failure.cpp
   update/download.cpp
-  update/download_object.cpp
-  update/download_resume.cpp
-  update/download_stop.cpp
-  update/download_task.cpp
+  update/download/download_object.cpp
+  update/download/download_resume.cpp
+  update/download/download_stop.cpp
+  update/download/download_task.cpp
   update/handoff.cpp
-  update/http_address.cpp
-  update/http_response.cpp
-  update/open_connection.cpp
-  update/http.cpp
-  update/http_request.cpp
-  update/package_digest_follower.cpp
-  update/package_signature.cpp
+  update/http/http_address.cpp
+  update/http/http_response.cpp
+  update/http/open_connection.cpp
+  update/http/http.cpp
+  update/http/http_request.cpp
+  update/package/package_digest_follower.cpp
+  update/package/package_signature.cpp
   update/progress_text.cpp
-  update/release_signature.cpp
-  update/resume_note.cpp
-  update/unzip.cpp
-  update/apply_journal.cpp
-  update/staged_apply.cpp
+  update/package/release_signature.cpp
+  update/download/resume_note.cpp
+  update/package/unzip.cpp
+  update/package/apply_journal.cpp
+  update/package/staged_apply.cpp
   update/kept_package.cpp
-  update/unzip_archive.cpp
+  update/package/unzip_archive.cpp
   update/update_state.cpp
   update/version.cpp
-  update/web_text.cpp
+  update/http/web_text.cpp
   app/event_bindings.cpp
   app/launcher.cpp
 )
@@ -94,7 +94,7 @@ set(TAVORO_WIN32_SOURCES
 # The host side: recording fakes, real files, sockets and TLS (OpenSSL), and
 # an HTTP stack over them, for tests on Linux.
 set(TAVORO_HOST_SOURCES
-  ui/control_model.cpp
+  ui/host/control_model.cpp
   platform/host/bsd_sockets.cpp
   platform/host/fake_services.cpp
   platform/host/host_path.cpp
@@ -102,7 +102,7 @@ set(TAVORO_HOST_SOURCES
   platform/host/ini_profile_reader.cpp
   platform/host/local_files.cpp
   platform/host/openssl_tls.cpp
-  update/socket_http_transport.cpp
+  update/http/host/socket_http_transport.cpp
 )
 
 # The publisher's tool, tavoro-publish: its portable logic, built on the

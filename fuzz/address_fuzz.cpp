@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "fuzz/harness.h"
-#include "update/http_address.h"
-#include "update/http_request.h"
-#include "update/web_text.h"
+#include "update/http/http_address.h"
+#include "update/http/http_request.h"
+#include "update/http/web_text.h"
 
 namespace {
 

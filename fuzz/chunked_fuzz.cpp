@@ -2,7 +2,7 @@
 // decoder gives the same payload and the same verdict as fed whole.
 
 #include "fuzz/harness.h"
-#include "update/chunked_decoder.h"
+#include "update/http/chunked_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);

@@ -4,8 +4,8 @@
 
 #include "base/text.h"
 #include "fuzz/harness.h"
-#include "update/http_request.h"
-#include "update/web_text.h"
+#include "update/http/http_request.h"
+#include "update/http/web_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);

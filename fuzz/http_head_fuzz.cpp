@@ -3,7 +3,7 @@
 // way only.
 
 #include "fuzz/harness.h"
-#include "update/http_response.h"
+#include "update/http/http_response.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view received(reinterpret_cast<const char*>(data), size);

@@ -13,7 +13,7 @@
 
 #include "fuzz/harness.h"
 #include "fuzz/watched_files.h"
-#include "update/unzip.h"
+#include "update/package/unzip.h"
 
 namespace {
 

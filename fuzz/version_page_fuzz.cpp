@@ -7,9 +7,9 @@
 #include "core/program.h"
 #include "fuzz/harness.h"
 #include "platform/host/host_services.h"
-#include "ui/control_model.h"
+#include "ui/host/control_model.h"
 #include "ui/control_names.h"
-#include "update/release_signature.h"
+#include "update/package/release_signature.h"
 #include "update/version.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
 #include "publisher/refusal.h"
-#include "update/package_signature.h"
+#include "update/package/package_signature.h"
 
 namespace publisher {
 namespace {

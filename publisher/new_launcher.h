@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "publisher/tools.h"
-#include "update/package_signature.h"
+#include "update/package/package_signature.h"
 
 namespace publisher {
 

@@ -21,9 +21,9 @@
 #include "publisher/version_page.h"
 #include "publisher/web_address.h"
 #include "publisher/windows_names.h"
-#include "update/http_address.h"
+#include "update/http/http_address.h"
 #include "update/progress_text.h"
-#include "update/release_signature.h"
+#include "update/package/release_signature.h"
 
 namespace publisher {
 namespace {

@@ -2,8 +2,8 @@
 
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
-#include "update/download_engine.h"
-#include "update/http.h"
+#include "update/download/download_engine.h"
+#include "update/http/http.h"
 
 namespace publisher {
 namespace {

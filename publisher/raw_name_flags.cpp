@@ -9,7 +9,7 @@
 
 #include "publisher/native_files.h"
 #include "publisher/refusal.h"
-#include "update/unzip_archive.h"
+#include "update/package/unzip_archive.h"
 
 namespace publisher {
 namespace {

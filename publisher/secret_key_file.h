@@ -5,7 +5,7 @@
 #include <string>
 
 #include "publisher/tools.h"
-#include "update/package_signature.h"
+#include "update/package/package_signature.h"
 
 namespace publisher {
 

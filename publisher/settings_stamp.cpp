@@ -9,8 +9,8 @@
 
 #include "publisher/refusal.h"
 #include "publisher/web_address.h"
-#include "update/http_address.h"
-#include "update/package_signature.h"
+#include "update/http/http_address.h"
+#include "update/package/package_signature.h"
 #include "update/settings_block.h"
 
 namespace publisher {

@@ -10,7 +10,7 @@
 
 #include "platform/services.h"
 #include "publisher/tools.h"
-#include "update/partial_file.h"
+#include "update/download/partial_file.h"
 
 namespace publisher {
 

@@ -10,7 +10,7 @@
 #include "base/file_name.h"
 #include "publisher/refusal.h"
 #include "publisher/windows_names.h"
-#include "update/package_signature.h"
+#include "update/package/package_signature.h"
 
 namespace publisher {
 namespace {

@@ -13,11 +13,11 @@
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "publisher/web_address.h"
-#include "update/http.h"
-#include "update/http_address.h"
+#include "update/http/http.h"
+#include "update/http/http_address.h"
 #include "update/progress_text.h"
-#include "update/release_signature.h"
-#include "update/unzip_archive.h"
+#include "update/package/release_signature.h"
+#include "update/package/unzip_archive.h"
 #include "update/version.h"
 
 namespace publisher {

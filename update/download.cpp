@@ -4,11 +4,11 @@
 #include "base/path.h"
 #include "ui/control_names.h"
 #include "update/download_failure.h"
-#include "update/download_object.h"
+#include "update/download/download_object.h"
 #include "update/handoff.h"
-#include "update/package_digest_follower.h"
+#include "update/package/package_digest_follower.h"
 #include "update/progress_text.h"
-#include "update/resume_note.h"
+#include "update/download/resume_note.h"
 
 namespace update {
 namespace {

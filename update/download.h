@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/program.h"
-#include "update/download_events.h"
+#include "update/download/download_events.h"
 #include "update/update_state.h"
 
 namespace update {

@@ -1,7 +1,7 @@
 #include "update/download_failure.h"
 
 #include "ui/control_names.h"
-#include "update/resume_note.h"
+#include "update/download/resume_note.h"
 #include "update/version.h"
 
 namespace update {

@@ -10,10 +10,10 @@
 #include "update/download.h"
 #include "update/download_failure.h"
 #include "update/kept_package.h"
-#include "update/package_digest_follower.h"
-#include "update/release_signature.h"
-#include "update/staged_apply.h"
-#include "update/unzip.h"
+#include "update/package/package_digest_follower.h"
+#include "update/package/release_signature.h"
+#include "update/package/staged_apply.h"
+#include "update/package/unzip.h"
 #include "update/version.h"
 
 namespace update {

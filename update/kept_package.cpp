@@ -1,7 +1,7 @@
 #include "update/kept_package.h"
 
 #include "base/path.h"
-#include "update/length_prefixed.h"
+#include "update/package/length_prefixed.h"
 
 namespace update {
 namespace {

@@ -1,8 +1,8 @@
 #include "update/update_state.h"
 
-#include "update/download_object.h"
-#include "update/package_digest_follower.h"
-#include "update/staged_apply.h"
+#include "update/download/download_object.h"
+#include "update/package/package_digest_follower.h"
+#include "update/package/staged_apply.h"
 
 namespace update {
 

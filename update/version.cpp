@@ -5,9 +5,9 @@
 #include "base/text.h"
 #include "ui/control_names.h"
 #include "update/download.h"
-#include "update/http.h"
-#include "update/release_signature.h"
-#include "update/web_text.h"
+#include "update/http/http.h"
+#include "update/package/release_signature.h"
+#include "update/http/web_text.h"
 
 namespace update {
 namespace {

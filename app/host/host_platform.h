@@ -4,7 +4,7 @@
 // the unit tests run the launcher's logic against.
 
 #include "platform/host/host_services.h"
-#include "update/socket_http_transport.h"
+#include "update/http/host/socket_http_transport.h"
 
 namespace app::host {
 

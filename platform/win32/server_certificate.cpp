@@ -37,7 +37,7 @@ bool serverCertificateTrusted(const SchannelApi& api, CtxtHandle& context,
     return false;
   }
 
-  // Host names are ASCII (see update/http_address.h): widening is exact.
+  // Host names are ASCII (see update/http/http_address.h): widening is exact.
   std::wstring serverName(host.begin(), host.end());
   SSL_EXTRA_CERT_CHAIN_POLICY_PARA sslPara{};
   sslPara.cbSize = sizeof(sslPara);

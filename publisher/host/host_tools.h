@@ -7,7 +7,7 @@
 
 #include "platform/host/host_services.h"
 #include "publisher/tools.h"
-#include "update/socket_http_transport.h"
+#include "update/http/host/socket_http_transport.h"
 
 namespace publisher::host {
 

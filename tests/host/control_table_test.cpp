@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "ui/control_model.h"
+#include "ui/host/control_model.h"
 #include "ui/control_names.h"
 #include "ui/control_table.h"
 

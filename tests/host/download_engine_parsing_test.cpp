@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "base/path.h"
-#include "update/chunked_decoder.h"
-#include "update/http_address.h"
-#include "update/http_response.h"
+#include "update/http/chunked_decoder.h"
+#include "update/http/http_address.h"
+#include "update/http/http_response.h"
 
 namespace update {
 namespace {

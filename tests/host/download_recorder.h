@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "update/download_object.h"
+#include "update/download/download_object.h"
 #include "update/progress_text.h"
 #include "update/update_state.h"
 

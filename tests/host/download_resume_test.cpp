@@ -3,9 +3,9 @@
 // loopback server that breaks, stalls, changes the file or lies about the
 // range it sends.
 
-#include "update/download_resume.h"
+#include "update/download/download_resume.h"
 #include "download_engine_fixture.h"
-#include "update/resume_note.h"
+#include "update/download/resume_note.h"
 
 namespace testing_support {
 namespace {

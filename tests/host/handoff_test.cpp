@@ -12,12 +12,12 @@
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
-#include "update/apply_journal.h"
+#include "update/package/apply_journal.h"
 #include "update/download.h"
-#include "update/download_object.h"
+#include "update/download/download_object.h"
 #include "update/handoff.h"
 #include "update/progress_text.h"
-#include "update/release_signature.h"
+#include "update/package/release_signature.h"
 
 namespace {
 

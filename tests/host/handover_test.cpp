@@ -10,12 +10,12 @@
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
-#include "update/apply_journal.h"
+#include "update/package/apply_journal.h"
 #include "update/handoff.h"
 #include "update/kept_package.h"
-#include "update/package_signature.h"
-#include "update/release_signature.h"
-#include "update/unzip.h"
+#include "update/package/package_signature.h"
+#include "update/package/release_signature.h"
+#include "update/package/unzip.h"
 
 namespace {
 

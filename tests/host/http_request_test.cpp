@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "update/http_request.h"
+#include "update/http/http_request.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "update/http.h"
+#include "update/http/http.h"
 
 #include <algorithm>
 #include "loopback_server.h"

@@ -12,7 +12,7 @@
 
 #include "picture_support.h"
 #include "ui/animation_scene.h"
-#include "ui/control_model.h"
+#include "ui/host/control_model.h"
 #include "ui/control_names.h"
 #include "ui/image.h"
 #include "ui/picture_prefetch.h"

@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "platform/host/host_services.h"
-#include "update/package_digest_follower.h"
-#include "update/package_signature.h"
-#include "update/release_signature.h"
+#include "update/package/package_digest_follower.h"
+#include "update/package/package_signature.h"
+#include "update/package/release_signature.h"
 
 namespace {
 

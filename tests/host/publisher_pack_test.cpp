@@ -13,8 +13,8 @@
 #include "publisher/refusal.h"
 #include "tests/host/loopback_server.h"
 #include "tests/host/publisher_fixture.h"
-#include "update/release_signature.h"
-#include "update/unzip.h"
+#include "update/package/release_signature.h"
+#include "update/package/unzip.h"
 #include "update/version.h"
 
 namespace {

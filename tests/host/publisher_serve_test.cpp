@@ -5,7 +5,7 @@
 
 #include "publisher/file_server.h"
 #include "tests/host/publisher_fixture.h"
-#include "update/http.h"
+#include "update/http/http.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "tests/host/publisher_fixture.h"
-#include "update/package_signature.h"
+#include "update/package/package_signature.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
-#include "update/apply_journal.h"
-#include "update/staged_apply.h"
-#include "update/unzip.h"
+#include "update/package/apply_journal.h"
+#include "update/package/staged_apply.h"
+#include "update/package/unzip.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "core/program.h"
 #include "test_support.h"
 #include "ui/control_names.h"
-#include "update/download_object.h"
+#include "update/download/download_object.h"
 
 namespace {
 

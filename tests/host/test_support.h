@@ -13,7 +13,7 @@
 
 #include "app/host/host_platform.h"
 #include "app/launcher.h"
-#include "ui/control_model.h"
+#include "ui/host/control_model.h"
 
 namespace testing_support {
 

@@ -2,7 +2,7 @@
 
 #include "base/text.h"
 #include "platform/host/host_services.h"
-#include "update/web_text.h"
+#include "update/http/web_text.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "base/path.h"
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
-#include "update/staged_apply.h"
-#include "update/unzip.h"
+#include "update/package/staged_apply.h"
+#include "update/package/unzip.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
-#include "update/release_signature.h"
+#include "update/package/release_signature.h"
 
 namespace {
 

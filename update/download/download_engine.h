@@ -1,0 +1,81 @@
+#pragma once
+
+// One download from start to end on the calling thread: connect (with TLS
+// for https), request, follow redirects, stream the body into the local
+// file block by block.
+// Knows nothing of threads or of the notification routine; it tells an
+// observer what happens and honours a stop.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "update/download/download_stop.h"
+#include "update/http/http_address.h"
+
+namespace update {
+
+inline constexpr int kMaxRedirects = 5;
+inline constexpr int kMaxNumberedNames = 99;
+
+// `path` itself when no file has it, else the first of its numbered names,
+// "(1)" to "(99)", that no file has; nothing when all are taken.
+std::optional<std::string> unusedLocalPath(platform::Files& files, const std::string& path);
+
+struct DownloadSettings {
+  HttpAddress address;
+  std::string localPath;
+  std::int32_t speedLimit = 0;  // bytes per second, 0 = none
+  std::int32_t connectTimeoutMs = 20000;
+  std::int32_t receiveTimeoutMs = 20000;
+  std::int32_t blockSize = 20480;
+  // After a break mid-body the rest is asked for again after each of these
+  // pauses in turn; once they are used up the transfer has failed. None:
+  // a break fails the transfer at once.
+  std::vector<std::int32_t> retryPausesMs;
+  // A transfer that does not complete leaves what it has, and a note beside
+  // it (resume_note.h), where the body can be continued; a later task for the
+  // same place and tag continues it. Otherwise both go, as without.
+  bool keepPartial = false;
+  std::string resumeTag;
+};
+
+// What to do when the local file exists already (the answers of the
+// notification routine).
+enum class ExistingFileAnswer : std::int32_t {
+  kChooseNewName = 0,
+  kGiveUp = 1,
+  kChosenElsewhere = 2,
+};
+
+class DownloadObserver {
+ public:
+  virtual ~DownloadObserver() = default;
+  // Once, before any block, when the body's length is announced.
+  virtual void totalSizeKnown(std::int64_t total) = 0;
+  // Before the local file is created; `total` is 0 while unknown.
+  virtual std::int32_t fileExists(std::int64_t existingSize, std::int64_t total) = 0;
+  // After each block has been written to the file.
+  virtual void blockWritten(std::int32_t size) = 0;
+  // The body goes on after `kept` bytes already in the file (0: it starts
+  // over, and the bytes reported so far are void).
+  virtual void bodyResumed(std::int64_t kept) = 0;
+};
+
+enum class DownloadResult {
+  kComplete,
+  kFailed,  // network, protocol, HTTP status or file trouble
+  kGaveUp,  // the local file exists and no other name was usable
+  kStopped,
+};
+
+// Runs the whole download. Unless it completes, a file it created is
+// removed again, so a partial body never passes for the whole one; with
+// keepPartial one that can be continued stays, with its note.
+DownloadResult runDownload(const DownloadSettings& settings, platform::Sockets& sockets,
+                           platform::Tls& tls, platform::Files& files, DownloadStop& stop,
+                           DownloadObserver& observer);
+
+}  // namespace update

@@ -1,0 +1,139 @@
+#include "update/download/download_object.h"
+
+#include <optional>
+#include <system_error>
+
+#include "base/values.h"
+#include "update/download/download_task.h"
+
+namespace update {
+namespace {
+
+// Zero or negative limits would mean "wait forever" to the sockets; the
+// initial values stand in for them.
+std::int32_t positiveOr(std::int32_t value, std::int32_t fallback) {
+  return value > 0 ? value : fallback;
+}
+
+std::optional<DownloadSettings> settingsFrom(const DownloadTaskParameters& parameters) {
+  const DownloadTaskParameters defaults;
+  if (parameters.modeWord != kModeDownload || parameters.localFilePath.empty())
+    return std::nullopt;
+  auto address = parseHttpAddress(parameters.sourceAddress);
+  if (!address)
+    return std::nullopt;
+  DownloadSettings settings;
+  settings.address = std::move(*address);
+  settings.localPath = parameters.localFilePath;
+  settings.speedLimit = parameters.speedLimit > 0 ? parameters.speedLimit : 0;
+  settings.connectTimeoutMs = positiveOr(parameters.connectTimeoutMs, defaults.connectTimeoutMs);
+  settings.receiveTimeoutMs = positiveOr(parameters.receiveTimeoutMs, defaults.receiveTimeoutMs);
+  settings.blockSize = positiveOr(parameters.blockSize, defaults.blockSize);
+  settings.retryPausesMs = parameters.retryPausesMs;
+  settings.keepPartial = parameters.keepPartial;
+  settings.resumeTag = parameters.resumeTag;
+  return settings;
+}
+
+// The reports as the notification routine of the task parameters hears
+// them: event codes and 32-bit values.
+class RoutineEvents final : public DownloadEvents {
+ public:
+  RoutineEvents(ProgressRoutine routine, void* engineContext)
+      : routine_(routine), engineContext_(engineContext) {}
+
+  void totalSizeKnown(std::int32_t total) override { call(kEventTotalSize, total, 0); }
+  ExistingFileAnswer fileExists(std::int32_t existingSize, std::int32_t total) override {
+    return static_cast<ExistingFileAnswer>(call(kEventFileExists, existingSize, total));
+  }
+  void blockArrived(std::int32_t size, std::int32_t) override { call(kEventBlock, size, 0); }
+  void taskEnded(std::int32_t received) override { call(kEventEnded, received, 0); }
+
+ private:
+  std::int32_t call(std::int32_t code, std::int32_t value, std::int32_t secondValue) {
+    return routine_(code, engineContext_, value, secondValue, nullptr);
+  }
+
+  const ProgressRoutine routine_;
+  void* const engineContext_;
+};
+
+}  // namespace
+
+DownloadObject::DownloadObject(platform::Sockets& sockets, platform::Tls& tls,
+                               platform::Files& files)
+    : sockets_(sockets), tls_(tls), files_(files) {}
+
+DownloadObject::~DownloadObject() {
+  stopTask();
+  joinEndedWorker();
+}
+
+bool DownloadObject::startTask(const DownloadTaskParameters& parameters,
+                               std::shared_ptr<DownloadEvents> events) {
+  if (hasTask())
+    return false;
+  auto settings = settingsFrom(parameters);
+  if (!settings)
+    return false;
+  if (!events && parameters.progress != nullptr)
+    events = std::make_shared<RoutineEvents>(parameters.progress, this);
+  joinEndedWorker();
+  stopWaitMs_ = parameters.stopWaitMs > 0 ? parameters.stopWaitMs : 0;
+  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(events), sockets_, tls_,
+                                         files_);
+  try {
+    worker_ = std::thread([task = task_] { task->run(); });
+  } catch (const std::system_error&) {
+    // No thread, no task: leave the slot free rather than attached forever.
+    task_.reset();
+    return false;
+  }
+  return true;
+}
+
+bool DownloadObject::hasTask() const {
+  return task_ && task_->attached();
+}
+
+void DownloadObject::stopTask() {
+  if (!task_)
+    return;
+  // Called from the routine on the worker itself: it cannot wait for
+  // itself; the stop takes effect when the routine returns.
+  if (worker_.joinable() && worker_.get_id() == std::this_thread::get_id()) {
+    task_->requestStop();
+    return;
+  }
+  if (task_->attached()) {
+    task_->requestStop();
+    if (!task_->waitUntilFinished(stopWaitMs_)) {
+      // Stuck beyond the stop wait (abort should prevent it): end the task
+      // for the caller and let the thread finish on its own; it holds
+      // everything it still touches. The slot lets go of both, so a later
+      // stop finds nothing to stop.
+      task_->abandon();
+      worker_.detach();
+      task_.reset();
+      return;
+    }
+  }
+  joinEndedWorker();
+}
+
+void DownloadObject::joinEndedWorker() {
+  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
+    worker_.join();
+  if (!worker_.joinable())
+    task_.reset();
+}
+
+std::int32_t DownloadObject::bytesSinceLastQuery() {
+  return task_ ? base::clampToInt32(task_->takeBytesSinceLastQuery()) : 0;
+}
+
+std::int32_t DownloadObject::bytesReceived() const {
+  return task_ ? base::clampToInt32(task_->received()) : 0;
+}
+
+}  // namespace update

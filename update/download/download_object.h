@@ -1,0 +1,65 @@
+#pragma once
+
+// The download engine's one transfer slot. At most one task is attached at a
+// time; the engine runs it on a thread of its own and reports to the task's
+// events (3, 18, 16 and finally 4; see download_events.h).
+//
+// The engine fetches "http://" and "https://" addresses over one
+// connection: a connections member above 1 is served by that one
+// connection; a TLS failure (certificate, host name, handshake) fails the
+// task like any network trouble. Time limits 8 and 10 are the connect and
+// receive limits; the platform's connection applies the receive limit to
+// sends and to the TLS handshake too. Error statuses (anything but 2xx
+// after at most 5 redirects) write nothing; a task that fails or is stopped
+// removes the file it created, so only a complete body is ever left behind.
+
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include "platform/services.h"
+#include "update/download/download_events.h"
+#include "update/update_state.h"
+
+namespace update {
+
+class DownloadTask;
+
+class DownloadObject {
+ public:
+  // The services outlive the object and every worker it starts.
+  DownloadObject(platform::Sockets& sockets, platform::Tls& tls, platform::Files& files);
+  DownloadObject(const DownloadObject&) = delete;
+  DownloadObject& operator=(const DownloadObject&) = delete;
+  ~DownloadObject();
+
+  // Copies what the task needs and starts it; false when a task is attached
+  // or the parameters are unusable (mode other than download, an address
+  // that is not "http[s]://host[:port]/...", no local file). No event then.
+  // The reports go to `events`, or else to the parameters' notification
+  // routine (with this object as the engine context), or nowhere.
+  bool startTask(const DownloadTaskParameters& parameters,
+                 std::shared_ptr<DownloadEvents> events = nullptr);
+
+  bool hasTask() const;
+  // Stops and detaches a running task, waiting at most its stop wait for
+  // the worker; does nothing without one. Event 4 is reported exactly once.
+  void stopTask();
+
+  // Both read 0 without an attached task.
+  std::int32_t bytesSinceLastQuery();
+  std::int32_t bytesReceived() const;
+
+ private:
+  // Joins a worker whose task has ended by itself.
+  void joinEndedWorker();
+
+  platform::Sockets& sockets_;
+  platform::Tls& tls_;
+  platform::Files& files_;
+  std::shared_ptr<DownloadTask> task_;
+  std::thread worker_;
+  int stopWaitMs_ = 1000;
+};
+
+}  // namespace update

@@ -1,0 +1,202 @@
+#include "update/package/apply_journal.h"
+
+#include "base/file_name.h"
+#include "base/path.h"
+#include "update/package/length_prefixed.h"
+
+namespace update {
+namespace {
+
+constexpr std::string_view kHeader = "tavoro-update-journal/1\n";
+constexpr std::string_view kStaged = "staged";
+constexpr std::string_view kFolder = "folder";
+constexpr std::string_view kStep = "step";
+constexpr std::string_view kComplete = "apply";
+constexpr std::string_view kFinish = "finish";
+constexpr std::string_view kUndo = "undo";
+// Names are at most a Windows path; a longer length is no journal of ours.
+constexpr std::size_t kMaxNameBytes = 1024;
+
+std::string stepLine(const ApplyStep& step) {
+  return std::string(kStep) + " " + lengthPrefixed(step.staged) + " " +
+         lengthPrefixed(step.target) + " " + lengthPrefixed(step.backup) + " " +
+         std::to_string(step.size) + "\n";
+}
+
+// A file or folder name below the run directory, and nothing else.
+bool isInsideName(const std::string& name) {
+  const std::optional<base::EntryPath> path = base::parseEntryPath(name);
+  return path && !path->fileName.empty();
+}
+
+std::optional<std::string> insideName(LengthPrefixedReader& reader) {
+  std::optional<std::string> name = reader.text();
+  if (!name || !isInsideName(*name))
+    return std::nullopt;
+  return name;
+}
+
+std::optional<ApplyStep> parseStep(LengthPrefixedReader& reader) {
+  ApplyStep step;
+  std::optional<std::string> staged = insideName(reader);
+  if (!staged || !reader.skip(' '))
+    return std::nullopt;
+  std::optional<std::string> target = insideName(reader);
+  if (!target || !reader.skip(' '))
+    return std::nullopt;
+  std::optional<std::string> backup = reader.text();
+  if (!backup || (!backup->empty() && !isInsideName(*backup)) || !reader.skip(' '))
+    return std::nullopt;
+  const std::optional<std::size_t> size = reader.number();
+  if (!size || !reader.atEnd())
+    return std::nullopt;
+  return ApplyStep{std::move(*staged), std::move(*target), std::move(*backup),
+                   static_cast<std::int64_t>(*size)};
+}
+
+// False when the line is no record of a journal.
+bool readRecord(std::string_view line, ApplyPlan& plan) {
+  const std::size_t space = line.find(' ');
+  const std::string_view kind = line.substr(0, space);
+  LengthPrefixedReader reader(
+      space == std::string_view::npos ? std::string_view() : line.substr(space + 1), kMaxNameBytes);
+  if (kind == kStaged || kind == kFolder) {
+    std::optional<std::string> name = insideName(reader);
+    if (!name || !reader.atEnd() || plan.complete)
+      return false;
+    (kind == kStaged ? plan.stagedFiles : plan.createdFolders).push_back(std::move(*name));
+    return true;
+  }
+  if (kind == kStep) {
+    std::optional<ApplyStep> step = parseStep(reader);
+    if (!step || plan.complete)
+      return false;
+    plan.steps.push_back(std::move(*step));
+    return true;
+  }
+  if (space != std::string_view::npos)
+    return false;
+  if (kind == kComplete && !plan.complete) {
+    plan.complete = true;
+    return true;
+  }
+  if ((kind == kFinish || kind == kUndo) && plan.complete &&
+      plan.decision == ApplyDecision::kNone) {
+    plan.decision = kind == kFinish ? ApplyDecision::kFinish : ApplyDecision::kUndo;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string stagedRecord(std::string_view name) {
+  return std::string(kStaged) + " " + lengthPrefixed(name) + "\n";
+}
+
+std::string folderRecord(std::string_view name) {
+  return std::string(kFolder) + " " + lengthPrefixed(name) + "\n";
+}
+
+std::string completeRecord(const std::vector<ApplyStep>& steps) {
+  std::string text;
+  for (const ApplyStep& step : steps)
+    text += stepLine(step);
+  return text + std::string(kComplete) + "\n";
+}
+
+std::string decisionRecord(ApplyDecision decision) {
+  switch (decision) {
+    case ApplyDecision::kFinish:
+      return std::string(kFinish) + "\n";
+    case ApplyDecision::kUndo:
+      return std::string(kUndo) + "\n";
+    case ApplyDecision::kNone:
+      break;
+  }
+  return {};
+}
+
+std::string journalText(const ApplyPlan& plan) {
+  std::string text(kHeader);
+  for (const std::string& name : plan.stagedFiles)
+    text += stagedRecord(name);
+  for (const std::string& name : plan.createdFolders)
+    text += folderRecord(name);
+  if (plan.complete)
+    text += completeRecord(plan.steps);
+  return text + decisionRecord(plan.decision);
+}
+
+std::optional<ApplyPlan> parseJournal(std::string_view text) {
+  if (text.substr(0, kHeader.size()) != kHeader)
+    return std::nullopt;
+  text.remove_prefix(kHeader.size());
+  ApplyPlan plan;
+  // Only whole lines count: a kill may have cut the last one short.
+  for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
+    if (!readRecord(text.substr(0, end), plan))
+      return std::nullopt;
+    text.remove_prefix(end + 1);
+  }
+  return plan;
+}
+
+std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
+                                                     const std::string& runDirectory) {
+  std::string path = base::joinPath(runDirectory, kJournalFileName);
+  std::unique_ptr<platform::OutputFile> file = files.createNew(path);
+  if (!file)
+    return nullptr;
+  auto writer = std::make_unique<JournalWriter>(files, std::move(path), std::move(file));
+  if (!writer->append(std::string(kHeader), false))
+    return nullptr;
+  return writer;
+}
+
+JournalWriter::JournalWriter(platform::Files& files, std::string path,
+                             std::unique_ptr<platform::OutputFile> file)
+    : files_(files), path_(std::move(path)), file_(std::move(file)) {}
+
+bool JournalWriter::addStaged(const std::string& name) {
+  plan_.stagedFiles.push_back(name);
+  return append(stagedRecord(name), false);
+}
+
+bool JournalWriter::addFolder(const std::string& name) {
+  plan_.createdFolders.push_back(name);
+  return append(folderRecord(name), false);
+}
+
+bool JournalWriter::complete(std::vector<ApplyStep> steps) {
+  plan_.steps = std::move(steps);
+  plan_.complete = true;
+  return append(completeRecord(plan_.steps), true);
+}
+
+bool JournalWriter::decide(ApplyDecision decision) {
+  plan_.decision = decision;
+  return append(decisionRecord(decision), true);
+}
+
+void JournalWriter::remove() {
+  if (file_) {
+    file_->close();
+    file_.reset();
+  }
+  files_.remove(path_);
+}
+
+bool JournalWriter::append(const std::string& record, bool flush) {
+  // A kill between staging records loses at most names of files that hold
+  // nothing but staged bytes; the steps and the decisions are flushed.
+  return file_ && file_->write(record.data(), record.size()) && (!flush || file_->flush());
+}
+
+bool rewriteJournal(platform::Files& files, const std::string& runDirectory,
+                    const ApplyPlan& plan) {
+  return replaceRecordFile(files, base::joinPath(runDirectory, kJournalFileName),
+                           journalText(plan));
+}
+
+}  // namespace update

@@ -1,0 +1,105 @@
+#include "update/package/release_signature.h"
+
+#include <sodium.h>
+
+#include "update/progress_text.h"
+
+namespace update {
+namespace {
+
+constexpr char kReleaseHeader[] = "tavoro-release/1\n";
+constexpr std::size_t kMaxSizeDigits = 19;  // every such number fits 64 bits
+
+void addText(std::string& out, std::string_view name, std::string_view text) {
+  out += name;
+  out += ' ';
+  out += std::to_string(text.size());
+  out += ':';
+  out += text;
+  out += '\n';
+}
+
+}  // namespace
+
+std::string canonicalRelease(const Release& release) {
+  std::string out = kReleaseHeader;
+  addText(out, "version", release.version);
+  addText(out, "launcher", release.launcherName);
+  addText(out, "package", release.packageName);
+  out += "size " + std::to_string(release.packageSize) + "\n";
+  out += "digest " + toBase64(release.packageDigest) + "\n";
+  return out;
+}
+
+Signature signRelease(const Release& release, const SecretKey& key) {
+  ensureSodium();
+  const std::string message = canonicalRelease(release);
+  Signature signature{};
+  crypto_sign_detached(signature.data(), nullptr,
+                       reinterpret_cast<const unsigned char*>(message.data()), message.size(),
+                       key.data());
+  return signature;
+}
+
+bool releaseSignatureMatches(const Release& release, const Signature& signature,
+                             const PublicKey& key) {
+  ensureSodium();
+  const std::string message = canonicalRelease(release);
+  return crypto_sign_verify_detached(signature.data(),
+                                     reinterpret_cast<const unsigned char*>(message.data()),
+                                     message.size(), key.data()) == 0;
+}
+
+std::optional<std::uint64_t> parsePackageSize(std::string_view text) {
+  if (text.empty() || text.size() > kMaxSizeDigits)
+    return std::nullopt;
+  std::uint64_t size = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return std::nullopt;
+    size = size * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return size;
+}
+
+std::optional<Release> announcedRelease(const VersionFields& fields) {
+  const std::optional<std::uint64_t> size = parsePackageSize(fields[kPackageSize]);
+  const std::optional<PackageDigest> digest = parsePackageDigest(fields[kPackageDigest]);
+  if (!size || !digest)
+    return std::nullopt;
+  return Release{fields[kLatestVersion], fields[kProgramTitle],
+                 packageFileName(fields[kUpdateAddress]), *size, *digest};
+}
+
+PackageVerdict checkAnnouncedRelease(std::string_view publicKey, const VersionFields& fields) {
+  const PackageVerdict text = checkSignatureText(publicKey, fields[kPackageSignature]);
+  if (text != PackageVerdict::kSigned)
+    return text;
+  if (!parsePackageSize(fields[kPackageSize]))
+    return PackageVerdict::kMalformedSize;
+  const std::optional<Release> release = announcedRelease(fields);
+  if (!release)
+    return PackageVerdict::kMalformedDigest;
+  return releaseSignatureMatches(*release, *parseSignature(fields[kPackageSignature]),
+                                 *parsePublicKey(publicKey))
+             ? PackageVerdict::kSigned
+             : PackageVerdict::kWrongSignature;
+}
+
+PackageVerdict checkArrivedPackage(std::string_view publicKey, const VersionFields& fields,
+                                   std::int64_t size, const std::optional<PackageDigest>& digest) {
+  const PackageVerdict page = checkAnnouncedRelease(publicKey, fields);
+  if (page != PackageVerdict::kSigned)
+    return page;
+  if (!digest || size < 0)
+    return PackageVerdict::kUnreadable;
+  const Release signed_ = *announcedRelease(fields);
+  if (static_cast<std::uint64_t>(size) != signed_.packageSize)
+    return PackageVerdict::kOtherSize;
+  // Digests are public: no need for a constant-time comparison.
+  if (*digest != signed_.packageDigest)
+    return PackageVerdict::kOtherDigest;
+  return PackageVerdict::kSigned;
+}
+
+}  // namespace update

@@ -1,0 +1,184 @@
+#include "update/package/staged_apply.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "base/path.h"
+#include "core/startup.h"
+
+namespace update {
+namespace {
+
+class FolderFiles {
+ public:
+  FolderFiles(platform::Files& files, const std::string& runDirectory)
+      : files(files), runDirectory_(runDirectory) {}
+  std::string path(const std::string& name) const { return base::joinPath(runDirectory_, name); }
+  bool exists(const std::string& name) { return files.exists(path(name)); }
+
+  platform::Files& files;
+
+ private:
+  const std::string& runDirectory_;
+};
+
+// Asks again while another program holds `held`, pausing in between.
+bool retryWhileInUse(FolderFiles& folder, const InUseRetry& retry, const std::string& held,
+                     const std::function<bool()>& step) {
+  for (int attempt = 1;; ++attempt) {
+    if (step())
+      return true;
+    if (attempt >= retry.attempts || !folder.files.isInUse(folder.path(held)))
+      return false;
+    if (retry.pump != nullptr)
+      retry.pump->delay(retry.pauseMs);
+  }
+}
+
+bool moveName(FolderFiles& folder, const std::string& from, const std::string& to) {
+  return folder.files.move(folder.path(from), folder.path(to));
+}
+
+// The step has put its staged file into place: the staged name is gone and
+// the target has the staged size.
+bool isPlaced(FolderFiles& folder, const ApplyStep& step) {
+  return !folder.exists(step.staged) && folder.files.size(folder.path(step.target)) == step.size;
+}
+
+bool canFinish(FolderFiles& folder, const ApplyPlan& plan) {
+  return std::all_of(plan.steps.begin(), plan.steps.end(), [&folder](const ApplyStep& step) {
+    return folder.exists(step.staged) || isPlaced(folder, step);
+  });
+}
+
+// The steps not yet done, done; false when one fails.
+bool redoPlan(FolderFiles& folder, const ApplyPlan& plan) {
+  for (const ApplyStep& step : plan.steps) {
+    if (!folder.exists(step.staged))
+      continue;
+    if (!step.backup.empty() && !folder.exists(step.backup) && folder.exists(step.target) &&
+        !moveName(folder, step.target, step.backup)) {
+      return false;
+    }
+    if (!folder.files.replace(folder.path(step.staged), folder.path(step.target)))
+      return false;
+  }
+  return true;
+}
+
+void removeNames(FolderFiles& folder, const std::vector<std::string>& names) {
+  for (const std::string& name : names)
+    folder.files.remove(folder.path(name));
+}
+
+// Emptied folders go, deepest (latest made) first; one still holding a
+// file stays.
+void removeCreatedFolders(FolderFiles& folder, const ApplyPlan& plan) {
+  for (auto name = plan.createdFolders.rbegin(); name != plan.createdFolders.rend(); ++name)
+    folder.files.removeDirectory(folder.path(*name));
+}
+
+// A staged file not yet placed stays for undoPlan, which removes every
+// staged name after the steps.
+void undoStep(FolderFiles& folder, const ApplyStep& step) {
+  const bool placed = !folder.exists(step.staged);
+  if (!step.backup.empty()) {
+    if (folder.exists(step.backup))
+      folder.files.replace(folder.path(step.backup), folder.path(step.target));
+  } else if (placed) {
+    // No file had this name before: the one there now is the package's.
+    folder.files.remove(folder.path(step.target));
+  }
+}
+
+std::string applyMarkerName(const std::string& runDirectory) {
+  return "tavoro-update:" + core::derivedInstanceName(runDirectory, kJournalFileName);
+}
+
+}  // namespace
+
+ApplyLock::ApplyLock(platform::NamedEvents& events, const std::string& runDirectory)
+    : events_(events), name_(applyMarkerName(runDirectory)) {
+  held_ = !events_.markerExists(name_) &&
+          events_.createMarker(name_) == platform::NamedEvents::Marker::kCreated;
+}
+
+ApplyLock::~ApplyLock() {
+  if (held_)
+    events_.releaseMarker(name_);
+}
+
+ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
+                        JournalWriter& journal, const InUseRetry& retry) {
+  FolderFiles folder(files, runDirectory);
+  const ApplyPlan& plan = journal.plan();
+  for (const ApplyStep& step : plan.steps) {
+    const bool done =
+        (step.backup.empty() ||
+         retryWhileInUse(folder, retry, step.target,
+                         [&] { return moveName(folder, step.target, step.backup); })) &&
+        moveName(folder, step.staged, step.target);
+    if (!done) {
+      const bool inUse = files.isInUse(folder.path(step.target));
+      journal.decide(ApplyDecision::kUndo);
+      undoPlan(files, runDirectory, plan);
+      return inUse ? ApplyResult::kInUse : ApplyResult::kFailed;
+    }
+  }
+  return ApplyResult::kApplied;
+}
+
+void undoPlan(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan) {
+  FolderFiles folder(files, runDirectory);
+  for (auto step = plan.steps.rbegin(); step != plan.steps.rend(); ++step)
+    undoStep(folder, *step);
+  // Staged before the steps were listed (a kill during staging).
+  removeNames(folder, plan.stagedFiles);
+  removeCreatedFolders(folder, plan);
+}
+
+void removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan) {
+  FolderFiles folder(files, runDirectory);
+  for (const ApplyStep& step : plan.steps) {
+    if (step.backup.empty())
+      continue;
+    // A backup of a read-only file is read-only too.
+    files.setAttributes(folder.path(step.backup), platform::kNormalFileAttributes);
+    files.remove(folder.path(step.backup));
+  }
+}
+
+Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents& events,
+                                  const std::string& runDirectory) {
+  FolderFiles folder(files, runDirectory);
+  if (!folder.exists(kJournalFileName))
+    return Recovery::kNoJournal;
+  ApplyLock lock(events, runDirectory);
+  if (!lock.held())
+    return Recovery::kLeftAlone;
+  const base::Bytes text = files.readAll(folder.path(kJournalFileName));
+  std::optional<ApplyPlan> plan =
+      parseJournal(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  if (!plan)
+    return Recovery::kLeftAlone;
+  if (plan->complete && plan->decision == ApplyDecision::kNone) {
+    plan->decision = canFinish(folder, *plan) ? ApplyDecision::kFinish : ApplyDecision::kUndo;
+    // Decided once: a kill during the recovery must not make the next one
+    // decide the other way over a folder half taken back.
+    if (!rewriteJournal(files, runDirectory, *plan))
+      return Recovery::kLeftAlone;
+  }
+  Recovery outcome = Recovery::kUndone;
+  if (plan->decision == ApplyDecision::kFinish) {
+    if (!redoPlan(folder, *plan))
+      return Recovery::kLeftAlone;
+    removeBackups(files, runDirectory, *plan);
+    outcome = Recovery::kFinished;
+  } else {
+    undoPlan(files, runDirectory, *plan);
+  }
+  files.remove(folder.path(kJournalFileName));
+  return outcome;
+}
+
+}  // namespace update

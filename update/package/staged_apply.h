@@ -1,0 +1,91 @@
+#pragma once
+
+// Staged files applied as one step, and taken back: every target moves to
+// its backup name and its staged file into place; a failed step undoes the
+// steps before it. A launcher started after a kill finishes an apply whose
+// staged files are all there and undoes any other.
+
+#include <memory>
+#include <string>
+
+#include "platform/services.h"
+#include "update/package/apply_journal.h"
+
+namespace update {
+
+enum class ApplyResult {
+  kApplied,
+  // A target stayed held by another program: the folder is as before.
+  kInUse,
+  // A step failed otherwise (no space, access denied): as before too.
+  kFailed,
+};
+
+// How long a file another program holds is waited for (the game may be
+// closing) before the apply gives up.
+struct InUseRetry {
+  int attempts = 1;
+  int pauseMs = 250;
+  // Keeps the window's messages going during the pauses.
+  platform::Pump* pump = nullptr;
+};
+
+// The launcher's: five seconds.
+inline InUseRetry inUseRetryWith(platform::Pump& pump) {
+  return InUseRetry{20, 250, &pump};
+}
+
+// Holds the run directory's apply marker while an update is applied or
+// recovered there, so that a launcher started meanwhile (the new one, during
+// the hand-over) leaves its journal alone.
+class ApplyLock {
+ public:
+  ApplyLock(platform::NamedEvents& events, const std::string& runDirectory);
+  ~ApplyLock();
+  ApplyLock(const ApplyLock&) = delete;
+  ApplyLock& operator=(const ApplyLock&) = delete;
+  // False when another process holds it.
+  bool held() const { return held_; }
+
+ private:
+  platform::NamedEvents& events_;
+  std::string name_;
+  bool held_ = false;
+};
+
+// An apply that is done but not yet confirmed: the journal and the backups
+// stay, and the marker held, until the new launcher has shown its window.
+struct AppliedUpdate {
+  std::unique_ptr<ApplyLock> lock;
+  std::unique_ptr<JournalWriter> journal;
+};
+
+// Moves every staged file of the journal's plan into place. On a failed
+// step, records the undo and undoes what was done; the journal stays open
+// either way, for the caller to finish or undo after the hand-over.
+ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
+                        JournalWriter& journal, const InUseRetry& retry);
+
+// Puts back every target, removes what the plan added and the staged files,
+// in reverse order; the state of each step is read off the files, so it may
+// run again after being interrupted.
+void undoPlan(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
+
+// Removes the backups of an apply that is over: the new files stay.
+void removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
+
+enum class Recovery {
+  kNoJournal,
+  kFinished,
+  kUndone,
+  // Another launcher is at work on it, it is no journal of ours, or a file
+  // stays held: it is tried again at the next start.
+  kLeftAlone,
+};
+
+// What a launcher does first at start-up (after the single-instance
+// guard): brings an interrupted update to an end.
+Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents& events,
+                                  const std::string& runDirectory);
+
+}  // namespace update
