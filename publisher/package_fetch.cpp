@@ -11,25 +11,17 @@ namespace {
 class Watcher final : public update::DownloadObserver {
  public:
   Watcher(update::DownloadStop& stop, std::uint64_t limit) : stop_(stop), limit_(limit) {}
-  void totalSizeKnown(std::int64_t) override {}
-  std::int32_t fileExists(std::int64_t, std::int64_t) override {
-    return static_cast<std::int32_t>(update::ExistingFileAnswer::kGiveUp);
-  }
-  void blockWritten(std::int32_t size) override {
-    received_ += static_cast<std::uint64_t>(size);
-    if (received_ > limit_) {
+  void blockWritten(std::int32_t, std::int64_t received) override {
+    if (static_cast<std::uint64_t>(received) > limit_) {
       longer_ = true;
       stop_.request();
     }
   }
-  // A body asked for again goes on after what is kept, or starts over.
-  void bodyResumed(std::int64_t kept) override { received_ = static_cast<std::uint64_t>(kept); }
   bool longer() const { return longer_; }
 
  private:
   update::DownloadStop& stop_;
   const std::uint64_t limit_;
-  std::uint64_t received_ = 0;
   bool longer_ = false;
 };
 

@@ -2,13 +2,15 @@
 
 #include "base/file_name.h"
 #include "base/path.h"
+#include "base/values.h"
 #include "ui/control_names.h"
-#include "update/download_failure.h"
+#include "update/download/download_engine.h"
 #include "update/download/download_object.h"
+#include "update/download/resume_note.h"
+#include "update/download_failure.h"
 #include "update/handoff.h"
 #include "update/package/package_digest_follower.h"
 #include "update/progress_text.h"
-#include "update/download/resume_note.h"
 
 namespace update {
 namespace {
@@ -76,19 +78,22 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
       task, std::make_shared<DownloadNotices>(*ctx.controls, state.progress, state.packageDigest));
 }
 
-void DownloadNotices::totalSizeKnown(std::int32_t total) {
-  progress_->totalSize = total;
+// The panel's figures are the notification routine's 32-bit ones.
+void DownloadNotices::totalSizeKnown(std::int64_t total) {
+  progress_->totalSize = base::clampToInt32(total);
 }
 
-void DownloadNotices::blockArrived(std::int32_t, std::int32_t received) {
+void DownloadNotices::blockWritten(std::int32_t, std::int64_t received) {
+  const std::int32_t shown = base::clampToInt32(received);
   if (digest_)
-    digest_->advance(received);
+    digest_->advance(shown);
   // The running total, not the block, decides the percent.
-  progress_->percent = percentOf(received, progress_->totalSize);
+  progress_->percent = percentOf(shown, progress_->totalSize);
   notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
 }
 
-void DownloadNotices::resumedAt(std::int32_t kept) {
+void DownloadNotices::bodyResumed(std::int64_t keptBytes) {
+  const std::int32_t kept = base::clampToInt32(keptBytes);
   // Kept bytes on disk are hashed first; bytes of a body that starts over
   // are forgotten.
   if (digest_) {
@@ -105,7 +110,7 @@ void DownloadNotices::transferEnded(bool complete) {
   progress_->arrivedWhole = complete;
 }
 
-void DownloadNotices::taskEnded(std::int32_t) {
+void DownloadNotices::taskEnded(std::int64_t) {
   notices_.postNotice(ui::name::kPublishedVersion, kNoticeEnded, 0);
 }
 

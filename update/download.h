@@ -22,18 +22,18 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state);
 
 // The launcher's reports of a download, on the engine's thread: store two
 // integers and post notices to the notice label, nothing more.
-class DownloadNotices final : public DownloadEvents {
+class DownloadNotices final : public DownloadObserver {
  public:
   // `digest` (may be null) hears how far the file has grown.
   DownloadNotices(ui::Notices& notices, std::shared_ptr<DownloadProgress> progress,
                   std::shared_ptr<PackageDigestFollower> digest)
       : notices_(notices), progress_(std::move(progress)), digest_(std::move(digest)) {}
 
-  void totalSizeKnown(std::int32_t total) override;
-  void blockArrived(std::int32_t size, std::int32_t received) override;
-  void resumedAt(std::int32_t kept) override;
+  void totalSizeKnown(std::int64_t total) override;
+  void blockWritten(std::int32_t size, std::int64_t received) override;
+  void bodyResumed(std::int64_t kept) override;
   void transferEnded(bool complete) override;
-  void taskEnded(std::int32_t received) override;
+  void taskEnded(std::int64_t received) override;
 
  private:
   ui::Notices& notices_;

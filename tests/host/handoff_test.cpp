@@ -14,6 +14,7 @@
 #include "unzip_test_archives.h"
 #include "update/package/apply_journal.h"
 #include "update/download.h"
+#include "update/download/download_engine.h"
 #include "update/download/download_object.h"
 #include "update/handoff.h"
 #include "update/progress_text.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/path.h"
-#include "update/http/chunked_decoder.h"
 #include "update/download/partial_file.h"
+#include "update/http/chunked_decoder.h"
 
 namespace update {
 namespace {
@@ -27,9 +27,7 @@ std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t
                                            platform::Files& files, DownloadObserver& observer) {
   if (!files.exists(path))
     return path;
-  const auto answer = static_cast<ExistingFileAnswer>(
-      observer.fileExists(std::max<std::int64_t>(files.size(path), 0), total));
-  switch (answer) {
+  switch (observer.fileExists(std::max<std::int64_t>(files.size(path), 0), total)) {
     case ExistingFileAnswer::kChooseNewName:
       return unusedLocalPath(files, path);
     case ExistingFileAnswer::kChosenElsewhere:
@@ -135,7 +133,7 @@ class BodyReceiver {
         return false;
       }
       data.remove_prefix(block.size());
-      observer_.blockWritten(static_cast<std::int32_t>(block.size()));
+      observer_.blockWritten(static_cast<std::int32_t>(block.size()), file_.written());
       written_ += static_cast<std::int64_t>(block.size());
       if (!keepToSpeedLimit())
         return false;

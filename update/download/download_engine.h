@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "update/download/download_events.h"
 #include "update/download/download_stop.h"
 #include "update/http/http_address.h"
 
@@ -40,28 +41,6 @@ struct DownloadSettings {
   // same place and tag continues it. Otherwise both go, as without.
   bool keepPartial = false;
   std::string resumeTag;
-};
-
-// What to do when the local file exists already (the answers of the
-// notification routine).
-enum class ExistingFileAnswer : std::int32_t {
-  kChooseNewName = 0,
-  kGiveUp = 1,
-  kChosenElsewhere = 2,
-};
-
-class DownloadObserver {
- public:
-  virtual ~DownloadObserver() = default;
-  // Once, before any block, when the body's length is announced.
-  virtual void totalSizeKnown(std::int64_t total) = 0;
-  // Before the local file is created; `total` is 0 while unknown.
-  virtual std::int32_t fileExists(std::int64_t existingSize, std::int64_t total) = 0;
-  // After each block has been written to the file.
-  virtual void blockWritten(std::int32_t size) = 0;
-  // The body goes on after `kept` bytes already in the file (0: it starts
-  // over, and the bytes reported so far are void).
-  virtual void bodyResumed(std::int64_t kept) = 0;
 };
 
 enum class DownloadResult {

@@ -1,10 +1,9 @@
 #pragma once
 
-// What a download task reports while it runs, and to whom.
+// What a download reports while it runs, and to whom: the engine reports to
+// its observer, and a task passes the same reports on to its listener.
 
 #include <cstdint>
-
-#include "update/download/download_engine.h"
 
 namespace update {
 
@@ -17,29 +16,39 @@ enum DownloadEventCode : std::int32_t {
   kEventFileExists = 18,
 };
 
-// Hears a download task. Reports come on the engine's worker thread (the
-// end may come on the thread that stops the task instead), one at a time,
-// in the order 3, 18, 16..., and exactly one 4 last; none comes once
+// What to do when the local file exists already (the answers of the
+// notification routine).
+enum class ExistingFileAnswer : std::int32_t {
+  kChooseNewName = 0,
+  kGiveUp = 1,
+  kChosenElsewhere = 2,
+};
+
+// Hears a download. A task's reports come on the engine's worker thread
+// (the end may come on the thread that stops the task instead), one at a
+// time, in the order 3, 18, 16..., and exactly one 4 last; none comes once
 // stopTask has returned.
-class DownloadEvents {
+class DownloadObserver {
  public:
-  virtual ~DownloadEvents() = default;
-  // Event 3: the body's announced length.
-  virtual void totalSizeKnown(std::int32_t /*total*/) {}
-  // Event 18: the local file exists already; what to do about it.
-  virtual ExistingFileAnswer fileExists(std::int32_t /*existingSize*/, std::int32_t /*total*/) {
+  virtual ~DownloadObserver() = default;
+  // Event 3: once, before any block, when the body's length is announced.
+  virtual void totalSizeKnown(std::int64_t /*total*/) {}
+  // Event 18: before the local file is created, when a file has its name;
+  // `total` is 0 while unknown.
+  virtual ExistingFileAnswer fileExists(std::int64_t /*existingSize*/, std::int64_t /*total*/) {
     return ExistingFileAnswer::kGiveUp;
   }
-  // Event 16: a block was written; `received` is the running total with it.
-  virtual void blockArrived(std::int32_t /*size*/, std::int32_t /*received*/) {}
+  // Event 16: a block was written; `received` is the file's size with it.
+  virtual void blockWritten(std::int32_t /*size*/, std::int64_t /*received*/) {}
   // The body goes on after `kept` bytes already in the file; 0: it starts
   // over, and the blocks reported so far are void. No event code.
-  virtual void resumedAt(std::int32_t /*kept*/) {}
-  // Just before event 4 from the worker: whether the whole body arrived. No
-  // event code; a task abandoned in its stop wait does not report it.
+  virtual void bodyResumed(std::int64_t /*kept*/) {}
+  // A task's, just before event 4 from the worker: whether the whole body
+  // arrived. No event code; a task abandoned in its stop wait does not
+  // report it.
   virtual void transferEnded(bool /*complete*/) {}
-  // Event 4: the task has ended, however it ended.
-  virtual void taskEnded(std::int32_t /*received*/) {}
+  // Event 4, a task's: it has ended, however it ended.
+  virtual void taskEnded(std::int64_t /*received*/) {}
 };
 
 }  // namespace update

@@ -37,21 +37,22 @@ std::optional<DownloadSettings> settingsFrom(const DownloadTaskParameters& param
 
 // The reports as the notification routine of the task parameters hears
 // them: event codes and 32-bit values.
-class RoutineEvents final : public DownloadEvents {
+class RoutineEvents final : public DownloadObserver {
  public:
   RoutineEvents(ProgressRoutine routine, void* engineContext)
       : routine_(routine), engineContext_(engineContext) {}
 
-  void totalSizeKnown(std::int32_t total) override { call(kEventTotalSize, total, 0); }
-  ExistingFileAnswer fileExists(std::int32_t existingSize, std::int32_t total) override {
+  void totalSizeKnown(std::int64_t total) override { call(kEventTotalSize, total, 0); }
+  ExistingFileAnswer fileExists(std::int64_t existingSize, std::int64_t total) override {
     return static_cast<ExistingFileAnswer>(call(kEventFileExists, existingSize, total));
   }
-  void blockArrived(std::int32_t size, std::int32_t) override { call(kEventBlock, size, 0); }
-  void taskEnded(std::int32_t received) override { call(kEventEnded, received, 0); }
+  void blockWritten(std::int32_t size, std::int64_t) override { call(kEventBlock, size, 0); }
+  void taskEnded(std::int64_t received) override { call(kEventEnded, received, 0); }
 
  private:
-  std::int32_t call(std::int32_t code, std::int32_t value, std::int32_t secondValue) {
-    return routine_(code, engineContext_, value, secondValue, nullptr);
+  std::int32_t call(std::int32_t code, std::int64_t value, std::int64_t secondValue) {
+    return routine_(code, engineContext_, base::clampToInt32(value),
+                    base::clampToInt32(secondValue), nullptr);
   }
 
   const ProgressRoutine routine_;
@@ -70,17 +71,17 @@ DownloadObject::~DownloadObject() {
 }
 
 bool DownloadObject::startTask(const DownloadTaskParameters& parameters,
-                               std::shared_ptr<DownloadEvents> events) {
+                               std::shared_ptr<DownloadObserver> listener) {
   if (hasTask())
     return false;
   auto settings = settingsFrom(parameters);
   if (!settings)
     return false;
-  if (!events && parameters.progress != nullptr)
-    events = std::make_shared<RoutineEvents>(parameters.progress, this);
+  if (!listener && parameters.progress != nullptr)
+    listener = std::make_shared<RoutineEvents>(parameters.progress, this);
   joinEndedWorker();
   stopWaitMs_ = parameters.stopWaitMs > 0 ? parameters.stopWaitMs : 0;
-  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(events), sockets_, tls_,
+  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(listener), sockets_, tls_,
                                          files_);
   try {
     worker_ = std::thread([task = task_] { task->run(); });

@@ -39,7 +39,7 @@ class DownloadObject {
   // The reports go to `events`, or else to the parameters' notification
   // routine (with this object as the engine context), or nowhere.
   bool startTask(const DownloadTaskParameters& parameters,
-                 std::shared_ptr<DownloadEvents> events = nullptr);
+                 std::shared_ptr<DownloadObserver> listener = nullptr);
 
   bool hasTask() const;
   // Stops and detaches a running task, waiting at most its stop wait for

@@ -2,22 +2,21 @@
 
 #include <chrono>
 
-#include "base/values.h"
-
 namespace update {
 
-DownloadTask::DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadEvents> events,
+DownloadTask::DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadObserver> listener,
                            platform::Sockets& sockets, platform::Tls& tls, platform::Files& files)
     : settings_(std::move(settings)),
-      events_(events ? std::move(events) : std::make_shared<DownloadEvents>()),
+      listener_(listener ? std::move(listener) : std::make_shared<DownloadObserver>()),
       sockets_(sockets),
       tls_(tls),
       files_(files) {}
 
 void DownloadTask::run() {
   const DownloadResult result = runDownload(settings_, sockets_, tls_, files_, stop_, *this);
-  deliver(
-      [&](DownloadEvents& events) { events.transferEnded(result == DownloadResult::kComplete); });
+  deliver([&](DownloadObserver& listener) {
+    listener.transferEnded(result == DownloadResult::kComplete);
+  });
   reportEndOnce();
   {
     std::lock_guard<std::mutex> lock(finishedMutex_);
@@ -42,40 +41,37 @@ void DownloadTask::abandon() {
 template <typename Report>
 void DownloadTask::deliver(Report&& report) {
   if (!reportsClosed_)
-    report(*events_);
+    report(*listener_);
 }
 
 void DownloadTask::totalSizeKnown(std::int64_t total) {
-  deliver([&](DownloadEvents& events) { events.totalSizeKnown(base::clampToInt32(total)); });
+  deliver([&](DownloadObserver& listener) { listener.totalSizeKnown(total); });
 }
 
-std::int32_t DownloadTask::fileExists(std::int64_t existingSize, std::int64_t total) {
+ExistingFileAnswer DownloadTask::fileExists(std::int64_t existingSize, std::int64_t total) {
   // Closed reports keep the existing file.
   auto answer = ExistingFileAnswer::kGiveUp;
-  deliver([&](DownloadEvents& events) {
-    answer = events.fileExists(base::clampToInt32(existingSize), base::clampToInt32(total));
-  });
-  return static_cast<std::int32_t>(answer);
+  deliver([&](DownloadObserver& listener) { answer = listener.fileExists(existingSize, total); });
+  return answer;
 }
 
-void DownloadTask::blockWritten(std::int32_t size) {
-  // Counted before the report, so the report's running total includes it.
-  received_ += size;
+void DownloadTask::blockWritten(std::int32_t size, std::int64_t received) {
+  // Counted before the report, so the counters include the block it names.
+  received_ = received;
   sinceLastQuery_ += size;
-  const std::int32_t received = base::clampToInt32(received_.load());
-  deliver([&](DownloadEvents& events) { events.blockArrived(size, received); });
+  deliver([&](DownloadObserver& listener) { listener.blockWritten(size, received); });
 }
 
 void DownloadTask::bodyResumed(std::int64_t kept) {
   // The running total counts the kept bytes; the speed only what arrives.
   received_ = kept;
-  deliver([&](DownloadEvents& events) { events.resumedAt(base::clampToInt32(kept)); });
+  deliver([&](DownloadObserver& listener) { listener.bodyResumed(kept); });
 }
 
 void DownloadTask::reportEndOnce() {
   if (endReported_.exchange(true))
     return;
-  events_->taskEnded(base::clampToInt32(received_.load()));
+  listener_->taskEnded(received_.load());
   attached_ = false;
 }
 

@@ -17,7 +17,7 @@ namespace update {
 
 class DownloadTask final : public DownloadObserver {
  public:
-  DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadEvents> events,
+  DownloadTask(DownloadSettings settings, std::shared_ptr<DownloadObserver> listener,
                platform::Sockets& sockets, platform::Tls& tls, platform::Files& files);
 
   // The worker thread's whole life: download, report the end, detach.
@@ -33,12 +33,13 @@ class DownloadTask final : public DownloadObserver {
   // For a worker that missed the stop wait: no report of it starts any
   // more (one already under way may still finish), and the end is reported
   // here instead (once). What a late report touches it holds itself: the
-  // events are shared with it.
+  // listener is shared with it.
   void abandon();
 
+  // The engine's reports: counted, then passed on to the listener.
   void totalSizeKnown(std::int64_t total) override;
-  std::int32_t fileExists(std::int64_t existingSize, std::int64_t total) override;
-  void blockWritten(std::int32_t size) override;
+  ExistingFileAnswer fileExists(std::int64_t existingSize, std::int64_t total) override;
+  void blockWritten(std::int32_t size, std::int64_t received) override;
   void bodyResumed(std::int64_t kept) override;
 
  private:
@@ -51,7 +52,7 @@ class DownloadTask final : public DownloadObserver {
   void reportEndOnce();
 
   const DownloadSettings settings_;
-  const std::shared_ptr<DownloadEvents> events_;
+  const std::shared_ptr<DownloadObserver> listener_;
   platform::Sockets& sockets_;
   platform::Tls& tls_;
   platform::Files& files_;
