@@ -131,7 +131,6 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/tree_check.cpp
   publisher/verify_command.cpp
   publisher/version_page.cpp
-  publisher/web_address.cpp
   publisher/windows_names.cpp
 )
 set(TAVORO_PUBLISHER_HOST_SOURCES

@@ -7,7 +7,6 @@
 #include "fuzz/harness.h"
 #include "update/http/http_address.h"
 #include "update/http/http_request.h"
-#include "update/http/web_text.h"
 
 namespace {
 
@@ -44,11 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(next->secure, "a redirect from https never leads to plain http");
   }
 
-  // The request helper's own reading of an address, as the version page
-  // request uses it.
-  const std::string path = update::urlPath(address);
-  fuzz::require(!path.empty() && path.front() == '/', "a request path starts with /");
-  update::urlPort(address);
-  update::urlHost(address, true);
+  // The small client's own reading of an address, as the version page
+  // request uses it: what a strict address names, it names alike.
+  if (const auto loose = update::parseLooseAddress(address)) {
+    fuzz::require(!loose->target.empty() && loose->target.front() == '/',
+                  "a request path starts with /");
+    fuzz::require(loose->port >= 1 && loose->port <= 65535, "a port is in range");
+    fuzz::require(!parsed || (loose->port == parsed->port && loose->secure == parsed->secure),
+                  "both readings agree on scheme and port");
+  }
   return 0;
 }

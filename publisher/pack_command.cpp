@@ -19,11 +19,10 @@
 #include "publisher/staged_file.h"
 #include "publisher/tree_check.h"
 #include "publisher/version_page.h"
-#include "publisher/web_address.h"
 #include "publisher/windows_names.h"
 #include "update/http/http_address.h"
-#include "update/progress_text.h"
 #include "update/package/release_signature.h"
+#include "update/progress_text.h"
 
 namespace publisher {
 namespace {
@@ -53,7 +52,7 @@ PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
   for (std::size_t i = 0; i < notes.size(); ++i)
     fields[kDescription + i] = pageValue(tools, "--note " + std::to_string(i + 1), notes[i]);
   fields[kUpdateAddress] = pageValue(tools, "--url", arguments.one("--url"));
-  if (!isWebAddress(fields[kUpdateAddress]))
+  if (!update::isWebAddress(fields[kUpdateAddress]))
     throw Refusal("--url must start with http:// or https://");
   // The launcher's download engine fetches it: held to what the engine takes.
   if (!parseHttpAddress(fields[kUpdateAddress]))

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "publisher/refusal.h"
-#include "publisher/web_address.h"
 #include "update/http/http_address.h"
 #include "update/package/package_signature.h"
 #include "update/settings_block.h"
@@ -156,7 +155,7 @@ LauncherSettings readSettings(const base::Bytes& program, std::size_t block) {
 
 void checkSettings(const LauncherSettings& settings) {
   const std::string& url = settings.versionPageUrl;
-  if (!isWebAddress(url))
+  if (!update::isWebAddress(url))
     throw Refusal("the page address must start with http:// or https://");
   if (url.size() >= update::kVersionPageUrlSize)
     throw Refusal("the page address has " + std::to_string(url.size()) + " bytes; at most " +

@@ -12,12 +12,11 @@
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
-#include "publisher/web_address.h"
 #include "update/http/http.h"
 #include "update/http/http_address.h"
-#include "update/progress_text.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip_archive.h"
+#include "update/progress_text.h"
 #include "update/version.h"
 
 namespace publisher {
@@ -36,7 +35,7 @@ constexpr std::array<OptionSpec, 4> kOptions = {{
 // The page as the launcher has it: UTF-8 turned into code page 936, cut at
 // a zero byte.
 std::string pageText(const std::string& page, Tools& tools) {
-  if (isWebAddress(page)) {
+  if (update::isWebAddress(page)) {
     std::string headers;
     update::WebRequestOptions options;
     options.responseHeaders = &headers;
@@ -212,13 +211,13 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   if (const std::optional<std::string> launcher = arguments.optional("--launcher"))
     shipped = shippedLauncher(tools, *launcher);
   const std::string key = keyToCheck(arguments, shipped);
-  if (shipped && isWebAddress(pageAddress) &&
+  if (shipped && update::isWebAddress(pageAddress) &&
       tools.text.toCp936(pageAddress) != shipped->versionPageUrl)
     throw Refusal(arguments.one("--launcher") + " reads its version page at " +
                   printable(tools.text.cp936ToLocal(shipped->versionPageUrl)) + ", not at " +
                   pageAddress + ": its players never see this page");
   const std::optional<std::string> local = arguments.optional("--package");
-  if (!local && !isWebAddress(pageAddress))
+  if (!local && !update::isWebAddress(pageAddress))
     throw Refusal(
         "give --package FILE to check a package before upload, or --page as the page's web "
         "address to check what players download");

@@ -77,6 +77,10 @@ TEST_F(HttpTest, RedirectsAreFollowedUnlessRefused) {
   follow.location = &location;
   EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/old", follow)), "arrived");
   EXPECT_EQ(location.substr(0, 15), "HTTP/1.1 200 OK") << "no Location: the block itself";
+  // A Location relative to the page's folder, as the system's stack reads it.
+  server.respond("/dir/old", "HTTP/1.1 301 Moved\r\nLocation: next?a=1\r\n\r\n");
+  server.respond("/dir/next?a=1", ok("beside"));
+  EXPECT_EQ(text(update::webRequest(os.http, server.base() + "/dir/old")), "beside");
 
   std::string stay;
   WebRequestOptions refuse;

@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "platform/host/host_services.h"
+#include "update/http/http_address.h"
 #include "update/http/web_text.h"
 
 namespace {
@@ -79,27 +80,45 @@ TEST(TextBetween, MarkersQuotesPositionsAndCase) {
   EXPECT_EQ(base::textBetween("更新说明1=one<更新说明=desc<", "更新说明=", "<"), "desc");
 }
 
-TEST(Urls, HostPortAndPath) {
+TEST(Urls, LooseAddressHostPortAndPath) {
   struct Case {
     std::string url, host;
     int port;
     std::string path;
+    bool secure;
   };
   const Case cases[] = {
-      {"http://Example.COM:8080/Path/File.TXT?Q=1", "example.com", 8080, "/Path/File.TXT?Q=1"},
-      {"example.com/a", "example.com", 80, "/a"},
-      {"https://Secure.example.com", "secure.example.com", 443, "/"},
-      {"HTTPS://x.example.com:4443/p", "x.example.com", 4443, "/p"},
-      {"http://127.0.0.1:18080", "127.0.0.1", 18080, "/"},
-      {"http://host/", "host", 80, "/"},
+      {"http://Example.COM:8080/Path/File.TXT?Q=1", "example.com", 8080, "/Path/File.TXT?Q=1",
+       false},
+      {"example.com/a", "example.com", 80, "/a", false},
+      {"https://Secure.example.com", "secure.example.com", 443, "/", true},
+      {"HTTPS://x.example.com:4443/p", "x.example.com", 4443, "/p", true},
+      {"http://127.0.0.1:18080", "127.0.0.1", 18080, "/", false},
+      {"http://host/", "host", 80, "/", false},
+      {"http://h:1/", "h", 1, "/", false},
+      {"http://h:65535/a b#f", "h", 65535, "/a b#f", false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(urlHost(c.url), c.host) << c.url;
-    EXPECT_EQ(urlPort(c.url), c.port) << c.url;
-    EXPECT_EQ(urlPath(c.url), c.path) << c.url;
+    const auto address = update::parseLooseAddress(c.url);
+    ASSERT_TRUE(address) << c.url;
+    EXPECT_EQ(address->host, c.host) << c.url;
+    EXPECT_EQ(address->port, c.port) << c.url;
+    EXPECT_EQ(address->target, c.path) << c.url;
+    EXPECT_EQ(address->secure, c.secure) << c.url;
   }
-  EXPECT_EQ(urlHost("http://a.b.example.com:81/", true), "example.com");
-  EXPECT_EQ(urlHost("http://a.b.example.com:81/", false, true), "a.b.example.com:81");
+  // A port out of range or not a number once went to port 0 or a wrapped
+  // one; such an address is no address.
+  for (const char* bad : {"http://h:0/", "http://h:65536/", "http://h:99999/", "http://h:8o/",
+                          "http://h:/", "http://:80/", "http:///x", "", "http://a b/",
+                          "http://h/\r\nX: y", "http://u@h/", "ftp://h/"}) {
+    EXPECT_FALSE(update::parseLooseAddress(bad)) << bad;
+  }
+  // What the publisher's tool takes for a web address: a scheme and more.
+  EXPECT_TRUE(update::isWebAddress("HTTPS://x"));
+  EXPECT_TRUE(update::isWebAddress("http://x"));
+  EXPECT_FALSE(update::isWebAddress("http://"));
+  EXPECT_FALSE(update::isWebAddress("https:/x"));
+  EXPECT_FALSE(update::isWebAddress("ftp://x"));
   EXPECT_EQ(base::valueAfterColon("Location:  http://x/y  "), "http://x/y");
   EXPECT_EQ(base::valueAfterColon("no colon"), "");
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <thread>
 
+#include "update/http/http_address.h"
 #include "update/http/http_request.h"
 #include "update/http/web_text.h"
 
@@ -15,13 +16,17 @@ base::Bytes webRequest(platform::HttpTransport& http, std::string_view url,
   const std::string& headersIn = options.headers ? *options.headers : noText;
   const std::string& cookiesIn = options.cookies ? *options.cookies : noText;
 
+  // An address without a usable host or port fails as an unreachable one.
+  const std::optional<HttpAddress> place = parseLooseAddress(url);
+  if (!place)
+    return {};
   platform::HttpExchange exchange;
   exchange.agent = userAgentFor(headersIn);
   exchange.proxy = options.proxy;
-  exchange.host = urlHost(url);
-  exchange.port = urlPort(url);
+  exchange.host = place->host;
+  exchange.port = place->port;
   exchange.verb = options.method == 1 ? "POST" : "GET";
-  exchange.path = urlPath(url);
+  exchange.path = place->target;
   exchange.flags = requestFlags(url, options.noRedirect);
   exchange.headers = completeHeaders(headersIn, url, cookiesIn);
   base::Bytes bodyBytes = options.bodyBytes ? *options.bodyBytes : base::Bytes{};

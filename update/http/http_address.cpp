@@ -1,5 +1,6 @@
 #include "update/http/http_address.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace update {
@@ -68,17 +69,9 @@ std::string encodeTarget(std::string_view path) {
   return target;
 }
 
-}  // namespace
-
-std::optional<HttpAddress> parseHttpAddress(std::string_view address) {
-  const bool secure = startsWithIgnoringCase(address, kSecureScheme);
-  if ((!secure && !startsWithIgnoringCase(address, kScheme)) || hasControlCharacter(address))
-    return std::nullopt;
-  const std::string_view rest = address.substr((secure ? kSecureScheme : kScheme).size());
-  const std::size_t slash = rest.find('/');
-  if (slash == std::string_view::npos)
-    return std::nullopt;
-  std::string_view authority = rest.substr(0, slash);
+// "host" or "host:port" with the scheme's default port; the target is left
+// to the caller.
+std::optional<HttpAddress> parseAuthority(std::string_view authority, bool secure) {
   HttpAddress parsed;
   parsed.secure = secure;
   parsed.port = secure ? kDefaultSecurePort : kDefaultPort;
@@ -97,8 +90,46 @@ std::optional<HttpAddress> parseHttpAddress(std::string_view address) {
       return std::nullopt;
   }
   parsed.host = std::string(authority);
-  parsed.target = encodeTarget(rest.substr(slash));
   return parsed;
+}
+
+}  // namespace
+
+std::optional<HttpAddress> parseHttpAddress(std::string_view address) {
+  const bool secure = startsWithIgnoringCase(address, kSecureScheme);
+  if ((!secure && !startsWithIgnoringCase(address, kScheme)) || hasControlCharacter(address))
+    return std::nullopt;
+  const std::string_view rest = address.substr((secure ? kSecureScheme : kScheme).size());
+  const std::size_t slash = rest.find('/');
+  if (slash == std::string_view::npos)
+    return std::nullopt;
+  auto parsed = parseAuthority(rest.substr(0, slash), secure);
+  if (parsed)
+    parsed->target = encodeTarget(rest.substr(slash));
+  return parsed;
+}
+
+std::optional<HttpAddress> parseLooseAddress(std::string_view address) {
+  if (hasControlCharacter(address))
+    return std::nullopt;
+  const bool secure = startsWithIgnoringCase(address, kSecureScheme);
+  if (secure)
+    address.remove_prefix(kSecureScheme.size());
+  else if (startsWithIgnoringCase(address, kScheme))
+    address.remove_prefix(kScheme.size());
+  const std::size_t slash = std::min(address.find('/'), address.size());
+  auto parsed = parseAuthority(address.substr(0, slash), secure);
+  if (!parsed)
+    return std::nullopt;
+  for (char& c : parsed->host)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  parsed->target = slash < address.size() ? std::string(address.substr(slash)) : "/";
+  return parsed;
+}
+
+bool isWebAddress(std::string_view address) {
+  return (startsWithIgnoringCase(address, kScheme) && address.size() > kScheme.size()) ||
+         (startsWithIgnoringCase(address, kSecureScheme) && address.size() > kSecureScheme.size());
 }
 
 std::optional<HttpAddress> resolveLocation(const HttpAddress& base, std::string_view location) {

@@ -1,7 +1,9 @@
 #pragma once
 
-// The "http://" and "https://" addresses the download engine can fetch, and
-// how a redirect's Location turns into the next one.
+// The one place of the web address rules: the "http://" and "https://"
+// addresses the download engine can fetch, the looser ones the launcher's
+// small HTTP client takes, how a redirect's Location turns into the next
+// address, and what the publisher's tool accepts as a web address.
 
 #include <optional>
 #include <string>
@@ -23,6 +25,16 @@ struct HttpAddress {
 // has a "/" after it. Control characters anywhere make it unusable: they
 // would end the request line.
 std::optional<HttpAddress> parseHttpAddress(std::string_view address);
+
+// An address as the small HTTP client takes it: the scheme may be missing
+// (http), and so may the path ("/"); the target is the path as written,
+// query and fragment included, for the HTTP stack to encode. Null when the
+// host is missing or not a host name, the port is not 1 to 65535, or a
+// control character stands anywhere.
+std::optional<HttpAddress> parseLooseAddress(std::string_view address);
+
+// Starts with "http://" or "https://", letter case ignored, and has more.
+bool isWebAddress(std::string_view address);
 
 // The address a Location value names, seen from `base`: absolute http or
 // https, scheme-relative (base's scheme), absolute path or a path relative

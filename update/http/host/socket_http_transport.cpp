@@ -10,7 +10,6 @@
 #include "update/http/http_address.h"
 #include "update/http/http_response.h"
 #include "update/http/open_connection.h"
-#include "update/http/web_text.h"
 
 namespace update {
 namespace {
@@ -127,8 +126,11 @@ Exchanged exchangeOnce(platform::Sockets& sockets, platform::Tls& tls,
   std::string target = place.target;
   if (!x.proxy.empty()) {
     // A proxy is asked for the absolute address.
-    connectHost = urlHost(x.proxy);
-    connectPort = urlPort(x.proxy);
+    const std::optional<HttpAddress> proxy = parseLooseAddress(x.proxy);
+    if (!proxy)
+      return result;
+    connectHost = proxy->host;
+    connectPort = proxy->port;
     target = "http://" + place.host + ":" + std::to_string(place.port) + place.target;
   }
   std::unique_ptr<platform::Connection> connection =
@@ -179,16 +181,12 @@ platform::HttpOutcome SocketHttpTransport::perform(const platform::HttpExchange&
     const std::string& location = got.location;
     const bool redirect = isRedirectStatus(got.status) && !location.empty();
     if (redirect && !(x.flags & kNoAutoRedirect) && hop < kMaxRedirects) {
-      const std::string scheme = base::lowerAscii(location.substr(0, 8));
-      const bool toSecure = scheme == "https://";
-      if (location.front() == '/') {
-        place.target = location;
-      } else if ((toSecure && x.proxy.empty()) ||
-                 (scheme.substr(0, 7) == "http://" && !place.secure)) {
-        place = HttpAddress{toSecure, urlHost(location), urlPort(location), urlPath(location)};
-      } else {
-        return outcome;  // https to http, or something unreadable: nothing more to fetch
-      }
+      // https to http, https through a proxy, or something unreadable:
+      // nothing more to fetch.
+      const std::optional<HttpAddress> next = resolveLocation(place, location);
+      if (!next || (next->secure && !x.proxy.empty()))
+        return outcome;
+      place = *next;
       continue;
     }
     outcome.body.assign(got.body.begin(), got.body.end());
