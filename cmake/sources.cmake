@@ -46,6 +46,7 @@ set(TAVORO_LOGIC_SOURCES
   update/kept_package.cpp
   update/package/unzip_archive.cpp
   update/update_state.cpp
+  update/version_page.cpp
   update/version.cpp
   update/http/web_text.cpp
   app/event_bindings.cpp

@@ -8,7 +8,7 @@
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "update/settings_block.h"
-#include "update/version.h"
+#include "update/version_page.h"
 
 namespace publisher {
 namespace {

@@ -22,7 +22,7 @@
 #include "publisher/windows_names.h"
 #include "update/http/http_address.h"
 #include "update/package/release_signature.h"
-#include "update/progress_text.h"
+#include "update/version_page.h"
 
 namespace publisher {
 namespace {

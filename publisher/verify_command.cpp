@@ -16,8 +16,7 @@
 #include "update/http/http_address.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip_archive.h"
-#include "update/progress_text.h"
-#include "update/version.h"
+#include "update/version_page.h"
 
 namespace publisher {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "base/text.h"
 #include "publisher/refusal.h"
-#include "update/version.h"
+#include "update/version_page.h"
 
 namespace publisher {
 

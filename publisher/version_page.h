@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "publisher/tools.h"
-#include "update/update_state.h"
+#include "update/version_page.h"
 
 namespace publisher {
 

@@ -11,6 +11,7 @@
 #include "update/handoff.h"
 #include "update/package/package_digest_follower.h"
 #include "update/progress_text.h"
+#include "update/version_page.h"
 
 namespace update {
 namespace {

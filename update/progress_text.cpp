@@ -41,13 +41,4 @@ std::string percentCaption(std::int32_t percent) {
   return "已下载：" + std::to_string(percent) + "%";
 }
 
-std::string packageFileName(std::string_view address) {
-  std::size_t afterSlash = 0;
-  base::forEachCharacter(address, [&](std::size_t i, std::size_t width) {
-    if (width == 1 && address[i] == '/')
-      afterSlash = i + 1;
-  });
-  return std::string(address.substr(afterSlash));
-}
-
 }  // namespace update

@@ -20,9 +20,4 @@ std::string receivedCaption(std::int64_t received);
 std::string sizeCaption(std::int64_t total);
 std::string percentCaption(std::int32_t percent);
 
-// The part of an address after its last "/" (two-byte characters stepped
-// over); the whole address without "/", empty when it ends in "/". A query
-// stays part of the name.
-std::string packageFileName(std::string_view address);
-
 }  // namespace update

@@ -1,6 +1,6 @@
 #pragma once
 
-// The update's part of the program-wide state: the version page's fields,
+// The update's part of the program-wide state: the version page's values,
 // the download task's parameters, the download object and its progress.
 
 #include <array>
@@ -12,31 +12,13 @@
 
 #include "platform/services.h"
 #include "update/settings_block.h"
+#include "update/version_page.h"
 
 namespace update {
 
 class DownloadObject;
 struct AppliedUpdate;
 class PackageDigestFollower;
-
-// The fields of the version page, in the page's order.
-enum VersionField : int {
-  kLatestVersion,
-  kProgramTitle,
-  kDescription,
-  kNote1,
-  kNote2,
-  kNote3,
-  kNote4,
-  kNote5,
-  kUpdateAddress,
-  // Launchers without a key never read these three: the package's size in
-  // bytes, its digest (base64) and the release's signature (base64).
-  kPackageSize,
-  kPackageDigest,
-  kPackageSignature,
-  kVersionFieldCount,
-};
 
 using StatusTextRoutine = void (*)(const char* text);
 // The notification routine: an event code (see download_events.h), the

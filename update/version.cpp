@@ -6,33 +6,27 @@
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/http/http.h"
-#include "update/package/release_signature.h"
 #include "update/http/web_text.h"
+#include "update/package/release_signature.h"
 
 namespace update {
 namespace {
 
-struct PageField {
-  const char* marker;
-  VersionField field;
-  const char* control;  // null: kept, not shown
+// The control that shows each field; null: kept, not shown.
+constexpr std::array<const char*, kVersionFieldCount> kFieldControls = {
+    ui::name::kPublishedVersion,
+    ui::name::kUpdateTitle,
+    ui::name::kUpdateDescription,
+    ui::name::kUpdateNote1,
+    ui::name::kUpdateNote2,
+    ui::name::kUpdateNote3,
+    ui::name::kUpdateNote4,
+    ui::name::kUpdateNote5,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
-
-// In the order of the program-wide fields.
-constexpr std::array<PageField, kVersionFieldCount> kPageFields = {{
-    {"最新版本=", kLatestVersion, ui::name::kPublishedVersion},
-    {"程序标题=", kProgramTitle, ui::name::kUpdateTitle},
-    {"更新说明=", kDescription, ui::name::kUpdateDescription},
-    {"更新说明1=", kNote1, ui::name::kUpdateNote1},
-    {"更新说明2=", kNote2, ui::name::kUpdateNote2},
-    {"更新说明3=", kNote3, ui::name::kUpdateNote3},
-    {"更新说明4=", kNote4, ui::name::kUpdateNote4},
-    {"更新说明5=", kNote5, ui::name::kUpdateNote5},
-    {"更新地址=", kUpdateAddress, nullptr},
-    {"更新包大小=", kPackageSize, nullptr},
-    {"更新包摘要=", kPackageDigest, nullptr},
-    {"更新签名=", kPackageSignature, nullptr},
-}};
 
 // The fields are filled in this order: version, description, notes, title.
 constexpr std::array kFillOrder = {kLatestVersion, kDescription, kNote1, kNote2,
@@ -59,28 +53,6 @@ std::string composeNotes(const ui::Controls& controls) {
 
 }  // namespace
 
-bool sortsAfter(std::string_view published, std::string_view local) {
-  const std::size_t common = std::min(published.size(), local.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    const auto a = static_cast<unsigned char>(published[i]);
-    const auto b = static_cast<unsigned char>(local[i]);
-    if (a != b)
-      return a > b;
-  }
-  return published.size() > local.size();
-}
-
-std::array<std::string, kVersionFieldCount> versionFieldsOf(std::string_view page) {
-  std::array<std::string, kVersionFieldCount> fields;
-  for (const PageField& field : kPageFields)
-    fields[field.field] = base::textBetween(page, field.marker, "<");
-  return fields;
-}
-
-std::string_view versionFieldMarker(VersionField field) {
-  return kPageFields[field].marker;
-}
-
 void showUpdatePanel(ui::Controls& controls) {
   for (const char* control : kDownloadPanel)
     controls.setVisible(control, true);
@@ -93,7 +65,7 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
   state.versionFields =
       versionFieldsOf(pageTextWhileWaiting(*ctx.os.http, *ctx.os.codec, *ctx.os.pump, pageAddress));
   for (VersionField field : kFillOrder) {
-    controls.setText(kPageFields[field].control, state.versionFields[field]);
+    controls.setText(kFieldControls[field], state.versionFields[field]);
   }
   controls.setText(ui::name::kUpdateNotes, composeNotes(controls));
   controls.setText(ui::name::kLocalVersion, state.localVersion);

@@ -9,6 +9,7 @@
 
 #include "core/program.h"
 #include "update/update_state.h"
+#include "update/version_page.h"
 
 namespace update {
 
@@ -18,14 +19,6 @@ inline constexpr char kUpdateTitle[] = " 软件更新提示";
 // Signed packages only, for a launcher that has its publisher's key.
 inline constexpr char kPackageRefused[] = "更新包校验失败,已取消本次更新.";
 
-// The page's fields: each marker's first occurrence, letter case ignored,
-// up to the next "<".
-std::array<std::string, kVersionFieldCount> versionFieldsOf(std::string_view page);
-
-// The marker that starts a field on the page ("最新版本="), for the tool
-// that writes pages.
-std::string_view versionFieldMarker(VersionField field);
-
 // Reads the version page, shows its fields and, when it announces a newer
 // launcher and the player agrees, starts the download.
 void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress);
@@ -33,9 +26,5 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
 // Shows the progress panel and turns the start button off, as when the
 // player has agreed to an update.
 void showUpdatePanel(ui::Controls& controls);
-
-// Byte-wise text order with unsigned bytes: "5.1" and "5.0.1" sort after
-// "5.0"; "10.0" and " 5.1" do not.
-bool sortsAfter(std::string_view published, std::string_view local);
 
 }  // namespace update

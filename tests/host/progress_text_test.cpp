@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "update/progress_text.h"
+#include "update/version_page.h"
 
 namespace {
 

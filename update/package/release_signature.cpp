@@ -2,8 +2,6 @@
 
 #include <sodium.h>
 
-#include "update/progress_text.h"
-
 namespace update {
 namespace {
 

@@ -22,11 +22,9 @@
 #include <string_view>
 
 #include "update/package/package_signature.h"
-#include "update/update_state.h"
+#include "update/version_page.h"
 
 namespace update {
-
-using VersionFields = std::array<std::string, kVersionFieldCount>;
 
 struct Release {
   std::string version;

@@ -1,0 +1,51 @@
+#pragma once
+
+// The version page's format, as the launcher reads it and the publisher's
+// tool writes it: the fields, their markers, the reading of a page, the order
+// of versions and the package's file name. Nothing of the window here.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace update {
+
+// The fields of the version page, in the page's order.
+enum VersionField : int {
+  kLatestVersion,
+  kProgramTitle,
+  kDescription,
+  kNote1,
+  kNote2,
+  kNote3,
+  kNote4,
+  kNote5,
+  kUpdateAddress,
+  // Launchers without a key never read these three: the package's size in
+  // bytes, its digest (base64) and the release's signature (base64).
+  kPackageSize,
+  kPackageDigest,
+  kPackageSignature,
+  kVersionFieldCount,
+};
+
+// A page's values, indexed by VersionField.
+using VersionFields = std::array<std::string, kVersionFieldCount>;
+
+// The page's fields: each marker's first occurrence, letter case ignored,
+// up to the next "<".
+VersionFields versionFieldsOf(std::string_view page);
+
+// The marker that starts a field on the page ("最新版本=").
+std::string_view versionFieldMarker(VersionField field);
+
+// Byte-wise text order with unsigned bytes: "5.1" and "5.0.1" sort after
+// "5.0"; "10.0" and " 5.1" do not.
+bool sortsAfter(std::string_view published, std::string_view local);
+
+// The part of an address after its last "/" (two-byte characters stepped
+// over); the whole address without "/", empty when it ends in "/". A query
+// stays part of the name.
+std::string packageFileName(std::string_view address);
+
+}  // namespace update
