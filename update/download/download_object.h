@@ -19,7 +19,7 @@
 
 #include "platform/services.h"
 #include "update/download/download_events.h"
-#include "update/update_state.h"
+#include "update/download/download_task_parameters.h"
 
 namespace update {
 
