@@ -53,6 +53,12 @@ set(TAVORO_LOGIC_SOURCES
   app/launcher.cpp
 )
 
+# The Windows side of what the portable logic calls without a service
+# (platform/c_file.h); linked into the logic's own library.
+set(TAVORO_WIN32_LOGIC_SOURCES
+  platform/win32/c_file.cpp
+)
+
 # The Windows side: the real services and the real window (win32 only).
 set(TAVORO_WIN32_SOURCES
   platform/win32/common_controls.cpp
@@ -97,6 +103,7 @@ set(TAVORO_WIN32_SOURCES
 set(TAVORO_HOST_SOURCES
   ui/host/control_model.cpp
   platform/host/bsd_sockets.cpp
+  platform/host/c_file.cpp
   platform/host/fake_services.cpp
   platform/host/host_path.cpp
   platform/host/iconv_text_codec.cpp

@@ -21,7 +21,7 @@ add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX WIN32_LEAN_AN
 add_compile_options(-UUNICODE -U_UNICODE)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES})
+add_library(tavoro_logic STATIC ${TAVORO_LOGIC_SOURCES} ${TAVORO_WIN32_LOGIC_SOURCES})
 target_include_directories(tavoro_logic PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tavoro_logic PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 target_link_libraries(tavoro_logic PUBLIC libzip::zip sodium)

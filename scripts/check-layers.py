@@ -11,9 +11,17 @@ notes: folder order"):
                   left of it in LAYERS, never those to its right, nor those of
                   a folder beside it (app/ and publisher/)
   base            base/ includes nothing of ours outside base/
-  windows-header  only files under a <folder>/win32/ include Windows SDK headers
-  win32-reach     <folder>/win32/ files are included only from app/,
+  windows-header  only files under a win32/ folder include Windows SDK headers
+  win32-reach     files under a win32/ folder are included only from app/,
                   publisher/ or other win32 files
+  host-reach      files under a host/ folder (built for the host alone) are
+                  included only from other host files
+  platform-branch a portable file (under neither win32/ nor host/) has no
+                  #if on the platform (_WIN32, __linux__, ...): each build's
+                  part lives in its own folder
+  room            inside update/, a room includes its own files and those of
+                  the rooms left of it in UPDATE_ROOMS, never those to its
+                  right; the page's format (update/version_page.h) is for all
   cycle           top-level folders that include each other round a circle
 
 Our files are named by "..." includes with paths from the repository root
@@ -35,6 +43,18 @@ from collections import Counter, deque
 # on everything else.
 LAYERS = [["base"], ["platform"], ["ui"], ["core"], ["update"], ["app", "publisher"]]
 FOLDERS = [folder for step in LAYERS for folder in step]
+
+# The rooms of update/, left to right as LAYERS: the flow (files directly in
+# update/) puts the others together.
+UPDATE_ROOMS = ["update/http", "update/download", "update/package", "update"]
+ROOM_RANK = {room: i for i, room in enumerate(UPDATE_ROOMS)}
+# Headers every room of update/ may read: the version page's format.
+SHARED_IN_UPDATE = {"update/version_page.h"}
+
+# Macros that tell one platform's build from another's.
+PLATFORM_BRANCH = re.compile(
+    r"^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b(_WIN32|_WIN64|WIN32|__MINGW32__|__MINGW64__|"
+    r"_MSC_VER|__linux__|__unix__|__APPLE__)\b")
 
 # The programs' own folders, which put the pieces together: they may reach
 # the Windows-specific files of the folders they build on.
@@ -58,10 +78,26 @@ def layer_of(path):
     return path.split("/", 1)[0]
 
 
+def in_subfolder(path, kind):
+    """Under a `kind` folder below a top-level folder: platform/win32/x.cpp,
+    update/http/host/x.cpp."""
+    return kind in path.split("/")[1:-1]
+
+
 def is_win32(path):
-    """Under a win32/ folder of a top-level folder: platform/win32/x.cpp."""
+    return in_subfolder(path, "win32")
+
+
+def is_host(path):
+    return in_subfolder(path, "host")
+
+
+def room_of(path):
+    """The room of update/ a path is in, or None outside update/."""
+    if layer_of(path) != "update":
+        return None
     parts = path.split("/")
-    return len(parts) > 2 and parts[1] == "win32"
+    return f"update/{parts[1]}" if f"update/{parts[1]}" in ROOM_RANK else "update"
 
 
 def source_files(root):
@@ -129,6 +165,28 @@ def check_include(path, bracket, name, target):
         yield ("win32-reach",
                f"{shown} is a win32 file, reached only from app/, publisher/ or "
                f"other win32 files; this file is portable")
+    if is_host(target) and not is_host(path):
+        yield ("host-reach",
+               f"{shown} is built for the host alone, reached only from other host "
+               f"files; this file is built for Windows too")
+    room, to_room = room_of(path), room_of(target)
+    if (room and to_room and target not in SHARED_IN_UPDATE
+            and ROOM_RANK[to_room] > ROOM_RANK[room]):
+        allowed = ", ".join(r + "/" for r in UPDATE_ROOMS[: ROOM_RANK[room] + 1])
+        yield ("room",
+               f"{room}/ may include {allowed} only; {shown} is in {to_room}/, "
+               f"which comes after it in update/'s rooms")
+
+
+def platform_branches(path, text):
+    """(line, message) of each #if on the platform in a portable file."""
+    if is_win32(path) or is_host(path):
+        return
+    for number, line in enumerate(text.splitlines(), 1):
+        match = PLATFORM_BRANCH.match(line)
+        if match:
+            yield number, (f"#{match.group(1)} on {match.group(2)} in a portable file; "
+                           f"put each build's part under win32/ or host/")
 
 
 def path_between(edges, start, goal):
@@ -180,6 +238,8 @@ def check(root):
     for path in source_files(root):
         with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
             text = f.read()
+        for line, message in platform_branches(path, text):
+            violations.append((path, line, "platform-branch", message))
         for line, bracket, name in include_lines(text):
             target = our_file(root, path, name) if bracket == '"' else None
             for rule, message in check_include(path, bracket, name, target):

@@ -6,25 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
-#ifndef _WIN32
-#include "platform/host/host_services.h"
-#endif
+#include "platform/c_file.h"
 
 namespace update {
 namespace {
 
 constexpr std::uint32_t kUnixFileTypeMask = 0170000;
 constexpr std::uint32_t kUnixSymbolicLink = 0120000;
-
-// libzip's own opener takes the path as UTF-8 on Windows; the C library's
-// fopen takes it in the ANSI code page, as every other path here is.
-std::FILE* openForReading(const std::string& path) {
-#ifdef _WIN32
-  return std::fopen(path.c_str(), "rb");
-#else
-  return std::fopen(platform::host::hostPath(path).c_str(), "rb");
-#endif
-}
 
 }  // namespace
 
@@ -54,7 +42,8 @@ long EntryReader::read(void* buffer, std::size_t size) {
 }
 
 std::optional<ZipArchive> ZipArchive::open(const std::string& path) {
-  std::FILE* file = openForReading(path);
+  // libzip's own opener would take the path as UTF-8 on Windows.
+  std::FILE* file = platform::openCFile(path, "rb");
   if (file == nullptr)
     return std::nullopt;
   zip_error_t error;
