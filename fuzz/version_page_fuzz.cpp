@@ -7,8 +7,8 @@
 #include "core/program.h"
 #include "fuzz/harness.h"
 #include "platform/host/host_services.h"
-#include "ui/host/control_model.h"
 #include "ui/control_names.h"
+#include "ui/host/control_model.h"
 #include "update/package/release_signature.h"
 #include "update/version.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <thread>
 
-#include "ui/host/control_model.h"
 #include "ui/control_names.h"
 #include "ui/control_table.h"
+#include "ui/host/control_model.h"
 
 namespace {
 

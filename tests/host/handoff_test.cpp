@@ -12,13 +12,13 @@
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
-#include "update/package/apply_journal.h"
 #include "update/download.h"
 #include "update/download/download_engine.h"
 #include "update/download/download_object.h"
 #include "update/handoff.h"
-#include "update/progress_text.h"
+#include "update/package/apply_journal.h"
 #include "update/package/release_signature.h"
+#include "update/progress_text.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "picture_support.h"
 #include "ui/animation_scene.h"
-#include "ui/host/control_model.h"
 #include "ui/control_names.h"
+#include "ui/host/control_model.h"
 #include "ui/image.h"
 #include "ui/picture_prefetch.h"
 #include "ui/png_reduction.h"

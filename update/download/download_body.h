@@ -9,8 +9,8 @@
 
 #include "platform/services.h"
 #include "update/download/download_engine.h"
-#include "update/http/http_response.h"
 #include "update/download/partial_file.h"
+#include "update/http/http_response.h"
 
 namespace update {
 

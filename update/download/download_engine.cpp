@@ -8,10 +8,10 @@
 
 #include "update/download/download_body.h"
 #include "update/download/download_resume.h"
-#include "update/http/http_response.h"
-#include "update/http/open_connection.h"
 #include "update/download/partial_file.h"
 #include "update/download/resume_note.h"
+#include "update/http/http_response.h"
+#include "update/http/open_connection.h"
 
 namespace update {
 namespace {
