@@ -12,25 +12,23 @@
 namespace update {
 namespace {
 
-// The control that shows each field; null: kept, not shown.
-constexpr std::array<const char*, kVersionFieldCount> kFieldControls = {
-    ui::name::kPublishedVersion,
-    ui::name::kUpdateTitle,
-    ui::name::kUpdateDescription,
-    ui::name::kUpdateNote1,
-    ui::name::kUpdateNote2,
-    ui::name::kUpdateNote3,
-    ui::name::kUpdateNote4,
-    ui::name::kUpdateNote5,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
+struct ShownField {
+  VersionField field;
+  const char* control;
 };
 
-// The fields are filled in this order: version, description, notes, title.
-constexpr std::array kFillOrder = {kLatestVersion, kDescription, kNote1, kNote2,
-                                   kNote3,         kNote4,       kNote5, kProgramTitle};
+// The fields the window shows, filled in this order: version, description,
+// notes, title. The others are kept, not shown.
+constexpr std::array<ShownField, 8> kShownFields = {{
+    {kLatestVersion, ui::name::kPublishedVersion},
+    {kDescription, ui::name::kUpdateDescription},
+    {kNote1, ui::name::kUpdateNote1},
+    {kNote2, ui::name::kUpdateNote2},
+    {kNote3, ui::name::kUpdateNote3},
+    {kNote4, ui::name::kUpdateNote4},
+    {kNote5, ui::name::kUpdateNote5},
+    {kProgramTitle, ui::name::kUpdateTitle},
+}};
 
 // Shown when the user accepts, in this order.
 constexpr std::array kDownloadPanel = {ui::name::kReceivedLabel, ui::name::kSpeedLabel,
@@ -64,9 +62,8 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
 
   state.versionFields =
       versionFieldsOf(pageTextWhileWaiting(*ctx.os.http, *ctx.os.codec, *ctx.os.pump, pageAddress));
-  for (VersionField field : kFillOrder) {
-    controls.setText(kFieldControls[field], state.versionFields[field]);
-  }
+  for (const ShownField& shown : kShownFields)
+    controls.setText(shown.control, state.versionFields[shown.field]);
   controls.setText(ui::name::kUpdateNotes, composeNotes(controls));
   controls.setText(ui::name::kLocalVersion, state.localVersion);
 
