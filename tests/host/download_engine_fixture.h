@@ -78,6 +78,9 @@ class DownloadEngineTest : public LauncherTest {
         EXPECT_FALSE(sawBlock) << "total size reported after a block";
       }
       EXPECT_NE(event.thread, std::this_thread::get_id()) << "reported on the caller's thread";
+      if (event.code != 18) {
+        EXPECT_EQ(event.secondValue, 0) << "only event 18 has a second value; event " << event.code;
+      }
     }
     EXPECT_LE(recorder.count(3), 1);
     EXPECT_FALSE(object.hasTask());
