@@ -90,6 +90,18 @@ TEST_F(HttpTest, RedirectsAreFollowedUnlessRefused) {
   EXPECT_EQ(stay, "/new");
 }
 
+TEST_F(HttpTest, AProxyIsAskedForTheAbsoluteAddress) {
+  server.respond("http://page.example.invalid:8080/p", ok("via proxy"));
+  WebRequestOptions options;
+  options.proxy = "127.0.0.1:" + std::to_string(server.port());
+  EXPECT_EQ(text(update::webRequest(os.http, "http://page.example.invalid:8080/p", options)),
+            "via proxy");
+  // A proxy whose port is out of range is not asked at all.
+  options.proxy = "127.0.0.1:" + std::to_string(server.port() + 65536);
+  EXPECT_EQ(text(update::webRequest(os.http, "http://page.example.invalid:8080/p", options)), "");
+  EXPECT_EQ(server.requests().size(), 1u);
+}
+
 TEST_F(HttpTest, APostSendsTheBodyTextAndStoresItsBytes) {
   server.respond("/form", ok("done"));
   base::Bytes bodyBytes;
