@@ -5,34 +5,17 @@
 #include <cstring>
 
 #include "publisher/host/host_tools.h"
+#include "publisher/system_error.h"
 
 namespace publisher::host {
 
 SystemError systemErrorOf(int errnoValue) {
-  SystemError error;
-  error.text = std::strerror(errnoValue);
-  switch (errnoValue) {
-    case ENOENT:
-    case ENOTDIR:
-      error.kind = SystemError::Kind::kNotFound;
-      break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      error.kind = SystemError::Kind::kAccessDenied;
-      break;
-    case ETXTBSY:
-    case EBUSY:
-      error.kind = SystemError::Kind::kInUse;
-      break;
-    case ENOSPC:
-    case EDQUOT:
-      error.kind = SystemError::Kind::kNoSpace;
-      break;
-    default:
-      break;
-  }
-  return error;
+  using Kind = SystemError::Kind;
+  return systemError(errnoValue, std::strerror(errnoValue),
+                     {{Kind::kNotFound, {ENOENT, ENOTDIR}},
+                      {Kind::kAccessDenied, {EACCES, EPERM, EROFS}},
+                      {Kind::kInUse, {ETXTBSY, EBUSY}},
+                      {Kind::kNoSpace, {ENOSPC, EDQUOT}}});
 }
 
 SystemError HostSystemFacts::last() {
