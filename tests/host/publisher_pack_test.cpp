@@ -457,11 +457,11 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       {"no package address", relabelled(u8"更新地址=", ""), publicKey, 1,
        utf8(u8"the page names no package (更新地址=), and the signature does not match")},
       {"malformed size", relabelled(u8"更新包大小=", "12 345"), publicKey, 1,
-       utf8(u8"package size (更新包大小=) is no number")},
+       utf8(u8"the page's package size (更新包大小=) is no number of bytes\n")},
       {"malformed digest", relabelled(u8"更新包摘要=", "ZGlnZXN0"), publicKey, 1,
-       utf8(u8"package digest (更新包摘要=) is no digest")},
+       utf8(u8"the page's package digest (更新包摘要=) is no digest in base64\n")},
       {"malformed signature", relabelled(u8"更新签名=", "c2lnbmF0dXJl"), publicKey, 1,
-       "is no signature"},
+       utf8(u8"the page's signature (更新签名=) is no signature in base64\n")},
       {"no signature",
        [&] {
          writeBytes(page(), std::string(html).replace(html.find(marker), marker.size(), "x="));
