@@ -75,13 +75,6 @@ TEST_F(NginxDownloadTest, PercentNeverReaches100BeforeTheLastByte) {
   EXPECT_EQ(percents.back(), 100);
 }
 
-TEST_F(NginxDownloadTest, RedirectFromTheServerIsFollowed) {
-  const std::string bytes = serve("files/pkg.zip", 70000);
-  runToEnd(nginx->url("/moved"));
-  expectEnded(70000);
-  EXPECT_EQ(readLocal(), bytes);
-}
-
 TEST_F(NginxDownloadTest, MissingFileWritesNothing) {
   runToEnd(nginx->url("/files/none.zip"));
   EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
@@ -128,12 +121,23 @@ TEST_F(NginxDownloadTest, HttpsChunkedBodyIsFetchedWhole) {
   EXPECT_EQ(readLocal(), bytes);
 }
 
-TEST_F(NginxDownloadTest, RedirectFromHttpToHttpsIsFollowed) {
+// Redirects the engine follows to the file: the server's own, and from
+// http to https.
+class FollowedRedirectTest : public NginxDownloadTest,
+                             public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(FollowedRedirectTest, EndsWithTheFile) {
   const std::string bytes = serve("files/pkg.zip", 70000);
-  runToEnd(nginx->url("/to-secure"));
+  runToEnd(nginx->url(GetParam()));
   expectEnded(70000);
   EXPECT_EQ(readLocal(), bytes);
 }
+
+INSTANTIATE_TEST_SUITE_P(Nginx, FollowedRedirectTest, ::testing::Values("/moved", "/to-secure"),
+                         [](const auto& info) {
+                           return std::string(info.index == 0 ? "FromTheServer"
+                                                              : "FromHttpToHttps");
+                         });
 
 TEST_F(NginxDownloadTest, RedirectFromHttpsToHttpIsRefused) {
   serve("files/pkg.zip", 70000);
