@@ -222,6 +222,12 @@ void PrintTo(const Untrusted& untrusted, std::ostream* out) {
   *out << untrusted.name;
 }
 
+// The file from the https server that shows the certificate of `site`.
+template <NginxServer::Site site>
+std::string fromSite(const NginxServer& nginx) {
+  return nginx.secureUrl("/files/pkg.zip", site);
+}
+
 class UntrustedServerTest : public NginxDownloadTest,
                             public ::testing::WithParamInterface<Untrusted> {};
 
@@ -235,23 +241,14 @@ TEST_P(UntrustedServerTest, EndsTheTaskWithoutAFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Https, UntrustedServerTest,
-    ::testing::Values(Untrusted{"WrongHostName",
-                                [](const NginxServer& n) {
-                                  return n.secureUrl("/files/pkg.zip", NginxServer::kOtherHost);
-                                }},
+    ::testing::Values(Untrusted{"WrongHostName", fromSite<NginxServer::kOtherHost>},
                       Untrusted{"AddressInsteadOfTheName",
                                 [](const NginxServer& n) {
                                   return "https://127.0.0.1:" + std::to_string(n.securePort()) +
                                          "/files/pkg.zip";
                                 }},
-                      Untrusted{"Expired",
-                                [](const NginxServer& n) {
-                                  return n.secureUrl("/files/pkg.zip", NginxServer::kExpired);
-                                }},
-                      Untrusted{"UnknownAuthority",
-                                [](const NginxServer& n) {
-                                  return n.secureUrl("/files/pkg.zip", NginxServer::kStranger);
-                                }},
+                      Untrusted{"Expired", fromSite<NginxServer::kExpired>},
+                      Untrusted{"UnknownAuthority", fromSite<NginxServer::kStranger>},
                       Untrusted{"PlainHttpOnTheTlsPort",
                                 [](const NginxServer& n) {
                                   return "https://localhost:" + std::to_string(n.port()) +
