@@ -7,7 +7,10 @@
 #include "publisher/host/host_tools.h"
 #include "publisher/system_error.h"
 
-namespace publisher::host {
+// errno, statvfs for the free space, TMPDIR or /tmp for temporary files.
+
+namespace publisher {
+namespace host {
 
 SystemError systemErrorOf(int errnoValue) {
   using Kind = SystemError::Kind;
@@ -18,20 +21,22 @@ SystemError systemErrorOf(int errnoValue) {
                       {Kind::kNoSpace, {ENOSPC, EDQUOT}}});
 }
 
-SystemError HostSystemFacts::last() {
-  return systemErrorOf(errno);
+}  // namespace host
+
+SystemError NativeSystemFacts::last() {
+  return host::systemErrorOf(errno);
 }
 
-std::optional<std::uint64_t> HostSystemFacts::freeBytes(const std::string& folder) {
+std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& folder) {
   struct statvfs info {};
   if (::statvfs(platform::host::hostPath(folder).c_str(), &info) != 0)
     return std::nullopt;
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
-std::string HostSystemFacts::temporaryFolder() {
+std::string NativeSystemFacts::temporaryFolder() {
   const char* folder = std::getenv("TMPDIR");
   return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }
 
-}  // namespace publisher::host
+}  // namespace publisher

@@ -1,7 +1,9 @@
 #include "publisher/system_error.h"
 #include "publisher/win32/win32_tools.h"
 
-namespace publisher::win32 {
+// GetLastError, GetDiskFreeSpaceEx for the free space, GetTempPath.
+
+namespace publisher {
 namespace {
 
 // The system's message for `code`, as it gives it.
@@ -17,7 +19,7 @@ std::string messageOf(DWORD code) {
 
 }  // namespace
 
-SystemError Win32SystemFacts::last() {
+SystemError NativeSystemFacts::last() {
   const DWORD code = GetLastError();
   using Kind = SystemError::Kind;
   return systemError(
@@ -29,17 +31,17 @@ SystemError Win32SystemFacts::last() {
        {Kind::kNoSpace, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL}}});
 }
 
-std::optional<std::uint64_t> Win32SystemFacts::freeBytes(const std::string& folder) {
+std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& folder) {
   ULARGE_INTEGER available{};
   if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr))
     return std::nullopt;
   return available.QuadPart;
 }
 
-std::string Win32SystemFacts::temporaryFolder() {
+std::string NativeSystemFacts::temporaryFolder() {
   char folder[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(sizeof(folder), folder);
   return length > 0 && length < sizeof(folder) ? std::string(folder, length) : ".";
 }
 
-}  // namespace publisher::win32
+}  // namespace publisher
