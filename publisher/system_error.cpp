@@ -4,7 +4,8 @@
 
 namespace publisher {
 
-SystemError systemError(long code, std::string_view words, std::initializer_list<KindCodes> kinds) {
+SystemError systemError(std::int64_t code, std::string_view words,
+                        std::initializer_list<KindCodes> kinds) {
   SystemError error;
   for (const KindCodes& row : kinds) {
     if (std::find(row.codes.begin(), row.codes.end(), code) != row.codes.end()) {

@@ -23,7 +23,7 @@ SystemError NativeSystemFacts::last() {
   const DWORD code = GetLastError();
   using Kind = SystemError::Kind;
   return systemError(
-      static_cast<long>(code), messageOf(code),
+      code, messageOf(code),
       {{Kind::kNotFound,
         {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_BAD_NETPATH}},
        {Kind::kAccessDenied, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT}},

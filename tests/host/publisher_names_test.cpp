@@ -116,7 +116,7 @@ TEST(FilePaths, TheSystemsErrorsInWordsAPublisherCanActOn) {
 TEST(FilePaths, ASystemsCodeIsSortedByItsListAndItsWordsTidied) {
   using Kind = publisher::SystemError::Kind;
   struct Row {
-    long code;
+    std::int64_t code;
     const char* words;
     Kind kind;
     std::string text;
@@ -131,6 +131,7 @@ TEST(FilePaths, ASystemsCodeIsSortedByItsListAndItsWordsTidied) {
       {0, "", Kind::kOther, "error 0"},
       {4, "Too many files. Closed.\r\n", Kind::kOther, "Too many files. Closed"},
       {-1, ".\r\n", Kind::kOther, "error -1"},
+      {0xC0000142, "", Kind::kOther, "error 3221225794"},  // past a 32-bit long
   };
   for (const Row& row : rows) {
     const publisher::SystemError error = publisher::systemError(row.code, row.words,
