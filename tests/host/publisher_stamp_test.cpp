@@ -125,6 +125,13 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
          return program;
        }(),
        ok, "", "its program's sections reach to byte 2304"},
+      {"a section's size in all four bytes",
+       [] {
+         std::string program = standInLauncher(1);
+         program.replace(0x98 + 16, 4, std::string("\0\x07\0\x01", 4));  // 0x1000700
+         return program;
+       }(),
+       ok, "", "its program's sections reach to byte 16779264"},
       {"a space in the host", standInLauncher(1), "http://new example/v.html", "",
        "is none the launcher can fetch"},
       {"port 99999", standInLauncher(1), "http://new.example:99999/v.html", "",
