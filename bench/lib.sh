@@ -28,6 +28,32 @@ build_bench_driver() {
     "$build_dir/libtavoro_logic.a" $(pkg-config --libs libzip libsodium openssl) -lpng -ljpeg -lz -lpthread
 }
 
+# Makes the benchmark's scratch folder, removed when the script exits, and
+# sets $work to it.
+#   make_work_dir <name>
+make_work_dir() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+}
+
+# Calls run_tool <name> for each name of each of <rounds> rounds, the rounds
+# taking the orders in turn, so that no tool always runs first.
+#   run_rounds <rounds> <order> [order...]      (an order: names between spaces)
+run_rounds() {
+  local count=$1 round tool_name
+  shift
+  local orders=("$@")
+  for ((round = 0; round < count; round++)); do
+    for tool_name in ${orders[round % ${#orders[@]}]}; do
+      run_tool "$tool_name"
+    done
+  done
+}
+
+# a / b to two decimals.
+#   ratio_of <a> <b>
+ratio_of() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
 # The median of whitespace-separated numbers on stdin.
 median_of() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 

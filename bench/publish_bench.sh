@@ -11,8 +11,7 @@ set -euo pipefail
 rounds=${1:-3}
 # shellcheck source=bench/lib.sh
 source "$(dirname "$0")/lib.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/publish-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+make_work_dir publish-bench
 
 # The tool, optimised.
 tool="$(build_bench_target tavoro-publish)/tavoro-publish"
@@ -42,12 +41,7 @@ run_tool() {
 }
 
 declare -A sizes
-orders=("pack zip" "zip pack")
-for ((round = 0; round < rounds; round++)); do
-  for tool_name in ${orders[round % 2]}; do
-    run_tool "$tool_name"
-  done
-done
+run_rounds "$rounds" "pack zip" "zip pack"
 
 pack_ms=$(echo "${times[pack]}" | median_of)
 zip_ms=$(echo "${times[zip]}" | median_of)
@@ -57,4 +51,4 @@ for tool_name in pack zip; do
   printf '%-5s %-22s %-10s %s MiB\n' "$tool_name" "${times[$tool_name]}" \
     "$(echo "${times[$tool_name]}" | median_of) ms" "$((${sizes[$tool_name]} >> 20))"
 done
-echo "ratio pack / zip: $(awk -v a="$pack_ms" -v b="$zip_ms" 'BEGIN {printf "%.2f", a / b}')"
+echo "ratio pack / zip: $(ratio_of "$pack_ms" "$zip_ms")"

@@ -13,8 +13,7 @@ set -euo pipefail
 rounds=${1:-3}
 # shellcheck source=bench/lib.sh
 source "$(dirname "$0")/lib.sh"
-work=$(mktemp -d "${TMPDIR:-/tmp}/unzip-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+make_work_dir unzip-bench
 
 # Our unpacker, optimised.
 ours="$work/unzip_bench"
@@ -26,6 +25,8 @@ baseline_rev=${TAVORO_BENCH_BASELINE:-bf6a617}
 before="$work/unzip_bench_before"
 echo "building the unpacker of $baseline_rev ..."
 git -C "$source_dir" worktree add --detach "$work/before-src" "$baseline_rev" >/dev/null 2>&1
+# Its own lib.sh, not this one.
+# shellcheck source=/dev/null
 (cd "$work/before-src" && source bench/lib.sh && build_bench_driver unzip_bench "$before")
 git -C "$source_dir" worktree remove --force "$work/before-src"
 
@@ -64,12 +65,7 @@ for driver in "$ours" "$before"; do
 done
 rm -rf "$work/check-unzip"
 
-orders=("ours before unzip 7z" "before unzip 7z ours" "unzip 7z ours before")
-for ((round = 0; round < rounds; round++)); do
-  for tool in ${orders[round % 3]}; do
-    run_tool "$tool"
-  done
-done
+run_rounds "$rounds" "ours before unzip 7z" "before unzip 7z ours" "unzip 7z ours before"
 
 ours_ms=$(echo "${times[ours]}" | median_of)
 echo
@@ -77,5 +73,5 @@ printf '%-6s %-22s %s\n' tool "runs (ms)" "median / ours"
 for tool in ours before unzip 7z; do
   m=$(echo "${times[$tool]}" | median_of)
   printf '%-6s %-22s %s ms, %s x ours\n' "$tool" "${times[$tool]}" "$m" \
-    "$(awk -v a="$m" -v b="$ours_ms" 'BEGIN {printf "%.2f", a / b}')"
+    "$(ratio_of "$m" "$ours_ms")"
 done

@@ -136,6 +136,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/show_command.cpp
   publisher/staged_file.cpp
   publisher/stamp_command.cpp
+  publisher/system_error.cpp
   publisher/tree_check.cpp
   publisher/verify_command.cpp
   publisher/version_page.cpp

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "publisher/little_endian.h"
 #include "publisher/native_files.h"
 #include "publisher/refusal.h"
 #include "update/package/unzip_archive.h"
@@ -40,13 +41,6 @@ bool anyNameReadAsUtf8(const std::string& archivePath) {
       return true;
   }
   return false;
-}
-
-std::uint32_t littleEndian(const std::uint8_t* bytes, int count) {
-  std::uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i)
-    value = (value << 8) | bytes[i];
-  return value;
 }
 
 class ArchiveBytes {

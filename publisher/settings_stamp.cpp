@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "publisher/little_endian.h"
 #include "publisher/refusal.h"
 #include "update/http/http_address.h"
 #include "update/package/package_signature.h"
@@ -60,18 +61,11 @@ std::size_t countOf(const base::Bytes& program, const std::string& tag, std::siz
   return count;
 }
 
-std::uint64_t littleEndian(const base::Bytes& program, std::size_t at, std::size_t size) {
-  std::uint64_t value = 0;
-  for (std::size_t i = 0; i < size; ++i)
-    value |= static_cast<std::uint64_t>(program[at + i]) << (8 * i);
-  return value;
-}
-
 // Where the "PE\0\0" signature starts; 0 when the bytes are no Windows program.
 std::size_t peHeader(const base::Bytes& program) {
   if (program.size() < kPeOffsetField + 4 || program[0] != 'M' || program[1] != 'Z')
     return 0;
-  const std::uint64_t peOffset = littleEndian(program, kPeOffsetField, 4);
+  const std::uint64_t peOffset = littleEndian(program.data() + kPeOffsetField, 4);
   if (peOffset == 0 || peOffset > program.size() - 4 ||
       std::memcmp(program.data() + peOffset, "PE\0\0", 4) != 0)
     return 0;
@@ -83,15 +77,15 @@ std::size_t peHeader(const base::Bytes& program) {
 std::uint64_t imageEnd(const base::Bytes& program, std::size_t pe) {
   if (program.size() < pe + kCoffHeaderEnd)
     return program.size() + 1;
-  const std::uint64_t sections = littleEndian(program, pe + kSectionCountField, 2);
+  const std::uint64_t sections = littleEndian(program.data() + pe + kSectionCountField, 2);
   const std::uint64_t table =
-      pe + kCoffHeaderEnd + littleEndian(program, pe + kOptionalHeaderSizeField, 2);
+      pe + kCoffHeaderEnd + littleEndian(program.data() + pe + kOptionalHeaderSizeField, 2);
   std::uint64_t end = table + sections * kSectionHeaderSize;
   for (std::uint64_t i = 0; i < sections && end <= program.size(); ++i) {
     const std::size_t header = static_cast<std::size_t>(table + i * kSectionHeaderSize);
-    const std::uint64_t size = littleEndian(program, header + kRawSizeField, 4);
+    const std::uint64_t size = littleEndian(program.data() + header + kRawSizeField, 4);
     if (size != 0)
-      end = std::max(end, littleEndian(program, header + kRawPointerField, 4) + size);
+      end = std::max(end, littleEndian(program.data() + header + kRawPointerField, 4) + size);
   }
   return end;
 }

@@ -73,6 +73,11 @@ class Verifier {
     return printable(tools_.text.cp936ToLocal(fields_[field]));
   }
 
+  // "the page's WHAT (MARKER) is no KIND".
+  std::string notA(const char* what, update::VersionField field, const char* kind) const {
+    return std::string("the page's ") + what + " (" + marker(field) + ") is no " + kind;
+  }
+
   // Why the page's own values cannot be checked; empty when they can.
   std::string malformed(PackageVerdict verdict) const {
     switch (verdict) {
@@ -82,14 +87,11 @@ class Verifier {
         return "the page has no signature (" + marker(update::kPackageSignature) +
                "); a launcher with a key ignores it";
       case PackageVerdict::kMalformedSignature:
-        return "the page's signature (" + marker(update::kPackageSignature) +
-               ") is no signature in base64";
+        return notA("signature", update::kPackageSignature, "signature in base64");
       case PackageVerdict::kMalformedSize:
-        return "the page's package size (" + marker(update::kPackageSize) +
-               ") is no number of bytes";
+        return notA("package size", update::kPackageSize, "number of bytes");
       case PackageVerdict::kMalformedDigest:
-        return "the page's package digest (" + marker(update::kPackageDigest) +
-               ") is no digest in base64";
+        return notA("package digest", update::kPackageDigest, "digest in base64");
       default:
         return {};
     }

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "platform/host/host_services.h"
+#include "publisher/native_tools.h"
 #include "publisher/tools.h"
 #include "update/http/host/socket_http_transport.h"
 
@@ -28,19 +29,7 @@ class HostFolderReader final : public FolderReader {
   LocalText& text_;
 };
 
-// Mode 0600; a hard link puts it in place, which fails where a file exists.
-class OwnerOnlySecretFiles final : public SecretFiles {
- public:
-  Outcome writeNew(const std::string& path, std::string_view content) override;
-};
-
-// errno, statvfs for the free space, TMPDIR or /tmp for temporary files.
-class HostSystemFacts final : public SystemFacts {
- public:
-  SystemError last() override;
-  std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
-  std::string temporaryFolder() override;
-};
+// The error `errnoValue`, as the system facts give it.
 SystemError systemErrorOf(int errnoValue);
 
 // Listening BSD sockets.
@@ -58,7 +47,7 @@ struct HostTools {
   IconvLocalText text;
   HostFolderReader folders{files, text};
   OwnerOnlySecretFiles secrets;
-  HostSystemFacts system;
+  NativeSystemFacts system;
   BsdServerSockets servers;
 
   Tools tools(std::ostream& out, std::ostream& err) {

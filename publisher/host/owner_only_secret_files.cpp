@@ -6,7 +6,7 @@
 
 #include "publisher/host/host_tools.h"
 
-namespace publisher::host {
+namespace publisher {
 namespace {
 
 bool writeAll(int descriptor, std::string_view content) {
@@ -23,6 +23,7 @@ bool writeAll(int descriptor, std::string_view content) {
 
 }  // namespace
 
+// Mode 0600; a hard link puts it in place, which fails where a file exists.
 SecretFiles::Outcome OwnerOnlySecretFiles::writeNew(const std::string& path,
                                                     std::string_view content) {
   // mkstemp creates the file new, readable and writable by its owner only.
@@ -43,4 +44,4 @@ SecretFiles::Outcome OwnerOnlySecretFiles::writeNew(const std::string& path,
   return outcome;
 }
 
-}  // namespace publisher::host
+}  // namespace publisher

@@ -5,50 +5,38 @@
 #include <cstring>
 
 #include "publisher/host/host_tools.h"
+#include "publisher/system_error.h"
 
-namespace publisher::host {
+// errno, statvfs for the free space, TMPDIR or /tmp for temporary files.
+
+namespace publisher {
+namespace host {
 
 SystemError systemErrorOf(int errnoValue) {
-  SystemError error;
-  error.text = std::strerror(errnoValue);
-  switch (errnoValue) {
-    case ENOENT:
-    case ENOTDIR:
-      error.kind = SystemError::Kind::kNotFound;
-      break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      error.kind = SystemError::Kind::kAccessDenied;
-      break;
-    case ETXTBSY:
-    case EBUSY:
-      error.kind = SystemError::Kind::kInUse;
-      break;
-    case ENOSPC:
-    case EDQUOT:
-      error.kind = SystemError::Kind::kNoSpace;
-      break;
-    default:
-      break;
-  }
-  return error;
+  using Kind = SystemError::Kind;
+  return systemError(errnoValue, std::strerror(errnoValue),
+                     {{Kind::kNotFound, {ENOENT, ENOTDIR}},
+                      {Kind::kAccessDenied, {EACCES, EPERM, EROFS}},
+                      {Kind::kInUse, {ETXTBSY, EBUSY}},
+                      {Kind::kNoSpace, {ENOSPC, EDQUOT}}});
 }
 
-SystemError HostSystemFacts::last() {
-  return systemErrorOf(errno);
+}  // namespace host
+
+SystemError NativeSystemFacts::last() {
+  return host::systemErrorOf(errno);
 }
 
-std::optional<std::uint64_t> HostSystemFacts::freeBytes(const std::string& folder) {
+std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& folder) {
   struct statvfs info {};
   if (::statvfs(platform::host::hostPath(folder).c_str(), &info) != 0)
     return std::nullopt;
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
-std::string HostSystemFacts::temporaryFolder() {
+std::string NativeSystemFacts::temporaryFolder() {
   const char* folder = std::getenv("TMPDIR");
   return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }
 
-}  // namespace publisher::host
+}  // namespace publisher

@@ -4,7 +4,7 @@
 #include "platform/win32/handles.h"
 #include "publisher/win32/win32_tools.h"
 
-namespace publisher::win32 {
+namespace publisher {
 namespace {
 
 constexpr int kStagingNameTries = 100;
@@ -43,6 +43,8 @@ bool writeAll(HANDLE file, std::string_view content) {
 
 }  // namespace
 
+// A security descriptor that lets only the current user in, not inheriting
+// the folder's entries; MoveFileEx without replacing puts it in place.
 SecretFiles::Outcome OwnerOnlySecretFiles::writeNew(const std::string& path,
                                                     std::string_view content) {
   const std::vector<unsigned char> user = currentUser();
@@ -74,4 +76,4 @@ SecretFiles::Outcome OwnerOnlySecretFiles::writeNew(const std::string& path,
              : Outcome::kFailed;
 }
 
-}  // namespace publisher::win32
+}  // namespace publisher

@@ -1,8 +1,12 @@
+#include "publisher/system_error.h"
 #include "publisher/win32/win32_tools.h"
 
-namespace publisher::win32 {
+// GetLastError, GetDiskFreeSpaceEx for the free space, GetTempPath.
+
+namespace publisher {
 namespace {
 
+// The system's message for `code`, as it gives it.
 std::string messageOf(DWORD code) {
   char* buffer = nullptr;
   const DWORD length = FormatMessageA(
@@ -10,53 +14,34 @@ std::string messageOf(DWORD code) {
       nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
   std::string text(buffer != nullptr ? buffer : "", length);
   LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
-    text.pop_back();
-  return text.empty() ? "error " + std::to_string(code) : text;
+  return text;
 }
 
 }  // namespace
 
-SystemError Win32SystemFacts::last() {
+SystemError NativeSystemFacts::last() {
   const DWORD code = GetLastError();
-  SystemError error;
-  error.text = messageOf(code);
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-      error.kind = SystemError::Kind::kNotFound;
-      break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-      error.kind = SystemError::Kind::kAccessDenied;
-      break;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      error.kind = SystemError::Kind::kInUse;
-      break;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      error.kind = SystemError::Kind::kNoSpace;
-      break;
-    default:
-      break;
-  }
-  return error;
+  using Kind = SystemError::Kind;
+  return systemError(
+      code, messageOf(code),
+      {{Kind::kNotFound,
+        {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_BAD_NETPATH}},
+       {Kind::kAccessDenied, {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT}},
+       {Kind::kInUse, {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION}},
+       {Kind::kNoSpace, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL}}});
 }
 
-std::optional<std::uint64_t> Win32SystemFacts::freeBytes(const std::string& folder) {
+std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& folder) {
   ULARGE_INTEGER available{};
   if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr))
     return std::nullopt;
   return available.QuadPart;
 }
 
-std::string Win32SystemFacts::temporaryFolder() {
+std::string NativeSystemFacts::temporaryFolder() {
   char folder[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(sizeof(folder), folder);
   return length > 0 && length < sizeof(folder) ? std::string(folder, length) : ".";
 }
 
-}  // namespace publisher::win32
+}  // namespace publisher

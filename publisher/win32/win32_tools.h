@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/win32/win32_services.h"
+#include "publisher/native_tools.h"
 #include "publisher/tools.h"
 
 namespace publisher::win32 {
@@ -35,21 +36,6 @@ class WideFolderReader final : public FolderReader {
   std::vector<TreeEntry> read(const std::string& folder) override;
 };
 
-// A security descriptor that lets only the current user in, not inheriting
-// the folder's entries; MoveFileEx without replacing puts it in place.
-class OwnerOnlySecretFiles final : public SecretFiles {
- public:
-  Outcome writeNew(const std::string& path, std::string_view content) override;
-};
-
-// GetLastError, GetDiskFreeSpaceEx for the free space, GetTempPath.
-class Win32SystemFacts final : public SystemFacts {
- public:
-  SystemError last() override;
-  std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
-  std::string temporaryFolder() override;
-};
-
 // Listening Winsock sockets (linked, not late-bound: only serve uses them).
 class WinsockServerSockets final : public ServerSockets {
  public:
@@ -60,7 +46,7 @@ struct Win32Tools {
   AnsiLocalText text;
   WideFolderReader folders;
   OwnerOnlySecretFiles secrets;
-  Win32SystemFacts system;
+  NativeSystemFacts system;
   WinsockServerSockets servers;
 
   Tools tools(std::ostream& out, std::ostream& err) {

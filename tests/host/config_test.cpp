@@ -6,7 +6,22 @@
 namespace {
 
 using testing_support::LauncherTest;
-using ConfigTest = LauncherTest;
+
+// What a key of a section reads as.
+struct Read {
+  const char* section;
+  const char* key;
+  std::string value;
+};
+
+class ConfigTest : public LauncherTest {
+ protected:
+  void expectReads(std::initializer_list<Read> reads) {
+    for (const Read& read : reads)
+      EXPECT_EQ(core::readConfigValue(ctx().os, read.section, read.key), read.value)
+          << "[" << read.section << "] " << read.key;
+  }
+};
 
 TEST_F(ConfigTest, NamesMatchWithoutRegardToCaseAndValuesLoseBlanksAndOneQuotePair) {
   writeConfig(
@@ -16,11 +31,11 @@ TEST_F(ConfigTest, NamesMatchWithoutRegardToCaseAndValuesLoseBlanksAndOneQuotePa
       "bbs='  quoted blanks stay  '\r\n"
       "software=\"\"twice\"\"\r\n"
       "resource=\"unbalanced\r\n");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "http", "Home"), "http://example.invalid/home");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "http", "video"), "http://example.invalid/v");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "http", "bbs"), "  quoted blanks stay  ");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "http", "software"), "\"twice\"");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "http", "resource"), "\"unbalanced");
+  expectReads({{"http", "Home", "http://example.invalid/home"},
+               {"http", "video", "http://example.invalid/v"},
+               {"http", "bbs", "  quoted blanks stay  "},
+               {"http", "software", "\"twice\""},
+               {"http", "resource", "\"unbalanced"}});
 }
 
 TEST_F(ConfigTest, FirstOccurrenceOfSectionAndKeyWins) {
@@ -28,17 +43,14 @@ TEST_F(ConfigTest, FirstOccurrenceOfSectionAndKeyWins) {
       "[name]\nname1=first\nname1=second\n"
       "[url]\nurl2=\\Bin\\Game.exe\n"
       "[NAME]\nname1=third\nname2=only in the second section\n");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "name", "name1"), "first");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "name", "name2"), "");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "url", "url2"), "\\Bin\\Game.exe");
+  expectReads(
+      {{"name", "name1", "first"}, {"name", "name2", ""}, {"url", "url2", "\\Bin\\Game.exe"}});
 }
 
 TEST_F(ConfigTest, MissingFileSectionOrKeyReadsEmpty) {
   EXPECT_EQ(core::readConfigValue(ctx().os, "url", "bh1"), "");
   writeConfig("[name]\nname1=Ride\n");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "url", "bh1"), "");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "name", "name9"), "");
-  EXPECT_EQ(core::readConfigValue(ctx().os, "name", "name1"), "Ride");
+  expectReads({{"url", "bh1", ""}, {"name", "name9", ""}, {"name", "name1", "Ride"}});
 }
 
 TEST_F(ConfigTest, BlankNamesGiveEmptyWithoutReadingTheFile) {

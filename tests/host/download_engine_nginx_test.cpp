@@ -75,13 +75,6 @@ TEST_F(NginxDownloadTest, PercentNeverReaches100BeforeTheLastByte) {
   EXPECT_EQ(percents.back(), 100);
 }
 
-TEST_F(NginxDownloadTest, RedirectFromTheServerIsFollowed) {
-  const std::string bytes = serve("files/pkg.zip", 70000);
-  runToEnd(nginx->url("/moved"));
-  expectEnded(70000);
-  EXPECT_EQ(readLocal(), bytes);
-}
-
 TEST_F(NginxDownloadTest, MissingFileWritesNothing) {
   runToEnd(nginx->url("/files/none.zip"));
   EXPECT_EQ(recorder.codes(), (std::vector<std::int32_t>{4}));
@@ -128,12 +121,23 @@ TEST_F(NginxDownloadTest, HttpsChunkedBodyIsFetchedWhole) {
   EXPECT_EQ(readLocal(), bytes);
 }
 
-TEST_F(NginxDownloadTest, RedirectFromHttpToHttpsIsFollowed) {
+// Redirects the engine follows to the file: the server's own, and from
+// http to https.
+class FollowedRedirectTest : public NginxDownloadTest,
+                             public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(FollowedRedirectTest, EndsWithTheFile) {
   const std::string bytes = serve("files/pkg.zip", 70000);
-  runToEnd(nginx->url("/to-secure"));
+  runToEnd(nginx->url(GetParam()));
   expectEnded(70000);
   EXPECT_EQ(readLocal(), bytes);
 }
+
+INSTANTIATE_TEST_SUITE_P(Nginx, FollowedRedirectTest, ::testing::Values("/moved", "/to-secure"),
+                         [](const auto& info) {
+                           return std::string(info.index == 0 ? "FromTheServer"
+                                                              : "FromHttpToHttps");
+                         });
 
 TEST_F(NginxDownloadTest, RedirectFromHttpsToHttpIsRefused) {
   serve("files/pkg.zip", 70000);
@@ -218,6 +222,12 @@ void PrintTo(const Untrusted& untrusted, std::ostream* out) {
   *out << untrusted.name;
 }
 
+// The file from the https server that shows the certificate of `site`.
+template <NginxServer::Site site>
+std::string fromSite(const NginxServer& nginx) {
+  return nginx.secureUrl("/files/pkg.zip", site);
+}
+
 class UntrustedServerTest : public NginxDownloadTest,
                             public ::testing::WithParamInterface<Untrusted> {};
 
@@ -231,23 +241,14 @@ TEST_P(UntrustedServerTest, EndsTheTaskWithoutAFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Https, UntrustedServerTest,
-    ::testing::Values(Untrusted{"WrongHostName",
-                                [](const NginxServer& n) {
-                                  return n.secureUrl("/files/pkg.zip", NginxServer::kOtherHost);
-                                }},
+    ::testing::Values(Untrusted{"WrongHostName", fromSite<NginxServer::kOtherHost>},
                       Untrusted{"AddressInsteadOfTheName",
                                 [](const NginxServer& n) {
                                   return "https://127.0.0.1:" + std::to_string(n.securePort()) +
                                          "/files/pkg.zip";
                                 }},
-                      Untrusted{"Expired",
-                                [](const NginxServer& n) {
-                                  return n.secureUrl("/files/pkg.zip", NginxServer::kExpired);
-                                }},
-                      Untrusted{"UnknownAuthority",
-                                [](const NginxServer& n) {
-                                  return n.secureUrl("/files/pkg.zip", NginxServer::kStranger);
-                                }},
+                      Untrusted{"Expired", fromSite<NginxServer::kExpired>},
+                      Untrusted{"UnknownAuthority", fromSite<NginxServer::kStranger>},
                       Untrusted{"PlainHttpOnTheTlsPort",
                                 [](const NginxServer& n) {
                                   return "https://localhost:" + std::to_string(n.port()) +

@@ -215,13 +215,16 @@ TEST_P(BrokenDownloadTest, EndsWithTheRightBytesOrNone) {
 }
 
 const std::string kDate = "Last-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n";
+// The first turn of most rows: the whole body announced with the tag, the
+// connection reset after 60,000 bytes.
+const std::vector<ServerStep> kBrokenAt60000 = {
+    sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()};
 
 INSTANTIATE_TEST_SUITE_P(
     Loopback, BrokenDownloadTest,
     ::testing::Values(
         BreakRow{"BreakThenRest",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
-                  {sendBytes(head206(60000, 100000, kTag) + kBody.substr(60000))}},
+                 {kBrokenAt60000, {sendBytes(head206(60000, 100000, kTag) + kBody.substr(60000))}},
                  kBody,
                  {"", "Range: bytes=60000-"}},
         BreakRow{"ThreeBreaks",
@@ -238,8 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kBody,
                  {"", "Range: bytes=30000-"}},
         BreakRow{"ServerWithoutRangesStartsOver",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
-                  {sendBytes(head200(100000, kTag) + kBody)}},
+                 {kBrokenAt60000, {sendBytes(head200(100000, kTag) + kBody)}},
                  kBody,
                  {"", "Range: bytes=60000-"}},
         BreakRow{"NoValidatorAsksForTheWhole",
@@ -249,35 +251,31 @@ INSTANTIATE_TEST_SUITE_P(
                  kBody,
                  {"", ""}},
         BreakRow{"ChangedFileIsTakenWholeNotStitched",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
-                  {sendBytes(head200(100000, "ETag: \"v2\"\r\n") + kOther)}},
+                 {kBrokenAt60000, {sendBytes(head200(100000, "ETag: \"v2\"\r\n") + kOther)}},
                  kOther,
                  {"", "Range: bytes=60000-"}},
         BreakRow{"ChangedFileAfterAStartOverIsContinuedByItsOwnTag",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                 {kBrokenAt60000,
                   {sendBytes(head200(100000, "ETag: \"v2\"\r\n") + kOther.substr(0, 100)),
                    resetConnection()},
                   {sendBytes(head206(100, 100000, "ETag: \"v2\"\r\n") + kOther.substr(100))}},
                  kOther,
                  {"", "Range: bytes=60000-", "Range: bytes=100-"}},
         BreakRow{"RestOfAChangedFileIsRefused",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
+                 {kBrokenAt60000,
                   {sendBytes(head206(60000, 100000, "ETag: \"v2\"\r\n") + kOther.substr(60000))}},
                  "",
                  {"", "Range: bytes=60000-"}},
         BreakRow{"WrongContentRangeFails",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
-                  {sendBytes(head206(50000, 100000, kTag) + kBody.substr(50000))}},
+                 {kBrokenAt60000, {sendBytes(head206(50000, 100000, kTag) + kBody.substr(50000))}},
                  "",
                  {"", "Range: bytes=60000-"}},
         BreakRow{"NotSatisfiableFails",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
-                  {sendBytes("HTTP/1.1 416 No\r\nContent-Length: 0\r\n\r\n")}},
+                 {kBrokenAt60000, {sendBytes("HTTP/1.1 416 No\r\nContent-Length: 0\r\n\r\n")}},
                  "",
                  {"", "Range: bytes=60000-"}},
         BreakRow{"MissingOnTheWayFails",
-                 {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
-                  {sendBytes("HTTP/1.1 404 Gone\r\nContent-Length: 0\r\n\r\n")}},
+                 {kBrokenAt60000, {sendBytes("HTTP/1.1 404 Gone\r\nContent-Length: 0\r\n\r\n")}},
                  "",
                  {"", "Range: bytes=60000-"}},
         BreakRow{"FiveRetriesThenFailure",
@@ -372,11 +370,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DownloadEngineTest, ProgressCountsKeptBytesAndRestartsFromZero) {
   // Broken at 60000, continued, then a start-over at the third request.
-  server.onTurns(
-      "/pkg.zip",
-      {{sendBytes(head200(100000, kTag) + kBody.substr(0, 60000)), resetConnection()},
-       {sendBytes(head206(60000, 100000, kTag) + kBody.substr(60000, 20000)), resetConnection()},
-       {sendBytes(head200(100000, kTag) + kBody)}});
+  server.onTurns("/pkg.zip", {kBrokenAt60000,
+                              {sendBytes(head206(60000, 100000, kTag) + kBody.substr(60000, 20000)),
+                               resetConnection()},
+                              {sendBytes(head200(100000, kTag) + kBody)}});
   runToEnd(server.url("/pkg.zip"));
   expectEnded(100000);
   EXPECT_EQ(readLocal(), kBody);

@@ -11,6 +11,7 @@
 #include "platform/host/host_services.h"
 #include "publisher/file_problems.h"
 #include "publisher/host/host_tools.h"
+#include "publisher/system_error.h"
 #include "publisher/windows_names.h"
 
 namespace {
@@ -105,10 +106,42 @@ TEST(FilePaths, TheSystemsErrorsInWordsAPublisherCanActOn) {
       {ENOSPC, "no space left on the drive"},
       {EDQUOT, "no space left on the drive"},
       {ETXTBSY, "in use by another program"},
+      {EBUSY, "in use by another program"},
       {EIO, "Input/output error"},
   };
   for (const auto& [code, words] : cases)
     EXPECT_EQ(publisher::causeWords(publisher::host::systemErrorOf(code)), words) << code;
+}
+
+TEST(FilePaths, ASystemsCodeIsSortedByItsListAndItsWordsTidied) {
+  using Kind = publisher::SystemError::Kind;
+  struct Row {
+    std::int64_t code;
+    const char* words;
+    Kind kind;
+    std::string text;
+  };
+  const Row rows[] = {
+      {2, "The system cannot find the file specified.\r\n", Kind::kNotFound,
+       "The system cannot find the file specified"},
+      {3, "Path\n", Kind::kNotFound, "Path"},  // a later code of the same list
+      {5, "Access is denied...", Kind::kAccessDenied, "Access is denied"},
+      {112, "Disk full", Kind::kNoSpace, "Disk full"},
+      {39, "Handle disk full", Kind::kNoSpace, "Handle disk full"},
+      {0, "", Kind::kOther, "error 0"},
+      {4, "Too many files. Closed.\r\n", Kind::kOther, "Too many files. Closed"},
+      {-1, ".\r\n", Kind::kOther, "error -1"},
+      {0xC0000142, "", Kind::kOther, "error 3221225794"},  // past a 32-bit long
+  };
+  for (const Row& row : rows) {
+    const publisher::SystemError error = publisher::systemError(row.code, row.words,
+                                                                {{Kind::kNotFound, {2, 3}},
+                                                                 {Kind::kAccessDenied, {5}},
+                                                                 {Kind::kInUse, {}},
+                                                                 {Kind::kNoSpace, {112, 39}}});
+    EXPECT_EQ(error.kind, row.kind) << row.code;
+    EXPECT_EQ(error.text, row.text) << row.code;
+  }
 }
 
 }  // namespace

@@ -234,6 +234,13 @@ TEST_F(PackTest, RefusesWhatWouldLeakOrBeLostNamingItAndWritingNothing) {
     std::vector<std::string> options;  // replaced or added
     std::string says;
   };
+  // Two files whose names differ only in letter case.
+  const auto casePair = [&](const char8_t* upper, const char8_t* lower) {
+    return [&, upper, lower] {
+      writeBytes(game() / utf8(upper), "x");
+      writeBytes(game() / utf8(lower), "y");
+    };
+  };
   const std::vector<Case> cases = {
       {"a key among the files",
        [&] {
@@ -282,24 +289,15 @@ TEST_F(PackTest, RefusesWhatWouldLeakOrBeLostNamingItAndWritingNothing) {
        {},
        "dir : the name ends in a dot or a space"},
       {"Greek letters of one case pair",
-       [&] {
-         writeBytes(game() / utf8(u8"数据/Ω.txt"), "x");
-         writeBytes(game() / utf8(u8"数据/ω.txt"), "y");
-       },
+       casePair(u8"数据/Ω.txt", u8"数据/ω.txt"),
        {},
        "differ only in letter case"},
       {"full-width letters of one case pair",
-       [&] {
-         writeBytes(game() / utf8(u8"Ａ.txt"), "x");
-         writeBytes(game() / utf8(u8"ａ.txt"), "y");
-       },
+       casePair(u8"Ａ.txt", u8"ａ.txt"),
        {},
        "differ only in letter case"},
       {"Cyrillic letters of one case pair",
-       [&] {
-         writeBytes(game() / utf8(u8"Ё"), "x");
-         writeBytes(game() / utf8(u8"ё"), "y");
-       },
+       casePair(u8"Ё", u8"ё"),
        {},
        "differ only in letter case"},
       {"a folder beside a file of its name",
@@ -457,11 +455,11 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       {"no package address", relabelled(u8"更新地址=", ""), publicKey, 1,
        utf8(u8"the page names no package (更新地址=), and the signature does not match")},
       {"malformed size", relabelled(u8"更新包大小=", "12 345"), publicKey, 1,
-       utf8(u8"package size (更新包大小=) is no number")},
+       utf8(u8"the page's package size (更新包大小=) is no number of bytes\n")},
       {"malformed digest", relabelled(u8"更新包摘要=", "ZGlnZXN0"), publicKey, 1,
-       utf8(u8"package digest (更新包摘要=) is no digest")},
+       utf8(u8"the page's package digest (更新包摘要=) is no digest in base64\n")},
       {"malformed signature", relabelled(u8"更新签名=", "c2lnbmF0dXJl"), publicKey, 1,
-       "is no signature"},
+       utf8(u8"the page's signature (更新签名=) is no signature in base64\n")},
       {"no signature",
        [&] {
          writeBytes(page(), std::string(html).replace(html.find(marker), marker.size(), "x="));

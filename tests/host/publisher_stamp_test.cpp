@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "publisher/little_endian.h"
 #include "tests/host/publisher_fixture.h"
 #include "update/package/package_signature.h"
 
@@ -27,6 +28,24 @@ class StampTest : public PublisherTest {
     return run(words);
   }
 };
+
+TEST(LittleEndian, ReadsTheLowByteFirstAndOnlyTheBytesAsked) {
+  const std::uint8_t bytes[] = {0x50, 0x4B, 0x03, 0x04, 0xFF, 0xFF, 0xFF, 0xFF, 0x99};
+  const struct {
+    std::size_t at, count;
+    std::uint64_t value;
+  } rows[] = {
+      {0, 4, 0x04034B50},  // a ZIP local header's signature
+      {0, 2, 0x4B50},      // the bytes after `count` do not count
+      {2, 1, 0x03},
+      {4, 4, 0xFFFFFFFF},          // high bytes are not signs
+      {1, 8, 0x99FFFFFFFF04034B},  // all eight
+      {0, 0, 0},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(publisher::littleEndian(bytes + row.at, row.count), row.value)
+        << row.at << "+" << row.count;
+}
 
 TEST_F(StampTest, WritesTheAddressAndKeyZeroPaddedAndNothingElse) {
   const std::string longest = "https://" + std::string(502, 'p') + "/";  // 511 bytes
@@ -106,6 +125,13 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
          return program;
        }(),
        ok, "", "its program's sections reach to byte 2304"},
+      {"a section's size in all four bytes",
+       [] {
+         std::string program = standInLauncher(1);
+         program.replace(0x98 + 16, 4, std::string("\0\x07\0\x01", 4));  // 0x1000700
+         return program;
+       }(),
+       ok, "", "its program's sections reach to byte 16779264"},
       {"a space in the host", standInLauncher(1), "http://new example/v.html", "",
        "is none the launcher can fetch"},
       {"port 99999", standInLauncher(1), "http://new.example:99999/v.html", "",

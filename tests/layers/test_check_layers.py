@@ -47,70 +47,60 @@ CLEAN = {
     "tests/host/state_test.cpp": '#include <windows.h>\n#include "app/win32/winmain.cpp"\n',
 }
 
+
+def one_file(path, text, *violations):
+    """A case that adds one file, with the violations in it as (line, rule)."""
+    return {path: text}, {(path, line, rule) for line, rule in violations}
+
+
 # Each case: files added to the clean tree (replacing any of the same name),
 # and every violation the checker must report, as (path, line, rule).
 BAD = {
-    "base including platform": (
-        {"base/text.h": '#include "base/bytes.h"\n#include "platform/services.h"\n'},
-        {("base/text.h", 2, "base"), ("base/text.h", 2, "cycle")},
-    ),
-    "core including update": (
-        {"core/launch.cpp": '#include "core/state.h"\n#include "update/download.h"\n'},
-        {("core/launch.cpp", 2, "order"), ("core/launch.cpp", 2, "cycle")},
-    ),
-    "core including update by a path beside the file": (
-        {"core/launch.cpp": '#include "../update/download.h"\n'},
-        {("core/launch.cpp", 1, "order"), ("core/launch.cpp", 1, "cycle")},
-    ),
-    "portable file including <windows.h>": (
-        {"core/launch.cpp": "#include <string>\n#include <windows.h>\n"},
-        {("core/launch.cpp", 2, "windows-header")},
-    ),
-    "portable file including a Windows header in any case, inside #ifdef": (
-        {"app/program.cpp": '#include "update/download.h"\n#ifdef _WIN32\n#include <WinSock2.h>\n#endif\n'},
-        {("app/program.cpp", 3, "windows-header"), ("app/program.cpp", 2, "platform-branch")},
-    ),
-    "portable file including a win32 header": (
-        {"core/launch.cpp": '#include "platform/win32/handles.h"\n'},
-        {("core/launch.cpp", 1, "win32-reach")},
-    ),
-    "win32 file including a win32 file to its right": (
-        {"platform/win32/files.cpp": '#include "ui/win32/window.cpp"\n'},
-        {("platform/win32/files.cpp", 1, "order"), ("platform/win32/files.cpp", 1, "cycle")},
-    ),
-    "publisher including app, which stands beside it": (
-        {"publisher/pack.cpp": '#include "update/download.h"\n#include "app/program.cpp"\n'},
-        {("publisher/pack.cpp", 2, "order")},
-    ),
-    "app including publisher, which stands beside it": (
-        {"app/program.cpp": '#include "update/download.h"\n#include "publisher/pack.cpp"\n'},
-        {("app/program.cpp", 2, "order")},
-    ),
-    "portable file including a host file": (
-        {"update/download.h": '#include "core/state.h"\n#include "update/http/host/transport.cpp"\n'},
-        {("update/download.h", 2, "host-reach")},
-    ),
-    "win32 file including a host file": (
-        {"platform/win32/files.cpp": '#include "platform/services.h"\n#include "platform/host/files.cpp"\n'},
-        {("platform/win32/files.cpp", 2, "host-reach")},
-    ),
-    "portable file branching on the platform": (
-        {"core/launch.cpp": ('#include "core/state.h"\n#ifndef _WIN32\nint a;\n'
-                             '#elif defined(__MINGW32__)\n#endif\n#ifdef TAVORO_KILL_POINTS\n#endif\n')},
-        {("core/launch.cpp", 2, "platform-branch"), ("core/launch.cpp", 4, "platform-branch")},
-    ),
-    "update's http room including the download room": (
-        {"update/http/address.h": '#include "base/text.h"\n#include "update/download/engine.h"\n'},
-        {("update/http/address.h", 2, "room")},
-    ),
-    "update's package room including the flow": (
-        {"update/package/unzip.h": '#include "update/version_page.h"\n#include "update/download.h"\n'},
-        {("update/package/unzip.h", 2, "room")},
-    ),
-    "cycle between ui and core": (
-        {"ui/chrome.cpp": '#include "ui/controls.h"\n\n#include "core/state.h"\n'},
-        {("ui/chrome.cpp", 3, "order"), ("ui/chrome.cpp", 3, "cycle")},
-    ),
+    "base including platform": one_file(
+        "base/text.h", '#include "base/bytes.h"\n#include "platform/services.h"\n',
+        (2, "base"), (2, "cycle")),
+    "core including update": one_file(
+        "core/launch.cpp", '#include "core/state.h"\n#include "update/download.h"\n',
+        (2, "order"), (2, "cycle")),
+    "core including update by a path beside the file": one_file(
+        "core/launch.cpp", '#include "../update/download.h"\n', (1, "order"), (1, "cycle")),
+    "portable file including <windows.h>": one_file(
+        "core/launch.cpp", "#include <string>\n#include <windows.h>\n", (2, "windows-header")),
+    "portable file including a Windows header in any case, inside #ifdef": one_file(
+        "app/program.cpp",
+        '#include "update/download.h"\n#ifdef _WIN32\n#include <WinSock2.h>\n#endif\n',
+        (3, "windows-header"), (2, "platform-branch")),
+    "portable file including a win32 header": one_file(
+        "core/launch.cpp", '#include "platform/win32/handles.h"\n', (1, "win32-reach")),
+    "win32 file including a win32 file to its right": one_file(
+        "platform/win32/files.cpp", '#include "ui/win32/window.cpp"\n', (1, "order"),
+        (1, "cycle")),
+    "publisher including app, which stands beside it": one_file(
+        "publisher/pack.cpp", '#include "update/download.h"\n#include "app/program.cpp"\n',
+        (2, "order")),
+    "app including publisher, which stands beside it": one_file(
+        "app/program.cpp", '#include "update/download.h"\n#include "publisher/pack.cpp"\n',
+        (2, "order")),
+    "portable file including a host file": one_file(
+        "update/download.h", '#include "core/state.h"\n#include "update/http/host/transport.cpp"\n',
+        (2, "host-reach")),
+    "win32 file including a host file": one_file(
+        "platform/win32/files.cpp",
+        '#include "platform/services.h"\n#include "platform/host/files.cpp"\n', (2, "host-reach")),
+    "portable file branching on the platform": one_file(
+        "core/launch.cpp",
+        ('#include "core/state.h"\n#ifndef _WIN32\nint a;\n#elif defined(__MINGW32__)\n#endif\n'
+         '#ifdef TAVORO_KILL_POINTS\n#endif\n'),
+        (2, "platform-branch"), (4, "platform-branch")),
+    "update's http room including the download room": one_file(
+        "update/http/address.h", '#include "base/text.h"\n#include "update/download/engine.h"\n',
+        (2, "room")),
+    "update's package room including the flow": one_file(
+        "update/package/unzip.h", '#include "update/version_page.h"\n#include "update/download.h"\n',
+        (2, "room")),
+    "cycle between ui and core": one_file(
+        "ui/chrome.cpp", '#include "ui/controls.h"\n\n#include "core/state.h"\n', (3, "order"),
+        (3, "cycle")),
 }
 
 VIOLATION = re.compile(r"^(\S+):(\d+): \[([a-z0-9-]+)\] ")
