@@ -32,8 +32,13 @@ void Launcher::cleanUp() {
 }
 
 void startGameAndCheckVersion(Launcher& launcher, const std::string& versionPage) {
-  core::startGame(launcher.context());
-  update::runVersionCheck(launcher.context(), launcher.state().update, versionPage);
+  const core::Context& ctx = launcher.context();
+  const platform::Services& os = ctx.os;
+  core::startGame(
+      {*ctx.controls, os, *os.pump, *os.files, *os.messageBoxes, *os.processes, ctx.ending()});
+  const update::DownloadStart download{*ctx.controls, *os.files, *os.process, *os.messageBoxes};
+  update::runVersionCheck({download, *os.http, *os.codec, *os.pump}, launcher.state().update,
+                          versionPage);
 }
 
 }  // namespace app

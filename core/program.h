@@ -30,6 +30,19 @@ class ExitCleanup {
   std::atomic<bool> done_{false};
 };
 
+// What ending the program touches.
+struct ProgramEnd {
+  platform::Process& process;
+  ui::WindowOps* window = nullptr;
+  ExitCleanup* exitCleanup = nullptr;
+};
+
+// Runs the exit clean-up, closes the Launch window and ends the process with
+// exit code 0. Does not return.
+[[noreturn]] void endProgram(const ProgramEnd& end);
+
+// Everything the program's root hands out; handlers take from it only what
+// they use.
 struct Context {
   platform::Services os;
   ui::Controls* controls = nullptr;
@@ -37,10 +50,8 @@ struct Context {
   // progress event has no window to come from).
   ui::EventSink* events = nullptr;
   ExitCleanup* exitCleanup = nullptr;
-};
 
-// Runs the exit clean-up, closes the Launch window and ends the process with
-// exit code 0. Does not return.
-[[noreturn]] void endProgram(Context& ctx);
+  ProgramEnd ending() const { return {*os.process, controls, exitCleanup}; }
+};
 
 }  // namespace core

@@ -6,8 +6,8 @@
 #include "ui/control_names.h"
 #include "update/download.h"
 #include "update/http/http.h"
-#include "update/package/release_signature.h"
 #include "update/http/web_text.h"
+#include "update/package/release_signature.h"
 
 namespace update {
 namespace {
@@ -87,11 +87,11 @@ void showUpdatePanel(ui::Controls& controls) {
   controls.setEnabled(ui::name::kStartButton, false);
 }
 
-void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress) {
-  ui::Controls& controls = *ctx.controls;
+void runVersionCheck(const VersionCheck& use, UpdateState& state, const std::string& pageAddress) {
+  ui::Controls& controls = use.download.controls;
 
   state.versionFields =
-      versionFieldsOf(pageTextWhileWaiting(*ctx.os.http, *ctx.os.codec, *ctx.os.pump, pageAddress));
+      versionFieldsOf(pageTextWhileWaiting(use.http, use.codec, use.pump, pageAddress));
   for (VersionField field : kFillOrder) {
     controls.setText(kPageFields[field].control, state.versionFields[field]);
   }
@@ -109,13 +109,13 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
   if (!state.publicKey.empty() &&
       checkAnnouncedRelease(state.publicKey, state.versionFields) != PackageVerdict::kSigned)
     return;
-  if (ctx.os.messageBoxes->show(kUpdateQuestion, platform::kYesNoButtons, kUpdateTitle) !=
+  if (use.download.messageBoxes.show(kUpdateQuestion, platform::kYesNoButtons, kUpdateTitle) !=
       platform::kAnswerYes)
     return;
 
   showUpdatePanel(controls);
-  ctx.os.pump->delay(kBeforeDownloadMs);
-  startUpdateDownload(ctx, state);
+  use.pump.delay(kBeforeDownloadMs);
+  startUpdateDownload(use.download, state);
 }
 
 }  // namespace update

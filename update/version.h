@@ -7,7 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "core/program.h"
+#include "platform/http_transport.h"
+#include "platform/pump.h"
+#include "platform/text_codec.h"
+#include "ui/controls.h"
+#include "update/download.h"
 #include "update/update_state.h"
 
 namespace update {
@@ -28,7 +32,16 @@ std::string_view versionFieldMarker(VersionField field);
 
 // Reads the version page, shows its fields and, when it announces a newer
 // launcher and the player agrees, starts the download.
-void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress);
+// What the check uses: the page's reading, the question, and the download
+// it may start.
+struct VersionCheck {
+  DownloadStart download;
+  platform::HttpTransport& http;
+  platform::TextCodec& codec;
+  platform::Pump& pump;
+};
+
+void runVersionCheck(const VersionCheck& use, UpdateState& state, const std::string& pageAddress);
 
 // Shows the progress panel and turns the start button off, as when the
 // player has agreed to an update.

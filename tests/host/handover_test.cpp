@@ -10,9 +10,9 @@
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "unzip_test_archives.h"
-#include "update/package/apply_journal.h"
 #include "update/handoff.h"
 #include "update/kept_package.h"
+#include "update/package/apply_journal.h"
 #include "update/package/package_signature.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip.h"
@@ -321,7 +321,7 @@ TEST_F(HandOverTest, TheStartEndsAnInterruptedUpdateAfterTheGuardAndTheWindowGiv
   os.files.beforeChange = nullptr;
   ASSERT_TRUE(fs::exists(runDir() / update::kJournalFileName));
 
-  os.namedEvents.names.insert(core::instanceName(ctx()));
+  os.namedEvents.names.insert(core::instanceName({os.profile, os.process}));
   EXPECT_THROW(launcher->raise(ui::kWindow, ui::Event::Created, {}), ProgramEnded);
   EXPECT_TRUE(fs::exists(runDir() / update::kJournalFileName)) << "the second copy touched it";
 
