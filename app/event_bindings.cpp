@@ -22,9 +22,9 @@ namespace name = ui::name;
 
 void onCreated(Launcher& l, const EventArgs&) {
   core::Context& ctx = l.context();
-  const core::WindowStartup startup{*ctx.controls,        ctx.os,
-                                    *ctx.os.files,        *ctx.os.namedEvents,
-                                    *ctx.os.messageBoxes, ctx.ending()};
+  const core::WindowStartup startup{*ctx.controls, *ctx.window,         ctx.os,
+                                    *ctx.os.files, *ctx.os.namedEvents, *ctx.os.messageBoxes,
+                                    ctx.ending()};
   core::onLaunchWindowCreated(startup, l.state().slideshow, l.slideshow(), [&ctx] {
     // An update a kill interrupted ends first, before anything reads the
     // folder.
@@ -49,7 +49,7 @@ void onShortcutButton(Launcher& l, const EventArgs&) {
 }
 
 void onMinimise(Launcher& l, const EventArgs&) {
-  l.context().controls->minimiseWindow();
+  l.context().window->minimiseWindow();
 }
 
 void onClose(Launcher& l, const EventArgs&) {

@@ -7,11 +7,11 @@
 
 namespace app {
 
-Launcher::Launcher(const platform::Services& os, ui::Controls& controls)
+Launcher::Launcher(const platform::Services& os, ui::Controls& controls, ui::WindowOps& window)
     : state_(os),
       slideshow_({*os.files, *os.process, controls, state_.slideshow}),
       exitCleanup_([this] { cleanUp(); }),
-      context_{os, &controls, this, &exitCleanup_} {
+      context_{os, &controls, &window, this, &exitCleanup_} {
   state_.update.publicKey = updatePublicKey();
   state_.update.localVersion = localVersion();
 }

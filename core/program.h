@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "ui/controls.h"
 #include "ui/events.h"
+#include "ui/window_ops.h"
 
 namespace core {
 
@@ -46,12 +47,13 @@ struct ProgramEnd {
 struct Context {
   platform::Services os;
   ui::Controls* controls = nullptr;
+  ui::WindowOps* window = nullptr;
   // Raises a control's event through the window's bindings (the ZIP object's
   // progress event has no window to come from).
   ui::EventSink* events = nullptr;
   ExitCleanup* exitCleanup = nullptr;
 
-  ProgramEnd ending() const { return {*os.process, controls, exitCleanup}; }
+  ProgramEnd ending() const { return {*os.process, window, exitCleanup}; }
 };
 
 }  // namespace core

@@ -61,7 +61,7 @@ void onLaunchWindowCreated(const WindowStartup& use, SlideshowState& slideshow,
   ui::Controls& controls = use.controls;
   const std::string runDir = use.config.process.runDirectory();
 
-  controls.shapeWindowFromPicture(controls.windowBackgroundPicture(), kShapeTransparentColour);
+  use.window.shapeWindowFromPicture(use.window.windowBackgroundPicture(), kShapeTransparentColour);
 
   singleInstanceGuard(use.namedEvents, use.messageBoxes, use.end,
                       readConfigValue(use.config, "url", "bh1"), kSecondCopyMessage,
@@ -82,7 +82,7 @@ void onLaunchWindowCreated(const WindowStartup& use, SlideshowState& slideshow,
   controls.setText(ui::name::kGameDevices,
                    "游戏支持:" + readConfigValue(use.config, "url", "url1"));
 
-  controls.roundWindowCorners(kCornerEllipse, kCornerEllipse);
+  use.window.roundWindowCorners(kCornerEllipse, kCornerEllipse);
 
   // The overlay covers the whole slideshow box and fades the previous picture.
   controls.setHeight(ui::name::kSlideTemplate, controls.height(ui::name::kSlideshow));

@@ -22,6 +22,7 @@ namespace core {
 // What the start-up of the Launch window uses.
 struct WindowStartup {
   ui::Controls& controls;
+  ui::WindowOps& window;
   ConfigFile config;
   platform::Files& files;
   platform::NamedEvents& namedEvents;

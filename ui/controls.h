@@ -16,7 +16,6 @@
 
 #include "base/bytes.h"
 #include "base/values.h"
-#include "ui/window_ops.h"
 
 namespace ui {
 
@@ -46,7 +45,7 @@ class Notices {
   virtual void postNotice(std::string_view name, int first, int second) = 0;
 };
 
-class Controls : public AnimationBoxes, public Notices, public WindowOps {
+class Controls : public AnimationBoxes, public Notices {
  public:
   // Caption of a label or transparent label, content of an edit box.
   virtual std::string text(std::string_view name) const = 0;

@@ -65,7 +65,7 @@ TEST_F(LaunchTest, ClosingTheWindowDuringTheWaitEndsTheProgramThere) {
   EXPECT_THROW(app::startGameAndCheckVersion(*launcher, kNoVersionPage), ProgramEnded);
   EXPECT_TRUE(os.processes.calls.empty());
   EXPECT_TRUE(exitCleanupHasRun());
-  EXPECT_TRUE(controls.closed());
+  EXPECT_TRUE(window.closed());
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
