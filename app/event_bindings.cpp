@@ -22,7 +22,10 @@ namespace name = ui::name;
 
 void onCreated(Launcher& l, const EventArgs&) {
   core::Context& ctx = l.context();
-  core::onLaunchWindowCreated(ctx, l.state().slideshow, l.slideshow(), [&ctx] {
+  const core::WindowStartup startup{*ctx.controls, *ctx.window,         ctx.os,
+                                    *ctx.os.files, *ctx.os.namedEvents, *ctx.os.messageBoxes,
+                                    ctx.ending()};
+  core::onLaunchWindowCreated(startup, l.state().slideshow, l.slideshow(), [&ctx] {
     // An update a kill interrupted ends first, before anything reads the
     // folder.
     update::recoverInterruptedUpdate(*ctx.os.files, *ctx.os.namedEvents,
@@ -32,7 +35,7 @@ void onCreated(Launcher& l, const EventArgs&) {
 
 void onShown(Launcher& l, const EventArgs&) {
   // First: the launcher that started this one may be waiting for it.
-  core::announceWindowShown(l.context());
+  core::announceWindowShown(*l.context().os.namedEvents, *l.context().os.process);
   update::applyKeptPackage(l.context(), l.state().update);
 }
 
@@ -41,28 +44,30 @@ void onStartButton(Launcher& l, const EventArgs&) {
 }
 
 void onShortcutButton(Launcher& l, const EventArgs&) {
-  core::createDesktopShortcut(l.context());
+  const core::Context& ctx = l.context();
+  core::createDesktopShortcut(*ctx.controls, *ctx.os.shell, *ctx.os.process);
 }
 
 void onMinimise(Launcher& l, const EventArgs&) {
-  l.context().controls->minimiseWindow();
+  l.context().window->minimiseWindow();
 }
 
 void onClose(Launcher& l, const EventArgs&) {
   // Once the new launcher runs, the hand-over or its undo ends first.
   if (update::deferCloseDuringHandOver(l.state().update))
     return;
-  core::endProgram(l.context());
+  core::endProgram(l.context().ending());
 }
 
 // The link label of that row of ui::linkLabels().
 template <int Row>
 void onLinkPressed(Launcher& l, const EventArgs&) {
-  core::openLink(l.context(), ui::linkLabels()[Row]);
+  const core::Context& ctx = l.context();
+  core::openLink(*ctx.controls, *ctx.os.shell, ctx.os, ui::linkLabels()[Row]);
 }
 
 void onStatsTimer(Launcher& l, const EventArgs&) {
-  update::onProgressTick(l.context(), l.state().update);
+  update::onProgressTick(*l.context().controls, l.state().update);
 }
 
 void onDownloadNotice(Launcher& l, const EventArgs& args) {

@@ -7,11 +7,11 @@
 
 namespace app {
 
-Launcher::Launcher(const platform::Services& os, ui::Controls& controls)
+Launcher::Launcher(const platform::Services& os, ui::Controls& controls, ui::WindowOps& window)
     : state_(os),
       slideshow_({*os.files, *os.process, controls, state_.slideshow}),
       exitCleanup_([this] { cleanUp(); }),
-      context_{os, &controls, this, &exitCleanup_} {
+      context_{os, &controls, &window, this, &exitCleanup_} {
   state_.update.publicKey = updatePublicKey();
   state_.update.localVersion = localVersion();
 }
@@ -32,8 +32,13 @@ void Launcher::cleanUp() {
 }
 
 void startGameAndCheckVersion(Launcher& launcher, const std::string& versionPage) {
-  core::startGame(launcher.context());
-  update::runVersionCheck(launcher.context(), launcher.state().update, versionPage);
+  const core::Context& ctx = launcher.context();
+  const platform::Services& os = ctx.os;
+  core::startGame(
+      {*ctx.controls, os, *os.pump, *os.files, *os.messageBoxes, *os.processes, ctx.ending()});
+  const update::DownloadStart download{*ctx.controls, *os.files, *os.process, *os.messageBoxes};
+  update::runVersionCheck({download, *os.http, *os.codec, *os.pump}, launcher.state().update,
+                          versionPage);
 }
 
 }  // namespace app

@@ -3,7 +3,7 @@
 // One running launcher, composed: the program-wide state, the slideshow
 // thread, the exit clean-up, and the routing of the window's events to the
 // handlers of the event-binding table, wired to the services and the
-// window it is given (both outlive it).
+// window it is given (they outlive it).
 
 #include <string>
 
@@ -22,7 +22,7 @@ struct ProgramState {
 
 class Launcher final : public ui::EventSink {
  public:
-  Launcher(const platform::Services& os, ui::Controls& controls);
+  Launcher(const platform::Services& os, ui::Controls& controls, ui::WindowOps& window);
   // Runs the exit clean-up unless it has run.
   ~Launcher();
   Launcher(const Launcher&) = delete;

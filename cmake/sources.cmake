@@ -102,6 +102,7 @@ set(TAVORO_WIN32_SOURCES
 # an HTTP stack over them, for tests on Linux.
 set(TAVORO_HOST_SOURCES
   ui/host/control_model.cpp
+  ui/host/window_model.cpp
   platform/host/bsd_sockets.cpp
   platform/host/c_file.cpp
   platform/host/fake_services.cpp

@@ -31,10 +31,10 @@ std::string readProfileValue(platform::ProfileReader& profile, const std::string
   return value;
 }
 
-std::string readConfigValue(const platform::Services& os, const std::string& section,
+std::string readConfigValue(const ConfigFile& config, const std::string& section,
                             const std::string& key) {
-  return readProfileValue(*os.profile, os.process->runDirectory() + kConfigRelativePath, section,
-                          key);
+  return readProfileValue(config.profile, config.process.runDirectory() + kConfigRelativePath,
+                          section, key);
 }
 
 }  // namespace core

@@ -15,32 +15,32 @@ constexpr char kShortcutSuffix[] = " -塔沃VR游戏";
 
 }  // namespace
 
-void startGame(Context& ctx) {
-  ui::Controls& controls = *ctx.controls;
-  controls.setText(ui::name::kStagingField, readConfigValue(ctx.os, "url", "url2"));
+void startGame(const GameStart& use) {
+  ui::Controls& controls = use.controls;
+  controls.setText(ui::name::kStagingField, readConfigValue(use.config, "url", "url2"));
   // Messages keep flowing: a second click meanwhile runs this handler again.
-  ctx.os.pump->delay(kStartDelayMs);
+  use.pump.delay(kStartDelayMs);
 
-  const std::string runDir = ctx.os.process->runDirectory();
-  if (!ctx.os.files->exists(runDir + controls.text(ui::name::kStagingField))) {
-    ctx.os.messageBoxes->show(kMissingFileMessage, kMissingFileFlags, kMissingFileTitle);
-    endProgram(ctx);
+  const std::string runDir = use.config.process.runDirectory();
+  if (!use.files.exists(runDir + controls.text(ui::name::kStagingField))) {
+    use.messageBoxes.show(kMissingFileMessage, kMissingFileFlags, kMissingFileTitle);
+    endProgram(use.end);
   }
   // No quoting: the value is the whole command line, as publishers wrote it.
-  ctx.os.processes->runCommandLine(runDir + readConfigValue(ctx.os, "url", "url2"), false,
-                                   platform::kWindowModeNormal);
+  use.processes.runCommandLine(runDir + readConfigValue(use.config, "url", "url2"), false,
+                               platform::kWindowModeNormal);
 }
 
-void createDesktopShortcut(Context& ctx) {
-  const std::string desktop = ctx.os.shell->desktopDirectory();
-  const std::string name = ctx.controls->text(ui::name::kGameName) + kShortcutSuffix;
+void createDesktopShortcut(const ui::Controls& controls, platform::Shell& shell,
+                           platform::Process& process) {
+  const std::string desktop = shell.desktopDirectory();
+  const std::string name = controls.text(ui::name::kGameName) + kShortcutSuffix;
   // A name with separators would put the shortcut outside the desktop; it
   // fails silently like any other name Windows refuses.
   if (desktop.empty() || !base::isPlainFileName(name))
     return;
-  const std::string target =
-      base::joinPath(ctx.os.process->runDirectory(), ctx.os.process->executableName());
-  ctx.os.shell->createShortcut(base::joinPath(desktop, name + ".lnk"), target);
+  const std::string target = base::joinPath(process.runDirectory(), process.executableName());
+  shell.createShortcut(base::joinPath(desktop, name + ".lnk"), target);
 }
 
 }  // namespace core

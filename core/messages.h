@@ -2,7 +2,7 @@
 
 // The texts and styles of the launcher's own message boxes.
 
-#include "platform/services.h"
+#include "platform/message_boxes.h"
 
 namespace core {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/bytes.h"
-#include "platform/services.h"
+#include "platform/files.h"
 
 namespace core {
 

@@ -12,12 +12,12 @@ bool ExitCleanup::run() {
   return true;
 }
 
-void endProgram(Context& ctx) {
-  if (ctx.exitCleanup != nullptr)
-    ctx.exitCleanup->run();
-  if (ctx.controls != nullptr)
-    ctx.controls->closeWindow();
-  ctx.os.process->exit(0);
+void endProgram(const ProgramEnd& end) {
+  if (end.exitCleanup != nullptr)
+    end.exitCleanup->run();
+  if (end.window != nullptr)
+    end.window->closeWindow();
+  end.process.exit(0);
   std::abort();  // exit() does not return; this keeps the promise if it did
 }
 

@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "ui/controls.h"
 #include "ui/events.h"
+#include "ui/window_ops.h"
 
 namespace core {
 
@@ -30,17 +31,29 @@ class ExitCleanup {
   std::atomic<bool> done_{false};
 };
 
-struct Context {
-  platform::Services os;
-  ui::Controls* controls = nullptr;
-  // Raises a control's event through the window's bindings (the ZIP object's
-  // progress event has no window to come from).
-  ui::EventSink* events = nullptr;
+// What ending the program touches.
+struct ProgramEnd {
+  platform::Process& process;
+  ui::WindowOps* window = nullptr;
   ExitCleanup* exitCleanup = nullptr;
 };
 
 // Runs the exit clean-up, closes the Launch window and ends the process with
 // exit code 0. Does not return.
-[[noreturn]] void endProgram(Context& ctx);
+[[noreturn]] void endProgram(const ProgramEnd& end);
+
+// Everything the program's root hands out; handlers take from it only what
+// they use.
+struct Context {
+  platform::Services os;
+  ui::Controls* controls = nullptr;
+  ui::WindowOps* window = nullptr;
+  // Raises a control's event through the window's bindings (the ZIP object's
+  // progress event has no window to come from).
+  ui::EventSink* events = nullptr;
+  ExitCleanup* exitCleanup = nullptr;
+
+  ProgramEnd ending() const { return {*os.process, window, exitCleanup}; }
+};
 
 }  // namespace core

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "ui/controls.h"
 
 namespace core {

@@ -27,10 +27,10 @@ std::string derivedInstanceName(const std::string& runDirectory, const std::stri
   return name;
 }
 
-std::string instanceName(Context& ctx) {
-  const std::string configured = readConfigValue(ctx.os, "url", "bh1");
+std::string instanceName(const ConfigFile& config) {
+  const std::string configured = readConfigValue(config, "url", "bh1");
   return configured.empty()
-             ? derivedInstanceName(ctx.os.process->runDirectory(), ctx.os.process->executableName())
+             ? derivedInstanceName(config.process.runDirectory(), config.process.executableName())
              : configured;
 }
 
@@ -38,49 +38,51 @@ std::string shownSignalName(const std::string& runDirectory, const std::string& 
   return "tavoro-shown:" + base::lowerAscii(derivedInstanceName(runDirectory, executable));
 }
 
-void announceWindowShown(Context& ctx) {
+void announceWindowShown(platform::NamedEvents& namedEvents, platform::Process& process) {
   // Held until the process ends: a launcher that asks later still sees it.
-  ctx.os.namedEvents->createMarker(
-      shownSignalName(ctx.os.process->runDirectory(), ctx.os.process->executableName()));
+  namedEvents.createMarker(shownSignalName(process.runDirectory(), process.executableName()));
 }
 
-void singleInstanceGuard(Context& ctx, const std::string& instanceName, const std::string& message,
-                         unsigned flags) {
-  platform::Services& os = ctx.os;
-  const std::string name = instanceName.empty() ? derivedInstanceName(os.process->runDirectory(),
-                                                                      os.process->executableName())
+void singleInstanceGuard(platform::NamedEvents& namedEvents, platform::MessageBoxes& messageBoxes,
+                         const ProgramEnd& end, const std::string& instanceName,
+                         const std::string& message, unsigned flags) {
+  const std::string name = instanceName.empty() ? derivedInstanceName(end.process.runDirectory(),
+                                                                      end.process.executableName())
                                                 : instanceName;
   // A marker that cannot be created leaves the launcher without the guard.
-  if (os.namedEvents->createMarker(name) == platform::NamedEvents::Marker::kAlreadyExisted) {
-    os.messageBoxes->show(message, flags, kSecondCopyTitle);
-    endProgram(ctx);
+  if (namedEvents.createMarker(name) == platform::NamedEvents::Marker::kAlreadyExisted) {
+    messageBoxes.show(message, flags, kSecondCopyTitle);
+    endProgram(end);
   }
 }
 
-void onLaunchWindowCreated(Context& ctx, SlideshowState& slideshow, SlideshowThread& thread,
-                           const std::function<void()>& afterGuard) {
-  ui::Controls& controls = *ctx.controls;
-  const std::string runDir = ctx.os.process->runDirectory();
+void onLaunchWindowCreated(const WindowStartup& use, SlideshowState& slideshow,
+                           SlideshowThread& thread, const std::function<void()>& afterGuard) {
+  ui::Controls& controls = use.controls;
+  const std::string runDir = use.config.process.runDirectory();
 
-  controls.shapeWindowFromPicture(controls.windowBackgroundPicture(), kShapeTransparentColour);
+  use.window.shapeWindowFromPicture(use.window.windowBackgroundPicture(), kShapeTransparentColour);
 
-  singleInstanceGuard(ctx, readConfigValue(ctx.os, "url", "bh1"), kSecondCopyMessage,
+  singleInstanceGuard(use.namedEvents, use.messageBoxes, use.end,
+                      readConfigValue(use.config, "url", "bh1"), kSecondCopyMessage,
                       kSecondCopyFlags);
   if (afterGuard)
     afterGuard();
 
-  controls.setPicture(ui::name::kLogo, readPictureFile(*ctx.os.files, runDir + kLogoRelativePath));
+  controls.setPicture(ui::name::kLogo, readPictureFile(use.files, runDir + kLogoRelativePath));
 
-  if (!ctx.os.files->exists(runDir + kConfigCheckPath)) {
-    ctx.os.messageBoxes->show(kMissingFileMessage, kMissingFileFlags, kMissingFileTitle);
-    endProgram(ctx);
+  if (!use.files.exists(runDir + kConfigCheckPath)) {
+    use.messageBoxes.show(kMissingFileMessage, kMissingFileFlags, kMissingFileTitle);
+    endProgram(use.end);
   }
 
-  controls.setText(ui::name::kGameName, readConfigValue(ctx.os, "name", "name1"));
-  controls.setText(ui::name::kGameLanguage, "游戏语言:" + readConfigValue(ctx.os, "name", "name2"));
-  controls.setText(ui::name::kGameDevices, "游戏支持:" + readConfigValue(ctx.os, "url", "url1"));
+  controls.setText(ui::name::kGameName, readConfigValue(use.config, "name", "name1"));
+  controls.setText(ui::name::kGameLanguage,
+                   "游戏语言:" + readConfigValue(use.config, "name", "name2"));
+  controls.setText(ui::name::kGameDevices,
+                   "游戏支持:" + readConfigValue(use.config, "url", "url1"));
 
-  controls.roundWindowCorners(kCornerEllipse, kCornerEllipse);
+  use.window.roundWindowCorners(kCornerEllipse, kCornerEllipse);
 
   // The overlay covers the whole slideshow box and fades the previous picture.
   controls.setHeight(ui::name::kSlideTemplate, controls.height(ui::name::kSlideshow));

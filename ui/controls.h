@@ -76,20 +76,6 @@ class Controls : public AnimationBoxes, public Notices {
   // A layer of the animation box, sized after the template object.
   virtual int createLayer(std::string_view box, std::string_view templateObject, int x, int y,
                           bool visible) = 0;
-
-  // The bytes of the window's own background picture.
-  virtual base::Bytes windowBackgroundPicture() const = 0;
-  // Shapes the window after a picture at its natural size: every pixel whose
-  // colour is not exactly `transparent` stays. Undecodable bytes leave the
-  // shape as it was.
-  virtual void shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) = 0;
-  // Replaces the window's shape by its rectangle with corners cut by
-  // ellipses of that size.
-  virtual void roundWindowCorners(int ellipseWidth, int ellipseHeight) = 0;
-  // Minimises the Launch window; it stays on the taskbar.
-  virtual void minimiseWindow() = 0;
-  // Destroys the Launch window (the program is ending).
-  virtual void closeWindow() = 0;
 };
 
 }  // namespace ui

@@ -29,7 +29,7 @@ std::string temporaryPackagePath(platform::Process& process, const std::string& 
   return packagePath(process, address) + ".tmp";
 }
 
-void startUpdateDownload(core::Context& ctx, UpdateState& state) {
+void startUpdateDownload(const DownloadStart& use, UpdateState& state) {
   DownloadTaskParameters& task = *state.taskParameters;
   task.modeWord = kModeDownload;
   task.connections = 1;
@@ -42,15 +42,15 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
   const std::string name = packageFileName(task.sourceAddress);
   if (!name.empty() && !base::isPlainFileName(name)) {
     if (state.publicKey.empty())
-      ctx.controls->setEnabled(ui::name::kStartButton, true);
+      use.controls.setEnabled(ui::name::kStartButton, true);
     else
-      refuseRelease(ctx);
+      refuseRelease(use.messageBoxes, use.controls);
     return;
   }
-  const std::string temporary = temporaryPackagePath(*ctx.os.process, task.sourceAddress);
+  const std::string temporary = temporaryPackagePath(use.process, task.sourceAddress);
   // A partial package of an earlier run, with its note, is the engine's to
   // continue, or to remove when its note does not fit this download.
-  const bool earlierRun = ctx.os.files->exists(resumeNotePath(temporary));
+  const bool earlierRun = use.files.exists(resumeNotePath(temporary));
   task.resumeTag = resumeTagFor(state);
   state.progress->arrivedWhole = false;
   if (state.publicKey.empty()) {
@@ -59,24 +59,23 @@ void startUpdateDownload(core::Context& ctx, UpdateState& state) {
     // A temporary file left by an interrupted run would make the engine give
     // up (the file exists) and be unpacked as if it were this download.
     if (!earlierRun)
-      ctx.os.files->remove(task.localFilePath);
+      use.files.remove(task.localFilePath);
   } else {
     // Nothing is removed because a page names it: the download goes to a
     // name no file has, whatever lies in the folder.
     const std::optional<std::string> unused =
-        earlierRun ? temporary : unusedLocalPath(*ctx.os.files, temporary);
+        earlierRun ? temporary : unusedLocalPath(use.files, temporary);
     if (!unused) {
-      refuseRelease(ctx);
+      refuseRelease(use.messageBoxes, use.controls);
       return;
     }
     task.localFilePath = *unused;
     // Only the plain name is looked at for a note the next time.
     task.keepPartial = task.localFilePath == temporary;
-    state.packageDigest =
-        std::make_shared<PackageDigestFollower>(*ctx.os.files, task.localFilePath);
+    state.packageDigest = std::make_shared<PackageDigestFollower>(use.files, task.localFilePath);
   }
   state.downloadObject->startTask(
-      task, std::make_shared<DownloadNotices>(*ctx.controls, state.progress, state.packageDigest));
+      task, std::make_shared<DownloadNotices>(use.controls, state.progress, state.packageDigest));
 }
 
 // The panel's figures are the notification routine's 32-bit ones.
@@ -127,8 +126,7 @@ void onDownloadNotice(core::Context& ctx, UpdateState& state, const ui::EventArg
   }
 }
 
-void onProgressTick(core::Context& ctx, UpdateState& state) {
-  ui::Controls& controls = *ctx.controls;
+void onProgressTick(ui::Controls& controls, UpdateState& state) {
   if (!state.downloadObject)
     return;  // ticks cannot outlive the state, but be sure
   DownloadObject& download = *state.downloadObject;

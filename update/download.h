@@ -16,9 +16,17 @@ namespace update {
 std::string packagePath(platform::Process& process, const std::string& address);
 std::string temporaryPackagePath(platform::Process& process, const std::string& address);
 
+// What starting the download uses.
+struct DownloadStart {
+  ui::Controls& controls;
+  platform::Files& files;
+  platform::Process& process;
+  platform::MessageBoxes& messageBoxes;
+};
+
 // Downloads the version page's update address into the temporary package
 // path, in the background.
-void startUpdateDownload(core::Context& ctx, UpdateState& state);
+void startUpdateDownload(const DownloadStart& use, UpdateState& state);
 
 // The launcher's reports of a download, on the engine's thread: store two
 // integers and post notices to the notice label, nothing more.
@@ -45,6 +53,6 @@ class DownloadNotices final : public DownloadObserver {
 void onDownloadNotice(core::Context& ctx, UpdateState& state, const ui::EventArgs& args);
 
 // Every 800 ms: speed, received and total size.
-void onProgressTick(core::Context& ctx, UpdateState& state);
+void onProgressTick(ui::Controls& controls, UpdateState& state);
 
 }  // namespace update

@@ -16,17 +16,18 @@ std::string resumeTagFor(const UpdateState& state) {
   return state.versionFields[kPackageSize] + " " + state.versionFields[kPackageDigest];
 }
 
-bool endUnfinishedDownload(core::Context& ctx, UpdateState& state) {
+bool endUnfinishedDownload(platform::Files& files, platform::MessageBoxes& messageBoxes,
+                           ui::Controls& controls, UpdateState& state) {
   if (state.progress->arrivedWhole)
     return false;
   const std::string& temporary = state.taskParameters->localFilePath;
-  const bool kept = keptForLater(*ctx.os.files, temporary);
+  const bool kept = keptForLater(files, temporary);
   if (state.publicKey.empty())
     return kept;
   if (!kept)
-    ctx.os.files->remove(temporary);
-  ctx.os.messageBoxes->show(kPackageNotDownloaded, platform::kIconWarning, kUpdateTitle);
-  ctx.controls->setEnabled(ui::name::kStartButton, true);
+    files.remove(temporary);
+  messageBoxes.show(kPackageNotDownloaded, platform::kIconWarning, kUpdateTitle);
+  controls.setEnabled(ui::name::kStartButton, true);
   return true;
 }
 

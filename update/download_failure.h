@@ -5,7 +5,9 @@
 
 #include <string>
 
-#include "core/program.h"
+#include "platform/files.h"
+#include "platform/message_boxes.h"
+#include "ui/controls.h"
 #include "update/update_state.h"
 
 namespace update {
@@ -27,6 +29,7 @@ std::string resumeTagFor(const UpdateState& state);
 // says so, removes the partial file unless it is kept for later, and the
 // start button works again; without one, a file kept for later is neither
 // moved nor unpacked.
-bool endUnfinishedDownload(core::Context& ctx, UpdateState& state);
+bool endUnfinishedDownload(platform::Files& files, platform::MessageBoxes& messageBoxes,
+                           ui::Controls& controls, UpdateState& state);
 
 }  // namespace update

@@ -21,20 +21,20 @@ namespace {
 
 // `own`: where this launcher's file is now, its backup name when the
 // package brought a file of its name.
-[[noreturn]] void removeOwnExecutable(core::Context& ctx, const std::string& own) {
-  ctx.os.files->setAttributes(own, platform::kClearedFileAttributes);
+[[noreturn]] void removeOwnExecutable(platform::Files& files, platform::Processes& processes,
+                                      const core::ProgramEnd& end, const std::string& own) {
+  files.setAttributes(own, platform::kClearedFileAttributes);
   // The interpreter can delete the file only once this process has ended,
   // and it starts in a fraction of a second: the slow part of ending (the
   // clean-up, taking the window down, which Wine on a display without a
   // window manager drags out to seconds) goes first, so that all that is
   // left after the start is the exit itself.
-  if (ctx.exitCleanup != nullptr)
-    ctx.exitCleanup->run();
-  if (ctx.controls != nullptr)
-    ctx.controls->closeWindow();
-  ctx.os.processes->runCommandLine("cmd.exe /c del \"" + own + "\"", false,
-                                   platform::kWindowModeHidden);
-  core::endProgram(ctx);
+  if (end.exitCleanup != nullptr)
+    end.exitCleanup->run();
+  if (end.window != nullptr)
+    end.window->closeWindow();
+  processes.runCommandLine("cmd.exe /c del \"" + own + "\"", false, platform::kWindowModeHidden);
+  core::endProgram(end);
 }
 
 // The page names the new launcher: a program elsewhere ("..\x.exe",
@@ -44,45 +44,44 @@ bool isInsideRunDirectory(const std::string& title) {
   return path && !path->fileName.empty();
 }
 
-void offerHelpOrPackage(core::Context& ctx, const std::string& package) {
-  if (ctx.os.messageBoxes->show(kNoNewLauncherQuestion, platform::kYesNoButtons, kUpdateTitle) ==
+void offerHelpOrPackage(platform::MessageBoxes& messageBoxes, platform::Shell& shell,
+                        const core::ConfigFile& config, const std::string& package) {
+  if (messageBoxes.show(kNoNewLauncherQuestion, platform::kYesNoButtons, kUpdateTitle) ==
       platform::kAnswerYes) {
-    ctx.os.shell->open(core::readConfigValue(ctx.os, "http", "diy"));
+    shell.open(core::readConfigValue(config, "http", "diy"));
     return;
   }
-  ctx.os.messageBoxes->show(kOpenPackageMessage, platform::kIconInformation, kOpenPackageTitle);
-  ctx.os.shell->open(package);
+  messageBoxes.show(kOpenPackageMessage, platform::kIconInformation, kOpenPackageTitle);
+  shell.open(package);
 }
 
 // Before anything is unpacked: the downloaded bytes against the release
 // the page's signature binds, with the key built into this launcher.
-bool isSignedByPublisher(core::Context& ctx, UpdateState& state, const std::string& temporary) {
+bool isSignedByPublisher(platform::Files& files, UpdateState& state, const std::string& temporary) {
   const std::optional<PackageDigest> digest =
-      state.packageDigest ? state.packageDigest->finish() : digestOfFile(*ctx.os.files, temporary);
-  return checkArrivedPackage(state.publicKey, state.versionFields, ctx.os.files->size(temporary),
-                             digest) == PackageVerdict::kSigned;
+      state.packageDigest ? state.packageDigest->finish() : digestOfFile(files, temporary);
+  return checkArrivedPackage(state.publicKey, state.versionFields, files.size(temporary), digest) ==
+         PackageVerdict::kSigned;
 }
 
 // Nothing of the download stays and nothing is unpacked. Only the file this
 // download created goes: the package's own name may be anyone's file.
-void refusePackage(core::Context& ctx, const std::string& temporary) {
-  ctx.os.files->remove(temporary);
-  refuseRelease(ctx);
+void refusePackage(platform::Files& files, platform::MessageBoxes& messageBoxes,
+                   ui::Controls& controls, const std::string& temporary) {
+  files.remove(temporary);
+  refuseRelease(messageBoxes, controls);
 }
 
-void raiseUnpackProgress(core::Context& ctx, int percent) {
-  if (ctx.events != nullptr)
-    ctx.events->raise(ui::name::kUnzipper, ui::Event::UnpackProgress, {percent});
-}
-
-std::string runDirectoryOf(core::Context& ctx) {
-  return ctx.os.process->runDirectory();
+void raiseUnpackProgress(ui::EventSink* events, int percent) {
+  if (events != nullptr)
+    events->raise(ui::name::kUnzipper, ui::Event::UnpackProgress, {percent});
 }
 
 // Tells the player why nothing changed; the start button works again.
-void reportUnapplied(core::Context& ctx, const char* message, unsigned flags) {
-  ctx.os.messageBoxes->show(message, flags, kUpdateTitle);
-  ctx.controls->setEnabled(ui::name::kStartButton, true);
+void reportUnapplied(platform::MessageBoxes& messageBoxes, ui::Controls& controls,
+                     const char* message, unsigned flags) {
+  messageBoxes.show(message, flags, kUpdateTitle);
+  controls.setEnabled(ui::name::kStartButton, true);
 }
 
 // Stages the package, then applies it at once; the final report of 100
@@ -91,19 +90,19 @@ void reportUnapplied(core::Context& ctx, const char* message, unsigned flags) {
 // the new launcher).
 void unpackAndHandOff(core::Context& ctx, UpdateState& state, const std::string& package) {
   platform::Files& files = *ctx.os.files;
-  const std::string runDir = runDirectoryOf(ctx);
+  const std::string runDir = ctx.os.process->runDirectory();
   auto lock = std::make_unique<ApplyLock>(*ctx.os.namedEvents, runDir);
   std::unique_ptr<JournalWriter> journal =
       lock->held() ? JournalWriter::create(files, runDir) : nullptr;
   const StageResult staged =
       journal ? stageArchive(files, *ctx.os.codec, package, runDir, *journal,
-                             [&ctx](int percent) { raiseUnpackProgress(ctx, percent); })
+                             [&ctx](int percent) { raiseUnpackProgress(ctx.events, percent); })
               : StageResult::kStopped;
   if (staged != StageResult::kStaged) {
     if (journal)
       journal->remove();
     lock.reset();
-    raiseUnpackProgress(ctx, staged == StageResult::kNoEntries ? 0 : 100);
+    raiseUnpackProgress(ctx.events, staged == StageResult::kNoEntries ? 0 : 100);
     handOff(ctx, state, state.progress->percent);
     return;
   }
@@ -112,11 +111,13 @@ void unpackAndHandOff(core::Context& ctx, UpdateState& state, const std::string&
     journal->remove();
     if (result == ApplyResult::kInUse &&
         keepPackage(files, runDir, {state.versionFields, files.size(package)})) {
-      reportUnapplied(ctx, kUpdateDeferred, platform::kIconInformation);
+      reportUnapplied(*ctx.os.messageBoxes, *ctx.controls, kUpdateDeferred,
+                      platform::kIconInformation);
     } else {
       files.remove(package);
       forgetKeptPackage(files, runDir);
-      reportUnapplied(ctx, kUpdateNotWritten, platform::kIconWarning);
+      reportUnapplied(*ctx.os.messageBoxes, *ctx.controls, kUpdateNotWritten,
+                      platform::kIconWarning);
     }
     return;
   }
@@ -124,7 +125,7 @@ void unpackAndHandOff(core::Context& ctx, UpdateState& state, const std::string&
   state.appliedUpdate =
       std::make_unique<AppliedUpdate>(AppliedUpdate{std::move(lock), std::move(journal)});
   state.takenBack = false;
-  raiseUnpackProgress(ctx, 100);
+  raiseUnpackProgress(ctx.events, 100);
   if (!state.takenBack)
     handOff(ctx, state, state.progress->percent);
 }
@@ -132,29 +133,30 @@ void unpackAndHandOff(core::Context& ctx, UpdateState& state, const std::string&
 // Ends the apply that awaited the new launcher: kFinish keeps the new
 // files and drops the backups, kUndo puts the old files back, this
 // launcher's own among them; the journal and the marker go either way.
-void endApplied(core::Context& ctx, UpdateState& state, ApplyDecision decision) {
+void endApplied(platform::Files& files, const std::string& runDir, UpdateState& state,
+                ApplyDecision decision) {
   if (!state.appliedUpdate)
     return;
   JournalWriter& journal = *state.appliedUpdate->journal;
   journal.decide(decision);
   if (decision == ApplyDecision::kFinish)
-    removeBackups(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
+    removeBackups(files, runDir, journal.plan());
   else
-    undoPlan(*ctx.os.files, runDirectoryOf(ctx), journal.plan());
+    undoPlan(files, runDir, journal.plan());
   journal.remove();
   state.appliedUpdate.reset();
 }
 
 // Where this launcher's file is once the apply stands.
-std::string ownFileAfterApply(core::Context& ctx, const UpdateState& state) {
-  const std::string executable = ctx.os.process->executableName();
+std::string ownFileAfterApply(platform::Process& process, const UpdateState& state) {
+  const std::string executable = process.executableName();
   if (state.appliedUpdate) {
     for (const ApplyStep& step : state.appliedUpdate->journal->plan().steps) {
       if (!step.backup.empty() && base::equalsIgnoringAsciiCase(step.target, executable))
-        return base::joinPath(runDirectoryOf(ctx), step.backup);
+        return base::joinPath(process.runDirectory(), step.backup);
     }
   }
-  return base::joinPath(runDirectoryOf(ctx), executable);
+  return base::joinPath(process.runDirectory(), executable);
 }
 
 enum class NewLauncherStart { kShown, kFailed };
@@ -162,10 +164,10 @@ enum class NewLauncherStart { kShown, kFailed };
 // Waits, the window's messages going on, until the new launcher shows its
 // window or ends; an end with code 0 (an installer, no launcher) and no
 // sign within the time both count as shown.
-NewLauncherStart waitForNewLauncher(core::Context& ctx, platform::ChildProcess& child,
-                                    const std::string& shownSignal) {
+NewLauncherStart waitForNewLauncher(platform::NamedEvents& namedEvents, platform::Pump& pump,
+                                    platform::ChildProcess& child, const std::string& shownSignal) {
   for (int waited = 0;; waited += kHandOverPollMs) {
-    if (ctx.os.namedEvents->markerExists(shownSignal))
+    if (namedEvents.markerExists(shownSignal))
       return NewLauncherStart::kShown;
     const std::int64_t code = child.exitCode();
     if (code == 0)
@@ -174,25 +176,34 @@ NewLauncherStart waitForNewLauncher(core::Context& ctx, platform::ChildProcess& 
       return NewLauncherStart::kFailed;
     if (waited >= kHandOverWaitMs)
       return NewLauncherStart::kShown;
-    ctx.os.pump->delay(kHandOverPollMs);
+    pump.delay(kHandOverPollMs);
   }
 }
 
+// What starting the new launcher uses.
+struct NewLauncherParts {
+  core::ConfigFile config;
+  platform::NamedEvents& namedEvents;
+  platform::Processes& processes;
+  platform::Pump& pump;
+};
+
 // Starts the new launcher without this one's instance marker, which it may
 // share (bh1); the marker is taken back when the start fails.
-NewLauncherStart startNewLauncher(core::Context& ctx, UpdateState& state, const std::string& title,
-                                  const std::string& newLauncher) {
-  const std::string instance = core::instanceName(ctx);
-  ctx.os.namedEvents->releaseMarker(instance);
+NewLauncherStart startNewLauncher(const NewLauncherParts& use, UpdateState& state,
+                                  const std::string& title, const std::string& newLauncher) {
+  const std::string instance = core::instanceName(use.config);
+  use.namedEvents.releaseMarker(instance);
   state.handingOver = true;
   std::unique_ptr<platform::ChildProcess> child =
-      ctx.os.processes->start(newLauncher, platform::kWindowModeNormal);
+      use.processes.start(newLauncher, platform::kWindowModeNormal);
   const NewLauncherStart started =
-      child ? waitForNewLauncher(ctx, *child,
-                                 core::shownSignalName(runDirectoryOf(ctx), std::string(title)))
+      child ? waitForNewLauncher(
+                  use.namedEvents, use.pump, *child,
+                  core::shownSignalName(use.config.process.runDirectory(), std::string(title)))
             : NewLauncherStart::kFailed;
   if (started == NewLauncherStart::kFailed)
-    ctx.os.namedEvents->createMarker(instance);
+    use.namedEvents.createMarker(instance);
   return started;
 }
 
@@ -205,13 +216,13 @@ bool moveIfValid(platform::Files& files, const std::string& source,
   return files.move(source, destination);
 }
 
-void refuseRelease(core::Context& ctx) {
-  ctx.os.messageBoxes->show(kPackageRefused, platform::kIconWarning, kUpdateTitle);
-  ctx.controls->setEnabled(ui::name::kStartButton, true);
+void refuseRelease(platform::MessageBoxes& messageBoxes, ui::Controls& controls) {
+  messageBoxes.show(kPackageRefused, platform::kIconWarning, kUpdateTitle);
+  controls.setEnabled(ui::name::kStartButton, true);
 }
 
 void completeUpdate(core::Context& ctx, UpdateState& state) {
-  if (endUnfinishedDownload(ctx, state))
+  if (endUnfinishedDownload(*ctx.os.files, *ctx.os.messageBoxes, *ctx.controls, state))
     return;
   platform::Files& files = *ctx.os.files;
   const std::string address = state.taskParameters->sourceAddress;
@@ -225,15 +236,15 @@ void completeUpdate(core::Context& ctx, UpdateState& state) {
     return;
   }
   const std::string temporary = state.taskParameters->localFilePath;
-  if (!isSignedByPublisher(ctx, state, temporary)) {
-    refusePackage(ctx, temporary);
+  if (!isSignedByPublisher(files, state, temporary)) {
+    refusePackage(files, *ctx.os.messageBoxes, *ctx.controls, temporary);
     return;
   }
   // The package's name is signed too: only now may it replace a file.
   files.remove(package);
   if (!moveIfValid(files, temporary, package)) {
     // Whatever stands at that name was never checked.
-    refusePackage(ctx, temporary);
+    refusePackage(files, *ctx.os.messageBoxes, *ctx.controls, temporary);
     return;
   }
   unpackAndHandOff(ctx, state, package);
@@ -243,7 +254,7 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
   if (percent < 100)
     return;
   ctx.os.pump->delay(500);
-  const std::string runDir = runDirectoryOf(ctx);
+  const std::string runDir = ctx.os.process->runDirectory();
   const std::string title = ctx.controls->text(ui::name::kUpdateTitle);
   const std::string newLauncher = base::joinPath(runDir, title);
   const std::string own = base::joinPath(runDir, ctx.os.process->executableName());
@@ -254,26 +265,28 @@ void handOff(core::Context& ctx, UpdateState& state, int percent) {
   // letter case is still this very file.
   if (isInsideRunDirectory(title) && ctx.os.files->exists(newLauncher) &&
       !ctx.os.files->sameFile(newLauncher, own)) {
-    const std::string ownFile = ownFileAfterApply(ctx, state);
-    if (startNewLauncher(ctx, state, title, newLauncher) == NewLauncherStart::kShown) {
-      endApplied(ctx, state, ApplyDecision::kFinish);
+    const std::string ownFile = ownFileAfterApply(*ctx.os.process, state);
+    const NewLauncherParts parts{ctx.os, *ctx.os.namedEvents, *ctx.os.processes, *ctx.os.pump};
+    if (startNewLauncher(parts, state, title, newLauncher) == NewLauncherStart::kShown) {
+      endApplied(*ctx.os.files, runDir, state, ApplyDecision::kFinish);
       ctx.os.files->remove(package);
       ctx.os.pump->delay(200);
       ctx.os.files->remove(package);
       ctx.os.pump->delay(900);
-      removeOwnExecutable(ctx, ownFile);
+      removeOwnExecutable(*ctx.os.files, *ctx.os.processes, ctx.ending(), ownFile);
     }
-    endApplied(ctx, state, ApplyDecision::kUndo);
+    endApplied(*ctx.os.files, runDir, state, ApplyDecision::kUndo);
     ctx.os.files->remove(package);
     state.handingOver = false;
     state.takenBack = true;
-    reportUnapplied(ctx, kNewLauncherFailed, platform::kIconWarning);
+    reportUnapplied(*ctx.os.messageBoxes, *ctx.controls, kNewLauncherFailed,
+                    platform::kIconWarning);
     if (state.closeRequested)
-      core::endProgram(ctx);
+      core::endProgram(ctx.ending());
     return;
   }
-  endApplied(ctx, state, ApplyDecision::kFinish);
-  offerHelpOrPackage(ctx, package);
+  endApplied(*ctx.os.files, runDir, state, ApplyDecision::kFinish);
+  offerHelpOrPackage(*ctx.os.messageBoxes, *ctx.os.shell, ctx.os, package);
 }
 
 bool deferCloseDuringHandOver(UpdateState& state) {
@@ -285,7 +298,7 @@ bool deferCloseDuringHandOver(UpdateState& state) {
 
 void applyKeptPackage(core::Context& ctx, UpdateState& state) {
   platform::Files& files = *ctx.os.files;
-  const std::string runDir = runDirectoryOf(ctx);
+  const std::string runDir = ctx.os.process->runDirectory();
   const std::optional<KeptPackage> kept = readKeptPackage(files, runDir);
   if (!kept)
     return;

@@ -29,13 +29,16 @@ inline constexpr char kUpdateNotWritten[] = "更新文件无法写入游戏目�
 inline constexpr int kHandOverWaitMs = 15000;
 inline constexpr int kHandOverPollMs = 100;
 
+// The update's end takes the whole context: between them, moving, unpacking,
+// handing over and taking back use nearly every service and the window.
+
 // Moves the finished download into place, unpacks it and hands over; the
 // unpacker's progress goes to the ZIP object's event.
 void completeUpdate(core::Context& ctx, UpdateState& state);
 
 // Refuses the release the page announced: says so, and the start button
 // works again.
-void refuseRelease(core::Context& ctx);
+void refuseRelease(platform::MessageBoxes& messageBoxes, ui::Controls& controls);
 
 // Acts on a progress of 100: starts the new launcher and, once its window
 // shows, removes this one; takes the update back when it fails to start;

@@ -57,11 +57,11 @@ void showUpdatePanel(ui::Controls& controls) {
   controls.setEnabled(ui::name::kStartButton, false);
 }
 
-void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress) {
-  ui::Controls& controls = *ctx.controls;
+void runVersionCheck(const VersionCheck& use, UpdateState& state, const std::string& pageAddress) {
+  ui::Controls& controls = use.download.controls;
 
   state.versionFields =
-      versionFieldsOf(pageTextWhileWaiting(*ctx.os.http, *ctx.os.codec, *ctx.os.pump, pageAddress));
+      versionFieldsOf(pageTextWhileWaiting(use.http, use.codec, use.pump, pageAddress));
   for (const ShownField& shown : kShownFields)
     controls.setText(shown.control, state.versionFields[shown.field]);
   controls.setText(ui::name::kUpdateNotes, composeNotes(controls));
@@ -78,13 +78,13 @@ void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& 
   if (!state.publicKey.empty() &&
       checkAnnouncedRelease(state.publicKey, state.versionFields) != PackageVerdict::kSigned)
     return;
-  if (ctx.os.messageBoxes->show(kUpdateQuestion, platform::kYesNoButtons, kUpdateTitle) !=
+  if (use.download.messageBoxes.show(kUpdateQuestion, platform::kYesNoButtons, kUpdateTitle) !=
       platform::kAnswerYes)
     return;
 
   showUpdatePanel(controls);
-  ctx.os.pump->delay(kBeforeDownloadMs);
-  startUpdateDownload(ctx, state);
+  use.pump.delay(kBeforeDownloadMs);
+  startUpdateDownload(use.download, state);
 }
 
 }  // namespace update

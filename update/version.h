@@ -7,7 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "core/program.h"
+#include "platform/http_transport.h"
+#include "platform/pump.h"
+#include "platform/text_codec.h"
+#include "ui/controls.h"
+#include "update/download.h"
 #include "update/update_state.h"
 #include "update/version_page.h"
 
@@ -21,7 +25,16 @@ inline constexpr char kPackageRefused[] = "更新包校验失败,已取消本次
 
 // Reads the version page, shows its fields and, when it announces a newer
 // launcher and the player agrees, starts the download.
-void runVersionCheck(core::Context& ctx, UpdateState& state, const std::string& pageAddress);
+// What the check uses: the page's reading, the question, and the download
+// it may start.
+struct VersionCheck {
+  DownloadStart download;
+  platform::HttpTransport& http;
+  platform::TextCodec& codec;
+  platform::Pump& pump;
+};
+
+void runVersionCheck(const VersionCheck& use, UpdateState& state, const std::string& pageAddress);
 
 // Shows the progress panel and turns the start button off, as when the
 // player has agreed to an update.

@@ -26,20 +26,12 @@ struct HostPlatform {
   update::SocketHttpTransport http{sockets, tls};
   platform::host::IconvTextCodec codec;
 
+  // Each member is named as its field in platform::Services.
   platform::Services services() {
     platform::Services s;
-    s.messageBoxes = &messageBoxes;
-    s.pump = &pump;
-    s.processes = &processes;
-    s.profile = &profile;
-    s.shell = &shell;
-    s.files = &files;
-    s.namedEvents = &namedEvents;
-    s.process = &process;
-    s.http = &http;
-    s.codec = &codec;
-    s.sockets = &sockets;
-    s.tls = &tls;
+#define TAVORO_HOST_SERVICE(Interface, field, accessor) s.field = &field;
+    TAVORO_PLATFORM_SERVICES(TAVORO_HOST_SERVICE)
+#undef TAVORO_HOST_SERVICE
     return s;
   }
 };

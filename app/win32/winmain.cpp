@@ -37,7 +37,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Never destroyed: the process ends through ExitProcess, with no static
   // destructors racing threads that may still run.
   static ui::win32::LaunchWindow window;
-  static app::Launcher launcher(platform::win32::services(), window);
+  static app::Launcher launcher(platform::win32::services(), window, window);
   g_launcher = &launcher;
   std::atexit(cleanUpAtExit);
 

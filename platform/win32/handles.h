@@ -49,25 +49,18 @@ class UniqueHandle {
   Handle handle_ = Traits::invalid();
 };
 
-struct KernelTraits {
-  using Handle = HANDLE;
-  static Handle invalid() { return nullptr; }
-  static void close(Handle h) { CloseHandle(h); }
-};
-// CreateFile fails with INVALID_HANDLE_VALUE instead of null.
-struct FileTraits {
-  using Handle = HANDLE;
-  static Handle invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(Handle h) { CloseHandle(h); }
-};
-struct FindTraits {
-  using Handle = HANDLE;
-  static Handle invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(Handle h) { FindClose(h); }
+// The traits of a kind whose handles one function closes and that fails
+// with null, or with `kInvalid` as a number (INVALID_HANDLE_VALUE is -1).
+template <typename HandleType, auto kClose, LONG_PTR kInvalid = 0>
+struct ClosedBy {
+  using Handle = HandleType;
+  static Handle invalid() { return reinterpret_cast<Handle>(kInvalid); }
+  static void close(Handle h) { kClose(h); }
 };
 
-using KernelHandle = UniqueHandle<KernelTraits>;
-using FileHandle = UniqueHandle<FileTraits>;
-using FindHandle = UniqueHandle<FindTraits>;
+using KernelHandle = UniqueHandle<ClosedBy<HANDLE, &CloseHandle>>;
+// CreateFile and FindFirstFile fail with INVALID_HANDLE_VALUE instead of null.
+using FileHandle = UniqueHandle<ClosedBy<HANDLE, &CloseHandle, -1>>;
+using FindHandle = UniqueHandle<ClosedBy<HANDLE, &FindClose, -1>>;
 
 }  // namespace platform::win32

@@ -14,12 +14,7 @@
 
 namespace platform::win32 {
 
-struct ModuleTraits {
-  using Handle = HMODULE;
-  static Handle invalid() { return nullptr; }
-  static void close(Handle h) { FreeLibrary(h); }
-};
-using ModuleHandle = UniqueHandle<ModuleTraits>;
+using ModuleHandle = UniqueHandle<ClosedBy<HMODULE, &FreeLibrary>>;
 
 class LateBoundDll {
  public:

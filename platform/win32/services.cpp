@@ -4,18 +4,9 @@ namespace platform::win32 {
 
 Services services() {
   Services s;
-  s.messageBoxes = &messageBoxes();
-  s.pump = &pump();
-  s.processes = &processes();
-  s.profile = &profileReader();
-  s.shell = &shell();
-  s.files = &files();
-  s.namedEvents = &namedEvents();
-  s.process = &process();
-  s.http = &httpTransport();
-  s.codec = &textCodec();
-  s.sockets = &sockets();
-  s.tls = &tls();
+#define TAVORO_WIN32_SERVICE(Interface, field, accessor) s.field = &accessor();
+  TAVORO_PLATFORM_SERVICES(TAVORO_WIN32_SERVICE)
+#undef TAVORO_WIN32_SERVICE
   return s;
 }
 

@@ -11,18 +11,10 @@
 
 namespace platform::win32 {
 
-MessageBoxes& messageBoxes();
-Pump& pump();
-Processes& processes();
-ProfileReader& profileReader();
-Shell& shell();
-Files& files();
-NamedEvents& namedEvents();
-Process& process();
-HttpTransport& httpTransport();
-TextCodec& textCodec();
-Sockets& sockets();
-Tls& tls();
+// The one instance of each service.
+#define TAVORO_WIN32_ACCESSOR(Interface, field, accessor) Interface& accessor();
+TAVORO_PLATFORM_SERVICES(TAVORO_WIN32_ACCESSOR)
+#undef TAVORO_WIN32_ACCESSOR
 
 Services services();
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -9,6 +10,7 @@
 #include "ui/control_names.h"
 #include "ui/control_table.h"
 #include "ui/host/control_model.h"
+#include "ui/host/window_model.h"
 
 namespace {
 
@@ -203,6 +205,30 @@ TEST(ControlThreads, OnlyNoticesAndTheAnimationBoxMayBeWorkedFromAnotherThread) 
                "window-thread");
   EXPECT_DEATH(std::thread([&controls] { controls.width(ui::name::kSlideshow); }).join(),
                "window-thread");
+#endif
+}
+
+// The window's own operations are the window thread's alone, every one.
+TEST(ControlThreads, NoOperationOnTheWholeWindowMayComeFromAnotherThread) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the check is an assertion of debug builds";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ui::WindowModel window;
+  const std::function<void(ui::WindowOps&)> operations[] = {
+      [](ui::WindowOps& w) { w.windowBackgroundPicture(); },
+      [](ui::WindowOps& w) { w.shapeWindowFromPicture({}, 0); },
+      [](ui::WindowOps& w) { w.roundWindowCorners(15, 15); },
+      [](ui::WindowOps& w) { w.minimiseWindow(); },
+      [](ui::WindowOps& w) { w.closeWindow(); },
+  };
+  for (std::size_t i = 0; i < std::size(operations); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_DEATH(std::thread([&] { operations[i](window); }).join(), "window-thread");
+    operations[i](window);  // on the window's thread: fine
+  }
+  EXPECT_TRUE(window.closed());
+  EXPECT_EQ(window.minimiseCount(), 1);
 #endif
 }
 

@@ -41,6 +41,10 @@ class HandoffTest : public LauncherTest {
     updateState().taskParameters->retryPausesMs = {1, 2, 4, 8, 16};
   }
 
+  update::DownloadStart downloadStart() {
+    return {controls, os.files, os.process, os.messageBoxes};
+  }
+
   std::string package(const std::vector<std::pair<std::string, std::string>>& entries) {
     const auto archive = runDir().parent_path() / (runDir().filename().string() + "-pkg.zip");
     testing_support::zipWithPython(archive, entries);
@@ -54,7 +58,7 @@ class HandoffTest : public LauncherTest {
   void download(const std::string& title, const std::string& address) {
     controls.setText(ui::name::kUpdateTitle, title);
     updateState().versionFields[update::kUpdateAddress] = address;
-    update::startUpdateDownload(ctx(), updateState());
+    update::startUpdateDownload(downloadStart(), updateState());
     for (int waited = 0; waited < 10000; waited += 5) {
       while (const std::optional<ui::Notice> notice = controls.takeNotice()) {
         noticeKinds.push_back(notice->first);
@@ -202,7 +206,7 @@ TEST_F(HandoffTest, APackageNameThatIsNoPlainFileNameIsNotDownloaded) {
         url("/dl/a:b.zip"), url("/dl/x.zip\\..\\..\\y.zip")}) {
     updateState().versionFields[update::kUpdateAddress] = address;
     controls.setEnabled(ui::name::kStartButton, false);
-    update::startUpdateDownload(ctx(), updateState());
+    update::startUpdateDownload(downloadStart(), updateState());
     EXPECT_FALSE(updateState().downloadObject->hasTask()) << address;
     EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << address << ": the button works";
   }
@@ -375,7 +379,7 @@ TEST_F(SignedHandoffTest, TheLastFreeTemporaryNameIsTakenAndNoneMeansNoDownload)
   os.messageBoxes.calls.clear();
   const std::size_t requests = server.requests().size();
   controls.setEnabled(ui::name::kStartButton, false);
-  update::startUpdateDownload(ctx(), updateState());
+  update::startUpdateDownload(downloadStart(), updateState());
   EXPECT_FALSE(updateState().downloadObject->hasTask());
   EXPECT_EQ(server.requests().size(), requests);
   expectRefused("no free name");
@@ -398,7 +402,7 @@ TEST_F(SignedHandoffTest, APackageThatCannotTakeItsNameIsRefused) {
 TEST_F(SignedHandoffTest, ARefusedPackageNameIsSaidAndTheStartButtonWorks) {
   announce("x", url("/dl/CON"), secretKey);
   controls.setEnabled(ui::name::kStartButton, false);
-  update::startUpdateDownload(ctx(), updateState());
+  update::startUpdateDownload(downloadStart(), updateState());
   EXPECT_FALSE(updateState().downloadObject->hasTask());
   expectRefused("a device name");
   EXPECT_TRUE(server.requests().empty());
@@ -564,7 +568,7 @@ TEST_F(HandoffTest, WithoutAKeyAKeptPackageWaitsForTheNextDownload) {
 }
 
 TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
-  update::onProgressTick(ctx(), updateState());
+  update::onProgressTick(controls, updateState());
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0MB");
   EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0MB");
@@ -574,13 +578,13 @@ TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
             {testing_support::sendBytes(testing_support::okHead(40960) + std::string(20480, 'z')),
              testing_support::stall()});
   updateState().versionFields[update::kUpdateAddress] = url("/pkg.zip");
-  update::startUpdateDownload(ctx(), updateState());
+  update::startUpdateDownload(downloadStart(), updateState());
   for (int waited = 0; waited < 10000 && updateState().progress->percent != 50; waited += 5)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  update::onProgressTick(ctx(), updateState());
+  update::onProgressTick(controls, updateState());
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：20 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0.04MB");
-  update::onProgressTick(ctx(), updateState());
+  update::onProgressTick(controls, updateState());
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0.02MB");
 }

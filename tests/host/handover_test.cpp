@@ -148,7 +148,7 @@ TEST_F(HandOverTest, TheNewLaunchersFirstSignDecidesTheHandOver) {
     os.namedEvents.names.clear();
     // A hand-over ends the program: each row is a launcher of its own.
     launcher.reset();
-    launcher = std::make_unique<app::Launcher>(os.services(), controls);
+    launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
     downloadedNewRelease();
 
     EXPECT_EQ(complete(), row.handedOver);
@@ -192,7 +192,7 @@ TEST_F(HandOverTest, TheSharedInstanceMarkerIsFreeWhileTheNewLauncherStarts) {
 
   // Handed over: the new launcher has the name, the old one does not take it.
   launcher.reset();
-  launcher = std::make_unique<app::Launcher>(os.services(), controls);
+  launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
   polls = 0;
   exitAtPoll = 1 << 30;
   signalAtPoll = 1;
@@ -321,13 +321,13 @@ TEST_F(HandOverTest, TheStartEndsAnInterruptedUpdateAfterTheGuardAndTheWindowGiv
   os.files.beforeChange = nullptr;
   ASSERT_TRUE(fs::exists(runDir() / update::kJournalFileName));
 
-  os.namedEvents.names.insert(core::instanceName(ctx()));
+  os.namedEvents.names.insert(core::instanceName({os.profile, os.process}));
   EXPECT_THROW(launcher->raise(ui::kWindow, ui::Event::Created, {}), ProgramEnded);
   EXPECT_TRUE(fs::exists(runDir() / update::kJournalFileName)) << "the second copy touched it";
 
   os.namedEvents.names.clear();
   launcher.reset();
-  launcher = std::make_unique<app::Launcher>(os.services(), controls);
+  launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
   launcher->raise(ui::kWindow, ui::Event::Created, {});
   EXPECT_FALSE(fs::exists(runDir() / update::kJournalFileName));
   EXPECT_EQ(testing_support::readBytes(runDir() / "Data/a.pak"), "new a, longer");
@@ -381,7 +381,7 @@ TEST_F(HandOverTest, WithAKeyAKeptPackageMustStillBeTheSignedRelease) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     launcher.reset();
-    launcher = std::make_unique<app::Launcher>(os.services(), controls);
+    launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
     updateState().publicKey = update::toBase64(publicKey);
     update::KeptPackage record = kept;
     record.versionFields[update::kLatestVersion] = row.version;

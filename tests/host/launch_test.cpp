@@ -65,7 +65,7 @@ TEST_F(LaunchTest, ClosingTheWindowDuringTheWaitEndsTheProgramThere) {
   EXPECT_THROW(app::startGameAndCheckVersion(*launcher, kNoVersionPage), ProgramEnded);
   EXPECT_TRUE(os.processes.calls.empty());
   EXPECT_TRUE(exitCleanupHasRun());
-  EXPECT_TRUE(controls.closed());
+  EXPECT_TRUE(window.closed());
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
@@ -89,9 +89,9 @@ TEST_F(LaunchTest, TheConfigurationIsReadAgainAfterTheDelayAndClicksMayNest) {
 
 TEST_F(LaunchTest, ShortcutIsNamedAfterTheGameAndPointsAtTheLauncher) {
   controls.setText(ui::name::kGameName, "\xD0\xC7\xBA\xA3VR");
-  core::createDesktopShortcut(ctx());
+  core::createDesktopShortcut(controls, os.shell, os.process);
   controls.setText(ui::name::kGameName, "");
-  core::createDesktopShortcut(ctx());
+  core::createDesktopShortcut(controls, os.shell, os.process);
   ASSERT_EQ(os.shell.shortcuts.size(), 2u);
   EXPECT_EQ(os.shell.shortcuts[0].first, os.shell.desktop + "\\\xD0\xC7\xBA\xA3VR -塔沃VR游戏.lnk");
   EXPECT_EQ(os.shell.shortcuts[0].second, os.process.directory + "\\launcher.exe");
@@ -102,12 +102,12 @@ TEST_F(LaunchTest, ShortcutIsNamedAfterTheGameAndPointsAtTheLauncher) {
 TEST_F(LaunchTest, AGameNameThatIsNoFileNameMakesNoShortcutAnywhere) {
   for (const char* name : {"..\\..\\Startup\\x", "a/b", "C:evil", "what?", "a|b"}) {
     controls.setText(ui::name::kGameName, name);
-    core::createDesktopShortcut(ctx());
+    core::createDesktopShortcut(controls, os.shell, os.process);
   }
   // Without a desktop folder the shortcut would land in the root of the drive.
   os.shell.desktop.clear();
   controls.setText(ui::name::kGameName, "Ride");
-  core::createDesktopShortcut(ctx());
+  core::createDesktopShortcut(controls, os.shell, os.process);
   EXPECT_TRUE(os.shell.shortcuts.empty());
   // A two-byte character whose second byte is 0x5C is a plain name.
   EXPECT_TRUE(base::isPlainFileName("\xC2\x5C"));

@@ -16,7 +16,7 @@ class StartupTest : public LauncherTest {
  protected:
   void SetUp() override {
     LauncherTest::SetUp();
-    controls.setWindowBackgroundPicture(ui::encodeBmp(solidImage(4, 4, 0xFFFFFDFD)));
+    window.setWindowBackgroundPicture(ui::encodeBmp(solidImage(4, 4, 0xFFFFFDFD)));
   }
 
   std::string ownInstanceName() const {
@@ -47,7 +47,7 @@ TEST_F(StartupTest, FillsTheLabelsRoundsTheWindowAndPreparesTheOverlay) {
   EXPECT_EQ(controls.text(ui::name::kGameLanguage), "游戏语言:\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4");
   EXPECT_EQ(controls.text(ui::name::kGameDevices), "游戏支持:Vive");
   EXPECT_EQ(controls.state(ui::name::kLogo).picture.width, 8);
-  EXPECT_EQ(controls.shapeCalls(), (std::vector<std::string>{"picture", "round 15x15"}));
+  EXPECT_EQ(window.shapeCalls(), (std::vector<std::string>{"picture", "round 15x15"}));
   EXPECT_EQ(controls.width(ui::name::kSlideTemplate), 402);
   EXPECT_EQ(controls.height(ui::name::kSlideTemplate), 224);
   EXPECT_EQ(state().slideshow.overlay, 1);
@@ -82,7 +82,7 @@ TEST_F(StartupTest, ASecondCopyOnlySeesTheGuardsMessageEvenWithoutConfiguration)
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
   EXPECT_TRUE(exitCleanupHasRun());
   // The shape came first; nothing after the guard ran.
-  EXPECT_EQ(controls.shapeCalls(), std::vector<std::string>{"picture"});
+  EXPECT_EQ(window.shapeCalls(), std::vector<std::string>{"picture"});
   EXPECT_TRUE(controls.state(ui::name::kLogo).picture.empty());
   EXPECT_EQ(controls.text(ui::name::kGameName), "0000000000");
 }
@@ -104,7 +104,7 @@ TEST_F(StartupTest, AMissingConfigurationStopsAfterTheLogo) {
   EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x10030u);
   EXPECT_EQ(controls.state(ui::name::kLogo).picture.width, 8);
   EXPECT_EQ(controls.text(ui::name::kGameLanguage), "游戏语言：");
-  EXPECT_EQ(controls.shapeCalls(), std::vector<std::string>{"picture"});
+  EXPECT_EQ(window.shapeCalls(), std::vector<std::string>{"picture"});
   EXPECT_EQ(state().slideshow.overlay, 0);
   EXPECT_FALSE(launcher->slideshow().running());
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});

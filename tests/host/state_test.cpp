@@ -65,13 +65,20 @@ TEST_F(ExitTest, CleanupReleasesEverythingAndRunsOnlyOnce) {
 }
 
 TEST_F(ExitTest, EndTheProgramCleansUpClosesTheWindowAndExitsWithZero) {
-  EXPECT_THROW(core::endProgram(ctx()), ProgramEnded);
+  EXPECT_THROW(core::endProgram(ctx().ending()), ProgramEnded);
   EXPECT_TRUE(exitCleanupHasRun());
-  EXPECT_TRUE(controls.closed());
+  EXPECT_TRUE(window.closed());
   ASSERT_EQ(os.process.exitCodes.size(), 1u);
   EXPECT_EQ(os.process.exitCodes[0], 0);
   // A later end (the window's own close) does not clean up twice.
   EXPECT_FALSE(launcher->exitCleanup().run());
+}
+
+TEST_F(ExitTest, AnEndWithoutWindowOrCleanUpStillExitsWithZero) {
+  EXPECT_THROW(core::endProgram({os.process}), ProgramEnded);
+  EXPECT_FALSE(exitCleanupHasRun());
+  EXPECT_FALSE(window.closed());
+  EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
 TEST_F(ExitTest, CloseButtonEndsTheProgramAndMinimiseKeepsItRunning) {
@@ -80,7 +87,7 @@ TEST_F(ExitTest, CloseButtonEndsTheProgramAndMinimiseKeepsItRunning) {
   ASSERT_NE(minimise, nullptr);
   ASSERT_NE(close, nullptr);
   minimise(*launcher, {});
-  EXPECT_EQ(controls.minimiseCount(), 1);
+  EXPECT_EQ(window.minimiseCount(), 1);
   EXPECT_FALSE(exitCleanupHasRun());
   EXPECT_THROW(close(*launcher, {}), ProgramEnded);
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});

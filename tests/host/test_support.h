@@ -14,6 +14,7 @@
 #include "app/host/host_platform.h"
 #include "app/launcher.h"
 #include "ui/host/control_model.h"
+#include "ui/host/window_model.h"
 
 namespace testing_support {
 
@@ -32,7 +33,7 @@ class LauncherTest : public ::testing::Test {
     std::filesystem::remove_all(runDir_);
     std::filesystem::create_directories(runDir_ / "tavoro");
     os.process.directory = runDir_.string();
-    launcher = std::make_unique<app::Launcher>(os.services(), controls);
+    launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
   }
 
   void TearDown() override {
@@ -61,6 +62,7 @@ class LauncherTest : public ::testing::Test {
   // Trusting the tests' authority alone.
   app::host::HostPlatform os{testAuthority("ca.pem")};
   ui::ControlModel controls;
+  ui::WindowModel window;
   // Made afresh for each test, after the services and controls it uses.
   std::unique_ptr<app::Launcher> launcher;
 

@@ -29,6 +29,11 @@ class VersionTest : public LauncherTest {
  protected:
   LoopbackServer server;
   std::string address() const { return server.base() + "/version.html"; }
+  void checkVersion(const std::string& page) {
+    update::runVersionCheck(
+        {{controls, os.files, os.process, os.messageBoxes}, os.http, os.codec, os.pump},
+        updateState(), page);
+  }
 };
 
 TEST(VersionOrder, IsByteWiseTextOrder) {
@@ -44,7 +49,7 @@ TEST(VersionOrder, IsByteWiseTextOrder) {
 TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
   server.respond("/version.html", page(kPage51));
   os.messageBoxes.answers = {7};  // No
-  update::runVersionCheck(ctx(), updateState(), address());
+  checkVersion(address());
 
   const update::UpdateState& state = updateState();
   EXPECT_EQ(state.versionFields[update::kLatestVersion], "5.1") << "first occurrence";
@@ -79,7 +84,7 @@ TEST_F(VersionTest, EachFieldLandsInItsOwnPlace) {
     body += "<p>" + std::string(reinterpret_cast<const char*>(markers[i])) + "v" +
             std::to_string(i) + "</p>";
   server.respond("/version.html", page(body));
-  update::runVersionCheck(ctx(), updateState(), address());
+  checkVersion(address());
   for (int i = 0; i < update::kVersionFieldCount; ++i)
     EXPECT_EQ(updateState().versionFields[i], "v" + std::to_string(i)) << i;
   const char* const shownIn[] = {ui::name::kPublishedVersion,  ui::name::kUpdateTitle,
@@ -95,7 +100,7 @@ TEST_F(VersionTest, EachFieldLandsInItsOwnPlace) {
 TEST_F(VersionTest, YesShowsTheDownloadPanelAndDisablesTheStartButton) {
   server.respond("/version.html", page(kPage51));
   os.messageBoxes.answers = {6};
-  update::runVersionCheck(ctx(), updateState(), address());
+  checkVersion(address());
   for (const char* name :
        {ui::name::kReceivedLabel, ui::name::kSpeedLabel, ui::name::kSizeLabel,
         ui::name::kPercentLabel, ui::name::kProgressBar, ui::name::kUpdateNotes}) {
@@ -113,9 +118,9 @@ TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
   server.respond("/spaced.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC= 5.1<"));
   for (const std::string path :
        {"/same.html", "/ten.html", "/open.html", "/spaced.html", "/missing.html"}) {
-    update::runVersionCheck(ctx(), updateState(), server.base() + path);
+    checkVersion(server.base() + path);
   }
-  update::runVersionCheck(ctx(), updateState(), "http://127.0.0.1:1/unreachable");
+  checkVersion("http://127.0.0.1:1/unreachable");
   EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "");
   EXPECT_EQ(controls.text(ui::name::kUpdateNotes),
@@ -126,9 +131,9 @@ TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
 TEST_F(VersionTest, EveryCheckReplacesTheFields) {
   server.respond("/version.html", page(kPage51));
   os.messageBoxes.answers = {7, 7};
-  update::runVersionCheck(ctx(), updateState(), address());
+  checkVersion(address());
   server.respond("/version.html", page("nothing here"));
-  update::runVersionCheck(ctx(), updateState(), address());
+  checkVersion(address());
   EXPECT_EQ(updateState().versionFields[update::kUpdateAddress], "");
   EXPECT_EQ(controls.text(ui::name::kUpdateTitle), "");
   EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
@@ -163,32 +168,32 @@ TEST_F(VersionTest, AKeyedLauncherIsOfferedOnlyTheSignedRelease) {
   server.respond("/other-launcher.html", page(signedPage(otherLauncher)));
   os.messageBoxes.answers = {7, 7};
 
-  update::runVersionCheck(ctx(), updateState(), server.base() + "/unsigned.html");
+  checkVersion(server.base() + "/unsigned.html");
   EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << "without a key the signature is not read";
 
   updateState().publicKey = update::toBase64(publicKey);
   for (const std::string path : {"/unsigned.html", "/older.html", "/other-launcher.html"}) {
-    update::runVersionCheck(ctx(), updateState(), server.base() + path);
+    checkVersion(server.base() + path);
     EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << path;
   }
   EXPECT_EQ(controls.text(ui::name::kPublishedVersion), "5.1") << "the fields are shown as ever";
   EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
 
-  update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+  checkVersion(server.base() + "/signed.html");
   EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << "the signed release is offered";
   EXPECT_EQ(updateState().versionFields[update::kPackageSize], "4321");
 
   // A launcher that is at 5.1 already, or past it, is not offered it again.
   for (const char* local : {"5.1", "5.2"}) {
     updateState().localVersion = local;
-    update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+    checkVersion(server.base() + "/signed.html");
     EXPECT_EQ(controls.text(ui::name::kLocalVersion), local);
     EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << local;
   }
 
   updateState().localVersion = "5.0";
   updateState().publicKey = "not a key";
-  update::runVersionCheck(ctx(), updateState(), server.base() + "/signed.html");
+  checkVersion(server.base() + "/signed.html");
   EXPECT_EQ(os.messageBoxes.calls.size(), 2u) << "a broken key takes nothing";
 }
 

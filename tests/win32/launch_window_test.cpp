@@ -360,6 +360,29 @@ TEST_F(LaunchWindowTest, UnknownNamesAndKindsWithoutAnOperationAreIgnored) {
   EXPECT_TRUE(eventsOf("没有这个控件", Event::Feedback).empty());
 }
 
+TEST_F(LaunchWindowTest, EveryReadOfANameWithoutItsControlGivesItsOwnNone) {
+  constexpr const char* kNone = "没有这个控件";
+  // A label is no animation box: box reads of it answer as of no control.
+  for (const char* name : {kNone, ui::name::kGameName}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(window_.boxWidth(name), 0);
+    EXPECT_EQ(window_.boxHeight(name), 0);
+    EXPECT_TRUE(window_.captureArea(name, 0, 0, 10, 10).empty());
+  }
+  EXPECT_EQ(window_.height(kNone), 0);
+  EXPECT_EQ(window_.position(kNone), 0);
+  EXPECT_EQ(window_.captionColour(kNone), ui::kNoColour);
+  // Changes to no control change nothing, and the real ones still answer.
+  window_.setWidth(kNone, 5);
+  window_.setHeight(kNone, 5);
+  window_.setEnabled(kNone, false);
+  window_.setCaptionColour(kNone, 0x123456);
+  window_.setBoxPicture(kNone, {1, 2, 3});
+  window_.setBoxPicture(ui::name::kGameName, {1, 2, 3});
+  EXPECT_GT(window_.boxWidth(ui::name::kSlideshow), 0);
+  EXPECT_EQ(window_.width(ui::name::kSlideshow), window_.boxWidth(ui::name::kSlideshow));
+}
+
 TEST_F(LaunchWindowTest, VisibilityAndSizesCanBeChanged) {
   EXPECT_FALSE(window_.isVisible(ui::name::kProgressBar));
   window_.setVisible(ui::name::kProgressBar, true);

@@ -207,31 +207,4 @@ std::size_t ControlModel::pendingNotices() const {
   return notices_.size();
 }
 
-base::Bytes ControlModel::windowBackgroundPicture() const {
-  const auto lock = windowThreadLock();
-  return background_;
-}
-
-void ControlModel::minimiseWindow() {
-  const auto lock = windowThreadLock();
-  ++minimiseCount_;
-}
-
-void ControlModel::closeWindow() {
-  const auto lock = windowThreadLock();
-  closed_ = true;
-}
-
-void ControlModel::shapeWindowFromPicture(const base::Bytes& picture, Colorref) {
-  const auto lock = windowThreadLock();
-  if (!decodePicture(picture).empty())
-    shapeCalls_.push_back("picture");
-}
-
-void ControlModel::roundWindowCorners(int ellipseWidth, int ellipseHeight) {
-  const auto lock = windowThreadLock();
-  shapeCalls_.push_back("round " + std::to_string(ellipseWidth) + "x" +
-                        std::to_string(ellipseHeight));
-}
-
 }  // namespace ui

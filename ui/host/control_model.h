@@ -66,16 +66,10 @@ class ControlModel final : public Controls {
   base::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
   void setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) override;
   void postNotice(std::string_view name, int first, int second) override;
-  base::Bytes windowBackgroundPicture() const override;
-  void shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) override;
-  void roundWindowCorners(int ellipseWidth, int ellipseHeight) override;
-  void minimiseWindow() override;
-  void closeWindow() override;
 
   // For tests. The state is read without the lock: only while no other
   // thread works the controls.
   const ControlState& state(std::string_view name) const;
-  void setWindowBackgroundPicture(base::Bytes picture) { background_ = std::move(picture); }
   // As the real window is until it is first shown: while on, the controls
   // made after the first frame (ui::createdAfterFirstFrame) do not exist yet
   // and an operation on one throws.
@@ -84,10 +78,6 @@ class ControlModel final : public Controls {
   // threads may be posting meanwhile.
   std::optional<Notice> takeNotice();
   std::size_t pendingNotices() const;
-  int minimiseCount() const { return minimiseCount_; }
-  // The shape steps in order: "picture" (a decodable one), "round WxH".
-  const std::vector<std::string>& shapeCalls() const { return shapeCalls_; }
-  bool closed() const { return closed_; }
 
  private:
   ControlState* find(std::string_view name);
@@ -107,10 +97,6 @@ class ControlModel final : public Controls {
   const std::thread::id windowThread_;
   std::map<std::string, ControlState, std::less<>> controls_;
   std::deque<Notice> notices_;
-  base::Bytes background_;
-  int minimiseCount_ = 0;
-  std::vector<std::string> shapeCalls_;
-  bool closed_ = false;
   bool firstFrameOnly_ = false;
 };
 

@@ -14,13 +14,10 @@ Image fitted(const Image& picture, int width, int height) {
 
 }  // namespace
 
-AnimationBox::AnimationBox(const ControlRow& row, EventSink& events) : CustomControl(row, events) {
+AnimationBox::AnimationBox(const ControlRow& row, EventSink& events)
+    : CustomControl(row, events, kAnimationBoxClass, WS_TABSTOP) {
   scene_.width = row.width;
   scene_.height = row.height;
-}
-
-bool AnimationBox::create(HWND parent, HINSTANCE instance) {
-  return createWindow(parent, instance, kAnimationBoxClass, WS_TABSTOP);
 }
 
 void AnimationBox::changed() const {

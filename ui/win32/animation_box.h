@@ -18,7 +18,6 @@ class AnimationBox final : public CustomControl {
  public:
   AnimationBox(const ControlRow& row, EventSink& events);
 
-  bool create(HWND parent, HINSTANCE instance) override;
   // The background picture.
   void setPicture(const base::Bytes& picture) override;
   int width() const override;

@@ -4,10 +4,6 @@
 
 namespace ui::win32 {
 
-bool ColourButton::create(HWND parent, HINSTANCE instance) {
-  return createWindow(parent, instance, kColourButtonClass, WS_TABSTOP);
-}
-
 void ColourButton::setEnabled(bool enabled) {
   if (window() == nullptr)
     return;

@@ -12,9 +12,9 @@ inline constexpr char kColourButtonClass[] = "TavoroColourButton";
 
 class ColourButton final : public CustomControl {
  public:
-  using CustomControl::CustomControl;
+  ColourButton(const ControlRow& row, EventSink& events)
+      : CustomControl(row, events, kColourButtonClass, WS_TABSTOP) {}
 
-  bool create(HWND parent, HINSTANCE instance) override;
   void setEnabled(bool enabled) override;
 
  protected:

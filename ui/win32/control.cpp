@@ -68,11 +68,10 @@ CustomControl::~CustomControl() {
   }
 }
 
-bool CustomControl::createWindow(HWND parent, HINSTANCE instance, const char* className,
-                                 DWORD extraStyle) {
+bool CustomControl::create(HWND parent, HINSTANCE instance) {
   const ControlRow& s = row();
-  HWND w = CreateWindowExA(0, className, s.text, childStyle() | extraStyle, s.left, s.top, s.width,
-                           s.height, parent, nullptr, instance, this);
+  HWND w = CreateWindowExA(0, windowClass_, s.text, childStyle() | extraStyle_, s.left, s.top,
+                           s.width, s.height, parent, nullptr, instance, this);
   return w != nullptr;
 }
 

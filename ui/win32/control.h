@@ -82,11 +82,16 @@ class Control {
 // procedure reaches the object through GWLP_USERDATA.
 class CustomControl : public Control {
  public:
-  using Control::Control;
+  // `windowClass` is one of registerControlClasses(); `extraStyle` joins
+  // the style every child window has.
+  CustomControl(const ControlRow& row, EventSink& events, const char* windowClass,
+                DWORD extraStyle = 0)
+      : Control(row, events), windowClass_(windowClass), extraStyle_(extraStyle) {}
   ~CustomControl() override;
 
+  bool create(HWND parent, HINSTANCE instance) override;
+
  protected:
-  bool createWindow(HWND parent, HINSTANCE instance, const char* className, DWORD extraStyle);
   // Messages of the window; the default answers notices, fonts and
   // WM_PRINTCLIENT (through paint) and passes the rest to DefWindowProcA.
   virtual LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -97,6 +102,8 @@ class CustomControl : public Control {
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
+  const char* const windowClass_;
+  const DWORD extraStyle_;
   HFONT font_ = nullptr;
 };
 

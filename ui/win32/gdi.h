@@ -11,25 +11,13 @@ namespace ui::win32 {
 
 // A GDI object (HFONT, HBRUSH, HBITMAP, HRGN, ...) is released with DeleteObject.
 template <typename Object>
-struct GdiTraits {
-  using Handle = Object;
-  static Handle invalid() { return nullptr; }
-  static void close(Handle object) { DeleteObject(object); }
-};
-// A DC of CreateCompatibleDC is deleted, not released.
-struct MemoryDcTraits {
-  using Handle = HDC;
-  static Handle invalid() { return nullptr; }
-  static void close(Handle dc) { DeleteDC(dc); }
-};
-
-template <typename Object>
-using GdiObject = platform::win32::UniqueHandle<GdiTraits<Object>>;
+using GdiObject = platform::win32::UniqueHandle<platform::win32::ClosedBy<Object, &DeleteObject>>;
 using Font = GdiObject<HFONT>;
 using Brush = GdiObject<HBRUSH>;
 using Bitmap = GdiObject<HBITMAP>;
 using Region = GdiObject<HRGN>;
-using MemoryDc = platform::win32::UniqueHandle<MemoryDcTraits>;
+// A DC of CreateCompatibleDC is deleted, not released.
+using MemoryDc = platform::win32::UniqueHandle<platform::win32::ClosedBy<HDC, &DeleteDC>>;
 
 // Selects an object into a DC for the lifetime of the guard.
 class Selection {

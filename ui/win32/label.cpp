@@ -4,10 +4,6 @@
 
 namespace ui::win32 {
 
-bool Label::create(HWND parent, HINSTANCE instance) {
-  return createWindow(parent, instance, kLabelClass, 0);
-}
-
 void Label::paint(HDC dc) {
   const BufferedPaint buffer(window(), dc);
   if (!buffer)

@@ -10,9 +10,7 @@ inline constexpr char kLabelClass[] = "TavoroLabel";
 
 class Label final : public CustomControl {
  public:
-  using CustomControl::CustomControl;
-
-  bool create(HWND parent, HINSTANCE instance) override;
+  Label(const ControlRow& row, EventSink& events) : CustomControl(row, events, kLabelClass) {}
 
  protected:
   void paint(HDC dc) override;

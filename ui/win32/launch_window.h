@@ -17,6 +17,7 @@
 #include "ui/win32/control.h"
 #include "ui/win32/fonts.h"
 #include "ui/win32/window_class.h"
+#include "ui/window_ops.h"
 
 namespace ui::win32 {
 
@@ -28,7 +29,7 @@ class AnimationBox;
 // is handled, so that the player waits only for what is seen.
 enum class Creation { AllAtOnce, FirstFrameFirst };
 
-class LaunchWindow final : public Controls, private EventSink {
+class LaunchWindow final : public Controls, public WindowOps, private EventSink {
  public:
   LaunchWindow();
   ~LaunchWindow() override;
@@ -76,6 +77,8 @@ class LaunchWindow final : public Controls, private EventSink {
   base::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override;
   void setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) override;
   void postNotice(std::string_view name, int first, int second) override;
+
+  // ui::WindowOps
   base::Bytes windowBackgroundPicture() const override;
   void shapeWindowFromPicture(const base::Bytes& picture, Colorref transparent) override;
   void roundWindowCorners(int ellipseWidth, int ellipseHeight) override;
@@ -105,6 +108,16 @@ class LaunchWindow final : public Controls, private EventSink {
 
   Control* find(std::string_view name) const;
   AnimationBox* findAnimationBox(std::string_view name) const;
+  // The operation on the named control (tell, ask) or animation box
+  // (tellBox, askBox); `none` answers for a name without one.
+  template <typename Operation, typename... Args>
+  void tell(std::string_view name, Operation operation, const Args&... args) const;
+  template <typename Value, typename Operation, typename... Args>
+  Value ask(std::string_view name, Value none, Operation operation, const Args&... args) const;
+  template <typename Operation, typename... Args>
+  void tellBox(std::string_view box, Operation operation, const Args&... args) const;
+  template <typename Value, typename Operation, typename... Args>
+  Value askBox(std::string_view box, Value none, Operation operation, const Args&... args) const;
 
   EventSink* events_ = nullptr;
   DWORD windowThread_ = 0;

@@ -1,6 +1,7 @@
 // The control operations of the Launch window, by control name. Unknown
 // names and kinds without the operation do nothing and read as empty.
 
+#include <functional>
 #include <utility>
 
 #include "ui/win32/animation_box.h"
@@ -34,6 +35,36 @@ HWND LaunchWindow::controlWindow(std::string_view name) const {
   return control != nullptr ? control->window() : nullptr;
 }
 
+// Of the window's thread, as the controls' windows are.
+template <typename Operation, typename... Args>
+void LaunchWindow::tell(std::string_view name, Operation operation, const Args&... args) const {
+  assertWindowThread();
+  if (Control* control = find(name))
+    std::invoke(operation, *control, args...);
+}
+
+template <typename Value, typename Operation, typename... Args>
+Value LaunchWindow::ask(std::string_view name, Value none, Operation operation,
+                        const Args&... args) const {
+  assertWindowThread();
+  Control* control = find(name);
+  return control != nullptr ? std::invoke(operation, *control, args...) : none;
+}
+
+// Any thread: the slideshow works the animation box from its own.
+template <typename Operation, typename... Args>
+void LaunchWindow::tellBox(std::string_view box, Operation operation, const Args&... args) const {
+  if (AnimationBox* target = findAnimationBox(box))
+    std::invoke(operation, *target, args...);
+}
+
+template <typename Value, typename Operation, typename... Args>
+Value LaunchWindow::askBox(std::string_view box, Value none, Operation operation,
+                           const Args&... args) const {
+  AnimationBox* target = findAnimationBox(box);
+  return target != nullptr ? std::invoke(operation, *target, args...) : none;
+}
+
 std::string LaunchWindow::text(std::string_view name) const {
   assertWindowThread();
   Control* control = find(name);
@@ -63,84 +94,59 @@ bool LaunchWindow::isVisible(std::string_view name) const {
 }
 
 void LaunchWindow::setEnabled(std::string_view name, bool enabled) {
-  assertWindowThread();
-  if (Control* control = find(name))
-    control->setEnabled(enabled);
+  tell(name, &Control::setEnabled, enabled);
 }
 
 bool LaunchWindow::isEnabled(std::string_view name) const {
-  assertWindowThread();
-  Control* control = find(name);
-  return control != nullptr && control->isEnabled();
+  return ask(name, false, &Control::isEnabled);
 }
 
 void LaunchWindow::setCaptionColour(std::string_view name, Colorref colour) {
-  assertWindowThread();
-  if (Control* control = find(name))
-    control->setCaptionColour(colour);
+  tell(name, &Control::setCaptionColour, colour);
 }
 
 Colorref LaunchWindow::captionColour(std::string_view name) const {
-  assertWindowThread();
-  Control* control = find(name);
-  return control != nullptr ? control->captionColour() : kNoColour;
+  return ask(name, kNoColour, &Control::captionColour);
 }
 
 void LaunchWindow::setPicture(std::string_view name, const base::Bytes& picture) {
-  assertWindowThread();
-  if (Control* control = find(name))
-    control->setPicture(picture);
+  tell(name, &Control::setPicture, picture);
 }
 
 void LaunchWindow::setBoxPicture(std::string_view box, const base::Bytes& picture) {
-  if (AnimationBox* target = findAnimationBox(box))
-    target->setPicture(picture);
+  tellBox(box, &AnimationBox::setPicture, picture);
 }
 
 int LaunchWindow::boxWidth(std::string_view box) const {
-  AnimationBox* target = findAnimationBox(box);
-  return target != nullptr ? target->width() : 0;
+  return askBox(box, 0, &AnimationBox::width);
 }
 
 int LaunchWindow::boxHeight(std::string_view box) const {
-  AnimationBox* target = findAnimationBox(box);
-  return target != nullptr ? target->height() : 0;
+  return askBox(box, 0, &AnimationBox::height);
 }
 
 int LaunchWindow::width(std::string_view name) const {
-  assertWindowThread();
-  Control* control = find(name);
-  return control != nullptr ? control->width() : 0;
+  return ask(name, 0, &Control::width);
 }
 
 int LaunchWindow::height(std::string_view name) const {
-  assertWindowThread();
-  Control* control = find(name);
-  return control != nullptr ? control->height() : 0;
+  return ask(name, 0, &Control::height);
 }
 
 void LaunchWindow::setWidth(std::string_view name, int width) {
-  assertWindowThread();
-  if (Control* control = find(name))
-    control->setWidth(width);
+  tell(name, &Control::setWidth, width);
 }
 
 void LaunchWindow::setHeight(std::string_view name, int height) {
-  assertWindowThread();
-  if (Control* control = find(name))
-    control->setHeight(height);
+  tell(name, &Control::setHeight, height);
 }
 
 void LaunchWindow::setPosition(std::string_view name, int position) {
-  assertWindowThread();
-  if (Control* control = find(name))
-    control->setPosition(position);
+  tell(name, &Control::setPosition, position);
 }
 
 int LaunchWindow::position(std::string_view name) const {
-  assertWindowThread();
-  Control* control = find(name);
-  return control != nullptr ? control->position() : 0;
+  return ask(name, 0, &Control::position);
 }
 
 int LaunchWindow::createLayer(std::string_view box, std::string_view templateObject, int x, int y,
@@ -156,18 +162,15 @@ int LaunchWindow::createLayer(std::string_view box, std::string_view templateObj
 }
 
 void LaunchWindow::setLayerTransparency(std::string_view box, int layer, int percent) {
-  if (AnimationBox* target = findAnimationBox(box))
-    target->setLayerTransparency(layer, percent);
+  tellBox(box, &AnimationBox::setLayerTransparency, layer, percent);
 }
 
 base::Bytes LaunchWindow::captureArea(std::string_view box, int x, int y, int width, int height) {
-  AnimationBox* target = findAnimationBox(box);
-  return target != nullptr ? target->captureArea(x, y, width, height) : base::Bytes{};
+  return askBox(box, base::Bytes{}, &AnimationBox::captureArea, x, y, width, height);
 }
 
 void LaunchWindow::setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) {
-  if (AnimationBox* target = findAnimationBox(box))
-    target->setLayerPicture(layer, picture);
+  tellBox(box, &AnimationBox::setLayerPicture, layer, picture);
 }
 
 void LaunchWindow::postNotice(std::string_view name, int first, int second) {

@@ -12,11 +12,6 @@ Colorref backgroundOf(const ControlRow& row) {
 
 }  // namespace
 
-bool PictureBox::create(HWND parent, HINSTANCE instance) {
-  // Its link labels are painted on top, so it must not paint over them.
-  return createWindow(parent, instance, kPictureBoxClass, WS_CLIPCHILDREN);
-}
-
 void PictureBox::loadTablePictures(const DecodedPictureSource& pictures) {
   if (row().picture != nullptr)
     showPicture(pictures(row().picture));

@@ -12,9 +12,10 @@ inline constexpr char kPictureBoxClass[] = "TavoroPictureBox";
 
 class PictureBox final : public CustomControl {
  public:
-  using CustomControl::CustomControl;
+  // Its link labels are painted on top, so it must not paint over them.
+  PictureBox(const ControlRow& row, EventSink& events)
+      : CustomControl(row, events, kPictureBoxClass, WS_CLIPCHILDREN) {}
 
-  bool create(HWND parent, HINSTANCE instance) override;
   void loadTablePictures(const DecodedPictureSource& pictures) override;
   void setPicture(const base::Bytes& picture) override;
   // The picture as shown, after compositing and fitting; for tests.

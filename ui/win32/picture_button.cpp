@@ -17,10 +17,6 @@ std::size_t slot(ButtonFace face) {
 
 }  // namespace
 
-bool PictureButton::create(HWND parent, HINSTANCE instance) {
-  return createWindow(parent, instance, kPictureButtonClass, 0);
-}
-
 void PictureButton::loadTablePictures(const DecodedPictureSource& pictures) {
   const ButtonImages& names = row().images;
   const char* bySlot[4] = {};

@@ -16,9 +16,9 @@ inline constexpr char kPictureButtonClass[] = "TavoroPictureButton";
 
 class PictureButton final : public CustomControl {
  public:
-  using CustomControl::CustomControl;
+  PictureButton(const ControlRow& row, EventSink& events)
+      : CustomControl(row, events, kPictureButtonClass) {}
 
-  bool create(HWND parent, HINSTANCE instance) override;
   void loadTablePictures(const DecodedPictureSource& pictures) override;
   void setEnabled(bool enabled) override;
 

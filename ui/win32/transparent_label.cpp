@@ -6,10 +6,6 @@
 
 namespace ui::win32 {
 
-bool TransparentLabel::create(HWND parent, HINSTANCE instance) {
-  return createWindow(parent, instance, kTransparentLabelClass, 0);
-}
-
 void TransparentLabel::setCaptionColour(Colorref colour) {
   colour_ = colour;
   if (window() == nullptr)

@@ -11,9 +11,9 @@ namespace ui::win32 {
 
 class TransparentLabel final : public CustomControl {
  public:
-  using CustomControl::CustomControl;
+  TransparentLabel(const ControlRow& row, EventSink& events)
+      : CustomControl(row, events, kTransparentLabelClass) {}
 
-  bool create(HWND parent, HINSTANCE instance) override;
   void setCaptionColour(Colorref colour) override;
   Colorref captionColour() const override { return colour_; }
 

@@ -1,0 +1,20 @@
+#pragma once
+
+// This process: where it runs from, and ending it.
+
+#include <string>
+
+namespace platform {
+
+class Process {
+ public:
+  virtual ~Process() = default;
+  // The directory of the launcher's executable, without a trailing backslash.
+  virtual std::string runDirectory() = 0;
+  // The executable's file name with its extension.
+  virtual std::string executableName() = 0;
+  // Ends the process at once with `code`.
+  [[noreturn]] virtual void exit(int code) = 0;
+};
+
+}  // namespace platform
