@@ -79,3 +79,31 @@ class Controls : public AnimationBoxes, public Notices {
 };
 
 }  // namespace ui
+
+// The overrides every implementation of Controls declares (the real window
+// in ui/win32, the model in ui/host), written once beside the interface.
+#define TAVORO_UI_CONTROLS_OVERRIDES                                                           \
+  std::string text(std::string_view name) const override;                                      \
+  void setText(std::string_view name, std::string_view text) override;                         \
+  void setVisible(std::string_view name, bool visible) override;                               \
+  bool isVisible(std::string_view name) const override;                                        \
+  void setEnabled(std::string_view name, bool enabled) override;                               \
+  bool isEnabled(std::string_view name) const override;                                        \
+  void setCaptionColour(std::string_view name, Colorref colour) override;                      \
+  Colorref captionColour(std::string_view name) const override;                                \
+  void setPicture(std::string_view name, const base::Bytes& picture) override;                 \
+  void setBoxPicture(std::string_view box, const base::Bytes& picture) override;               \
+  int boxWidth(std::string_view box) const override;                                           \
+  int boxHeight(std::string_view box) const override;                                          \
+  int width(std::string_view name) const override;                                             \
+  int height(std::string_view name) const override;                                            \
+  void setWidth(std::string_view name, int width) override;                                    \
+  void setHeight(std::string_view name, int height) override;                                  \
+  void setPosition(std::string_view name, int position) override;                              \
+  int position(std::string_view name) const override;                                          \
+  int createLayer(std::string_view box, std::string_view templateObject, int x, int y,         \
+                  bool visible) override;                                                      \
+  void setLayerTransparency(std::string_view box, int layer, int percent) override;            \
+  base::Bytes captureArea(std::string_view box, int x, int y, int width, int height) override; \
+  void setLayerPicture(std::string_view box, int layer, const base::Bytes& picture) override;  \
+  void postNotice(std::string_view name, int first, int second) override;
