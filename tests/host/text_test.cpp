@@ -117,6 +117,7 @@ TEST(Urls, LooseAddressHostPortAndPath) {
   EXPECT_TRUE(update::isWebAddress("HTTPS://x"));
   EXPECT_TRUE(update::isWebAddress("http://x"));
   EXPECT_FALSE(update::isWebAddress("http://"));
+  EXPECT_FALSE(update::isWebAddress("HTTPS://"));
   EXPECT_FALSE(update::isWebAddress("https:/x"));
   EXPECT_FALSE(update::isWebAddress("ftp://x"));
   EXPECT_EQ(base::valueAfterColon("Location:  http://x/y  "), "http://x/y");
