@@ -74,6 +74,11 @@ _tavoro_ensure_display() {
   echo "$pid" >"$state/xvfb.pid"
   echo "$num" >"$state/xvfb.display"
   export DISPLAY=":$num"
+  # WM_STATE as a window manager keeps it (scripts/wm-state.py): without it
+  # Wine waits two seconds each time it hides a window. It ends with the
+  # display.
+  setsid "$_tavoro_repo_root/scripts/wm-state.py" >"$state/wm-state.log" 2>&1 </dev/null 9>&- &
+  echo $! >"$state/wm-state.pid"
 }
 
 # The launcher asks for the face 微软雅黑; map it to the installed CJK font so
@@ -168,11 +173,12 @@ tavoro_wine_stop() {
       wineserver -k 2>/dev/null || true
       wineserver -w 2>/dev/null || true
     fi
-    if [ -f "$state/xvfb.pid" ]; then
-      local pid
-      pid="$(cat "$state/xvfb.pid")"
-      kill "$pid" 2>/dev/null || true
-      rm -f "$state/xvfb.pid" "$state/xvfb.display"
-    fi
+    local record
+    for record in wm-state xvfb; do
+      [ -f "$state/$record.pid" ] || continue
+      kill "$(cat "$state/$record.pid")" 2>/dev/null || true
+      rm -f "$state/$record.pid"
+    done
+    rm -f "$state/xvfb.display"
   ) 9>"$WINEPREFIX.lock"
 }

@@ -2,10 +2,12 @@
 version page ports each test process picks, the summary's slowest tests,
 and the stop of the workers' Wine and Xvfb."""
 
+import ctypes
 import os
 import socket
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -14,6 +16,7 @@ import harness
 import http_server as hs
 
 SLOWEST = os.path.join(harness.REPO_ROOT, "scripts", "slowest-tests.py")
+WM_STATE = os.path.join(harness.REPO_ROOT, "scripts", "wm-state.py")
 
 
 @pytest.mark.parametrize("value, workers", [
@@ -99,24 +102,115 @@ def test_slowest_tests_of_a_missing_or_broken_file_fail(tmp_path, content):
 
 
 def test_stop_ends_the_xvfb_of_each_workers_prefix(tmp_path):
-    # Stand-ins for what two workers left: their records name a process as
-    # their Xvfb. A folder of that name without records is passed over.
+    # Stand-ins for what two workers left: their records name processes as
+    # their Xvfb and WM_STATE keeper. A folder of that name without records
+    # is passed over.
     stand_ins = {}
     for name in ("wineprefix-e2e-gw0", "wineprefix-e2e-gw1"):
         state = tmp_path / name / ".tavoro-run"
         state.mkdir(parents=True)
-        stand_ins[name] = subprocess.Popen(["sleep", "60"])
-        (state / "xvfb.pid").write_text(f"{stand_ins[name].pid}\n")
+        for record in ("xvfb", "wm-state"):
+            stand_ins[name, record] = subprocess.Popen(["sleep", "60"])
+            (state / f"{record}.pid").write_text(f"{stand_ins[name, record].pid}\n")
         (state / "xvfb.display").write_text("99\n")
     (tmp_path / "wineprefix-e2e-gw2").mkdir()
     try:
         env = dict(os.environ, TAVORO_WINEPREFIX=str(tmp_path / "wineprefix"))
         subprocess.run([harness.WINE_RUN, "--stop"], env=env, check=True, timeout=60,
                        capture_output=True)
-        for name, proc in stand_ins.items():
-            assert proc.wait(10) is not None, name
-            assert not (tmp_path / name / ".tavoro-run" / "xvfb.pid").exists()
+        for (name, record), proc in stand_ins.items():
+            assert proc.wait(10) is not None, (name, record)
+            assert not (tmp_path / name / ".tavoro-run" / f"{record}.pid").exists()
     finally:
         for proc in stand_ins.values():
             proc.kill()
             proc.wait()
+
+
+class XClient:
+    """A bare Xlib client through ctypes: top-level windows to map and unmap."""
+
+    CW_OVERRIDE_REDIRECT = 1 << 9
+
+    class Attributes(ctypes.Structure):  # XSetWindowAttributes
+        _fields_ = [("background_pixmap", ctypes.c_ulong), ("background_pixel", ctypes.c_ulong),
+                    ("border_pixmap", ctypes.c_ulong), ("border_pixel", ctypes.c_ulong),
+                    ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                    ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                    ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                    ("event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                    ("override_redirect", ctypes.c_int), ("colormap", ctypes.c_ulong),
+                    ("cursor", ctypes.c_ulong)]
+
+    def __init__(self, display):
+        x = self.xlib = ctypes.CDLL("libX11.so.6")
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x.XCreateWindow.restype = ctypes.c_ulong
+        x.XCreateWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, *[ctypes.c_int] * 4,
+                                    ctypes.c_uint, ctypes.c_int, ctypes.c_uint, ctypes.c_void_p,
+                                    ctypes.c_ulong, ctypes.c_void_p]
+        for name in ("XMapWindow", "XUnmapWindow"):
+            getattr(x, name).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.display = x.XOpenDisplay(display.encode())
+        assert self.display, f"cannot open {display}"
+
+    def window(self, override_redirect=False):
+        attributes = self.Attributes(override_redirect=int(override_redirect))
+        return self.xlib.XCreateWindow(self.display, self.xlib.XDefaultRootWindow(self.display),
+                                       10, 10, 50, 40, 0, 0, 1, None, self.CW_OVERRIDE_REDIRECT,
+                                       ctypes.byref(attributes))
+
+    def show(self, window, shown=True):
+        (self.xlib.XMapWindow if shown else self.xlib.XUnmapWindow)(self.display, window)
+        self.xlib.XSync(self.display, 0)
+
+    def close(self):
+        self.xlib.XCloseDisplay(self.display)
+
+
+def has_normal_state(display, window):
+    done = subprocess.run(["xprop", "-display", display, "-id", str(window), "WM_STATE"],
+                          capture_output=True, text=True, timeout=10)
+    return "window state: Normal" in done.stdout
+
+
+def test_wm_state_follows_map_and_unmap_and_ends_with_the_display(tmp_path):
+    with open(tmp_path / "number", "w+") as number:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(number.fileno()), "-screen", "0",
+                                 "320x240x24", "-nolisten", "tcp"], pass_fds=[number.fileno()],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        display = ":" + harness.wait_until(lambda: number.seek(0) == 0 and number.read().strip(),
+                                           10, what="Xvfb's display number")
+    keeper = subprocess.Popen([WM_STATE], env=dict(os.environ, DISPLAY=display))
+    client = None
+    try:
+        client = XClient(display)
+        managed, unmanaged = client.window(), client.window(override_redirect=True)
+        time.sleep(0.5)  # the keeper is listening before the first map
+        assert not has_normal_state(display, managed)
+        for round_ in (1, 2):
+            client.show(managed)
+            client.show(unmanaged)
+            harness.wait_until(lambda: has_normal_state(display, managed), 5,
+                               what=f"WM_STATE Normal after map {round_}")
+            client.show(managed, shown=False)
+            harness.wait_until(lambda: not has_normal_state(display, managed), 5,
+                               what=f"no WM_STATE after unmap {round_}")
+        assert not has_normal_state(display, unmanaged)
+        assert keeper.poll() is None
+        client.close()
+        client = None
+        xvfb.terminate()
+        xvfb.wait(10)
+        assert keeper.wait(10) is not None
+    finally:
+        if client:
+            client.close()
+        for proc in (keeper, xvfb):
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
