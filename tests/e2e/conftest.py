@@ -128,16 +128,12 @@ def e2e_launchers(wine, win32_build, tmp_path_factory):
             if not os.path.isfile(exe):
                 pytest.fail(f"{exe} missing: build the win32 preset first")
         stamped[name] = str(out / name)
-        done = wine.run(tool, "stamp", "--in", _windows_path(built), "--out",
-                        _windows_path(stamped[name]), "--page", page, timeout=120)
+        done = wine.run(tool, "stamp", "--in", harness.windows_path(built), "--out",
+                        harness.windows_path(stamped[name]), "--page", page, timeout=120)
         if done.returncode != 0 or not os.path.isfile(stamped[name]):
             pytest.fail(f"stamping {name} for {page} failed ({done.returncode}): "
                         f"{done.stderr.decode('gbk', 'replace')}")
     return stamped
-
-
-def _windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def _with_launcher(game_folder, exe):
@@ -169,7 +165,7 @@ def test_authority(wine, win32_build):
     if not os.path.isfile(der):
         pytest.fail(f"{der} missing: build the win32 preset first")
     done = wine.run(os.path.join(win32_build, "trust_root.exe"),
-                    "Z:" + os.path.abspath(der).replace("/", "\\"))
+                    harness.windows_path(der))
     if done.returncode != 0:
         pytest.fail(f"trust_root.exe failed ({done.returncode}): {done.stderr!r}")
     return folder
