@@ -21,8 +21,8 @@ apt_packages=(
   wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   # fuzzing: clang with libFuzzer and the sanitizers' runtimes
   clang libclang-rt-14-dev
-  # test harness and the image generator
-  python3 python3-pytest python3-pil zip unzip
+  # test harness (xdist: the end-to-end ring's parallel workers) and the image generator
+  python3 python3-pytest python3-pytest-xdist python3-pil zip unzip
   # the download engine's tests and benchmark: a real web server and a reference client;
   # the host's TLS, and the openssl tool that makes the tests' certificate authority
   nginx curl libssl-dev openssl

@@ -1,8 +1,12 @@
 """Fixtures for the end-to-end tests of launcher.exe under Wine.
 
-One Wine prefix and display for the session (scripts/wine-run prepares
-them), one fresh demo game folder per test, screenshots of failures under
-build/e2e-artifacts/.
+The ring runs in parallel: TAVORO_E2E_WORKERS worker processes (default:
+the number of cores; 1 runs everything in this process), pytest-xdist's
+where it is installed. Each test process has a Wine prefix and an Xvfb of
+its own (a worker's prefix is a copy of the run's, scripts/wine-env.sh) and
+its own version page ports (http_server), so tests of different workers
+share no wineserver, window, named object or port. One fresh demo game
+folder per test, screenshots of failures under build/e2e-artifacts/.
 """
 
 import os
@@ -20,6 +24,50 @@ import http_server  # noqa: E402
 WIN32_BUILD = os.environ.get("TAVORO_WIN32_BUILD", os.path.join(harness.REPO_ROOT, "build", "win32"))
 ARTIFACTS = os.path.join(harness.REPO_ROOT, "build", "e2e-artifacts")
 MAKE_DEMO = os.path.join(harness.REPO_ROOT, "scripts", "make-demo-game.py")
+# gw0, gw1, ... in a worker of a parallel run; None in a serial run.
+WORKER = os.environ.get("PYTEST_XDIST_WORKER")
+
+if WORKER:
+    # Set before the session's Wine is prepared: the run's prefix (made
+    # ready once) is the template of this worker's own, and the worker
+    # starts an Xvfb of its own even when the caller has a display.
+    _run_prefix = os.path.abspath(os.environ.get("TAVORO_WINEPREFIX") or
+                                  os.path.join(harness.REPO_ROOT, "build", "wineprefix"))
+    os.environ["TAVORO_WINEPREFIX_TEMPLATE"] = _run_prefix
+    os.environ["TAVORO_WINEPREFIX"] = f"{_run_prefix}-e2e-{WORKER}"
+    os.environ.pop("DISPLAY", None)
+
+
+def e2e_workers():
+    """TAVORO_E2E_WORKERS, or the number of cores this process may use."""
+    wanted = os.environ.get("TAVORO_E2E_WORKERS", "").strip()
+    if wanted:
+        try:
+            return max(1, int(wanted))
+        except ValueError:
+            raise pytest.UsageError(f"TAVORO_E2E_WORKERS={wanted!r} is no number") from None
+    return len(os.sched_getaffinity(0))
+
+
+@pytest.hookimpl(tryfirst=True)
+def pytest_cmdline_main(config):
+    # Runs before xdist reads its options; an explicit -n (or -p no:xdist,
+    # or a Python without xdist) is left as it is.
+    if WORKER or getattr(config.option, "numprocesses", "absent") is not None:
+        return
+    if config.getoption("usepdb", False) or config.getoption("collectonly", False):
+        return
+    workers = e2e_workers()
+    if workers > 1:
+        config.option.numprocesses = workers
+
+
+def pytest_sessionfinish(session):
+    # A worker's Wine and Xvfb end with it; the run's own prefix stays up
+    # for the next program, as scripts/wine-run leaves it.
+    if WORKER:
+        subprocess.run([harness.WINE_RUN, "--stop"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -64,26 +112,47 @@ def game_folder(tmp_path, demo_template):
     return folder
 
 
-def _with_launcher(game_folder, win32_build, name):
-    exe = os.path.join(win32_build, name)
-    if not os.path.isfile(exe):
-        pytest.fail(f"{name} missing in {win32_build}: build the win32 preset first")
+@pytest.fixture(scope="session")
+def e2e_launchers(wine, win32_build, tmp_path_factory):
+    """{name: path} of launcher-e2e.exe and launcher-e2e-https.exe stamped
+    by tavoro-publish with this process's version page ports."""
+    pages = {"launcher-e2e.exe": f"http://127.0.0.1:{http_server.PORT}/version.html",
+             "launcher-e2e-https.exe":
+                 f"https://localhost:{http_server.HTTPS_PORT}/version.html"}
+    tool = os.path.join(win32_build, "tavoro-publish.exe")
+    out = tmp_path_factory.mktemp("e2e-launchers")
+    stamped = {}
+    for name, page in pages.items():
+        built = os.path.join(win32_build, name)
+        for exe in (built, tool):
+            if not os.path.isfile(exe):
+                pytest.fail(f"{exe} missing: build the win32 preset first")
+        stamped[name] = str(out / name)
+        done = wine.run(tool, "stamp", "--in", harness.windows_path(built), "--out",
+                        harness.windows_path(stamped[name]), "--page", page, timeout=120)
+        if done.returncode != 0 or not os.path.isfile(stamped[name]):
+            pytest.fail(f"stamping {name} for {page} failed ({done.returncode}): "
+                        f"{done.stderr.decode('gbk', 'replace')}")
+    return stamped
+
+
+def _with_launcher(game_folder, exe):
     shutil.copyfile(exe, game_folder / "launcher.exe")
     return game_folder
 
 
 @pytest.fixture
-def e2e_folder(game_folder, win32_build):
+def e2e_folder(game_folder, e2e_launchers):
     """The demo folder with launcher-e2e.exe, the build that asks loopback
-    for its version page, as its launcher.exe."""
-    return _with_launcher(game_folder, win32_build, "launcher-e2e.exe")
+    for its version page (http_server.PORT), as its launcher.exe."""
+    return _with_launcher(game_folder, e2e_launchers["launcher-e2e.exe"])
 
 
 @pytest.fixture
-def e2e_https_folder(game_folder, win32_build):
+def e2e_https_folder(game_folder, e2e_launchers):
     """The same with launcher-e2e-https.exe, which asks for its version page
     over https (http_server.HTTPS_PORT)."""
-    return _with_launcher(game_folder, win32_build, "launcher-e2e-https.exe")
+    return _with_launcher(game_folder, e2e_launchers["launcher-e2e-https.exe"])
 
 
 @pytest.fixture(scope="session")
@@ -96,7 +165,7 @@ def test_authority(wine, win32_build):
     if not os.path.isfile(der):
         pytest.fail(f"{der} missing: build the win32 preset first")
     done = wine.run(os.path.join(win32_build, "trust_root.exe"),
-                    "Z:" + os.path.abspath(der).replace("/", "\\"))
+                    harness.windows_path(der))
     if done.returncode != 0:
         pytest.fail(f"trust_root.exe failed ({done.returncode}): {done.stderr!r}")
     return folder

@@ -37,6 +37,11 @@ def wait_until(predicate, timeout, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
+def windows_path(path):
+    """The Windows name Wine gives a Unix path (the Z: drive)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 class Wine:
     """The run's Wine prefix and display, as scripts/wine-run prepares them."""
 

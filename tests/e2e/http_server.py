@@ -12,6 +12,7 @@ certificates carry.
 """
 
 import os
+import random
 import socket
 import ssl
 import struct
@@ -22,20 +23,49 @@ from dataclasses import dataclass, field
 
 import harness
 
-# launcher-e2e.exe asks http://127.0.0.1:47811/version.html for its version page,
-# launcher-e2e-https.exe https://localhost:47812/version.html.
-PORT = 47811
-HTTPS_PORT = 47812
+
+
+def _unused_ports(count):
+    """`count` loopback ports that nothing listens on, below the range the
+    system hands out to outgoing connections, so that no client's own end
+    takes one of them later."""
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
+            first_outgoing = int(f.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        first_outgoing = 32768
+    found = []
+    while len(found) < count:
+        port = random.randrange(20000, max(first_outgoing, 20001))
+        if port in found:
+            continue
+        probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        try:
+            probe.bind(("127.0.0.1", port))
+            found.append(port)
+        except OSError:
+            pass
+        finally:
+            probe.close()
+    return found
+
+
+# launcher-e2e.exe is built to ask http://127.0.0.1:47811/version.html for
+# its version page, launcher-e2e-https.exe https://localhost:47812/... Each
+# test process (a worker of a parallel run, or the one process of a serial
+# one) stamps copies of them with ports of its own (conftest.py), so that
+# neither the workers of one run nor test runs of other clones on this
+# machine take turns on one port.
+PORT, HTTPS_PORT = _unused_ports(2)
 VERSION_PATH = "/version.html"
-# Other runs on this machine hold PORT one test at a time; their longest
-# tests take a minute or two.
+# PORT is free when picked; should another program take it meanwhile, it
+# is retried for this long before the test fails.
 PORT_WAIT_S = 180
 
 
 def listen(port=0, wait=PORT_WAIT_S):
     """A listening socket on 127.0.0.1:port (0 = any free port). A busy fixed
-    port is retried for up to `wait` seconds: PORT is shared with other test
-    runs on this machine, each holding it for one test."""
+    port is retried for up to `wait` seconds."""
     deadline = time.monotonic() + wait
     while True:
         sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)

@@ -14,6 +14,7 @@ import pytest
 from PIL import Image
 
 import harness
+from harness import windows_path  # noqa: F401 (the tests call it from here too)
 from conftest import ARTIFACTS
 
 # Window coordinates (x, y) of what a player presses.
@@ -78,11 +79,6 @@ def write_config(path, **changes):
         lines += [f"{k}={v}" for (s, k), v in values.items() if s == section and v is not None]
         lines.append("")
     path.write_bytes("\r\n".join(lines).encode("gbk"))
-
-
-def windows_path(path):
-    """The Windows name Wine gives a Unix path (the Z: drive)."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 # -- windows and processes ------------------------------------------------

@@ -9,6 +9,7 @@ gone out; package servers use ports of their own.
 """
 
 import os
+import time
 import zipfile
 
 import pytest
@@ -256,6 +257,10 @@ class TestPackageNames:
         us.accept_update(wine, running, package_server.url("/pkg/CON"), win32_build)
         # Nothing fetched; the next click starts the game and asks again.
         harness.wait_until(lambda: vs.game_starts(folder) == 1, 30, what="the first game start")
+        # The start button is disabled from the Yes until the download would
+        # begin, half a second later, where the name is refused; nothing on
+        # the screen marks that moment, and a click before it is lost.
+        time.sleep(1.0)
         vs.click_start(wine, running)
         harness.wait_until(lambda: vs.game_starts(folder) == 2, 30, what="a second game start")
         vs.close_games(wine, win32_build)

@@ -235,7 +235,7 @@ NOTHING_ASKED = {
     "space-5.1": hs.Answer(vs.version_page(version=" 5.1").encode()),
     "4.9": hs.Answer(vs.version_page(version="4.9").encode()),
     # The value runs to the next "<"; without one it is empty.
-    "no-lt": hs.Answer("最新版本=5.1\r\n更新地址=http://127.0.0.1:47811/none.zip".encode(),
+    "no-lt": hs.Answer(f"最新版本=5.1\r\n更新地址={vs.NO_PACKAGE_URL}".encode(),
                      content_type="text/plain"),
     # Text in code page 936 is not UTF-8: the markers are not found.
     "gbk": hs.Answer(vs.version_page().encode("gbk")),
@@ -272,14 +272,14 @@ class TestNothingAsked:
         assert checking.close(timeout=10) == 0
 
     def test_nothing_listening(self, wine, started, e2e_folder):
-        # Wait until no other run holds the shared port, then leave it closed.
+        # Wait until nothing holds the port, then leave it closed.
         hs.listen(hs.PORT).close()
         launcher = started()
         try:
             asks_nothing_and_stays_usable(wine, launcher, e2e_folder)
         except AssertionError:
             if hs.port_answers():
-                pytest.fail(f"another test run took port {hs.PORT} during this test and "
+                pytest.fail(f"another program took port {hs.PORT} during this test and "
                             "answered the launcher: inconclusive, run again")
             raise
 

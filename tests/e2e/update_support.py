@@ -9,6 +9,7 @@ import subprocess
 import zipfile
 
 import harness
+from harness import windows_path  # noqa: F401 (the tests call it from here too)
 import http_server as hs
 import version_support as vs
 
@@ -131,11 +132,6 @@ def wait_exit(proc, timeout):
         return proc.wait(timeout)
     except subprocess.TimeoutExpired:
         raise harness.HarnessError(f"launcher still running after {timeout} s") from None
-
-
-def windows_path(path):
-    """The Windows name Wine gives a Unix path (the Z: drive)."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def wine_processes_of(exe_path):
