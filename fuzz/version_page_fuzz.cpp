@@ -4,7 +4,6 @@
 // running one, byte by byte, and, for a launcher with a key, only when the
 // page carries a well-formed signature.
 
-#include "core/program.h"
 #include "fuzz/harness.h"
 #include "platform/host/host_services.h"
 #include "ui/control_names.h"
@@ -38,23 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::host::BsdSockets sockets;
   platform::host::OpenSslTls tls;
   platform::host::LocalFiles files;
+  platform::host::FakeProcess process;
   ui::ControlModel controls;
-  core::Context ctx;
-  ctx.os.http = &server;
-  ctx.os.codec = &codec;
-  ctx.os.messageBoxes = &messageBoxes;
-  ctx.os.pump = &pump;
-  ctx.os.sockets = &sockets;
-  ctx.os.tls = &tls;
-  ctx.os.files = &files;
-  ctx.controls = &controls;
   update::UpdateState state(sockets, tls, files);
   // Odd-sized pages meet a launcher that has its publisher's key.
   const bool keyed = size % 2 == 1;
   if (keyed)
     state.publicKey = update::toBase64(update::PublicKey{1, 2, 3});
 
-  update::runVersionCheck(ctx, state, "http://update.example.invalid/launcher/version.html");
+  const update::VersionCheck check{{controls, files, process, messageBoxes}, server, codec, pump};
+  update::runVersionCheck(check, state, "http://update.example.invalid/launcher/version.html");
 
   const std::string& published = state.versionFields[update::kLatestVersion];
   fuzz::require(controls.text(ui::name::kPublishedVersion) == published,
