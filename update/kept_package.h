@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/files.h"
 #include "update/update_state.h"
 
 namespace update {

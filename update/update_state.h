@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/sockets.h"
+#include "platform/tls.h"
 #include "update/download/download_task_parameters.h"
 #include "update/settings_block.h"
 #include "update/version_page.h"

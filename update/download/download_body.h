@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/sockets.h"
 #include "update/download/download_engine.h"
 #include "update/download/partial_file.h"
 #include "update/http/http_response.h"

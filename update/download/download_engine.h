@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/sockets.h"
+#include "platform/tls.h"
 #include "update/download/download_events.h"
 #include "update/download/download_stop.h"
 #include "update/http/http_address.h"

@@ -17,7 +17,9 @@
 #include <memory>
 #include <thread>
 
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/sockets.h"
+#include "platform/tls.h"
 #include "update/download/download_events.h"
 #include "update/download/download_task_parameters.h"
 

@@ -7,7 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/services.h"
+#include "platform/sockets.h"
 
 namespace update {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/files.h"
 
 namespace update {
 

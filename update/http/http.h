@@ -7,7 +7,9 @@
 #include <string_view>
 
 #include "base/bytes.h"
-#include "platform/services.h"
+#include "platform/http_transport.h"
+#include "platform/pump.h"
+#include "platform/text_codec.h"
 
 namespace update {
 

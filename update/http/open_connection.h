@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/sockets.h"
+#include "platform/tls.h"
 
 namespace update {
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/files.h"
 
 namespace update {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/services.h"
+#include "platform/files.h"
 
 namespace update {
 

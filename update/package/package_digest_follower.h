@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/services.h"
+#include "platform/files.h"
 #include "update/package/package_signature.h"
 
 namespace update {

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/services.h"
+#include "platform/files.h"
 
 namespace update {
 

@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/named_events.h"
+#include "platform/pump.h"
 #include "update/package/apply_journal.h"
 
 namespace update {

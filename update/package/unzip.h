@@ -7,7 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/text_codec.h"
 #include "update/package/apply_journal.h"
 
 namespace update {

@@ -6,7 +6,9 @@
 // unless told not to (never from https to http), bodies by Content-Length,
 // chunked or closed connection.
 
-#include "platform/services.h"
+#include "platform/http_transport.h"
+#include "platform/sockets.h"
+#include "platform/tls.h"
 
 namespace update {
 
