@@ -15,8 +15,6 @@
 
 namespace core {
 
-// Starts the game named by the configuration; stops the program when the
-// game is missing.
 // What starting the game uses.
 struct GameStart {
   ui::Controls& controls;
@@ -28,6 +26,8 @@ struct GameStart {
   ProgramEnd end;
 };
 
+// Starts the game named by the configuration; stops the program when the
+// game is missing.
 void startGame(const GameStart& use);
 
 void createDesktopShortcut(const ui::Controls& controls, platform::Shell& shell,

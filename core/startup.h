@@ -18,7 +18,6 @@
 
 namespace core {
 
-// `afterGuard` runs right after the single-instance guard, before all else.
 // What the start-up of the Launch window uses.
 struct WindowStartup {
   ui::Controls& controls;
@@ -30,6 +29,7 @@ struct WindowStartup {
   ProgramEnd end;
 };
 
+// `afterGuard` runs right after the single-instance guard, before all else.
 void onLaunchWindowCreated(const WindowStartup& use, SlideshowState& slideshow,
                            SlideshowThread& thread, const std::function<void()>& afterGuard = {});
 

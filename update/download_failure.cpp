@@ -6,6 +6,12 @@
 
 namespace update {
 
+void reportUnapplied(platform::MessageBoxes& messageBoxes, ui::Controls& controls,
+                     const char* message, unsigned flags) {
+  messageBoxes.show(message, flags, kUpdateTitle);
+  controls.setEnabled(ui::name::kStartButton, true);
+}
+
 bool keptForLater(platform::Files& files, const std::string& temporary) {
   return files.exists(temporary) && files.exists(resumeNotePath(temporary));
 }
@@ -26,8 +32,7 @@ bool endUnfinishedDownload(platform::Files& files, platform::MessageBoxes& messa
     return kept;
   if (!kept)
     files.remove(temporary);
-  messageBoxes.show(kPackageNotDownloaded, platform::kIconWarning, kUpdateTitle);
-  controls.setEnabled(ui::name::kStartButton, true);
+  reportUnapplied(messageBoxes, controls, kPackageNotDownloaded, platform::kIconWarning);
   return true;
 }
 

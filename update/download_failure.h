@@ -24,6 +24,11 @@ bool keptForLater(platform::Files& files, const std::string& temporary);
 // partial file besides its address: the signed size and digest with a key.
 std::string resumeTagFor(const UpdateState& state);
 
+// Tells the player why the update changed nothing; the start button works
+// again.
+void reportUnapplied(platform::MessageBoxes& messageBoxes, ui::Controls& controls,
+                     const char* message, unsigned flags);
+
 // Handles a download that did not bring the whole package; false when
 // there is nothing to handle here and the usual path goes on. With a key it
 // says so, removes the partial file unless it is kept for later, and the

@@ -77,13 +77,6 @@ void raiseUnpackProgress(ui::EventSink* events, int percent) {
     events->raise(ui::name::kUnzipper, ui::Event::UnpackProgress, {percent});
 }
 
-// Tells the player why nothing changed; the start button works again.
-void reportUnapplied(platform::MessageBoxes& messageBoxes, ui::Controls& controls,
-                     const char* message, unsigned flags) {
-  messageBoxes.show(message, flags, kUpdateTitle);
-  controls.setEnabled(ui::name::kStartButton, true);
-}
-
 // Stages the package, then applies it at once; the final report of 100
 // comes only when the folder holds the package's files, or when the package
 // could not be read (the question then follows, as for a package without
@@ -217,8 +210,7 @@ bool moveIfValid(platform::Files& files, const std::string& source,
 }
 
 void refuseRelease(platform::MessageBoxes& messageBoxes, ui::Controls& controls) {
-  messageBoxes.show(kPackageRefused, platform::kIconWarning, kUpdateTitle);
-  controls.setEnabled(ui::name::kStartButton, true);
+  reportUnapplied(messageBoxes, controls, kPackageRefused, platform::kIconWarning);
 }
 
 void completeUpdate(core::Context& ctx, UpdateState& state) {
