@@ -82,6 +82,22 @@ TEST_F(DownloadEngineTest, BodyEndedByCloseIsSavedWithoutTotal) {
   EXPECT_EQ(readLocal(), body);
 }
 
+// A listener given with the task hears it instead of the parameters' routine.
+TEST_F(DownloadEngineTest, AListenerGivenWithTheTaskTakesThePlaceOfTheRoutine) {
+  struct Listener final : update::DownloadObserver {
+    std::atomic<std::int64_t> ended{-1};
+    void taskEnded(std::int64_t received) override { ended = received; }
+  };
+  auto listener = std::make_shared<Listener>();
+  server.on("/pkg.zip", {sendBytes(okHead(5) + "hello")});
+  ASSERT_TRUE(object.startTask(parametersFor(server.url("/pkg.zip")), listener));
+  for (int i = 0; i < 5000 && listener->ended < 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(listener->ended, 5);
+  EXPECT_EQ(recorder.count(4), 0);
+  EXPECT_EQ(readLocal(), "hello");
+}
+
 TEST_F(DownloadEngineTest, EmptyBodyGivesAnEmptyFile) {
   server.on("/pkg.zip", {sendBytes(okHead(0) + "extra")});
   runToEnd(server.url("/pkg.zip"));
