@@ -1,37 +1,39 @@
 # Unit tests of the portable logic, native.
 set(TAVORO_HOST_TESTS
-  tests/host/chrome_test.cpp
-  tests/host/config_test.cpp
-  tests/host/launch_test.cpp
-  tests/host/startup_test.cpp
-  tests/host/state_test.cpp
-  tests/host/staged_apply_test.cpp
-  tests/host/handover_test.cpp
-  tests/host/slideshow_test.cpp
-  tests/host/control_table_test.cpp
-  tests/host/image_test.cpp
-  tests/host/text_test.cpp
-  tests/host/http_request_test.cpp
-  tests/host/handoff_test.cpp
-  tests/host/http_test.cpp
-  tests/host/progress_text_test.cpp
-  tests/host/package_digest_test.cpp
-  tests/host/version_test.cpp
-  tests/host/download_engine_test.cpp
-  tests/host/download_engine_control_test.cpp
-  tests/host/download_engine_parsing_test.cpp
-  tests/host/download_engine_nginx_test.cpp
-  tests/host/download_resume_test.cpp
-  tests/host/unzip_test.cpp
-  tests/host/publisher_names_test.cpp
-  tests/host/publisher_pack_test.cpp
-  tests/host/publisher_serve_test.cpp
-  tests/host/publisher_stamp_test.cpp
+  tests/host/app/state_test.cpp
+  tests/host/base/text_test.cpp
+  tests/host/core/config_test.cpp
+  tests/host/core/launch_test.cpp
+  tests/host/core/slideshow_test.cpp
+  tests/host/core/startup_test.cpp
+  tests/host/publisher/pack_test.cpp
+  tests/host/publisher/serve_test.cpp
+  tests/host/publisher/stamp_test.cpp
+  tests/host/publisher/windows_names_test.cpp
+  tests/host/ui/chrome_test.cpp
+  tests/host/ui/control_table_test.cpp
+  tests/host/ui/image_test.cpp
+  tests/host/update/download/download_engine_control_test.cpp
+  tests/host/update/download/download_engine_nginx_test.cpp
+  tests/host/update/download/download_engine_parsing_test.cpp
+  tests/host/update/download/download_engine_test.cpp
+  tests/host/update/download/download_resume_test.cpp
+  tests/host/update/handoff_test.cpp
+  tests/host/update/handover_test.cpp
+  tests/host/update/http/http_request_test.cpp
+  tests/host/update/http/http_test.cpp
+  tests/host/update/package/package_digest_test.cpp
+  tests/host/update/package/staged_apply_test.cpp
+  tests/host/update/package/unzip_test.cpp
+  tests/host/update/progress_text_test.cpp
+  tests/host/update/version_test.cpp
 )
 
 include(cmake/test-authority.cmake)
 
 add_executable(host_tests ${TAVORO_HOST_TESTS} app/update_settings.cpp)
+# Support headers shared by the rooms' tests.
+target_include_directories(host_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/host)
 target_link_libraries(host_tests PRIVATE tavoro_logic tavoro_publisher GTest::gtest GTest::gtest_main)
 target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                            TAVORO_TEST_AUTHORITY_DIR="${TAVORO_TEST_AUTHORITY_DIR}")

@@ -66,6 +66,7 @@ class WatchedFiles final : public platform::Files {
     return files_.removeDirectory(inside(path));
   }
   bool isInUse(const std::string& path) override { return files_.isInUse(path); }
+  std::uint32_t lastError() override { return files_.lastError(); }
 
  private:
   static std::filesystem::path hostPathOf(const std::string& path) {

@@ -76,6 +76,9 @@ class Files {
   // True when another program holds the file open so that it can be
   // neither moved nor deleted (the game running from it, say).
   virtual bool isInUse(const std::string& path) = 0;
+  // The system's code for why this thread's last failed operation failed
+  // (the Windows ERROR_ values: 5 access denied, 32 in use, 112 disk full).
+  virtual std::uint32_t lastError() = 0;
 };
 
 }  // namespace platform

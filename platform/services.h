@@ -17,6 +17,7 @@
 #include "platform/sockets.h"
 #include "platform/text_codec.h"
 #include "platform/tls.h"
+#include "platform/trace.h"
 
 // Every service once, as X(interface, field in Services, the Windows side's
 // accessor in platform::win32): the record below and both sides' wiring are
@@ -33,7 +34,8 @@
   X(HttpTransport, http, httpTransport)       \
   X(TextCodec, codec, textCodec)              \
   X(Sockets, sockets, sockets)                \
-  X(Tls, tls, tls)
+  X(Tls, tls, tls)                            \
+  X(Trace, trace, trace)
 
 namespace platform {
 

@@ -25,6 +25,7 @@ struct HostPlatform {
   platform::host::OpenSslTls tls;
   update::SocketHttpTransport http{sockets, tls};
   platform::host::IconvTextCodec codec;
+  platform::host::RecordingTrace trace;
 
   // Each member is named as its field in platform::Services.
   platform::Services services() {

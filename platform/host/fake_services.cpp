@@ -39,20 +39,27 @@ namespace {
 
 class FakeChildProcess final : public ChildProcess {
  public:
-  explicit FakeChildProcess(std::function<std::int64_t()> code) : code_(std::move(code)) {}
+  FakeChildProcess(std::function<std::int64_t()> code,
+                   std::function<bool(const std::string&)> showsWindow)
+      : code_(std::move(code)), showsWindow_(std::move(showsWindow)) {}
   std::int64_t exitCode() override { return code_(); }
+  bool showsWindowOfClass(const std::string& windowClass) override {
+    return showsWindow_(windowClass);
+  }
 
  private:
   std::function<std::int64_t()> code_;
+  std::function<bool(const std::string&)> showsWindow_;
 };
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> FakeProcesses::start(const std::string& commandLine, int windowMode) {
-  calls.push_back({commandLine, false, windowMode});
+std::unique_ptr<ChildProcess> FakeProcesses::start(const std::string& program, int windowMode) {
+  calls.push_back({program, false, windowMode});
+  started.push_back(program);
   if (!result)
     return nullptr;
-  return std::make_unique<FakeChildProcess>(childExitCode);
+  return std::make_unique<FakeChildProcess>(childExitCode, childShowsWindow);
 }
 
 void FakeShell::open(const std::string& target) {
@@ -63,7 +70,14 @@ void FakeShell::open(const std::string& target) {
 
 bool FakeShell::createShortcut(const std::string& linkPath, const std::string& targetPath) {
   shortcuts.emplace_back(linkPath, targetPath);
+  if (shortcutResult)
+    links[linkPath] = targetPath;
   return shortcutResult;
+}
+
+std::string FakeShell::shortcutTarget(const std::string& linkPath) {
+  const auto link = links.find(linkPath);
+  return link == links.end() ? std::string() : link->second;
 }
 
 NamedEvents::Marker FakeNamedEvents::createMarker(const std::string& name) {

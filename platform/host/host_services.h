@@ -8,6 +8,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -55,6 +56,7 @@ class LocalFiles final : public Files {
   bool sameFile(const std::string& a, const std::string& b) override;
   bool removeDirectory(const std::string& path) override;
   bool isInUse(const std::string& path) override;
+  std::uint32_t lastError() override;
 
   // Asked before each change to a name (remove, move, replace, removing a
   // folder), with the path changed: false makes that change fail as a
@@ -154,12 +156,18 @@ struct CommandLineCall {
 class FakeProcesses final : public Processes {
  public:
   bool runCommandLine(const std::string& commandLine, bool wait, int windowMode) override;
-  // Recorded among `calls` as a call without wait; the child's exit code
-  // is what `childExitCode` says each time it is asked (-1: running).
-  std::unique_ptr<ChildProcess> start(const std::string& commandLine, int windowMode) override;
+  // Recorded among `calls` (the program's path as the command line) and in
+  // `started`; the child's exit code is what `childExitCode` says each time
+  // it is asked (-1: running), and it shows a window of the class asked
+  // about when `childShowsWindow` says so.
+  std::unique_ptr<ChildProcess> start(const std::string& program, int windowMode) override;
   std::vector<CommandLineCall> calls;
+  std::vector<std::string> started;
   bool result = true;
   std::function<std::int64_t()> childExitCode = [] { return -1; };
+  std::function<bool(const std::string& windowClass)> childShowsWindow = [](const std::string&) {
+    return false;
+  };
 };
 
 class FakeShell final : public Shell {
@@ -167,8 +175,11 @@ class FakeShell final : public Shell {
   void open(const std::string& target) override;
   std::string desktopDirectory() override { return desktop; }
   bool createShortcut(const std::string& linkPath, const std::string& targetPath) override;
+  std::string shortcutTarget(const std::string& linkPath) override;
   std::vector<std::string> opened;
+  // Every shortcut written, in order; `links` holds the last target of each.
   std::vector<std::pair<std::string, std::string>> shortcuts;
+  std::map<std::string, std::string> links;
   std::string desktop = "C:\\users\\player\\Desktop";
   bool shortcutResult = true;
   std::function<void(const std::string&)> duringOpen;
@@ -194,6 +205,17 @@ class FakeProcess final : public Process {
   std::string directory = "C:\\Games\\Demo";
   std::string executable = "launcher.exe";
   std::vector<int> exitCodes;
+};
+
+// Keeps every mark and note, in order.
+class RecordingTrace final : public Trace {
+ public:
+  void mark(const char* step) override { marks.emplace_back(step); }
+  void note(const char* topic, const std::string& text) override {
+    notes.push_back(std::string(topic) + ": " + text);
+  }
+  std::vector<std::string> marks;
+  std::vector<std::string> notes;
 };
 
 // Converts the whole text with iconv, `from` one character set `to` another.

@@ -42,6 +42,34 @@ bool matches(const char* pattern, const char* name) {
 
 constexpr unsigned kReadOnlyAttribute = 0x1;  // FILE_ATTRIBUTE_READONLY
 
+// The Windows codes a refusal is reported with.
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorSharingViolation = 32;
+constexpr std::uint32_t kErrorDiskFull = 112;
+constexpr std::uint32_t kErrorAlreadyExists = 183;
+
+thread_local std::uint32_t t_lastError = 0;
+
+// Records why an operation failed; false, for the caller to return.
+bool failWith(std::uint32_t code) {
+  t_lastError = code;
+  return false;
+}
+
+std::uint32_t codeOfErrno(int number) {
+  switch (number) {
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOSPC:
+      return kErrorDiskFull;
+    case EEXIST:
+      return kErrorAlreadyExists;
+    default:
+      return kErrorAccessDenied;
+  }
+}
+
 struct HeldFiles {
   std::mutex mutex;
   std::multiset<std::string> paths;
@@ -108,20 +136,27 @@ base::Bytes LocalFiles::readAll(const std::string& path) {
 bool LocalFiles::remove(const std::string& path) {
   std::error_code error;
   if (beforeChange && !beforeChange(path))
-    return false;
-  return fs::is_regular_file(hostPath(path), error) && !isProtected(path) &&
-         fs::remove(hostPath(path), error);
+    return failWith(kErrorAccessDenied);
+  if (!fs::is_regular_file(hostPath(path), error))
+    return failWith(kErrorFileNotFound);
+  if (isHeld(path))
+    return failWith(kErrorSharingViolation);
+  if (isReadOnly(path))
+    return failWith(kErrorAccessDenied);
+  return fs::remove(hostPath(path), error) || failWith(codeOfErrno(error.value()));
 }
 
 bool LocalFiles::move(const std::string& from, const std::string& to) {
   std::error_code error;
   if (beforeChange && !beforeChange(from))
-    return false;
+    return failWith(kErrorAccessDenied);
   // MoveFile does not replace an existing file.
-  if (fs::exists(hostPath(to), error) || isHeld(from))
-    return false;
+  if (fs::exists(hostPath(to), error))
+    return failWith(kErrorAlreadyExists);
+  if (isHeld(from))
+    return failWith(kErrorSharingViolation);
   fs::rename(hostPath(from), hostPath(to), error);
-  return !error;
+  return !error || failWith(codeOfErrno(error.value()));
 }
 
 bool LocalFiles::setAttributes(const std::string& path, unsigned attributes) {
@@ -165,7 +200,7 @@ class StdOutputFile final : public OutputFile {
     if (file_ == nullptr)
       return false;
     *written_ += static_cast<std::int64_t>(size);
-    return std::fwrite(data, 1, size, file_) == size;
+    return std::fwrite(data, 1, size, file_) == size || failWith(codeOfErrno(errno));
   }
   bool flush() override {
     return file_ != nullptr && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
@@ -211,11 +246,19 @@ std::unique_ptr<InputFile> LocalFiles::openForReading(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> LocalFiles::open(const std::string& path, const char* mode) {
-  if (isHeld(path) || isReadOnly(path))
+  if (isHeld(path)) {
+    failWith(kErrorSharingViolation);
     return nullptr;
+  }
+  if (isReadOnly(path)) {
+    failWith(kErrorAccessDenied);
+    return nullptr;
+  }
   std::FILE* file = std::fopen(hostPath(path).c_str(), mode);
-  if (file == nullptr)
+  if (file == nullptr) {
+    failWith(codeOfErrno(errno));
     return nullptr;
+  }
   return std::make_unique<StdOutputFile>(file, bytesWritten_);
 }
 
@@ -255,11 +298,14 @@ bool LocalFiles::isDirectory(const std::string& path) {
 bool LocalFiles::replace(const std::string& from, const std::string& to) {
   std::error_code error;
   if (beforeChange && !beforeChange(from))
-    return false;
-  if (isHeld(from) || isProtected(to))
-    return false;
+    return failWith(kErrorAccessDenied);
+  // A file another program holds is neither moved nor replaced.
+  if (isHeld(from) || isHeld(to))
+    return failWith(kErrorSharingViolation);
+  if (isReadOnly(to))
+    return failWith(kErrorAccessDenied);
   fs::rename(hostPath(from), hostPath(to), error);
-  return !error;
+  return !error || failWith(codeOfErrno(error.value()));
 }
 
 std::int64_t LocalFiles::size(const std::string& path) {
@@ -276,6 +322,10 @@ bool LocalFiles::removeDirectory(const std::string& path) {
     return false;
   // fs::remove takes an empty folder only, as RemoveDirectory does.
   return fs::is_directory(hostPath(path), error) && fs::remove(hostPath(path), error);
+}
+
+std::uint32_t LocalFiles::lastError() {
+  return t_lastError;
 }
 
 bool LocalFiles::isInUse(const std::string& path) {

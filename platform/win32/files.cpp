@@ -198,6 +198,8 @@ class Win32Files final : public Files {
     return RemoveDirectoryA(path.c_str()) != 0;
   }
 
+  std::uint32_t lastError() override { return GetLastError(); }
+
   bool isInUse(const std::string& path) override {
     // Moving and deleting need the right to delete, which a program that
     // opened the file without sharing it that way denies to all others.

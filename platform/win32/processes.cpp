@@ -7,8 +7,13 @@
 namespace platform::win32 {
 namespace {
 
-// The process handle of the created process, or an empty one.
-KernelHandle createProcess(const std::string& commandLine, int windowMode) {
+struct Created {
+  KernelHandle process;  // empty when none was created
+  DWORD id = 0;
+};
+
+// With `program`, that file is what runs, whatever the command line says.
+Created createProcess(const char* program, const std::string& commandLine, int windowMode) {
   // CreateProcessA may write into the command line, so it gets a copy.
   std::vector<char> command(commandLine.begin(), commandLine.end());
   command.push_back('\0');
@@ -17,17 +22,36 @@ KernelHandle createProcess(const std::string& commandLine, int windowMode) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showCommandForMode(windowMode));
   PROCESS_INFORMATION created{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &created)) {
-    return KernelHandle();
+    return {};
   }
   KernelHandle threadHandle(created.hThread);
-  return KernelHandle(created.hProcess);
+  return {KernelHandle(created.hProcess), created.dwProcessId};
+}
+
+struct WindowSearch {
+  DWORD process;
+  const std::string& windowClass;
+  bool found;
+};
+
+BOOL CALLBACK visitWindow(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char name[256] = "";
+  if (owner == search.process && IsWindowVisible(window) &&
+      GetClassNameA(window, name, sizeof name) > 0 && search.windowClass == name) {
+    search.found = true;
+    return FALSE;
+  }
+  return TRUE;
 }
 
 class Win32ChildProcess final : public ChildProcess {
  public:
-  explicit Win32ChildProcess(KernelHandle process) : process_(std::move(process)) {}
+  Win32ChildProcess(KernelHandle process, DWORD id) : process_(std::move(process)), id_(id) {}
   std::int64_t exitCode() override {
     DWORD code = 0;
     // STILL_ACTIVE is also a code a program may end with: the wait decides.
@@ -38,14 +62,21 @@ class Win32ChildProcess final : public ChildProcess {
     return code;
   }
 
+  bool showsWindowOfClass(const std::string& windowClass) override {
+    WindowSearch search{id_, windowClass, false};
+    EnumWindows(&visitWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
  private:
   KernelHandle process_;
+  DWORD id_;
 };
 
 class Win32Processes final : public Processes {
  public:
   bool runCommandLine(const std::string& commandLine, bool wait, int windowMode) override {
-    KernelHandle process = createProcess(commandLine, windowMode);
+    KernelHandle process = createProcess(nullptr, commandLine, windowMode).process;
     if (!process)
       return false;
     if (wait) {
@@ -56,11 +87,12 @@ class Win32Processes final : public Processes {
     return true;
   }
 
-  std::unique_ptr<ChildProcess> start(const std::string& commandLine, int windowMode) override {
-    KernelHandle process = createProcess(commandLine, windowMode);
-    if (!process)
+  std::unique_ptr<ChildProcess> start(const std::string& program, int windowMode) override {
+    // The quoted path is the program's first argument, as a shell gives it.
+    Created created = createProcess(program.c_str(), "\"" + program + "\"", windowMode);
+    if (!created.process)
       return nullptr;
-    return std::make_unique<Win32ChildProcess>(std::move(process));
+    return std::make_unique<Win32ChildProcess>(std::move(created.process), created.id);
   }
 };
 

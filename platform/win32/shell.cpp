@@ -103,6 +103,27 @@ class Win32Shell final : public Shell {
     const std::wstring widePath = wideFromAnsi(linkPath);
     return !widePath.empty() && SUCCEEDED(file->Save(widePath.c_str(), TRUE));
   }
+
+  std::string shortcutTarget(const std::string& linkPath) override {
+    const ShellApi* api = shellApi();
+    ComPtr<IShellLinkA> link;
+    if (api == nullptr ||
+        FAILED(api->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IShellLinkA, link.outVoid()))) {
+      return {};
+    }
+    ComPtr<IPersistFile> file;
+    const std::wstring widePath = wideFromAnsi(linkPath);
+    if (widePath.empty() || FAILED(link->QueryInterface(IID_IPersistFile, file.outVoid())) ||
+        FAILED(file->Load(widePath.c_str(), STGM_READ))) {
+      return {};
+    }
+    char target[MAX_PATH] = "";
+    // S_FALSE: a link without a path (to a shell object).
+    if (link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK)
+      return {};
+    return target;
+  }
 };
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "publisher/new_launcher.h"
 #include "publisher/refusal.h"
 #include "tests/host/loopback_server.h"
-#include "tests/host/publisher_fixture.h"
+#include "tests/host/publisher/publisher_fixture.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip.h"
 #include "update/version.h"

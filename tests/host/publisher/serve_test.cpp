@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "publisher/file_server.h"
-#include "tests/host/publisher_fixture.h"
+#include "tests/host/publisher/publisher_fixture.h"
 #include "update/http/http.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "publisher/little_endian.h"
-#include "tests/host/publisher_fixture.h"
+#include "tests/host/publisher/publisher_fixture.h"
 #include "update/package/package_signature.h"
 
 namespace {
