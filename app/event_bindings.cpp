@@ -9,8 +9,6 @@
 #include "core/startup.h"
 #include "ui/chrome.h"
 #include "ui/control_names.h"
-#include "update/download.h"
-#include "update/handoff.h"
 #include "update/package/staged_apply.h"
 
 namespace app {
@@ -36,7 +34,7 @@ void onCreated(Launcher& l, const EventArgs&) {
 void onShown(Launcher& l, const EventArgs&) {
   // First: the launcher that started this one may be waiting for it.
   core::announceWindowShown(*l.context().os.namedEvents, *l.context().os.process);
-  update::applyKeptPackage(l.context(), l.state().update);
+  l.updateFlow().onWindowShown();
 }
 
 void onStartButton(Launcher& l, const EventArgs&) {
@@ -53,8 +51,8 @@ void onMinimise(Launcher& l, const EventArgs&) {
 }
 
 void onClose(Launcher& l, const EventArgs&) {
-  // Once the new launcher runs, the hand-over or its undo ends first.
-  if (update::deferCloseDuringHandOver(l.state().update))
+  // While the folder changes, its outcome comes first.
+  if (l.updateFlow().deferClose())
     return;
   core::endProgram(l.context().ending());
 }
@@ -67,15 +65,14 @@ void onLinkPressed(Launcher& l, const EventArgs&) {
 }
 
 void onStatsTimer(Launcher& l, const EventArgs&) {
-  update::onProgressTick(*l.context().controls, l.state().update);
+  l.updateFlow().onProgressTick();
 }
 
+// The version label's feedback: a notice the download posted.
 void onDownloadNotice(Launcher& l, const EventArgs& args) {
-  update::onDownloadNotice(l.context(), l.state().update, args);
-}
-
-void onUnpackProgress(Launcher& l, const EventArgs& args) {
-  update::handOff(l.context(), l.state().update, args.first);
+  if (args.first == static_cast<int>(update::DownloadNotice::kEnded) ||
+      args.first == static_cast<int>(update::DownloadNotice::kProgress))
+    l.updateFlow().onNotice(static_cast<update::DownloadNotice>(args.first));
 }
 
 constexpr std::array kBindings = {
@@ -94,7 +91,6 @@ constexpr std::array kBindings = {
     EventBinding{name::kLinkHelp, Event::LeftButtonDown, &onLinkPressed<5>},
     EventBinding{name::kStatsTimer, Event::TimerTick, &onStatsTimer},
     EventBinding{name::kPublishedVersion, Event::Feedback, &onDownloadNotice},
-    EventBinding{name::kUnzipper, Event::UnpackProgress, &onUnpackProgress},
 };
 
 }  // namespace

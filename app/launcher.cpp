@@ -3,7 +3,6 @@
 #include "app/event_bindings.h"
 #include "app/update_settings.h"
 #include "core/launch.h"
-#include "update/version.h"
 
 namespace app {
 
@@ -11,7 +10,9 @@ Launcher::Launcher(const platform::Services& os, ui::Controls& controls, ui::Win
     : state_(os),
       slideshow_({*os.files, *os.process, controls, state_.slideshow}),
       exitCleanup_([this] { cleanUp(); }),
-      context_{os, &controls, &window, this, &exitCleanup_} {
+      context_{os, &controls, &window, this, &exitCleanup_},
+      updateWindow_(controls),
+      updateFlow_(os, updateWindow_, context_.ending(), state_.update) {
   state_.update.publicKey = updatePublicKey();
   state_.update.localVersion = localVersion();
 }
@@ -34,11 +35,10 @@ void Launcher::cleanUp() {
 void startGameAndCheckVersion(Launcher& launcher, const std::string& versionPage) {
   const core::Context& ctx = launcher.context();
   const platform::Services& os = ctx.os;
-  core::startGame(
-      {*ctx.controls, os, *os.pump, *os.files, *os.messageBoxes, *os.processes, ctx.ending()});
-  const update::DownloadStart download{*ctx.controls, *os.files, *os.process, *os.messageBoxes};
-  update::runVersionCheck({download, *os.http, *os.codec, *os.pump}, launcher.state().update,
-                          versionPage);
+  launcher.updateFlow().onStartClicked(versionPage, [&ctx, &os] {
+    core::startGame(
+        {*ctx.controls, os, *os.pump, *os.files, *os.messageBoxes, *os.processes, ctx.ending()});
+  });
 }
 
 }  // namespace app

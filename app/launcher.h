@@ -7,8 +7,10 @@
 
 #include <string>
 
+#include "app/update_window.h"
 #include "core/program.h"
 #include "core/slideshow.h"
+#include "update/update_flow.h"
 #include "update/update_state.h"
 
 namespace app {
@@ -35,6 +37,7 @@ class Launcher final : public ui::EventSink {
   ProgramState& state() { return state_; }
   core::SlideshowThread& slideshow() { return slideshow_; }
   core::ExitCleanup& exitCleanup() { return exitCleanup_; }
+  update::UpdateFlow& updateFlow() { return updateFlow_; }
 
  private:
   // The slideshow stops before the pictures it reads go; the texts and the
@@ -45,6 +48,8 @@ class Launcher final : public ui::EventSink {
   core::SlideshowThread slideshow_;
   core::ExitCleanup exitCleanup_;
   core::Context context_;
+  UpdateWindow updateWindow_;
+  update::UpdateFlow updateFlow_;
 };
 
 // The start button: starts the game, then checks `versionPage` for a newer

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/host/host_platform.h"
-#include "update/package/unzip.h"
+#include "update/package/apply_package.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -13,8 +13,9 @@ int main(int argc, char** argv) {
   }
   app::host::HostPlatform os;
   int last = -1;
-  update::unpackArchive(os.files, os.codec, argv[1], std::string(argv[2]) + "\\",
-                        [&](int percent) { last = percent; });
+  const update::ApplyOutcome outcome =
+      update::applyPackageNow(os.files, os.namedEvents, os.codec, argv[1],
+                              std::string(argv[2]) + "\\", [&](int percent) { last = percent; });
   // A run that stopped early would make the timing meaningless.
-  return last == 100 ? 0 : 1;
+  return last == 100 && outcome.kind == update::ApplyOutcomeKind::kApplied ? 0 : 1;
 }

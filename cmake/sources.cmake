@@ -42,15 +42,18 @@ set(TAVORO_LOGIC_SOURCES
   update/download/resume_note.cpp
   update/package/unzip.cpp
   update/package/apply_journal.cpp
+  update/package/apply_package.cpp
   update/package/staged_apply.cpp
   update/kept_package.cpp
   update/package/unzip_archive.cpp
+  update/update_flow.cpp
   update/update_state.cpp
   update/version_page.cpp
   update/version.cpp
   update/http/web_text.cpp
   app/event_bindings.cpp
   app/launcher.cpp
+  app/update_window.cpp
 )
 
 # The Windows side of what the portable logic calls without a service

@@ -31,16 +31,23 @@ void startGame(const GameStart& use) {
                                platform::kWindowModeNormal);
 }
 
-void createDesktopShortcut(const ui::Controls& controls, platform::Shell& shell,
-                           platform::Process& process) {
+std::string desktopShortcutPath(platform::Shell& shell, const std::string& gameName) {
   const std::string desktop = shell.desktopDirectory();
-  const std::string name = controls.text(ui::name::kGameName) + kShortcutSuffix;
+  const std::string name = gameName + kShortcutSuffix;
   // A name with separators would put the shortcut outside the desktop; it
   // fails silently like any other name Windows refuses.
   if (desktop.empty() || !base::isPlainFileName(name))
+    return {};
+  return base::joinPath(desktop, name + ".lnk");
+}
+
+void createDesktopShortcut(const ui::Controls& controls, platform::Shell& shell,
+                           platform::Process& process) {
+  const std::string link = desktopShortcutPath(shell, controls.text(ui::name::kGameName));
+  if (link.empty())
     return;
   const std::string target = base::joinPath(process.runDirectory(), process.executableName());
-  shell.createShortcut(base::joinPath(desktop, name + ".lnk"), target);
+  shell.createShortcut(link, target);
 }
 
 }  // namespace core

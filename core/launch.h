@@ -33,4 +33,8 @@ void startGame(const GameStart& use);
 void createDesktopShortcut(const ui::Controls& controls, platform::Shell& shell,
                            platform::Process& process);
 
+// Where the shortcut button puts the game's shortcut on the desktop; empty
+// when there is no desktop or the game's name would lead elsewhere.
+std::string desktopShortcutPath(platform::Shell& shell, const std::string& gameName);
+
 }  // namespace core

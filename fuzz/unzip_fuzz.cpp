@@ -13,7 +13,8 @@
 
 #include "fuzz/harness.h"
 #include "fuzz/watched_files.h"
-#include "update/package/unzip.h"
+#include "platform/host/host_services.h"
+#include "update/package/apply_package.h"
 
 namespace {
 
@@ -67,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   fuzz::WatchedFiles files(game);
   platform::host::IconvTextCodec codec;
-  update::unpackArchive(files, codec, package.string(), game.string() + "\\", [](int) {});
+  platform::host::FakeNamedEvents events;
+  update::applyPackageNow(files, events, codec, package.string(), game.string() + "\\", [](int) {});
 
   fuzz::require(std::distance(fs::directory_iterator(scratch), {}) == 3 &&
                     std::distance(fs::directory_iterator(known.parent_path()), {}) == 1 &&

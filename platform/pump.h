@@ -2,6 +2,7 @@
 
 // Waiting while the window's messages go on.
 
+#include <cstdint>
 #include <functional>
 
 namespace platform {
@@ -15,6 +16,9 @@ class Pump {
   // have been handled, and at least every few milliseconds); false when the
   // program is asked to quit first.
   virtual bool waitUntil(const std::function<bool()>& done) = 0;
+  // A steady clock in milliseconds, for waits that count by the clock and
+  // not by their turns (a turn may come back at once).
+  virtual std::int64_t nowMs() = 0;
 };
 
 }  // namespace platform

@@ -3,79 +3,76 @@
 #include "base/file_name.h"
 #include "base/path.h"
 #include "base/values.h"
-#include "ui/control_names.h"
 #include "update/download/download_engine.h"
 #include "update/download/download_object.h"
 #include "update/download/resume_note.h"
 #include "update/download_failure.h"
-#include "update/handoff.h"
 #include "update/package/package_digest_follower.h"
 #include "update/progress_text.h"
-#include "update/version_page.h"
 
 namespace update {
-namespace {
 
-constexpr int kNoticeEnded = 1;
-constexpr int kNoticeProgress = 2;
-
-}  // namespace
-
-std::string packagePath(platform::Process& process, const std::string& address) {
-  return base::joinPath(process.runDirectory(), packageFileName(address));
+std::string packagePath(const std::string& runDirectory, const std::string& address) {
+  return base::joinPath(runDirectory, packageFileName(address));
 }
 
-std::string temporaryPackagePath(platform::Process& process, const std::string& address) {
-  return packagePath(process, address) + ".tmp";
+std::string temporaryPackagePath(const std::string& runDirectory, const std::string& address) {
+  return packagePath(runDirectory, address) + ".tmp";
 }
 
-void startUpdateDownload(const DownloadStart& use, UpdateState& state) {
-  DownloadTaskParameters& task = *state.taskParameters;
-  task.modeWord = kModeDownload;
-  task.connections = 1;
-  task.sourceAddress = state.versionFields[kUpdateAddress];
+DownloadStart startPackageDownload(platform::Files& files, const std::string& runDirectory,
+                                   UpdateState& state, UpdateView& view) {
+  ReleaseNames& names = state.names;
+  names.address = state.versionFields[kUpdateAddress];
+  names.newLauncher = state.versionFields[kProgramTitle];
+  names.package = packagePath(runDirectory, names.address);
   // The package, its temporary file and what "No" opens all take this name
   // in the run directory: a name that is no plain file name ("..\x.zip",
-  // a device) would put them, and the clean-up, elsewhere. Nothing is
-  // fetched then, and the start button works again. An empty name stays
-  // in the run directory (".tmp", and a package path the move refuses).
-  const std::string name = packageFileName(task.sourceAddress);
-  if (!name.empty() && !base::isPlainFileName(name)) {
-    if (state.publicKey.empty())
-      use.controls.setEnabled(ui::name::kStartButton, true);
-    else
-      refuseRelease(use.messageBoxes, use.controls);
-    return;
-  }
-  const std::string temporary = temporaryPackagePath(use.process, task.sourceAddress);
+  // a device) would put them, and the clean-up, elsewhere. An empty name
+  // stays in the run directory (".tmp", and a package path the move
+  // refuses).
+  const std::string name = packageFileName(names.address);
+  if (!name.empty() && !base::isPlainFileName(name))
+    return DownloadStart::kNameRefused;
+  const std::string temporary = temporaryPackagePath(runDirectory, names.address);
   // A partial package of an earlier run, with its note, is the engine's to
   // continue, or to remove when its note does not fit this download.
-  const bool earlierRun = use.files.exists(resumeNotePath(temporary));
-  task.resumeTag = resumeTagFor(state);
+  const bool earlierRun = files.exists(resumeNotePath(temporary));
+  DownloadRequest request;
+  request.address = names.address;
+  request.retryPausesMs = state.retryPausesMs;
+  request.resumeTag = resumeTagFor(state);
   state.progress->arrivedWhole = false;
+  state.packageDigest.reset();
   if (state.publicKey.empty()) {
-    task.localFilePath = temporary;
-    task.keepPartial = true;
+    request.localFile = temporary;
+    request.keepPartial = true;
     // A temporary file left by an interrupted run would make the engine give
     // up (the file exists) and be unpacked as if it were this download.
     if (!earlierRun)
-      use.files.remove(task.localFilePath);
+      files.remove(request.localFile);
   } else {
     // Nothing is removed because a page names it: the download goes to a
     // name no file has, whatever lies in the folder.
     const std::optional<std::string> unused =
-        earlierRun ? temporary : unusedLocalPath(use.files, temporary);
-    if (!unused) {
-      refuseRelease(use.messageBoxes, use.controls);
-      return;
-    }
-    task.localFilePath = *unused;
+        earlierRun ? temporary : unusedLocalPath(files, temporary);
+    if (!unused)
+      return DownloadStart::kNoFreeName;
+    request.localFile = *unused;
     // Only the plain name is looked at for a note the next time.
-    task.keepPartial = task.localFilePath == temporary;
-    state.packageDigest = std::make_shared<PackageDigestFollower>(use.files, task.localFilePath);
+    request.keepPartial = request.localFile == temporary;
+    state.packageDigest = std::make_shared<PackageDigestFollower>(files, request.localFile);
   }
-  state.downloadObject->startTask(
-      task, std::make_shared<DownloadNotices>(use.controls, state.progress, state.packageDigest));
+  names.download = request.localFile;
+  // The program-wide record shows what the task was given.
+  DownloadTaskParameters& record = *state.taskParameters;
+  record.modeWord = kModeDownload;
+  record.sourceAddress = request.address;
+  record.localFilePath = request.localFile;
+  record.connections = 1;
+  const bool started = state.downloadObject->start(
+      request, std::make_shared<DownloadNotices>(view, state.progress, state.packageDigest));
+  return started ? DownloadStart::kStarted : DownloadStart::kNotStarted;
 }
 
 // The panel's figures are the notification routine's 32-bit ones.
@@ -89,7 +86,7 @@ void DownloadNotices::blockWritten(std::int32_t, std::int64_t received) {
     digest_->advance(shown);
   // The running total, not the block, decides the percent.
   progress_->percent = percentOf(shown, progress_->totalSize);
-  notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
+  view_.post(DownloadNotice::kProgress);
 }
 
 void DownloadNotices::bodyResumed(std::int64_t keptBytes) {
@@ -103,7 +100,7 @@ void DownloadNotices::bodyResumed(std::int64_t keptBytes) {
       digest_->advance(kept);
   }
   progress_->percent = percentOf(kept, progress_->totalSize);
-  notices_.postNotice(ui::name::kPublishedVersion, kNoticeProgress, 0);
+  view_.post(DownloadNotice::kProgress);
 }
 
 void DownloadNotices::transferEnded(bool complete) {
@@ -111,28 +108,16 @@ void DownloadNotices::transferEnded(bool complete) {
 }
 
 void DownloadNotices::taskEnded(std::int64_t) {
-  notices_.postNotice(ui::name::kPublishedVersion, kNoticeEnded, 0);
+  view_.post(DownloadNotice::kEnded);
 }
 
-void onDownloadNotice(core::Context& ctx, UpdateState& state, const ui::EventArgs& args) {
-  ui::Controls& controls = *ctx.controls;
-  if (args.first == kNoticeProgress) {
-    // The percent as it is now, not as it was when the notice was posted.
-    const std::int32_t percent = state.progress->percent;
-    controls.setText(ui::name::kPercentLabel, percentCaption(percent));
-    controls.setPosition(ui::name::kProgressBar, percent);
-  } else if (args.first == kNoticeEnded) {
-    completeUpdate(ctx, state);
-  }
-}
-
-void onProgressTick(ui::Controls& controls, UpdateState& state) {
+void showTransfer(UpdateView& view, UpdateState& state) {
   if (!state.downloadObject)
     return;  // ticks cannot outlive the state, but be sure
   DownloadObject& download = *state.downloadObject;
-  controls.setText(ui::name::kSpeedLabel, speedCaption(download.bytesSinceLastQuery()));
-  controls.setText(ui::name::kReceivedLabel, receivedCaption(download.bytesReceived()));
-  controls.setText(ui::name::kSizeLabel, sizeCaption(state.progress->totalSize));
+  view.showTransfer(speedCaption(download.bytesSinceLastQuery()),
+                    receivedCaption(download.bytesReceived()),
+                    sizeCaption(state.progress->totalSize));
 }
 
 }  // namespace update

@@ -1,41 +1,47 @@
 #pragma once
 
-// The update package download as the window sees it: starting it, the
-// engine's reports turned into notices, and the panel that shows progress.
+// The update package's download: where it goes, starting it, the engine's
+// reports turned into notices for the window's thread, and the panel's
+// figures.
 
 #include <memory>
 #include <string>
 
-#include "core/program.h"
+#include "platform/files.h"
 #include "update/download/download_events.h"
 #include "update/update_state.h"
+#include "update/update_view.h"
 
 namespace update {
 
 // The package's place in the run directory, from the address of the download.
-std::string packagePath(platform::Process& process, const std::string& address);
-std::string temporaryPackagePath(platform::Process& process, const std::string& address);
+std::string packagePath(const std::string& runDirectory, const std::string& address);
+std::string temporaryPackagePath(const std::string& runDirectory, const std::string& address);
 
-// What starting the download uses.
-struct DownloadStart {
-  ui::Controls& controls;
-  platform::Files& files;
-  platform::Process& process;
-  platform::MessageBoxes& messageBoxes;
+enum class DownloadStart {
+  kStarted,
+  // The address names no plain file name ("..\x.zip", a device): nothing
+  // is fetched, since the package would land outside the run directory.
+  kNameRefused,
+  // With a key: every temporary name is some file's already.
+  kNoFreeName,
+  // The download object refused the address (empty, not http[s]://...).
+  kNotStarted,
 };
 
-// Downloads the version page's update address into the temporary package
-// path, in the background.
-void startUpdateDownload(const DownloadStart& use, UpdateState& state);
+// Downloads the release in `state.versionFields` into the run directory in
+// the background; sets `state.names`.
+DownloadStart startPackageDownload(platform::Files& files, const std::string& runDirectory,
+                                   UpdateState& state, UpdateView& view);
 
 // The launcher's reports of a download, on the engine's thread: store two
-// integers and post notices to the notice label, nothing more.
+// integers and post notices, nothing more.
 class DownloadNotices final : public DownloadObserver {
  public:
   // `digest` (may be null) hears how far the file has grown.
-  DownloadNotices(ui::Notices& notices, std::shared_ptr<DownloadProgress> progress,
+  DownloadNotices(UpdateView& view, std::shared_ptr<DownloadProgress> progress,
                   std::shared_ptr<PackageDigestFollower> digest)
-      : notices_(notices), progress_(std::move(progress)), digest_(std::move(digest)) {}
+      : view_(view), progress_(std::move(progress)), digest_(std::move(digest)) {}
 
   void totalSizeKnown(std::int64_t total) override;
   void blockWritten(std::int32_t size, std::int64_t received) override;
@@ -44,15 +50,12 @@ class DownloadNotices final : public DownloadObserver {
   void taskEnded(std::int64_t received) override;
 
  private:
-  ui::Notices& notices_;
+  UpdateView& view_;
   const std::shared_ptr<DownloadProgress> progress_;
   const std::shared_ptr<PackageDigestFollower> digest_;
 };
 
-// The feedback event of the notice label: 2 progress, 1 download ended.
-void onDownloadNotice(core::Context& ctx, UpdateState& state, const ui::EventArgs& args);
-
 // Every 800 ms: speed, received and total size.
-void onProgressTick(ui::Controls& controls, UpdateState& state);
+void showTransfer(UpdateView& view, UpdateState& state);
 
 }  // namespace update

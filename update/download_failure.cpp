@@ -1,16 +1,8 @@
 #include "update/download_failure.h"
 
-#include "ui/control_names.h"
 #include "update/download/resume_note.h"
-#include "update/version.h"
 
 namespace update {
-
-void reportUnapplied(platform::MessageBoxes& messageBoxes, ui::Controls& controls,
-                     const char* message, unsigned flags) {
-  messageBoxes.show(message, flags, kUpdateTitle);
-  controls.setEnabled(ui::name::kStartButton, true);
-}
 
 bool keptForLater(platform::Files& files, const std::string& temporary) {
   return files.exists(temporary) && files.exists(resumeNotePath(temporary));
@@ -22,18 +14,16 @@ std::string resumeTagFor(const UpdateState& state) {
   return state.versionFields[kPackageSize] + " " + state.versionFields[kPackageDigest];
 }
 
-bool endUnfinishedDownload(platform::Files& files, platform::MessageBoxes& messageBoxes,
-                           ui::Controls& controls, UpdateState& state) {
+UnfinishedDownload endUnfinishedDownload(platform::Files& files, const UpdateState& state) {
   if (state.progress->arrivedWhole)
-    return false;
-  const std::string& temporary = state.taskParameters->localFilePath;
+    return UnfinishedDownload::kGoesOn;
+  const std::string& temporary = state.names.download;
   const bool kept = keptForLater(files, temporary);
   if (state.publicKey.empty())
-    return kept;
+    return kept ? UnfinishedDownload::kKeptQuietly : UnfinishedDownload::kGoesOn;
   if (!kept)
     files.remove(temporary);
-  reportUnapplied(messageBoxes, controls, kPackageNotDownloaded, platform::kIconWarning);
-  return true;
+  return UnfinishedDownload::kReported;
 }
 
 }  // namespace update

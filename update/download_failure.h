@@ -1,13 +1,10 @@
 #pragma once
 
-// A download that ended without the whole package: what stays of it and
-// what the player is told.
+// A download that ended without the whole package: what stays of it.
 
 #include <string>
 
 #include "platform/files.h"
-#include "platform/message_boxes.h"
-#include "ui/controls.h"
 #include "update/update_state.h"
 
 namespace update {
@@ -24,17 +21,18 @@ bool keptForLater(platform::Files& files, const std::string& temporary);
 // partial file besides its address: the signed size and digest with a key.
 std::string resumeTagFor(const UpdateState& state);
 
-// Tells the player why the update changed nothing; the start button works
-// again.
-void reportUnapplied(platform::MessageBoxes& messageBoxes, ui::Controls& controls,
-                     const char* message, unsigned flags);
+enum class UnfinishedDownload {
+  // The usual path goes on: the whole package is there, or, without a
+  // key, whatever arrived is taken as it is.
+  kGoesOn,
+  // Without a key: a partial file kept for the next download; nothing is
+  // said, nothing is moved or unpacked.
+  kKeptQuietly,
+  // With a key: the player is told; the partial file stays only where the
+  // next download can continue it.
+  kReported,
+};
 
-// Handles a download that did not bring the whole package; false when
-// there is nothing to handle here and the usual path goes on. With a key it
-// says so, removes the partial file unless it is kept for later, and the
-// start button works again; without one, a file kept for later is neither
-// moved nor unpacked.
-bool endUnfinishedDownload(platform::Files& files, platform::MessageBoxes& messageBoxes,
-                           ui::Controls& controls, UpdateState& state);
+UnfinishedDownload endUnfinishedDownload(platform::Files& files, const UpdateState& state);
 
 }  // namespace update

@@ -13,14 +13,37 @@ UpdateState::UpdateState(platform::Sockets& sockets, platform::Tls& tls, platfor
 
 UpdateState::~UpdateState() = default;
 
+const char* phaseName(UpdatePhase phase) {
+  switch (phase) {
+    case UpdatePhase::kIdle:
+      return "idle";
+    case UpdatePhase::kChecking:
+      return "checking";
+    case UpdatePhase::kAsking:
+      return "asking";
+    case UpdatePhase::kDownloading:
+      return "downloading";
+    case UpdatePhase::kVerifying:
+      return "verifying";
+    case UpdatePhase::kApplying:
+      return "applying";
+    case UpdatePhase::kHandingOver:
+      return "handing over";
+    case UpdatePhase::kTakenBack:
+      return "taken back";
+  }
+  return "?";
+}
+
 void releaseUpdateState(UpdateState& state) {
   for (std::string& field : state.versionFields)
     std::string().swap(field);
+  state.names = {};
 
   if (DownloadTaskParameters* p = state.taskParameters.get()) {
     for (std::string* text :
-         {&p->sourceAddress, &p->localFilePath, &p->userName, &p->password, &p->textSetting16,
-          &p->acceptedFileTypes, &p->textSetting19, &p->textSetting20}) {
+         {&p->sourceAddress, &p->localFilePath, &p->userName, &p->password, &p->unusedText16,
+          &p->acceptedFileTypes, &p->unusedText19, &p->unusedText20}) {
       std::string().swap(*text);
     }
   }

@@ -1,9 +1,9 @@
 #pragma once
 
-// The update's part of the program-wide state: the version page's values,
-// the download task's parameters, the download object and its progress.
+// The update's part of the program-wide state: the phase of the update,
+// the release the page announced and the names it gives, the download task
+// and its progress, and an apply awaiting the new launcher.
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/tls.h"
+#include "update/download/download_request.h"
 #include "update/download/download_task_parameters.h"
 #include "update/settings_block.h"
 #include "update/version_page.h"
@@ -23,6 +24,28 @@ class DownloadObject;
 struct AppliedUpdate;
 class PackageDigestFollower;
 
+// Where the update is. A start click does something only in kIdle and
+// kTakenBack; a close request waits while the folder is changing.
+enum class UpdatePhase {
+  kIdle,
+  // The start click: the game starts, the page is read.
+  kChecking,
+  // The player is asked whether to update.
+  kAsking,
+  kDownloading,
+  // The download has ended: is it whole, and the publisher's?
+  kVerifying,
+  // The package is staged and applied; a held file is waited for.
+  kApplying,
+  // The new launcher is starting; this one waits for its window.
+  kHandingOver,
+  // The new launcher failed and the old files are back: nothing more is
+  // offered in this run.
+  kTakenBack,
+};
+
+const char* phaseName(UpdatePhase phase);
+
 // Written by the download engine's thread, read on the window's thread; the
 // engine's reports hold it, so it lives as long as the last of them.
 struct DownloadProgress {
@@ -32,31 +55,44 @@ struct DownloadProgress {
   std::atomic<bool> arrivedWhole{false};
 };
 
+// The release being installed, and the names it gives.
+struct ReleaseNames {
+  std::string address;
+  // The package in the run directory, and the file the download writes.
+  std::string package;
+  std::string download;
+  // The new launcher as the page names it, relative to the run directory.
+  std::string newLauncher;
+};
+
 struct UpdateState {
   UpdateState(platform::Sockets& sockets, platform::Tls& tls, platform::Files& files);
   ~UpdateState();
   UpdateState(const UpdateState&) = delete;
   UpdateState& operator=(const UpdateState&) = delete;
 
-  std::array<std::string, kVersionFieldCount> versionFields;
+  UpdatePhase phase = UpdatePhase::kIdle;
+  // A close asked for while the folder was changing: honoured once the
+  // outcome is known.
+  bool closeRequested = false;
+
+  VersionFields versionFields;
+  ReleaseNames names;
   // Base64 of the publisher's public key; empty: packages are taken unsigned.
   std::string publicKey;
   // This launcher's version, which a published one must sort after.
   std::string localVersion = TAVORO_DEFAULT_LOCAL_VERSION;
+  // The pauses before the download asks again after a break.
+  std::vector<std::int32_t> retryPausesMs = kRetryPausesMs;
   // Hashes the package as it arrives, for a launcher with a key.
   std::shared_ptr<PackageDigestFollower> packageDigest;
+  // The record of the last task's settings, kept as the program-wide state
+  // lists it; the download itself is asked with a DownloadRequest.
   std::unique_ptr<DownloadTaskParameters> taskParameters;
   std::unique_ptr<DownloadObject> downloadObject;
   std::shared_ptr<DownloadProgress> progress;
   // The package applied, awaiting the new launcher's sign of life.
   std::unique_ptr<AppliedUpdate> appliedUpdate;
-  // From the new launcher's start until the hand-over or its undo is over:
-  // a close request then waits for that end.
-  bool handingOver = false;
-  bool closeRequested = false;
-  // The new launcher failed and the update was taken back: nothing is
-  // offered afterwards.
-  bool takenBack = false;
 };
 
 // Releases the texts and the task record, then stops a running download

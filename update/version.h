@@ -1,18 +1,14 @@
 #pragma once
 
-// The check for a newer launcher, run after the game has been started: read
-// the version page, show its fields, ask when the published version is newer.
+// The check for a newer launcher: the page read while the window goes on,
+// the notes the window shows, and whether the page offers this launcher a
+// release.
 
-#include <array>
 #include <string>
-#include <string_view>
 
 #include "platform/http_transport.h"
 #include "platform/pump.h"
 #include "platform/text_codec.h"
-#include "ui/controls.h"
-#include "update/download.h"
-#include "update/update_state.h"
 #include "update/version_page.h"
 
 namespace update {
@@ -23,21 +19,18 @@ inline constexpr char kUpdateTitle[] = " 软件更新提示";
 // Signed packages only, for a launcher that has its publisher's key.
 inline constexpr char kPackageRefused[] = "更新包校验失败,已取消本次更新.";
 
-// Reads the version page, shows its fields and, when it announces a newer
-// launcher and the player agrees, starts the download.
-// What the check uses: the page's reading, the question, and the download
-// it may start.
-struct VersionCheck {
-  DownloadStart download;
-  platform::HttpTransport& http;
-  platform::TextCodec& codec;
-  platform::Pump& pump;
-};
+// The page's fields; all empty when it cannot be read.
+VersionFields readVersionPage(platform::HttpTransport& http, platform::TextCodec& codec,
+                              platform::Pump& pump, const std::string& pageAddress);
 
-void runVersionCheck(const VersionCheck& use, UpdateState& state, const std::string& pageAddress);
+// 22 spaces, the title, then the description and the five notes, each after
+// a CR LF.
+std::string composeNotes(const VersionFields& fields);
 
-// Shows the progress panel and turns the start button off, as when the
-// player has agreed to an update.
-void showUpdatePanel(ui::Controls& controls);
+// True when the page's version sorts after `localVersion` and, for a
+// launcher with a key (`publicKey` not empty), the release is the one its
+// publisher signed: a page relabelled on the way offers nothing.
+bool offersRelease(const VersionFields& fields, const std::string& localVersion,
+                   const std::string& publicKey);
 
 }  // namespace update

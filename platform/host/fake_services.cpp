@@ -16,6 +16,7 @@ int FakeMessageBoxes::show(const std::string& text, unsigned flags, const std::s
 
 void FakePump::delay(int milliseconds) {
   delays.push_back(milliseconds);
+  now += milliseconds > 0 ? milliseconds : 0;
   if (duringDelay)
     duringDelay();
 }
@@ -37,19 +38,18 @@ bool FakeProcesses::runCommandLine(const std::string& commandLine, bool wait, in
 
 namespace {
 
+// Asks its maker each time, so that a test may change its answers while
+// the launcher waits.
 class FakeChildProcess final : public ChildProcess {
  public:
-  FakeChildProcess(std::function<std::int64_t()> code,
-                   std::function<bool(const std::string&)> showsWindow)
-      : code_(std::move(code)), showsWindow_(std::move(showsWindow)) {}
-  std::int64_t exitCode() override { return code_(); }
+  explicit FakeChildProcess(FakeProcesses& maker) : maker_(maker) {}
+  std::int64_t exitCode() override { return maker_.childExitCode(); }
   bool showsWindowOfClass(const std::string& windowClass) override {
-    return showsWindow_(windowClass);
+    return maker_.childShowsWindow(windowClass);
   }
 
  private:
-  std::function<std::int64_t()> code_;
-  std::function<bool(const std::string&)> showsWindow_;
+  FakeProcesses& maker_;
 };
 
 }  // namespace
@@ -59,7 +59,7 @@ std::unique_ptr<ChildProcess> FakeProcesses::start(const std::string& program, i
   started.push_back(program);
   if (!result)
     return nullptr;
-  return std::make_unique<FakeChildProcess>(childExitCode, childShowsWindow);
+  return std::make_unique<FakeChildProcess>(*this);
 }
 
 void FakeShell::open(const std::string& target) {

@@ -140,6 +140,9 @@ class FakePump final : public Pump {
   // Waits on the calling thread, as the window's would, counting the
   // waits; runs `duringWait` while it waits, as the window's messages would.
   bool waitUntil(const std::function<bool()>& done) override;
+  // Moves on by each delay's length, as if it had been waited.
+  std::int64_t nowMs() override { return now; }
+  std::int64_t now = 0;
   std::vector<int> delays;
   int waits = 0;
   std::function<void()> duringWait;

@@ -34,6 +34,8 @@ class Win32Pump final : public Pump {
     }
   }
 
+  std::int64_t nowMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
+
   bool waitUntil(const std::function<bool()>& done) override {
     while (handleQueuedMessages()) {
       if (done())

@@ -341,11 +341,11 @@ LRESULT LaunchWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     }
     case WM_CLOSE:
-      // Ends the program wherever the window's thread was, a wait of a
-      // handler included, so no handler carries on without a window.
+      // The handler ends the program wherever the window's thread was, a
+      // wait of a handler included; or, while an update changes the game
+      // folder, it defers the close to the outcome, and the window stays
+      // until then.
       raise(kWindow, Event::CloseRequested, {});
-      if (window_ != nullptr)
-        DestroyWindow(window_);
       return 0;
     case WM_DESTROY: {
       const auto table = controlTable();

@@ -20,7 +20,9 @@
 #include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/tls.h"
+#include "update/download/download_engine.h"
 #include "update/download/download_events.h"
+#include "update/download/download_request.h"
 #include "update/download/download_task_parameters.h"
 
 namespace update {
@@ -42,6 +44,8 @@ class DownloadObject {
   // routine (with this object as the engine context), or nowhere.
   bool startTask(const DownloadTaskParameters& parameters,
                  std::shared_ptr<DownloadObserver> listener = nullptr);
+  // The same for the update's request, with the record's initial limits.
+  bool start(const DownloadRequest& request, std::shared_ptr<DownloadObserver> listener);
 
   bool hasTask() const;
   // Stops and detaches a running task, waiting at most its stop wait for
@@ -53,6 +57,8 @@ class DownloadObject {
   std::int32_t bytesReceived() const;
 
  private:
+  bool startSettings(DownloadSettings settings, std::int32_t stopWaitMs,
+                     std::shared_ptr<DownloadObserver> listener);
   // Joins a worker whose task has ended by itself.
   void joinEndedWorker();
 

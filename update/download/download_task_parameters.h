@@ -25,7 +25,9 @@ inline constexpr std::int32_t kModeDownload = 4096;
 // The pauses before the engine asks again for a body that broke off.
 inline const std::vector<std::int32_t> kRetryPausesMs = {1000, 2000, 4000, 8000, 16000};
 
-// Settings of one transfer; the engine reads the members in this order.
+// The program-wide record of one transfer's settings, member by member in
+// its order; the download object adapts it (the update itself asks with a
+// DownloadRequest).
 struct DownloadTaskParameters {
   std::int32_t modeWord = 1;
   std::string sourceAddress;
@@ -39,14 +41,16 @@ struct DownloadTaskParameters {
   std::int32_t receiveTimeoutMs = 20000;
   std::int32_t stopWaitMs = 1000;
   std::int32_t blockSize = 20480;
-  std::int32_t integerSetting13 = 1024;
+  // Members 13, 16, 17, 19 and 20 mean nothing to this engine; they keep
+  // their places and initial values.
+  std::int32_t unusedInteger13 = 1024;
   StatusTextRoutine statusText = nullptr;
   ProgressRoutine progress = nullptr;
-  std::string textSetting16;
-  std::int32_t integerSetting17 = 1;
+  std::string unusedText16;
+  std::int32_t unusedInteger17 = 1;
   std::string acceptedFileTypes = kAcceptedFileTypes;
-  std::string textSetting19;
-  std::string textSetting20;
+  std::string unusedText19;
+  std::string unusedText20;
   // The engine's own additions (download_engine.h): the pauses before asking
   // again after a break, and keeping a partial file to continue later.
   std::vector<std::int32_t> retryPausesMs = kRetryPausesMs;

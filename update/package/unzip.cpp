@@ -37,8 +37,10 @@ std::vector<std::size_t> separatorPositions(const std::string& path) {
   return positions;
 }
 
-// Creates the folder and any missing parents; drive roots ("C:") and the
-// server part of a UNC path are not folders to create and are passed over.
+}  // namespace
+
+// Drive roots ("C:") and the server part of a UNC path are not folders to
+// create and are passed over.
 void createFolderChain(platform::Files& files, const std::string& folder) {
   if (folder.empty() || files.isDirectory(folder))
     return;
@@ -51,6 +53,8 @@ void createFolderChain(platform::Files& files, const std::string& folder) {
   }
   files.createDirectory(folder);
 }
+
+namespace {
 
 std::string withoutTrailingSeparators(std::string path) {
   while (path.size() > 1 && base::isPathSeparator(path.back()))
@@ -71,16 +75,33 @@ struct StagedEntry {
   base::EntryPath path;
 };
 
+// Where a step goes in the apply: every other file first, then the new
+// launcher, then the running launcher's own file.
+int stepRank(const std::string& target, const StepOrder& order) {
+  const std::string folded = foldedName(target);
+  if (!order.ownFile.empty() && folded == foldedName(order.ownFile))
+    return 2;
+  if (!order.newLauncher.empty() && folded == foldedName(order.newLauncher))
+    return 1;
+  return 0;
+}
+
 class Stager {
  public:
   Stager(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
-         const std::string& runDirectory, JournalWriter& journal)
+         const std::string& runDirectory, JournalWriter& journal, const StepOrder& order)
       : archive_(archive),
         files_(files),
         codec_(codec),
         root_(withoutTrailingSeparators(runDirectory)),
         journal_(journal),
+        order_(order),
         buffer_(kCopyBufferSize) {}
+
+  // Why the last false came: the entry was damaged or unsafe, or the
+  // system refused to write it.
+  StageResult failedAs() const { return failedAs_; }
+  const StageFailure& failure() const { return failure_; }
 
   // Every entry's name, checked before anything is written, so that no
   // staging or backup name taken later is one the package still brings.
@@ -89,18 +110,18 @@ class Stager {
       const std::optional<EntryInfo> info = archive_.entry(index);
       // A link could point anywhere; its target is not ours to follow.
       if (!info || info->isSymbolicLink)
-        return false;
+        return damaged(info ? info->name : std::string());
       const std::string ansiName =
           info->nameIsUtf8 ? codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
                            : info->name;
       std::optional<base::EntryPath> path = base::parseEntryPath(ansiName);
       if (!path)
-        return false;
+        return damaged(ansiName);
       if (!path->fileName.empty()) {
         // Two entries for one file would leave the second's backup holding
         // the first's new bytes.
         if (!reserved_.insert(foldedName(relativeName(*path))).second)
-          return false;
+          return damaged(ansiName);
       }
       entries_.push_back({index, std::move(*path)});
     }
@@ -117,19 +138,23 @@ class Stager {
     return stageFile(entry.index, relativeName(entry.path));
   }
 
-  // Backup names for the targets that exist, then the steps in the journal.
+  // Backup names for the targets that exist, then the steps in the journal,
+  // in the order they are to be done.
   bool listSteps() {
     for (ApplyStep& step : steps_) {
       const std::string target = path(step.target);
       if (files_.isDirectory(target))
-        return false;
+        return notWritten(step.target, 0);
       if (files_.exists(target)) {
         step.backup = unusedName(step.target + kBackupSuffix);
         if (step.backup.empty())
-          return false;
+          return notWritten(step.target, 0);
       }
     }
-    return journal_.complete(std::move(steps_));
+    std::stable_sort(steps_.begin(), steps_.end(), [this](const ApplyStep& a, const ApplyStep& b) {
+      return stepRank(a.target, order_) < stepRank(b.target, order_);
+    });
+    return journal_.complete(std::move(steps_)) || notWritten(kJournalFileName, files_.lastError());
   }
 
  private:
@@ -142,6 +167,18 @@ class Stager {
 
   std::string path(const std::string& relative) const { return base::joinPath(root_, relative); }
 
+  bool damaged(const std::string& file) {
+    failedAs_ = StageResult::kDamaged;
+    failure_ = {file, 0};
+    return false;
+  }
+
+  bool notWritten(const std::string& file, std::uint32_t systemError) {
+    failedAs_ = StageResult::kNotWritten;
+    failure_ = {file, systemError};
+    return false;
+  }
+
   bool createFolders(const base::EntryPath& entry) {
     std::string relative;
     for (const std::string& name : entry.folders) {
@@ -152,7 +189,7 @@ class Stager {
         continue;
       // Named before it exists: a kill right after leaves nothing unnamed.
       if (!journal_.addFolder(relative) || !files_.createDirectory(path(relative)))
-        return false;
+        return notWritten(relative, files_.lastError());
     }
     return true;
   }
@@ -173,29 +210,33 @@ class Stager {
   bool stageFile(std::uint64_t index, const std::string& target) {
     std::optional<EntryReader> reader = archive_.openEntry(index);
     if (!reader)
-      return false;
+      return damaged(target);
     const std::string staged = unusedName(target + kStagingSuffix);
-    if (staged.empty() || !journal_.addStaged(staged))
-      return false;
+    if (staged.empty())
+      return notWritten(target, 0);
+    if (!journal_.addStaged(staged))
+      return notWritten(kJournalFileName, files_.lastError());
     PartialFile partial(files_, path(staged), PartialFile::Creation::kOnlyNew);
-    if (!partial.opened() || !copyEntry(*reader, partial))
+    if (!partial.opened())
+      return notWritten(target, files_.lastError());
+    if (!copyEntry(*reader, partial, target))
       return false;
     partial.keep();
     steps_.push_back({staged, target, {}, static_cast<std::int64_t>(reader->bytesRead())});
     return true;
   }
 
-  bool copyEntry(EntryReader& reader, PartialFile& output) {
+  bool copyEntry(EntryReader& reader, PartialFile& output, const std::string& target) {
     for (;;) {
       const long got = reader.read(buffer_.data(), buffer_.size());
       if (got < 0)
-        return false;
+        return damaged(target);
       if (got == 0)
         break;
       if (!output.write(std::string_view(buffer_.data(), static_cast<std::size_t>(got))))
-        return false;
+        return notWritten(target, files_.lastError());
     }
-    return output.close();
+    return output.close() || notWritten(target, files_.lastError());
   }
 
   const ZipArchive& archive_;
@@ -203,6 +244,9 @@ class Stager {
   platform::TextCodec& codec_;
   std::string root_;
   JournalWriter& journal_;
+  const StepOrder& order_;
+  StageResult failedAs_ = StageResult::kNotWritten;
+  StageFailure failure_;
   std::vector<StagedEntry> entries_;
   std::set<std::string> reserved_;
   std::set<std::string> seenFolders_;
@@ -210,58 +254,38 @@ class Stager {
   std::vector<char> buffer_;
 };
 
-StageResult stageEntries(platform::Files& files, platform::TextCodec& codec,
-                         const ZipArchive& archive, const std::string& runDirectory,
-                         JournalWriter& journal, const UnpackProgress& progress) {
-  const std::uint64_t count = archive.entryCount();
-  if (count == 0)
-    return StageResult::kNoEntries;
-  Stager stager(files, codec, archive, runDirectory, journal);
+StageResult stageEntries(Stager& stager, std::uint64_t count, const UnpackProgress& progress) {
   if (!stager.readNames(count))
-    return StageResult::kStopped;
+    return stager.failedAs();
   for (std::uint64_t index = 0; index < count; ++index) {
     if (!stager.stageEntry(static_cast<std::size_t>(index)))
-      return StageResult::kStopped;
+      return stager.failedAs();
     progress(static_cast<int>(index * 100 / count));
   }
-  return stager.listSteps() ? StageResult::kStaged : StageResult::kStopped;
+  return stager.listSteps() ? StageResult::kStaged : stager.failedAs();
 }
 
 }  // namespace
 
 StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
                          const std::string& archivePath, const std::string& runDirectory,
-                         JournalWriter& journal, const UnpackProgress& progress) {
+                         JournalWriter& journal, const UnpackProgress& progress,
+                         const StepOrder& order, StageFailure* failure) {
   StageResult result = StageResult::kNoEntries;
   {
     // The archive stays open only while this runs.
     const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
-    if (archive)
-      result = stageEntries(files, codec, *archive, runDirectory, journal, progress);
+    const std::uint64_t count = archive ? archive->entryCount() : 0;
+    if (count > 0) {
+      Stager stager(files, codec, *archive, runDirectory, journal, order);
+      result = stageEntries(stager, count, progress);
+      if (failure != nullptr)
+        *failure = stager.failure();
+    }
   }
   if (result != StageResult::kStaged)
     undoPlan(files, withoutTrailingSeparators(runDirectory), journal.plan());
   return result;
-}
-
-void unpackArchive(platform::Files& files, platform::TextCodec& codec,
-                   const std::string& archivePath, const std::string& destinationDir,
-                   const UnpackProgress& progress) {
-  const std::string root = withoutTrailingSeparators(destinationDir);
-  createFolderChain(files, root);
-  const std::unique_ptr<JournalWriter> journal = JournalWriter::create(files, root);
-  StageResult result = StageResult::kStopped;
-  if (journal) {
-    result = stageArchive(files, codec, archivePath, root, *journal, progress);
-    if (result == StageResult::kStaged &&
-        applyStaged(files, root, *journal, InUseRetry{}) == ApplyResult::kApplied) {
-      journal->decide(ApplyDecision::kFinish);
-      removeBackups(files, root, journal->plan());
-    }
-    journal->remove();
-  }
-  // The archive is closed by now: Windows cannot delete a file still open.
-  progress(result == StageResult::kNoEntries ? 0 : 100);
 }
 
 }  // namespace update

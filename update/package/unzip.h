@@ -4,6 +4,7 @@
 // every entry is staged beside its target first, and only when all are
 // staged do they replace the old files, all at once (update/package/staged_apply).
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -19,8 +20,26 @@ enum class StageResult {
   kStaged,
   // The archive is missing, unreadable or empty.
   kNoEntries,
-  // An entry cannot or must not be written.
-  kStopped,
+  // An entry is damaged (its data fails its check) or must not be written
+  // (a name outside the folder, a link, two entries for one file).
+  kDamaged,
+  // An entry could not be written (no space, no right to write).
+  kNotWritten,
+};
+
+// What staging failed on: the entry's target, relative to the run
+// directory, and the system's code when the system refused.
+struct StageFailure {
+  std::string file;
+  std::uint32_t systemError = 0;
+};
+
+// Names whose steps come last, in this order: the new launcher is in place
+// before the running launcher's own file moves, so that a kill between
+// two steps leaves a launcher at one of the two names.
+struct StepOrder {
+  std::string newLauncher;
+  std::string ownFile;
 };
 
 // Writes every entry of the archive at `archivePath` to a staging name
@@ -31,14 +50,10 @@ enum class StageResult {
 // the journal names what was staged.
 StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
                          const std::string& archivePath, const std::string& runDirectory,
-                         JournalWriter& journal, const UnpackProgress& progress);
+                         JournalWriter& journal, const UnpackProgress& progress,
+                         const StepOrder& order = {}, StageFailure* failure = nullptr);
 
-// Stages, then applies at once, with a journal in `destinationDir` (a
-// folder path ending in "\", created when missing). Reports as stageArchive,
-// then 100 at the end, also when nothing was applied; a single 0 when the
-// archive is missing, unreadable or empty.
-void unpackArchive(platform::Files& files, platform::TextCodec& codec,
-                   const std::string& archivePath, const std::string& destinationDir,
-                   const UnpackProgress& progress);
+// Creates the folder and any missing parents.
+void createFolderChain(platform::Files& files, const std::string& folder);
 
 }  // namespace update

@@ -13,6 +13,7 @@
 #include "publisher/refusal.h"
 #include "tests/host/loopback_server.h"
 #include "tests/host/publisher/publisher_fixture.h"
+#include "update/package/apply_package.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip.h"
 #include "update/version.h"
@@ -137,8 +138,8 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
 
   const fs::path unpacked = dir() / "player";
   std::vector<int> progress;
-  update::unpackArchive(host_.files, host_.codec, package(), unpacked.string() + "\\",
-                        [&](int percent) { progress.push_back(percent); });
+  update::applyPackageNow(host_.files, events_, host_.codec, package(), unpacked.string() + "\\",
+                          [&](int percent) { progress.push_back(percent); });
   EXPECT_EQ(progress.back(), 100);
   // The packed launcher carries the release's version; the publisher's
   // own file is left as it was.
@@ -409,7 +410,8 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
             std::string::npos)
       << err();
   const fs::path unpacked = dir() / "player";
-  update::unpackArchive(host_.files, host_.codec, package(), unpacked.string() + "\\", [](int) {});
+  update::applyPackageNow(host_.files, events_, host_.codec, package(), unpacked.string() + "\\",
+                          [](int) {});
   EXPECT_EQ(readBytes(unpacked / "启动器.exe"), "MZ installer");
 }
 

@@ -109,6 +109,8 @@ class PublisherTest : public ::testing::Test {
   }
 
   publisher::host::HostTools host_;
+  // The apply lock a launcher takes, for unpacking a package as players do.
+  platform::host::FakeNamedEvents events_;
 
  private:
   fs::path dir_;

@@ -11,6 +11,7 @@
 #include "loopback_server.h"
 #include "test_support.h"
 #include "ui/control_names.h"
+#include "ui/control_table.h"
 #include "unzip_test_archives.h"
 #include "update/download.h"
 #include "update/download/download_engine.h"
@@ -19,6 +20,7 @@
 #include "update/package/apply_journal.h"
 #include "update/package/release_signature.h"
 #include "update/progress_text.h"
+#include "update/update_flow.h"
 
 namespace {
 
@@ -38,11 +40,15 @@ class HandoffTest : public LauncherTest {
     os.process.directory = "Z:" + runDir().string();
     writeConfig("[http]\r\ndiy=http://example.invalid/help\r\n");
     // As many tries after a break as the launcher makes, without its pauses.
-    updateState().taskParameters->retryPausesMs = {1, 2, 4, 8, 16};
+    updateState().retryPausesMs = {1, 2, 4, 8, 16};
   }
 
-  update::DownloadStart downloadStart() {
-    return {controls, os.files, os.process, os.messageBoxes};
+  update::UpdateFlow& flow() { return launcher->updateFlow(); }
+
+  // The player's Yes to the release in the state's fields, for `address`.
+  void accept(const std::string& address) {
+    updateState().versionFields[update::kUpdateAddress] = address;
+    flow().acceptRelease();
   }
 
   std::string package(const std::vector<std::pair<std::string, std::string>>& entries) {
@@ -56,19 +62,21 @@ class HandoffTest : public LauncherTest {
   // Accepts the update for `address` and plays the window's part: handles
   // each notice in order until the download has ended and been handed over.
   void download(const std::string& title, const std::string& address) {
-    controls.setText(ui::name::kUpdateTitle, title);
-    updateState().versionFields[update::kUpdateAddress] = address;
-    update::startUpdateDownload(downloadStart(), updateState());
-    for (int waited = 0; waited < 10000; waited += 5) {
+    updateState().versionFields[update::kProgramTitle] = title;
+    accept(address);
+    for (int waited = 0; waited < 10000 && flow().phase() == update::UpdatePhase::kDownloading;
+         waited += 5) {
       while (const std::optional<ui::Notice> notice = controls.takeNotice()) {
         noticeKinds.push_back(notice->first);
-        update::onDownloadNotice(ctx(), updateState(), {notice->first, notice->second});
+        launcher->raise(ui::name::kPublishedVersion, ui::Event::Feedback,
+                        {notice->first, notice->second});
         if (notice->first == 1)
           return;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    FAIL() << "the download never ended";
+    if (flow().phase() == update::UpdatePhase::kDownloading)
+      FAIL() << "the download never ended";
   }
 
   std::string url(const std::string& path) const { return server.base() + path; }
@@ -88,10 +96,16 @@ TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
     c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
   server.respond("/dl/pkg.zip",
                  served(package({{"NewLauncher.exe", "MZ new"}, {"data/readme.txt", noise}})));
-  // The new launcher's window shows during the first wait.
-  os.pump.duringDelay = [this] {
-    if (!os.processes.calls.empty())
-      os.namedEvents.names.insert(core::shownSignalName(os.process.directory, "newlauncher.EXE"));
+  // The new launcher's window shows during the first wait; a marker of its
+  // name proves nothing, as any program could make it.
+  os.namedEvents.names.insert(core::shownSignalName(os.process.directory, "NewLauncher.exe"));
+  std::vector<std::string> classesAsked;
+  os.pump.duringDelay = [this, &classesAsked] {
+    if (!os.processes.started.empty())
+      os.processes.childShowsWindow = [&classesAsked](const std::string& windowClass) {
+        classesAsked.push_back(windowClass);
+        return true;
+      };
   };
   EXPECT_THROW(download("NewLauncher.exe", url("/dl/pkg.zip")), ProgramEnded);
 
@@ -110,7 +124,8 @@ TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
             "cmd.exe /c del \"" + runDirectory + "\\launcher.exe\"");
   EXPECT_EQ(os.processes.calls[1].windowMode, 1);
   EXPECT_FALSE(os.processes.calls[1].wait);
-  EXPECT_EQ(os.pump.delays, (std::vector<int>{500, 100, 200, 900}));
+  EXPECT_EQ(os.pump.delays, (std::vector<int>{500, 500, 100, 200, 900}));
+  EXPECT_EQ(classesAsked, std::vector<std::string>{ui::launchWindowProperties().className});
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
   EXPECT_TRUE(os.messageBoxes.calls.empty());
   EXPECT_FALSE(exists(update::kJournalFileName));
@@ -161,14 +176,15 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   const auto outside = runDir().parent_path() / (runDir().filename().string() + "-x.exe");
   testing_support::writeBytes(outside, "MZ elsewhere");
   const std::string outsideName = outside.filename().string();
+  server.respond("/other.zip", served(package({{"other.txt", "x"}})));
   for (const std::string& title :
        {std::string("launcher.exe"), std::string(".\\launcher.exe"),
         std::string("sub\\..\\launcher.exe"), "..\\" + outsideName, "sub\\..\\..\\" + outsideName,
         os.process.directory + "\\..\\" + outsideName, "\\" + outsideName}) {
     os.processes.calls.clear();
-    controls.setText(ui::name::kUpdateTitle, title);
     const std::size_t asked = os.messageBoxes.calls.size();
-    update::handOff(ctx(), updateState(), 100);
+    os.messageBoxes.answers = {6, 6};
+    download(title, url("/other.zip"));
     EXPECT_TRUE(os.processes.calls.empty()) << title;
     ASSERT_GT(os.messageBoxes.calls.size(), asked);
     EXPECT_EQ(os.messageBoxes.calls[asked].text, update::kNoNewLauncherQuestion) << "asked instead";
@@ -178,10 +194,13 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   std::filesystem::remove(outside);
 
   // One in a folder of the game's is still inside it.
-  writeFile("sub/New.exe", "MZ new");
-  controls.setText(ui::name::kUpdateTitle, "sub\\New.exe");
-  EXPECT_THROW(update::handOff(ctx(), updateState(), 100), ProgramEnded);
-  EXPECT_EQ(os.processes.calls.front().commandLine, os.process.directory + "\\sub\\New.exe");
+  server.respond("/sub.zip", served(package({{"sub/New.exe", "MZ new"}})));
+  os.pump.duringDelay = [this] {
+    if (!os.processes.started.empty())
+      os.processes.childShowsWindow = [](const std::string&) { return true; };
+  };
+  EXPECT_THROW(download("sub\\New.exe", url("/sub.zip")), ProgramEnded);
+  EXPECT_EQ(os.processes.started.back(), os.process.directory + "\\sub\\New.exe");
 }
 
 TEST_F(HandoffTest, AStaleTemporaryFileOrPackageGivesWayToTheFreshDownload) {
@@ -206,7 +225,7 @@ TEST_F(HandoffTest, APackageNameThatIsNoPlainFileNameIsNotDownloaded) {
         url("/dl/a:b.zip"), url("/dl/x.zip\\..\\..\\y.zip")}) {
     updateState().versionFields[update::kUpdateAddress] = address;
     controls.setEnabled(ui::name::kStartButton, false);
-    update::startUpdateDownload(downloadStart(), updateState());
+    flow().acceptRelease();
     EXPECT_FALSE(updateState().downloadObject->hasTask()) << address;
     EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << address << ": the button works";
   }
@@ -224,7 +243,7 @@ TEST_F(HandoffTest, AnAddressEndingInASlashDownloadsToDotTmpAndUnpacksNothing) {
   os.messageBoxes.answers = {7};
   download("NewLauncher.exe", url("/dl/"));
   EXPECT_EQ(server.requests().size(), 1u);
-  EXPECT_EQ(updateState().taskParameters->localFilePath, os.process.directory + "\\.tmp");
+  EXPECT_EQ(updateState().names.download, os.process.directory + "\\.tmp");
   EXPECT_EQ(updateState().progress->percent, 100);
   EXPECT_FALSE(exists(".tmp")) << "deleted, not moved";
   EXPECT_FALSE(exists("NewLauncher.exe")) << "nothing unpacked";
@@ -349,7 +368,7 @@ TEST_F(SignedHandoffTest, AnyOtherPackageIsRefusedAndNothingOfItStays) {
     announce(bytes, url("/pkg.zip"), c.key);
     downloadAnnounced("/pkg.zip");
     expectRefused(c.what);
-    EXPECT_EQ(updateState().taskParameters->localFilePath, os.process.directory + "\\pkg.zip.tmp")
+    EXPECT_EQ(updateState().names.download, os.process.directory + "\\pkg.zip.tmp")
         << "the plain temporary name, while no file has it";
     EXPECT_FALSE(exists("NewLauncher.exe")) << c.what << ": nothing unpacked";
     EXPECT_FALSE(exists("pkg.zip")) << c.what;
@@ -369,8 +388,7 @@ TEST_F(SignedHandoffTest, TheLastFreeTemporaryNameIsTakenAndNoneMeansNoDownload)
   announce(bytes, url("/pkg.zip"), secretKey);
   os.messageBoxes.answers = {6, 6};
   downloadAnnounced("/pkg.zip");
-  EXPECT_EQ(updateState().taskParameters->localFilePath,
-            os.process.directory + "\\pkg.zip(99).tmp");
+  EXPECT_EQ(updateState().names.download, os.process.directory + "\\pkg.zip(99).tmp");
   EXPECT_TRUE(exists("data.txt"));
   EXPECT_FALSE(exists("pkg.zip(99).tmp"));
   EXPECT_EQ(testing_support::readBytes(runDir() / "pkg.zip(98).tmp"), "taken");
@@ -379,7 +397,7 @@ TEST_F(SignedHandoffTest, TheLastFreeTemporaryNameIsTakenAndNoneMeansNoDownload)
   os.messageBoxes.calls.clear();
   const std::size_t requests = server.requests().size();
   controls.setEnabled(ui::name::kStartButton, false);
-  update::startUpdateDownload(downloadStart(), updateState());
+  flow().acceptRelease();
   EXPECT_FALSE(updateState().downloadObject->hasTask());
   EXPECT_EQ(server.requests().size(), requests);
   expectRefused("no free name");
@@ -402,7 +420,7 @@ TEST_F(SignedHandoffTest, APackageThatCannotTakeItsNameIsRefused) {
 TEST_F(SignedHandoffTest, ARefusedPackageNameIsSaidAndTheStartButtonWorks) {
   announce("x", url("/dl/CON"), secretKey);
   controls.setEnabled(ui::name::kStartButton, false);
-  update::startUpdateDownload(downloadStart(), updateState());
+  flow().acceptRelease();
   EXPECT_FALSE(updateState().downloadObject->hasTask());
   expectRefused("a device name");
   EXPECT_TRUE(server.requests().empty());
@@ -568,7 +586,7 @@ TEST_F(HandoffTest, WithoutAKeyAKeptPackageWaitsForTheNextDownload) {
 }
 
 TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
-  update::onProgressTick(controls, updateState());
+  flow().onProgressTick();
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0MB");
   EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0MB");
@@ -578,13 +596,13 @@ TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
             {testing_support::sendBytes(testing_support::okHead(40960) + std::string(20480, 'z')),
              testing_support::stall()});
   updateState().versionFields[update::kUpdateAddress] = url("/pkg.zip");
-  update::startUpdateDownload(downloadStart(), updateState());
+  flow().acceptRelease();
   for (int waited = 0; waited < 10000 && updateState().progress->percent != 50; waited += 5)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  update::onProgressTick(controls, updateState());
+  flow().onProgressTick();
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：20 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：0.04MB");
-  update::onProgressTick(controls, updateState());
+  flow().onProgressTick();
   EXPECT_EQ(controls.text(ui::name::kSpeedLabel), "下载速度：0 KB\\s");
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0.02MB");
 }

@@ -9,13 +9,16 @@
 #include "core/startup.h"
 #include "test_support.h"
 #include "ui/control_names.h"
+#include "ui/control_table.h"
 #include "unzip_test_archives.h"
 #include "update/handoff.h"
 #include "update/kept_package.h"
 #include "update/package/apply_journal.h"
+#include "update/package/apply_package.h"
 #include "update/package/package_signature.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip.h"
+#include "update/update_flow.h"
 
 namespace {
 
@@ -46,10 +49,12 @@ class HandOverTest : public LauncherTest {
       if (os.processes.calls.empty())
         return;
       ++polls;
-      if (polls == signalAtPoll)
-        os.namedEvents.names.insert(core::shownSignalName(os.process.directory, "NewLauncher.exe"));
       if (onPoll)
         onPoll(polls);
+    };
+    os.processes.childShowsWindow = [this](const std::string& windowClass) {
+      return signalAtPoll != kNeverSignals && polls >= signalAtPoll &&
+             windowClass == ui::launchWindowProperties().className;
     };
     os.processes.childExitCode = [this] { return polls >= exitAtPoll ? exitCode : -1; };
   }
@@ -62,9 +67,11 @@ class HandOverTest : public LauncherTest {
     state.versionFields[update::kLatestVersion] = "5.1";
     state.versionFields[update::kProgramTitle] = "NewLauncher.exe";
     state.versionFields[update::kUpdateAddress] = kAddress;
-    state.taskParameters->sourceAddress = kAddress;
+    state.names = {kAddress, os.process.directory + "\\pkg.zip",
+                   os.process.directory + "\\pkg.zip.tmp", "NewLauncher.exe"};
     state.progress->percent = 100;
-    controls.setText(ui::name::kUpdateTitle, "NewLauncher.exe");
+    state.progress->arrivedWhole = true;
+    state.phase = update::UpdatePhase::kDownloading;
     controls.setEnabled(ui::name::kStartButton, false);
   }
 
@@ -77,7 +84,7 @@ class HandOverTest : public LauncherTest {
   // True when the old launcher ended, handing over.
   bool complete() {
     try {
-      update::completeUpdate(ctx(), updateState());
+      launcher->updateFlow().onNotice(update::DownloadNotice::kEnded);
     } catch (const ProgramEnded&) {
       return true;
     }
@@ -249,12 +256,13 @@ TEST_F(HandOverTest, AFileTheGameHoldsDefersTheWholeUpdateToTheNextStart) {
   EXPECT_TRUE(os.processes.calls.empty());
 
   // The next start: a fresh state; its window shows.
-  updateState().versionFields = {};
-  updateState().taskParameters->sourceAddress.clear();
-  updateState().progress->percent = 0;
-  controls.setText(ui::name::kUpdateTitle, "");
+  launcher.reset();
+  launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
+  controls.setText(ui::name::kUpdateNotes, "11111111111");
   signalAtPoll = 1;
-  EXPECT_THROW(update::applyKeptPackage(ctx(), updateState()), ProgramEnded);
+  EXPECT_THROW(launcher->updateFlow().onWindowShown(), ProgramEnded);
+  EXPECT_EQ(controls.text(ui::name::kUpdateNotes).substr(22, 15), "NewLauncher.exe")
+      << "the panel shows the kept release's notes, not what the field held";
   EXPECT_EQ(files(), kNew);
   EXPECT_TRUE(controls.isVisible(ui::name::kProgressBar));
   EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "\\NewLauncher.exe");
@@ -288,7 +296,7 @@ TEST_F(HandOverTest, AKeptPackageThatNoLongerChecksIsForgotten) {
     ASSERT_TRUE(fs::exists(runDir() / update::kKeptPackageFileName));
     row.change();
     os.processes.calls.clear();
-    update::applyKeptPackage(ctx(), updateState());
+    launcher->updateFlow().onWindowShown();
     EXPECT_TRUE(os.processes.calls.empty());
     EXPECT_EQ(fs::exists(runDir() / update::kKeptPackageFileName), row.recordStays);
     EXPECT_EQ(testing_support::readBytes(runDir() / "Data/a.pak"), "old a");
@@ -314,10 +322,10 @@ TEST_F(HandOverTest, TheStartEndsAnInterruptedUpdateAfterTheGuardAndTheWindowGiv
       throw std::runtime_error("killed amid the apply");
     return true;
   };
-  EXPECT_THROW(
-      update::unpackArchive(os.files, os.codec, (runDir() / "tavoro" / "made.zip").string(),
-                            os.process.directory + "\\", [](int) {}),
-      std::runtime_error);
+  EXPECT_THROW(update::applyPackageNow(os.files, os.namedEvents, os.codec,
+                                       (runDir() / "tavoro" / "made.zip").string(),
+                                       os.process.directory + "\\", [](int) {}),
+               std::runtime_error);
   os.files.beforeChange = nullptr;
   ASSERT_TRUE(fs::exists(runDir() / update::kJournalFileName));
 
@@ -392,7 +400,7 @@ TEST_F(HandOverTest, WithAKeyAKeptPackageMustStillBeTheSignedRelease) {
     signalAtPoll = 1;
     bool handedOver = false;
     try {
-      update::applyKeptPackage(ctx(), updateState());
+      launcher->updateFlow().onWindowShown();
     } catch (const ProgramEnded&) {
       handedOver = true;
     }

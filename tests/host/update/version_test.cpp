@@ -3,6 +3,7 @@
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "update/package/release_signature.h"
+#include "update/update_flow.h"
 
 namespace {
 
@@ -29,10 +30,9 @@ class VersionTest : public LauncherTest {
  protected:
   LoopbackServer server;
   std::string address() const { return server.base() + "/version.html"; }
+  // A start click whose game start is left out: the check alone.
   void checkVersion(const std::string& page) {
-    update::runVersionCheck(
-        {{controls, os.files, os.process, os.messageBoxes}, os.http, os.codec, os.pump},
-        updateState(), page);
+    launcher->updateFlow().onStartClicked(page, [] {});
   }
 };
 

@@ -4,6 +4,7 @@
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
 #include "update/package/apply_journal.h"
+#include "update/package/apply_package.h"
 #include "update/package/staged_apply.h"
 #include "update/package/unzip.h"
 
@@ -62,7 +63,8 @@ class StagedApplyTest : public LauncherTest {
   bool hasFolder(const char* name) const { return fs::is_directory(game() / name); }
 
   void unpack() {
-    update::unpackArchive(os.files, os.codec, archive().string(), gameDir() + "\\", [](int) {});
+    update::applyPackageNow(os.files, os.namedEvents, os.codec, archive().string(),
+                            gameDir() + "\\", [](int) {});
   }
 
   update::Recovery recover() {
@@ -177,11 +179,12 @@ TEST_F(StagedApplyTest, RecoveryFinishesWhenEveryStagedFileIsThereAndUndoesOther
 
   resetFolder();
   int reports = 0;
-  EXPECT_THROW(update::unpackArchive(os.files, os.codec, archive().string(), gameDir() + "\\",
-                                     [&reports](int) {
-                                       if (++reports == 3)
-                                         throw Killed{};
-                                     }),
+  EXPECT_THROW(update::applyPackageNow(os.files, os.namedEvents, os.codec, archive().string(),
+                                       gameDir() + "\\",
+                                       [&reports](int) {
+                                         if (++reports == 3)
+                                           throw Killed{};
+                                       }),
                Killed);
   EXPECT_EQ(recover(), update::Recovery::kUndone);
   EXPECT_EQ(files(), kOldFolder);

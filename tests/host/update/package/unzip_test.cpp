@@ -9,6 +9,7 @@
 #include "base/path.h"
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
+#include "update/package/apply_package.h"
 #include "update/package/staged_apply.h"
 #include "update/package/unzip.h"
 
@@ -58,8 +59,9 @@ class UnzipTest : public LauncherTest {
   // The launcher passes its folder with a trailing backslash.
   Progress unpack(const fs::path& archive, const fs::path& destination) {
     Progress reports;
-    update::unpackArchive(os.files, os.codec, archive.string(), destination.string() + "\\",
-                          [&](int percent) { reports.push_back(percent); });
+    update::applyPackageNow(os.files, os.namedEvents, os.codec, archive.string(),
+                            destination.string() + "\\",
+                            [&](int percent) { reports.push_back(percent); });
     return reports;
   }
   Progress unpack(const fs::path& archive) { return unpack(archive, game()); }
@@ -397,12 +399,12 @@ TEST_F(UnzipTest, HandlerThatEndsTheProgramLeavesNothingOpenOrHalfWritten) {
   const std::size_t descriptorsBefore = openDescriptorCount();
 
   int calls = 0;
-  EXPECT_THROW(update::unpackArchive(os.files, os.codec, (archives() / "p.zip").string(),
-                                     game().string() + "\\",
-                                     [&](int) {
-                                       ++calls;
-                                       throw platform::host::ProgramEnded{0};
-                                     }),
+  EXPECT_THROW(update::applyPackageNow(os.files, os.namedEvents, os.codec,
+                                       (archives() / "p.zip").string(), game().string() + "\\",
+                                       [&](int) {
+                                         ++calls;
+                                         throw platform::host::ProgramEnded{0};
+                                       }),
                platform::host::ProgramEnded);
 
   EXPECT_EQ(calls, 1);
@@ -422,8 +424,9 @@ TEST_F(UnzipTest, ArchiveIsClosedBeforeTheFinalReport) {
   for (const char* name : {"p.zip", "stops.zip", "empty.zip"}) {
     const std::size_t descriptorsBefore = openDescriptorCount();
     std::size_t descriptorsAtLastReport = 0;
-    update::unpackArchive(os.files, os.codec, (archives() / name).string(), game().string() + "\\",
-                          [&](int) { descriptorsAtLastReport = openDescriptorCount(); });
+    update::applyPackageNow(os.files, os.namedEvents, os.codec, (archives() / name).string(),
+                            game().string() + "\\",
+                            [&](int) { descriptorsAtLastReport = openDescriptorCount(); });
     EXPECT_EQ(descriptorsAtLastReport, descriptorsBefore) << name;
   }
 }

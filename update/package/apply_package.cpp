@@ -1,0 +1,110 @@
+#include "update/package/apply_package.h"
+
+#include "base/cp936.h"
+#include "base/path.h"
+
+namespace update {
+namespace {
+
+ApplyOutcomeKind outcomeOfStaging(StageResult result) {
+  switch (result) {
+    case StageResult::kStaged:
+      return ApplyOutcomeKind::kApplied;
+    case StageResult::kNoEntries:
+      return ApplyOutcomeKind::kUnreadable;
+    case StageResult::kDamaged:
+      return ApplyOutcomeKind::kDamaged;
+    case StageResult::kNotWritten:
+      break;
+  }
+  return ApplyOutcomeKind::kNotWritten;
+}
+
+// The first target the apply could not move: the one another program
+// holds, when one does.
+std::string heldTarget(platform::Files& files, const std::string& folder, const ApplyPlan& plan) {
+  for (const ApplyStep& step : plan.steps) {
+    if (files.isInUse(base::joinPath(folder, step.target)))
+      return step.target;
+  }
+  return {};
+}
+
+std::string withoutTrailingSeparator(std::string path) {
+  while (path.size() > 1 && base::isPathSeparator(path.back()))
+    path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& events,
+                            platform::TextCodec& codec, const PackageApply& apply) {
+  PackageApplied result;
+  auto lock = std::make_unique<ApplyLock>(events, apply.folder);
+  std::unique_ptr<JournalWriter> journal =
+      lock->held() ? JournalWriter::create(files, apply.folder) : nullptr;
+  if (!journal) {
+    result.outcome = {ApplyOutcomeKind::kBusy, kJournalFileName,
+                      lock->held() ? files.lastError() : 0};
+    return result;
+  }
+  StageFailure failure;
+  const UnpackProgress progress = apply.progress ? apply.progress : [](int) {};
+  const StageResult staged = stageArchive(files, codec, apply.archivePath, apply.folder, *journal,
+                                          progress, apply.order, &failure);
+  if (staged != StageResult::kStaged) {
+    journal->remove();
+    result.outcome = {outcomeOfStaging(staged), failure.file, failure.systemError};
+    return result;
+  }
+  const ApplyResult applied = applyStaged(files, apply.folder, *journal, apply.retry);
+  if (applied != ApplyResult::kApplied) {
+    const std::uint32_t error = files.lastError();
+    const std::string held = heldTarget(files, apply.folder, journal->plan());
+    journal->remove();
+    result.outcome = {
+        applied == ApplyResult::kInUse ? ApplyOutcomeKind::kInUse : ApplyOutcomeKind::kNotWritten,
+        held, error};
+    return result;
+  }
+  result.outcome = {ApplyOutcomeKind::kApplied, {}, 0};
+  result.pending =
+      std::make_unique<AppliedUpdate>(AppliedUpdate{std::move(lock), std::move(journal)});
+  return result;
+}
+
+void endApply(platform::Files& files, const std::string& folder, AppliedUpdate& applied,
+              ApplyDecision decision, const std::string& keep) {
+  JournalWriter& journal = *applied.journal;
+  journal.decide(decision);
+  if (decision == ApplyDecision::kFinish) {
+    ApplyPlan plan = journal.plan();
+    for (ApplyStep& step : plan.steps) {
+      if (!keep.empty() && base::equalsIgnoringAsciiCase(step.backup, keep))
+        step.backup.clear();
+    }
+    removeBackups(files, folder, plan);
+  } else {
+    undoPlan(files, folder, journal.plan());
+  }
+  journal.remove();
+  applied.lock.reset();
+}
+
+ApplyOutcome applyPackageNow(platform::Files& files, platform::NamedEvents& events,
+                             platform::TextCodec& codec, const std::string& archivePath,
+                             const std::string& destination, const UnpackProgress& progress) {
+  const std::string folder = withoutTrailingSeparator(destination);
+  createFolderChain(files, folder);
+  PackageApplied applied =
+      applyPackage(files, events, codec, {archivePath, folder, {}, InUseRetry{}, progress});
+  if (applied.pending)
+    endApply(files, folder, *applied.pending, ApplyDecision::kFinish);
+  // The archive is closed by now: Windows cannot delete a file still open.
+  if (progress)
+    progress(applied.outcome.kind == ApplyOutcomeKind::kUnreadable ? 0 : 100);
+  return applied.outcome;
+}
+
+}  // namespace update
