@@ -22,6 +22,7 @@ set(TAVORO_HOST_TESTS
   tests/host/update/handover_test.cpp
   tests/host/update/http/http_request_test.cpp
   tests/host/update/http/http_test.cpp
+  tests/host/update/package/apply_package_test.cpp
   tests/host/update/package/package_digest_test.cpp
   tests/host/update/package/staged_apply_test.cpp
   tests/host/update/package/unzip_test.cpp

@@ -16,7 +16,7 @@ int FakeMessageBoxes::show(const std::string& text, unsigned flags, const std::s
 
 void FakePump::delay(int milliseconds) {
   delays.push_back(milliseconds);
-  now += milliseconds > 0 ? milliseconds : 0;
+  now += stepMs >= 0 ? stepMs : (milliseconds > 0 ? milliseconds : 0);
   if (duringDelay)
     duringDelay();
 }

@@ -140,9 +140,11 @@ class FakePump final : public Pump {
   // Waits on the calling thread, as the window's would, counting the
   // waits; runs `duringWait` while it waits, as the window's messages would.
   bool waitUntil(const std::function<bool()>& done) override;
-  // Moves on by each delay's length, as if it had been waited.
+  // Moves on by each delay's length, as if it had been waited, or by
+  // `stepMs` when that is set: a delay that comes back early.
   std::int64_t nowMs() override { return now; }
   std::int64_t now = 0;
+  int stepMs = -1;
   std::vector<int> delays;
   int waits = 0;
   std::function<void()> duringWait;

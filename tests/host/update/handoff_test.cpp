@@ -203,6 +203,34 @@ TEST_F(HandoffTest, ALauncherThatCannotStartOrIsThisOneIsNeverRemoved) {
   EXPECT_EQ(os.processes.started.back(), os.process.directory + "\\sub\\New.exe");
 }
 
+// A package with an entry that must not be unpacked, or that is damaged:
+// the player is told, the package goes, and it is never opened for
+// unpacking by hand.
+TEST_F(HandoffTest, ADamagedOrUnsafePackageIsSaidAndRemovedNeverOpened) {
+  std::string damaged = package({{"NewLauncher.exe", std::string(4000, 'n')}});
+  damaged[60] ^= 0x20;  // inside the deflated data
+  const std::string cases[] = {
+      package({{"NewLauncher.exe", "MZ new"}, {"../outside.txt", "x"}}),
+      package({{"data/../../outside.txt", "x"}}),
+      damaged,
+  };
+  for (const std::string& bytes : cases) {
+    os.messageBoxes.calls.clear();
+    server.respond("/pkg.zip", served(bytes));
+    download("NewLauncher.exe", url("/pkg.zip"));
+    ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
+    EXPECT_EQ(os.messageBoxes.calls[0].text, update::kPackageDamaged);
+    EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x30u);
+    EXPECT_TRUE(os.shell.opened.empty()) << "never opened for unpacking by hand";
+    EXPECT_FALSE(exists("pkg.zip"));
+    EXPECT_FALSE(exists("NewLauncher.exe"));
+    EXPECT_FALSE(std::filesystem::exists(runDir().parent_path() / "outside.txt"));
+    EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
+    EXPECT_FALSE(controls.isVisible(ui::name::kProgressBar));
+    EXPECT_TRUE(os.process.exitCodes.empty());
+  }
+}
+
 TEST_F(HandoffTest, AStaleTemporaryFileOrPackageGivesWayToTheFreshDownload) {
   writeFile("pkg.zip.tmp", "left over by an interrupted run");
   writeFile("pkg.zip", package({{"stale.txt", "old"}}));
@@ -314,6 +342,7 @@ class SignedHandoffTest : public HandoffTest {
     EXPECT_EQ(os.messageBoxes.calls[0].title, " 软件更新提示");
     EXPECT_EQ(os.messageBoxes.calls[0].flags, 0x30u);
     EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton)) << what;
+    EXPECT_FALSE(controls.isVisible(ui::name::kProgressBar)) << what << ": no dead panel";
     EXPECT_TRUE(os.processes.calls.empty()) << what;
     EXPECT_TRUE(os.process.exitCodes.empty()) << what;
   }

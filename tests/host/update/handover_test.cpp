@@ -138,6 +138,7 @@ TEST_F(HandOverTest, TheNewLaunchersFirstSignDecidesTheHandOver) {
       {"ends with 1 before its window", kNeverSignals, 2, 1, false, 2},
       {"crashes at once", kNeverSignals, 0, 0xC0000005, false, 0},
       {"silent for 15 s", kNeverSignals, 1 << 30, 0, true, 150},
+      {"crashes after a while", kNeverSignals, 5, 0xC0000005, false, 5},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -153,6 +154,9 @@ TEST_F(HandOverTest, TheNewLaunchersFirstSignDecidesTheHandOver) {
     exitAtPoll = row.exitAt;
     exitCode = row.code;
     os.namedEvents.names.clear();
+    // A marker of the new launcher's name proves nothing: any program may
+    // make one.
+    os.namedEvents.names.insert(core::shownSignalName(os.process.directory, "NewLauncher.exe"));
     // A hand-over ends the program: each row is a launcher of its own.
     launcher.reset();
     launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
@@ -212,18 +216,129 @@ TEST_F(HandOverTest, TheSharedInstanceMarkerIsFreeWhileTheNewLauncherStarts) {
 // Once the new launcher runs, Esc or Alt+F4 waits for the outcome: the
 // undo completes, then the program ends.
 TEST_F(HandOverTest, ACloseDuringTheWaitEndsTheProgramOnlyAfterTheUndo) {
-  onPoll = [this](int poll) {
+  bool closedEarly = false;
+  onPoll = [this, &closedEarly](int poll) {
     if (poll == 1)
       launcher->raise(ui::kWindow, ui::Event::CloseRequested, {});
+    closedEarly = closedEarly || window.closed() || !os.process.exitCodes.empty();
   };
-  exitAtPoll = 3;
+  // The new launcher fails after 5 s, and every turn of the wait comes back
+  // at once: the wait counts by the clock, not by its turns.
+  os.pump.stepMs = 1;
+  exitAtPoll = 5000;
   exitCode = 1;
   downloadedNewRelease();
   EXPECT_TRUE(complete()) << "ended by the close";
+  EXPECT_FALSE(closedEarly) << "the window stayed for the outcome";
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
-  EXPECT_EQ(polls, 3) << "the wait went on after the close";
+  EXPECT_EQ(polls, 5000) << "the wait went on after the close";
   EXPECT_EQ(files(), kOld);
   EXPECT_EQ(boxTexts(), std::vector<std::string>{update::kNewLauncherFailed});
+  EXPECT_TRUE(window.closed());
+}
+
+// A new launcher that says nothing is waited for 15 s by the clock however
+// quickly the window's messages come back.
+TEST_F(HandOverTest, TheWaitForTheNewLauncherCountsByTheClock) {
+  os.pump.stepMs = 10;
+  downloadedNewRelease();
+  EXPECT_TRUE(complete());
+  EXPECT_EQ(std::count(os.pump.delays.begin(), os.pump.delays.end(), update::kHandOverPollMs),
+            update::kHandOverWaitMs / 10);
+  EXPECT_EQ(files(), kNew);
+}
+
+// The natural release: the new launcher keeps this launcher's name. It is
+// started and handed over like any other; nothing is asked, the package
+// goes, and the old image (moved aside by the apply) is what the
+// interpreter deletes.
+TEST_F(HandOverTest, ALauncherThatKeepsItsNameIsHandedOverLikeAnyOther) {
+  // 星海启动器.exe, as the package stores it and as the folder names it.
+  const std::string chineseUtf8 = reinterpret_cast<const char*>(u8"星海启动器.exe");
+  for (const auto& [own, stored] :
+       {std::pair<std::string, std::string>{"launcher.exe", "launcher.exe"},
+        {"星海启动器.exe", chineseUtf8}}) {
+    SCOPED_TRACE(stored);
+    launcher.reset();
+    fs::remove_all(runDir() / "Data");
+    fs::remove(runDir() / "launcher.exe");
+    fs::remove(runDir() / "launcher.exe.backup");
+    for (const auto& [name, bytes] : kOld)
+      writeFile(name == "launcher.exe" ? own : name, bytes);
+    os.process.executable = own;
+    launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
+    os.processes.calls.clear();
+    os.processes.started.clear();
+    os.messageBoxes.calls.clear();
+    polls = 0;
+    signalAtPoll = 1;
+    downloaded({{stored, "MZ new launcher"}, {"Data/a.pak", "new a, longer"}});
+    updateState().versionFields[update::kProgramTitle] = own;
+    updateState().names.newLauncher = own;
+
+    EXPECT_TRUE(complete()) << "handed over";
+    EXPECT_EQ(os.processes.started, std::vector<std::string>{os.process.directory + "\\" + own});
+    EXPECT_EQ(os.processes.calls.back().commandLine, selfRemoval(own + ".backup"));
+    EXPECT_TRUE(boxTexts().empty());
+    Tree expected = {{own, "MZ new launcher"},
+                     {own + ".backup", "MZ old launcher"},  // the interpreter's to delete
+                     {"Data/a.pak", "new a, longer"}};
+    EXPECT_EQ(files(), expected);
+    fs::remove(runDir() / (own + ".backup"));
+    fs::remove(runDir() / own);
+  }
+}
+
+// After a hand-over to another name, the desktop shortcut this launcher's
+// button made leads to the new launcher; a shortcut of the game's name
+// that leads elsewhere is not this launcher's and stays.
+TEST_F(HandOverTest, TheLaunchersDesktopShortcutFollowsARename) {
+  writeConfig("[http]\r\ndiy=x\r\n[name]\r\nname1=星海\r\n");
+  const std::string link = os.shell.desktop + "\\星海 -塔沃VR游戏.lnk";
+  const std::string own = os.process.directory + "\\launcher.exe";
+  const std::string newLauncher = os.process.directory + "\\NewLauncher.exe";
+  for (const auto& [before, after] : {std::pair<std::string, std::string>{own, newLauncher},
+                                      {"C:\\Other\\launcher.exe", "C:\\Other\\launcher.exe"}}) {
+    SCOPED_TRACE(before);
+    launcher.reset();
+    for (const auto& [name, bytes] : kOld)
+      writeFile(name, bytes);
+    fs::remove(runDir() / "NewLauncher.exe");
+    fs::remove_all(runDir() / "Data");
+    for (const auto& [name, bytes] : kOld)
+      writeFile(name, bytes);
+    launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
+    os.shell.links = {{link, before}};
+    polls = 0;
+    signalAtPoll = 1;
+    downloadedNewRelease();
+    EXPECT_TRUE(complete());
+    EXPECT_EQ(os.shell.links[link], after);
+  }
+}
+
+// A close while the apply waits for a file the game holds: the wait goes
+// on, everything stays old, the player learns why, then the program ends.
+TEST_F(HandOverTest, ACloseDuringTheWaitForAHeldFileEndsAllOld) {
+  downloadedNewRelease();
+  const auto hold =
+      platform::host::LocalFiles::holdWithoutSharing((runDir() / "Data/a.pak").string());
+  bool closedEarly = false;
+  os.pump.duringDelay = [this, &closedEarly] {
+    if (os.pump.delays.size() == 1)
+      launcher->raise(ui::kWindow, ui::Event::CloseRequested, {});
+    closedEarly = closedEarly || window.closed() || !os.process.exitCodes.empty();
+  };
+  EXPECT_TRUE(complete()) << "ended once the outcome was known";
+  EXPECT_FALSE(closedEarly);
+  EXPECT_EQ(std::count(os.pump.delays.begin(), os.pump.delays.end(), 250), 19)
+      << "the game was given its time to close";
+  Tree left = files();
+  left.erase("pkg.zip");
+  left.erase(update::kKeptPackageFileName);
+  EXPECT_EQ(left, kOld);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{update::kUpdateDeferred});
+  EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
 // A package that replaces the running launcher's own file: the old image is

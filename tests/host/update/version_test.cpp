@@ -110,6 +110,25 @@ TEST_F(VersionTest, YesShowsTheDownloadPanelAndDisablesTheStartButton) {
   EXPECT_EQ(os.pump.delays, std::vector<int>{500});
 }
 
+// The page is read while the window's messages go on: a second click then
+// finds the check under way and does nothing, and so does one while the
+// download runs.
+TEST_F(VersionTest, ASecondClickWhileTheCheckOrTheDownloadRunsDoesNothing) {
+  server.respond("/version.html", page(kPage51));
+  os.pump.duringWait = [this] {
+    os.pump.duringWait = nullptr;
+    checkVersion(address());
+  };
+  os.messageBoxes.answers = {6};
+  checkVersion(address());
+  EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
+  EXPECT_EQ(os.pump.waits, 1) << "the page was read once";
+  EXPECT_EQ(launcher->updateFlow().phase(), update::UpdatePhase::kDownloading);
+  checkVersion(address());
+  EXPECT_EQ(os.pump.waits, 1) << "nothing read while the download runs";
+  EXPECT_EQ(os.messageBoxes.calls.size(), 1u);
+}
+
 TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
   server.respond("/same.html", page("<p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.0</p>"));
   server.respond("/ten.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=10.0<"));
