@@ -466,9 +466,17 @@ TEST_F(LaunchWindowTest, TheStatisticsTimerTicksThroughTheBindings) {
   EXPECT_FALSE(eventsOf(ui::name::kStatsTimer, Event::TimerTick).empty());
 }
 
-TEST_F(LaunchWindowTest, ClosingDestroysTheWindowAndEndsTheMessageLoop) {
+// A close request is the handler's to act on: it ends the program, or,
+// while an update changes the game folder, defers the close, and the window
+// stays until the outcome. Closing the window ends the message loop.
+TEST_F(LaunchWindowTest, ACloseRequestIsTheHandlersAndClosingEndsTheMessageLoop) {
   window_.show();
   PostMessageA(window_.handle(), WM_CLOSE, 0, 0);
+  pump();
+  EXPECT_EQ(eventsOf(ui::kWindow, Event::CloseRequested).size(), 1u);
+  ASSERT_NE(window_.handle(), nullptr) << "a handler that returns keeps the window";
+  EXPECT_TRUE(IsWindowVisible(window_.handle()));
+  window_.closeWindow();
   EXPECT_EQ(window_.runMessageLoop(), 0);
   EXPECT_EQ(window_.handle(), nullptr);
   // Operations after the end do nothing.
