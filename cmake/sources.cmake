@@ -46,6 +46,7 @@ set(TAVORO_LOGIC_SOURCES
   update/package/staged_apply.cpp
   update/kept_package.cpp
   update/package/unzip_archive.cpp
+  update/succession.cpp
   update/update_flow.cpp
   update/update_state.cpp
   update/version_page.cpp

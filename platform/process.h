@@ -13,6 +13,9 @@ class Process {
   virtual std::string runDirectory() = 0;
   // The executable's file name with its extension.
   virtual std::string executableName() = 0;
+  // This program's file was given the name `executable`, in its folder,
+  // while it runs: the system goes on reporting the name it started with.
+  virtual void renamed(const std::string& executable) = 0;
   // Ends the process at once with `code`.
   [[noreturn]] virtual void exit(int code) = 0;
 };

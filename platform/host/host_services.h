@@ -206,6 +206,7 @@ class FakeProcess final : public Process {
  public:
   std::string runDirectory() override { return directory; }
   std::string executableName() override { return executable; }
+  void renamed(const std::string& name) override { executable = name; }
   [[noreturn]] void exit(int code) override;
   std::string directory = "C:\\Games\\Demo";
   std::string executable = "launcher.exe";

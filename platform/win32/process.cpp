@@ -34,11 +34,18 @@ class Win32Process final : public Process {
   }
 
   std::string executableName() override {
+    if (!renamed_.empty())
+      return renamed_;
     const std::string path = modulePath();
     return std::string(base::lastPathComponent(path));
   }
 
+  void renamed(const std::string& executable) override { renamed_ = executable; }
+
   [[noreturn]] void exit(int code) override { ExitProcess(static_cast<UINT>(code)); }
+
+ private:
+  std::string renamed_;
 };
 
 }  // namespace

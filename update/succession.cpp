@@ -1,0 +1,60 @@
+#include "update/succession.h"
+
+#include <memory>
+
+#include "base/cp936.h"
+#include "base/path.h"
+#include "update/package/staged_apply.h"
+
+namespace update {
+
+std::optional<Succession> successionOf(const ApplyPlan& plan, const std::string& ownFile) {
+  if (!plan.complete || plan.decision == ApplyDecision::kUndo)
+    return std::nullopt;
+  for (const ApplyStep& step : plan.steps) {
+    if (base::equalsIgnoringAsciiCase(step.staged, ownFile))
+      return Succession{step.staged, step.target};
+  }
+  return std::nullopt;
+}
+
+SuccessionEnd completeSuccession(platform::Files& files, platform::NamedEvents& events,
+                                 platform::Pump& pump, platform::Process& process) {
+  const std::string runDir = process.runDirectory();
+  const base::Bytes text = files.readAll(base::joinPath(runDir, kJournalFileName));
+  const std::optional<ApplyPlan> plan =
+      parseJournal(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  const std::optional<Succession> succession =
+      plan ? successionOf(*plan, process.executableName()) : std::nullopt;
+  if (!succession)
+    return SuccessionEnd::kNone;
+
+  // The old launcher holds the folder's apply lock until it ends.
+  const std::int64_t start = pump.nowMs();
+  std::unique_ptr<ApplyLock> lock;
+  for (;;) {
+    lock = std::make_unique<ApplyLock>(events, runDir);
+    if (lock->held())
+      break;
+    lock.reset();
+    if (pump.nowMs() - start >= kSuccessionWaitMs)
+      return SuccessionEnd::kLeftForLater;
+    pump.delay(kSuccessionPollMs);
+  }
+  // Its file stays a running program's for a moment after its end.
+  const std::string staged = base::joinPath(runDir, succession->staged);
+  const std::string target = base::joinPath(runDir, succession->target);
+  const std::int64_t ended = pump.nowMs();
+  while (!files.replace(staged, target)) {
+    if (pump.nowMs() - ended >= kSuccessionWaitMs)
+      return SuccessionEnd::kLeftForLater;
+    pump.delay(kSuccessionPollMs);
+  }
+  process.renamed(succession->target);
+  lock.reset();
+  // Every step is in place: the update ends as after a kill at this point.
+  recoverInterruptedUpdate(files, events, runDir);
+  return SuccessionEnd::kCompleted;
+}
+
+}  // namespace update
