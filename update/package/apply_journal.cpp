@@ -149,7 +149,9 @@ std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
   if (!file)
     return nullptr;
   auto writer = std::make_unique<JournalWriter>(files, std::move(path), std::move(file));
-  if (!writer->append(std::string(kHeader), false))
+  // On the disk before anything is staged: a journal cut inside its header
+  // reads as no journal of ours.
+  if (!writer->append(std::string(kHeader), true))
     return nullptr;
   return writer;
 }

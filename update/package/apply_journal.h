@@ -58,7 +58,8 @@ std::optional<ApplyPlan> parseJournal(std::string_view text);
 // The journal file of one apply, held open and written to as it goes.
 class JournalWriter {
  public:
-  // Null when a file of the journal's name exists or cannot be created.
+  // Null when a file of the journal's name exists or cannot be created. The
+  // header is on the disk before it returns.
   static std::unique_ptr<JournalWriter> create(platform::Files& files,
                                                const std::string& runDirectory);
   JournalWriter(platform::Files& files, std::string path,

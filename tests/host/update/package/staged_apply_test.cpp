@@ -95,8 +95,9 @@ class StagedApplyTest : public LauncherTest {
   void expectAllOldOrAllNew(const std::string& when) {
     const Tree now = files();
     EXPECT_TRUE(now == kOldFolder || now == newFolder()) << when;
-    if (now == kOldFolder)
+    if (now == kOldFolder) {
       EXPECT_FALSE(hasFolder("Levels")) << when << ": a folder the update made stayed";
+    }
   }
 
   int changes_ = 0;
@@ -264,6 +265,21 @@ TEST_F(StagedApplyTest, AJournalHeldByALauncherAtWorkOrNotOursIsLeftAlone) {
   }
   EXPECT_EQ(recover(), update::Recovery::kFinished);
   EXPECT_EQ(files(), newFolder());
+}
+
+// A power cut while the package is staged must leave a journal that reads:
+// its header is on the disk before the first staged file exists.
+TEST_F(StagedApplyTest, TheJournalReadsFromTheMomentItIsCreated) {
+  resetFolder();
+  const std::unique_ptr<update::JournalWriter> journal =
+      update::JournalWriter::create(os.files, gameDir());
+  ASSERT_TRUE(journal);
+  const std::optional<update::ApplyPlan> onDisk =
+      update::parseJournal(readBytes(game() / update::kJournalFileName));
+  ASSERT_TRUE(onDisk) << "the header is not on the disk yet";
+  EXPECT_TRUE(onDisk->stagedFiles.empty());
+  EXPECT_FALSE(onDisk->complete);
+  EXPECT_FALSE(update::JournalWriter::create(os.files, gameDir())) << "a second journal";
 }
 
 // The records as written read back as the same plan; anything that could
