@@ -19,6 +19,9 @@
 namespace update {
 
 inline constexpr char kJournalFileName[] = "tavoro-update.journal";
+// Where a journal that cannot be read goes, or the first free of its
+// numbered names, "(1)" to "(99)".
+inline constexpr char kUnreadableJournalFileName[] = "tavoro-update.journal.unreadable";
 
 // One file of the package, names relative to the run directory: staged
 // beside its target, then the target (if there was one) moved to its
@@ -87,5 +90,10 @@ class JournalWriter {
 // Writes the whole journal afresh under its name, on the disk before it
 // returns: a recovery's decision about a journal it did not write.
 bool rewriteJournal(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
+
+// Moves the journal to a name no file has, out of the way of the next
+// update but kept for whoever wants to see what it held; false when it
+// stays where it is.
+bool setJournalAside(platform::Files& files, const std::string& runDirectory);
 
 }  // namespace update

@@ -156,11 +156,17 @@ Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents&
   ApplyLock lock(events, runDirectory);
   if (!lock.held())
     return Recovery::kLeftAlone;
-  const base::Bytes text = files.readAll(folder.path(kJournalFileName));
+  const std::string journalPath = folder.path(kJournalFileName);
+  const base::Bytes text = files.readAll(journalPath);
   std::optional<ApplyPlan> plan =
       parseJournal(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-  if (!plan)
-    return Recovery::kLeftAlone;
+  if (!plan) {
+    // Only bytes read whole are known to be no journal: a file the system
+    // would not hand over may hold one.
+    if (files.size(journalPath) != static_cast<std::int64_t>(text.size()))
+      return Recovery::kLeftAlone;
+    return setJournalAside(files, runDirectory) ? Recovery::kSetAside : Recovery::kLeftAlone;
+  }
   if (plan->complete && plan->decision == ApplyDecision::kNone) {
     plan->decision = canFinish(folder, *plan) ? ApplyDecision::kFinish : ApplyDecision::kUndo;
     // Decided once: a kill during the recovery must not make the next one

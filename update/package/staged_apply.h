@@ -80,9 +80,12 @@ enum class Recovery {
   kNoJournal,
   kFinished,
   kUndone,
-  // Another launcher is at work on it, it is no journal of ours, or a file
-  // stays held: it is tried again at the next start.
+  // Another launcher is at work on it, it could not be read whole or set
+  // aside, or a file stays held: it is tried again at the next start.
   kLeftAlone,
+  // It is no journal of ours (empty, cut short in its header, damaged,
+  // another program's): moved to a name of its own, the folder untouched.
+  kSetAside,
 };
 
 // What a launcher does first at start-up (after the single-instance

@@ -244,14 +244,80 @@ TEST_F(StagedApplyTest, AnUndoKilledAtAnyChangeEndsAllOldAtTheNextStart) {
   EXPECT_GE(undoKills, 15);
 }
 
-TEST_F(StagedApplyTest, AJournalHeldByALauncherAtWorkOrNotOursIsLeftAlone) {
-  resetFolder();
-  writeBytes(game() / update::kJournalFileName, "a player's notes\n");
-  EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
-  EXPECT_EQ(readBytes(game() / update::kJournalFileName), "a player's notes\n");
-  EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+// A journal that cannot be read as ours goes out of the way, never lost:
+// left where it is, it would block every later update.
+TEST_F(StagedApplyTest, AnUnreadableJournalIsSetAsideAndALaterUpdateCanBegin) {
+  const std::string header = "tavoro-update-journal/1\n";
+  const fs::path journal = game() / update::kJournalFileName;
+  const fs::path setAside = game() / "tavoro-update.journal.unreadable";
+  const std::pair<const char*, std::string> rows[] = {
+      {"empty", ""},
+      {"cut inside its header", header.substr(0, 11)},
+      {"a damaged record", header + "staged 9:x.u\n"},
+      {"garbage", std::string("\x00\xff\x7f\n\x01 9:\n", 9)},
+      {"a player's notes", "a player's notes\n"},
+      {"a later format", "tavoro-update-journal/2\nfinish\n"},
+  };
+  for (const auto& [what, bytes] : rows) {
+    resetFolder();
+    writeBytes(journal, bytes);
+    EXPECT_EQ(recover(), update::Recovery::kSetAside) << what;
+    EXPECT_FALSE(fs::exists(journal)) << what;
+    EXPECT_EQ(readBytes(setAside), bytes) << what;
+    Tree rest = files();
+    rest.erase(setAside.filename().string());
+    EXPECT_EQ(rest, kOldFolder) << what;
+    EXPECT_EQ(recover(), update::Recovery::kNoJournal) << what;
+    EXPECT_TRUE(update::JournalWriter::create(os.files, gameDir())) << what;
+  }
+}
 
-  fs::remove(game() / update::kJournalFileName);
+// The set-aside name is one no file has: the first free of the plain name
+// and its numbered ones; with none free, the journal stays where it is.
+// Nor is anything that cannot be read whole set aside: it may be a journal
+// the system refused to show.
+TEST_F(StagedApplyTest, ASetAsideJournalTakesTheFirstFreeNameAndNoOtherFilesPlace) {
+  resetFolder();
+  const fs::path journal = game() / update::kJournalFileName;
+  writeBytes(game() / "tavoro-update.journal.unreadable", "earlier");
+  fs::create_directory(game() / "tavoro-update.journal(1).unreadable");
+  writeBytes(journal, "damaged");
+  EXPECT_EQ(recover(), update::Recovery::kSetAside);
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal(2).unreadable"), "damaged");
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal.unreadable"), "earlier");
+  EXPECT_TRUE(fs::is_empty(game() / "tavoro-update.journal(1).unreadable"));
+
+  for (int number = 3; number <= 99; ++number)
+    writeBytes(game() / ("tavoro-update.journal(" + std::to_string(number) + ").unreadable"), "");
+  writeBytes(journal, "damaged too");
+  EXPECT_EQ(recover(), update::Recovery::kLeftAlone) << "every name up to (99) is taken";
+  EXPECT_EQ(readBytes(journal), "damaged too");
+  EXPECT_FALSE(fs::exists(game() / "tavoro-update.journal(100).unreadable"));
+  fs::remove(game() / "tavoro-update.journal(99).unreadable");
+  EXPECT_EQ(recover(), update::Recovery::kSetAside);
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal(99).unreadable"), "damaged too");
+
+  fs::create_directory(journal);
+  EXPECT_EQ(recover(), update::Recovery::kLeftAlone) << "a folder of the journal's name";
+  EXPECT_TRUE(fs::is_directory(journal));
+}
+
+// The marker of a launcher at work keeps every other start off its journal,
+// whether it reads as one yet or not.
+TEST_F(StagedApplyTest, AJournalOfALauncherAtWorkIsLeftAlone) {
+  resetFolder();
+  const fs::path journal = game() / update::kJournalFileName;
+  {
+    update::ApplyLock other(os.namedEvents, gameDir());
+    ASSERT_TRUE(other.held());
+    writeBytes(journal, "tavoro-upd");
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+    EXPECT_EQ(readBytes(journal), "tavoro-upd");
+  }
+  EXPECT_EQ(recover(), update::Recovery::kSetAside);
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal.unreadable"), "tavoro-upd");
+
+  resetFolder();
   EXPECT_EQ(recover(), update::Recovery::kNoJournal);
   onChange(4, true);
   EXPECT_THROW(unpack(), Killed);
@@ -261,7 +327,7 @@ TEST_F(StagedApplyTest, AJournalHeldByALauncherAtWorkOrNotOursIsLeftAlone) {
     ASSERT_TRUE(other.held());
     EXPECT_FALSE(update::ApplyLock(os.namedEvents, gameDir()).held());
     EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
-    EXPECT_TRUE(fs::exists(game() / update::kJournalFileName));
+    EXPECT_TRUE(fs::exists(journal));
   }
   EXPECT_EQ(recover(), update::Recovery::kFinished);
   EXPECT_EQ(files(), newFolder());
