@@ -59,6 +59,7 @@ std::string decisionRecord(ApplyDecision decision);
 std::optional<ApplyPlan> parseJournal(std::string_view text);
 
 // The journal file of one apply, held open and written to as it goes.
+// Dropped without remove(), it stays for the next start's recovery.
 class JournalWriter {
  public:
   // Null when a file of the journal's name exists or cannot be created. The

@@ -244,6 +244,103 @@ TEST_F(StagedApplyTest, AnUndoKilledAtAnyChangeEndsAllOldAtTheNextStart) {
   EXPECT_GE(undoKills, 15);
 }
 
+// A step refused amid the apply while the game holds a file the apply had
+// already placed: all else goes back, and the journal stays with its undo
+// for each later start to retry until the folder is all old.
+TEST_F(StagedApplyTest, AnUndoThatCannotPutAFileBackKeepsTheJournalUntilAStartCompletesIt) {
+  // The apply's changes: launcher.exe to its backup (1) and into place (2),
+  // Data/a.pak likewise (3, 4), the level into place (5).
+  const std::pair<int, std::string> rows[] = {
+      {3, "launcher.exe"}, {4, "launcher.exe"}, {5, "launcher.exe"}, {5, "Data/a.pak"}};
+  for (const auto& [refused, held] : rows) {
+    const std::string row = "refused at " + std::to_string(refused) + ", " + held + " held";
+    resetFolder();
+    std::unique_ptr<update::JournalWriter> journal =
+        update::JournalWriter::create(os.files, gameDir());
+    ASSERT_TRUE(journal);
+    ASSERT_EQ(update::stageArchive(os.files, os.codec, archive().string(), gameDir(), *journal,
+                                   [](int) {}),
+              update::StageResult::kStaged);
+    std::shared_ptr<void> hold;
+    changes_ = 0;
+    os.files.beforeChange = [&, refused = refused, held = held](const std::string&) {
+      if (++changes_ != refused)
+        return true;
+      hold = platform::host::LocalFiles::holdWithoutSharing((game() / held).string());
+      return false;
+    };
+    EXPECT_EQ(update::applyStaged(os.files, gameDir(), *journal, update::InUseRetry{}),
+              update::ApplyResult::kUndoIncomplete)
+        << row;
+    noHook();
+    // What a caller does with an undo left incomplete: the journal stays.
+    journal.reset();
+
+    Tree halfOld = kOldFolder;
+    halfOld[held + ".backup"] = kOldFolder.at(held);
+    halfOld[held] = newFolder().at(held);
+    for (int start = 1; start <= 2; ++start) {
+      Tree now = files();
+      const std::optional<update::ApplyPlan> plan =
+          update::parseJournal(now[update::kJournalFileName]);
+      ASSERT_TRUE(plan) << row;
+      EXPECT_EQ(plan->decision, update::ApplyDecision::kUndo) << row;
+      now.erase(update::kJournalFileName);
+      EXPECT_EQ(now, halfOld) << row << ", start " << start;
+      EXPECT_FALSE(hasFolder("Levels")) << row;
+      if (start == 1) {
+        EXPECT_EQ(recover(), update::Recovery::kLeftAlone) << row << ": the game holds it still";
+      }
+    }
+    hold.reset();
+    EXPECT_EQ(recover(), update::Recovery::kUndone) << row;
+    EXPECT_EQ(files(), kOldFolder) << row;
+  }
+}
+
+// The next start's undo (decided there: a staged file was lost) and its
+// removal of the backups leave the journal as long as a file stays held.
+TEST_F(StagedApplyTest, ARecoveryThatMeetsAHeldFileKeepsTheJournalForTheNextStart) {
+  const fs::path journal = game() / update::kJournalFileName;
+  // Killed before Data/a.pak's backup, launcher.exe in place; then the
+  // staged Data/a.pak is lost and the game opens the new launcher.exe.
+  resetFolder();
+  onChange(3, true);
+  EXPECT_THROW(unpack(), Killed);
+  noHook();
+  ASSERT_TRUE(fs::remove(game() / "Data/a.pak.unpacking"));
+  {
+    const auto hold =
+        platform::host::LocalFiles::holdWithoutSharing((game() / "launcher.exe").string());
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+    EXPECT_EQ(readBytes(game() / "launcher.exe"), newFolder().at("launcher.exe"));
+    EXPECT_EQ(readBytes(game() / "launcher.exe.backup"), kOldFolder.at("launcher.exe"));
+    EXPECT_FALSE(fs::exists(game() / "Levels/one/level.pak.unpacking"));
+    const std::optional<update::ApplyPlan> plan = update::parseJournal(readBytes(journal));
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->decision, update::ApplyDecision::kUndo);
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+  }
+  EXPECT_EQ(recover(), update::Recovery::kUndone);
+  EXPECT_EQ(files(), kOldFolder);
+
+  // Killed once every file was in place, at the first backup's removal; a
+  // program holds the other backup.
+  resetFolder();
+  onChange(6, true);
+  EXPECT_THROW(unpack(), Killed);
+  noHook();
+  {
+    const auto hold =
+        platform::host::LocalFiles::holdWithoutSharing((game() / "Data/a.pak.backup").string());
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+    EXPECT_FALSE(fs::exists(game() / "launcher.exe.backup"));
+    EXPECT_TRUE(fs::exists(journal));
+  }
+  EXPECT_EQ(recover(), update::Recovery::kFinished);
+  EXPECT_EQ(files(), newFolder());
+}
+
 // A journal that cannot be read as ours goes out of the way, never lost:
 // left where it is, it would block every later update.
 TEST_F(StagedApplyTest, AnUnreadableJournalIsSetAsideAndALaterUpdateCanBegin) {
