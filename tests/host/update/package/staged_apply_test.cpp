@@ -298,6 +298,47 @@ TEST_F(StagedApplyTest, AnUndoThatCannotPutAFileBackKeepsTheJournalUntilAStartCo
   }
 }
 
+// Taking back a whole apply (the new launcher crashed) or a staging that
+// stopped: a file that stays held, in place or staged, makes the undo say
+// so, and the same undo once the file is free completes it.
+TEST_F(StagedApplyTest, AnUndoSaysWhetherEveryFileWentBack) {
+  struct Row {
+    bool applied;
+    std::string held;
+    std::string bytes;
+  };
+  const Row rows[] = {
+      {true, "Levels/one/level.pak", "new level"},
+      {false, "Data/a.pak.unpacking", "new a, of another size"},
+  };
+  for (const Row& row : rows) {
+    resetFolder();
+    const std::unique_ptr<update::JournalWriter> journal =
+        update::JournalWriter::create(os.files, gameDir());
+    ASSERT_TRUE(journal);
+    ASSERT_EQ(update::stageArchive(os.files, os.codec, archive().string(), gameDir(), *journal,
+                                   [](int) {}),
+              update::StageResult::kStaged);
+    if (row.applied) {
+      ASSERT_EQ(update::applyStaged(os.files, gameDir(), *journal, update::InUseRetry{}),
+                update::ApplyResult::kApplied);
+    }
+    Tree heldBack = kOldFolder;
+    heldBack[row.held] = row.bytes;
+    heldBack[update::kJournalFileName] = readBytes(game() / update::kJournalFileName);
+    {
+      const auto hold =
+          platform::host::LocalFiles::holdWithoutSharing((game() / row.held).string());
+      EXPECT_FALSE(update::undoPlan(os.files, gameDir(), journal->plan())) << row.held;
+      EXPECT_EQ(files(), heldBack) << row.held;
+    }
+    EXPECT_TRUE(update::undoPlan(os.files, gameDir(), journal->plan())) << row.held;
+    heldBack.erase(row.held);
+    EXPECT_EQ(files(), heldBack) << row.held;
+    EXPECT_FALSE(hasFolder("Levels")) << row.held;
+  }
+}
+
 // The next start's undo (decided there: a staged file was lost) and its
 // removal of the backups leave the journal as long as a file stays held.
 TEST_F(StagedApplyTest, ARecoveryThatMeetsAHeldFileKeepsTheJournalForTheNextStart) {
@@ -394,9 +435,11 @@ TEST_F(StagedApplyTest, ASetAsideJournalTakesTheFirstFreeNameAndNoOtherFilesPlac
   EXPECT_EQ(recover(), update::Recovery::kSetAside);
   EXPECT_EQ(readBytes(game() / "tavoro-update.journal(99).unreadable"), "damaged too");
 
+  resetFolder();
   fs::create_directory(journal);
   EXPECT_EQ(recover(), update::Recovery::kLeftAlone) << "a folder of the journal's name";
   EXPECT_TRUE(fs::is_directory(journal));
+  EXPECT_FALSE(fs::exists(game() / "tavoro-update.journal.unreadable"));
 }
 
 // The marker of a launcher at work keeps every other start off its journal,
