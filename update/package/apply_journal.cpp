@@ -16,6 +16,7 @@ constexpr std::string_view kFinish = "finish";
 constexpr std::string_view kUndo = "undo";
 // Names are at most a Windows path; a longer length is no journal of ours.
 constexpr std::size_t kMaxNameBytes = 1024;
+constexpr int kMaxSetAsideNumber = 99;
 
 std::string stepLine(const ApplyStep& step) {
   return std::string(kStep) + " " + lengthPrefixed(step.staged) + " " +
@@ -149,7 +150,9 @@ std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
   if (!file)
     return nullptr;
   auto writer = std::make_unique<JournalWriter>(files, std::move(path), std::move(file));
-  if (!writer->append(std::string(kHeader), false))
+  // On the disk before anything is staged: a journal cut inside its header
+  // reads as no journal of ours.
+  if (!writer->append(std::string(kHeader), true))
     return nullptr;
   return writer;
 }
@@ -197,6 +200,18 @@ bool rewriteJournal(platform::Files& files, const std::string& runDirectory,
                     const ApplyPlan& plan) {
   return replaceRecordFile(files, base::joinPath(runDirectory, kJournalFileName),
                            journalText(plan));
+}
+
+bool setJournalAside(platform::Files& files, const std::string& runDirectory) {
+  const std::string plain = base::joinPath(runDirectory, kUnreadableJournalFileName);
+  for (int number = 0; number <= kMaxSetAsideNumber; ++number) {
+    const std::string name = number == 0 ? plain : base::numberedFileName(plain, number);
+    // A move never replaces: a name taken meanwhile fails rather than
+    // losing what is there.
+    if (!files.exists(name))
+      return files.move(base::joinPath(runDirectory, kJournalFileName), name);
+  }
+  return false;
 }
 
 }  // namespace update

@@ -19,6 +19,9 @@
 namespace update {
 
 inline constexpr char kJournalFileName[] = "tavoro-update.journal";
+// Where a journal that cannot be read goes, or the first free of its
+// numbered names, "(1)" to "(99)".
+inline constexpr char kUnreadableJournalFileName[] = "tavoro-update.journal.unreadable";
 
 // One file of the package, names relative to the run directory: staged
 // beside its target, then the target (if there was one) moved to its
@@ -56,9 +59,11 @@ std::string decisionRecord(ApplyDecision decision);
 std::optional<ApplyPlan> parseJournal(std::string_view text);
 
 // The journal file of one apply, held open and written to as it goes.
+// Dropped without remove(), it stays for the next start's recovery.
 class JournalWriter {
  public:
-  // Null when a file of the journal's name exists or cannot be created.
+  // Null when a file of the journal's name exists or cannot be created. The
+  // header is on the disk before it returns.
   static std::unique_ptr<JournalWriter> create(platform::Files& files,
                                                const std::string& runDirectory);
   JournalWriter(platform::Files& files, std::string path,
@@ -86,5 +91,10 @@ class JournalWriter {
 // Writes the whole journal afresh under its name, on the disk before it
 // returns: a recovery's decision about a journal it did not write.
 bool rewriteJournal(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
+
+// Moves the journal to a name no file has, out of the way of the next
+// update but kept for whoever wants to see what it held; false when it
+// stays where it is.
+bool setJournalAside(platform::Files& files, const std::string& runDirectory);
 
 }  // namespace update

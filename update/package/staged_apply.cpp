@@ -66,9 +66,17 @@ bool redoPlan(FolderFiles& folder, const ApplyPlan& plan) {
   return true;
 }
 
-void removeNames(FolderFiles& folder, const std::vector<std::string>& names) {
+// A name that is gone already counts as removed.
+bool removeName(FolderFiles& folder, const std::string& name) {
+  return folder.files.remove(folder.path(name)) || !folder.exists(name);
+}
+
+// Every name is tried; false when one stays.
+bool removeNames(FolderFiles& folder, const std::vector<std::string>& names) {
+  bool removed = true;
   for (const std::string& name : names)
-    folder.files.remove(folder.path(name));
+    removed = removeName(folder, name) && removed;
+  return removed;
 }
 
 // Emptied folders go, deepest (latest made) first; one still holding a
@@ -78,17 +86,17 @@ void removeCreatedFolders(FolderFiles& folder, const ApplyPlan& plan) {
     folder.files.removeDirectory(folder.path(*name));
 }
 
-// A staged file not yet placed stays for undoPlan, which removes every
-// staged name after the steps.
-void undoStep(FolderFiles& folder, const ApplyStep& step) {
+// False when the target stays new: the game holds the file the apply put
+// there. A staged file not yet placed stays for undoPlan, which removes
+// every staged name after the steps.
+bool undoStep(FolderFiles& folder, const ApplyStep& step) {
   const bool placed = !folder.exists(step.staged);
   if (!step.backup.empty()) {
-    if (folder.exists(step.backup))
-      folder.files.replace(folder.path(step.backup), folder.path(step.target));
-  } else if (placed) {
-    // No file had this name before: the one there now is the package's.
-    folder.files.remove(folder.path(step.target));
+    return !folder.exists(step.backup) ||
+           folder.files.replace(folder.path(step.backup), folder.path(step.target));
   }
+  // No file had this name before: the one there now is the package's.
+  return !placed || removeName(folder, step.target);
 }
 
 std::string applyMarkerName(const std::string& runDirectory) {
@@ -121,31 +129,40 @@ ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
     if (!done) {
       const bool inUse = files.isInUse(folder.path(step.target));
       journal.decide(ApplyDecision::kUndo);
-      undoPlan(files, runDirectory, plan);
+      if (!undoPlan(files, runDirectory, plan))
+        return ApplyResult::kUndoIncomplete;
       return inUse ? ApplyResult::kInUse : ApplyResult::kFailed;
     }
   }
   return ApplyResult::kApplied;
 }
 
-void undoPlan(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan) {
+bool undoPlan(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan) {
   FolderFiles folder(files, runDirectory);
+  // A step that cannot be undone does not stop the others: as much as can
+  // go back goes back now.
+  bool undone = true;
   for (auto step = plan.steps.rbegin(); step != plan.steps.rend(); ++step)
-    undoStep(folder, *step);
+    undone = undoStep(folder, *step) && undone;
   // Staged before the steps were listed (a kill during staging).
-  removeNames(folder, plan.stagedFiles);
+  undone = removeNames(folder, plan.stagedFiles) && undone;
+  // Not counted: a folder that stays holds a file counted above, or one
+  // the player put there.
   removeCreatedFolders(folder, plan);
+  return undone;
 }
 
-void removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan) {
+bool removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan) {
   FolderFiles folder(files, runDirectory);
+  bool removed = true;
   for (const ApplyStep& step : plan.steps) {
     if (step.backup.empty())
       continue;
     // A backup of a read-only file is read-only too.
     files.setAttributes(folder.path(step.backup), platform::kNormalFileAttributes);
-    files.remove(folder.path(step.backup));
+    removed = removeName(folder, step.backup) && removed;
   }
+  return removed;
 }
 
 Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents& events,
@@ -156,11 +173,17 @@ Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents&
   ApplyLock lock(events, runDirectory);
   if (!lock.held())
     return Recovery::kLeftAlone;
-  const base::Bytes text = files.readAll(folder.path(kJournalFileName));
+  const std::string journalPath = folder.path(kJournalFileName);
+  const base::Bytes text = files.readAll(journalPath);
   std::optional<ApplyPlan> plan =
       parseJournal(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-  if (!plan)
-    return Recovery::kLeftAlone;
+  if (!plan) {
+    // Only bytes read whole are known to be no journal: a file the system
+    // would not hand over may hold one.
+    if (files.size(journalPath) != static_cast<std::int64_t>(text.size()))
+      return Recovery::kLeftAlone;
+    return setJournalAside(files, runDirectory) ? Recovery::kSetAside : Recovery::kLeftAlone;
+  }
   if (plan->complete && plan->decision == ApplyDecision::kNone) {
     plan->decision = canFinish(folder, *plan) ? ApplyDecision::kFinish : ApplyDecision::kUndo;
     // Decided once: a kill during the recovery must not make the next one
@@ -168,16 +191,17 @@ Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents&
     if (!rewriteJournal(files, runDirectory, *plan))
       return Recovery::kLeftAlone;
   }
+  // A file that stays held keeps the journal, its decision made: the next
+  // start goes on from there.
   Recovery outcome = Recovery::kUndone;
   if (plan->decision == ApplyDecision::kFinish) {
-    if (!redoPlan(folder, *plan))
+    if (!redoPlan(folder, *plan) || !removeBackups(files, runDirectory, *plan))
       return Recovery::kLeftAlone;
-    removeBackups(files, runDirectory, *plan);
     outcome = Recovery::kFinished;
-  } else {
-    undoPlan(files, runDirectory, *plan);
+  } else if (!undoPlan(files, runDirectory, *plan)) {
+    return Recovery::kLeftAlone;
   }
-  files.remove(folder.path(kJournalFileName));
+  files.remove(journalPath);
   return outcome;
 }
 

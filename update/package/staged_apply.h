@@ -21,6 +21,10 @@ enum class ApplyResult {
   kInUse,
   // A step failed otherwise (no space, access denied): as before too.
   kFailed,
+  // A step failed and a file could not be put back (the game holds one the
+  // apply had placed): the folder is partly new. The journal must stay, its
+  // decision "undo", for the next start to finish taking it back.
+  kUndoIncomplete,
 };
 
 // How long a file another program holds is waited for (the game may be
@@ -64,25 +68,33 @@ struct AppliedUpdate {
 
 // Moves every staged file of the journal's plan into place. On a failed
 // step, records the undo and undoes what was done; the journal stays open
-// either way, for the caller to finish or undo after the hand-over.
+// either way, for the caller to finish or undo after the hand-over. After
+// kUndoIncomplete the caller drops the writer without JournalWriter::remove.
 ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
                         JournalWriter& journal, const InUseRetry& retry);
 
 // Puts back every target, removes what the plan added and the staged files,
 // in reverse order; the state of each step is read off the files, so it may
-// run again after being interrupted.
-void undoPlan(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
+// run again after being interrupted or refused. True when every target is
+// as before and no staged file is left; on false, what could go back did,
+// and the journal must stay for a later start to try again.
+bool undoPlan(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
 
-// Removes the backups of an apply that is over: the new files stay.
-void removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
+// Removes the backups of an apply that is over: the new files stay. False
+// when one stays (held, or the old launcher's own running file); the
+// journal, its decision "finish", lets a later start remove it.
+bool removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
 
 enum class Recovery {
   kNoJournal,
   kFinished,
   kUndone,
-  // Another launcher is at work on it, it is no journal of ours, or a file
-  // stays held: it is tried again at the next start.
+  // Another launcher is at work on it, it could not be read whole or set
+  // aside, or a file stays held: it is tried again at the next start.
   kLeftAlone,
+  // It is no journal of ours (empty, cut short in its header, damaged,
+  // another program's): moved to a name of its own, the folder untouched.
+  kSetAside,
 };
 
 // What a launcher does first at start-up (after the single-instance

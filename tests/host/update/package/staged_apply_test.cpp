@@ -97,8 +97,9 @@ class StagedApplyTest : public LauncherTest {
   void expectAllOldOrAllNew(const std::string& when) {
     const Tree now = files();
     EXPECT_TRUE(now == kOldFolder || now == newFolder()) << when;
-    if (now == kOldFolder)
+    if (now == kOldFolder) {
       EXPECT_FALSE(hasFolder("Levels")) << when << ": a folder the update made stayed";
+    }
   }
 
   int changes_ = 0;
@@ -246,14 +247,220 @@ TEST_F(StagedApplyTest, AnUndoKilledAtAnyChangeEndsAllOldAtTheNextStart) {
   EXPECT_GE(undoKills, 15);
 }
 
-TEST_F(StagedApplyTest, AJournalHeldByALauncherAtWorkOrNotOursIsLeftAlone) {
-  resetFolder();
-  writeBytes(game() / update::kJournalFileName, "a player's notes\n");
-  EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
-  EXPECT_EQ(readBytes(game() / update::kJournalFileName), "a player's notes\n");
-  EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+// A step refused amid the apply while the game holds a file the apply had
+// already placed: all else goes back, and the journal stays with its undo
+// for each later start to retry until the folder is all old.
+TEST_F(StagedApplyTest, AnUndoThatCannotPutAFileBackKeepsTheJournalUntilAStartCompletesIt) {
+  // The apply's changes: launcher.exe to its backup (1) and into place (2),
+  // Data/a.pak likewise (3, 4), the level into place (5).
+  const std::pair<int, std::string> rows[] = {
+      {3, "launcher.exe"}, {4, "launcher.exe"}, {5, "launcher.exe"}, {5, "Data/a.pak"}};
+  for (const auto& [refused, held] : rows) {
+    const std::string row = "refused at " + std::to_string(refused) + ", " + held + " held";
+    resetFolder();
+    std::unique_ptr<update::JournalWriter> journal =
+        update::JournalWriter::create(os.files, gameDir());
+    ASSERT_TRUE(journal);
+    ASSERT_EQ(update::stageArchive(os.files, os.codec, archive().string(), gameDir(), *journal,
+                                   [](int) {}),
+              update::StageResult::kStaged);
+    std::shared_ptr<void> hold;
+    changes_ = 0;
+    os.files.beforeChange = [&, refused = refused, held = held](const std::string&) {
+      if (++changes_ != refused)
+        return true;
+      hold = platform::host::LocalFiles::holdWithoutSharing((game() / held).string());
+      return false;
+    };
+    EXPECT_EQ(update::applyStaged(os.files, gameDir(), *journal, update::InUseRetry{}),
+              update::ApplyResult::kUndoIncomplete)
+        << row;
+    noHook();
+    // What a caller does with an undo left incomplete: the journal stays.
+    journal.reset();
 
-  fs::remove(game() / update::kJournalFileName);
+    Tree halfOld = kOldFolder;
+    halfOld[held + ".backup"] = kOldFolder.at(held);
+    halfOld[held] = newFolder().at(held);
+    for (int start = 1; start <= 2; ++start) {
+      Tree now = files();
+      const std::optional<update::ApplyPlan> plan =
+          update::parseJournal(now[update::kJournalFileName]);
+      ASSERT_TRUE(plan) << row;
+      EXPECT_EQ(plan->decision, update::ApplyDecision::kUndo) << row;
+      now.erase(update::kJournalFileName);
+      EXPECT_EQ(now, halfOld) << row << ", start " << start;
+      EXPECT_FALSE(hasFolder("Levels")) << row;
+      if (start == 1) {
+        EXPECT_EQ(recover(), update::Recovery::kLeftAlone) << row << ": the game holds it still";
+      }
+    }
+    hold.reset();
+    EXPECT_EQ(recover(), update::Recovery::kUndone) << row;
+    EXPECT_EQ(files(), kOldFolder) << row;
+  }
+}
+
+// Taking back a whole apply (the new launcher crashed) or a staging that
+// stopped: a file that stays held, in place or staged, makes the undo say
+// so, and the same undo once the file is free completes it.
+TEST_F(StagedApplyTest, AnUndoSaysWhetherEveryFileWentBack) {
+  struct Row {
+    bool applied;
+    std::string held;
+    std::string bytes;
+  };
+  const Row rows[] = {
+      {true, "Levels/one/level.pak", "new level"},
+      {false, "Data/a.pak.unpacking", "new a, of another size"},
+  };
+  for (const Row& row : rows) {
+    resetFolder();
+    const std::unique_ptr<update::JournalWriter> journal =
+        update::JournalWriter::create(os.files, gameDir());
+    ASSERT_TRUE(journal);
+    ASSERT_EQ(update::stageArchive(os.files, os.codec, archive().string(), gameDir(), *journal,
+                                   [](int) {}),
+              update::StageResult::kStaged);
+    if (row.applied) {
+      ASSERT_EQ(update::applyStaged(os.files, gameDir(), *journal, update::InUseRetry{}),
+                update::ApplyResult::kApplied);
+    }
+    Tree heldBack = kOldFolder;
+    heldBack[row.held] = row.bytes;
+    heldBack[update::kJournalFileName] = readBytes(game() / update::kJournalFileName);
+    {
+      const auto hold =
+          platform::host::LocalFiles::holdWithoutSharing((game() / row.held).string());
+      EXPECT_FALSE(update::undoPlan(os.files, gameDir(), journal->plan())) << row.held;
+      EXPECT_EQ(files(), heldBack) << row.held;
+    }
+    EXPECT_TRUE(update::undoPlan(os.files, gameDir(), journal->plan())) << row.held;
+    heldBack.erase(row.held);
+    EXPECT_EQ(files(), heldBack) << row.held;
+    EXPECT_FALSE(hasFolder("Levels")) << row.held;
+  }
+}
+
+// The next start's undo (decided there: a staged file was lost) and its
+// removal of the backups leave the journal as long as a file stays held.
+TEST_F(StagedApplyTest, ARecoveryThatMeetsAHeldFileKeepsTheJournalForTheNextStart) {
+  const fs::path journal = game() / update::kJournalFileName;
+  // Killed before Data/a.pak's backup, launcher.exe in place; then the
+  // staged Data/a.pak is lost and the game opens the new launcher.exe.
+  resetFolder();
+  onChange(3, true);
+  EXPECT_THROW(unpack(), Killed);
+  noHook();
+  ASSERT_TRUE(fs::remove(game() / "Data/a.pak.unpacking"));
+  {
+    const auto hold =
+        platform::host::LocalFiles::holdWithoutSharing((game() / "launcher.exe").string());
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+    EXPECT_EQ(readBytes(game() / "launcher.exe"), newFolder().at("launcher.exe"));
+    EXPECT_EQ(readBytes(game() / "launcher.exe.backup"), kOldFolder.at("launcher.exe"));
+    EXPECT_FALSE(fs::exists(game() / "Levels/one/level.pak.unpacking"));
+    const std::optional<update::ApplyPlan> plan = update::parseJournal(readBytes(journal));
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->decision, update::ApplyDecision::kUndo);
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+  }
+  EXPECT_EQ(recover(), update::Recovery::kUndone);
+  EXPECT_EQ(files(), kOldFolder);
+
+  // Killed once every file was in place, at the first backup's removal; a
+  // program holds the other backup.
+  resetFolder();
+  onChange(6, true);
+  EXPECT_THROW(unpack(), Killed);
+  noHook();
+  {
+    const auto hold =
+        platform::host::LocalFiles::holdWithoutSharing((game() / "Data/a.pak.backup").string());
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+    EXPECT_FALSE(fs::exists(game() / "launcher.exe.backup"));
+    EXPECT_TRUE(fs::exists(journal));
+  }
+  EXPECT_EQ(recover(), update::Recovery::kFinished);
+  EXPECT_EQ(files(), newFolder());
+}
+
+// A journal that cannot be read as ours goes out of the way, never lost:
+// left where it is, it would block every later update.
+TEST_F(StagedApplyTest, AnUnreadableJournalIsSetAsideAndALaterUpdateCanBegin) {
+  const std::string header = "tavoro-update-journal/1\n";
+  const fs::path journal = game() / update::kJournalFileName;
+  const fs::path setAside = game() / "tavoro-update.journal.unreadable";
+  const std::pair<const char*, std::string> rows[] = {
+      {"empty", ""},
+      {"cut inside its header", header.substr(0, 11)},
+      {"a damaged record", header + "staged 9:x.u\n"},
+      {"garbage", std::string("\x00\xff\x7f\n\x01 9:\n", 9)},
+      {"a player's notes", "a player's notes\n"},
+      {"a later format", "tavoro-update-journal/2\nfinish\n"},
+  };
+  for (const auto& [what, bytes] : rows) {
+    resetFolder();
+    writeBytes(journal, bytes);
+    EXPECT_EQ(recover(), update::Recovery::kSetAside) << what;
+    EXPECT_FALSE(fs::exists(journal)) << what;
+    EXPECT_EQ(readBytes(setAside), bytes) << what;
+    Tree rest = files();
+    rest.erase(setAside.filename().string());
+    EXPECT_EQ(rest, kOldFolder) << what;
+    EXPECT_EQ(recover(), update::Recovery::kNoJournal) << what;
+    EXPECT_TRUE(update::JournalWriter::create(os.files, gameDir())) << what;
+  }
+}
+
+// The set-aside name is one no file has: the first free of the plain name
+// and its numbered ones; with none free, the journal stays where it is.
+// Nor is anything that cannot be read whole set aside: it may be a journal
+// the system refused to show.
+TEST_F(StagedApplyTest, ASetAsideJournalTakesTheFirstFreeNameAndNoOtherFilesPlace) {
+  resetFolder();
+  const fs::path journal = game() / update::kJournalFileName;
+  writeBytes(game() / "tavoro-update.journal.unreadable", "earlier");
+  fs::create_directory(game() / "tavoro-update.journal(1).unreadable");
+  writeBytes(journal, "damaged");
+  EXPECT_EQ(recover(), update::Recovery::kSetAside);
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal(2).unreadable"), "damaged");
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal.unreadable"), "earlier");
+  EXPECT_TRUE(fs::is_empty(game() / "tavoro-update.journal(1).unreadable"));
+
+  for (int number = 3; number <= 99; ++number)
+    writeBytes(game() / ("tavoro-update.journal(" + std::to_string(number) + ").unreadable"), "");
+  writeBytes(journal, "damaged too");
+  EXPECT_EQ(recover(), update::Recovery::kLeftAlone) << "every name up to (99) is taken";
+  EXPECT_EQ(readBytes(journal), "damaged too");
+  EXPECT_FALSE(fs::exists(game() / "tavoro-update.journal(100).unreadable"));
+  fs::remove(game() / "tavoro-update.journal(99).unreadable");
+  EXPECT_EQ(recover(), update::Recovery::kSetAside);
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal(99).unreadable"), "damaged too");
+
+  resetFolder();
+  fs::create_directory(journal);
+  EXPECT_EQ(recover(), update::Recovery::kLeftAlone) << "a folder of the journal's name";
+  EXPECT_TRUE(fs::is_directory(journal));
+  EXPECT_FALSE(fs::exists(game() / "tavoro-update.journal.unreadable"));
+}
+
+// The marker of a launcher at work keeps every other start off its journal,
+// whether it reads as one yet or not.
+TEST_F(StagedApplyTest, AJournalOfALauncherAtWorkIsLeftAlone) {
+  resetFolder();
+  const fs::path journal = game() / update::kJournalFileName;
+  {
+    update::ApplyLock other(os.namedEvents, gameDir());
+    ASSERT_TRUE(other.held());
+    writeBytes(journal, "tavoro-upd");
+    EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
+    EXPECT_EQ(readBytes(journal), "tavoro-upd");
+  }
+  EXPECT_EQ(recover(), update::Recovery::kSetAside);
+  EXPECT_EQ(readBytes(game() / "tavoro-update.journal.unreadable"), "tavoro-upd");
+
+  resetFolder();
   EXPECT_EQ(recover(), update::Recovery::kNoJournal);
   onChange(4, true);
   EXPECT_THROW(unpack(), Killed);
@@ -263,10 +470,25 @@ TEST_F(StagedApplyTest, AJournalHeldByALauncherAtWorkOrNotOursIsLeftAlone) {
     ASSERT_TRUE(other.held());
     EXPECT_FALSE(update::ApplyLock(os.namedEvents, gameDir()).held());
     EXPECT_EQ(recover(), update::Recovery::kLeftAlone);
-    EXPECT_TRUE(fs::exists(game() / update::kJournalFileName));
+    EXPECT_TRUE(fs::exists(journal));
   }
   EXPECT_EQ(recover(), update::Recovery::kFinished);
   EXPECT_EQ(files(), newFolder());
+}
+
+// A power cut while the package is staged must leave a journal that reads:
+// its header is on the disk before the first staged file exists.
+TEST_F(StagedApplyTest, TheJournalReadsFromTheMomentItIsCreated) {
+  resetFolder();
+  const std::unique_ptr<update::JournalWriter> journal =
+      update::JournalWriter::create(os.files, gameDir());
+  ASSERT_TRUE(journal);
+  const std::optional<update::ApplyPlan> onDisk =
+      update::parseJournal(readBytes(game() / update::kJournalFileName));
+  ASSERT_TRUE(onDisk) << "the header is not on the disk yet";
+  EXPECT_TRUE(onDisk->stagedFiles.empty());
+  EXPECT_FALSE(onDisk->complete);
+  EXPECT_FALSE(update::JournalWriter::create(os.files, gameDir())) << "a second journal";
 }
 
 // The records as written read back as the same plan; anything that could
