@@ -27,7 +27,8 @@ void onCreated(Launcher& l, const EventArgs&) {
     // An update a kill interrupted ends first, before anything reads the
     // folder.
     update::recoverInterruptedUpdate(*ctx.os.files, *ctx.os.namedEvents,
-                                     ctx.os.process->runDirectory());
+                                     ctx.os.process->runDirectory(),
+                                     ctx.os.process->executableName());
   });
 }
 

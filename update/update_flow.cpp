@@ -3,6 +3,7 @@
 #include "base/cp936.h"
 #include "base/path.h"
 #include "core/config.h"
+#include "core/startup.h"
 #include "update/download.h"
 #include "update/download/download_object.h"
 #include "update/download_failure.h"
@@ -10,6 +11,7 @@
 #include "update/kept_package.h"
 #include "update/package/package_digest_follower.h"
 #include "update/package/release_signature.h"
+#include "update/succession.h"
 #include "update/version.h"
 
 namespace update {
@@ -184,7 +186,10 @@ void UpdateFlow::applyAndHandOver(const std::string& package) {
   apply.folder = runDir;
   apply.order = {state_.names.newLauncher, os_.process->executableName()};
   apply.retry = inUseRetryWith(*os_.pump);
+  apply.successorKeepsName =
+      base::equalsIgnoringAsciiCase(state_.names.newLauncher, os_.process->executableName());
   PackageApplied applied = applyPackage(files, *os_.namedEvents, *os_.codec, apply);
+  state_.names.successor = applied.successor;
   const ApplyOutcome& outcome = applied.outcome;
   note(std::string("apply ") + outcomeName(outcome.kind) +
        (outcome.file.empty() ? "" : " " + outcome.file) +
@@ -232,7 +237,9 @@ void UpdateFlow::handOver(const std::string& package, int timesAsked) {
   const std::string runDir = os_.process->runDirectory();
   os_.pump->delay(kBeforeHandOverMs);
   const std::string& title = state_.names.newLauncher;
-  const std::string newLauncher = base::joinPath(runDir, title);
+  // A new launcher of this launcher's name starts from its staged file.
+  const std::string& successor = state_.names.successor;
+  const std::string newLauncher = base::joinPath(runDir, successor.empty() ? title : successor);
   const std::string ownPath = base::joinPath(runDir, os_.process->executableName());
   const std::string ownNow = ownFileNow();
   // Never leave the player without a launcher: removing this one is only
@@ -257,7 +264,17 @@ void UpdateFlow::handOver(const std::string& package, int timesAsked) {
   }
   enter(UpdatePhase::kHandingOver);
   const NewLauncherParts parts{os_, *os_.namedEvents, *os_.processes, *os_.pump};
-  if (startNewLauncher(parts, newLauncher) == NewLauncherStart::kShown) {
+  const NewLauncherStart started = startNewLauncher(parts, newLauncher);
+  if (started == NewLauncherStart::kShown && !successor.empty()) {
+    // The successor takes this launcher's name once it has ended: the
+    // journal and the folder's lock stay with this process until then.
+    note("successor started: " + successor);
+    files.remove(package);
+    os_.pump->delay(kBetweenPackageRemovalsMs);
+    files.remove(package);
+    core::endProgram(end_);
+  }
+  if (started == NewLauncherStart::kShown) {
     note("new launcher started: " + title);
     if (state_.appliedUpdate) {
       // This launcher's running file can only go once it has ended.
@@ -312,6 +329,18 @@ void UpdateFlow::onWindowShown() {
   if (state_.phase != UpdatePhase::kIdle)
     return;
   platform::Files& files = *os_.files;
+  switch (completeSuccession(files, *os_.namedEvents, *os_.pump, *os_.process)) {
+    case SuccessionEnd::kCompleted:
+      note("succession completed: " + os_.process->executableName());
+      // Copies started by the name this launcher now has are second copies.
+      os_.namedEvents->createMarker(core::instanceName(os_));
+      break;
+    case SuccessionEnd::kLeftForLater:
+      note("succession left for a later start");
+      return;
+    case SuccessionEnd::kNone:
+      break;
+  }
   const std::string runDir = os_.process->runDirectory();
   const std::optional<KeptPackage> kept = readKeptPackage(files, runDir);
   if (!kept)

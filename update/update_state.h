@@ -63,6 +63,9 @@ struct ReleaseNames {
   std::string download;
   // The new launcher as the page names it, relative to the run directory.
   std::string newLauncher;
+  // When the new launcher keeps this launcher's name: the staged file it
+  // starts from, relative to the run directory (update/succession.h).
+  std::string successor;
 };
 
 struct UpdateState {

@@ -54,42 +54,59 @@ PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& event
   const StageResult staged = stageArchive(files, codec, apply.archivePath, apply.folder, *journal,
                                           progress, apply.order, &failure);
   if (staged != StageResult::kStaged) {
-    journal->remove();
+    // A staged file another program opened meanwhile keeps the journal,
+    // for the next start to remove it.
+    if (failure.undone)
+      journal->remove();
     result.outcome = {outcomeOfStaging(staged), failure.file, failure.systemError};
     return result;
   }
-  const ApplyResult applied = applyStaged(files, apply.folder, *journal, apply.retry);
+  const std::vector<ApplyStep>& steps = journal->plan().steps;
+  const bool holdBack = apply.successorKeepsName && !steps.empty() &&
+                        base::equalsIgnoringAsciiCase(steps.back().target, apply.order.ownFile);
+  const ApplyResult applied =
+      applyStaged(files, apply.folder, *journal, apply.retry, holdBack ? 1 : 0);
   if (applied != ApplyResult::kApplied) {
     const std::uint32_t error = files.lastError();
     const std::string held = heldTarget(files, apply.folder, journal->plan());
-    journal->remove();
+    // Not all could go back: the journal stays, its decision "undo", and
+    // the next start ends the undo before anything else; to the player
+    // that is a file the game holds.
+    if (applied != ApplyResult::kUndoIncomplete)
+      journal->remove();
     result.outcome = {
-        applied == ApplyResult::kInUse ? ApplyOutcomeKind::kInUse : ApplyOutcomeKind::kNotWritten,
+        applied == ApplyResult::kFailed ? ApplyOutcomeKind::kNotWritten : ApplyOutcomeKind::kInUse,
         held, error};
     return result;
   }
   result.outcome = {ApplyOutcomeKind::kApplied, {}, 0};
+  if (holdBack)
+    result.successor = steps.back().staged;
   result.pending =
       std::make_unique<AppliedUpdate>(AppliedUpdate{std::move(lock), std::move(journal)});
   return result;
 }
 
-void endApply(platform::Files& files, const std::string& folder, AppliedUpdate& applied,
+bool endApply(platform::Files& files, const std::string& folder, AppliedUpdate& applied,
               ApplyDecision decision, const std::string& keep) {
   JournalWriter& journal = *applied.journal;
   journal.decide(decision);
+  bool settled = false;
   if (decision == ApplyDecision::kFinish) {
     ApplyPlan plan = journal.plan();
     for (ApplyStep& step : plan.steps) {
       if (!keep.empty() && base::equalsIgnoringAsciiCase(step.backup, keep))
         step.backup.clear();
     }
-    removeBackups(files, folder, plan);
+    settled = removeBackups(files, folder, plan);
   } else {
-    undoPlan(files, folder, journal.plan());
+    settled = undoPlan(files, folder, journal.plan());
   }
-  journal.remove();
+  if (settled)
+    journal.remove();
+  applied.journal.reset();
   applied.lock.reset();
+  return settled;
 }
 
 ApplyOutcome applyPackageNow(platform::Files& files, platform::NamedEvents& events,
@@ -98,7 +115,7 @@ ApplyOutcome applyPackageNow(platform::Files& files, platform::NamedEvents& even
   const std::string folder = withoutTrailingSeparator(destination);
   createFolderChain(files, folder);
   PackageApplied applied =
-      applyPackage(files, events, codec, {archivePath, folder, {}, InUseRetry{}, progress});
+      applyPackage(files, events, codec, {archivePath, folder, {}, InUseRetry{}, progress, false});
   if (applied.pending)
     endApply(files, folder, *applied.pending, ApplyDecision::kFinish);
   // The archive is closed by now: Windows cannot delete a file still open.

@@ -50,6 +50,10 @@ struct PackageApply {
   InUseRetry retry;
   // Staging's progress, i * 100 / n after entry i of n; may be empty.
   UnpackProgress progress;
+  // The new launcher keeps the running launcher's name (`order` names it
+  // both ways): its step is left to the new launcher, which takes the name
+  // once the running one has ended (update/succession.h).
+  bool successorKeepsName = false;
 };
 
 struct PackageApplied {
@@ -57,16 +61,21 @@ struct PackageApplied {
   // Applied, not yet confirmed: the lock and the journal, for the caller
   // to finish or undo once it knows. Null unless kApplied.
   std::unique_ptr<AppliedUpdate> pending;
+  // The staged file of the step left to the new launcher, relative to the
+  // folder; empty when none was left.
+  std::string successor;
 };
 
 PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& events,
                             platform::TextCodec& codec, const PackageApply& apply);
 
 // Ends an apply that awaited confirmation: kFinish keeps the new files and
-// removes the backups, kUndo puts the old files back; the journal and the
-// lock go either way. `keep` names a backup that stays (the running
-// launcher's own old file, which only its end can free).
-void endApply(platform::Files& files, const std::string& folder, AppliedUpdate& applied,
+// removes the backups, kUndo puts the old files back; the lock goes either
+// way, the journal when the folder is all new or all old. `keep` names a
+// backup that stays (the running launcher's own old file, which only its
+// end can free). False when a file stayed held: the journal, its decision
+// made, is left for the next start.
+bool endApply(platform::Files& files, const std::string& folder, AppliedUpdate& applied,
               ApplyDecision decision, const std::string& keep = {});
 
 // Applies the package and keeps the new files at once, for callers with no

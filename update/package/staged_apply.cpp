@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "base/cp936.h"
 #include "base/path.h"
 #include "core/startup.h"
 
@@ -25,13 +26,15 @@ class FolderFiles {
 // Asks again while another program holds `held`, pausing in between.
 bool retryWhileInUse(FolderFiles& folder, const InUseRetry& retry, const std::string& held,
                      const std::function<bool()>& step) {
-  for (int attempt = 1;; ++attempt) {
+  const std::int64_t start = retry.pump != nullptr ? retry.pump->nowMs() : 0;
+  for (;;) {
     if (step())
       return true;
-    if (attempt >= retry.attempts || !folder.files.isInUse(folder.path(held)))
+    // By the clock: a pause may come back early.
+    if (retry.pump == nullptr || !folder.files.isInUse(folder.path(held)) ||
+        retry.pump->nowMs() - start + retry.pauseMs > retry.waitMs)
       return false;
-    if (retry.pump != nullptr)
-      retry.pump->delay(retry.pauseMs);
+    retry.pump->delay(retry.pauseMs);
   }
 }
 
@@ -99,6 +102,21 @@ bool undoStep(FolderFiles& folder, const ApplyStep& step) {
   return !placed || removeName(folder, step.target);
 }
 
+bool isStagedFileOf(const ApplyPlan& plan, const std::string& file) {
+  return std::any_of(plan.steps.begin(), plan.steps.end(), [&file](const ApplyStep& step) {
+    return base::equalsIgnoringAsciiCase(step.staged, file);
+  });
+}
+
+// A step not yet placed whose target is `ownFile`, the running launcher:
+// it cannot put a file at its own name.
+bool waitsForOwnName(FolderFiles& folder, const ApplyPlan& plan, const std::string& ownFile) {
+  return !ownFile.empty() &&
+         std::any_of(plan.steps.begin(), plan.steps.end(), [&](const ApplyStep& step) {
+           return base::equalsIgnoringAsciiCase(step.target, ownFile) && !isPlaced(folder, step);
+         });
+}
+
 std::string applyMarkerName(const std::string& runDirectory) {
   return "tavoro-update:" + core::derivedInstanceName(runDirectory, kJournalFileName);
 }
@@ -117,10 +135,12 @@ ApplyLock::~ApplyLock() {
 }
 
 ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
-                        JournalWriter& journal, const InUseRetry& retry) {
+                        JournalWriter& journal, const InUseRetry& retry, std::size_t heldBack) {
   FolderFiles folder(files, runDirectory);
   const ApplyPlan& plan = journal.plan();
-  for (const ApplyStep& step : plan.steps) {
+  const std::size_t count = plan.steps.size() - std::min(heldBack, plan.steps.size());
+  for (std::size_t index = 0; index < count; ++index) {
+    const ApplyStep& step = plan.steps[index];
     const bool done =
         (step.backup.empty() ||
          retryWhileInUse(folder, retry, step.target,
@@ -166,7 +186,7 @@ bool removeBackups(platform::Files& files, const std::string& runDirectory, cons
 }
 
 Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents& events,
-                                  const std::string& runDirectory) {
+                                  const std::string& runDirectory, const std::string& ownFile) {
   FolderFiles folder(files, runDirectory);
   if (!folder.exists(kJournalFileName))
     return Recovery::kNoJournal;
@@ -184,8 +204,12 @@ Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents&
       return Recovery::kLeftAlone;
     return setJournalAside(files, runDirectory) ? Recovery::kSetAside : Recovery::kLeftAlone;
   }
+  if (!ownFile.empty() && isStagedFileOf(*plan, ownFile))
+    return Recovery::kLeftAlone;
   if (plan->complete && plan->decision == ApplyDecision::kNone) {
-    plan->decision = canFinish(folder, *plan) ? ApplyDecision::kFinish : ApplyDecision::kUndo;
+    plan->decision = canFinish(folder, *plan) && !waitsForOwnName(folder, *plan, ownFile)
+                         ? ApplyDecision::kFinish
+                         : ApplyDecision::kUndo;
     // Decided once: a kill during the recovery must not make the next one
     // decide the other way over a folder half taken back.
     if (!rewriteJournal(files, runDirectory, *plan))

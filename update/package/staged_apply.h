@@ -28,17 +28,19 @@ enum class ApplyResult {
 };
 
 // How long a file another program holds is waited for (the game may be
-// closing) before the apply gives up.
+// closing) before the apply gives up, by the pump's clock; without a pump
+// it is asked once.
 struct InUseRetry {
-  int attempts = 1;
+  int waitMs = 0;
   int pauseMs = 250;
   // Keeps the window's messages going during the pauses.
   platform::Pump* pump = nullptr;
 };
 
 // The launcher's: five seconds.
+inline constexpr int kInUseWaitMs = 5000;
 inline InUseRetry inUseRetryWith(platform::Pump& pump) {
-  return InUseRetry{20, 250, &pump};
+  return InUseRetry{kInUseWaitMs, 250, &pump};
 }
 
 // Holds the run directory's apply marker while an update is applied or
@@ -70,8 +72,10 @@ struct AppliedUpdate {
 // step, records the undo and undoes what was done; the journal stays open
 // either way, for the caller to finish or undo after the hand-over. After
 // kUndoIncomplete the caller drops the writer without JournalWriter::remove.
+// `heldBack` last steps are left for later: the step of a file that only
+// another process can place (a new launcher of the running one's name).
 ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
-                        JournalWriter& journal, const InUseRetry& retry);
+                        JournalWriter& journal, const InUseRetry& retry, std::size_t heldBack = 0);
 
 // Puts back every target, removes what the plan added and the staged files,
 // in reverse order; the state of each step is read off the files, so it may
@@ -99,7 +103,11 @@ enum class Recovery {
 
 // What a launcher does first at start-up (after the single-instance
 // guard): brings an interrupted update to an end.
+// `ownFile` names the recovering launcher's own file in the folder: a step
+// that should put a file at that name cannot be done by it while it runs,
+// so an update not yet decided is undone; and a launcher that is itself a
+// step's staged file (a successor) leaves the journal to its succession.
 Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents& events,
-                                  const std::string& runDirectory);
+                                  const std::string& runDirectory, const std::string& ownFile = {});
 
 }  // namespace update

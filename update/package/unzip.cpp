@@ -283,8 +283,11 @@ StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
         *failure = stager.failure();
     }
   }
-  if (result != StageResult::kStaged)
-    undoPlan(files, withoutTrailingSeparators(runDirectory), journal.plan());
+  if (result != StageResult::kStaged) {
+    const bool undone = undoPlan(files, withoutTrailingSeparators(runDirectory), journal.plan());
+    if (failure != nullptr)
+      failure->undone = undone;
+  }
   return result;
 }
 

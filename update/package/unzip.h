@@ -32,6 +32,9 @@ enum class StageResult {
 struct StageFailure {
   std::string file;
   std::uint32_t systemError = 0;
+  // False when something staged could not be removed again (another
+  // program holds it): the journal must stay for a later start.
+  bool undone = true;
 };
 
 // Names whose steps come last, in this order: the new launcher is in place

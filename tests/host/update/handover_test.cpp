@@ -18,6 +18,7 @@
 #include "update/package/package_signature.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip.h"
+#include "update/succession.h"
 #include "update/update_flow.h"
 
 namespace {
@@ -248,10 +249,11 @@ TEST_F(HandOverTest, TheWaitForTheNewLauncherCountsByTheClock) {
   EXPECT_EQ(files(), kNew);
 }
 
-// The natural release: the new launcher keeps this launcher's name. It is
-// started and handed over like any other; nothing is asked, the package
-// goes, and the old image (moved aside by the apply) is what the
-// interpreter deletes.
+// The natural release: the new launcher keeps this launcher's name. The
+// old one cannot let go of its name while it runs, so the new one starts
+// from its staged file, the old one ends, and the new one moves its file
+// onto the name in one step: at every moment a launcher holds the name.
+// Nothing is asked, and nothing stays behind.
 TEST_F(HandOverTest, ALauncherThatKeepsItsNameIsHandedOverLikeAnyOther) {
   // 星海启动器.exe, as the package stores it and as the folder names it.
   const std::string chineseUtf8 = reinterpret_cast<const char*>(u8"星海启动器.exe");
@@ -262,7 +264,6 @@ TEST_F(HandOverTest, ALauncherThatKeepsItsNameIsHandedOverLikeAnyOther) {
     launcher.reset();
     fs::remove_all(runDir() / "Data");
     fs::remove(runDir() / "launcher.exe");
-    fs::remove(runDir() / "launcher.exe.backup");
     for (const auto& [name, bytes] : kOld)
       writeFile(name == "launcher.exe" ? own : name, bytes);
     os.process.executable = own;
@@ -270,6 +271,7 @@ TEST_F(HandOverTest, ALauncherThatKeepsItsNameIsHandedOverLikeAnyOther) {
     os.processes.calls.clear();
     os.processes.started.clear();
     os.messageBoxes.calls.clear();
+    os.process.exitCodes.clear();
     polls = 0;
     signalAtPoll = 1;
     downloaded({{stored, "MZ new launcher"}, {"Data/a.pak", "new a, longer"}});
@@ -277,16 +279,67 @@ TEST_F(HandOverTest, ALauncherThatKeepsItsNameIsHandedOverLikeAnyOther) {
     updateState().names.newLauncher = own;
 
     EXPECT_TRUE(complete()) << "handed over";
-    EXPECT_EQ(os.processes.started, std::vector<std::string>{os.process.directory + "\\" + own});
-    EXPECT_EQ(os.processes.calls.back().commandLine, selfRemoval(own + ".backup"));
+    const std::string staged = own + ".unpacking";
+    EXPECT_EQ(os.processes.started, std::vector<std::string>{os.process.directory + "\\" + staged});
+    EXPECT_EQ(os.processes.calls.size(), 1u) << "the old launcher's file is not deleted";
     EXPECT_TRUE(boxTexts().empty());
-    Tree expected = {{own, "MZ new launcher"},
-                     {own + ".backup", "MZ old launcher"},  // the interpreter's to delete
-                     {"Data/a.pak", "new a, longer"}};
-    EXPECT_EQ(files(), expected);
-    fs::remove(runDir() / (own + ".backup"));
+    EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
+    Tree meanwhile = {{own, "MZ old launcher"},
+                      {staged, "MZ new launcher"},
+                      {"Data/a.pak", "new a, longer"},
+                      {"Data/a.pak.backup", "old a"},
+                      {update::kJournalFileName, files()[update::kJournalFileName]}};
+    EXPECT_EQ(files(), meanwhile);
+
+    // The old launcher has ended; the new one, from its staged file, shows
+    // its window.
+    launcher.reset();
+    os.process.executable = staged;
+    launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
+    launcher->raise(ui::kWindow, ui::Event::Created, {});
+    EXPECT_TRUE(fs::exists(runDir() / update::kJournalFileName)) << "left to the successor";
+    launcher->raise(ui::kWindow, ui::Event::Shown, {});
+    EXPECT_EQ(os.process.executable, own) << "it knows its new name";
+    EXPECT_EQ(files(), (Tree{{own, "MZ new launcher"}, {"Data/a.pak", "new a, longer"}}));
+    EXPECT_TRUE(os.namedEvents.markerExists(core::instanceName({os.profile, os.process})))
+        << "a second copy started by the name is refused";
     fs::remove(runDir() / own);
   }
+}
+
+// A successor whose old launcher does not end in time leaves everything
+// for a later start; the old launcher started first undoes the update, as
+// the new one never took the name.
+TEST_F(HandOverTest, ASuccessionNotCompletedEndsAllOldAtTheOldLaunchersNextStart) {
+  polls = 0;
+  signalAtPoll = 1;
+  downloaded({{"launcher.exe", "MZ new launcher"}, {"Data/a.pak", "new a, longer"}});
+  updateState().versionFields[update::kProgramTitle] = "launcher.exe";
+  updateState().names.newLauncher = "launcher.exe";
+  ASSERT_TRUE(complete());
+  // The old launcher's lock is still held: it has not ended.
+  launcher.reset();
+  std::optional<update::ApplyLock> stillRunning;
+  stillRunning.emplace(os.namedEvents, os.process.directory);
+  EXPECT_TRUE(stillRunning->held());
+
+  os.process.executable = "launcher.exe.unpacking";
+  launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
+  os.pump.delays.clear();
+  launcher->raise(ui::kWindow, ui::Event::Shown, {});
+  EXPECT_EQ(std::count(os.pump.delays.begin(), os.pump.delays.end(), update::kSuccessionPollMs),
+            update::kSuccessionWaitMs / update::kSuccessionPollMs)
+      << "waited 15 s by the clock";
+  EXPECT_EQ(os.process.executable, "launcher.exe.unpacking");
+  EXPECT_EQ(files()["launcher.exe"], "MZ old launcher");
+
+  // Both ended; the player starts the launcher at its name: all old.
+  launcher.reset();
+  stillRunning.reset();
+  os.process.executable = "launcher.exe";
+  launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
+  launcher->raise(ui::kWindow, ui::Event::Created, {});
+  EXPECT_EQ(files(), kOld);
 }
 
 // After a hand-over to another name, the desktop shortcut this launcher's
@@ -331,7 +384,7 @@ TEST_F(HandOverTest, ACloseDuringTheWaitForAHeldFileEndsAllOld) {
   };
   EXPECT_TRUE(complete()) << "ended once the outcome was known";
   EXPECT_FALSE(closedEarly);
-  EXPECT_EQ(std::count(os.pump.delays.begin(), os.pump.delays.end(), 250), 19)
+  EXPECT_EQ(std::count(os.pump.delays.begin(), os.pump.delays.end(), 250), 20)
       << "the game was given its time to close";
   Tree left = files();
   left.erase("pkg.zip");
