@@ -1,16 +1,17 @@
 #include <algorithm>
 
 #include "handles.h"
+#include "platform/win32/trace_listeners.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
 namespace {
 
-FileChangeHook g_changeHook = nullptr;
-
+// Noted before the change, so that a listener can end the process right
+// before it (the end-to-end tests' kill points): "move C:\x\a.txt".
 void beforeChange(const char* operation, const std::string& path) {
-  if (g_changeHook != nullptr)
-    g_changeHook(operation, path);
+  if (hasNoteListeners())
+    trace().note("change", operation + (" " + path));
 }
 
 class Win32OutputFile final : public OutputFile {
@@ -219,10 +220,6 @@ class Win32Files final : public Files {
 };
 
 }  // namespace
-
-void setFileChangeHook(FileChangeHook hook) {
-  g_changeHook = hook;
-}
 
 std::unique_ptr<InputFile> openForReadingWide(const std::wstring& path) {
   return openShared(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
