@@ -10,6 +10,7 @@ set(TAVORO_WIN32_TESTS
   tests/win32/control_kinds_test.cpp
   tests/win32/launcher_resources_test.cpp
   tests/win32/handle_owners_test.cpp
+  tests/win32/trace_test.cpp
 )
 
 foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
