@@ -12,6 +12,7 @@ set(TAVORO_WIN32_TESTS
   tests/win32/handle_owners_test.cpp
   tests/win32/trace_test.cpp
   tests/win32/processes_test.cpp
+  tests/win32/files_and_links_test.cpp
 )
 
 foreach(test_source IN LISTS TAVORO_WIN32_TESTS)

@@ -190,8 +190,14 @@ class Win32Files final : public Files {
 
   bool replace(const std::string& from, const std::string& to) override {
     beforeChange("replace", from);
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+      return true;
+    // A target another program holds open is refused as access denied
+    // (Windows and Wine alike), while the same file held as the source is a
+    // sharing violation: said as what it is, as for a file moved or removed.
+    const DWORD error = GetLastError();
+    SetLastError(error == ERROR_ACCESS_DENIED && isInUse(to) ? ERROR_SHARING_VIOLATION : error);
+    return false;
   }
 
   bool removeDirectory(const std::string& path) override {
