@@ -78,7 +78,6 @@ set(TAVORO_WIN32_SOURCES
   platform/win32/schannel_tls.cpp
   platform/win32/server_certificate.cpp
   platform/win32/services.cpp
-  platform/win32/startup_steps.cpp
   platform/win32/trace.cpp
   platform/win32/winsock_sockets.cpp
   # ui/win32: the Launch window and its control kinds

@@ -10,6 +10,9 @@ set(TAVORO_WIN32_TESTS
   tests/win32/control_kinds_test.cpp
   tests/win32/launcher_resources_test.cpp
   tests/win32/handle_owners_test.cpp
+  tests/win32/trace_test.cpp
+  tests/win32/processes_test.cpp
+  tests/win32/files_and_links_test.cpp
 )
 
 foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
@@ -20,6 +23,12 @@ foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
   set_tests_properties(win32.${test_name} PROPERTIES
     ENVIRONMENT "TAVORO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endforeach()
+
+# Programs the process tests start, built beside them: one records how it
+# was run, one shows windows as its environment says.
+add_executable(run_recorder WIN32 tests/win32/run_recorder.cpp)
+add_executable(window_probe WIN32 tests/win32/window_probe.cpp)
+add_dependencies(processes_test run_recorder window_probe)
 
 # The publisher's tool under Wine: it stamps copies of a small program that
 # carries the launcher's settings block and prints them as the launcher

@@ -55,8 +55,10 @@ target_compile_definitions(launcher PRIVATE
 target_compile_definitions(launcher_e2e PRIVATE
   TAVORO_VERSION_PAGE_URL="${TAVORO_E2E_VERSION_PAGE_URL}")
 set_target_properties(launcher_e2e PROPERTIES OUTPUT_NAME launcher-e2e)
-# The kill matrix's hook (app/win32/kill_points.h), in this build alone.
-target_sources(launcher_e2e PRIVATE app/win32/kill_points.cpp)
+# The kill matrix's listener (app/win32/kill_points.h) and the trace file
+# (app/win32/trace_file.h), in this build alone.
+target_sources(launcher_e2e PRIVATE app/win32/kill_points.cpp app/win32/trace_file.cpp
+                                    app/win32/taken_variable.cpp)
 target_compile_definitions(launcher_e2e PRIVATE TAVORO_KILL_POINTS)
 target_compile_definitions(launcher_e2e_https PRIVATE
   TAVORO_VERSION_PAGE_URL="${TAVORO_E2E_HTTPS_VERSION_PAGE_URL}")

@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-#include "platform/win32/win32_services.h"
+#include "app/win32/taken_variable.h"
+#include "platform/win32/trace_listeners.h"
 
 namespace app::win32 {
 namespace {
@@ -15,19 +17,15 @@ long g_killAt = 0;
 long g_changes = 0;
 std::string g_log;
 
-std::string takeVariable(const char* name) {
-  char value[MAX_PATH] = "";
-  const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
-  SetEnvironmentVariableA(name, nullptr);
-  return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
-}
-
-void onChange(const char* operation, const std::string& path) {
+// `text` is "<operation> <path>", as files() notes each change before it.
+void onNote(const char* topic, const std::string& text) {
+  if (std::strcmp(topic, "change") != 0)
+    return;
   ++g_changes;
   if (!g_log.empty()) {
     // Opened and closed each time: what was logged survives the kill.
     if (std::FILE* log = std::fopen(g_log.c_str(), "ab")) {
-      std::fprintf(log, "%ld %s %s\r\n", g_changes, operation, path.c_str());
+      std::fprintf(log, "%ld %s\r\n", g_changes, text.c_str());
       std::fclose(log);
     }
   }
@@ -38,10 +36,10 @@ void onChange(const char* operation, const std::string& path) {
 }  // namespace
 
 void armKillPoints() {
-  g_killAt = std::strtol(takeVariable("TAVORO_KILL_AT_CHANGE").c_str(), nullptr, 10);
-  g_log = takeVariable("TAVORO_CHANGE_LOG");
+  g_killAt = std::strtol(takeEnvironmentVariable("TAVORO_KILL_AT_CHANGE").c_str(), nullptr, 10);
+  g_log = takeEnvironmentVariable("TAVORO_CHANGE_LOG");
   if (g_killAt > 0 || !g_log.empty())
-    platform::win32::setFileChangeHook(&onChange);
+    platform::win32::addNoteListener(&onNote);
 }
 
 }  // namespace app::win32

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdio>
 
-#include "platform/win32/startup_steps.h"
+#include "platform/win32/trace_listeners.h"
 
 namespace app::win32 {
 namespace {
@@ -34,7 +34,7 @@ unsigned long long ticks(const FILETIME& time) {
 }  // namespace
 
 void startStartupTrace() {
-  platform::win32::setStartupStepRecorder(&record);
+  platform::win32::addMarkListener(&record);
   record("WinMain entered");
 }
 

@@ -12,6 +12,7 @@
 #endif
 #ifdef TAVORO_KILL_POINTS
 #include "app/win32/kill_points.h"
+#include "app/win32/trace_file.h"
 #endif
 
 namespace {
@@ -32,6 +33,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   app::win32::startStartupTrace();
 #endif
 #ifdef TAVORO_KILL_POINTS
+  // The trace file first: the change a kill point ends at is in it too.
+  app::win32::startTraceFile();
   app::win32::armKillPoints();
 #endif
   // Never destroyed: the process ends through ExitProcess, with no static

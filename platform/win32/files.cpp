@@ -1,16 +1,17 @@
 #include <algorithm>
 
 #include "handles.h"
+#include "platform/win32/trace_listeners.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
 namespace {
 
-FileChangeHook g_changeHook = nullptr;
-
+// Noted before the change, so that a listener can end the process right
+// before it (the end-to-end tests' kill points): "move C:\x\a.txt".
 void beforeChange(const char* operation, const std::string& path) {
-  if (g_changeHook != nullptr)
-    g_changeHook(operation, path);
+  if (hasNoteListeners())
+    trace().note("change", operation + (" " + path));
 }
 
 class Win32OutputFile final : public OutputFile {
@@ -189,8 +190,14 @@ class Win32Files final : public Files {
 
   bool replace(const std::string& from, const std::string& to) override {
     beforeChange("replace", from);
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+      return true;
+    // A target another program holds open is refused as access denied
+    // (Windows and Wine alike), while the same file held as the source is a
+    // sharing violation: said as what it is, as for a file moved or removed.
+    const DWORD error = GetLastError();
+    SetLastError(error == ERROR_ACCESS_DENIED && isInUse(to) ? ERROR_SHARING_VIOLATION : error);
+    return false;
   }
 
   bool removeDirectory(const std::string& path) override {
@@ -219,10 +226,6 @@ class Win32Files final : public Files {
 };
 
 }  // namespace
-
-void setFileChangeHook(FileChangeHook hook) {
-  g_changeHook = hook;
-}
 
 std::unique_ptr<InputFile> openForReadingWide(const std::wstring& path) {
   return openShared(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,

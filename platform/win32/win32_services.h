@@ -22,11 +22,6 @@ Services services();
 // shared as Files::openForReading is. Null when it cannot.
 std::unique_ptr<InputFile> openForReadingWide(const std::wstring& path);
 
-// Called before files() changes a name (creates, removes, moves), with the
-// operation and the path: the end-to-end tests' kill points.
-using FileChangeHook = void (*)(const char* operation, const std::string& path);
-void setFileChangeHook(FileChangeHook hook);
-
 // A hook that sees every message of the window's thread before it is
 // dispatched, in the message loop and in pumping delays alike; true means
 // the message was handled and must not be dispatched.

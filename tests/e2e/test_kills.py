@@ -259,11 +259,20 @@ def test_a_kill_at_every_change_of_the_update_and_of_its_recovery_ends_all_old_o
 
     # An undisturbed update, its changes logged: the kill points.
     fresh_folder(template, folder)
-    whole = update({"TAVORO_CHANGE_LOG": log})
+    trace = str(tmp_path / "trace.log")
+    whole = update({"TAVORO_CHANGE_LOG": log, "TAVORO_TRACE": trace})
     assert us.wait_exit(whole.proc, 90) == 0
     kill_launchers(folder)
     assert data_state(folder) == "new"
     logged = changes(log)
+    # The trace holds the same changes, each line "<topic>: <text>"; its
+    # variable was taken as the change log's was, so the new launcher wrote
+    # to neither.
+    traced = us.read(trace).decode("gbk").split("\r\n")
+    assert traced.pop() == ""
+    assert all(": " in line for line in traced), traced
+    assert [line for line in traced if line.startswith("change: ")] == \
+        [f"change: {operation} {path}" for operation, path in logged]
     journal = [i for i, (_, path) in enumerate(logged, 1) if path.endswith("tavoro-update.journal")]
     first, last = journal[0], journal[-1]
     points = range(first, last + 1)

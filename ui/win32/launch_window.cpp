@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 
-#include "platform/win32/startup_steps.h"
 #include "platform/win32/win32_services.h"
 #include "ui/chrome.h"
 #include "ui/control_table.h"
@@ -73,13 +72,13 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   controlClasses_ = registerControlClasses(instance);
   if (!windowClass_.usable())
     return false;
-  platform::win32::markStartupStep("classes registered");
+  platform::win32::trace().mark("classes registered");
 
   backgroundBytes_ = pictures(row.backgroundPicture);
   backgroundDecoded_ = decoded.image(row.backgroundPicture);
   background_ =
       backgroundDecoded_.empty() ? Image{} : compositeOver(backgroundDecoded_, row.background);
-  platform::win32::markStartupStep("background decoded");
+  platform::win32::trace().mark("background decoded");
 
   // The primary display, not the work area.
   const int left = (GetSystemMetrics(SM_CXSCREEN) - row.width) / 2;
@@ -88,22 +87,22 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
                             row.width, row.height, nullptr, nullptr, instance, this);
   if (window_ == nullptr)
     return false;
-  platform::win32::markStartupStep("window created");
+  platform::win32::trace().mark("window created");
 
   if (!createControls(creation))
     return false;
-  platform::win32::markStartupStep("controls created");
+  platform::win32::trace().mark("controls created");
   for (const auto& control : controls_)
     control->loadTablePictures([&decoded](const char* name) { return decoded.image(name); });
-  platform::win32::markStartupStep("pictures loaded");
+  platform::win32::trace().mark("pictures loaded");
   stackControls();
   startTimers();
-  platform::win32::markStartupStep("stacked, timers started");
+  platform::win32::trace().mark("stacked, timers started");
   // Pumping delays dispatch this thread's messages too; they see the same filter.
   g_filteringWindow = this;
   platform::win32::setMessageFilter(&LaunchWindow::filterMessage);
   raise(kWindow, Event::Created, {});
-  platform::win32::markStartupStep("created event handled");
+  platform::win32::trace().mark("created event handled");
   return true;
 }
 
@@ -175,7 +174,7 @@ void LaunchWindow::createLateControls() {
   }
   late_.clear();
   stackControls();
-  platform::win32::markStartupStep("late controls created");
+  platform::win32::trace().mark("late controls created");
 }
 
 void LaunchWindow::stackControls() {
@@ -226,9 +225,9 @@ void LaunchWindow::show() {
     pendingShape_.reset();
   }
   ShowWindow(window_, SW_SHOWNORMAL);
-  platform::win32::markStartupStep("shown");
+  platform::win32::trace().mark("shown");
   UpdateWindow(window_);
-  platform::win32::markStartupStep("painted");
+  platform::win32::trace().mark("painted");
   // Before the message loop: no handler can run before they exist.
   createLateControls();
 }
