@@ -316,9 +316,16 @@ class TestStartButton:
         assert s.close_demo_games(wine, launcher.post_message) == 1
         assert launcher.close() == 0
 
-    def test_second_press_starts_the_game_again(self, wine, launcher, game_folder):
+    def test_a_second_press_during_the_first_does_nothing_a_later_one_starts_again(
+            self, wine, launcher, game_folder):
         s.click(wine, launcher.window, s.START_BUTTON)
         time.sleep(0.1)
+        # Within the first press's half-second wait.
+        s.click(wine, launcher.window, s.START_BUTTON)
+        harness.wait_until(lambda: len(started_command_lines(game_folder)) == 1, 30,
+                           what="the start of the demo game")
+        time.sleep(2.0)
+        assert len(started_command_lines(game_folder)) == 1, "the second press started a game"
         s.click(wine, launcher.window, s.START_BUTTON)
         harness.wait_until(lambda: len(started_command_lines(game_folder)) == 2, 30,
                            what="two starts of the demo game")
