@@ -23,7 +23,9 @@ import version_support as vs
 from conftest import ARTIFACTS
 
 NEXT_LAUNCHER = "塔沃VR游戏启动器5.2.exe"
-LAUNCHERS = ("launcher.exe", us.NEW_LAUNCHER, NEXT_LAUNCHER)
+# A new launcher of the running one's name starts from its staged file.
+SUCCESSOR = "launcher.exe.unpacking"
+LAUNCHERS = ("launcher.exe", us.NEW_LAUNCHER, NEXT_LAUNCHER, SUCCESSOR)
 PACKAGE = "update.zip"
 TEMPORARY = PACKAGE + ".tmp"
 PARTS = 6
@@ -240,21 +242,37 @@ def start_in(wine, folder, win32_build, exe, env=None):
     return launcher.start(env=env)
 
 
+# The launchers a package carries, and the one the page names.
+RELEASES = {
+    "renamed": ([us.NEW_LAUNCHER], us.NEW_LAUNCHER),
+    # The running launcher's own file moves last, after the new launcher is
+    # in place: a kill between the two leaves a launcher at the new name.
+    "renamed, carrying the old name": ([us.NEW_LAUNCHER, "launcher.exe"], us.NEW_LAUNCHER),
+    # The new launcher takes the name only once the old one has ended: a
+    # launcher stays at the name throughout.
+    "name kept": (["launcher.exe"], "launcher.exe"),
+}
+
+
+@pytest.mark.parametrize("release", list(RELEASES))
 def test_a_kill_at_every_change_of_the_update_and_of_its_recovery_ends_all_old_or_all_new(
-        leftovers, wine, e2e_folder, package_server, win32_build, tmp_path):
+        release, leftovers, wine, e2e_folder, package_server, win32_build, tmp_path):
     template = str(tmp_path / "template")
     shutil.copytree(str(e2e_folder), template)
     folder = str(e2e_folder)
     launcher_exe = us.read(os.path.join(template, "launcher.exe"))
-    entries = list(NEW_DATA.items()) + [(us.NEW_LAUNCHER, launcher_exe)]
+    carried, title = RELEASES[release]
+    entries = list(NEW_DATA.items()) + [(name, launcher_exe) for name in carried]
     package_server.serve(us.PACKAGE_PATH, hs.Answer(us.make_zip(entries),
                                                     content_type=us.PACKAGE_TYPE))
     log = str(tmp_path / CHANGE_LOG)
+    journal_path = os.path.join(folder, "tavoro-update.journal")
 
     def update(env):
         launcher = start_in(wine, folder, win32_build, "launcher.exe", env)
         launcher.wait_window()
-        us.accept_update(wine, launcher, package_server.url(us.PACKAGE_PATH), win32_build)
+        us.accept_update(wine, launcher, package_server.url(us.PACKAGE_PATH), win32_build,
+                         title=title)
         return launcher
 
     # An undisturbed update, its changes logged: the kill points.
@@ -262,6 +280,10 @@ def test_a_kill_at_every_change_of_the_update_and_of_its_recovery_ends_all_old_o
     trace = str(tmp_path / "trace.log")
     whole = update({"TAVORO_CHANGE_LOG": log, "TAVORO_TRACE": trace})
     assert us.wait_exit(whole.proc, 90) == 0
+    # The successor, if any, ends the update once the old launcher has gone.
+    harness.wait_until(lambda: not os.path.exists(journal_path) and
+                       not os.path.exists(os.path.join(folder, SUCCESSOR)), 30,
+                       what="the update to be over")
     kill_launchers(folder)
     assert data_state(folder) == "new"
     logged = changes(log)
@@ -274,7 +296,9 @@ def test_a_kill_at_every_change_of_the_update_and_of_its_recovery_ends_all_old_o
     assert [line for line in traced if line.startswith("change: ")] == \
         [f"change: {operation} {path}" for operation, path in logged]
     journal = [i for i, (_, path) in enumerate(logged, 1) if path.endswith("tavoro-update.journal")]
-    first, last = journal[0], journal[-1]
+    # The old launcher of a successor leaves the journal to it: its changes
+    # up to its end are the points.
+    first, last = journal[0], journal[-1] if release != "name kept" else len(logged)
     points = range(first, last + 1)
     assert len(points) >= 8, logged
     report = []
@@ -311,8 +335,8 @@ def test_a_kill_at_every_change_of_the_update_and_of_its_recovery_ends_all_old_o
         assert not left, report[-1]
         assert os.path.exists(os.path.join(folder, "launcher.exe")) or \
             os.path.exists(os.path.join(folder, us.NEW_LAUNCHER)), report[-1]
-    record("matrix", f"{len(points)} kill points, {recoveries_killed} recoveries killed",
-           report, mode="w")
+    record(f"matrix-{release.replace(' ', '-').replace(',', '')}",
+           f"{len(points)} kill points, {recoveries_killed} recoveries killed", report, mode="w")
     assert recoveries_killed >= 1
 
 
