@@ -39,8 +39,8 @@ enum class UpdatePhase {
   kApplying,
   // The new launcher is starting; this one waits for its window.
   kHandingOver,
-  // The new launcher failed and the old files are back: nothing more is
-  // offered in this run.
+  // The new launcher failed and the old files are back; the start button
+  // works again.
   kTakenBack,
 };
 
