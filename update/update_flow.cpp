@@ -198,15 +198,13 @@ void UpdateFlow::applyAndHandOver(const std::string& package) {
     case ApplyOutcomeKind::kApplied:
       forgetKeptPackage(files, runDir);
       state_.appliedUpdate = std::move(applied.pending);
-      // Once where the unpack reports its end, once where the update's
-      // completion ends.
-      handOver(package, 2);
+      handOver(package, true);
       return;
     case ApplyOutcomeKind::kUnreadable:
       // No ZIP archive, or an empty one: the new launcher may still be
       // there, or the player may unpack the file by hand.
       if (state_.progress->percent >= 100) {
-        handOver(package, 1);
+        handOver(package, false);
       } else {
         endUnapplied(UpdatePhase::kIdle, nullptr, 0);
       }
@@ -232,7 +230,7 @@ void UpdateFlow::applyAndHandOver(const std::string& package) {
   endUnapplied(UpdatePhase::kIdle, kUpdateNotWritten, platform::kIconWarning);
 }
 
-void UpdateFlow::handOver(const std::string& package, int timesAsked) {
+void UpdateFlow::handOver(const std::string& package, bool unpacked) {
   platform::Files& files = *os_.files;
   const std::string runDir = os_.process->runDirectory();
   os_.pump->delay(kBeforeHandOverMs);
@@ -256,10 +254,12 @@ void UpdateFlow::handOver(const std::string& package, int timesAsked) {
       state_.appliedUpdate.reset();
     }
     enter(UpdatePhase::kIdle);
-    // Players have always been asked once for the unpack's end and once
-    // for the update's; each answer is acted on.
-    for (int asked = 0; asked < timesAsked; ++asked)
+    // Players have always been asked twice: once where the unpack reports
+    // its end, once where the update's completion ends (only that one when
+    // nothing could be unpacked). Each answer is acted on.
+    if (unpacked)
       offerHelpOrPackage(*os_.messageBoxes, *os_.shell, os_, package);
+    offerHelpOrPackage(*os_.messageBoxes, *os_.shell, os_, package);
     return;
   }
   enter(UpdatePhase::kHandingOver);

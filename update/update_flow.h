@@ -59,9 +59,9 @@ class UpdateFlow {
   void checkVersion(const std::string& pageAddress);
   void finishDownload();
   void applyAndHandOver(const std::string& package);
-  // `timesAsked`: how often the player is asked when there is no new
-  // launcher.
-  void handOver(const std::string& package, int timesAsked);
+  // `unpacked`: the package's files went in (no new launcher among them
+  // is then asked about twice, as ever).
+  void handOver(const std::string& package, bool unpacked);
   // The update changed nothing, or was taken back: says why, hides the
   // panel and the start button works again; ends the program when a close
   // was asked for meanwhile.
