@@ -125,8 +125,14 @@ std::string applyMarkerName(const std::string& runDirectory) {
 
 ApplyLock::ApplyLock(platform::NamedEvents& events, const std::string& runDirectory)
     : events_(events), name_(applyMarkerName(runDirectory)) {
-  held_ = !events_.markerExists(name_) &&
-          events_.createMarker(name_) == platform::NamedEvents::Marker::kCreated;
+  if (events_.markerExists(name_))
+    return;
+  const platform::NamedEvents::Marker marker = events_.createMarker(name_);
+  held_ = marker == platform::NamedEvents::Marker::kCreated;
+  // Taken by another launcher in between: the handle just opened would
+  // keep its marker alive after that launcher's end.
+  if (marker == platform::NamedEvents::Marker::kAlreadyExisted)
+    events_.releaseMarker(name_);
 }
 
 ApplyLock::~ApplyLock() {

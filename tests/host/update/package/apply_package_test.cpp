@@ -176,3 +176,25 @@ TEST_F(ApplyPackageTest, ApplyingAtOnceReportsItsProgressAndCreatesTheFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// A marker another launcher takes between the look and the taking: the
+// lock is not held, and the handle it opened does not keep that launcher's
+// marker alive after its end.
+TEST(ApplyLockTest, AMarkerTakenInBetweenIsNotHeldOrKeptAlive) {
+  struct Racing final : platform::NamedEvents {
+    Marker createMarker(const std::string&) override { return Marker::kAlreadyExisted; }
+    void releaseMarker(const std::string& name) override { released.push_back(name); }
+    bool markerExists(const std::string&) override { return false; }
+    std::vector<std::string> released;
+  } events;
+  {
+    const update::ApplyLock lock(events, "C:\\Games\\Demo");
+    EXPECT_FALSE(lock.held());
+    ASSERT_EQ(events.released.size(), 1u) << "let go of at once";
+  }
+  EXPECT_EQ(events.released.size(), 1u) << "and not again at the end";
+}
+
+}  // namespace
