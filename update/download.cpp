@@ -43,7 +43,6 @@ DownloadStart startPackageDownload(platform::Files& files, const std::string& ru
   request.retryPausesMs = state.retryPausesMs;
   request.resumeTag = resumeTagFor(state);
   state.progress->arrivedWhole = false;
-  state.packageDigest.reset();
   if (state.publicKey.empty()) {
     request.localFile = temporary;
     request.keepPartial = true;
