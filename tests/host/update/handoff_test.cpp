@@ -110,12 +110,6 @@ TEST_F(HandoffTest, ANewLauncherInThePackageTakesOver) {
   EXPECT_THROW(download("NewLauncher.exe", url("/dl/pkg.zip")), ProgramEnded);
 
   EXPECT_EQ(noticeKinds.back(), 1);
-  // The program-wide record shows what the task was given.
-  const update::DownloadTaskParameters& record = *updateState().taskParameters;
-  EXPECT_EQ(record.modeWord, 4096);
-  EXPECT_EQ(record.sourceAddress, url("/dl/pkg.zip"));
-  EXPECT_EQ(record.localFilePath, os.process.directory + "\\pkg.zip.tmp");
-  EXPECT_EQ(record.connections, 1);
   EXPECT_EQ(controls.text(ui::name::kPercentLabel), "已下载：100%");
   EXPECT_EQ(controls.position(ui::name::kProgressBar), 100);
   EXPECT_TRUE(exists("NewLauncher.exe"));
@@ -141,6 +135,12 @@ TEST_F(HandoffTest, WithoutTheNewLauncherTheHelpPageAndThePackageAreOffered) {
   server.respond("/pkg.zip", served(package({{"other.txt", "x"}})));
   os.messageBoxes.answers = {6, 7};  // Yes after the unpack, No after the download
   download("NewLauncher.exe", url("/pkg.zip"));
+  // The program-wide record shows what the task was given.
+  const update::DownloadTaskParameters& record = *updateState().taskParameters;
+  EXPECT_EQ(record.modeWord, 4096);
+  EXPECT_EQ(record.sourceAddress, url("/pkg.zip"));
+  EXPECT_EQ(record.localFilePath, os.process.directory + "\\pkg.zip.tmp");
+  EXPECT_EQ(record.connections, 1);
 
   ASSERT_EQ(os.messageBoxes.calls.size(), 3u);
   EXPECT_EQ(os.messageBoxes.calls[0].text, update::kNoNewLauncherQuestion);
