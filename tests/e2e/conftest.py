@@ -171,6 +171,28 @@ def test_authority(wine, win32_build):
     return folder
 
 
+@pytest.fixture(scope="session")
+def browser(wine, tmp_path_factory):
+    """The recorder registered as Wine's browser. One for the run: the
+    prefix has one such setting, and the last recorder registered wins."""
+    return harness.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
+
+
+@pytest.fixture(scope="session")
+def desktop_folder(wine):
+    import startup_support  # it reads this module's names
+    return startup_support.desktop_dir(wine)
+
+
+@pytest.fixture
+def desktop(desktop_folder):
+    """The Wine desktop folder without any shortcut."""
+    import startup_support
+    startup_support.clear_shortcuts(desktop_folder)
+    yield desktop_folder
+    startup_support.clear_shortcuts(desktop_folder)
+
+
 @pytest.fixture
 def config_path(game_folder):
     return game_folder / "tavoro" / "tavoroConfig.ini"
@@ -202,14 +224,15 @@ def save_screenshot(wine, name):
 
 @pytest.fixture
 def start_launcher(request, wine, win32_build):
-    """start_launcher(folder) -> harness.Launcher, started; every launcher
-    still running at the end of the test is ended, after a screenshot when
-    the test failed."""
+    """start_launcher(folder, name="launcher.exe") -> harness.Launcher,
+    started; every launcher still running at the end of the test is ended,
+    after a screenshot when the test failed."""
     started = []
 
-    def start(folder):
-        launcher = harness.Launcher(wine, str(folder), win32_build).start()
-        started.append(launcher)
+    def start(folder, name="launcher.exe"):
+        launcher = harness.Launcher(wine, str(folder), win32_build)
+        launcher.exe = os.path.join(launcher.folder, name)
+        started.append(launcher.start())
         return launcher
 
     yield start

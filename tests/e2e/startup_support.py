@@ -282,6 +282,14 @@ def shortcuts(desktop):
     return sorted(n for n in os.listdir(desktop) if n.endswith(".lnk"))
 
 
+def lnk_mentions(data, path):
+    """True when the shell link's bytes carry `path`, in the ANSI or the
+    UTF-16 form, letter case aside."""
+    lower = data.lower()
+    return (path.lower().encode("gbk") in lower
+            or path.lower().encode("utf-16-le") in lower)
+
+
 def copy_game(template, folder):
     shutil.copytree(template, folder)
     return folder

@@ -34,29 +34,11 @@ def tidy_screen(wine, win32_build):
     s.close_demo_games(wine, post_message)
 
 
-@pytest.fixture(scope="session")
-def recorder(wine, tmp_path_factory):
-    return harness.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
-
-
 @pytest.fixture
-def opened(recorder):
+def opened(browser):
     """The browser recorder, emptied for this test."""
-    recorder.clear()
-    return recorder
-
-
-@pytest.fixture(scope="session")
-def desktop_folder(wine):
-    return s.desktop_dir(wine)
-
-
-@pytest.fixture
-def desktop(desktop_folder):
-    """The Wine desktop folder without any shortcut."""
-    s.clear_shortcuts(desktop_folder)
-    yield desktop_folder
-    s.clear_shortcuts(desktop_folder)
+    browser.clear()
+    return browser
 
 
 @pytest.fixture
@@ -359,14 +341,6 @@ class TestStartButton:
 
 # -- shortcut button --------------------------------------------------------------
 
-def lnk_mentions(data, path):
-    """True when the shell link's bytes carry `path`, in the ANSI or the
-    UTF-16 form, letter case aside."""
-    lower = data.lower()
-    return (path.lower().encode("gbk") in lower
-            or path.lower().encode("utf-16-le") in lower)
-
-
 class TestShortcut:
     def test_shortcut_on_the_desktop_points_at_the_launcher(self, wine, launcher, game_folder,
                                                             desktop):
@@ -377,7 +351,7 @@ class TestShortcut:
                            what=f"{name} on the desktop")
         data = open(path, "rb").read()
         assert data[:4] == b"L\0\0\0", "not a shell link"
-        assert lnk_mentions(data, s.windows_path(game_folder / "launcher.exe"))
+        assert s.lnk_mentions(data, s.windows_path(game_folder / "launcher.exe"))
         assert s.shortcuts(desktop) == [name]
         assert launcher.close() == 0
 

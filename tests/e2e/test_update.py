@@ -44,11 +44,6 @@ def running_https(start_launcher, e2e_https_folder, wine, win32_build):
     yield from _running(start_launcher, e2e_https_folder, wine, win32_build)
 
 
-@pytest.fixture(scope="module")
-def browser(wine, tmp_path_factory):
-    return harness.BrowserRecorder(wine, str(tmp_path_factory.mktemp("browser")))
-
-
 def new_launcher_log(folder, name=us.NEW_LAUNCHER):
     return os.path.join(folder, os.path.splitext(name)[0] + ".log")
 

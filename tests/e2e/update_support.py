@@ -3,9 +3,12 @@ here, and driving the launcher from the start click to the download. The
 version page and the packages come from http_server on loopback.
 """
 
+import ctypes
 import io
 import os
+import signal
 import subprocess
+import time
 import zipfile
 
 import harness
@@ -61,6 +64,19 @@ def make_zip(entries, compression=zipfile.ZIP_DEFLATED):
                     info.external_attr = 0o40755 << 16 | 0x10
                 z.writestr(info, data)
     return out.getvalue()
+
+
+def package_entries(package):
+    """{name: bytes} of a package's files, names read as Windows reads them:
+    UTF-8 when flagged so, else code page 936 (as pack stores them)."""
+    entries = {}
+    with zipfile.ZipFile(io.BytesIO(package)) as z:
+        for info in z.infolist():
+            name = info.filename if info.flag_bits & 0x800 else \
+                info.filename.encode("cp437").decode("gbk")
+            if not name.endswith("/"):
+                entries[name] = z.read(info)
+    return entries
 
 
 def pseudo_random(size, seed):
@@ -120,6 +136,25 @@ def boxes(wine, title):
     return [wid for wid, name in wine.visible_windows() if name == title]
 
 
+def box_texts(wine, helpers_dir):
+    """[(title, text)] of the message boxes on the screen, as box_text.exe
+    reads them (a line break in the text comes as a space)."""
+    done = wine.run(os.path.join(helpers_dir, "box_text.exe"), timeout=30)
+    if done.returncode != 0:
+        raise harness.HarnessError(f"box_text.exe failed ({done.returncode})")
+    lines = done.stdout.decode("gbk", "replace").splitlines()
+    return [tuple(line.split("\t", 1)) for line in lines if "\t" in line]
+
+
+def wait_box_saying(wine, launcher, helpers_dir, message, title=QUESTION_TITLE, timeout=60):
+    """Waits for the launcher's message box titled `title` and checks that
+    it is the only one and says `message`; returns its window id."""
+    box = wait_box(wine, title, launcher, timeout)
+    said = [text for shown, text in box_texts(wine, helpers_dir) if shown == title]
+    assert said == [message], f"the boxes titled {title!r} say {said}"
+    return box
+
+
 def press(wine, wid, key):
     """A key to a message box; waits until the box has gone."""
     wine.x("xdotool", "key", "--window", wid, key)
@@ -135,10 +170,11 @@ def wait_exit(proc, timeout):
 
 
 def wine_processes_of(exe_path):
-    """Pids of the processes whose command line names exe_path. Wine shows a
-    Windows process under the Unix path of its exe (or, on the way, its
-    Windows path); it outlives the `wine` starter only if something went
-    wrong."""
+    """Pids of the processes that one argument of their command line names
+    as exe_path. Wine shows a Windows process under the Unix path of its exe
+    (or, on the way, its Windows path); it outlives the `wine` starter only
+    if something went wrong. A whole argument, not a part: "cmd.exe /c del
+    launcher.exe.backup" is no process of launcher.exe."""
     names = (os.path.abspath(exe_path).lower().encode(), windows_path(exe_path).lower().encode())
     found = []
     for pid in os.listdir("/proc"):
@@ -146,12 +182,25 @@ def wine_processes_of(exe_path):
             continue
         try:
             with open(f"/proc/{pid}/cmdline", "rb") as f:
-                cmdline = f.read().replace(b"\0", b" ").lower()
+                arguments = f.read().lower().split(b"\0")
         except OSError:
             continue
-        if any(name in cmdline for name in names):
+        if any(argument.strip(b'"') in names for argument in arguments):
             found.append(int(pid))
     return found
+
+
+JOURNAL = "tavoro-update.journal"
+KEPT_NOTE = "tavoro-update.kept"
+
+
+def update_leftovers(folder, package="update.zip"):
+    """What an update leaves only while it is under way, or when it went
+    wrong: staged files, backups, a partial download and its note, the
+    journal, a kept package and its note."""
+    return sorted(p for p in tree(folder)
+                  if p.endswith((".unpacking", ".backup", ".tmp", ".tmp.resume"))
+                  or p in (JOURNAL, KEPT_NOTE, package))
 
 
 def cmd_exe_present(wine):
@@ -170,3 +219,131 @@ def still_running(proc, seconds):
         return False
     except subprocess.TimeoutExpired:
         return True
+
+
+# -- processes that a launcher started -------------------------------------------
+
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def adopt_orphans(on):
+    """Makes this process the one that orphaned descendants are handed to.
+    Wine starts a program through a double fork, so a new launcher that an
+    old one starts is nobody's child; adopted, it can be waited for and its
+    exit status read."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.prctl(PR_SET_CHILD_SUBREAPER, 1 if on else 0, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
+
+
+def reap_ended_children():
+    """Collects the children of this process that have ended and that no
+    one waits for: the adopted ones, once every Popen of the test was
+    waited for."""
+    me = str(os.getpid()).encode()
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open(f"/proc/{pid}/stat", "rb") as f:
+                # After the name, which may hold anything: the state, the parent.
+                fields = f.read().rsplit(b")", 1)[1].split()
+        except OSError:
+            continue
+        if fields[0] == b"Z" and fields[1] == me:
+            try:
+                os.waitpid(int(pid), os.WNOHANG)
+            except ChildProcessError:
+                pass
+
+
+class AdoptedProcess:
+    """A Wine process that another one started, adopted by this process
+    (adopt_orphans): polled, waited for and killed as a Popen is. Its
+    returncode is the Unix exit status Wine gives: 0 for exit code 0, the
+    low byte of any other code (1 when that byte is 0)."""
+
+    known = []  # every one made, for end_adopted
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.returncode = None
+        AdoptedProcess.known.append(self)
+
+    def poll(self):
+        if self.returncode is None:
+            try:
+                pid, status = os.waitpid(self.pid, os.WNOHANG)
+            except ChildProcessError:
+                raise harness.HarnessError(
+                    f"process {self.pid} is no child of this one: was it adopted?") from None
+            if pid:
+                self.returncode = os.waitstatus_to_exitcode(status)
+        return self.returncode
+
+    def wait(self, timeout=None):
+        deadline = None if timeout is None else time.monotonic() + timeout
+        while self.poll() is None:
+            if deadline is not None and time.monotonic() >= deadline:
+                raise subprocess.TimeoutExpired(f"process {self.pid}", timeout)
+            time.sleep(0.05)
+        return self.returncode
+
+    def kill(self):
+        try:
+            os.kill(self.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+def end_adopted():
+    """Kills the adopted processes that still run (after a failed test) and
+    collects them all."""
+    for process in AdoptedProcess.known:
+        if process.poll() is None:
+            process.kill()
+            process.wait(10)
+    AdoptedProcess.known.clear()
+
+
+def launch_windows(wine):
+    return [wid for wid, name in wine.visible_windows() if name == harness.LAUNCHER_TITLE]
+
+
+def adopted_launcher(wine, folder, name, helpers_dir, other_than=None, timeout=60):
+    """The launcher `name` of `folder` that another program started, as a
+    harness.Launcher: its process the one of that exe whose pid is not
+    `other_than` (a new launcher may keep the old one's name), adopted
+    (adopt_orphans); its window the one Launch window on the screen."""
+    exe = os.path.join(str(folder), name)
+
+    def started():
+        found = [pid for pid in wine_processes_of(exe) if pid != other_than]
+        if len(found) > 1:
+            raise harness.HarnessError(f"{len(found)} processes of {name}: {found}")
+        return found
+
+    launcher = harness.Launcher(wine, str(folder), helpers_dir)
+    launcher.exe = exe
+    launcher.proc = AdoptedProcess(harness.wait_until(started, timeout, what=f"{name} to run")[0])
+
+    def one_window():
+        if launcher.proc.poll() is not None:
+            raise harness.HarnessError(f"{name} ended ({launcher.proc.returncode}) "
+                                       "before its window showed")
+        shown = launch_windows(wine)
+        if len(shown) > 1:
+            raise harness.HarnessError(f"{len(shown)} Launch windows are open")
+        return shown[0] if shown else None
+
+    launcher.window = harness.wait_until(one_window, timeout, interval=0.1,
+                                         what=f"the window of {name}")
+    return launcher
+
+
+def successor(wine, old, name, helpers_dir, timeout=60):
+    """The launcher `name` that the launcher `old` started, once `old` has
+    ended (its exit code stays in old.proc.returncode)."""
+    wait_exit(old.proc, timeout)
+    return adopted_launcher(wine, old.folder, name, helpers_dir, other_than=old.proc.pid,
+                            timeout=timeout)
