@@ -26,9 +26,11 @@ void startGame(const GameStart& use) {
     use.messageBoxes.show(kMissingFileMessage, kMissingFileFlags, kMissingFileTitle);
     endProgram(use.end);
   }
-  // No quoting: the value is the whole command line, as publishers wrote it.
-  use.processes.runCommandLine(runDir + readConfigValue(use.config, "url", "url2"), false,
-                               platform::kWindowModeNormal);
+  // The game's path in quotes, with no arguments: a space in the game
+  // folder's path must not start whatever program its first words name.
+  // (A value with arguments never passed the existence test above.)
+  use.processes.runCommandLine("\"" + runDir + readConfigValue(use.config, "url", "url2") + "\"",
+                               false, platform::kWindowModeNormal);
 }
 
 std::string desktopShortcutPath(platform::Shell& shell, const std::string& gameName) {

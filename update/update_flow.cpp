@@ -329,12 +329,19 @@ void UpdateFlow::onWindowShown() {
   if (state_.phase != UpdatePhase::kIdle)
     return;
   platform::Files& files = *os_.files;
+  const std::string startedAs = os_.process->executableName();
   switch (completeSuccession(files, *os_.namedEvents, *os_.pump, *os_.process)) {
-    case SuccessionEnd::kCompleted:
+    case SuccessionEnd::kCompleted: {
       note("succession completed: " + os_.process->executableName());
-      // Copies started by the name this launcher now has are second copies.
-      os_.namedEvents->createMarker(core::instanceName(os_));
+      // Copies started by the name this launcher now has are second copies;
+      // the name it started under is free for the next successor.
+      const std::string instance = core::instanceName(os_);
+      os_.namedEvents->createMarker(instance);
+      const std::string before = core::derivedInstanceName(os_.process->runDirectory(), startedAs);
+      if (before != instance)
+        os_.namedEvents->releaseMarker(before);
       break;
+    }
     case SuccessionEnd::kLeftForLater:
       note("succession left for a later start");
       return;

@@ -273,9 +273,8 @@ def started_command_lines(folder):
 
 
 class TestStartButton:
-    # A folder name with a blank: the unquoted command line still names the
-    # game, as Windows tries the longer path when the shorter is no program
-    # (Wine then hands the game its command line with the found path quoted).
+    # A folder name with a blank: the game's path is quoted, so no program
+    # its first words name runs in its place.
     @pytest.mark.parametrize("folder_name", ["game", "my games"])
     def test_starts_the_game_named_by_url2(self, wine, start_launcher, demo_template, tmp_path,
                                            folder_name):
@@ -284,11 +283,8 @@ class TestStartButton:
         s.click(wine, launcher.window, s.START_BUTTON)
         lines = harness.wait_until(lambda: started_command_lines(game_folder), 30,
                                    what="the demo game to log its start")
-        # the run directory joined to url2, unquoted
-        expected = s.windows_path(game_folder) + "\\Bin\\DemoGame.exe"
-        if " " in folder_name:
-            expected = f'"{expected}"'
-        assert lines == [expected]
+        # the run directory joined to url2, in quotes
+        assert lines == ['"' + s.windows_path(game_folder) + '\\Bin\\DemoGame.exe"']
         wine.wait_window(harness.DEMO_GAME_TITLE, 30)
         # the version check that follows finds no page here: it asks nothing
         # and ends nothing

@@ -15,14 +15,15 @@ using LaunchTest = LauncherTest;
 // Refused at once: nothing listens on port 1 of the loopback.
 const std::string kNoVersionPage = "http://127.0.0.1:1/version.html";
 
-TEST_F(LaunchTest, StartsTheConfiguredGameUnquotedInANormalWindow) {
+TEST_F(LaunchTest, StartsTheConfiguredGameByItsQuotedPathInANormalWindow) {
   writeConfig("[url]\nurl2=\\Bin\\My Game.exe\n");
   writeFile("Bin/My Game.exe", "MZ");
   app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   EXPECT_EQ(controls.text(ui::name::kStagingField), "\\Bin\\My Game.exe");
   EXPECT_EQ(os.pump.delays, std::vector<int>{500});
   ASSERT_EQ(os.processes.calls.size(), 1u);
-  EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "\\Bin\\My Game.exe");
+  EXPECT_EQ(os.processes.calls[0].commandLine,
+            "\"" + os.process.directory + "\\Bin\\My Game.exe\"");
   EXPECT_FALSE(os.processes.calls[0].wait);
   EXPECT_EQ(os.processes.calls[0].windowMode, 2);
   EXPECT_TRUE(os.messageBoxes.calls.empty());
@@ -35,13 +36,13 @@ TEST_F(LaunchTest, PathsAreJoinedWithoutASeparatorAndEmptyMeansTheRunDirectory) 
   app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   std::filesystem::remove(sibling);
   ASSERT_EQ(os.processes.calls.size(), 1u);
-  EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "Ride.exe");
+  EXPECT_EQ(os.processes.calls[0].commandLine, "\"" + os.process.directory + "Ride.exe\"");
 
   writeConfig("[url]\nurl1=no game named\n");
   os.processes.result = false;  // a folder is no program: the start fails silently
   app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   ASSERT_EQ(os.processes.calls.size(), 2u);
-  EXPECT_EQ(os.processes.calls[1].commandLine, os.process.directory);
+  EXPECT_EQ(os.processes.calls[1].commandLine, "\"" + os.process.directory + "\"");
   EXPECT_TRUE(os.messageBoxes.calls.empty());
 }
 
@@ -84,7 +85,7 @@ TEST_F(LaunchTest, TheConfigurationIsReadAgainAfterTheDelayAndASecondClickDoesNo
   app::startGameAndCheckVersion(*launcher, kNoVersionPage);
   ASSERT_EQ(os.processes.calls.size(), 1u);
   // The existence test used the staged value; the command line the file as it is now.
-  EXPECT_EQ(os.processes.calls[0].commandLine, os.process.directory + "\\New.exe");
+  EXPECT_EQ(os.processes.calls[0].commandLine, "\"" + os.process.directory + "\\New.exe\"");
   EXPECT_EQ(os.pump.delays, std::vector<int>{500}) << "the second click waited for nothing";
 
   // Once the check is over, the next click starts the game again.

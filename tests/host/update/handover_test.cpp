@@ -303,6 +303,9 @@ TEST_F(HandOverTest, ALauncherThatKeepsItsNameIsHandedOverLikeAnyOther) {
     EXPECT_EQ(files(), (Tree{{own, "MZ new launcher"}, {"Data/a.pak", "new a, longer"}}));
     EXPECT_TRUE(os.namedEvents.markerExists(core::instanceName({os.profile, os.process})))
         << "a second copy started by the name is refused";
+    EXPECT_FALSE(
+        os.namedEvents.markerExists(core::derivedInstanceName(os.process.directory, staged)))
+        << "the next successor, started from the same staged name, is no second copy";
     fs::remove(runDir() / own);
   }
 }
