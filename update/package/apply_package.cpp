@@ -20,16 +20,6 @@ ApplyOutcomeKind outcomeOfStaging(StageResult result) {
   return ApplyOutcomeKind::kNotWritten;
 }
 
-// The first target the apply could not move: the one another program
-// holds, when one does.
-std::string heldTarget(platform::Files& files, const std::string& folder, const ApplyPlan& plan) {
-  for (const ApplyStep& step : plan.steps) {
-    if (files.isInUse(base::joinPath(folder, step.target)))
-      return step.target;
-  }
-  return {};
-}
-
 std::string withoutTrailingSeparator(std::string path) {
   while (path.size() > 1 && base::isPathSeparator(path.back()))
     path.pop_back();
@@ -64,11 +54,10 @@ PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& event
   const std::vector<ApplyStep>& steps = journal->plan().steps;
   const bool holdBack = apply.successorKeepsName && !steps.empty() &&
                         base::equalsIgnoringAsciiCase(steps.back().target, apply.order.ownFile);
+  StepFailure stopped;
   const ApplyResult applied =
-      applyStaged(files, apply.folder, *journal, apply.retry, holdBack ? 1 : 0);
+      applyStaged(files, apply.folder, *journal, apply.retry, holdBack ? 1 : 0, &stopped);
   if (applied != ApplyResult::kApplied) {
-    const std::uint32_t error = files.lastError();
-    const std::string held = heldTarget(files, apply.folder, journal->plan());
     // Not all could go back: the journal stays, its decision "undo", and
     // the next start ends the undo before anything else; to the player
     // that is a file the game holds.
@@ -76,7 +65,7 @@ PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& event
       journal->remove();
     result.outcome = {
         applied == ApplyResult::kFailed ? ApplyOutcomeKind::kNotWritten : ApplyOutcomeKind::kInUse,
-        held, error};
+        stopped.target, stopped.systemError};
     return result;
   }
   result.outcome = {ApplyOutcomeKind::kApplied, {}, 0};

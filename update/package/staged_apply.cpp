@@ -141,7 +141,8 @@ ApplyLock::~ApplyLock() {
 }
 
 ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
-                        JournalWriter& journal, const InUseRetry& retry, std::size_t heldBack) {
+                        JournalWriter& journal, const InUseRetry& retry, std::size_t heldBack,
+                        StepFailure* failure) {
   FolderFiles folder(files, runDirectory);
   const ApplyPlan& plan = journal.plan();
   const std::size_t count = plan.steps.size() - std::min(heldBack, plan.steps.size());
@@ -153,6 +154,8 @@ ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
                          [&] { return moveName(folder, step.target, step.backup); })) &&
         moveName(folder, step.staged, step.target);
     if (!done) {
+      if (failure != nullptr)
+        *failure = {step.target, files.lastError()};
       const bool inUse = files.isInUse(folder.path(step.target));
       journal.decide(ApplyDecision::kUndo);
       if (!undoPlan(files, runDirectory, plan))

@@ -5,6 +5,7 @@
 // steps before it. A launcher started after a kill finishes an apply whose
 // staged files are all there and undoes any other.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,12 @@
 #include "update/package/apply_journal.h"
 
 namespace update {
+
+// The step an apply failed on: its target, and the system's code.
+struct StepFailure {
+  std::string target;
+  std::uint32_t systemError = 0;
+};
 
 enum class ApplyResult {
   kApplied,
@@ -74,8 +81,10 @@ struct AppliedUpdate {
 // kUndoIncomplete the caller drops the writer without JournalWriter::remove.
 // `heldBack` last steps are left for later: the step of a file that only
 // another process can place (a new launcher of the running one's name).
+// `failure`, when given, tells where a failed apply stopped.
 ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
-                        JournalWriter& journal, const InUseRetry& retry, std::size_t heldBack = 0);
+                        JournalWriter& journal, const InUseRetry& retry, std::size_t heldBack = 0,
+                        StepFailure* failure = nullptr);
 
 // Puts back every target, removes what the plan added and the staged files,
 // in reverse order; the state of each step is read off the files, so it may

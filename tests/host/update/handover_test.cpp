@@ -310,6 +310,30 @@ TEST_F(HandOverTest, ALauncherThatKeepsItsNameIsHandedOverLikeAnyOther) {
   }
 }
 
+// The old launcher's file stays a running program's for a moment after its
+// end: the successor asks again, by the clock, until it can take the name.
+TEST_F(HandOverTest, ASuccessorWaitsForTheOldLaunchersFileToBeLetGo) {
+  signalAtPoll = 1;
+  downloaded({{"launcher.exe", "MZ new launcher"}, {"Data/a.pak", "new a, longer"}});
+  updateState().versionFields[update::kProgramTitle] = "launcher.exe";
+  updateState().names.newLauncher = "launcher.exe";
+  ASSERT_TRUE(complete());
+  launcher.reset();
+
+  auto hold = platform::host::LocalFiles::holdWithoutSharing((runDir() / "launcher.exe").string());
+  os.process.executable = "launcher.exe.unpacking";
+  launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
+  os.pump.delays.clear();
+  os.pump.duringDelay = [this, &hold] {
+    if (os.pump.delays.size() == 30)
+      hold.reset();
+  };
+  launcher->raise(ui::kWindow, ui::Event::Shown, {});
+  EXPECT_EQ(os.pump.delays.size(), 30u);
+  EXPECT_EQ(os.process.executable, "launcher.exe");
+  EXPECT_EQ(files(), (Tree{{"launcher.exe", "MZ new launcher"}, {"Data/a.pak", "new a, longer"}}));
+}
+
 // A successor whose old launcher does not end in time leaves everything
 // for a later start; the old launcher started first undoes the update, as
 // the new one never took the name.

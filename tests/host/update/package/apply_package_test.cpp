@@ -50,7 +50,7 @@ TEST_F(ApplyPackageTest, EachOutcomeNamesTheFileAndTheSystemsCode) {
     SCOPED_TRACE("a file the game holds");
     const auto hold =
         platform::host::LocalFiles::holdWithoutSharing((game() / "Data/a.pak").string());
-    const update::PackageApplied applied = apply({{"Data/a.pak", "new a"}, {"b.txt", "b"}});
+    const update::PackageApplied applied = apply({{"b.txt", "b"}, {"Data/a.pak", "new a"}});
     EXPECT_EQ(applied.outcome.kind, ApplyOutcomeKind::kInUse);
     EXPECT_EQ(applied.outcome.file, "Data\\a.pak");
     EXPECT_EQ(applied.outcome.systemError, 32u) << "a sharing violation";
