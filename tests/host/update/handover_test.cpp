@@ -419,6 +419,13 @@ TEST_F(HandOverTest, ACloseDuringTheWaitForAHeldFileEndsAllOld) {
   EXPECT_EQ(left, kOld);
   EXPECT_EQ(boxTexts(), std::vector<std::string>{update::kUpdateDeferred});
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
+  // Why, for whoever reads a test build's trace.
+  EXPECT_NE(std::find(os.trace.notes.begin(), os.trace.notes.end(),
+                      "update: apply in use Data\\a.pak error 32"),
+            os.trace.notes.end());
+  EXPECT_NE(std::find(os.trace.notes.begin(), os.trace.notes.end(),
+                      "update: close asked for while applying: after the outcome"),
+            os.trace.notes.end());
 }
 
 // A package that replaces the running launcher's own file: the old image is

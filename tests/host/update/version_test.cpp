@@ -70,6 +70,10 @@ TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
   EXPECT_FALSE(controls.isVisible(ui::name::kUpdateNotes));
   EXPECT_TRUE(controls.isEnabled(ui::name::kStartButton));
   EXPECT_TRUE(os.pump.delays.empty());
+  // The flow's way, as a test build's trace has it.
+  EXPECT_EQ(os.trace.notes,
+            (std::vector<std::string>{"update: phase checking", "update: phase asking",
+                                      "update: phase idle"}));
 }
 
 // Every field of the page, each with a value of its own: each lands in its
