@@ -531,6 +531,9 @@ TEST_F(SignedHandoffTest, APackageThatNeverArrivedWholeIsSaidSo) {
     expectRefused(c.what, "更新包未能完整下载,已取消本次更新,游戏不受影响.");
     EXPECT_FALSE(exists("pkg.zip.tmp")) << c.what;
     EXPECT_FALSE(exists("pkg.zip.tmp.resume")) << c.what;
+    // An end notice that comes late, the update over, ends nothing again.
+    launcher->raise(ui::name::kPublishedVersion, ui::Event::Feedback, {1, 0});
+    EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << c.what;
   }
 }
 
