@@ -360,7 +360,7 @@ void UpdateFlow::onWindowShown() {
   }
   note("kept package taken up: " + package);
   state_.versionFields = kept->versionFields;
-  state_.names = {address, package, package, kept->versionFields[kProgramTitle]};
+  state_.names = {address, package, package, kept->versionFields[kProgramTitle], {}};
   state_.progress->percent = 100;
   view_.showRelease(state_.versionFields, composeNotes(state_.versionFields), state_.localVersion);
   view_.showPanel(true);

@@ -96,12 +96,6 @@ bool isReadOnly(const std::string& path) {
          (info.st_mode & S_IWUSR) == 0;
 }
 
-// What Windows refuses to remove or to replace: a read-only file, or one
-// held open without sharing.
-bool isProtected(const std::string& path) {
-  return isHeld(path) || isReadOnly(path);
-}
-
 }  // namespace
 
 std::shared_ptr<void> LocalFiles::holdWithoutSharing(const std::string& path) {
