@@ -54,10 +54,12 @@ using ExitTest = LauncherTest;
 TEST_F(ExitTest, CleanupReleasesEverythingAndRunsOnlyOnce) {
   update::UpdateState& state = updateState();
   state.versionFields[update::kUpdateAddress] = "http://example.invalid/pkg.zip";
+  state.names.package = "C:\\Games\\Demo\\pkg.zip";
   this->state().slideshow.pictures.push_back({1, 2, 3});
   EXPECT_TRUE(launcher->exitCleanup().run());
   EXPECT_TRUE(exitCleanupHasRun());
   EXPECT_EQ(state.versionFields[update::kUpdateAddress], "");
+  EXPECT_EQ(state.names.package, "");
   EXPECT_EQ(state.taskParameters, nullptr);
   EXPECT_EQ(state.downloadObject, nullptr);
   EXPECT_TRUE(this->state().slideshow.pictures.empty());

@@ -359,6 +359,7 @@ TEST_F(HandOverTest, ASuccessionNotCompletedEndsAllOldAtTheOldLaunchersNextStart
       << "waited 15 s by the clock";
   EXPECT_EQ(os.process.executable, "launcher.exe.unpacking");
   EXPECT_EQ(files()["launcher.exe"], "MZ old launcher");
+  EXPECT_EQ(os.trace.notes.back(), "update: succession left for a later start");
 
   // Both ended; the player starts the launcher at its name: all old.
   launcher.reset();
