@@ -4,12 +4,13 @@
 // running one, byte by byte, and, for a launcher with a key, only when the
 // page carries a well-formed signature.
 
+#include "app/update_window.h"
 #include "fuzz/harness.h"
 #include "platform/host/host_services.h"
 #include "ui/control_names.h"
 #include "ui/host/control_model.h"
 #include "update/package/release_signature.h"
-#include "update/version.h"
+#include "update/update_flow.h"
 
 namespace {
 
@@ -45,8 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (keyed)
     state.publicKey = update::toBase64(update::PublicKey{1, 2, 3});
 
-  const update::VersionCheck check{{controls, files, process, messageBoxes}, server, codec, pump};
-  update::runVersionCheck(check, state, "http://update.example.invalid/launcher/version.html");
+  platform::host::RecordingTrace trace;
+  platform::Services os;
+  os.http = &server;
+  os.codec = &codec;
+  os.messageBoxes = &messageBoxes;
+  os.pump = &pump;
+  os.files = &files;
+  os.process = &process;
+  os.trace = &trace;
+  app::UpdateWindow view(controls);
+  update::UpdateFlow flow(os, view, core::ProgramEnd{process}, state);
+  flow.onStartClicked("http://update.example.invalid/launcher/version.html", [] {});
 
   const std::string& published = state.versionFields[update::kLatestVersion];
   fuzz::require(controls.text(ui::name::kPublishedVersion) == published,
@@ -58,5 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::require(messageBoxes.calls.size() == (newer && (!keyed || signedPage) ? 1u : 0u),
                 "the player is asked exactly when the published version sorts after 5.0 and, "
                 "with a key, the page's release is signed");
+  fuzz::require(flow.phase() == update::UpdatePhase::kIdle, "the check ends idle without a Yes");
   return 0;
 }
