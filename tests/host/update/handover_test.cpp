@@ -318,18 +318,27 @@ TEST_F(HandOverTest, ASuccessorWaitsForTheOldLaunchersFileToBeLetGo) {
   updateState().versionFields[update::kProgramTitle] = "launcher.exe";
   updateState().names.newLauncher = "launcher.exe";
   ASSERT_TRUE(complete());
+  EXPECT_NE(std::find(os.trace.notes.begin(), os.trace.notes.end(),
+                      "update: successor started: launcher.exe.unpacking"),
+            os.trace.notes.end());
   launcher.reset();
 
+  // The old launcher ends 10 s on, and its file is let go 6 s after that:
+  // each wait counts from its own start.
+  std::optional<update::ApplyLock> oldLauncher;
+  oldLauncher.emplace(os.namedEvents, os.process.directory);
   auto hold = platform::host::LocalFiles::holdWithoutSharing((runDir() / "launcher.exe").string());
   os.process.executable = "launcher.exe.unpacking";
   launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
   os.pump.delays.clear();
-  os.pump.duringDelay = [this, &hold] {
-    if (os.pump.delays.size() == 30)
+  os.pump.duringDelay = [this, &hold, &oldLauncher] {
+    if (os.pump.delays.size() == 100)
+      oldLauncher.reset();
+    if (os.pump.delays.size() == 160)
       hold.reset();
   };
   launcher->raise(ui::kWindow, ui::Event::Shown, {});
-  EXPECT_EQ(os.pump.delays.size(), 30u);
+  EXPECT_EQ(os.pump.delays.size(), 160u);
   EXPECT_EQ(os.process.executable, "launcher.exe");
   EXPECT_EQ(files(), (Tree{{"launcher.exe", "MZ new launcher"}, {"Data/a.pak", "new a, longer"}}));
 }
@@ -463,7 +472,12 @@ TEST_F(HandOverTest, AFileTheGameHoldsDefersTheWholeUpdateToTheNextStart) {
   launcher = std::make_unique<app::Launcher>(os.services(), controls, window);
   controls.setText(ui::name::kUpdateNotes, "11111111111");
   signalAtPoll = 1;
+  bool startWorkedMeanwhile = true;
+  onPoll = [this, &startWorkedMeanwhile](int) {
+    startWorkedMeanwhile = controls.isEnabled(ui::name::kStartButton);
+  };
   EXPECT_THROW(launcher->updateFlow().onWindowShown(), ProgramEnded);
+  EXPECT_FALSE(startWorkedMeanwhile) << "the start button rests while the kept update goes in";
   EXPECT_EQ(controls.text(ui::name::kUpdateNotes).substr(22, 15), "NewLauncher.exe")
       << "the panel shows the kept release's notes, not what the field held";
   EXPECT_EQ(files(), kNew);

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "base/path.h"
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
 #include "update/package/apply_package.h"
@@ -67,6 +68,22 @@ TEST_F(ApplyPackageTest, EachOutcomeNamesTheFileAndTheSystemsCode) {
     EXPECT_EQ(applied.outcome.systemError, 0u);
     EXPECT_EQ(files(), kOld);
     EXPECT_FALSE(fs::exists(runDir() / "evil.txt"));
+  }
+  {
+    SCOPED_TRACE("every backup name taken");
+    writeBytes(game() / "a.txt.backup", "the player's");
+    for (int number = 1; number < 100; ++number)
+      writeBytes(game() / base::numberedFileName("a.txt.backup", number), "the player's");
+    writeBytes(game() / "a.txt", "old");
+    const update::PackageApplied applied = apply({{"a.txt", "new"}});
+    EXPECT_EQ(applied.outcome.kind, ApplyOutcomeKind::kNotWritten);
+    EXPECT_EQ(applied.outcome.file, "a.txt");
+    EXPECT_EQ(applied.outcome.systemError, 0u) << "no system call refused";
+    EXPECT_EQ(readBytes(game() / "a.txt"), "old");
+    for (const auto& entry : fs::directory_iterator(game())) {
+      if (entry.path().filename().string().rfind("a.txt", 0) == 0)
+        fs::remove(entry.path());
+    }
   }
   {
     SCOPED_TRACE("a folder where a file goes");
