@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 #include <utility>
+#include <map>
 #include <vector>
 
 namespace testing_support {
@@ -21,6 +22,16 @@ namespace fs = std::filesystem;
 inline std::string readBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Every file below `folder` with its bytes, by its path relative to it.
+inline std::map<std::string, std::string> filesBelow(const fs::path& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file())
+      tree[fs::relative(entry.path(), folder).string()] = readBytes(entry.path());
+  }
+  return tree;
 }
 
 inline void writeBytes(const fs::path& path, const std::string& bytes) {

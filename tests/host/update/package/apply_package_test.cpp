@@ -36,14 +36,7 @@ class ApplyPackageTest : public LauncherTest {
                                  update::inUseRetryWith(os.pump), nullptr});
   }
 
-  Tree files() const {
-    Tree tree;
-    for (const auto& entry : fs::recursive_directory_iterator(game())) {
-      if (entry.is_regular_file())
-        tree[fs::relative(entry.path(), game()).string()] = readBytes(entry.path());
-    }
-    return tree;
-  }
+  Tree files() const { return filesBelow(game()); }
 };
 
 TEST_F(ApplyPackageTest, EachOutcomeNamesTheFileAndTheSystemsCode) {

@@ -51,14 +51,7 @@ class StagedApplyTest : public LauncherTest {
   }
 
   // Every file below the game folder with its bytes.
-  Tree files() const {
-    Tree tree;
-    for (const auto& entry : fs::recursive_directory_iterator(game())) {
-      if (entry.is_regular_file())
-        tree[fs::relative(entry.path(), game()).string()] = readBytes(entry.path());
-    }
-    return tree;
-  }
+  Tree files() const { return filesBelow(game()); }
 
   bool hasFolder(const char* name) const { return fs::is_directory(game() / name); }
 
