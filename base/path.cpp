@@ -41,6 +41,12 @@ bool isFullFilePath(std::string_view path) {
   return !name.empty() && !endsInSeparator;
 }
 
+std::string withoutTrailingSeparators(std::string path) {
+  while (path.size() > 1 && isPathSeparator(path.back()))
+    path.pop_back();
+  return path;
+}
+
 std::string numberedFileName(std::string_view path, int number) {
   std::size_t nameStart = 0;
   std::size_t lastDot = std::string_view::npos;

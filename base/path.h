@@ -29,4 +29,7 @@ bool isFullFilePath(std::string_view path);
 // name it changes was made by it.
 std::string numberedFileName(std::string_view path, int number);
 
+// The path without the separators it ends in; a lone separator stays.
+std::string withoutTrailingSeparators(std::string path);
+
 }  // namespace base

@@ -64,11 +64,7 @@ DownloadStart startPackageDownload(platform::Files& files, const std::string& ru
   }
   names.download = request.localFile;
   // The program-wide record shows what the task was given.
-  DownloadTaskParameters& record = *state.taskParameters;
-  record.modeWord = kModeDownload;
-  record.sourceAddress = request.address;
-  record.localFilePath = request.localFile;
-  record.connections = 1;
+  *state.taskParameters = taskRecordOf(request);
   const bool started = state.downloadObject->start(
       request, std::make_shared<DownloadNotices>(view, state.progress, state.packageDigest));
   return started ? DownloadStart::kStarted : DownloadStart::kNotStarted;

@@ -2,20 +2,16 @@
 
 #include <memory>
 
-#include "base/cp936.h"
 #include "base/path.h"
 #include "update/package/staged_apply.h"
 
 namespace update {
 
 std::optional<Succession> successionOf(const ApplyPlan& plan, const std::string& ownFile) {
-  if (!plan.complete || plan.decision == ApplyDecision::kUndo)
+  const ApplyStep* step = stepStagedAs(plan, ownFile);
+  if (!plan.complete || plan.decision == ApplyDecision::kUndo || step == nullptr)
     return std::nullopt;
-  for (const ApplyStep& step : plan.steps) {
-    if (base::equalsIgnoringAsciiCase(step.staged, ownFile))
-      return Succession{step.staged, step.target};
-  }
-  return std::nullopt;
+  return Succession{step->staged, step->target};
 }
 
 SuccessionEnd completeSuccession(platform::Files& files, platform::NamedEvents& events,

@@ -186,8 +186,6 @@ void UpdateFlow::applyAndHandOver(const std::string& package) {
   apply.folder = runDir;
   apply.order = {state_.names.newLauncher, os_.process->executableName()};
   apply.retry = inUseRetryWith(*os_.pump);
-  apply.successorKeepsName =
-      base::equalsIgnoringAsciiCase(state_.names.newLauncher, os_.process->executableName());
   PackageApplied applied = applyPackage(files, *os_.namedEvents, *os_.codec, apply);
   state_.names.successor = applied.successor;
   const ApplyOutcome& outcome = applied.outcome;
@@ -264,28 +262,26 @@ void UpdateFlow::handOver(const std::string& package, bool unpacked) {
   }
   enter(UpdatePhase::kHandingOver);
   const NewLauncherParts parts{os_, *os_.namedEvents, *os_.processes, *os_.pump};
-  const NewLauncherStart started = startNewLauncher(parts, newLauncher);
-  if (started == NewLauncherStart::kShown && !successor.empty()) {
+  if (startNewLauncher(parts, newLauncher) == NewLauncherStart::kShown) {
+    if (successor.empty()) {
+      note("new launcher started: " + title);
+      if (state_.appliedUpdate) {
+        // This launcher's running file can only go once it has ended.
+        endApply(files, runDir, *state_.appliedUpdate, ApplyDecision::kFinish, ownBackupName());
+        state_.appliedUpdate.reset();
+      }
+      followDesktopShortcut(*os_.shell, files, core::readConfigValue(os_, "name", "name1"), ownPath,
+                            newLauncher);
+    } else {
+      note("successor started: " + successor);
+    }
+    files.remove(package);
+    os_.pump->delay(kBetweenPackageRemovalsMs);
+    files.remove(package);
     // The successor takes this launcher's name once it has ended: the
     // journal and the folder's lock stay with this process until then.
-    note("successor started: " + successor);
-    files.remove(package);
-    os_.pump->delay(kBetweenPackageRemovalsMs);
-    files.remove(package);
-    core::endProgram(end_);
-  }
-  if (started == NewLauncherStart::kShown) {
-    note("new launcher started: " + title);
-    if (state_.appliedUpdate) {
-      // This launcher's running file can only go once it has ended.
-      endApply(files, runDir, *state_.appliedUpdate, ApplyDecision::kFinish, ownBackupName());
-      state_.appliedUpdate.reset();
-    }
-    followDesktopShortcut(*os_.shell, files, core::readConfigValue(os_, "name", "name1"), ownPath,
-                          newLauncher);
-    files.remove(package);
-    os_.pump->delay(kBetweenPackageRemovalsMs);
-    files.remove(package);
+    if (!successor.empty())
+      core::endProgram(end_);
     os_.pump->delay(kBeforeSelfRemovalMs);
     removeOwnExecutable(files, *os_.processes, end_, ownNow);
   }
@@ -309,14 +305,11 @@ void UpdateFlow::endUnapplied(UpdatePhase next, const char* message, unsigned fl
 }
 
 std::string UpdateFlow::ownBackupName() const {
-  const std::string executable = os_.process->executableName();
-  if (state_.appliedUpdate) {
-    for (const ApplyStep& step : state_.appliedUpdate->journal->plan().steps) {
-      if (!step.backup.empty() && base::equalsIgnoringAsciiCase(step.target, executable))
-        return step.backup;
-    }
-  }
-  return {};
+  if (!state_.appliedUpdate)
+    return {};
+  const ApplyStep* own =
+      stepFor(state_.appliedUpdate->journal->plan(), os_.process->executableName());
+  return own != nullptr ? own->backup : std::string();
 }
 
 std::string UpdateFlow::ownFileNow() const {

@@ -79,29 +79,9 @@ bool DownloadObject::startTask(const DownloadTaskParameters& parameters,
     return false;
   if (!listener && parameters.progress != nullptr)
     listener = std::make_shared<RoutineEvents>(parameters.progress, this);
-  return startSettings(std::move(*settings), parameters.stopWaitMs, std::move(listener));
-}
-
-bool DownloadObject::start(const DownloadRequest& request,
-                           std::shared_ptr<DownloadObserver> listener) {
-  DownloadTaskParameters record;
-  record.modeWord = kModeDownload;
-  record.sourceAddress = request.address;
-  record.localFilePath = request.localFile;
-  record.retryPausesMs = request.retryPausesMs;
-  record.keepPartial = request.keepPartial;
-  record.resumeTag = request.resumeTag;
-  if (hasTask())
-    return false;
-  auto settings = settingsFrom(record);
-  return settings && startSettings(std::move(*settings), record.stopWaitMs, std::move(listener));
-}
-
-bool DownloadObject::startSettings(DownloadSettings settings, std::int32_t stopWaitMs,
-                                   std::shared_ptr<DownloadObserver> listener) {
   joinEndedWorker();
-  stopWaitMs_ = stopWaitMs > 0 ? stopWaitMs : 0;
-  task_ = std::make_shared<DownloadTask>(std::move(settings), std::move(listener), sockets_, tls_,
+  stopWaitMs_ = parameters.stopWaitMs > 0 ? parameters.stopWaitMs : 0;
+  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(listener), sockets_, tls_,
                                          files_);
   try {
     worker_ = std::thread([task = task_] { task->run(); });
@@ -111,6 +91,11 @@ bool DownloadObject::startSettings(DownloadSettings settings, std::int32_t stopW
     return false;
   }
   return true;
+}
+
+bool DownloadObject::start(const DownloadRequest& request,
+                           std::shared_ptr<DownloadObserver> listener) {
+  return startTask(taskRecordOf(request), std::move(listener));
 }
 
 bool DownloadObject::hasTask() const {

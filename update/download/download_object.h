@@ -20,7 +20,6 @@
 #include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/tls.h"
-#include "update/download/download_engine.h"
 #include "update/download/download_events.h"
 #include "update/download/download_request.h"
 #include "update/download/download_task_parameters.h"
@@ -57,8 +56,6 @@ class DownloadObject {
   std::int32_t bytesReceived() const;
 
  private:
-  bool startSettings(DownloadSettings settings, std::int32_t stopWaitMs,
-                     std::shared_ptr<DownloadObserver> listener);
   // Joins a worker whose task has ended by itself.
   void joinEndedWorker();
 

@@ -23,4 +23,18 @@ struct DownloadRequest {
   std::string resumeTag;
 };
 
+// The request as the program-wide record of a task holds it: a download,
+// over one connection, every other member at its initial value.
+inline DownloadTaskParameters taskRecordOf(const DownloadRequest& request) {
+  DownloadTaskParameters record;
+  record.modeWord = kModeDownload;
+  record.sourceAddress = request.address;
+  record.localFilePath = request.localFile;
+  record.connections = 1;
+  record.retryPausesMs = request.retryPausesMs;
+  record.keepPartial = request.keepPartial;
+  record.resumeTag = request.resumeTag;
+  return record;
+}
+
 }  // namespace update

@@ -1,7 +1,9 @@
 #include "update/package/apply_journal.h"
 
+#include "base/cp936.h"
 #include "base/file_name.h"
 #include "base/path.h"
+#include "update/download/download_engine.h"
 #include "update/package/length_prefixed.h"
 
 namespace update {
@@ -16,7 +18,6 @@ constexpr std::string_view kFinish = "finish";
 constexpr std::string_view kUndo = "undo";
 // Names are at most a Windows path; a longer length is no journal of ours.
 constexpr std::size_t kMaxNameBytes = 1024;
-constexpr int kMaxSetAsideNumber = 99;
 
 std::string stepLine(const ApplyStep& step) {
   return std::string(kStep) + " " + lengthPrefixed(step.staged) + " " +
@@ -129,6 +130,22 @@ std::string journalText(const ApplyPlan& plan) {
   return text + decisionRecord(plan.decision);
 }
 
+const ApplyStep* stepStagedAs(const ApplyPlan& plan, std::string_view name) {
+  for (const ApplyStep& step : plan.steps) {
+    if (base::equalsIgnoringAsciiCase(step.staged, name))
+      return &step;
+  }
+  return nullptr;
+}
+
+const ApplyStep* stepFor(const ApplyPlan& plan, std::string_view target) {
+  for (const ApplyStep& step : plan.steps) {
+    if (base::equalsIgnoringAsciiCase(step.target, target))
+      return &step;
+  }
+  return nullptr;
+}
+
 std::optional<ApplyPlan> parseJournal(std::string_view text) {
   if (text.substr(0, kHeader.size()) != kHeader)
     return std::nullopt;
@@ -203,15 +220,11 @@ bool rewriteJournal(platform::Files& files, const std::string& runDirectory,
 }
 
 bool setJournalAside(platform::Files& files, const std::string& runDirectory) {
-  const std::string plain = base::joinPath(runDirectory, kUnreadableJournalFileName);
-  for (int number = 0; number <= kMaxSetAsideNumber; ++number) {
-    const std::string name = number == 0 ? plain : base::numberedFileName(plain, number);
-    // A move never replaces: a name taken meanwhile fails rather than
-    // losing what is there.
-    if (!files.exists(name))
-      return files.move(base::joinPath(runDirectory, kJournalFileName), name);
-  }
-  return false;
+  const std::optional<std::string> name =
+      unusedLocalPath(files, base::joinPath(runDirectory, kUnreadableJournalFileName));
+  // A move never replaces: a name taken meanwhile fails rather than losing
+  // what is there.
+  return name && files.move(base::joinPath(runDirectory, kJournalFileName), *name);
 }
 
 }  // namespace update

@@ -53,6 +53,11 @@ std::string folderRecord(std::string_view name);
 std::string completeRecord(const std::vector<ApplyStep>& steps);
 std::string decisionRecord(ApplyDecision decision);
 
+// The step whose staged file, or whose target, has that name (ASCII letter
+// case aside, as Windows names files); null when none has.
+const ApplyStep* stepStagedAs(const ApplyPlan& plan, std::string_view name);
+const ApplyStep* stepFor(const ApplyPlan& plan, std::string_view target);
+
 // Nothing when the text is no journal of ours; a last line cut short by a
 // kill is left out. Names that could lead outside the run directory make
 // the whole journal unusable.

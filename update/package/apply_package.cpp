@@ -20,12 +20,6 @@ ApplyOutcomeKind outcomeOfStaging(StageResult result) {
   return ApplyOutcomeKind::kNotWritten;
 }
 
-std::string withoutTrailingSeparator(std::string path) {
-  while (path.size() > 1 && base::isPathSeparator(path.back()))
-    path.pop_back();
-  return path;
-}
-
 }  // namespace
 
 PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& events,
@@ -52,8 +46,10 @@ PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& event
     return result;
   }
   const std::vector<ApplyStep>& steps = journal->plan().steps;
-  const bool holdBack = apply.successorKeepsName && !steps.empty() &&
-                        base::equalsIgnoringAsciiCase(steps.back().target, apply.order.ownFile);
+  const StepOrder& order = apply.order;
+  const bool holdBack =
+      !order.ownFile.empty() && base::equalsIgnoringAsciiCase(order.newLauncher, order.ownFile) &&
+      !steps.empty() && base::equalsIgnoringAsciiCase(steps.back().target, order.ownFile);
   StepFailure stopped;
   const ApplyResult applied =
       applyStaged(files, apply.folder, *journal, apply.retry, holdBack ? 1 : 0, &stopped);
@@ -101,10 +97,10 @@ bool endApply(platform::Files& files, const std::string& folder, AppliedUpdate& 
 ApplyOutcome applyPackageNow(platform::Files& files, platform::NamedEvents& events,
                              platform::TextCodec& codec, const std::string& archivePath,
                              const std::string& destination, const UnpackProgress& progress) {
-  const std::string folder = withoutTrailingSeparator(destination);
+  const std::string folder = base::withoutTrailingSeparators(destination);
   createFolderChain(files, folder);
   PackageApplied applied =
-      applyPackage(files, events, codec, {archivePath, folder, {}, InUseRetry{}, progress, false});
+      applyPackage(files, events, codec, {archivePath, folder, {}, InUseRetry{}, progress});
   if (applied.pending)
     endApply(files, folder, *applied.pending, ApplyDecision::kFinish);
   // The archive is closed by now: Windows cannot delete a file still open.

@@ -50,10 +50,6 @@ struct PackageApply {
   InUseRetry retry;
   // Staging's progress, i * 100 / n after entry i of n; may be empty.
   UnpackProgress progress;
-  // The new launcher keeps the running launcher's name (`order` names it
-  // both ways): its step is left to the new launcher, which takes the name
-  // once the running one has ended (update/succession.h).
-  bool successorKeepsName = false;
 };
 
 struct PackageApplied {
@@ -61,8 +57,10 @@ struct PackageApplied {
   // Applied, not yet confirmed: the lock and the journal, for the caller
   // to finish or undo once it knows. Null unless kApplied.
   std::unique_ptr<AppliedUpdate> pending;
-  // The staged file of the step left to the new launcher, relative to the
-  // folder; empty when none was left.
+  // When the new launcher keeps the running launcher's name (`order`
+  // names it both ways), its step is left to it: it takes the name once the
+  // running one has ended (update/succession.h). Its staged file, relative
+  // to the folder; empty when no step was left.
   std::string successor;
 };
 

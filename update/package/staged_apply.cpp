@@ -102,19 +102,11 @@ bool undoStep(FolderFiles& folder, const ApplyStep& step) {
   return !placed || removeName(folder, step.target);
 }
 
-bool isStagedFileOf(const ApplyPlan& plan, const std::string& file) {
-  return std::any_of(plan.steps.begin(), plan.steps.end(), [&file](const ApplyStep& step) {
-    return base::equalsIgnoringAsciiCase(step.staged, file);
-  });
-}
-
 // A step not yet placed whose target is `ownFile`, the running launcher:
 // it cannot put a file at its own name.
 bool waitsForOwnName(FolderFiles& folder, const ApplyPlan& plan, const std::string& ownFile) {
-  return !ownFile.empty() &&
-         std::any_of(plan.steps.begin(), plan.steps.end(), [&](const ApplyStep& step) {
-           return base::equalsIgnoringAsciiCase(step.target, ownFile) && !isPlaced(folder, step);
-         });
+  const ApplyStep* own = ownFile.empty() ? nullptr : stepFor(plan, ownFile);
+  return own != nullptr && !isPlaced(folder, *own);
 }
 
 std::string applyMarkerName(const std::string& runDirectory) {
@@ -213,7 +205,7 @@ Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents&
       return Recovery::kLeftAlone;
     return setJournalAside(files, runDirectory) ? Recovery::kSetAside : Recovery::kLeftAlone;
   }
-  if (!ownFile.empty() && isStagedFileOf(*plan, ownFile))
+  if (!ownFile.empty() && stepStagedAs(*plan, ownFile) != nullptr)
     return Recovery::kLeftAlone;
   if (plan->complete && plan->decision == ApplyDecision::kNone) {
     plan->decision = canFinish(folder, *plan) && !waitsForOwnName(folder, *plan, ownFile)

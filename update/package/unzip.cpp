@@ -56,12 +56,6 @@ void createFolderChain(platform::Files& files, const std::string& folder) {
 
 namespace {
 
-std::string withoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && base::isPathSeparator(path.back()))
-    path.pop_back();
-  return path;
-}
-
 // Windows sees one file where names differ only in the case of ASCII
 // letters or in the separator used.
 std::string foldedName(const std::string& name) {
@@ -93,7 +87,7 @@ class Stager {
       : archive_(archive),
         files_(files),
         codec_(codec),
-        root_(withoutTrailingSeparators(runDirectory)),
+        root_(base::withoutTrailingSeparators(runDirectory)),
         journal_(journal),
         order_(order),
         buffer_(kCopyBufferSize) {}
@@ -284,7 +278,8 @@ StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
     }
   }
   if (result != StageResult::kStaged) {
-    const bool undone = undoPlan(files, withoutTrailingSeparators(runDirectory), journal.plan());
+    const bool undone =
+        undoPlan(files, base::withoutTrailingSeparators(runDirectory), journal.plan());
     if (failure != nullptr)
       failure->undone = undone;
   }
