@@ -6,11 +6,9 @@
 add_executable(demo_game WIN32 tools/demo/demo_game.c)
 set_target_properties(demo_game PROPERTIES OUTPUT_NAME DemoGame)
 
-# A new launcher that ends at once with a chosen code.
+# A new launcher that shows nothing and ends, at once or after a chosen
+# wait, with a chosen code.
 add_executable(quick_exit WIN32 tools/demo/quick_exit.c)
-
-# A new launcher that shows nothing, waits a few seconds and ends with an error.
-add_executable(slow_exit WIN32 tools/demo/slow_exit.c)
 
 # Holds a named event, as any other program could; console program.
 add_executable(hold_event tools/demo/hold_event.c)
@@ -33,10 +31,10 @@ add_executable(minimal_window WIN32 bench/minimal_window.c)
 # It shares the demo game's window code (tools/demo/bare_window.h).
 target_include_directories(minimal_window PRIVATE ${PROJECT_SOURCE_DIR})
 
-foreach(tool demo_game quick_exit slow_exit hold_event box_text post_message pixel_sampler
+foreach(tool demo_game quick_exit hold_event box_text post_message pixel_sampler
              trust_root minimal_window)
   target_link_options(${tool} PRIVATE -s)
 endforeach()
 
-add_custom_target(harness_tools DEPENDS demo_game quick_exit slow_exit hold_event box_text
+add_custom_target(harness_tools DEPENDS demo_game quick_exit hold_event box_text
                   post_message pixel_sampler trust_root minimal_window)

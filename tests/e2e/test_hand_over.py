@@ -169,9 +169,11 @@ def test_a_close_while_a_new_launcher_fails_slowly_waits_for_the_outcome(
     own = us.read(os.path.join(folder, "launcher.exe"))
     before = us.tree(folder)
     # Shows nothing, ends with 1 after 5 s: well within the hand-over's wait.
+    stem = os.path.splitext(us.NEW_LAUNCHER)[0]
     _, launcher = update_with_the_game_running(
         wine, tool, tmp_path, public_key_and_secret[1], nginx, start_launcher, stamped_folder,
-        {us.NEW_LAUNCHER: os.path.join(win32_build, "slow_exit.exe")})
+        {us.NEW_LAUNCHER: os.path.join(win32_build, "quick_exit.exe")},
+        extra=[(stem + ".sleep", b"5000"), (stem + ".exitcode", b"1")])
     vs.close_games(wine, win32_build)
     new_exe = os.path.join(folder, us.NEW_LAUNCHER)
     new = us.AdoptedProcess(harness.wait_until(lambda: us.wine_processes_of(new_exe), 60,
@@ -347,7 +349,7 @@ def test_a_shown_sign_that_another_program_holds_does_not_keep_a_crashing_launch
         # Crashes after 2 s without a window.
         _, launcher = update_with_the_game_running(
             wine, tool, tmp_path, public_key_and_secret[1], nginx, start_launcher,
-            stamped_folder, {name: os.path.join(win32_build, "slow_exit.exe")},
+            stamped_folder, {name: os.path.join(win32_build, "quick_exit.exe")},
             extra=[("StarLauncher.sleep", b"2000"), ("StarLauncher.exitcode", b"0xC0000005")])
         vs.close_games(wine, win32_build)
         box = us.wait_box_saying(wine, launcher, win32_build, NEW_LAUNCHER_FAILED, timeout=90)
