@@ -146,9 +146,12 @@ TEST_F(UnzipTest, HostFilesKeepTheWindowsRules) {
   writeBytes(game() / "rule.txt", "kept");
   writeBytes(game() / "other.txt", "other");
 
+  // Each refusal with the code Windows gives for it.
   ASSERT_TRUE(files.setAttributes(path, 0x1));  // read-only
   EXPECT_FALSE(files.remove(path));
+  EXPECT_EQ(files.lastError(), 5u) << "access denied";
   EXPECT_FALSE(files.replace(other, path));
+  EXPECT_EQ(files.lastError(), 5u);
   EXPECT_EQ(files.create(path), nullptr);
   ASSERT_TRUE(files.setAttributes(path, platform::kNormalFileAttributes));
   EXPECT_NE(files.create(path), nullptr) << "writable again";
@@ -157,14 +160,21 @@ TEST_F(UnzipTest, HostFilesKeepTheWindowsRules) {
   {
     const auto hold = platform::host::LocalFiles::holdWithoutSharing(path);
     EXPECT_FALSE(files.remove(path));
+    EXPECT_EQ(files.lastError(), 32u) << "a sharing violation";
     EXPECT_FALSE(files.replace(other, path));
+    EXPECT_EQ(files.lastError(), 32u);
     EXPECT_FALSE(files.move(path, (game() / "moved.txt").string()));
+    EXPECT_EQ(files.lastError(), 32u);
     EXPECT_EQ(files.create(path), nullptr);
     EXPECT_EQ(readBytes(game() / "rule.txt"), "kept");
   }
+  EXPECT_FALSE(files.move(other, path)) << "a move never replaces";
+  EXPECT_EQ(files.lastError(), 183u) << "already exists";
   EXPECT_TRUE(files.replace(other, path)) << "the hold has gone";
   EXPECT_EQ(readBytes(game() / "rule.txt"), "other");
   EXPECT_TRUE(files.remove(path));
+  EXPECT_FALSE(files.remove(path));
+  EXPECT_EQ(files.lastError(), 2u) << "not found";
 }
 
 TEST_F(UnzipTest, UnreadableArchivesReportOnlyZero) {
