@@ -122,13 +122,15 @@ class BodyReceiver {
     }
   }
 
-  // Writes in blocks of at most the block size, reporting each.
+  // Writes in blocks of at most the block size, reporting each; never past
+  // the task's bound.
   bool emit(std::string_view data) {
     while (!data.empty()) {
       if (stop_.requested())
         return false;
       const std::string_view block = data.substr(0, blockSize_);
-      if (!file_.write(block)) {
+      if (file_.written() + static_cast<std::int64_t>(block.size()) > byteLimitOf(settings_) ||
+          !file_.write(block)) {
         failed_ = true;
         return false;
       }

@@ -109,6 +109,10 @@ class Download {
           point_.validator.clear();
           return failure();
         case ResumedAnswer::kStartOver:
+          if (exceedsLimit(response.head)) {
+            point_.validator.clear();
+            return failure();
+          }
           observer_.bodyResumed(0);
           if (!file_->restart())
             return failure();
@@ -136,6 +140,8 @@ class Download {
       case BodyEnd::kBroken:
         return std::nullopt;
       case BodyEnd::kFailed:
+        // Asking for the rest would meet the same end.
+        point_.validator.clear();
         return failure();
       case BodyEnd::kStopped:
         break;
@@ -148,6 +154,8 @@ class Download {
   std::optional<DownloadResult> beginFile(const ResponseHead& head) {
     if (head.contentLength)
       reportTotal(*head.contentLength);
+    if (exceedsLimit(head))
+      return DownloadResult::kFailed;
     const auto path =
         chooseLocalPath(settings_.localPath, head.contentLength.value_or(0), files_, observer_);
     if (!path)
@@ -161,6 +169,11 @@ class Download {
     }
     noteBody(head);
     return std::nullopt;
+  }
+
+  // A body that declares more than the task's bound is refused unread.
+  bool exceedsLimit(const ResponseHead& head) const {
+    return head.contentLength && *head.contentLength > byteLimitOf(settings_);
   }
 
   // A whole body begins in the file: what a later request may continue.
@@ -194,7 +207,7 @@ class Download {
     const std::optional<ResumeNote> kept = readResumeNote(files_, path);
     const std::int64_t size = files_.size(path);
     if (kept && kept->address == placeOf(settings_.address) && kept->tag == settings_.resumeTag &&
-        size > 0 && size < kept->size) {
+        size > 0 && size < kept->size && kept->size <= byteLimitOf(settings_)) {
       auto file =
           std::make_unique<PartialFile>(files_, path, PartialFile::Creation::kAppendExisting);
       if (file->opened()) {

@@ -21,6 +21,9 @@
 namespace update {
 
 inline constexpr int kMaxRedirects = 5;
+// A body that declares no length is cut here unless the task sets a bound:
+// an endless one must not fill the player's disk.
+inline constexpr std::int64_t kMaxBytesWithoutLength = std::int64_t{16} << 30;
 inline constexpr int kMaxNumberedNames = 99;
 
 // `path` itself when no file has it, else the first of its numbered names,
@@ -43,7 +46,16 @@ struct DownloadSettings {
   // same place and tag continues it. Otherwise both go, as without.
   bool keepPartial = false;
   std::string resumeTag;
+  // The most bytes the file may get; a body that declares more fails before
+  // its first byte is written, one that brings more fails at that byte.
+  // 0: a declared length bounds it, else kMaxBytesWithoutLength.
+  std::int64_t maxBytes = 0;
 };
+
+// The bound a task's file is held to.
+inline std::int64_t byteLimitOf(const DownloadSettings& settings) {
+  return settings.maxBytes > 0 ? settings.maxBytes : kMaxBytesWithoutLength;
+}
 
 enum class DownloadResult {
   kComplete,
@@ -54,7 +66,9 @@ enum class DownloadResult {
 
 // Runs the whole download. Unless it completes, a file it created is
 // removed again, so a partial body never passes for the whole one; with
-// keepPartial one that can be continued stays, with its note.
+// keepPartial one that can be continued stays, with its note, unless what
+// ended it would end a continued body too (the file could not be written,
+// the framing failed, the body went past its bound).
 DownloadResult runDownload(const DownloadSettings& settings, platform::Sockets& sockets,
                            platform::Tls& tls, platform::Files& files, DownloadStop& stop,
                            DownloadObserver& observer);

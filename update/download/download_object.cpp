@@ -32,6 +32,7 @@ std::optional<DownloadSettings> settingsFrom(const DownloadTaskParameters& param
   settings.retryPausesMs = parameters.retryPausesMs;
   settings.keepPartial = parameters.keepPartial;
   settings.resumeTag = parameters.resumeTag;
+  settings.maxBytes = parameters.maxBytes;
   return settings;
 }
 

@@ -21,6 +21,9 @@ struct DownloadRequest {
   // the next request of the same address and tag to continue.
   bool keepPartial = false;
   std::string resumeTag;
+  // The most bytes the file may get (the signed size, where one is known);
+  // 0: the body's declared length, or the engine's limit without one.
+  std::int64_t maxBytes = 0;
 };
 
 // The request as the program-wide record of a task holds it: a download,
@@ -34,6 +37,7 @@ inline DownloadTaskParameters taskRecordOf(const DownloadRequest& request) {
   record.retryPausesMs = request.retryPausesMs;
   record.keepPartial = request.keepPartial;
   record.resumeTag = request.resumeTag;
+  record.maxBytes = request.maxBytes;
   return record;
 }
 

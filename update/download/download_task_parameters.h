@@ -52,10 +52,12 @@ struct DownloadTaskParameters {
   std::string unusedText19;
   std::string unusedText20;
   // The engine's own additions (download_engine.h): the pauses before asking
-  // again after a break, and keeping a partial file to continue later.
+  // again after a break, keeping a partial file to continue later, and the
+  // most bytes the file may get.
   std::vector<std::int32_t> retryPausesMs = kRetryPausesMs;
   bool keepPartial = false;
   std::string resumeTag;
+  std::int64_t maxBytes = 0;
 };
 
 }  // namespace update

@@ -2,6 +2,7 @@
 // real networks: how bodies are framed, cut short, redirected or refused.
 
 #include "download_engine_fixture.h"
+#include "update/download/download_engine.h"
 
 namespace testing_support {
 namespace {
@@ -96,6 +97,72 @@ TEST_F(DownloadEngineTest, AListenerGivenWithTheTaskTakesThePlaceOfTheRoutine) {
   EXPECT_EQ(listener->ended, 5);
   EXPECT_EQ(recorder.count(4), 0);
   EXPECT_EQ(readLocal(), "hello");
+}
+
+// A task's bound (a signed package's size): a body that declares more is
+// refused unread, one that brings more stops at the bound, and a transfer
+// ended so keeps nothing to continue, since its rest would not fit either.
+struct BoundRow {
+  const char* name;
+  std::int64_t bound;
+  std::string answer;
+  std::string expected;  // the file; empty: none
+};
+
+void PrintTo(const BoundRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class BoundedDownloadTest : public DownloadEngineTest,
+                            public ::testing::WithParamInterface<BoundRow> {};
+
+TEST_P(BoundedDownloadTest, NoFileGrowsPastTheTasksBound) {
+  const BoundRow& row = GetParam();
+  server.respond("/pkg.zip", row.answer);
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.maxBytes = row.bound;
+  parameters.keepPartial = true;
+  runToEnd(parameters);
+  EXPECT_EQ(std::filesystem::exists(localFile()), !row.expected.empty());
+  if (!row.expected.empty())
+    EXPECT_EQ(readLocal(), row.expected);
+  EXPECT_FALSE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  std::int32_t most = 0;
+  for (const auto& event : recorder.events())
+    most = std::max(most, event.bytesReceived);
+  if (row.bound > 0)
+    EXPECT_LE(most, row.bound) << "written past the bound";
+  EXPECT_EQ(server.requests().size(), 1u) << "asked again for what cannot fit";
+}
+
+const std::string kBoundBody = patternBytes(50000);
+const std::string kWithoutLength = "HTTP/1.0 200 OK\r\n\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Loopback, BoundedDownloadTest,
+    ::testing::Values(
+        BoundRow{"DeclaredExactlyTheBound", 50000, okHead(50000) + kBoundBody, kBoundBody},
+        BoundRow{"DeclaredOneByteMore", 49999, okHead(50000) + kBoundBody, ""},
+        BoundRow{"DeclaredAndResumableOneByteMore", 49999,
+                 "HTTP/1.1 200 OK\r\nContent-Length: 50000\r\nETag: \"v1\"\r\n\r\n" + kBoundBody,
+                 ""},
+        BoundRow{"NoLengthWithinTheBound", 50001, kWithoutLength + kBoundBody, kBoundBody},
+        BoundRow{"NoLengthExactlyTheBound", 50000, kWithoutLength + kBoundBody, kBoundBody},
+        BoundRow{"NoLengthOneByteMore", 49999, kWithoutLength + kBoundBody, ""},
+        BoundRow{"NoLengthEndless", 50000, kWithoutLength + patternBytes(400000), ""},
+        BoundRow{"ChunkedPastTheBound", 30000,
+                 "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nC350\r\n" + kBoundBody +
+                     "\r\n0\r\n\r\n",
+                 ""},
+        BoundRow{"NoBoundTheDeclaredLength", 0, okHead(50000) + kBoundBody + "extra", kBoundBody}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without a bound or a length, a body stops at 16 GiB.
+TEST(DownloadBound, ABodyWithoutLengthStopsAt16GiB) {
+  EXPECT_EQ(update::byteLimitOf(update::DownloadSettings{}), std::int64_t{17179869184});
+  update::DownloadSettings bounded;
+  bounded.maxBytes = 1;
+  EXPECT_EQ(update::byteLimitOf(bounded), 1);
 }
 
 TEST_F(DownloadEngineTest, EmptyBodyGivesAnEmptyFile) {
