@@ -47,6 +47,8 @@ class EndWaiter final : public ui::Notices {
 
 constexpr char kVersion[] = "5.1";
 constexpr char kLauncher[] = "bench.exe";
+// The page the benchmark's release is signed for; no page is read.
+constexpr char kPage[] = "http://bench.invalid/version.html";
 
 int sign(platform::Files& files, const char* path) {
   update::PublicKey publicKey{};
@@ -55,12 +57,14 @@ int sign(platform::Files& files, const char* path) {
   const std::optional<update::PackageDigest> digest = update::digestOfFile(files, path);
   if (!digest)
     return 2;
-  const update::Release release{kVersion, kLauncher, "pkg.zip",
-                                static_cast<std::uint64_t>(files.size(path)), *digest};
-  std::printf("%s %llu %s %s\n", update::toBase64(publicKey).c_str(),
-              static_cast<unsigned long long>(release.packageSize),
-              update::toBase64(release.packageDigest).c_str(),
-              update::toBase64(update::signRelease(release, secretKey)).c_str());
+  const update::Release release{
+      kPage, kVersion, kLauncher, "pkg.zip", static_cast<std::uint64_t>(files.size(path)), *digest};
+  std::printf(
+      "%s %llu %s %s\n", update::toBase64(publicKey).c_str(),
+      static_cast<unsigned long long>(release.packageSize),
+      update::toBase64(release.packageDigest).c_str(),
+      update::toBase64(update::signRelease(release, update::kLauncherReleaseForm, secretKey))
+          .c_str());
   return 0;
 }
 
@@ -145,9 +149,10 @@ int main(int argc, char** argv) {
   fields[update::kUpdateAddress] = argv[1];
   fields[update::kPackageSize] = options.size;
   fields[update::kPackageDigest] = options.digest;
-  fields[update::kPackageSignature] = options.signature;
-  const update::PackageVerdict verdict = update::checkArrivedPackage(
-      options.publicKey, fields, os.files.size(argv[2]), digest->finish());
+  fields[update::signatureField(update::kLauncherReleaseForm)] = options.signature;
+  const update::PackageVerdict verdict =
+      update::checkArrivedPackage(update::ReleaseTrust{options.publicKey, kPage}, fields,
+                                  os.files.size(argv[2]), digest->finish());
   std::printf("signature %s\n", verdict == update::PackageVerdict::kSigned ? "good" : "refused");
   return complete && verdict == update::PackageVerdict::kSigned ? 0 : 1;
 }

@@ -28,6 +28,8 @@ class PageServer final : public platform::HttpTransport {
   base::Bytes page_;
 };
 
+constexpr char kPage[] = "http://update.example.invalid/launcher/version.html";
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -57,15 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   os.trace = &trace;
   app::UpdateWindow view(controls);
   update::UpdateFlow flow(os, view, core::ProgramEnd{process}, state);
-  flow.onStartClicked("http://update.example.invalid/launcher/version.html", [] {});
+  flow.onStartClicked(kPage, [] {});
 
   const std::string& published = state.versionFields[update::kLatestVersion];
   fuzz::require(controls.text(ui::name::kPublishedVersion) == published,
                 "the published version is shown as the page has it");
   // std::string compares as unsigned bytes, shorter prefix first.
   const bool newer = published > state.localVersion;
-  const bool signedPage = update::checkAnnouncedRelease(state.publicKey, state.versionFields) ==
-                          update::PackageVerdict::kSigned;
+  const bool signedPage =
+      update::checkAnnouncedRelease({state.publicKey, kPage}, state.versionFields) ==
+      update::PackageVerdict::kSigned;
   fuzz::require(messageBoxes.calls.size() == (newer && (!keyed || signedPage) ? 1u : 0u),
                 "the player is asked exactly when the published version sorts after 5.0 and, "
                 "with a key, the page's release is signed");

@@ -65,9 +65,9 @@ void checkKeepsPlayersUpdatable(const LauncherSettings& settings, const std::str
 
 }  // namespace
 
-void prepareNewLauncher(std::vector<TreeEntry>& entries, std::string_view launcher,
-                        const std::string& version, const update::PublicKey& signingKey,
-                        Tools& tools) {
+std::optional<std::string> prepareNewLauncher(std::vector<TreeEntry>& entries,
+                                              std::string_view launcher, const std::string& version,
+                                              const update::PublicKey& signingKey, Tools& tools) {
   const auto entry = std::find_if(entries.begin(), entries.end(), [&](const TreeEntry& e) {
     return !e.isFolder && base::equalsIgnoringAsciiCase(e.entryName, launcher);
   });
@@ -81,7 +81,7 @@ void prepareNewLauncher(std::vector<TreeEntry>& entries, std::string_view launch
     tools.err << "warning: " << entry->shownName
               << " is no launcher of this kind: unless it replaces the launcher, players will "
                  "be offered this release again\n";
-    return;
+    return std::nullopt;
   } catch (const Refusal& refusal) {
     throw Refusal(entry->shownName + ": " + refusal.what());
   }
@@ -92,6 +92,7 @@ void prepareNewLauncher(std::vector<TreeEntry>& entries, std::string_view launch
   checkSettings(settings);
   writeSettings(*program, block, settings);
   entry->open = [program] { return std::make_unique<BytesInput>(program); };
+  return settings.versionPageUrl;
 }
 
 }  // namespace publisher

@@ -5,6 +5,8 @@
 // offered the same release again, and it is checked for what would keep
 // them from ever taking another update.
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,8 +21,10 @@ namespace publisher {
 // launcher has another public key than `signingKey`, still reads the
 // example version page, or carries a version that `version` does not sort
 // after. Any other program: a warning on tools.err, and it goes in as it is.
-void prepareNewLauncher(std::vector<TreeEntry>& entries, std::string_view launcher,
-                        const std::string& version, const update::PublicKey& signingKey,
-                        Tools& tools);
+// Returns the version page address a launcher reads (code page 936); none
+// for any other program.
+std::optional<std::string> prepareNewLauncher(std::vector<TreeEntry>& entries,
+                                              std::string_view launcher, const std::string& version,
+                                              const update::PublicKey& signingKey, Tools& tools);
 
 }  // namespace publisher

@@ -33,11 +33,12 @@ using namespace update;  // the version fields
 constexpr std::size_t kMaxNotes = kNote5 - kDescription + 1;
 constexpr char kPageName[] = "version.html";
 
-constexpr std::array<OptionSpec, 8> kOptions = {{
+constexpr std::array<OptionSpec, 9> kOptions = {{
     {"--from", "DIR", 1, 1},
     {"--launcher", "NAME", 1, 1},
     {"--version", "V", 1, 1},
     {"--url", "URL", 1, 1},
+    {"--page", "PAGE_URL", 0, 1},
     {"--secret", "FILE", 1, 1},
     {"--out", "OUTDIR", 1, 1},
     {"--note", "TEXT", 0, kMaxNotes},
@@ -67,6 +68,37 @@ PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
   if (!base::isPlainFileName(fields[kProgramTitle]))
     throw Refusal("--launcher must name a file at the top of --from, without a folder");
   return fields;
+}
+
+// The version page the release is published at, which the signature names:
+// --page, else the page the new launcher reads, else version.html beside
+// the package. `newLauncherPage` is none when the new launcher is another
+// program.
+std::string pageToSign(const Arguments& arguments,
+                       const std::optional<std::string>& newLauncherPage,
+                       const std::string& packageAddress, Tools& tools) {
+  if (const std::optional<std::string> given = arguments.optional("--page")) {
+    const std::string page = pageValue(tools, "--page", *given);
+    if (!parseHttpAddress(page))
+      throw Refusal(
+          "--page is no version page address a launcher can read (http:// or "
+          "https://, a host, then a path)");
+    if (newLauncherPage && *newLauncherPage != page)
+      tools.err << "warning: the new launcher reads its version page at "
+                << printable(tools.text.cp936ToLocal(*newLauncherPage))
+                << ": after this release its players look for updates there, not at " << *given
+                << "\n";
+    return page;
+  }
+  if (newLauncherPage)
+    return *newLauncherPage;
+  const std::string page =
+      packageAddress.substr(0, packageAddress.size() - packageFileName(packageAddress).size()) +
+      kPageName;
+  tools.err << "note: the release is signed for the version page "
+            << printable(tools.text.cp936ToLocal(page))
+            << " beside the package; give --page when players read another\n";
+  return page;
 }
 
 std::string joinLocal(const std::string& folder, const std::string& name) {
@@ -108,7 +140,10 @@ void runPack(const Arguments& arguments, Tools& tools) {
   refuseSecretKeys(entries);
   PublicKey publicKey{};
   crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
-  prepareNewLauncher(entries, fields[kProgramTitle], fields[kLatestVersion], publicKey, tools);
+  const std::string pageAddress = pageToSign(
+      arguments,
+      prepareNewLauncher(entries, fields[kProgramTitle], fields[kLatestVersion], publicKey, tools),
+      fields[kUpdateAddress], tools);
   createFolders(tools, out);
 
   const std::string packagePath =
@@ -130,16 +165,22 @@ void runPack(const Arguments& arguments, Tools& tools) {
   const std::int64_t size = tools.files.size(package.stagingPath());
   if (!digest || size < 0)
     throw Refusal("cannot read back " + package.stagingPath());
-  const Release release{fields[kLatestVersion], fields[kProgramTitle],
-                        packageFileName(fields[kUpdateAddress]), static_cast<std::uint64_t>(size),
+  const Release release{pageAddress,
+                        fields[kLatestVersion],
+                        fields[kProgramTitle],
+                        packageFileName(fields[kUpdateAddress]),
+                        static_cast<std::uint64_t>(size),
                         *digest};
-  const Signature signature = signRelease(release, secret.key);
-  // A key file damaged after keygen would sign what no launcher accepts.
-  if (!releaseSignatureMatches(release, signature, publicKey))
-    throw Refusal(arguments.one("--secret") + " is damaged: its signature does not check out");
   fields[kPackageSize] = std::to_string(size);
   fields[kPackageDigest] = toBase64(*digest);
-  fields[kPackageSignature] = toBase64(signature);
+  // One signature per form: launchers already shipped check the earlier one.
+  for (const ReleaseForm form : {ReleaseForm::kWithoutPage, ReleaseForm::kWithPage}) {
+    const Signature signature = signRelease(release, form, secret.key);
+    // A key file damaged after keygen would sign what no launcher accepts.
+    if (!releaseSignatureMatches(release, form, signature, publicKey))
+      throw Refusal(arguments.one("--secret") + " is damaged: its signature does not check out");
+    fields[signatureField(form)] = toBase64(signature);
+  }
 
   const std::string pagePath = joinLocal(out, kPageName);
   StagedFile page(tools, pagePath);
@@ -154,7 +195,8 @@ void runPack(const Arguments& arguments, Tools& tools) {
   tools.out << "packed " << totals.files << " files, " << totals.bytes << " bytes ("
             << mebibytes(totals.bytes) << " MiB) into " << packagePath << "\nwrote " << pagePath
             << ", version " << arguments.one("--version") << ", signed for the public key "
-            << toBase64(publicKey) << "\n";
+            << toBase64(publicKey) << " and the version page "
+            << printable(tools.text.cp936ToLocal(pageAddress)) << "\n";
 }
 
 }  // namespace
@@ -164,15 +206,18 @@ const Command& packCommand() {
       "pack", kOptions,
       "      Packs the folder DIR, which holds the new launcher NAME at its top,\n"
       "      into a ZIP package (names in code page 936), signs the release\n"
-      "      (version, launcher name, package name, size and digest) with the\n"
-      "      secret key, and writes it to OUTDIR under the name URL ends with,\n"
-      "      with OUTDIR/version.html announcing version V at URL. When NAME is a\n"
-      "      launcher, the package holds a copy of it that carries version V; it\n"
-      "      must carry the secret key's public key and a page address of yours,\n"
-      "      and a version that V sorts after. Up to six notes: the first is the\n"
-      "      update's description, the others notes 1-5. Refuses symbolic links,\n"
-      "      secret key files, --secret or OUTDIR inside DIR, and names Windows\n"
-      "      would take for one or not keep. --list prints every name packed.\n",
+      "      (version page, version, launcher name, package name, size and\n"
+      "      digest) with the secret key, and writes it to OUTDIR under the name\n"
+      "      URL ends with, with OUTDIR/version.html announcing version V at URL.\n"
+      "      When NAME is a launcher, the package holds a copy of it that carries\n"
+      "      version V; it must carry the secret key's public key and a page\n"
+      "      address of yours, and a version that V sorts after. The release is\n"
+      "      signed for PAGE_URL, else the page NAME reads, else version.html\n"
+      "      beside URL: a launcher reading another page refuses it. Up to six\n"
+      "      notes: the first is the update's description, the others notes 1-5.\n"
+      "      Refuses symbolic links, secret key files, --secret or OUTDIR inside\n"
+      "      DIR, and names Windows would take for one or not keep. --list\n"
+      "      prints every name packed.\n",
       runPack};
   return command;
 }

@@ -49,6 +49,8 @@ std::string tagField(const std::array<char, N>& reversedTag) {
 }
 
 constexpr auto kReversedTag = reversed(TAVORO_SETTINGS_BLOCK_TAG);
+constexpr auto kReversedTagWithoutPageSigned =
+    reversed(TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_PAGE_SIGNED);
 constexpr auto kReversedTagWithoutVersion = reversed(TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION);
 
 std::size_t countOf(const base::Bytes& program, const std::string& tag, std::size_t& last) {
@@ -114,7 +116,8 @@ std::size_t findSettingsBlock(const base::Bytes& program) {
   if (pe == 0)
     throw NotALauncher("not a Windows program (no \"MZ\" and PE header)");
   std::size_t block = 0;
-  const std::size_t count = countOf(program, tagField(kReversedTag), block);
+  const std::size_t count = countOf(program, tagField(kReversedTag), block) +
+                            countOf(program, tagField(kReversedTagWithoutPageSigned), block);
   if (count == 0 && countOf(program, tagField(kReversedTagWithoutVersion), block) != 0)
     throw Refusal(
         "a launcher of an earlier release, which cannot carry its version: take launcher.exe "
@@ -140,11 +143,14 @@ std::size_t findSettingsBlock(const base::Bytes& program) {
 }
 
 LauncherSettings readSettings(const base::Bytes& program, std::size_t block) {
+  const bool withoutPage = fieldText(program, block, update::kSettingsTagSize) ==
+                           tagField(kReversedTagWithoutPageSigned).c_str();
   return {
       fieldText(program, block + offsetof(SettingsBlock, versionPageUrl),
                 update::kVersionPageUrlSize),
       fieldText(program, block + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize),
-      fieldText(program, block + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize)};
+      fieldText(program, block + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize),
+      withoutPage ? update::ReleaseForm::kWithoutPage : update::ReleaseForm::kWithPage};
 }
 
 void checkSettings(const LauncherSettings& settings) {

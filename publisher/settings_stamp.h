@@ -8,6 +8,7 @@
 
 #include "base/bytes.h"
 #include "publisher/refusal.h"
+#include "update/package/release_signature.h"
 
 namespace publisher {
 
@@ -21,6 +22,8 @@ struct LauncherSettings {
   std::string versionPageUrl;
   std::string publicKey;     // base64; empty: updates are not checked
   std::string localVersion;  // code page 936
+  // The form of release signature the launcher checks, told by its tag.
+  update::ReleaseForm releaseForm = update::kLauncherReleaseForm;
 };
 
 // Where the block starts. Throws Refusal when the bytes are no Windows

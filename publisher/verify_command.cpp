@@ -78,16 +78,20 @@ class Verifier {
     return std::string("the page's ") + what + " (" + marker(field) + ") is no " + kind;
   }
 
-  // Why the page's own values cannot be checked; empty when they can.
-  std::string malformed(PackageVerdict verdict) const {
+  // Why the page's own values cannot be checked in `form`; empty when they can.
+  std::string malformed(PackageVerdict verdict, update::ReleaseForm form) const {
+    const update::VersionField signature = update::signatureField(form);
     switch (verdict) {
       case PackageVerdict::kNoKey:
         return "the public key is no Ed25519 public key in base64";
       case PackageVerdict::kNoSignature:
-        return "the page has no signature (" + marker(update::kPackageSignature) +
-               "); a launcher with a key ignores it";
+        return "the page has no signature (" + marker(signature) + ")" +
+               (form == update::ReleaseForm::kWithPage
+                    ? ", which names the version page: pack the release again with this tool"
+                    : "") +
+               "; a launcher with a key ignores it";
       case PackageVerdict::kMalformedSignature:
-        return notA("signature", update::kPackageSignature, "signature in base64");
+        return notA("signature", signature, "signature in base64");
       case PackageVerdict::kMalformedSize:
         return notA("package size", update::kPackageSize, "number of bytes");
       case PackageVerdict::kMalformedDigest:
@@ -105,7 +109,8 @@ class Verifier {
         update::digestOfFile(tools_.files, package_);
     if (size < 0 || !digest)
       throw Refusal(readFailure(tools_, package_));
-    const update::Release announced = *update::announcedRelease(fields_);
+    // Size and digest do not depend on the page the release names.
+    const update::Release announced = *update::announcedRelease(fields_, "");
     if (static_cast<std::uint64_t>(size) != announced.packageSize)
       return marker(update::kPackageSize) + " says " + value(update::kPackageSize) +
              " bytes, but " + shown_ + " has " + std::to_string(size) +
@@ -223,10 +228,21 @@ void runVerify(const Arguments& arguments, Tools& tools) {
         "give --package FILE to check a package before upload, or --page as the page's web "
         "address to check what players download");
 
+  // Checked as the players' launcher checks it: the form it knows, for the
+  // page it reads. A key alone tells neither, since a page may be checked
+  // on a server other than the one players read.
+  update::ReleaseTrust trust{key, "", update::ReleaseForm::kWithoutPage};
+  if (shipped) {
+    trust.pageAddress = shipped->versionPageUrl;
+    trust.form = shipped->releaseForm;
+  } else {
+    tools.err << "note: without --launcher the version page the release is signed for is not "
+                 "checked; give --launcher with the launcher players have to check it too\n";
+  }
   const VersionFields fields = update::versionFieldsOf(pageText(pageAddress, tools));
-  const PackageVerdict verdict = update::checkAnnouncedRelease(key, fields);
+  const PackageVerdict verdict = update::checkAnnouncedRelease(trust, fields);
   Verifier named(fields, pageAddress, pageAddress, tools);
-  if (const std::string why = named.malformed(verdict); !why.empty())
+  if (const std::string why = named.malformed(verdict, trust.form); !why.empty())
     throw Refusal(why);
   if (shipped && !update::sortsAfter(fields[update::kLatestVersion], shipped->localVersion))
     throw Refusal(named.marker(update::kLatestVersion) + " says " +
@@ -243,7 +259,7 @@ void runVerify(const Arguments& arguments, Tools& tools) {
     if (!update::parseHttpAddress(address))
       throw Refusal("the page's package address (" + named.marker(update::kUpdateAddress) +
                     ") is none the launcher can download");
-    const std::uint64_t size = update::announcedRelease(fields)->packageSize;
+    const std::uint64_t size = update::announcedRelease(fields, trust.pageAddress)->packageSize;
     shown = "the package at " + named.value(update::kUpdateAddress);
     fetched.emplace(tools, address, size);
     if (fetched->longerThanAnnounced())
@@ -260,11 +276,22 @@ void runVerify(const Arguments& arguments, Tools& tools) {
     // The package is the one the page describes, yet the signature does not
     // fit: a field the package cannot tell of was changed.
     const std::string otherName = local ? verifier.otherName() : "";
-    throw Refusal(!otherName.empty()
-                      ? otherName + ", and the signature does not match the page"
-                      : "the signature (" + verifier.marker(update::kPackageSignature) +
-                            ") does not match the page: its version, launcher or package "
-                            "address was changed after signing, or another key signed it");
+    if (!otherName.empty())
+      throw Refusal(otherName + ", and the signature does not match the page");
+    const std::string signature = verifier.marker(update::signatureField(trust.form));
+    // The earlier form names no page: when it fits and this one does not,
+    // the page is what differs.
+    const update::ReleaseTrust withoutPage{key, "", update::ReleaseForm::kWithoutPage};
+    if (trust.form == update::ReleaseForm::kWithPage &&
+        update::checkAnnouncedRelease(withoutPage, fields) == PackageVerdict::kSigned)
+      throw Refusal("the signature (" + signature + ") names another version page than " +
+                    printable(tools.text.cp936ToLocal(std::string(trust.pageAddress))) +
+                    ", the one players read: the release was packed for another game's page or "
+                    "with another --page. Pack it again for this page");
+    throw Refusal("the signature (" + signature +
+                  ") does not match the page: its version, launcher or package address was "
+                  "changed after signing, it was signed for another version page, or another "
+                  "key signed it");
   }
   // Signed, and this file is what was signed; a local file of another name
   // is fine, but not the one players get.
@@ -284,8 +311,9 @@ const Command& verifyCommand() {
   static const Command command{
       "verify", kOptions,
       "      Checks a version page and its package as a launcher would, and names\n"
-      "      the page's field that does not fit: the signature binds the version,\n"
-      "      the new launcher's name, the package's name, size and digest. Given\n"
+      "      the page's field that does not fit: the signature binds the version\n"
+      "      page, the version, the new launcher's name, the package's name, size\n"
+      "      and digest. Given\n"
       "      an http(s):// address, it fetches the page and then the package at\n"
       "      its update address as a launcher does (its engine, redirects and\n"
       "      https rules); --package FILE checks a local package instead (before\n"

@@ -1,5 +1,8 @@
 #include "update/download.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "base/file_name.h"
 #include "base/path.h"
 #include "base/values.h"
@@ -8,6 +11,7 @@
 #include "update/download/resume_note.h"
 #include "update/download_failure.h"
 #include "update/package/package_digest_follower.h"
+#include "update/package/release_signature.h"
 #include "update/progress_text.h"
 
 namespace update {
@@ -18,6 +22,15 @@ std::string packagePath(const std::string& runDirectory, const std::string& addr
 
 std::string temporaryPackagePath(const std::string& runDirectory, const std::string& address) {
   return packagePath(runDirectory, address) + ".tmp";
+}
+
+std::int64_t signedSizeBound(const VersionFields& fields) {
+  const std::optional<std::uint64_t> size = parsePackageSize(fields[kPackageSize]);
+  if (!size)
+    return 0;
+  // At least one byte, since 0 means no bound; no ZIP archive is that short.
+  return static_cast<std::int64_t>(
+      std::clamp<std::uint64_t>(*size, 1, std::numeric_limits<std::int64_t>::max()));
 }
 
 DownloadStart startPackageDownload(platform::Files& files, const std::string& runDirectory,
@@ -60,6 +73,7 @@ DownloadStart startPackageDownload(platform::Files& files, const std::string& ru
     request.localFile = *unused;
     // Only the plain name is looked at for a note the next time.
     request.keepPartial = request.localFile == temporary;
+    request.maxBytes = signedSizeBound(state.versionFields);
     state.packageDigest = std::make_shared<PackageDigestFollower>(files, request.localFile);
   }
   names.download = request.localFile;

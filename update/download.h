@@ -29,8 +29,14 @@ enum class DownloadStart {
   kNotStarted,
 };
 
+// The most bytes a signed package's download may bring: the page's signed
+// size (at least 1); 0 when the page gives none. Only a release whose
+// signature was checked is downloaded with it.
+std::int64_t signedSizeBound(const VersionFields& fields);
+
 // Downloads the release in `state.versionFields` into the run directory in
-// the background; sets `state.names`.
+// the background; sets `state.names`. With a key, the download stops at the
+// signed size.
 DownloadStart startPackageDownload(platform::Files& files, const std::string& runDirectory,
                                    UpdateState& state, UpdateView& view);
 

@@ -12,7 +12,10 @@ namespace update {
 
 // Marks the block; found once in a launcher's bytes. Written out only where
 // the block is defined, so that the block is the one place it occurs.
-#define TAVORO_SETTINGS_BLOCK_TAG "tavoro-update-settings/2"
+#define TAVORO_SETTINGS_BLOCK_TAG "tavoro-update-settings/3"
+// The same block in launchers that check the release signature without the
+// version page's address (update/package/release_signature.h).
+#define TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_PAGE_SIGNED "tavoro-update-settings/2"
 // The block of the launchers before the version was a setting: a tag,
 // the address and the key. Their version is "5.0" for good.
 #define TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION "tavoro-update-settings/1"

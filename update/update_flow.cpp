@@ -40,7 +40,7 @@ const char* outcomeName(ApplyOutcomeKind kind) {
 bool isSignedByPublisher(platform::Files& files, UpdateState& state, const std::string& download) {
   const std::optional<PackageDigest> digest =
       state.packageDigest ? state.packageDigest->finish() : digestOfFile(files, download);
-  return checkArrivedPackage(state.publicKey, state.versionFields, files.size(download), digest) ==
+  return checkArrivedPackage(trustOf(state), state.versionFields, files.size(download), digest) ==
          PackageVerdict::kSigned;
 }
 
@@ -53,8 +53,8 @@ bool keptPackageStillFits(platform::Files& files, const UpdateState& state, cons
   const std::int64_t size = files.size(package);
   if (state.publicKey.empty())
     return size >= 0 && size == kept.size;
-  return checkAnnouncedRelease(state.publicKey, kept.versionFields) == PackageVerdict::kSigned &&
-         checkArrivedPackage(state.publicKey, kept.versionFields, size,
+  return checkAnnouncedRelease(trustOf(state), kept.versionFields) == PackageVerdict::kSigned &&
+         checkArrivedPackage(trustOf(state), kept.versionFields, size,
                              digestOfFile(files, package)) == PackageVerdict::kSigned;
 }
 
@@ -88,9 +88,11 @@ void UpdateFlow::onStartClicked(const std::string& pageAddress,
 }
 
 void UpdateFlow::checkVersion(const std::string& pageAddress) {
+  // The page read is the page a signed release must name.
+  state_.pageAddress = pageAddress;
   state_.versionFields = readVersionPage(*os_.http, *os_.codec, *os_.pump, pageAddress);
   view_.showRelease(state_.versionFields, composeNotes(state_.versionFields), state_.localVersion);
-  if (!offersRelease(state_.versionFields, state_.localVersion, state_.publicKey)) {
+  if (!offersRelease(state_.versionFields, state_.localVersion, trustOf(state_))) {
     enter(UpdatePhase::kIdle);
     return;
   }

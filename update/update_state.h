@@ -15,6 +15,7 @@
 #include "platform/tls.h"
 #include "update/download/download_request.h"
 #include "update/download/download_task_parameters.h"
+#include "update/package/release_signature.h"
 #include "update/settings_block.h"
 #include "update/version_page.h"
 
@@ -83,6 +84,8 @@ struct UpdateState {
   ReleaseNames names;
   // Base64 of the publisher's public key; empty: packages are taken unsigned.
   std::string publicKey;
+  // The version page this launcher reads, which a signed release must name.
+  std::string pageAddress;
   // This launcher's version, which a published one must sort after.
   std::string localVersion = TAVORO_DEFAULT_LOCAL_VERSION;
   // The pauses before the download asks again after a break.
@@ -97,6 +100,11 @@ struct UpdateState {
   // The package applied, awaiting the new launcher's sign of life.
   std::unique_ptr<AppliedUpdate> appliedUpdate;
 };
+
+// What this launcher checks a release against: its key and its page.
+inline ReleaseTrust trustOf(const UpdateState& state) {
+  return ReleaseTrust{state.publicKey, state.pageAddress};
+}
 
 // Releases the texts and the task record, then stops a running download
 // and lets the download object go, in that order.

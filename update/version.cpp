@@ -21,10 +21,10 @@ std::string composeNotes(const VersionFields& fields) {
 }
 
 bool offersRelease(const VersionFields& fields, const std::string& localVersion,
-                   const std::string& publicKey) {
+                   const ReleaseTrust& trust) {
   if (!sortsAfter(fields[kLatestVersion], localVersion))
     return false;
-  return publicKey.empty() || checkAnnouncedRelease(publicKey, fields) == PackageVerdict::kSigned;
+  return trust.publicKey.empty() || checkAnnouncedRelease(trust, fields) == PackageVerdict::kSigned;
 }
 
 }  // namespace update

@@ -9,6 +9,7 @@
 #include "platform/http_transport.h"
 #include "platform/pump.h"
 #include "platform/text_codec.h"
+#include "update/package/release_signature.h"
 #include "update/version_page.h"
 
 namespace update {
@@ -28,9 +29,10 @@ VersionFields readVersionPage(platform::HttpTransport& http, platform::TextCodec
 std::string composeNotes(const VersionFields& fields);
 
 // True when the page's version sorts after `localVersion` and, for a
-// launcher with a key (`publicKey` not empty), the release is the one its
-// publisher signed: a page relabelled on the way offers nothing.
+// launcher with a key (`trust.publicKey` not empty), the release is the one
+// its publisher signed for this page: a page relabelled on the way, or
+// another game's release, offers nothing.
 bool offersRelease(const VersionFields& fields, const std::string& localVersion,
-                   const std::string& publicKey);
+                   const ReleaseTrust& trust);
 
 }  // namespace update

@@ -21,11 +21,13 @@ enum VersionField : int {
   kNote4,
   kNote5,
   kUpdateAddress,
-  // Launchers without a key never read these three: the package's size in
-  // bytes, its digest (base64) and the release's signature (base64).
+  // Launchers without a key never read these: the package's size in bytes,
+  // its digest (base64), and the release's signature (base64) in each form
+  // (update/package/release_signature.h).
   kPackageSize,
   kPackageDigest,
   kPackageSignature,
+  kSignatureWithPage,
   kVersionFieldCount,
 };
 

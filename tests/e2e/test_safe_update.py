@@ -38,7 +38,7 @@ def pack(wine, tool, tmp_path, secret, url, programs, extra=()):
         shutil.copyfile(exe, source / name)
     upload = tmp_path / "upload"
     publish(wine, tool, "pack", "--from", us.windows_path(source), "--launcher",
-            next(iter(programs)), "--version", "5.1", "--url", url,
+            next(iter(programs)), "--version", "5.1", "--url", url, "--page", vs.VERSION_URL,
             "--secret", us.windows_path(secret), "--out", us.windows_path(upload))
     return us.read(upload / url.rsplit("/", 1)[1]), (upload / "version.html").read_text("utf-8")
 

@@ -62,7 +62,7 @@ def signed_update(wine, tool, tmp_path, nginx, win32_build, public_key_and_secre
     (source / "readme.txt").write_bytes(b"signed readme\r\n")
     upload = tmp_path / "upload"
     publish(wine, tool, "pack", "--from", us.windows_path(source), "--launcher", us.NEW_LAUNCHER,
-            "--version", "5.1", "--url", nginx.url("/" + PACKAGE),
+            "--version", "5.1", "--url", nginx.url("/" + PACKAGE), "--page", vs.VERSION_URL,
             "--secret", us.windows_path(public_key_and_secret[1]), "--out", us.windows_path(upload),
             "--note", "签名更新")
     return us.read(upload / PACKAGE), (upload / "version.html").read_text("utf-8")

@@ -5,7 +5,6 @@
 namespace update {
 namespace {
 
-constexpr char kReleaseHeader[] = "tavoro-release/1\n";
 constexpr std::size_t kMaxSizeDigits = 19;  // every such number fits 64 bits
 
 void addText(std::string& out, std::string_view name, std::string_view text) {
@@ -19,8 +18,14 @@ void addText(std::string& out, std::string_view name, std::string_view text) {
 
 }  // namespace
 
-std::string canonicalRelease(const Release& release) {
-  std::string out = kReleaseHeader;
+VersionField signatureField(ReleaseForm form) {
+  return form == ReleaseForm::kWithoutPage ? kPackageSignature : kSignatureWithPage;
+}
+
+std::string canonicalRelease(const Release& release, ReleaseForm form) {
+  std::string out = "tavoro-release/" + std::to_string(static_cast<int>(form)) + "\n";
+  if (form == ReleaseForm::kWithPage)
+    addText(out, "page", release.pageAddress);
   addText(out, "version", release.version);
   addText(out, "launcher", release.launcherName);
   addText(out, "package", release.packageName);
@@ -29,9 +34,9 @@ std::string canonicalRelease(const Release& release) {
   return out;
 }
 
-Signature signRelease(const Release& release, const SecretKey& key) {
+Signature signRelease(const Release& release, ReleaseForm form, const SecretKey& key) {
   ensureSodium();
-  const std::string message = canonicalRelease(release);
+  const std::string message = canonicalRelease(release, form);
   Signature signature{};
   crypto_sign_detached(signature.data(), nullptr,
                        reinterpret_cast<const unsigned char*>(message.data()), message.size(),
@@ -39,10 +44,10 @@ Signature signRelease(const Release& release, const SecretKey& key) {
   return signature;
 }
 
-bool releaseSignatureMatches(const Release& release, const Signature& signature,
+bool releaseSignatureMatches(const Release& release, ReleaseForm form, const Signature& signature,
                              const PublicKey& key) {
   ensureSodium();
-  const std::string message = canonicalRelease(release);
+  const std::string message = canonicalRelease(release, form);
   return crypto_sign_verify_detached(signature.data(),
                                      reinterpret_cast<const unsigned char*>(message.data()),
                                      message.size(), key.data()) == 0;
@@ -60,38 +65,43 @@ std::optional<std::uint64_t> parsePackageSize(std::string_view text) {
   return size;
 }
 
-std::optional<Release> announcedRelease(const VersionFields& fields) {
+std::optional<Release> announcedRelease(const VersionFields& fields, std::string_view pageAddress) {
   const std::optional<std::uint64_t> size = parsePackageSize(fields[kPackageSize]);
   const std::optional<PackageDigest> digest = parsePackageDigest(fields[kPackageDigest]);
   if (!size || !digest)
     return std::nullopt;
-  return Release{fields[kLatestVersion], fields[kProgramTitle],
-                 packageFileName(fields[kUpdateAddress]), *size, *digest};
+  return Release{std::string(pageAddress),
+                 fields[kLatestVersion],
+                 fields[kProgramTitle],
+                 packageFileName(fields[kUpdateAddress]),
+                 *size,
+                 *digest};
 }
 
-PackageVerdict checkAnnouncedRelease(std::string_view publicKey, const VersionFields& fields) {
-  const PackageVerdict text = checkSignatureText(publicKey, fields[kPackageSignature]);
+PackageVerdict checkAnnouncedRelease(const ReleaseTrust& trust, const VersionFields& fields) {
+  const VersionField signature = signatureField(trust.form);
+  const PackageVerdict text = checkSignatureText(trust.publicKey, fields[signature]);
   if (text != PackageVerdict::kSigned)
     return text;
   if (!parsePackageSize(fields[kPackageSize]))
     return PackageVerdict::kMalformedSize;
-  const std::optional<Release> release = announcedRelease(fields);
+  const std::optional<Release> release = announcedRelease(fields, trust.pageAddress);
   if (!release)
     return PackageVerdict::kMalformedDigest;
-  return releaseSignatureMatches(*release, *parseSignature(fields[kPackageSignature]),
-                                 *parsePublicKey(publicKey))
+  return releaseSignatureMatches(*release, trust.form, *parseSignature(fields[signature]),
+                                 *parsePublicKey(trust.publicKey))
              ? PackageVerdict::kSigned
              : PackageVerdict::kWrongSignature;
 }
 
-PackageVerdict checkArrivedPackage(std::string_view publicKey, const VersionFields& fields,
+PackageVerdict checkArrivedPackage(const ReleaseTrust& trust, const VersionFields& fields,
                                    std::int64_t size, const std::optional<PackageDigest>& digest) {
-  const PackageVerdict page = checkAnnouncedRelease(publicKey, fields);
+  const PackageVerdict page = checkAnnouncedRelease(trust, fields);
   if (page != PackageVerdict::kSigned)
     return page;
   if (!digest || size < 0)
     return PackageVerdict::kUnreadable;
-  const Release signed_ = *announcedRelease(fields);
+  const Release signed_ = *announcedRelease(fields, trust.pageAddress);
   if (static_cast<std::uint64_t>(size) != signed_.packageSize)
     return PackageVerdict::kOtherSize;
   // Digests are public: no need for a constant-time comparison.

@@ -1,19 +1,26 @@
 #pragma once
 
-// What one signature of the publisher binds together: the version a page
-// announces, the new launcher's name, the package's file name and the
-// package's size and digest. Changing any of them on the way, or serving an
-// older signed release under a newer version text, breaks the signature.
+// What one signature of the publisher binds together: the version page the
+// release is published at, the version it announces, the new launcher's
+// name, the package's file name and the package's size and digest.
+// Changing any of them on the way, serving an older signed release under a
+// newer version text, or serving one game's release at another game's page
+// breaks the signature.
 //
 // The signed bytes (all texts in code page 936, as the launcher reads them;
 // each line ends with one LF; a length counts bytes, in decimal):
 //
-//   tavoro-release/1
+//   tavoro-release/2
+//   page <length>:<version page address>
 //   version <length>:<version>
 //   launcher <length>:<launcher name>
 //   package <length>:<package file name>
 //   size <package size>
 //   digest <BLAKE2b-512 of the package, base64 with padding>
+//
+// Launchers shipped before the page was signed check the first form: the
+// same lines without "page", under "tavoro-release/1". A page carries one
+// signature for each form, so that both kinds take the same release.
 
 #include <array>
 #include <cstdint>
@@ -26,7 +33,19 @@
 
 namespace update {
 
+enum class ReleaseForm {
+  kWithoutPage = 1,
+  kWithPage = 2,
+};
+// The form this launcher checks.
+inline constexpr ReleaseForm kLauncherReleaseForm = ReleaseForm::kWithPage;
+
+// The page's field that holds the signature of `form`.
+VersionField signatureField(ReleaseForm form);
+
 struct Release {
+  // Where the release is published: the page address its launcher reads.
+  std::string pageAddress;
   std::string version;
   std::string launcherName;
   std::string packageName;
@@ -34,24 +53,33 @@ struct Release {
   PackageDigest packageDigest{};
 };
 
-std::string canonicalRelease(const Release& release);
-Signature signRelease(const Release& release, const SecretKey& key);
-bool releaseSignatureMatches(const Release& release, const Signature& signature,
+std::string canonicalRelease(const Release& release, ReleaseForm form);
+Signature signRelease(const Release& release, ReleaseForm form, const SecretKey& key);
+bool releaseSignatureMatches(const Release& release, ReleaseForm form, const Signature& signature,
                              const PublicKey& key);
 
 // Decimal digits only, nothing else, and small enough for 64 bits.
 std::optional<std::uint64_t> parsePackageSize(std::string_view text);
 
-// The release a page announces: its version, new launcher, the last part of
-// its package address, and the size and digest it gives for the package.
-// Nothing when the size or the digest is malformed.
-std::optional<Release> announcedRelease(const VersionFields& fields);
+// The release a page read at `pageAddress` announces: its version, new
+// launcher, the last part of its package address, and the size and digest
+// it gives for the package. Nothing when the size or the digest is
+// malformed.
+std::optional<Release> announcedRelease(const VersionFields& fields, std::string_view pageAddress);
+
+// What a launcher checks a page against: the key it carries, the page
+// address it read the page at, and the form of signature it knows.
+struct ReleaseTrust {
+  std::string_view publicKey;
+  std::string_view pageAddress;
+  ReleaseForm form = kLauncherReleaseForm;
+};
 
 // Before the download: the page's fields against its signature.
-PackageVerdict checkAnnouncedRelease(std::string_view publicKey, const VersionFields& fields);
+PackageVerdict checkAnnouncedRelease(const ReleaseTrust& trust, const VersionFields& fields);
 // After it: the same, and the package that arrived (its size and digest;
 // empty when it could not be read) against what was signed.
-PackageVerdict checkArrivedPackage(std::string_view publicKey, const VersionFields& fields,
+PackageVerdict checkArrivedPackage(const ReleaseTrust& trust, const VersionFields& fields,
                                    std::int64_t size, const std::optional<PackageDigest>& digest);
 
 }  // namespace update

@@ -161,14 +161,21 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
   EXPECT_EQ(fields[update::kNote2], "");
   EXPECT_EQ(fields[update::kUpdateAddress], "https://example.com/launcher/update-5.1.zip");
   EXPECT_EQ(fields[update::kPackageSize], std::to_string(fs::file_size(package())));
-  EXPECT_EQ(update::checkArrivedPackage(publicKey, fields,
-                                        static_cast<std::int64_t>(fs::file_size(package())),
-                                        update::digestOfFile(host_.files, package())),
+  // Signed in both forms: the page of the new launcher, and the earlier
+  // form that launchers already shipped check.
+  const auto size = static_cast<std::int64_t>(fs::file_size(package()));
+  const auto digest = update::digestOfFile(host_.files, package());
+  EXPECT_EQ(update::checkArrivedPackage({publicKey, kPage}, fields, size, digest),
             update::PackageVerdict::kSigned);
+  EXPECT_EQ(update::checkArrivedPackage({publicKey, "", update::ReleaseForm::kWithoutPage}, fields,
+                                        size, digest),
+            update::PackageVerdict::kSigned);
+  EXPECT_EQ(update::checkArrivedPackage({publicKey, kPage + "x"}, fields, size, digest),
+            update::PackageVerdict::kWrongSignature);
 
   EXPECT_EQ(verify(page(), package(), publicKey), 0) << err();
   EXPECT_EQ(out().rfind("OK: ", 0), 0u) << out();
-  EXPECT_EQ(err(), "");
+  EXPECT_EQ(err().rfind("note: without --launcher the version page", 0), 0u) << err();
 }
 
 TEST_F(PackTest, NameCodePage936CannotHoldIsRefusedAndNothingIsLeft) {
@@ -415,6 +422,88 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
   EXPECT_EQ(readBytes(unpacked / "启动器.exe"), "MZ installer");
 }
 
+// The release is signed for the page players read: --page, else the page
+// the new launcher reads, else version.html beside the package.
+TEST_F(PackTest, SignsForThePageTheReleaseIsPublishedAt) {
+  const std::string besidePackage = "https://example.com/launcher/version.html";
+  const std::string elsewhere = "http://mirror.example.net/game-b/version.html";
+  const struct {
+    std::string name;
+    std::string launcher;
+    std::vector<std::string> more;  // after pack's usual words
+    int status;
+    std::string signedFor;
+    std::string says;  // on the error stream; empty: nothing
+  } cases[] = {
+      {"the new launcher's page", standInLauncher(1, elsewhere, publicKey), {}, 0, elsewhere, ""},
+      {"--page over the new launcher's",
+       standInLauncher(1, elsewhere, publicKey),
+       {"--page", kPage},
+       0,
+       kPage,
+       "warning: the new launcher reads its version page at " + elsewhere +
+           ": after this release its players look for updates there, not at " + kPage},
+      {"the same page given twice",
+       standInLauncher(1, kPage, publicKey),
+       {"--page", kPage},
+       0,
+       kPage,
+       ""},
+      {"another program: beside the package",
+       "MZ installer",
+       {},
+       0,
+       besidePackage,
+       "note: the release is signed for the version page " + besidePackage +
+           " beside the package; give --page when players read another"},
+      {"another program with --page",
+       "MZ installer",
+       {"--page", elsewhere},
+       0,
+       elsewhere,
+       "is no launcher of this kind"},
+      {"--page no launcher can read",
+       "MZ installer",
+       {"--page", "http://exa mple.com/v.html"},
+       1,
+       "",
+       "--page is no version page address a launcher can read"},
+      {"--page without a path",
+       "MZ installer",
+       {"--page", "https://example.com"},
+       1,
+       "",
+       "--page is no version page address"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(outDir());
+    writeBytes(launcherFile(), c.launcher);
+    std::vector<std::string> words = packCall();
+    words.insert(words.end(), c.more.begin(), c.more.end());
+    EXPECT_EQ(run(words), c.status) << c.name << ": " << err();
+    if (c.says.empty())
+      EXPECT_EQ(err(), "") << c.name;
+    else
+      EXPECT_NE(err().find(c.says), std::string::npos) << c.name << ": " << err();
+    if (c.status != 0) {
+      EXPECT_EQ(tree(outDir()), std::set<std::string>{}) << c.name;
+      continue;
+    }
+    const std::string html = readBytes(page());
+    const auto fields =
+        update::versionFieldsOf(host_.codec.utf8ToAnsi(base::Bytes(html.begin(), html.end())));
+    EXPECT_EQ(update::checkAnnouncedRelease({publicKey, c.signedFor}, fields),
+              update::PackageVerdict::kSigned)
+        << c.name;
+    const std::string other = c.signedFor == kPage ? elsewhere : kPage;
+    EXPECT_EQ(update::checkAnnouncedRelease({publicKey, other}, fields),
+              update::PackageVerdict::kWrongSignature)
+        << c.name;
+    EXPECT_NE(out().find("and the version page " + c.signedFor + "\n"), std::string::npos)
+        << c.name << ": " << out();
+  }
+}
+
 TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
   ASSERT_EQ(run(packCall()), 0) << err();
   const std::string good = readBytes(package());
@@ -518,19 +607,29 @@ TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher)
   LoopbackServer server;
   const std::string pageUrl = server.url("/launcher/version.html");
   const std::string packageUrl = server.url("/launcher/update-5.1.zip");
-  const auto packRelease = [&](const std::string& version, const std::string& url) {
+  const auto packRelease = [&](const std::string& version, const std::string& url,
+                               const std::vector<std::string>& more = {}) {
     writeBytes(launcherFile(), standInLauncher(1, pageUrl, publicKey, "5.0"));
     fs::remove_all(outDir());
     std::vector<std::string> words = packCall();
     *(std::find(words.begin(), words.end(), "--url") + 1) = url;
     *(std::find(words.begin(), words.end(), "--version") + 1) = version;
+    words.insert(words.end(), more.begin(), more.end());
     EXPECT_EQ(run(words), 0) << err();
   };
   packRelease("5.2", server.url("/launcher/update-5.2.zip"));
   const std::string later = readBytes(path("out/update-5.2.zip"));
+  // The same release packed for another game's page, with the same key.
+  packRelease("5.1", packageUrl, {"--page", "http://127.0.0.1:1/game-b/version.html"});
+  const std::string otherGameHtml = readBytes(page());
+  const std::string otherGamePackage = readBytes(package());
   packRelease("5.1", packageUrl);
   const std::string good = readBytes(package());
   const std::string html = readBytes(page());
+  // A page of the earlier tool: no signature that names the page.
+  const std::string earlierMarker = utf8(u8"更新签名2=");
+  const std::string earlierHtml =
+      std::string(html).replace(html.find(earlierMarker), earlierMarker.size(), "x=");
   const std::string esc = "\x1B]0;owned\x07";
   const std::string version = utf8(u8"最新版本=");
   const std::size_t versionAt = html.find(version) + version.size();
@@ -543,7 +642,35 @@ TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher)
     std::string says;     // on the output when 0, else on the error stream
   };
   const std::string shipped = standInLauncher(1, pageUrl, publicKey, "5.0");
+  const std::string shippedEarlier =
+      standInLauncher(1, pageUrl, publicKey, "5.0", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_PAGE_SIGNED);
   const std::vector<Case> cases = {
+      {"another game's release at this page",
+       otherGameHtml,
+       {sendBytes(okHead(otherGamePackage.size()) + otherGamePackage)},
+       shipped,
+       utf8(u8"the signature (更新签名2=) names another version page than ") + pageUrl},
+      {"another game's release, a launcher of the earlier form",
+       otherGameHtml,
+       {sendBytes(okHead(otherGamePackage.size()) + otherGamePackage)},
+       shippedEarlier,
+       "OK: the package at " + packageUrl},
+      {"a page of the earlier tool",
+       earlierHtml,
+       {sendBytes(okHead(good.size()) + good)},
+       shipped,
+       utf8(u8"the page has no signature (更新签名2=), which names the version page: pack the "
+            u8"release again")},
+      {"a page of the earlier tool, a launcher of the earlier form",
+       earlierHtml,
+       {sendBytes(okHead(good.size()) + good)},
+       shippedEarlier,
+       "OK: the package at " + packageUrl},
+      {"a page of this tool, a launcher of the earlier form",
+       html,
+       {sendBytes(okHead(good.size()) + good)},
+       shippedEarlier,
+       "OK: the package at " + packageUrl},
       {"what players get",
        html,
        {sendBytes(okHead(good.size()) + good)},

@@ -320,15 +320,16 @@ class SignedHandoffTest : public HandoffTest {
                 const update::SecretKey& key) {
     update::PackageHasher hasher;
     hasher.add(bytes.data(), bytes.size());
-    const update::Release release{"5.1", "NewLauncher.exe", update::packageFileName(address),
-                                  bytes.size(), hasher.finish()};
+    const update::Release release{updateState().pageAddress,        "5.1",        "NewLauncher.exe",
+                                  update::packageFileName(address), bytes.size(), hasher.finish()};
     auto& fields = updateState().versionFields;
     fields[update::kLatestVersion] = release.version;
     fields[update::kProgramTitle] = release.launcherName;
     fields[update::kUpdateAddress] = address;
     fields[update::kPackageSize] = std::to_string(release.packageSize);
     fields[update::kPackageDigest] = update::toBase64(release.packageDigest);
-    fields[update::kPackageSignature] = update::toBase64(update::signRelease(release, key));
+    fields[update::kSignatureWithPage] =
+        update::toBase64(update::signRelease(release, update::kLauncherReleaseForm, key));
   }
 
   // Downloads what the server has at `path` once the page has announced it.
@@ -387,22 +388,28 @@ TEST_F(SignedHandoffTest, AnyOtherPackageIsRefusedAndNothingOfItStays) {
   update::PublicKey otherPublic{};
   update::SecretKey otherSecret{};
   crypto_sign_keypair(otherPublic.data(), otherSecret.data());
+  // Longer than signed: the download stops at the signed size, as one that
+  // never arrived whole.
+  const std::string unfinished = "更新包未能完整下载,已取消本次更新,游戏不受影响.";
   const struct {
     const char* what;
-    std::string served;
+    std::string response;
     const update::SecretKey& key;
+    std::string box = "更新包校验失败,已取消本次更新.";
   } cases[] = {
-      {"one byte changed", changed, secretKey},
-      {"cut short", bytes.substr(0, bytes.size() - 1), secretKey},
-      {"one byte more", bytes + "x", secretKey},
-      {"signed with another key", bytes, otherSecret},
+      {"one byte changed", served(changed), secretKey},
+      {"cut short", served(bytes.substr(0, bytes.size() - 1)), secretKey},
+      {"one byte more", served(bytes + "x"), secretKey, unfinished},
+      {"endless, without a length", "HTTP/1.0 200 OK\r\n\r\n" + bytes + std::string(300000, 'x'),
+       secretKey, unfinished},
+      {"signed with another key", served(bytes), otherSecret},
   };
   for (const auto& c : cases) {
     os.messageBoxes.calls.clear();
-    server.respond("/pkg.zip", served(c.served));
+    server.respond("/pkg.zip", c.response);
     announce(bytes, url("/pkg.zip"), c.key);
     downloadAnnounced("/pkg.zip");
-    expectRefused(c.what);
+    expectRefused(c.what, c.box);
     EXPECT_EQ(updateState().names.download, os.process.directory + "\\pkg.zip.tmp")
         << "the plain temporary name, while no file has it";
     EXPECT_FALSE(exists("NewLauncher.exe")) << c.what << ": nothing unpacked";
@@ -478,7 +485,7 @@ TEST_F(SignedHandoffTest, AGameFileThePageNamesIsNeverTouched) {
       {"a wrong signature", served(genuine),
        [&] {
          announce(genuine, address, secretKey);
-         updateState().versionFields[update::kPackageSignature] =
+         updateState().versionFields[update::kSignatureWithPage] =
              update::toBase64(update::Signature{});
        }},
       {"a failed download", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",

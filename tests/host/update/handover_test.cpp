@@ -579,15 +579,20 @@ TEST_F(HandOverTest, WithAKeyAKeptPackageMustStillBeTheSignedRelease) {
   const std::string bytes = testing_support::readBytes(runDir() / "tavoro" / "made.zip");
   update::PackageHasher hasher;
   hasher.add(bytes.data(), bytes.size());
-  const update::Release release{"5.1", "NewLauncher.exe", "pkg.zip", bytes.size(), hasher.finish()};
+  const update::Release release{updateState().pageAddress,
+                                "5.1",
+                                "NewLauncher.exe",
+                                "pkg.zip",
+                                bytes.size(),
+                                hasher.finish()};
   update::KeptPackage kept;
   kept.versionFields[update::kLatestVersion] = release.version;
   kept.versionFields[update::kProgramTitle] = release.launcherName;
   kept.versionFields[update::kUpdateAddress] = kAddress;
   kept.versionFields[update::kPackageSize] = std::to_string(bytes.size());
   kept.versionFields[update::kPackageDigest] = update::toBase64(release.packageDigest);
-  kept.versionFields[update::kPackageSignature] =
-      update::toBase64(update::signRelease(release, secretKey));
+  kept.versionFields[update::kSignatureWithPage] =
+      update::toBase64(update::signRelease(release, update::kLauncherReleaseForm, secretKey));
   kept.size = static_cast<std::int64_t>(bytes.size());
 
   std::string otherBytes = bytes;

@@ -81,7 +81,8 @@ TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
 TEST_F(VersionTest, EachFieldLandsInItsOwnPlace) {
   const char8_t* markers[] = {u8"最新版本=",  u8"程序标题=",   u8"更新说明=",   u8"更新说明1=",
                               u8"更新说明2=", u8"更新说明3=",  u8"更新说明4=",  u8"更新说明5=",
-                              u8"更新地址=",  u8"更新包大小=", u8"更新包摘要=", u8"更新签名="};
+                              u8"更新地址=",  u8"更新包大小=", u8"更新包摘要=", u8"更新签名=",
+                              u8"更新签名2="};
   static_assert(std::size(markers) == update::kVersionFieldCount);
   std::string body;
   for (std::size_t i = 0; i < std::size(markers); ++i)
@@ -169,33 +170,43 @@ TEST_F(VersionTest, AKeyedLauncherIsOfferedOnlyTheSignedRelease) {
   update::SecretKey secretKey{};
   crypto_sign_keypair(publicKey.data(), secretKey.data());
   const std::string address = "http://127.0.0.1:1/pkg.zip";
-  update::Release release{"5.1", "NewLauncher.exe", "pkg.zip", 4321, {}};
+  const std::string signedAt = server.base() + "/signed.html";
+  update::Release release{signedAt, "5.1", "NewLauncher.exe", "pkg.zip", 4321, {}};
   release.packageDigest.fill(7);
   // The page of kPage51 with the release's size, digest and signature, the
   // signature wrapped in line breaks as an editor may leave it.
-  const auto signedPage = [&](const update::Release& signedRelease) {
+  const auto signedPage = [&](const update::Release& signedRelease, update::ReleaseForm form) {
     return std::string(kPage51) + "\xE6\x9B\xB4\xE6\x96\xB0\xE5\x8C\x85\xE5\xA4\xA7\xE5\xB0\x8F=" +
            std::to_string(signedRelease.packageSize) +                         // 更新包大小=
            "<\xE6\x9B\xB4\xE6\x96\xB0\xE5\x8C\x85\xE6\x91\x98\xE8\xA6\x81=" +  // 更新包摘要=
            update::toBase64(signedRelease.packageDigest) +
-           "<\xE6\x9B\xB4\xE6\x96\xB0\xE7\xAD\xBE\xE5\x90\x8D=\n" +  // 更新签名=
-           update::toBase64(update::signRelease(signedRelease, secretKey)) + "\n<";
+           "<\xE6\x9B\xB4\xE6\x96\xB0\xE7\xAD\xBE\xE5\x90\x8D" +  // 更新签名 (2)=
+           (form == update::ReleaseForm::kWithPage ? "2" : "") + "=\n" +
+           update::toBase64(update::signRelease(signedRelease, form, secretKey)) + "\n<";
+  };
+  const auto signedForm = [&](const update::Release& signedRelease) {
+    return signedPage(signedRelease, update::ReleaseForm::kWithPage);
   };
   update::Release older = release;
   older.version = "5.0.9";  // served again as 5.1
   update::Release otherLauncher = release;
   otherLauncher.launcherName = "Game.exe";
   server.respond("/unsigned.html", page(kPage51));
-  server.respond("/signed.html", page(signedPage(release)));
-  server.respond("/older.html", page(signedPage(older)));
-  server.respond("/other-launcher.html", page(signedPage(otherLauncher)));
+  server.respond("/signed.html", page(signedForm(release)));
+  server.respond("/older.html", page(signedForm(older)));
+  server.respond("/other-launcher.html", page(signedForm(otherLauncher)));
+  // Another game's page, the same publisher and key.
+  server.respond("/served-elsewhere.html", page(signedForm(release)));
+  server.respond("/earlier-form.html",
+                 page(signedPage(release, update::ReleaseForm::kWithoutPage)));
   os.messageBoxes.answers = {7, 7};
 
   checkVersion(server.base() + "/unsigned.html");
   EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << "without a key the signature is not read";
 
   updateState().publicKey = update::toBase64(publicKey);
-  for (const std::string path : {"/unsigned.html", "/older.html", "/other-launcher.html"}) {
+  for (const std::string path : {"/unsigned.html", "/older.html", "/other-launcher.html",
+                                 "/served-elsewhere.html", "/earlier-form.html"}) {
     checkVersion(server.base() + path);
     EXPECT_EQ(os.messageBoxes.calls.size(), 1u) << path;
   }

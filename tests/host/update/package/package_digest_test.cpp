@@ -154,14 +154,23 @@ struct SignedPage {
     fields[update::kUpdateAddress] = "https://example.com/dl/" + release.packageName;
     fields[update::kPackageSize] = std::to_string(release.packageSize);
     fields[update::kPackageDigest] = update::toBase64(release.packageDigest);
-    fields[update::kPackageSignature] = update::toBase64(update::signRelease(release, secretKey));
+    for (const auto form : {update::ReleaseForm::kWithoutPage, update::ReleaseForm::kWithPage})
+      fields[update::signatureField(form)] =
+          update::toBase64(update::signRelease(release, form, secretKey));
   }
   std::string key() const { return update::toBase64(publicKey); }
+  // The key's text lives as long as the page.
+  update::ReleaseTrust trust() {
+    keyText = key();
+    return {keyText, release.pageAddress};
+  }
 
-  update::Release release{"5.1", "启动器.exe", "update-5.1.zip", 1234, {}};
+  update::Release release{
+      "https://example.com/游戏/version.html", "5.1", "启动器.exe", "update-5.1.zip", 1234, {}};
   update::VersionFields fields;
   update::PublicKey publicKey{};
   update::SecretKey secretKey{};
+  std::string keyText;
 };
 
 TEST(ReleaseSignature, CanonicalFormHasEveryFieldWithItsLength) {
@@ -170,24 +179,36 @@ TEST(ReleaseSignature, CanonicalFormHasEveryFieldWithItsLength) {
   for (int i = 0; i < 21; ++i)
     digestOfOnes += "AQEB";
   digestOfOnes += "AQ==";
-  EXPECT_EQ(update::canonicalRelease(page.release),
-            "tavoro-release/1\n"
-            "version 3:5.1\n"
-            "launcher 10:启动器.exe\n"
-            "package 14:update-5.1.zip\n"
-            "size 1234\n"
-            "digest " +
-                digestOfOnes + "\n");
+  const std::string afterPage =
+      "version 3:5.1\n"
+      "launcher 10:启动器.exe\n"
+      "package 14:update-5.1.zip\n"
+      "size 1234\n"
+      "digest " +
+      digestOfOnes + "\n";
+  using update::ReleaseForm;
+  EXPECT_EQ(update::canonicalRelease(page.release, ReleaseForm::kWithoutPage),
+            "tavoro-release/1\n" + afterPage);
+  EXPECT_EQ(update::canonicalRelease(page.release, ReleaseForm::kWithPage),
+            "tavoro-release/2\npage 37:https://example.com/游戏/version.html\n" + afterPage);
+  EXPECT_EQ(update::signatureField(ReleaseForm::kWithoutPage), update::kPackageSignature);
+  EXPECT_EQ(update::signatureField(ReleaseForm::kWithPage), update::kSignatureWithPage);
   // A line break inside a text cannot pass for the next field.
   update::Release shifted = page.release;
   shifted.version = "5.1\nlauncher 10:启动器.exe";
   shifted.launcherName = "";
-  EXPECT_NE(update::canonicalRelease(shifted), update::canonicalRelease(page.release));
+  EXPECT_NE(update::canonicalRelease(shifted, ReleaseForm::kWithoutPage),
+            update::canonicalRelease(page.release, ReleaseForm::kWithoutPage));
+  update::Release pageShifted = page.release;
+  pageShifted.pageAddress += "\nversion 3:5.1";
+  pageShifted.version = "";
+  EXPECT_NE(update::canonicalRelease(pageShifted, ReleaseForm::kWithPage),
+            update::canonicalRelease(page.release, ReleaseForm::kWithPage));
 }
 
 TEST(ReleaseSignature, EachFieldChangedAloneIsRefused) {
   SignedPage page;
-  ASSERT_EQ(update::checkAnnouncedRelease(page.key(), page.fields),
+  ASSERT_EQ(update::checkAnnouncedRelease(page.trust(), page.fields),
             update::PackageVerdict::kSigned);
   update::PublicKey otherPublic{};
   update::SecretKey otherSecret{};
@@ -213,8 +234,9 @@ TEST(ReleaseSignature, EachFieldChangedAloneIsRefused) {
       {"the size with a leading zero", update::kPackageSize, "01234", PackageVerdict::kSigned},
       {"another digest", update::kPackageDigest, update::toBase64(update::PackageDigest{}),
        PackageVerdict::kWrongSignature},
-      {"another key's signature", update::kPackageSignature,
-       update::toBase64(update::signRelease(page.release, otherSecret)),
+      {"another key's signature", update::kSignatureWithPage,
+       update::toBase64(
+           update::signRelease(page.release, update::kLauncherReleaseForm, otherSecret)),
        PackageVerdict::kWrongSignature},
       {"no size", update::kPackageSize, "", PackageVerdict::kMalformedSize},
       {"a size with a blank", update::kPackageSize, " 1234", PackageVerdict::kMalformedSize},
@@ -223,22 +245,40 @@ TEST(ReleaseSignature, EachFieldChangedAloneIsRefused) {
        PackageVerdict::kMalformedSize},
       {"a digest cut short", update::kPackageDigest, page.fields[update::kPackageDigest].substr(4),
        PackageVerdict::kMalformedDigest},
-      {"no signature", update::kPackageSignature, "", PackageVerdict::kNoSignature},
+      {"no signature", update::kSignatureWithPage, "", PackageVerdict::kNoSignature},
+      {"the earlier form's signature only", update::kSignatureWithPage,
+       page.fields[update::kPackageSignature], PackageVerdict::kWrongSignature},
+      {"no signature of the earlier form", update::kPackageSignature, "", PackageVerdict::kSigned},
   };
   for (const auto& row : rows) {
     update::VersionFields fields = page.fields;
     fields[row.field] = row.value;
-    EXPECT_EQ(update::checkAnnouncedRelease(page.key(), fields), row.verdict) << row.what;
+    EXPECT_EQ(update::checkAnnouncedRelease(page.trust(), fields), row.verdict) << row.what;
   }
-  EXPECT_EQ(update::checkAnnouncedRelease(update::toBase64(otherPublic), page.fields),
+  const std::string otherKey = update::toBase64(otherPublic);
+  EXPECT_EQ(update::checkAnnouncedRelease({otherKey, page.release.pageAddress}, page.fields),
             PackageVerdict::kWrongSignature);
+  // The page it is read at is signed in full: another game's page, the
+  // same page over another scheme or with a query, in another letter case.
+  for (const char* page_ :
+       {"https://example.com/other-game/version.html", "http://example.com/游戏/version.html",
+        "https://example.com/游戏/version.html?", "https://EXAMPLE.com/游戏/version.html", ""}) {
+    EXPECT_EQ(update::checkAnnouncedRelease({page.key(), page_}, page.fields),
+              PackageVerdict::kWrongSignature)
+        << page_;
+    // A launcher of the earlier form never looks at the page.
+    EXPECT_EQ(update::checkAnnouncedRelease({page.key(), page_, update::ReleaseForm::kWithoutPage},
+                                            page.fields),
+              PackageVerdict::kSigned)
+        << page_;
+  }
   EXPECT_EQ(update::parsePackageSize("9999999999999999999"), 9999999999999999999u);
   EXPECT_EQ(update::parsePackageSize("0"), 0u);
 }
 
 TEST(ReleaseSignature, ThePackageThatArrivedMustBeTheSignedOne) {
   SignedPage page;
-  const std::string key = page.key();
+  const update::ReleaseTrust key = page.trust();
   const update::PackageDigest digest = page.release.packageDigest;
   update::PackageDigest other = digest;
   other[63] ^= 1;
