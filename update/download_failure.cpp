@@ -1,6 +1,7 @@
 #include "update/download_failure.h"
 
 #include "update/download/resume_note.h"
+#include "update/package/package_digest_follower.h"
 
 namespace update {
 
@@ -18,6 +19,9 @@ UnfinishedDownload endUnfinishedDownload(platform::Files& files, const UpdateSta
   if (state.progress->arrivedWhole)
     return UnfinishedDownload::kGoesOn;
   const std::string& temporary = state.names.download;
+  // Its hashing holds the file open: a file in use cannot go.
+  if (state.packageDigest)
+    state.packageDigest->abandon();
   const bool kept = keptForLater(files, temporary);
   if (state.publicKey.empty())
     return kept ? UnfinishedDownload::kKeptQuietly : UnfinishedDownload::kGoesOn;

@@ -108,4 +108,11 @@ std::optional<PackageDigest> PackageDigestFollower::finish() {
   return digest_;
 }
 
+void PackageDigestFollower::abandon() {
+  finished_ = true;
+  stopThread();
+  file_.reset();
+  digest_.reset();
+}
+
 }  // namespace update

@@ -36,6 +36,10 @@ class PackageDigestFollower {
   // read. Also right for a file that was never followed. Later calls give
   // the same answer.
   std::optional<PackageDigest> finish();
+  // The download ended unfinished: stops hashing and closes the file, which
+  // Windows would not let anyone remove while it is open. finish() then
+  // gives nothing.
+  void abandon();
 
  private:
   void follow();

@@ -76,6 +76,11 @@ TEST_F(PackageDigestTest, AFileNeverFollowedOrNeverMade) {
   // Dropped mid-way, it stops without waiting for more.
   update::PackageDigestFollower dropped(files, path);
   dropped.advance(1 << 30);
+  // Abandoned with an unfinished download: no digest, even of a whole file.
+  update::PackageDigestFollower abandoned(files, path);
+  abandoned.advance(5);
+  abandoned.abandon();
+  EXPECT_FALSE(abandoned.finish());
 }
 
 // A file written anew after a rewind: the digest is the new file's alone,
