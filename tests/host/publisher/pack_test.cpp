@@ -502,6 +502,10 @@ TEST_F(PackTest, SignsForThePageTheReleaseIsPublishedAt) {
     EXPECT_NE(out().find("and the version page " + c.signedFor + "\n"), std::string::npos)
         << c.name << ": " << out();
   }
+  // One page only: two would leave players guessing which was signed.
+  std::vector<std::string> twice = packCall();
+  twice.insert(twice.end(), {"--page", kPage, "--page", elsewhere});
+  EXPECT_EQ(run(twice), 2) << err();
 }
 
 TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
