@@ -381,6 +381,24 @@ TEST_F(SignedHandoffTest, APackageItsPublisherSignedTakesOver) {
   EXPECT_EQ(os.process.exitCodes, std::vector<int>{0});
 }
 
+// The most a signed download may bring: the signed size, never "no bound".
+TEST(SignedDownload, IsBoundedByTheSignedSize) {
+  const std::pair<std::string, std::int64_t> rows[] = {
+      {"", 0},  // no size: no signed release either
+      {"12 345", 0},
+      {"0", 1},
+      {"1", 1},
+      {"4294967297", 4294967297},
+      {"9223372036854775807", 9223372036854775807},
+      {"9999999999999999999", 9223372036854775807},
+  };
+  for (const auto& [size, bound] : rows) {
+    update::VersionFields fields;
+    fields[update::kPackageSize] = size;
+    EXPECT_EQ(update::signedSizeBound(fields), bound) << size;
+  }
+}
+
 TEST_F(SignedHandoffTest, AnyOtherPackageIsRefusedAndNothingOfItStays) {
   const std::string bytes = package({{"NewLauncher.exe", "MZ new"}, {"data.txt", "d"}});
   std::string changed = bytes;

@@ -1,8 +1,8 @@
 // The download engine against a loopback server that injects the faults of
 // real networks: how bodies are framed, cut short, redirected or refused.
 
-#include "download_engine_fixture.h"
 #include "update/download/download_engine.h"
+#include "download_engine_fixture.h"
 
 namespace testing_support {
 namespace {
@@ -107,6 +107,7 @@ struct BoundRow {
   std::int64_t bound;
   std::string answer;
   std::string expected;  // the file; empty: none
+  bool unread = false;   // refused before a block is written
 };
 
 void PrintTo(const BoundRow& row, std::ostream* out) {
@@ -132,6 +133,8 @@ TEST_P(BoundedDownloadTest, NoFileGrowsPastTheTasksBound) {
     most = std::max(most, event.bytesReceived);
   if (row.bound > 0)
     EXPECT_LE(most, row.bound) << "written past the bound";
+  if (row.unread)
+    EXPECT_EQ(recorder.count(16), 0) << "a body declared too long is not read";
   EXPECT_EQ(server.requests().size(), 1u) << "asked again for what cannot fit";
 }
 
@@ -142,10 +145,10 @@ INSTANTIATE_TEST_SUITE_P(
     Loopback, BoundedDownloadTest,
     ::testing::Values(
         BoundRow{"DeclaredExactlyTheBound", 50000, okHead(50000) + kBoundBody, kBoundBody},
-        BoundRow{"DeclaredOneByteMore", 49999, okHead(50000) + kBoundBody, ""},
+        BoundRow{"DeclaredOneByteMore", 49999, okHead(50000) + kBoundBody, "", true},
         BoundRow{"DeclaredAndResumableOneByteMore", 49999,
                  "HTTP/1.1 200 OK\r\nContent-Length: 50000\r\nETag: \"v1\"\r\n\r\n" + kBoundBody,
-                 ""},
+                 "", true},
         BoundRow{"NoLengthWithinTheBound", 50001, kWithoutLength + kBoundBody, kBoundBody},
         BoundRow{"NoLengthExactlyTheBound", 50000, kWithoutLength + kBoundBody, kBoundBody},
         BoundRow{"NoLengthOneByteMore", 49999, kWithoutLength + kBoundBody, ""},

@@ -307,6 +307,7 @@ struct KeptRow {
   std::string answer;      // the server's whole answer
   std::string expected;    // the file afterwards; empty: none
   std::string rangeAsked;  // the first request's Range line
+  std::int64_t bound = 0;  // the task's most bytes
 };
 
 void PrintTo(const KeptRow& row, std::ostream* out) {
@@ -329,6 +330,7 @@ TEST_P(KeptFileTest, IsContinuedOnlyWhenEverythingFits) {
   auto parameters = parametersFor(server.url("/pkg.zip"));
   parameters.keepPartial = true;
   parameters.resumeTag = "t";
+  parameters.maxBytes = row.bound;
   runToEnd(parameters);
 
   if (row.expected.empty())
@@ -365,8 +367,29 @@ INSTANTIATE_TEST_SUITE_P(
                 ""},
         KeptRow{"DamagedNote", 40000, "tavoro-resume/1\naddress @\n", head200(100000, kTag) + kBody,
                 kBody, ""},
-        KeptRow{"NoteWithoutFile", 0, kNote, head200(100000, kTag) + kBody, kBody, ""}),
+        KeptRow{"NoteWithoutFile", 0, kNote, head200(100000, kTag) + kBody, kBody, ""},
+        KeptRow{"FitsTheBoundExactly", 40000, kNote,
+                head206(40000, 100000, kTag) + kBody.substr(40000), kBody, "Range: bytes=40000-",
+                100000},
+        // Another release's file by now: it goes, and the new body is held
+        // to the new bound.
+        KeptRow{"LongerThanTheBound", 40000, kNote, head200(99999, kTag) + kBody.substr(1),
+                kBody.substr(1), "", 99999}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A server that starts over with a body longer than the bound: refused
+// before a byte of it is written, and nothing kept to continue.
+TEST_F(DownloadEngineTest, AStartOverPastTheBoundIsRefusedUnread) {
+  server.onTurns("/pkg.zip", {kBrokenAt60000, {sendBytes(head200(100001, kTag) + kBody + "x")}});
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.maxBytes = 100000;
+  parameters.keepPartial = true;
+  runToEnd(parameters);
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
+  EXPECT_FALSE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  EXPECT_EQ(recorder.blockTotal(), 60000);
+  EXPECT_EQ(server.requests().size(), 2u);
+}
 
 TEST_F(DownloadEngineTest, ProgressCountsKeptBytesAndRestartsFromZero) {
   // Broken at 60000, continued, then a start-over at the third request.
