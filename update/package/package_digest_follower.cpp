@@ -112,7 +112,6 @@ void PackageDigestFollower::abandon() {
   finished_ = true;
   stopThread();
   file_.reset();
-  digest_.reset();
 }
 
 }  // namespace update

@@ -37,8 +37,8 @@ class PackageDigestFollower {
   // the same answer.
   std::optional<PackageDigest> finish();
   // The download ended unfinished: stops hashing and closes the file, which
-  // Windows would not let anyone remove while it is open. finish() then
-  // gives nothing.
+  // Windows would not let anyone remove while it is open. A finish() after
+  // it gives nothing.
   void abandon();
 
  private:
