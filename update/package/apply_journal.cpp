@@ -1,10 +1,13 @@
 #include "update/package/apply_journal.h"
 
+#include <algorithm>
+
 #include "base/cp936.h"
 #include "base/file_name.h"
 #include "base/path.h"
 #include "update/download/download_engine.h"
 #include "update/package/length_prefixed.h"
+#include "update/package/record_file.h"
 
 namespace update {
 namespace {
@@ -18,6 +21,8 @@ constexpr std::string_view kFinish = "finish";
 constexpr std::string_view kUndo = "undo";
 // Names are at most a Windows path; a longer length is no journal of ours.
 constexpr std::size_t kMaxNameBytes = 1024;
+// Kept free for the decision by every other record.
+constexpr std::size_t kDecisionRoom = std::max(kFinish.size(), kUndo.size()) + 1;
 
 std::string stepLine(const ApplyStep& step) {
   return std::string(kStep) + " " + lengthPrefixed(step.staged) + " " +
@@ -160,6 +165,21 @@ std::optional<ApplyPlan> parseJournal(std::string_view text) {
   return plan;
 }
 
+JournalFile readJournal(platform::Files& files, const std::string& runDirectory) {
+  const RecordBytes record =
+      readRecordFile(files, base::joinPath(runDirectory, kJournalFileName), kMaxJournalBytes);
+  if (record.status == RecordRead::kUnreadable)
+    return {};
+  std::optional<ApplyPlan> plan =
+      record.status == RecordRead::kRead
+          ? parseJournal(std::string_view(reinterpret_cast<const char*>(record.bytes.data()),
+                                          record.bytes.size()))
+          : std::nullopt;
+  if (!plan)
+    return {JournalRead::kDamaged, {}};
+  return {JournalRead::kPlan, std::move(*plan)};
+}
+
 std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
                                                      const std::string& runDirectory) {
   std::string path = base::joinPath(runDirectory, kJournalFileName);
@@ -169,7 +189,7 @@ std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
   auto writer = std::make_unique<JournalWriter>(files, std::move(path), std::move(file));
   // On the disk before anything is staged: a journal cut inside its header
   // reads as no journal of ours.
-  if (!writer->append(std::string(kHeader), true))
+  if (!writer->append(std::string(kHeader), true, kMaxJournalBytes))
     return nullptr;
   return writer;
 }
@@ -180,23 +200,23 @@ JournalWriter::JournalWriter(platform::Files& files, std::string path,
 
 bool JournalWriter::addStaged(const std::string& name) {
   plan_.stagedFiles.push_back(name);
-  return append(stagedRecord(name), false);
+  return append(stagedRecord(name), false, kMaxJournalBytes - kDecisionRoom);
 }
 
 bool JournalWriter::addFolder(const std::string& name) {
   plan_.createdFolders.push_back(name);
-  return append(folderRecord(name), false);
+  return append(folderRecord(name), false, kMaxJournalBytes - kDecisionRoom);
 }
 
 bool JournalWriter::complete(std::vector<ApplyStep> steps) {
   plan_.steps = std::move(steps);
   plan_.complete = true;
-  return append(completeRecord(plan_.steps), true);
+  return append(completeRecord(plan_.steps), true, kMaxJournalBytes - kDecisionRoom);
 }
 
 bool JournalWriter::decide(ApplyDecision decision) {
   plan_.decision = decision;
-  return append(decisionRecord(decision), true);
+  return append(decisionRecord(decision), true, kMaxJournalBytes);
 }
 
 void JournalWriter::remove() {
@@ -207,10 +227,17 @@ void JournalWriter::remove() {
   files_.remove(path_);
 }
 
-bool JournalWriter::append(const std::string& record, bool flush) {
+bool JournalWriter::append(const std::string& record, bool flush, std::size_t limit) {
+  if (written_ + record.size() > limit) {
+    full_ = true;
+    return false;
+  }
   // A kill between staging records loses at most names of files that hold
   // nothing but staged bytes; the steps and the decisions are flushed.
-  return file_ && file_->write(record.data(), record.size()) && (!flush || file_->flush());
+  if (!file_ || !file_->write(record.data(), record.size()))
+    return false;
+  written_ += record.size();
+  return !flush || file_->flush();
 }
 
 bool rewriteJournal(platform::Files& files, const std::string& runDirectory,

@@ -194,39 +194,40 @@ Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents&
   ApplyLock lock(events, runDirectory);
   if (!lock.held())
     return Recovery::kLeftAlone;
-  const std::string journalPath = folder.path(kJournalFileName);
-  const base::Bytes text = files.readAll(journalPath);
-  std::optional<ApplyPlan> plan =
-      parseJournal(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-  if (!plan) {
-    // Only bytes read whole are known to be no journal: a file the system
-    // would not hand over may hold one.
-    if (files.size(journalPath) != static_cast<std::int64_t>(text.size()))
+  JournalFile journal = readJournal(files, runDirectory);
+  switch (journal.read) {
+    case JournalRead::kPlan:
+      break;
+    case JournalRead::kDamaged:
+      return setJournalAside(files, runDirectory) ? Recovery::kSetAside : Recovery::kLeftAlone;
+    case JournalRead::kUnreadable:
+      // Only bytes read whole are known to be no journal: a file the system
+      // would not hand over may hold one.
       return Recovery::kLeftAlone;
-    return setJournalAside(files, runDirectory) ? Recovery::kSetAside : Recovery::kLeftAlone;
   }
-  if (!ownFile.empty() && stepStagedAs(*plan, ownFile) != nullptr)
+  ApplyPlan& plan = journal.plan;
+  if (!ownFile.empty() && stepStagedAs(plan, ownFile) != nullptr)
     return Recovery::kLeftAlone;
-  if (plan->complete && plan->decision == ApplyDecision::kNone) {
-    plan->decision = canFinish(folder, *plan) && !waitsForOwnName(folder, *plan, ownFile)
-                         ? ApplyDecision::kFinish
-                         : ApplyDecision::kUndo;
+  if (plan.complete && plan.decision == ApplyDecision::kNone) {
+    plan.decision = canFinish(folder, plan) && !waitsForOwnName(folder, plan, ownFile)
+                        ? ApplyDecision::kFinish
+                        : ApplyDecision::kUndo;
     // Decided once: a kill during the recovery must not make the next one
     // decide the other way over a folder half taken back.
-    if (!rewriteJournal(files, runDirectory, *plan))
+    if (!rewriteJournal(files, runDirectory, plan))
       return Recovery::kLeftAlone;
   }
   // A file that stays held keeps the journal, its decision made: the next
   // start goes on from there.
   Recovery outcome = Recovery::kUndone;
-  if (plan->decision == ApplyDecision::kFinish) {
-    if (!redoPlan(folder, *plan) || !removeBackups(files, runDirectory, *plan))
+  if (plan.decision == ApplyDecision::kFinish) {
+    if (!redoPlan(folder, plan) || !removeBackups(files, runDirectory, plan))
       return Recovery::kLeftAlone;
     outcome = Recovery::kFinished;
-  } else if (!undoPlan(files, runDirectory, *plan)) {
+  } else if (!undoPlan(files, runDirectory, plan)) {
     return Recovery::kLeftAlone;
   }
-  files.remove(journalPath);
+  files.remove(base::joinPath(runDirectory, kJournalFileName));
   return outcome;
 }
 

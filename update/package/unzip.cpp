@@ -148,7 +148,7 @@ class Stager {
     std::stable_sort(steps_.begin(), steps_.end(), [this](const ApplyStep& a, const ApplyStep& b) {
       return stepRank(a.target, order_) < stepRank(b.target, order_);
     });
-    return journal_.complete(std::move(steps_)) || notWritten(kJournalFileName, files_.lastError());
+    return journal_.complete(std::move(steps_)) || journalNotWritten();
   }
 
  private:
@@ -173,6 +173,11 @@ class Stager {
     return false;
   }
 
+  // A journal too long for the reader is refused without a system's code.
+  bool journalNotWritten() {
+    return notWritten(kJournalFileName, journal_.full() ? 0 : files_.lastError());
+  }
+
   bool createFolders(const base::EntryPath& entry) {
     std::string relative;
     for (const std::string& name : entry.folders) {
@@ -182,7 +187,9 @@ class Stager {
       if (files_.isDirectory(path(relative)))
         continue;
       // Named before it exists: a kill right after leaves nothing unnamed.
-      if (!journal_.addFolder(relative) || !files_.createDirectory(path(relative)))
+      if (!journal_.addFolder(relative))
+        return journalNotWritten();
+      if (!files_.createDirectory(path(relative)))
         return notWritten(relative, files_.lastError());
     }
     return true;
@@ -209,7 +216,7 @@ class Stager {
     if (staged.empty())
       return notWritten(target, 0);
     if (!journal_.addStaged(staged))
-      return notWritten(kJournalFileName, files_.lastError());
+      return journalNotWritten();
     PartialFile partial(files_, path(staged), PartialFile::Creation::kOnlyNew);
     if (!partial.opened())
       return notWritten(target, files_.lastError());
