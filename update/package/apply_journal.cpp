@@ -1,11 +1,13 @@
 #include "update/package/apply_journal.h"
 
 #include <algorithm>
+#include <map>
 
 #include "base/cp936.h"
 #include "base/file_name.h"
 #include "base/path.h"
 #include "update/download/download_engine.h"
+#include "update/package/free_names.h"
 #include "update/package/length_prefixed.h"
 #include "update/package/record_file.h"
 
@@ -30,35 +32,61 @@ std::string stepLine(const ApplyStep& step) {
          std::to_string(step.size) + "\n";
 }
 
-// A file or folder name below the run directory, and nothing else.
-bool isInsideName(const std::string& name) {
-  const std::optional<base::EntryPath> path = base::parseEntryPath(name);
-  return path && !path->fileName.empty();
-}
-
+// A file or folder name below the run directory, and nothing else, written
+// as the apply writes names.
 std::optional<std::string> insideName(LengthPrefixedReader& reader) {
   std::optional<std::string> name = reader.text();
-  if (!name || !isInsideName(*name))
+  if (!name || !base::isJoinedFilePath(*name))
     return std::nullopt;
   return name;
 }
 
+// The staged and backup names the apply would have taken for the target:
+// beside it, inside the run directory as it is.
+bool namesFitTarget(const ApplyStep& step) {
+  return isFreeNameOf(step.staged, step.target, kStagingSuffix) &&
+         (step.backup.empty() || isFreeNameOf(step.backup, step.target, kBackupSuffix));
+}
+
+// The apply takes each name once: targets, staged and backup names are all
+// different, and a staged record names a staged file, never a target or a
+// backup.
+bool namesAreDistinct(const ApplyPlan& plan) {
+  // Each name taken, and whether as a staged name.
+  std::map<std::string, bool> taken;
+  for (const ApplyStep& step : plan.steps) {
+    if (!taken.emplace(foldedName(step.target), false).second ||
+        !taken.emplace(foldedName(step.staged), true).second ||
+        (!step.backup.empty() && !taken.emplace(foldedName(step.backup), false).second)) {
+      return false;
+    }
+  }
+  for (const std::string& name : plan.stagedFiles) {
+    const auto found = taken.find(foldedName(name));
+    if (found != taken.end() && !found->second)
+      return false;
+  }
+  return true;
+}
+
 std::optional<ApplyStep> parseStep(LengthPrefixedReader& reader) {
-  ApplyStep step;
-  std::optional<std::string> staged = insideName(reader);
+  std::optional<std::string> staged = reader.text();
   if (!staged || !reader.skip(' '))
     return std::nullopt;
   std::optional<std::string> target = insideName(reader);
   if (!target || !reader.skip(' '))
     return std::nullopt;
   std::optional<std::string> backup = reader.text();
-  if (!backup || (!backup->empty() && !isInsideName(*backup)) || !reader.skip(' '))
+  if (!backup || !reader.skip(' '))
     return std::nullopt;
   const std::optional<std::size_t> size = reader.number();
   if (!size || !reader.atEnd())
     return std::nullopt;
-  return ApplyStep{std::move(*staged), std::move(*target), std::move(*backup),
-                   static_cast<std::int64_t>(*size)};
+  ApplyStep step{std::move(*staged), std::move(*target), std::move(*backup),
+                 static_cast<std::int64_t>(*size)};
+  if (!namesFitTarget(step))
+    return std::nullopt;
+  return step;
 }
 
 // False when the line is no record of a journal.
@@ -68,8 +96,8 @@ bool readRecord(std::string_view line, ApplyPlan& plan) {
   LengthPrefixedReader reader(
       space == std::string_view::npos ? std::string_view() : line.substr(space + 1), kMaxNameBytes);
   if (kind == kStaged || kind == kFolder) {
-    std::optional<std::string> name = insideName(reader);
-    if (!name || !reader.atEnd() || plan.complete)
+    std::optional<std::string> name = kind == kStaged ? reader.text() : insideName(reader);
+    if (!name || !reader.atEnd() || plan.complete || (kind == kStaged && !isStagedName(*name)))
       return false;
     (kind == kStaged ? plan.stagedFiles : plan.createdFolders).push_back(std::move(*name));
     return true;
@@ -162,6 +190,8 @@ std::optional<ApplyPlan> parseJournal(std::string_view text) {
       return std::nullopt;
     text.remove_prefix(end + 1);
   }
+  if (!namesAreDistinct(plan))
+    return std::nullopt;
   return plan;
 }
 

@@ -68,8 +68,10 @@ const ApplyStep* stepStagedAs(const ApplyPlan& plan, std::string_view name);
 const ApplyStep* stepFor(const ApplyPlan& plan, std::string_view target);
 
 // Nothing when the text is no journal of ours; a last line cut short by a
-// kill is left out. Names that could lead outside the run directory make
-// the whole journal unusable.
+// kill is left out. What the apply itself would not have written makes the
+// whole journal unusable: a name that could lead outside the run directory
+// or is not written as the apply writes names, a staged or backup name
+// that is not one the apply takes for its target, a name twice.
 std::optional<ApplyPlan> parseJournal(std::string_view text);
 
 enum class JournalRead {

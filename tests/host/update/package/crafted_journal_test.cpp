@@ -1,0 +1,206 @@
+// Journals no launcher wrote (edited by hand, or damaged): the recovery sets
+// aside what the apply could not have written, touching nothing. Each row
+// says what must be on the disk afterwards.
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/host/test_support.h"
+#include "tests/host/unzip_test_archives.h"
+#include "update/package/apply_journal.h"
+#include "update/package/staged_apply.h"
+
+namespace {
+
+using namespace testing_support;
+using Tree = std::map<std::string, std::string>;
+using update::ApplyDecision;
+using update::Recovery;
+
+// The game folder: the running launcher, a player's save and a game file.
+const Tree kBefore = {
+    {"launcher.exe", "old launcher"}, {"save/slot1.sav", "slot one"}, {"Data/a.pak", "old a"}};
+
+Tree with(Tree tree, const Tree& changes) {
+  for (const auto& [name, bytes] : changes)
+    tree[name] = bytes;
+  return tree;
+}
+
+// A complete journal of these steps, each staged name recorded.
+update::ApplyPlan planOf(std::vector<update::ApplyStep> steps, ApplyDecision decision) {
+  update::ApplyPlan plan;
+  for (const update::ApplyStep& step : steps)
+    plan.stagedFiles.push_back(step.staged);
+  plan.steps = std::move(steps);
+  plan.complete = true;
+  plan.decision = decision;
+  return plan;
+}
+
+update::ApplyPlan stagedOnly(std::vector<std::string> names) {
+  update::ApplyPlan plan;
+  plan.stagedFiles = std::move(names);
+  return plan;
+}
+
+// One crafted start: the folder as kBefore with `extra` and without
+// `gone`, the plan as its journal, recovered by a launcher running as `own`.
+struct Start {
+  const char* what;
+  update::ApplyPlan plan;
+  Tree extra;
+  std::vector<std::string> gone;
+  Recovery recovery;
+  // Every file of the folder afterwards, the journal aside.
+  Tree after;
+};
+
+const ApplyDecision kUndo = ApplyDecision::kUndo;
+const ApplyDecision kFinish = ApplyDecision::kFinish;
+
+class CraftedJournalTest : public LauncherTest {
+ protected:
+  fs::path game() const { return runDir() / "game"; }
+  fs::path journal() const { return game() / update::kJournalFileName; }
+  fs::path setAside() const { return game() / update::kUnreadableJournalFileName; }
+  // Beside the game folder: what a name leading outside it would reach.
+  fs::path outside() const { return runDir() / "outside.unpacking"; }
+
+  void resetFolder() {
+    fs::remove_all(game());
+    for (const auto& [name, bytes] : kBefore)
+      writeBytes(game() / name, bytes);
+    writeBytes(outside(), "beside the game");
+  }
+
+  // Every file of the game folder but the journal, set aside or not.
+  Tree files() const {
+    Tree tree = filesBelow(game());
+    tree.erase(update::kJournalFileName);
+    tree.erase(update::kUnreadableJournalFileName);
+    return tree;
+  }
+
+  Recovery recover(const std::string& own) {
+    return update::recoverInterruptedUpdate(os.files, os.namedEvents, game().string(), own);
+  }
+
+  // The folder made as the row says, recovered, and checked.
+  void start(const Start& row, const std::string& own = "launcher.exe",
+             const std::function<void()>& prepare = {}) {
+    SCOPED_TRACE(row.what);
+    resetFolder();
+    for (const auto& [name, bytes] : row.extra)
+      writeBytes(game() / name, bytes);
+    for (const std::string& name : row.gone)
+      fs::remove(game() / name);
+    if (prepare)
+      prepare();
+    const std::string text = update::journalText(row.plan);
+    writeBytes(journal(), text);
+
+    EXPECT_EQ(recover(own), row.recovery);
+    EXPECT_EQ(files(), row.after);
+    EXPECT_EQ(readBytes(outside()), "beside the game");
+    EXPECT_EQ(fs::exists(journal()), row.recovery == Recovery::kLeftAlone);
+    if (row.recovery == Recovery::kSetAside) {
+      EXPECT_EQ(readBytes(setAside()), text);
+    } else {
+      EXPECT_FALSE(fs::exists(setAside()));
+    }
+  }
+};
+
+// Names the apply would not write: set aside, nothing touched.
+TEST_F(CraftedJournalTest, AJournalOfNamesTheApplyWouldNotWriteIsSetAsideAndNothingTouched) {
+  const Start rows[] = {
+      {"the launcher as the staged file of another target",
+       planOf({{"launcher.exe", "Data\\a.pak", "Data\\a.pak.backup", 12}}, kFinish),
+       {},
+       {},
+       Recovery::kSetAside,
+       kBefore},
+      {"the staged file of another target over a player's file",
+       planOf({{"Data\\b.pak.unpacking", "save\\slot1.sav", "", 7}}, kFinish),
+       {{"Data/b.pak.unpacking", "crafted"}},
+       {},
+       Recovery::kSetAside,
+       with(kBefore, {{"Data/b.pak.unpacking", "crafted"}})},
+      {"a player's file as a backup",
+       planOf({{"Data\\a.pak.unpacking", "Data\\a.pak", "save\\slot1.sav", 5}}, kFinish),
+       {},
+       {},
+       Recovery::kSetAside,
+       kBefore},
+      {"the launcher as a backup",
+       planOf({{"x.unpacking", "x", "launcher.exe", 0}}, kUndo),
+       {{"x", ""}},
+       {},
+       Recovery::kSetAside,
+       with(kBefore, {{"x", ""}})},
+      {"a backup numbered past the tries",
+       planOf({{"Data\\a.pak.unpacking", "Data\\a.pak", "Data\\a.pak(100).backup", 5}}, kUndo),
+       {{"Data/a.pak(100).backup", "older a"}},
+       {},
+       Recovery::kSetAside,
+       with(kBefore, {{"Data/a.pak(100).backup", "older a"}})},
+      {"a staged name as a backup",
+       planOf({{"Data\\a.pak.unpacking", "Data\\a.pak", "Data\\a.pak(1).unpacking", 5}}, kUndo),
+       {{"Data/a.pak(1).unpacking", "older a"}},
+       {},
+       Recovery::kSetAside,
+       with(kBefore, {{"Data/a.pak(1).unpacking", "older a"}})},
+      {"a name leading out of the folder",
+       stagedOnly({"..\\outside.unpacking"}),
+       {},
+       {},
+       Recovery::kSetAside,
+       kBefore},
+      {"a drive", stagedOnly({"C:\\outside.unpacking"}), {}, {}, Recovery::kSetAside, kBefore},
+      {"a rooted name", stagedOnly({"\\outside.unpacking"}), {}, {}, Recovery::kSetAside, kBefore},
+      {"a stream of the launcher",
+       stagedOnly({"launcher.exe:s.unpacking"}),
+       {},
+       {},
+       Recovery::kSetAside,
+       kBefore},
+      {"the launcher by a name the apply does not write",
+       planOf({{".\\launcher.exe.unpacking", ".\\launcher.exe", "", 12}}, kUndo),
+       {},
+       {},
+       Recovery::kSetAside,
+       kBefore},
+      {"a player's file as a staged file",
+       stagedOnly({"save\\slot1.sav"}),
+       {},
+       {},
+       Recovery::kSetAside,
+       kBefore},
+      {"two steps for one file",
+       planOf({{"Data\\a.pak.unpacking", "Data\\a.pak", "Data\\a.pak.backup", 7},
+               {"Data\\a.pak(1).unpacking", "Data\\a.pak", "", 5}},
+              kUndo),
+       {},
+       {},
+       Recovery::kSetAside,
+       kBefore},
+      {"a player's file of a staged name, also a target",
+       [] {
+         update::ApplyPlan plan = planOf(
+             {{"save\\slot1.sav.unpacking.unpacking", "save\\slot1.sav.unpacking", "", 3}}, kUndo);
+         plan.stagedFiles.push_back("save\\slot1.sav.unpacking");
+         return plan;
+       }(),
+       {{"save/slot1.sav.unpacking", "mine"}},
+       {},
+       Recovery::kSetAside,
+       with(kBefore, {{"save/slot1.sav.unpacking", "mine"}})},
+  };
+  for (const Start& row : rows)
+    start(row);
+}
+
+}  // namespace
