@@ -46,6 +46,7 @@ set(TAVORO_LOGIC_SOURCES
   update/package/record_file.cpp
   update/package/apply_package.cpp
   update/package/staged_apply.cpp
+  update/package/step_files.cpp
   update/kept_package.cpp
   update/package/unzip_archive.cpp
   update/succession.cpp

@@ -48,7 +48,7 @@ SuccessionEnd completeSuccession(platform::Files& files, platform::NamedEvents& 
   process.renamed(succession->target);
   lock.reset();
   // Every step is in place: the update ends as after a kill at this point.
-  recoverInterruptedUpdate(files, events, runDir);
+  recoverInterruptedUpdate(files, events, runDir, succession->target);
   return SuccessionEnd::kCompleted;
 }
 

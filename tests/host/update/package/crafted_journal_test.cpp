@@ -1,6 +1,7 @@
 // Journals no launcher wrote (edited by hand, or damaged): the recovery sets
-// aside what the apply could not have written, touching nothing. Each row
-// says what must be on the disk afterwards.
+// aside what the apply could not have written, touching nothing, and of
+// what it could have written touches only the files its steps made. Each
+// row says what must be on the disk afterwards.
 
 #include <functional>
 #include <map>
@@ -58,8 +59,10 @@ struct Start {
   Tree after;
 };
 
+const ApplyDecision kNone = ApplyDecision::kNone;
 const ApplyDecision kUndo = ApplyDecision::kUndo;
 const ApplyDecision kFinish = ApplyDecision::kFinish;
+const Tree kCrafted = {{"save/slot1.sav.unpacking", "crafted"}};
 
 class CraftedJournalTest : public LauncherTest {
  protected:
@@ -201,6 +204,121 @@ TEST_F(CraftedJournalTest, AJournalOfNamesTheApplyWouldNotWriteIsSetAsideAndNoth
   };
   for (const Start& row : rows)
     start(row);
+}
+
+// Names the apply could write, over a player's file: a file a step did not
+// make is neither removed nor overwritten; what the apply writes goes on.
+TEST_F(CraftedJournalTest, APlayersFileIsNeverTakenForOneTheUpdateMade) {
+  const Tree olderSlot = {{"save/slot1.sav.backup", "older slot"}};
+  const update::ApplyStep added{"save\\slot1.sav.unpacking", "save\\slot1.sav", "", 7};
+  const update::ApplyStep replaced{"save\\slot1.sav.unpacking", "save\\slot1.sav",
+                                   "save\\slot1.sav.backup", 7};
+  const Start rows[] = {
+      {"as one the update added, of another size",
+       planOf({{"save\\slot1.sav.unpacking", "save\\slot1.sav", "", 99}}, kUndo),
+       {},
+       {},
+       Recovery::kUndone,
+       kBefore},
+      {"where the update would add one, undecided",
+       planOf({added}, kNone),
+       kCrafted,
+       {},
+       Recovery::kUndone,
+       kBefore},
+      {"where the update would add one, undone",
+       planOf({added}, kUndo),
+       kCrafted,
+       {},
+       Recovery::kUndone,
+       kBefore},
+      {"where the update would add one, finished",
+       planOf({added}, kFinish),
+       kCrafted,
+       {},
+       Recovery::kLeftAlone,
+       with(kBefore, kCrafted)},
+      {"beside a taken backup name, undecided",
+       planOf({replaced}, kNone),
+       with(kCrafted, olderSlot),
+       {},
+       Recovery::kUndone,
+       with(kBefore, olderSlot)},
+      {"beside a taken backup name, undone",
+       planOf({replaced}, kUndo),
+       with(kCrafted, olderSlot),
+       {},
+       Recovery::kUndone,
+       with(kBefore, olderSlot)},
+      {"beside a taken backup name, finished",
+       planOf({replaced}, kFinish),
+       with(kCrafted, olderSlot),
+       {},
+       Recovery::kLeftAlone,
+       with(kBefore, with(kCrafted, olderSlot))},
+      {"a file the update added, undone",
+       planOf({{"Levels\\new.pak.unpacking", "Levels\\new.pak", "", 3}}, kUndo),
+       {{"Levels/new.pak", "new"}},
+       {},
+       Recovery::kUndone,
+       kBefore},
+      {"numbered names, undone",
+       planOf({{"Data\\a.pak(2).unpacking", "Data\\a.pak", "Data\\a.pak(3).backup", 5}}, kUndo),
+       {{"Data/a.pak(3).backup", "older a"}},
+       {},
+       Recovery::kUndone,
+       with(kBefore, {{"Data/a.pak", "older a"}})},
+  };
+  for (const Start& row : rows)
+    start(row);
+}
+
+// The running launcher's file: never removed, nor moved but for its staged
+// replacement; its backup only ever goes back onto it.
+TEST_F(CraftedJournalTest, TheRunningLaunchersFileStaysUnlessItsReplacementIsThere) {
+  const update::ApplyStep replaced{"launcher.exe.unpacking", "launcher.exe", "launcher.exe.backup",
+                                   12};
+  const Tree older = {{"launcher.exe.backup", "older launch"}};
+  start({"as a file the update added",
+         planOf({{"launcher.exe.unpacking", "launcher.exe", "", 12}}, kUndo),
+         {},
+         {},
+         Recovery::kLeftAlone,
+         kBefore});
+  start({"under another of its names, as a file the update added",
+         planOf({{"game.exe.unpacking", "game.exe", "", 12}}, kUndo),
+         {},
+         {},
+         Recovery::kLeftAlone,
+         with(kBefore, {{"game.exe", "old launcher"}})},
+        "launcher.exe",
+        [this] { fs::create_hard_link(game() / "launcher.exe", game() / "game.exe"); });
+  start({"gone, its backup there, finished",
+         planOf({{"launcher.exe.unpacking", "launcher.exe", "launcher.exe.backup", 20}}, kFinish),
+         {{"launcher.exe.backup", "old launcher"}},
+         {"launcher.exe"},
+         Recovery::kFinished,
+         kBefore});
+  start({"its replacement staged, finished",
+         planOf({replaced}, kFinish),
+         {{"launcher.exe.unpacking", "new launcher"}},
+         {},
+         Recovery::kFinished,
+         with(kBefore, {{"launcher.exe", "new launcher"}})});
+  start({"running from a backup's name, undone",
+         planOf({replaced}, kUndo),
+         older,
+         {},
+         Recovery::kLeftAlone,
+         with(kBefore, older)},
+        "launcher.exe.backup");
+  start({"running from a backup's name, finished",
+         planOf({replaced}, kFinish),
+         older,
+         {},
+         Recovery::kLeftAlone,
+         with(kBefore, older)},
+        "launcher.exe.backup");
 }
 
 }  // namespace

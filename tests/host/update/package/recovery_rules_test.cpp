@@ -1,5 +1,6 @@
 // The rules a recovery keeps to, as known answers: the names the apply
-// takes beside a target, and what a journal may name.
+// takes beside a target, what a journal may name, and what may be done with
+// one step given what the folder holds of it.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 
 #include "update/package/apply_journal.h"
 #include "update/package/free_names.h"
+#include "update/package/step_files.h"
 
 namespace {
 
@@ -132,6 +134,130 @@ TEST(ApplyJournalTest, NamesThatTheApplyWouldNotWriteMakeItNoJournal) {
     plan.steps = row.steps;
     plan.complete = true;
     EXPECT_EQ(update::parseJournal(update::journalText(plan)).has_value(), row.usable) << row.what;
+  }
+}
+
+// Each state a step's names can be found in, with what the step may still
+// do, what its undo does and what becomes of its backup once kept.
+TEST(StepFilesTest, WhatIsDoneWithAStepFollowsWhatTheFolderHoldsOfIt) {
+  const update::ApplyStep replaced{"t.unpacking", "t", "t.backup", 5};
+  const update::ApplyStep added{"t.unpacking", "t", "", 5};
+  using update::BackupEnd;
+  using update::StepUndo;
+  struct Row {
+    const char* what;
+    const update::ApplyStep& step;
+    update::StepFiles files;  // staged, target, staged size, backup
+    bool placed;
+    bool blocked;
+    StepUndo undo;
+    BackupEnd backup;
+  };
+  const Row rows[] = {
+      {"replaced: staged",
+       replaced,
+       {true, true, false, false},
+       false,
+       false,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+      {"replaced: the old file aside",
+       replaced,
+       {true, false, false, true},
+       false,
+       false,
+       StepUndo::kRestoreBackup,
+       BackupEnd::kRestore},
+      {"replaced: placed",
+       replaced,
+       {false, true, true, true},
+       true,
+       false,
+       StepUndo::kRestoreBackup,
+       BackupEnd::kRemove},
+      {"replaced: placed, then changed",
+       replaced,
+       {false, true, false, true},
+       false,
+       false,
+       StepUndo::kRestoreBackup,
+       BackupEnd::kRemove},
+      {"replaced: kept",
+       replaced,
+       {false, true, true, false},
+       true,
+       false,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+      {"replaced: staged file lost with the old one aside",
+       replaced,
+       {false, false, false, true},
+       false,
+       false,
+       StepUndo::kRestoreBackup,
+       BackupEnd::kRestore},
+      {"replaced: a file beside a taken backup name",
+       replaced,
+       {true, true, true, true},
+       false,
+       true,
+       StepUndo::kNothing,
+       BackupEnd::kRemove},
+      {"replaced: nothing left",
+       replaced,
+       {false, false, false, false},
+       false,
+       false,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+      {"added: staged",
+       added,
+       {true, false, false, false},
+       false,
+       false,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+      {"added: placed",
+       added,
+       {false, true, true, false},
+       true,
+       false,
+       StepUndo::kRemoveTarget,
+       BackupEnd::kNothing},
+      {"added: a file of another size",
+       added,
+       {false, true, false, false},
+       false,
+       false,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+      {"added: a file beside the staged one",
+       added,
+       {true, true, true, false},
+       false,
+       true,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+      {"added: a file of another size beside it",
+       added,
+       {true, true, false, false},
+       false,
+       true,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+      {"added: nothing left",
+       added,
+       {false, false, false, false},
+       false,
+       false,
+       StepUndo::kNothing,
+       BackupEnd::kNothing},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(update::isPlaced(row.files), row.placed) << row.what;
+    EXPECT_EQ(update::isBlocked(row.step, row.files), row.blocked) << row.what;
+    EXPECT_EQ(update::undoOf(row.step, row.files), row.undo) << row.what;
+    EXPECT_EQ(update::backupEndOf(row.step, row.files), row.backup) << row.what;
   }
 }
 
