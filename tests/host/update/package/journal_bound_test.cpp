@@ -134,4 +134,28 @@ TEST_F(JournalBoundTest, TheWriterStopsShortOfTheBoundWithRoomForTheDecision) {
             update::RecordRead::kRead);
 }
 
+// Filled to the byte: a record that just fits is taken, and the decision
+// ends the journal at the bound itself.
+TEST_F(JournalBoundTest, ARecordThatJustFitsIsTakenAndTheDecisionReachesTheBound) {
+  fs::create_directories(game());
+  const std::unique_ptr<update::JournalWriter> writer =
+      update::JournalWriter::create(os.files, game().string());
+  ASSERT_TRUE(writer);
+  const std::string name = std::string(1000, 'n') + ".unpacking";
+  const std::size_t record = update::stagedRecord(name).size();
+  const std::size_t decision = update::decisionRecord(ApplyDecision::kFinish).size();
+  std::size_t left = update::kMaxJournalBytes - decision - fs::file_size(journal());
+  for (; left > 2000; left -= record)
+    ASSERT_TRUE(writer->addStaged(name));
+  // Two records of three-digit names for the rest: each 12 bytes besides.
+  const std::size_t names = left - 24;
+  ASSERT_TRUE(writer->addStaged(std::string(names / 2 - 10, 'a') + ".unpacking"));
+  ASSERT_TRUE(writer->addStaged(std::string(names - names / 2 - 10, 'b') + ".unpacking"));
+  EXPECT_FALSE(writer->full());
+  EXPECT_FALSE(writer->addStaged("c.unpacking"));
+  EXPECT_TRUE(writer->full());
+  ASSERT_TRUE(writer->decide(ApplyDecision::kFinish));
+  EXPECT_EQ(fs::file_size(journal()), update::kMaxJournalBytes);
+}
+
 }  // namespace
