@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/host_services.h"
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
 #include "update/package/apply_journal.h"
@@ -105,7 +106,13 @@ class CraftedJournalTest : public LauncherTest {
     const std::string text = update::journalText(row.plan);
     writeBytes(journal(), text);
 
+    changed.clear();
+    os.files.beforeChange = [this](const std::string& path) {
+      changed.push_back(fs::relative(platform::host::hostPath(path), game()).string());
+      return true;
+    };
     EXPECT_EQ(recover(own), row.recovery);
+    os.files.beforeChange = nullptr;
     EXPECT_EQ(files(), row.after);
     EXPECT_EQ(readBytes(outside()), "beside the game");
     EXPECT_EQ(fs::exists(journal()), row.recovery == Recovery::kLeftAlone);
@@ -115,6 +122,9 @@ class CraftedJournalTest : public LauncherTest {
       EXPECT_FALSE(fs::exists(setAside()));
     }
   }
+
+  // Every name the last start asked to change, relative to the folder.
+  std::vector<std::string> changed;
 };
 
 // Names the apply would not write: set aside, nothing touched.
@@ -202,8 +212,11 @@ TEST_F(CraftedJournalTest, AJournalOfNamesTheApplyWouldNotWriteIsSetAsideAndNoth
        Recovery::kSetAside,
        with(kBefore, {{"save/slot1.sav.unpacking", "mine"}})},
   };
-  for (const Start& row : rows)
+  for (const Start& row : rows) {
     start(row);
+    EXPECT_EQ(changed, std::vector<std::string>{update::kJournalFileName})
+        << row.what << ": only the journal moves";
+  }
 }
 
 // Names the apply could write, over a player's file: a file a step did not
@@ -269,8 +282,11 @@ TEST_F(CraftedJournalTest, APlayersFileIsNeverTakenForOneTheUpdateMade) {
        Recovery::kUndone,
        with(kBefore, {{"Data/a.pak", "older a"}})},
   };
-  for (const Start& row : rows)
+  for (const Start& row : rows) {
     start(row);
+    if (row.recovery == Recovery::kLeftAlone)
+      EXPECT_TRUE(changed.empty()) << row.what << ": no name was asked to change";
+  }
 }
 
 // The running launcher's file: never removed, nor moved but for its staged
