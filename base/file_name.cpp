@@ -78,6 +78,18 @@ std::optional<EntryPath> parseEntryPath(std::string_view ansiName) {
   return path;
 }
 
+std::string joinedEntryPath(const EntryPath& path) {
+  std::string name;
+  for (const std::string& folder : path.folders)
+    name += folder + '\\';
+  return name + path.fileName;
+}
+
+bool isJoinedFilePath(std::string_view name) {
+  const std::optional<EntryPath> path = parseEntryPath(name);
+  return path && !path->fileName.empty() && joinedEntryPath(*path) == name;
+}
+
 bool isPlainFileName(std::string_view name) {
   // "./x" parses to a bare file name too, but it is a path.
   bool separator = false;

@@ -22,6 +22,16 @@ struct EntryPath {
 // is no valid Windows name (device names, ":", wildcards, control bytes).
 std::optional<EntryPath> parseEntryPath(std::string_view ansiName);
 
+// The entry's name below its folder as the launcher writes it: its parts
+// joined by "\".
+std::string joinedEntryPath(const EntryPath& path);
+
+// True when `name` names a file below a folder (parseEntryPath) and is
+// written as joinedEntryPath writes it: no "." parts, no "/", no separator
+// twice. "./x" or "a//b" name files too, but never as the launcher names
+// them.
+bool isJoinedFilePath(std::string_view name);
+
 // True when `name` can stand as one file name in a folder: no path
 // separators, no characters Windows refuses, not "." or "..".
 bool isPlainFileName(std::string_view name);

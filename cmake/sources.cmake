@@ -42,8 +42,11 @@ set(TAVORO_LOGIC_SOURCES
   update/download/resume_note.cpp
   update/package/unzip.cpp
   update/package/apply_journal.cpp
+  update/package/free_names.cpp
+  update/package/record_file.cpp
   update/package/apply_package.cpp
   update/package/staged_apply.cpp
+  update/package/step_files.cpp
   update/kept_package.cpp
   update/package/unzip_archive.cpp
   update/succession.cpp

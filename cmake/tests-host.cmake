@@ -23,7 +23,11 @@ set(TAVORO_HOST_TESTS
   tests/host/update/http/http_request_test.cpp
   tests/host/update/http/http_test.cpp
   tests/host/update/package/apply_package_test.cpp
+  tests/host/update/package/crafted_journal_test.cpp
+  tests/host/update/package/journal_bound_test.cpp
   tests/host/update/package/package_digest_test.cpp
+  tests/host/update/package/record_file_test.cpp
+  tests/host/update/package/recovery_rules_test.cpp
   tests/host/update/package/staged_apply_test.cpp
   tests/host/update/package/unzip_test.cpp
   tests/host/update/progress_text_test.cpp

@@ -2,13 +2,14 @@
 
 #include "base/path.h"
 #include "update/package/length_prefixed.h"
+#include "update/package/record_file.h"
 
 namespace update {
 namespace {
 
-constexpr std::string_view kHeader = "tavoro-kept-update/1\n";
-// A page value is far shorter; a longer one is no record of ours.
-constexpr std::size_t kMaxValueBytes = 64 * 1024;
+constexpr std::string_view kHeader = kKeptRecordHeader;
+// The length of a longest value, as kMaxKeptRecordBytes counts it.
+static_assert(kMaxKeptValueBytes == 65536);
 
 std::string recordPath(const std::string& runDirectory) {
   return base::joinPath(runDirectory, kKeptPackageFileName);
@@ -26,11 +27,13 @@ bool keepPackage(platform::Files& files, const std::string& runDirectory, const 
 
 std::optional<KeptPackage> readKeptPackage(platform::Files& files,
                                            const std::string& runDirectory) {
-  const base::Bytes bytes = files.readAll(recordPath(runDirectory));
-  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const RecordBytes record = readRecordFile(files, recordPath(runDirectory), kMaxKeptRecordBytes);
+  if (record.status != RecordRead::kRead)
+    return std::nullopt;
+  std::string_view text(reinterpret_cast<const char*>(record.bytes.data()), record.bytes.size());
   if (text.substr(0, kHeader.size()) != kHeader)
     return std::nullopt;
-  LengthPrefixedReader reader(text.substr(kHeader.size()), kMaxValueBytes);
+  LengthPrefixedReader reader(text.substr(kHeader.size()), kMaxKeptValueBytes);
   KeptPackage kept;
   for (std::string& value : kept.versionFields) {
     std::optional<std::string> read = reader.text();

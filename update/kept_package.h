@@ -5,9 +5,11 @@
 // launcher checks it again and applies it before the game runs.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 #include "update/update_state.h"
@@ -15,6 +17,17 @@
 namespace update {
 
 inline constexpr char kKeptPackageFileName[] = "tavoro-update.kept";
+
+inline constexpr std::string_view kKeptRecordHeader = "tavoro-kept-update/1\n";
+// The longest value the record's reader takes; a page value is far shorter.
+inline constexpr std::size_t kMaxKeptValueBytes = 64 * 1024;
+// The longest record there can be: its header, every value at its longest
+// with its length ("65536:") and line end, and the size (an int64_t, 20
+// characters at most) with its line end. Some 768 KiB, where a real record
+// is a few hundred bytes: a longer file is no record of ours, and is never
+// read past this.
+inline constexpr std::size_t kMaxKeptRecordBytes =
+    kKeptRecordHeader.size() + kVersionFieldCount * (6 + kMaxKeptValueBytes + 1) + 20 + 1;
 
 struct KeptPackage {
   std::array<std::string, kVersionFieldCount> versionFields;

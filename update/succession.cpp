@@ -17,11 +17,10 @@ std::optional<Succession> successionOf(const ApplyPlan& plan, const std::string&
 SuccessionEnd completeSuccession(platform::Files& files, platform::NamedEvents& events,
                                  platform::Pump& pump, platform::Process& process) {
   const std::string runDir = process.runDirectory();
-  const base::Bytes text = files.readAll(base::joinPath(runDir, kJournalFileName));
-  const std::optional<ApplyPlan> plan =
-      parseJournal(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  const JournalFile journal = readJournal(files, runDir);
   const std::optional<Succession> succession =
-      plan ? successionOf(*plan, process.executableName()) : std::nullopt;
+      journal.read == JournalRead::kPlan ? successionOf(journal.plan, process.executableName())
+                                         : std::nullopt;
   if (!succession)
     return SuccessionEnd::kNone;
 
@@ -49,7 +48,7 @@ SuccessionEnd completeSuccession(platform::Files& files, platform::NamedEvents& 
   process.renamed(succession->target);
   lock.reset();
   // Every step is in place: the update ends as after a kill at this point.
-  recoverInterruptedUpdate(files, events, runDir);
+  recoverInterruptedUpdate(files, events, runDir, succession->target);
   return SuccessionEnd::kCompleted;
 }
 

@@ -1,10 +1,15 @@
 #include "update/package/apply_journal.h"
 
+#include <algorithm>
+#include <map>
+
 #include "base/cp936.h"
 #include "base/file_name.h"
 #include "base/path.h"
 #include "update/download/download_engine.h"
+#include "update/package/free_names.h"
 #include "update/package/length_prefixed.h"
+#include "update/package/record_file.h"
 
 namespace update {
 namespace {
@@ -18,6 +23,8 @@ constexpr std::string_view kFinish = "finish";
 constexpr std::string_view kUndo = "undo";
 // Names are at most a Windows path; a longer length is no journal of ours.
 constexpr std::size_t kMaxNameBytes = 1024;
+// Kept free for the decision by every other record.
+constexpr std::size_t kDecisionRoom = std::max(kFinish.size(), kUndo.size()) + 1;
 
 std::string stepLine(const ApplyStep& step) {
   return std::string(kStep) + " " + lengthPrefixed(step.staged) + " " +
@@ -25,35 +32,61 @@ std::string stepLine(const ApplyStep& step) {
          std::to_string(step.size) + "\n";
 }
 
-// A file or folder name below the run directory, and nothing else.
-bool isInsideName(const std::string& name) {
-  const std::optional<base::EntryPath> path = base::parseEntryPath(name);
-  return path && !path->fileName.empty();
-}
-
+// A file or folder name below the run directory, and nothing else, written
+// as the apply writes names.
 std::optional<std::string> insideName(LengthPrefixedReader& reader) {
   std::optional<std::string> name = reader.text();
-  if (!name || !isInsideName(*name))
+  if (!name || !base::isJoinedFilePath(*name))
     return std::nullopt;
   return name;
 }
 
+// The staged and backup names the apply would have taken for the target:
+// beside it, inside the run directory as it is.
+bool namesFitTarget(const ApplyStep& step) {
+  return isFreeNameOf(step.staged, step.target, kStagingSuffix) &&
+         (step.backup.empty() || isFreeNameOf(step.backup, step.target, kBackupSuffix));
+}
+
+// The apply takes each name once: targets, staged and backup names are all
+// different, and a staged record names a staged file, never a target or a
+// backup.
+bool namesAreDistinct(const ApplyPlan& plan) {
+  // Each name taken, and whether as a staged name.
+  std::map<std::string, bool> taken;
+  for (const ApplyStep& step : plan.steps) {
+    if (!taken.emplace(foldedName(step.target), false).second ||
+        !taken.emplace(foldedName(step.staged), true).second ||
+        (!step.backup.empty() && !taken.emplace(foldedName(step.backup), false).second)) {
+      return false;
+    }
+  }
+  for (const std::string& name : plan.stagedFiles) {
+    const auto found = taken.find(foldedName(name));
+    if (found != taken.end() && !found->second)
+      return false;
+  }
+  return true;
+}
+
 std::optional<ApplyStep> parseStep(LengthPrefixedReader& reader) {
-  ApplyStep step;
-  std::optional<std::string> staged = insideName(reader);
+  std::optional<std::string> staged = reader.text();
   if (!staged || !reader.skip(' '))
     return std::nullopt;
   std::optional<std::string> target = insideName(reader);
   if (!target || !reader.skip(' '))
     return std::nullopt;
   std::optional<std::string> backup = reader.text();
-  if (!backup || (!backup->empty() && !isInsideName(*backup)) || !reader.skip(' '))
+  if (!backup || !reader.skip(' '))
     return std::nullopt;
   const std::optional<std::size_t> size = reader.number();
   if (!size || !reader.atEnd())
     return std::nullopt;
-  return ApplyStep{std::move(*staged), std::move(*target), std::move(*backup),
-                   static_cast<std::int64_t>(*size)};
+  ApplyStep step{std::move(*staged), std::move(*target), std::move(*backup),
+                 static_cast<std::int64_t>(*size)};
+  if (!namesFitTarget(step))
+    return std::nullopt;
+  return step;
 }
 
 // False when the line is no record of a journal.
@@ -63,8 +96,8 @@ bool readRecord(std::string_view line, ApplyPlan& plan) {
   LengthPrefixedReader reader(
       space == std::string_view::npos ? std::string_view() : line.substr(space + 1), kMaxNameBytes);
   if (kind == kStaged || kind == kFolder) {
-    std::optional<std::string> name = insideName(reader);
-    if (!name || !reader.atEnd() || plan.complete)
+    std::optional<std::string> name = kind == kStaged ? reader.text() : insideName(reader);
+    if (!name || !reader.atEnd() || plan.complete || (kind == kStaged && !isStagedName(*name)))
       return false;
     (kind == kStaged ? plan.stagedFiles : plan.createdFolders).push_back(std::move(*name));
     return true;
@@ -157,7 +190,24 @@ std::optional<ApplyPlan> parseJournal(std::string_view text) {
       return std::nullopt;
     text.remove_prefix(end + 1);
   }
+  if (!namesAreDistinct(plan))
+    return std::nullopt;
   return plan;
+}
+
+JournalFile readJournal(platform::Files& files, const std::string& runDirectory) {
+  const RecordBytes record =
+      readRecordFile(files, base::joinPath(runDirectory, kJournalFileName), kMaxJournalBytes);
+  if (record.status == RecordRead::kUnreadable)
+    return {};
+  std::optional<ApplyPlan> plan =
+      record.status == RecordRead::kRead
+          ? parseJournal(std::string_view(reinterpret_cast<const char*>(record.bytes.data()),
+                                          record.bytes.size()))
+          : std::nullopt;
+  if (!plan)
+    return {JournalRead::kDamaged, {}};
+  return {JournalRead::kPlan, std::move(*plan)};
 }
 
 std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
@@ -169,7 +219,7 @@ std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
   auto writer = std::make_unique<JournalWriter>(files, std::move(path), std::move(file));
   // On the disk before anything is staged: a journal cut inside its header
   // reads as no journal of ours.
-  if (!writer->append(std::string(kHeader), true))
+  if (!writer->append(std::string(kHeader), true, kMaxJournalBytes))
     return nullptr;
   return writer;
 }
@@ -180,23 +230,23 @@ JournalWriter::JournalWriter(platform::Files& files, std::string path,
 
 bool JournalWriter::addStaged(const std::string& name) {
   plan_.stagedFiles.push_back(name);
-  return append(stagedRecord(name), false);
+  return append(stagedRecord(name), false, kMaxJournalBytes - kDecisionRoom);
 }
 
 bool JournalWriter::addFolder(const std::string& name) {
   plan_.createdFolders.push_back(name);
-  return append(folderRecord(name), false);
+  return append(folderRecord(name), false, kMaxJournalBytes - kDecisionRoom);
 }
 
 bool JournalWriter::complete(std::vector<ApplyStep> steps) {
   plan_.steps = std::move(steps);
   plan_.complete = true;
-  return append(completeRecord(plan_.steps), true);
+  return append(completeRecord(plan_.steps), true, kMaxJournalBytes - kDecisionRoom);
 }
 
 bool JournalWriter::decide(ApplyDecision decision) {
   plan_.decision = decision;
-  return append(decisionRecord(decision), true);
+  return append(decisionRecord(decision), true, kMaxJournalBytes);
 }
 
 void JournalWriter::remove() {
@@ -207,10 +257,17 @@ void JournalWriter::remove() {
   files_.remove(path_);
 }
 
-bool JournalWriter::append(const std::string& record, bool flush) {
+bool JournalWriter::append(const std::string& record, bool flush, std::size_t limit) {
+  if (written_ + record.size() > limit) {
+    full_ = true;
+    return false;
+  }
   // A kill between staging records loses at most names of files that hold
   // nothing but staged bytes; the steps and the decisions are flushed.
-  return file_ && file_->write(record.data(), record.size()) && (!flush || file_->flush());
+  if (!file_ || !file_->write(record.data(), record.size()))
+    return false;
+  written_ += record.size();
+  return !flush || file_->flush();
 }
 
 bool rewriteJournal(platform::Files& files, const std::string& runDirectory,

@@ -7,6 +7,7 @@
 // A step's own progress is not written: each is a rename, and whether it
 // has happened can be read off the files themselves.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -22,6 +23,14 @@ inline constexpr char kJournalFileName[] = "tavoro-update.journal";
 // Where a journal that cannot be read goes, or the first free of its
 // numbered names, "(1)" to "(99)".
 inline constexpr char kUnreadableJournalFileName[] = "tavoro-update.journal.unreadable";
+
+// The longest journal there is: a file of the package takes a staged
+// record, a step (three names and a size) and the records of the folders it
+// opens, four times its name and some 80 bytes. 64 MiB holds 65 535 files
+// (the most a ZIP archive counts without its 64-bit extension) with names
+// of 230 bytes, where real names are a fraction of that; the writer keeps
+// to it, so a longer file is no journal of ours, and is never read past it.
+inline constexpr std::size_t kMaxJournalBytes = 64 * 1024 * 1024;
 
 // One file of the package, names relative to the run directory: staged
 // beside its target, then the target (if there was one) moved to its
@@ -59,9 +68,28 @@ const ApplyStep* stepStagedAs(const ApplyPlan& plan, std::string_view name);
 const ApplyStep* stepFor(const ApplyPlan& plan, std::string_view target);
 
 // Nothing when the text is no journal of ours; a last line cut short by a
-// kill is left out. Names that could lead outside the run directory make
-// the whole journal unusable.
+// kill is left out. What the apply itself would not have written makes the
+// whole journal unusable: a name that could lead outside the run directory
+// or is not written as the apply writes names, a staged or backup name
+// that is not one the apply takes for its target, a name twice.
 std::optional<ApplyPlan> parseJournal(std::string_view text);
+
+enum class JournalRead {
+  kPlan,
+  // Read whole, and no journal of ours (longer than any, or damaged).
+  kDamaged,
+  // Missing, or not handed over whole: it may be one.
+  kUnreadable,
+};
+
+struct JournalFile {
+  JournalRead read = JournalRead::kUnreadable;
+  // When kPlan.
+  ApplyPlan plan;
+};
+
+// The journal of the run directory, read with its bound.
+JournalFile readJournal(platform::Files& files, const std::string& runDirectory);
 
 // The journal file of one apply, held open and written to as it goes.
 // Dropped without remove(), it stays for the next start's recovery.
@@ -75,22 +103,28 @@ class JournalWriter {
                 std::unique_ptr<platform::OutputFile> file);
 
   const ApplyPlan& plan() const { return plan_; }
+  // Each false when the journal cannot be written, or would grow past
+  // kMaxJournalBytes: the last records always have room for a decision.
   bool addStaged(const std::string& name);
   bool addFolder(const std::string& name);
   // Lists the steps and marks the staging done, on the disk before it returns.
   bool complete(std::vector<ApplyStep> steps);
   // The decision on the disk before it returns.
   bool decide(ApplyDecision decision);
+  // An addition was refused for the journal's length, not by the system.
+  bool full() const { return full_; }
   // Closes and deletes the journal: the update is over.
   void remove();
 
  private:
-  bool append(const std::string& record, bool flush);
+  bool append(const std::string& record, bool flush, std::size_t limit);
 
   platform::Files& files_;
   std::string path_;
   std::unique_ptr<platform::OutputFile> file_;
   ApplyPlan plan_;
+  std::size_t written_ = 0;
+  bool full_ = false;
 };
 
 // Writes the whole journal afresh under its name, on the disk before it

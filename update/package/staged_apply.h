@@ -88,14 +88,16 @@ ApplyResult applyStaged(platform::Files& files, const std::string& runDirectory,
 
 // Puts back every target, removes what the plan added and the staged files,
 // in reverse order; the state of each step is read off the files, so it may
-// run again after being interrupted or refused. True when every target is
-// as before and no staged file is left; on false, what could go back did,
-// and the journal must stay for a later start to try again.
+// run again after being interrupted or refused (update/package/step_files.h:
+// a file no step made stays). True when every target is as before and no
+// staged file is left; on false, what could go back did, and the journal
+// must stay for a later start to try again.
 bool undoPlan(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
 
-// Removes the backups of an apply that is over: the new files stay. False
-// when one stays (held, or the old launcher's own running file); the
-// journal, its decision "finish", lets a later start remove it.
+// Removes the backups of an apply that is over: the new files stay; a
+// backup whose target is gone goes back to its name instead. False when one
+// stays (held, or the old launcher's own running file); the journal, its
+// decision "finish", lets a later start remove it.
 bool removeBackups(platform::Files& files, const std::string& runDirectory, const ApplyPlan& plan);
 
 enum class Recovery {
@@ -116,6 +118,9 @@ enum class Recovery {
 // that should put a file at that name cannot be done by it while it runs,
 // so an update not yet decided is undone; and a launcher that is itself a
 // step's staged file (a successor) leaves the journal to its succession.
+// Whatever the journal says, that file is never removed, and moves only
+// aside for its staged replacement; a journal that leaves it in the way
+// stays for a later start.
 Recovery recoverInterruptedUpdate(platform::Files& files, platform::NamedEvents& events,
                                   const std::string& runDirectory, const std::string& ownFile = {});
 

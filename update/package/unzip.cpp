@@ -11,6 +11,7 @@
 #include "base/file_name.h"
 #include "base/path.h"
 #include "update/download/partial_file.h"
+#include "update/package/free_names.h"
 #include "update/package/staged_apply.h"
 #include "update/package/unzip_archive.h"
 
@@ -18,14 +19,6 @@ namespace update {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
-// Data goes to a name of this kind beside the target first, so a damaged
-// entry never replaces a good file, and the old file to the other one until
-// the update is known to be whole. Each is taken only where no file has it
-// (a player's file) and the package brings none, trying numbered ones after
-// the plain one.
-constexpr const char* kStagingSuffix = ".unpacking";
-constexpr const char* kBackupSuffix = ".backup";
-constexpr int kFreeNameTries = 100;
 
 // Byte positions of the separators of a code page 936 path.
 std::vector<std::size_t> separatorPositions(const std::string& path) {
@@ -55,14 +48,6 @@ void createFolderChain(platform::Files& files, const std::string& folder) {
 }
 
 namespace {
-
-// Windows sees one file where names differ only in the case of ASCII
-// letters or in the separator used.
-std::string foldedName(const std::string& name) {
-  std::string folded = base::lowerAscii(name);
-  std::replace(folded.begin(), folded.end(), '/', '\\');
-  return folded;
-}
 
 struct StagedEntry {
   std::uint64_t index;
@@ -114,7 +99,7 @@ class Stager {
       if (!path->fileName.empty()) {
         // Two entries for one file would leave the second's backup holding
         // the first's new bytes.
-        if (!reserved_.insert(foldedName(relativeName(*path))).second)
+        if (!reserved_.insert(foldedName(base::joinedEntryPath(*path))).second)
           return damaged(ansiName);
       }
       entries_.push_back({index, std::move(*path)});
@@ -129,7 +114,7 @@ class Stager {
       return false;
     if (entry.path.fileName.empty())
       return true;
-    return stageFile(entry.index, relativeName(entry.path));
+    return stageFile(entry.index, base::joinedEntryPath(entry.path));
   }
 
   // Backup names for the targets that exist, then the steps in the journal,
@@ -148,17 +133,10 @@ class Stager {
     std::stable_sort(steps_.begin(), steps_.end(), [this](const ApplyStep& a, const ApplyStep& b) {
       return stepRank(a.target, order_) < stepRank(b.target, order_);
     });
-    return journal_.complete(std::move(steps_)) || notWritten(kJournalFileName, files_.lastError());
+    return journal_.complete(std::move(steps_)) || journalNotWritten();
   }
 
  private:
-  static std::string relativeName(const base::EntryPath& path) {
-    std::string name;
-    for (const std::string& folder : path.folders)
-      name += folder + '\\';
-    return name + path.fileName;
-  }
-
   std::string path(const std::string& relative) const { return base::joinPath(root_, relative); }
 
   bool damaged(const std::string& file) {
@@ -173,6 +151,11 @@ class Stager {
     return false;
   }
 
+  // A journal too long for the reader is refused without a system's code.
+  bool journalNotWritten() {
+    return notWritten(kJournalFileName, journal_.full() ? 0 : files_.lastError());
+  }
+
   bool createFolders(const base::EntryPath& entry) {
     std::string relative;
     for (const std::string& name : entry.folders) {
@@ -182,17 +165,22 @@ class Stager {
       if (files_.isDirectory(path(relative)))
         continue;
       // Named before it exists: a kill right after leaves nothing unnamed.
-      if (!journal_.addFolder(relative) || !files_.createDirectory(path(relative)))
+      if (!journal_.addFolder(relative))
+        return journalNotWritten();
+      if (!files_.createDirectory(path(relative)))
         return notWritten(relative, files_.lastError());
     }
     return true;
   }
 
-  // The plain name, or the first numbered one, that no file has and the
-  // package does not bring; reserved from then on. Empty when none is free.
+  // Data goes to a staged name beside the target first, so a damaged entry
+  // never replaces a good file, and the old file to a backup name until the
+  // update is known to be whole. Each is the plain name, or the first
+  // numbered one, that no file has (a player's file) and the package does
+  // not bring; reserved from then on. Empty when none is free.
   std::string unusedName(const std::string& plain) {
     for (int number = 0; number < kFreeNameTries; ++number) {
-      std::string name = number == 0 ? plain : base::numberedFileName(plain, number);
+      std::string name = freeNameTry(plain, number);
       if (reserved_.count(foldedName(name)) == 0 && !files_.exists(path(name))) {
         reserved_.insert(foldedName(name));
         return name;
@@ -209,7 +197,7 @@ class Stager {
     if (staged.empty())
       return notWritten(target, 0);
     if (!journal_.addStaged(staged))
-      return notWritten(kJournalFileName, files_.lastError());
+      return journalNotWritten();
     PartialFile partial(files_, path(staged), PartialFile::Creation::kOnlyNew);
     if (!partial.opened())
       return notWritten(target, files_.lastError());

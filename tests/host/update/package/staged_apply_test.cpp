@@ -519,18 +519,19 @@ TEST(ApplyJournalTest, ReadsBackWhatItWritesAndRefusesWhatCouldLeadOutside) {
   const Row rows[] = {
       {"header only", header, true},
       {"another header", "tavoro-update-journal/2\n", false},
-      {"a parent folder", header + "staged 6:..\\x.u\n", false},
-      {"a drive", header + "staged 6:C:\\x.u\n", false},
+      {"a parent folder", header + "staged 14:..\\x.unpacking\n", false},
+      {"a drive", header + "staged 14:C:\\x.unpacking\n", false},
       {"a rooted name", header + "folder 3:\\xy\n", false},
-      {"a length past the line", header + "staged 9:x.u\n", false},
-      {"text after the name", header + "staged 3:x.u more\n", false},
-      {"a backup outside", header + "step 3:s.u 1:t 5:..\\bk 4\napply\n", false},
-      {"no size", header + "step 3:s.u 1:t 0:\napply\n", false},
+      {"a length past the line", header + "staged 19:x.unpacking\n", false},
+      {"text after the name", header + "staged 11:x.unpacking more\n", false},
+      {"a backup outside", header + "step 11:t.unpacking 1:t 11:..\\t.backup 4\napply\n", false},
+      {"no size", header + "step 11:t.unpacking 1:t 0:\napply\n", false},
       {"a decision before the steps are complete", header + "undo\n", false},
       {"two decisions", header + "apply\nfinish\nundo\n", false},
-      {"staging after the steps", header + "apply\nstaged 3:x.u\n", false},
-      {"an unknown record", header + "remove 3:x.u\n", false},
-      {"a step without backup", header + "step 3:s.u 1:t 0: 4\napply\nfinish\n", true},
+      {"staging after the steps", header + "apply\nstaged 11:x.unpacking\n", false},
+      {"an unknown record", header + "remove 11:x.unpacking\n", false},
+      {"a staged record", header + "staged 11:x.unpacking\n", true},
+      {"a step without backup", header + "step 11:t.unpacking 1:t 0: 4\napply\nfinish\n", true},
   };
   for (const Row& row : rows)
     EXPECT_EQ(update::parseJournal(row.text).has_value(), row.usable) << row.what;

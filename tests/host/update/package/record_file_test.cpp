@@ -1,0 +1,122 @@
+// The update's record files read with a bound: what is read whole, what is
+// too long, and that nothing past the bound is held; the kept package's
+// record at its longest and one byte past it.
+
+#include <string>
+
+#include "platform/host/host_services.h"
+#include "tests/host/test_support.h"
+#include "tests/host/unzip_test_archives.h"
+#include "update/kept_package.h"
+#include "update/package/record_file.h"
+
+namespace {
+
+using namespace testing_support;
+using update::RecordRead;
+
+class RecordFileTest : public LauncherTest {
+ protected:
+  std::string path(const char* name) const { return (runDir() / name).string(); }
+};
+
+TEST_F(RecordFileTest, AFileIsReadWholeUpToItsBoundAndNoFurther) {
+  struct Row {
+    const char* what;
+    std::string bytes;
+    std::size_t bound;
+    RecordRead status;
+  };
+  const std::string kilobyte(1024, 'k');
+  const Row rows[] = {
+      {"empty", "", 16, RecordRead::kRead},
+      {"empty, with no room at all", "", 0, RecordRead::kRead},
+      {"one byte with no room", "x", 0, RecordRead::kTooLong},
+      {"a byte short of the bound", std::string(15, 'a'), 16, RecordRead::kRead},
+      {"at the bound", std::string(16, 'a'), 16, RecordRead::kRead},
+      {"a byte past the bound", std::string(17, 'a'), 16, RecordRead::kTooLong},
+      // Past the first read's buffer, so that it has to grow.
+      {"ten kilobytes at the bound", std::string(10 * 1024, 'b'), 10 * 1024, RecordRead::kRead},
+      {"ten kilobytes, one byte past", std::string(10 * 1024 + 1, 'b'), 10 * 1024,
+       RecordRead::kTooLong},
+      {"every byte value", std::string("\x00\xff\r\n\x1a", 5), 5, RecordRead::kRead},
+  };
+  for (const Row& row : rows) {
+    writeFile("record", row.bytes);
+    const update::RecordBytes read = update::readRecordFile(os.files, path("record"), row.bound);
+    EXPECT_EQ(read.status, row.status) << row.what;
+    const std::string got(read.bytes.begin(), read.bytes.end());
+    EXPECT_EQ(got, row.status == RecordRead::kRead ? row.bytes : "") << row.what;
+    EXPECT_LE(read.bytes.capacity(), row.bound) << row.what << ": more held than the bound";
+  }
+}
+
+TEST_F(RecordFileTest, WhatCannotBeReadWholeIsUnreadableAndAnEndlessFileStops) {
+  EXPECT_EQ(update::readRecordFile(os.files, path("missing"), 64).status, RecordRead::kUnreadable);
+  std::filesystem::create_directory(runDir() / "folder");
+  EXPECT_EQ(update::readRecordFile(os.files, path("folder"), 64).status, RecordRead::kUnreadable);
+  // A device that never ends: the read stops one byte past the bound.
+  const update::RecordBytes endless = update::readRecordFile(os.files, "/dev/zero", 100 * 1000);
+  EXPECT_EQ(endless.status, RecordRead::kTooLong);
+  EXPECT_TRUE(endless.bytes.empty());
+}
+
+// The kept record: a value longer than the reader takes is no record, and
+// so is a file longer than the longest record there can be, however its
+// values read; the file stays where it is either way.
+class KeptRecordTest : public LauncherTest {
+ protected:
+  // A record with `value` in every field, its size (7) written in
+  // `sizeDigits` digits: leading zeros read as the number.
+  static std::string record(const std::string& value, std::size_t sizeDigits) {
+    std::string text = "tavoro-kept-update/1\n";
+    for (int field = 0; field < update::kVersionFieldCount; ++field)
+      text += std::to_string(value.size()) + ":" + value + "\n";
+    return text + std::string(sizeDigits - 1, '0') + "7\n";
+  }
+};
+
+TEST_F(KeptRecordTest, TheLongestRecordReadsAndOneBytePastItIsNone) {
+  const std::string longest(update::kMaxKeptValueBytes, 'v');
+  struct Row {
+    const char* what;
+    std::string text;
+    bool read;
+  };
+  const Row rows[] = {
+      {"short", record("1.2", 1), true},
+      {"every value at its longest", record(longest, 20), true},
+      {"one byte past the longest", record(longest, 21), false},
+  };
+  ASSERT_EQ(rows[1].text.size(), update::kMaxKeptRecordBytes);
+  ASSERT_EQ(rows[2].text.size(), update::kMaxKeptRecordBytes + 1);
+  const std::string name = update::kKeptPackageFileName;
+  for (const Row& row : rows) {
+    writeFile(name, row.text);
+    const std::optional<update::KeptPackage> kept =
+        update::readKeptPackage(os.files, runDir().string());
+    EXPECT_EQ(kept.has_value(), row.read) << row.what;
+    if (kept) {
+      EXPECT_EQ(kept->size, 7) << row.what;
+      EXPECT_EQ(kept->versionFields[update::kPackageSignature].size(),
+                row.text.size() > 1000 ? update::kMaxKeptValueBytes : 3)
+          << row.what;
+    }
+    EXPECT_EQ(readBytes(runDir() / name), row.text) << row.what << ": the file stays as it was";
+  }
+}
+
+TEST_F(KeptRecordTest, WhatIsKeptReadsBack) {
+  update::KeptPackage kept;
+  for (int field = 0; field < update::kVersionFieldCount; ++field)
+    kept.versionFields[field] = "value " + std::to_string(field) + "\nwith a line end";
+  kept.size = 123456789012;
+  ASSERT_TRUE(update::keepPackage(os.files, runDir().string(), kept));
+  const std::optional<update::KeptPackage> read =
+      update::readKeptPackage(os.files, runDir().string());
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->versionFields, kept.versionFields);
+  EXPECT_EQ(read->size, kept.size);
+}
+
+}  // namespace
