@@ -308,6 +308,7 @@ struct KeptRow {
   std::string expected;    // the file afterwards; empty: none
   std::string rangeAsked;  // the first request's Range line
   std::int64_t bound = 0;  // the task's most bytes
+  bool emptyFile = false;  // with kept 0: a file without bytes rather than none
 };
 
 void PrintTo(const KeptRow& row, std::ostream* out) {
@@ -320,7 +321,7 @@ const std::string kNote = "tavoro-resume/1\naddress @\nvalidator \"v1\"\nsize 10
 
 TEST_P(KeptFileTest, IsContinuedOnlyWhenEverythingFits) {
   const KeptRow& row = GetParam();
-  if (row.kept > 0)
+  if (row.kept > 0 || row.emptyFile)
     writeFile("pkg.zip.tmp", kBody.substr(0, row.kept));
   std::string note = row.note;
   if (const std::size_t at = note.find('@'); at != std::string::npos)
@@ -368,6 +369,9 @@ INSTANTIATE_TEST_SUITE_P(
         KeptRow{"DamagedNote", 40000, "tavoro-resume/1\naddress @\n", head200(100000, kTag) + kBody,
                 kBody, ""},
         KeptRow{"NoteWithoutFile", 0, kNote, head200(100000, kTag) + kBody, kBody, ""},
+        KeptRow{"OneByteKept", 1, kNote, head206(1, 100000, kTag) + kBody.substr(1), kBody,
+                "Range: bytes=1-"},
+        KeptRow{"EmptyFileIsNoStart", 0, kNote, head200(100000, kTag) + kBody, kBody, "", 0, true},
         KeptRow{"FitsTheBoundExactly", 40000, kNote,
                 head206(40000, 100000, kTag) + kBody.substr(40000), kBody, "Range: bytes=40000-",
                 100000},
