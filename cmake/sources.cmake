@@ -38,6 +38,7 @@ set(TAVORO_LOGIC_SOURCES
   update/package/package_digest_follower.cpp
   update/package/package_signature.cpp
   update/progress_text.cpp
+  update/record_names.cpp
   update/package/release_signature.cpp
   update/download/resume_note.cpp
   update/package/unzip.cpp

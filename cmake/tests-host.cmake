@@ -27,6 +27,7 @@ set(TAVORO_HOST_TESTS
   tests/host/update/package/staged_apply_test.cpp
   tests/host/update/package/unzip_test.cpp
   tests/host/update/progress_text_test.cpp
+  tests/host/update/record_names_test.cpp
   tests/host/update/version_test.cpp
 )
 

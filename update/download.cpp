@@ -9,6 +9,7 @@
 #include "update/download_failure.h"
 #include "update/package/package_digest_follower.h"
 #include "update/progress_text.h"
+#include "update/record_names.h"
 
 namespace update {
 
@@ -17,7 +18,7 @@ std::string packagePath(const std::string& runDirectory, const std::string& addr
 }
 
 std::string temporaryPackagePath(const std::string& runDirectory, const std::string& address) {
-  return packagePath(runDirectory, address) + ".tmp";
+  return packagePath(runDirectory, address) + kPartialPackageSuffix;
 }
 
 DownloadStart startPackageDownload(platform::Files& files, const std::string& runDirectory,

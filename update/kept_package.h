@@ -10,11 +10,10 @@
 #include <string>
 
 #include "platform/files.h"
+#include "update/record_names.h"
 #include "update/update_state.h"
 
 namespace update {
-
-inline constexpr char kKeptPackageFileName[] = "tavoro-update.kept";
 
 struct KeptPackage {
   std::array<std::string, kVersionFieldCount> versionFields;

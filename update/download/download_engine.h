@@ -17,11 +17,11 @@
 #include "update/download/download_events.h"
 #include "update/download/download_stop.h"
 #include "update/http/http_address.h"
+#include "update/record_names.h"
 
 namespace update {
 
 inline constexpr int kMaxRedirects = 5;
-inline constexpr int kMaxNumberedNames = 99;
 
 // `path` itself when no file has it, else the first of its numbered names,
 // "(1)" to "(99)", that no file has; nothing when all are taken.

@@ -15,13 +15,9 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "update/record_names.h"
 
 namespace update {
-
-inline constexpr char kJournalFileName[] = "tavoro-update.journal";
-// Where a journal that cannot be read goes, or the first free of its
-// numbered names, "(1)" to "(99)".
-inline constexpr char kUnreadableJournalFileName[] = "tavoro-update.journal.unreadable";
 
 // One file of the package, names relative to the run directory: staged
 // beside its target, then the target (if there was one) moved to its

@@ -13,19 +13,12 @@
 #include "update/download/partial_file.h"
 #include "update/package/staged_apply.h"
 #include "update/package/unzip_archive.h"
+#include "update/record_names.h"
 
 namespace update {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 256 * 1024;
-// Data goes to a name of this kind beside the target first, so a damaged
-// entry never replaces a good file, and the old file to the other one until
-// the update is known to be whole. Each is taken only where no file has it
-// (a player's file) and the package brings none, trying numbered ones after
-// the plain one.
-constexpr const char* kStagingSuffix = ".unpacking";
-constexpr const char* kBackupSuffix = ".backup";
-constexpr int kFreeNameTries = 100;
 
 // Byte positions of the separators of a code page 936 path.
 std::vector<std::size_t> separatorPositions(const std::string& path) {
@@ -80,6 +73,11 @@ int stepRank(const std::string& target, const StepOrder& order) {
   return 0;
 }
 
+// Data goes to a staging name beside the target first (kStagingSuffix), so
+// a damaged entry never replaces a good file, and the old file to a backup
+// name (kBackupSuffix) until the update is known to be whole. Each is taken
+// only where no file has it (a player's file) and the package brings none,
+// trying numbered ones after the plain one.
 class Stager {
  public:
   Stager(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
@@ -191,7 +189,7 @@ class Stager {
   // The plain name, or the first numbered one, that no file has and the
   // package does not bring; reserved from then on. Empty when none is free.
   std::string unusedName(const std::string& plain) {
-    for (int number = 0; number < kFreeNameTries; ++number) {
+    for (int number = 0; number <= kMaxNumberedNames; ++number) {
       std::string name = number == 0 ? plain : base::numberedFileName(plain, number);
       if (reserved_.count(foldedName(name)) == 0 && !files_.exists(path(name))) {
         reserved_.insert(foldedName(name));
