@@ -104,7 +104,8 @@ void runPack(const Arguments& arguments, Tools& tools) {
     throw Refusal("--out " + out + " lies inside --from " + from +
                   ": the next package would hold this one. Choose a folder outside it");
   std::vector<TreeEntry> entries = tools.folders.read(from);
-  checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"));
+  checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"),
+                   packageFileName(fields[kUpdateAddress]));
   refuseSecretKeys(entries);
   PublicKey publicKey{};
   crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
@@ -171,8 +172,11 @@ const Command& packCommand() {
       "      must carry the secret key's public key and a page address of yours,\n"
       "      and a version that V sorts after. Up to six notes: the first is the\n"
       "      update's description, the others notes 1-5. Refuses symbolic links,\n"
-      "      secret key files, --secret or OUTDIR inside DIR, and names Windows\n"
-      "      would take for one or not keep. --list prints every name packed.\n",
+      "      secret key files, --secret or OUTDIR inside DIR, names Windows\n"
+      "      would take for one or not keep, and names the launcher gives files\n"
+      "      of its own during an update (tavoro-update.journal, the package's\n"
+      "      name and its .tmp, names ending in .unpacking or .backup, ...).\n"
+      "      --list prints every name packed.\n",
       runPack};
   return command;
 }
