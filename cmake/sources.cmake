@@ -124,6 +124,7 @@ set(TAVORO_HOST_SOURCES
 # system's part of it.
 set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
+  publisher/client_threads.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/keygen_command.cpp
