@@ -139,6 +139,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/raw_name_flags.cpp
   publisher/secret_key_file.cpp
   publisher/serve_command.cpp
+  publisher/settings_scan.cpp
   publisher/settings_stamp.cpp
   publisher/show_command.cpp
   publisher/staged_file.cpp
