@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <string>
 
 #include "update/settings_block.h"
@@ -53,25 +52,21 @@ class TagScan {
   void addPiece(const std::uint8_t* data, std::size_t size) {
     // The window: what may still start a tag (one byte short of a whole
     // field), then the new piece.
-    window_.insert(window_.end(), data, data + size);
-    const std::size_t field = current_.size();
-    const auto* bytes = window_.data();
-    for (std::size_t at = 0; at + field <= window_.size(); ++at) {
-      const void* found = std::memchr(bytes + at, current_[0], window_.size() - field + 1 - at);
-      if (found == nullptr)
-        break;
-      at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes);
-      if (std::memcmp(bytes + at, current_.data(), field) == 0) {
-        if (counts_.current++ == 0)
-          counts_.firstCurrent = windowStart_ + at;
-      } else if (std::memcmp(bytes + at, earlier_.data(), field) == 0) {
-        ++counts_.earlier;
-      }
-    }
+    window_.append(reinterpret_cast<const char*>(data), size);
+    const auto count = [this](const std::string& tag, auto&& found) {
+      for (std::size_t at = window_.find(tag); at != std::string::npos;
+           at = window_.find(tag, at + 1))
+        found(windowStart_ + at);
+    };
+    count(current_, [this](std::uint64_t at) {
+      if (counts_.current++ == 0)
+        counts_.firstCurrent = at;
+    });
+    count(earlier_, [this](std::uint64_t) { ++counts_.earlier; });
     keep();
-    const std::size_t carried = std::min(window_.size(), field - 1);
+    const std::size_t carried = std::min(window_.size(), current_.size() - 1);
     windowStart_ += window_.size() - carried;
-    window_.erase(window_.begin(), window_.end() - static_cast<std::ptrdiff_t>(carried));
+    window_.erase(0, window_.size() - carried);
   }
 
   // The window's bytes of the settings block not kept yet.
@@ -88,7 +83,7 @@ class TagScan {
 
   const std::string current_;
   const std::string earlier_;
-  base::Bytes window_;
+  std::string window_;
   std::uint64_t windowStart_ = 0;
   TagCounts counts_;
   base::Bytes kept_;

@@ -3,7 +3,6 @@
 #include <sodium.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -38,7 +37,7 @@ std::uint64_t peHeader(ProgramBytes& program) {
   if (peOffset == 0 || peOffset > program.size() - 4)
     return 0;
   const base::Bytes signature = program.at(peOffset, 4);
-  return std::memcmp(signature.data(), "PE\0\0", 4) == 0 ? peOffset : 0;
+  return signature.size() == 4 && std::memcmp(signature.data(), "PE\0\0", 4) == 0 ? peOffset : 0;
 }
 
 // Where the data of the program's last section ends: a file shorter than

@@ -8,8 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "publisher/settings_scan.h"
 #include "tests/host/publisher/publisher_fixture.h"
 
 namespace {
@@ -104,6 +106,95 @@ TEST_F(ShowTest, ReadsHeadersPastTheFirstChunkAgain) {
   writeBytes(path("in.exe"), program);
   EXPECT_EQ(run({"show", path("in.exe")}), 1);
   EXPECT_NE(err().find("in.exe is no launcher: not a Windows program"), std::string::npos) << err();
+}
+
+// The PE header's place, at the file's very end or past it.
+TEST_F(ShowTest, APeHeaderInTheLastBytesIsOneAndPastThemNone) {
+  std::string atEnd = standInLauncher(1);
+  atEnd.replace(0x3C, 4, std::string("\xFC\x07\0\0", 4));  // 0x7FC: the last four bytes
+  atEnd.replace(0x7FC, 4, std::string("PE\0\0", 4));
+  std::string past = atEnd;
+  past.replace(0x3C, 4, std::string("\xFD\x07\0\0", 4));
+  past.replace(0x7FD, 3, std::string("PE\0", 3));
+  std::string none = standInLauncher(1);
+  none.replace(0x3C, 4, std::string(4, '\0'));
+  const struct {
+    std::string name, file, says;
+  } rows[] = {
+      {"the last four bytes", atEnd,
+       "in.exe: the file is cut short: it has 2048 bytes, its program's sections reach to byte "
+       "2049"},
+      {"three bytes left", past, "in.exe is no launcher: not a Windows program"},
+      {"at byte 0", none, "in.exe is no launcher: not a Windows program"},
+  };
+  for (const auto& row : rows) {
+    writeBytes(path("in.exe"), row.file);
+    EXPECT_EQ(run({"show", path("in.exe")}), 1) << row.name;
+    EXPECT_NE(err().find(row.says), std::string::npos) << row.name << ": " << err();
+  }
+}
+
+// A file's bytes in memory, read in pieces of at most `piece` bytes.
+class BytesInput final : public platform::InputFile {
+ public:
+  BytesInput(const std::string& bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+  long read(void* buffer, std::size_t size) override {
+    const std::size_t count = std::min({size, piece_, bytes_.size() - at_});
+    std::memcpy(buffer, bytes_.data() + at_, count);
+    at_ += count;
+    return static_cast<long>(count);
+  }
+
+ private:
+  const std::string& bytes_;
+  const std::size_t piece_;
+  std::size_t at_ = 0;
+};
+
+// The file is read once, in blocks; again only for bytes past its first
+// block and the settings block, and never past its end.
+TEST(StreamedProgram, ReadsOnceAndAgainOnlyForWhatItDidNotKeep) {
+  const std::size_t block = 2 * kChunk + 5;
+  const std::string program = programWith(3 * kChunk, {{block, settingsBlock()}});
+  const std::string_view bytes = program;
+  int opens = 0;
+  publisher::StreamedProgram streamed(
+      [&] {
+        ++opens;
+        return std::make_unique<BytesInput>(program, 1000);
+      },
+      program.size());
+  const auto at = [&](std::uint64_t offset, std::size_t count) {
+    const base::Bytes got = streamed.at(offset, count);
+    return std::string(got.begin(), got.end());
+  };
+  EXPECT_EQ(at(0, 2), "MZ");
+  EXPECT_EQ(at(kChunk - 4, 4), bytes.substr(kChunk - 4, 4));
+  EXPECT_EQ(opens, 1);
+  const publisher::TagCounts tags = streamed.tags();
+  EXPECT_EQ(tags.current, 1u);
+  EXPECT_EQ(tags.firstCurrent, block);
+  EXPECT_EQ(at(block, sizeof(update::SettingsBlock)), settingsBlock());
+  EXPECT_EQ(at(block + sizeof(update::SettingsBlock) - 4, 4), settingsBlock().substr(636));
+  EXPECT_EQ(opens, 1) << "read again for what it kept";
+  EXPECT_EQ(at(kChunk - 2, 4), bytes.substr(kChunk - 2, 4));
+  EXPECT_EQ(opens, 2);
+  EXPECT_EQ(at(program.size() - 2, 10), bytes.substr(program.size() - 2));
+  EXPECT_EQ(at(program.size(), 4), "");
+  EXPECT_EQ(streamed.tags().firstCurrent, block);
+  EXPECT_EQ(opens, 3);
+
+  const base::Bytes whole(program.begin(), program.end());
+  publisher::ProgramInMemory memory(whole);
+  const base::Bytes last = memory.at(program.size() - 2, 10);
+  EXPECT_EQ(std::string(last.begin(), last.end()), bytes.substr(program.size() - 2));
+  EXPECT_TRUE(memory.at(program.size(), 1).empty());
+
+  // A file shorter than it said, or none at all.
+  publisher::StreamedProgram shorter([&] { return std::make_unique<BytesInput>(program, 1000); },
+                                     program.size() + 1);
+  EXPECT_THROW(shorter.tags(), publisher::ReadFailed);
+  EXPECT_THROW(publisher::StreamedProgram([] { return nullptr; }, 10), publisher::ReadFailed);
 }
 
 // The file `size` bytes long, holding `start` at its start and nothing but
