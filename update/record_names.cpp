@@ -25,9 +25,9 @@ std::string folded(std::string_view name) {
 std::string withoutNumber(std::string_view name) {
   const std::size_t dot = name.rfind('.');
   const std::size_t end = dot == std::string_view::npos ? name.size() : dot;
-  if (end < 3 || name[end - 1] != ')')
+  if (end == 0 || name[end - 1] != ')')
     return {};
-  const std::size_t open = name.rfind('(', end - 2);
+  const std::size_t open = name.rfind('(', end - 1);
   if (open == std::string_view::npos)
     return {};
   const std::string_view digits = name.substr(open + 1, end - open - 2);

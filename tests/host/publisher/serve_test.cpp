@@ -193,6 +193,7 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
 TEST_F(ServeTest, FollowsNoLinkWhereverItPointsAtAnyPartOfThePath) {
   writeBytes(dir() / "upload/version.html", "page");
   writeBytes(dir() / "upload/sub/update-5.1.zip", "zip");
+  writeBytes(dir() / "upload/one.txt", "1");
   writeBytes(dir() / "secret.key", "secret");
   fs::create_symlink(dir() / "secret.key", dir() / "upload/out.key");
   fs::create_directory_symlink(dir(), dir() / "upload/outside");
@@ -224,6 +225,7 @@ TEST_F(ServeTest, FollowsNoLinkWhereverItPointsAtAnyPartOfThePath) {
     EXPECT_TRUE(answer.starts_with(c.answer)) << c.path << ": " << answer;
     EXPECT_EQ(answer.find("secret"), std::string::npos) << c.path;
   }
+  EXPECT_TRUE(exchange(port(), "GET /one.txt HTTP/1.1\r\n\r\n").ends_with("\r\n\r\n1"));
   stop();
   const std::string linked = " -> 404 (a symbolic link: never served, as pack packs none)\n";
   for (const std::string request : {"/out.key", "/outside/secret.key", "/again.html",
@@ -246,6 +248,22 @@ TEST_F(ServeTest, ATricklingClientHoldsUpNoOther) {
   EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 OK\r\n")) << answer;
   EXPECT_TRUE(answer.ends_with("\r\n\r\npage")) << answer;
   stop();
+}
+
+// A server that stops leaves no client waiting on it for its time limit.
+TEST_F(ServeTest, StoppingCutsOffTheClientsStillBeingAnswered) {
+  writeBytes(dir() / "upload/version.html", "page");
+  start(path("upload"), {std::chrono::seconds(60), std::chrono::seconds(60), 4});
+  std::unique_ptr<platform::Connection> trickler = client();
+  ASSERT_TRUE(trickler && trickler->sendAll("GET /version.html HT"));
+  // Answered after the trickler was taken on.
+  EXPECT_TRUE(
+      exchange(port(), "GET /version.html HTTP/1.1\r\n\r\n").starts_with("HTTP/1.1 200 OK\r\n"));
+  const auto stopping = std::chrono::steady_clock::now();
+  stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(30))
+      << "waited for the trickler's time limit";
+  EXPECT_EQ(rest(*trickler), "");
 }
 
 // More clients than the server takes at once wait their turn, in order.
