@@ -144,7 +144,8 @@ base::Bytes StreamedProgram::at(std::uint64_t offset, std::size_t count) {
   count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
   if (std::optional<base::Bytes> held = slice(head_, 0, offset, count))
     return *held;
-  if (tags_ && tags_->current != 0) {
+  // What the scan kept of the settings block (nothing when it found none).
+  if (tags_) {
     if (std::optional<base::Bytes> held = slice(block_, tags_->firstCurrent, offset, count))
       return *held;
   }

@@ -34,8 +34,7 @@ std::uint64_t peHeader(ProgramBytes& program) {
   if (dos.size() < kPeOffsetField + 4 || dos[0] != 'M' || dos[1] != 'Z')
     return 0;
   const std::uint64_t peOffset = littleEndian(dos.data() + kPeOffsetField, 4);
-  if (peOffset == 0 || peOffset > program.size() - 4)
-    return 0;
+  // Fewer than four bytes where it points: none.
   const base::Bytes signature = program.at(peOffset, 4);
   return signature.size() == 4 && std::memcmp(signature.data(), "PE\0\0", 4) == 0 ? peOffset : 0;
 }

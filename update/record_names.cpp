@@ -24,13 +24,11 @@ std::string folded(std::string_view name) {
 // second byte of a two-byte character.
 std::string withoutNumber(std::string_view name) {
   const std::size_t dot = name.rfind('.');
-  const std::size_t end = dot == std::string_view::npos ? name.size() : dot;
-  if (end == 0 || name[end - 1] != ')')
+  const std::string_view stem = name.substr(0, dot);
+  const std::size_t open = stem.rfind('(');
+  if (open == std::string_view::npos || !stem.ends_with(')'))
     return {};
-  const std::size_t open = name.rfind('(', end - 1);
-  if (open == std::string_view::npos)
-    return {};
-  const std::string_view digits = name.substr(open + 1, end - open - 2);
+  const std::string_view digits = stem.substr(open + 1, stem.size() - open - 2);
   int number = 0;
   for (const char c : digits) {
     if (c < '0' || c > '9' || number > kMaxNumberedNames)
@@ -40,7 +38,7 @@ std::string withoutNumber(std::string_view name) {
   // As std::to_string writes it: no leading zero.
   if (digits.empty() || digits.front() == '0' || number > kMaxNumberedNames)
     return {};
-  return std::string(name.substr(0, open)) + std::string(name.substr(end));
+  return std::string(stem.substr(0, open)) + std::string(name.substr(stem.size()));
 }
 
 // `name` is `plain` or one of its numbered names.
