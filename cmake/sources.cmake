@@ -38,6 +38,7 @@ set(TAVORO_LOGIC_SOURCES
   update/package/package_digest_follower.cpp
   update/package/package_signature.cpp
   update/progress_text.cpp
+  update/record_names.cpp
   update/package/release_signature.cpp
   update/download/resume_note.cpp
   update/package/unzip.cpp
@@ -126,6 +127,7 @@ set(TAVORO_HOST_SOURCES
 # system's part of it.
 set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
+  publisher/client_threads.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/keygen_command.cpp
@@ -140,6 +142,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/raw_name_flags.cpp
   publisher/secret_key_file.cpp
   publisher/serve_command.cpp
+  publisher/settings_scan.cpp
   publisher/settings_stamp.cpp
   publisher/show_command.cpp
   publisher/staged_file.cpp

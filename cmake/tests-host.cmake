@@ -8,6 +8,7 @@ set(TAVORO_HOST_TESTS
   tests/host/core/startup_test.cpp
   tests/host/publisher/pack_test.cpp
   tests/host/publisher/serve_test.cpp
+  tests/host/publisher/show_test.cpp
   tests/host/publisher/stamp_test.cpp
   tests/host/publisher/windows_names_test.cpp
   tests/host/ui/chrome_test.cpp
@@ -31,6 +32,7 @@ set(TAVORO_HOST_TESTS
   tests/host/update/package/staged_apply_test.cpp
   tests/host/update/package/unzip_test.cpp
   tests/host/update/progress_text_test.cpp
+  tests/host/update/record_names_test.cpp
   tests/host/update/version_test.cpp
 )
 
@@ -41,8 +43,10 @@ add_executable(host_tests ${TAVORO_HOST_TESTS} app/update_settings.cpp)
 target_include_directories(host_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/host)
 target_link_libraries(host_tests PRIVATE tavoro_logic tavoro_publisher GTest::gtest GTest::gtest_main)
 target_compile_definitions(host_tests PRIVATE TAVORO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-                           TAVORO_TEST_AUTHORITY_DIR="${TAVORO_TEST_AUTHORITY_DIR}")
-add_dependencies(host_tests test_authority)
+                           TAVORO_TEST_AUTHORITY_DIR="${TAVORO_TEST_AUTHORITY_DIR}"
+                           TAVORO_PUBLISH_TOOL="$<TARGET_FILE:tavoro-publish>")
+# Some tests run the built tool as a program of its own.
+add_dependencies(host_tests test_authority tavoro-publish)
 include(GoogleTest)
 gtest_discover_tests(host_tests PROPERTIES LABELS host)
 

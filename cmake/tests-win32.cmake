@@ -24,6 +24,11 @@ foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
     ENVIRONMENT "TAVORO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endforeach()
 
+# serve's clients on Winsock, with time limits short enough for a test.
+add_executable(file_server_test tests/win32/file_server_test.cpp)
+target_link_libraries(file_server_test PRIVATE tavoro_publisher GTest::gtest_main)
+add_test(NAME win32.file_server_test COMMAND file_server_test)
+
 # Programs the process tests start, built beside them: one records how it
 # was run, one shows windows as its environment says.
 add_executable(run_recorder WIN32 tests/win32/run_recorder.cpp)

@@ -75,10 +75,12 @@ file(GLOB TAVORO_RESOURCE_FILES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/ui/imag
 set_source_files_properties(ui/win32/launcher.rc PROPERTIES
   OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/ui/win32/launcher.manifest;${TAVORO_RESOURCE_FILES}")
 
-# The publisher's tool: a console program, static like the launcher.
-add_executable(tavoro_publish publisher/win32/main.cpp ${TAVORO_PUBLISHER_SOURCES}
-                             ${TAVORO_PUBLISHER_WIN32_SOURCES})
-target_link_libraries(tavoro_publish PRIVATE tavoro_win32 advapi32 ws2_32)
+# The publisher's tool: a console program, static like the launcher; its
+# tests link the library.
+add_library(tavoro_publisher STATIC ${TAVORO_PUBLISHER_SOURCES} ${TAVORO_PUBLISHER_WIN32_SOURCES})
+target_link_libraries(tavoro_publisher PUBLIC tavoro_win32 advapi32 ws2_32)
+add_executable(tavoro_publish publisher/win32/main.cpp)
+target_link_libraries(tavoro_publish PRIVATE tavoro_publisher)
 target_link_options(tavoro_publish PRIVATE -s)
 set_target_properties(tavoro_publish PROPERTIES OUTPUT_NAME tavoro-publish)
 

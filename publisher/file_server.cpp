@@ -1,16 +1,22 @@
 #include "publisher/file_server.h"
 
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/cp936.h"
+#include "base/file_name.h"
+#include "publisher/client_threads.h"
 #include "publisher/printable.h"
 
 namespace publisher {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using Deadline = ClientConnection::Deadline;
+
 constexpr std::size_t kMaxRequestHead = 8 * 1024;
-constexpr int kIoTimeoutMs = 10000;
 constexpr std::size_t kBlock = 64 * 1024;
 
 // Nothing when an escape is malformed or stands for a zero byte.
@@ -35,7 +41,9 @@ std::optional<std::string> percentDecoded(std::string_view text) {
 }
 
 // Each part a plain name: no "..", ".", empty part, backslash, colon or
-// control byte, so that the path stays inside the folder on any system.
+// control byte, so that the path stays inside the folder on any system;
+// and a name Windows keeps as a file's (no device such as CON, no
+// wildcard), as pack's names are.
 bool staysInside(std::string_view path) {
   std::size_t start = 0;
   while (start <= path.size()) {
@@ -49,7 +57,7 @@ bool staysInside(std::string_view path) {
     if (c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20)
       return false;
   }
-  return true;
+  return base::parseEntryPath(path).has_value();
 }
 
 std::string head(int status, const char* reason, std::uint64_t length, const char* type) {
@@ -69,12 +77,12 @@ const char* contentType(std::string_view path) {
   return "application/octet-stream";
 }
 
-// Reads the request head; empty when none arrives whole within the limit.
-std::string readHead(platform::Connection& connection) {
+// Reads the request head by the deadline; empty when none arrives whole.
+std::string readHead(ClientConnection& connection, Deadline deadline) {
   std::string data;
   char buffer[2048];
   while (data.find("\r\n\r\n") == std::string::npos && data.size() <= kMaxRequestHead) {
-    const long got = connection.receive(buffer, sizeof(buffer));
+    const long got = connection.receive(buffer, sizeof(buffer), deadline);
     if (got <= 0)
       return {};
     data.append(buffer, static_cast<std::size_t>(got));
@@ -83,20 +91,51 @@ std::string readHead(platform::Connection& connection) {
   return end != std::string::npos && end + 4 <= kMaxRequestHead ? data : std::string();
 }
 
-std::string joinPath(const std::string& folder, const std::string& relative) {
+std::string joinPath(const std::string& folder, const std::string& name) {
   if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
-    return folder + relative;
-  return folder + "/" + relative;
+    return folder + name;
+  return folder + "/" + name;
 }
 
-// Answers one connection; returns the status and the bytes sent, for the log.
-std::pair<int, std::uint64_t> answer(Tools& tools, platform::Connection& connection,
-                                     const FileRequest& request, const std::string& folder) {
-  const auto refuse = [&](int status, const char* reason) {
+// The local path of the file `relative` (code page 936, "/" between parts)
+// names below `folder`, reached through folders alone; nothing when a part
+// is not there, is not what it must be, or is a link (`link` then says so).
+// A link is never followed, wherever it points, as pack packs none: one
+// that leads inside the folder today may lead out of it tomorrow.
+std::optional<std::string> reachedFile(Tools& tools, const std::string& folder,
+                                       std::string_view relative, bool& link) {
+  std::string path = folder;
+  for (;;) {
+    // "/" is never the second byte of a two-byte character.
+    const std::size_t slash = relative.find('/');
+    const bool last = slash == std::string_view::npos;
+    path = joinPath(path, tools.text.cp936ToLocal(relative.substr(0, slash)));
+    const EntryKind kind = tools.folders.kindOf(path);
+    link = kind == EntryKind::kLink;
+    if (kind != (last ? EntryKind::kFile : EntryKind::kFolder))
+      return std::nullopt;
+    if (last)
+      return path;
+    relative.remove_prefix(slash + 1);
+  }
+}
+
+struct Answered {
+  int status = 0;
+  std::uint64_t bytes = 0;  // of the body sent
+  const char* note = "";    // for the log
+};
+
+Answered answer(Tools& tools, ClientConnection& connection, const FileRequest& request,
+                const std::string& folder, std::chrono::milliseconds blockLimit) {
+  const auto sendBlock = [&](std::string_view data) {
+    return connection.sendAll(data, Clock::now() + blockLimit);
+  };
+  const auto refuse = [&](int status, const char* reason, const char* note = "") {
     const std::string text = std::to_string(status) + " " + reason + "\n";
-    connection.sendAll(head(status, reason, text.size(), "text/plain") +
-                       (request.method == "HEAD" ? "" : text));
-    return std::make_pair(status, std::uint64_t{0});
+    sendBlock(head(status, reason, text.size(), "text/plain") +
+              (request.method == "HEAD" ? "" : text));
+    return Answered{status, 0, note};
   };
   if (request.status == 400)
     return refuse(400, "Bad Request");
@@ -104,27 +143,44 @@ std::pair<int, std::uint64_t> answer(Tools& tools, platform::Connection& connect
     return refuse(405, "Method Not Allowed");
   if (request.status == 404)
     return refuse(404, "Not Found");
-  // Request paths are the launcher's code page 936 bytes.
-  const std::string file = joinPath(folder, tools.text.cp936ToLocal(request.path));
-  const std::int64_t size = tools.files.size(file);
+  bool link = false;
+  const std::optional<std::string> file = reachedFile(tools, folder, request.path, link);
+  if (link)
+    return refuse(404, "Not Found", " (a symbolic link: never served, as pack packs none)");
+  const std::int64_t size = file ? tools.files.size(*file) : -1;
   std::unique_ptr<platform::InputFile> input =
-      size < 0 || tools.files.isDirectory(file) ? nullptr : tools.files.openForReading(file);
+      size < 0 ? nullptr : tools.files.openForReading(*file);
   if (!input)
     return refuse(404, "Not Found");
   const auto length = static_cast<std::uint64_t>(size);
-  if (!connection.sendAll(head(200, "OK", length, contentType(request.path))) ||
-      request.method == "HEAD")
+  if (!sendBlock(head(200, "OK", length, contentType(request.path))) || request.method == "HEAD")
     return {200, 0};
   std::vector<char> block(kBlock);
   std::uint64_t sent = 0;
   while (sent < length) {
     const long got = input->read(block.data(), block.size());
-    if (got <= 0 ||
-        !connection.sendAll(std::string_view(block.data(), static_cast<std::size_t>(got))))
+    if (got <= 0 || !sendBlock(std::string_view(block.data(), static_cast<std::size_t>(got))))
       break;
     sent += static_cast<std::uint64_t>(got);
   }
   return {200, sent};
+}
+
+// One client, on its own thread: its request, the answer, a line in the log.
+void serveClient(Tools& tools, ClientConnection& connection, const std::string& folder,
+                 const ServeLimits& limits, std::mutex& logLock) {
+  const std::string text = readHead(connection, Clock::now() + limits.head);
+  if (text.empty())
+    return;
+  const FileRequest request = parseFileRequest(text);
+  const Answered answered = answer(tools, connection, request, folder, limits.block);
+  std::string line =
+      printable(text.substr(0, text.find("\r\n"))) + " -> " + std::to_string(answered.status);
+  if (answered.status == 200 && request.method == "GET")
+    line += ", " + std::to_string(answered.bytes) + " bytes";
+  line += answered.note;
+  const std::lock_guard<std::mutex> lock(logLock);
+  tools.out << line << std::endl;
 }
 
 }  // namespace
@@ -155,18 +211,20 @@ FileRequest parseFileRequest(std::string_view text) {
   return request;
 }
 
-void serveFolder(Tools& tools, Listener& listener, const std::string& folder) {
-  while (std::unique_ptr<platform::Connection> connection = listener.accept(kIoTimeoutMs)) {
-    const std::string text = readHead(*connection);
-    if (text.empty())
-      continue;
-    const FileRequest request = parseFileRequest(text);
-    const auto [status, bytes] = answer(tools, *connection, request, folder);
-    tools.out << printable(text.substr(0, text.find("\r\n"))) << " -> " << status;
-    if (status == 200 && request.method == "GET")
-      tools.out << ", " << bytes << " bytes";
-    tools.out << std::endl;
+void serveFolder(Tools& tools, Listener& listener, const std::string& folder,
+                 const ServeLimits& limits) {
+  std::mutex logLock;
+  ClientThreads clients(limits.clients);
+  for (;;) {
+    clients.waitForRoom();
+    std::unique_ptr<ClientConnection> connection = listener.accept();
+    if (!connection)
+      break;
+    clients.start(std::move(connection), [&](ClientConnection& client) {
+      serveClient(tools, client, folder, limits, logLock);
+    });
   }
+  clients.stopAll();
 }
 
 }  // namespace publisher

@@ -1,9 +1,11 @@
 #pragma once
 
 // A small read-only web server for rehearsing an update on one machine:
-// the files of one folder, by GET or HEAD, one connection at a time. No
-// folder is listed and nothing outside the folder is reachable.
+// the files of one folder, by GET or HEAD, several clients side by side.
+// No folder is listed and nothing outside the folder is reachable: no
+// symbolic link is followed, as pack packs none.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -21,8 +23,21 @@ struct FileRequest {
 };
 FileRequest parseFileRequest(std::string_view head);
 
+// How long one client may take, and how many are answered at once, so that
+// a client that trickles its request or reads its answer slowly holds one
+// place for a while and no more.
+struct ServeLimits {
+  // For the whole request head, from the connection on.
+  std::chrono::milliseconds head{30000};
+  // For each block of the answer (64 KiB; the headers are one).
+  std::chrono::milliseconds block{30000};
+  // Answered side by side; more wait to be accepted.
+  int clients = 16;
+};
+
 // Answers connections until the listener stops, each request logged on
-// tools.out.
-void serveFolder(Tools& tools, Listener& listener, const std::string& folder);
+// tools.out; then ends those still being answered.
+void serveFolder(Tools& tools, Listener& listener, const std::string& folder,
+                 const ServeLimits& limits = {});
 
 }  // namespace publisher

@@ -136,7 +136,8 @@ void runPack(const Arguments& arguments, Tools& tools) {
     throw Refusal("--out " + out + " lies inside --from " + from +
                   ": the next package would hold this one. Choose a folder outside it");
   std::vector<TreeEntry> entries = tools.folders.read(from);
-  checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"));
+  checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"),
+                   packageFileName(fields[kUpdateAddress]));
   refuseSecretKeys(entries);
   PublicKey publicKey{};
   crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
@@ -216,8 +217,11 @@ const Command& packCommand() {
       "      beside URL: a launcher reading another page refuses it. Up to six\n"
       "      notes: the first is the update's description, the others notes 1-5.\n"
       "      Refuses symbolic links, secret key files, --secret or OUTDIR inside\n"
-      "      DIR, and names Windows would take for one or not keep. --list\n"
-      "      prints every name packed.\n",
+      "      DIR, names Windows would take for one or not keep, and names the\n"
+      "      launcher gives files of its own during an update\n"
+      "      (tavoro-update.journal, the package's name and its .tmp, names\n"
+      "      ending in .unpacking or .backup, ...). --list prints every name\n"
+      "      packed.\n",
       runPack};
   return command;
 }

@@ -2,6 +2,7 @@
 // rehearsing an update before anything is uploaded.
 
 #include <array>
+#include <string>
 
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
@@ -47,13 +48,22 @@ void runServe(const Arguments& arguments, Tools& tools) {
 }  // namespace
 
 const Command& serveCommand() {
-  static const Command command{
-      "serve", kOptions,
+  static const ServeLimits limits;
+  static const std::string description =
       "      Serves the files of DIR (the output of pack, say) over http on port N\n"
       "      for rehearsing an update on this machine: read-only, no folder\n"
-      "      listing, on 127.0.0.1 only unless --bind names another local IPv4\n"
-      "      address. Each request is printed; Ctrl+C ends it.\n",
-      runServe};
+      "      listing, no symbolic link followed, on 127.0.0.1 only unless --bind\n"
+      "      names another local IPv4 address. Up to " +
+      std::to_string(limits.clients) +
+      " clients are answered side by\n"
+      "      side; one is cut off when its request has not arrived whole within " +
+      std::to_string(limits.head.count() / 1000) +
+      " s,\n"
+      "      or when any 64 KiB of the answer takes it longer than " +
+      std::to_string(limits.block.count() / 1000) +
+      " s. Each\n"
+      "      request is printed; Ctrl+C ends it.\n";
+  static const Command command{"serve", kOptions, description, runServe};
   return command;
 }
 

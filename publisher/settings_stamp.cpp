@@ -3,7 +3,6 @@
 #include <sodium.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -29,65 +28,37 @@ constexpr std::size_t kSectionHeaderSize = 40;
 constexpr std::size_t kRawSizeField = 16;
 constexpr std::size_t kRawPointerField = 20;
 
-// A tag, reversed at compile time: the literal itself is only read while
-// compiling, so this tool's binary never holds a tag in one piece, and
-// stamping the tool itself finds no block.
-template <std::size_t N>
-constexpr std::array<char, N - 1> reversed(const char (&tag)[N]) {
-  std::array<char, N - 1> out{};
-  for (std::size_t i = 0; i + 1 < N; ++i)
-    out[i] = tag[N - 2 - i];
-  return out;
-}
-
-// The tag field as a launcher holds it: the tag, zero-padded.
-template <std::size_t N>
-std::string tagField(const std::array<char, N>& reversedTag) {
-  std::string field(reversedTag.rbegin(), reversedTag.rend());
-  field.resize(update::kSettingsTagSize, '\0');
-  return field;
-}
-
-constexpr auto kReversedTag = reversed(TAVORO_SETTINGS_BLOCK_TAG);
-constexpr auto kReversedTagWithoutPageSigned =
-    reversed(TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_PAGE_SIGNED);
-constexpr auto kReversedTagWithoutVersion = reversed(TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION);
-
-std::size_t countOf(const base::Bytes& program, const std::string& tag, std::size_t& last) {
-  std::size_t count = 0;
-  for (auto at = program.begin();
-       (at = std::search(at, program.end(), tag.begin(), tag.end())) != program.end(); ++at) {
-    last = static_cast<std::size_t>(at - program.begin());
-    ++count;
-  }
-  return count;
-}
-
 // Where the "PE\0\0" signature starts; 0 when the bytes are no Windows program.
-std::size_t peHeader(const base::Bytes& program) {
-  if (program.size() < kPeOffsetField + 4 || program[0] != 'M' || program[1] != 'Z')
+std::uint64_t peHeader(ProgramBytes& program) {
+  const base::Bytes dos = program.at(0, kPeOffsetField + 4);
+  if (dos.size() < kPeOffsetField + 4 || dos[0] != 'M' || dos[1] != 'Z')
     return 0;
-  const std::uint64_t peOffset = littleEndian(program.data() + kPeOffsetField, 4);
-  if (peOffset == 0 || peOffset > program.size() - 4 ||
-      std::memcmp(program.data() + peOffset, "PE\0\0", 4) != 0)
-    return 0;
-  return static_cast<std::size_t>(peOffset);
+  const std::uint64_t peOffset = littleEndian(dos.data() + kPeOffsetField, 4);
+  // Fewer than four bytes where it points: none.
+  const base::Bytes signature = program.at(peOffset, 4);
+  return signature.size() == 4 && std::memcmp(signature.data(), "PE\0\0", 4) == 0 ? peOffset : 0;
 }
 
 // Where the data of the program's last section ends: a file shorter than
 // that was cut short, whatever it still holds.
-std::uint64_t imageEnd(const base::Bytes& program, std::size_t pe) {
+std::uint64_t imageEnd(ProgramBytes& program, std::uint64_t pe) {
   if (program.size() < pe + kCoffHeaderEnd)
     return program.size() + 1;
-  const std::uint64_t sections = littleEndian(program.data() + pe + kSectionCountField, 2);
+  const base::Bytes coff = program.at(pe, kCoffHeaderEnd);
+  const std::uint64_t sections = littleEndian(coff.data() + kSectionCountField, 2);
   const std::uint64_t table =
-      pe + kCoffHeaderEnd + littleEndian(program.data() + pe + kOptionalHeaderSizeField, 2);
-  std::uint64_t end = table + sections * kSectionHeaderSize;
-  for (std::uint64_t i = 0; i < sections && end <= program.size(); ++i) {
-    const std::size_t header = static_cast<std::size_t>(table + i * kSectionHeaderSize);
-    const std::uint64_t size = littleEndian(program.data() + header + kRawSizeField, 4);
+      pe + kCoffHeaderEnd + littleEndian(coff.data() + kOptionalHeaderSizeField, 2);
+  const std::uint64_t tableEnd = table + sections * kSectionHeaderSize;
+  if (tableEnd > program.size())
+    return tableEnd;
+  const base::Bytes headers =
+      program.at(table, static_cast<std::size_t>(sections * kSectionHeaderSize));
+  std::uint64_t end = tableEnd;
+  for (std::size_t header = 0; header < headers.size() && end <= program.size();
+       header += kSectionHeaderSize) {
+    const std::uint64_t size = littleEndian(headers.data() + header + kRawSizeField, 4);
     if (size != 0)
-      end = std::max(end, littleEndian(program.data() + header + kRawPointerField, 4) + size);
+      end = std::max(end, littleEndian(headers.data() + header + kRawPointerField, 4) + size);
   }
   return end;
 }
@@ -99,8 +70,8 @@ bool isWellFormedText(const std::uint8_t* field, std::size_t size) {
          std::all_of(end, field + size, [](std::uint8_t b) { return b == 0; });
 }
 
-std::string fieldText(const base::Bytes& program, std::size_t offset, std::size_t size) {
-  const auto* field = reinterpret_cast<const char*>(program.data() + offset);
+std::string fieldText(const std::uint8_t* block, std::size_t offset, std::size_t size) {
+  const auto* field = reinterpret_cast<const char*>(block + offset);
   return std::string(field, strnlen(field, size));
 }
 
@@ -111,21 +82,20 @@ void putField(base::Bytes& program, std::size_t offset, std::size_t size, const 
 
 }  // namespace
 
-std::size_t findSettingsBlock(const base::Bytes& program) {
-  const std::size_t pe = peHeader(program);
+std::uint64_t findSettingsBlock(ProgramBytes& program) {
+  const std::uint64_t pe = peHeader(program);
   if (pe == 0)
     throw NotALauncher("not a Windows program (no \"MZ\" and PE header)");
-  std::size_t block = 0;
-  const std::size_t count = countOf(program, tagField(kReversedTag), block) +
-                            countOf(program, tagField(kReversedTagWithoutPageSigned), block);
-  if (count == 0 && countOf(program, tagField(kReversedTagWithoutVersion), block) != 0)
+  const TagCounts tags = program.tags();
+  if (tags.current == 0 && tags.earlier != 0)
     throw Refusal(
         "a launcher of an earlier release, which cannot carry its version: take launcher.exe "
         "of this release");
-  if (count == 0)
+  if (tags.current == 0)
     throw NotALauncher("no update settings block: not a launcher of this kind");
-  if (count != 1)
+  if (tags.current != 1)
     throw Refusal("more than one update settings block");
+  const std::uint64_t block = tags.firstCurrent;
   if (program.size() - block < sizeof(SettingsBlock))
     throw Refusal("the update settings block is cut short");
   // A copy of it would not start on the players' machines.
@@ -133,7 +103,8 @@ std::size_t findSettingsBlock(const base::Bytes& program) {
     throw Refusal("the file is cut short: it has " + std::to_string(program.size()) +
                   " bytes, its program's sections reach to byte " + std::to_string(end) +
                   ". Take launcher.exe again from the release archive");
-  const std::uint8_t* fields = program.data() + block;
+  const base::Bytes bytes = program.at(block, sizeof(SettingsBlock));
+  const std::uint8_t* fields = bytes.data();
   if (!isWellFormedText(fields + offsetof(SettingsBlock, versionPageUrl),
                         update::kVersionPageUrlSize) ||
       !isWellFormedText(fields + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize) ||
@@ -142,15 +113,32 @@ std::size_t findSettingsBlock(const base::Bytes& program) {
   return block;
 }
 
-LauncherSettings readSettings(const base::Bytes& program, std::size_t block) {
-  const bool withoutPage = fieldText(program, block, update::kSettingsTagSize) ==
-                           tagField(kReversedTagWithoutPageSigned).c_str();
+std::size_t findSettingsBlock(const base::Bytes& program) {
+  ProgramInMemory bytes(program);
+  return static_cast<std::size_t>(findSettingsBlock(bytes));
+}
+
+LauncherSettings readSettings(ProgramBytes& program, std::uint64_t block) {
+  const base::Bytes bytes = program.at(block, sizeof(SettingsBlock));
   return {
-      fieldText(program, block + offsetof(SettingsBlock, versionPageUrl),
-                update::kVersionPageUrlSize),
-      fieldText(program, block + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize),
-      fieldText(program, block + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize),
-      withoutPage ? update::ReleaseForm::kWithoutPage : update::ReleaseForm::kWithPage};
+      fieldText(bytes.data(), offsetof(SettingsBlock, versionPageUrl), update::kVersionPageUrlSize),
+      fieldText(bytes.data(), offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize),
+      fieldText(bytes.data(), offsetof(SettingsBlock, localVersion), update::kLocalVersionSize),
+      releaseFormOfTag(bytes.data())};
+}
+
+LauncherSettings readSettings(const base::Bytes& program, std::size_t block) {
+  ProgramInMemory bytes(program);
+  return readSettings(bytes, block);
+}
+
+LauncherSettings readLauncherSettings(Tools& tools, const std::string& path) {
+  const std::int64_t size = tools.files.size(path);
+  if (size <= 0)
+    throw ReadFailed(path + " cannot be read");
+  StreamedProgram program([&tools, &path] { return tools.files.openForReading(path); },
+                          static_cast<std::uint64_t>(size));
+  return readSettings(program, findSettingsBlock(program));
 }
 
 void checkSettings(const LauncherSettings& settings) {

@@ -4,11 +4,13 @@
 // update/settings_block.h): found, read, checked and rewritten in a copy.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "base/bytes.h"
 #include "publisher/refusal.h"
-#include "update/package/release_signature.h"
+#include "publisher/settings_scan.h"
+#include "publisher/tools.h"
 
 namespace publisher {
 
@@ -26,12 +28,23 @@ struct LauncherSettings {
   update::ReleaseForm releaseForm = update::kLauncherReleaseForm;
 };
 
+// The most a launcher file may have (a built one has a few MiB): what is
+// read whole to be stamped. A launcher is only looked at in blocks.
+inline constexpr std::uint64_t kLargestLauncher = 64 << 20;
+
 // Where the block starts. Throws Refusal when the bytes are no Windows
 // program, or do not hold exactly one well-formed block (NotALauncher when
 // they hold none at all).
+std::uint64_t findSettingsBlock(ProgramBytes& program);
 std::size_t findSettingsBlock(const base::Bytes& program);
 
+LauncherSettings readSettings(ProgramBytes& program, std::uint64_t block);
 LauncherSettings readSettings(const base::Bytes& program, std::size_t block);
+
+// The settings the file at `path` carries, read in blocks as they stream
+// by: memory stays bounded whatever its size. Throws as findSettingsBlock,
+// and ReadFailed when the file cannot be read (right after the failure).
+LauncherSettings readLauncherSettings(Tools& tools, const std::string& path);
 
 // Throws Refusal for an address or key the launcher could not use or the
 // block could not hold.

@@ -15,12 +15,11 @@ constexpr std::array<OptionSpec, 1> kOptions = {{{"FILE", "", 1, 1}}};
 
 void runShow(const Arguments& arguments, Tools& tools) {
   const std::string& file = arguments.one("FILE");
-  const base::Bytes program = tools.files.readAll(file);
-  if (program.empty())
-    throw Refusal(readFailure(tools, file));
   try {
-    const LauncherSettings settings = readSettings(program, findSettingsBlock(program));
+    const LauncherSettings settings = readLauncherSettings(tools, file);
     tools.out << file << ":\n" << describeSettings(settings, tools.text);
+  } catch (const ReadFailed&) {
+    throw Refusal(readFailure(tools, file));
   } catch (const NotALauncher& refusal) {
     throw Refusal(file + " is no launcher: " + refusal.what());
   } catch (const Refusal& refusal) {
@@ -34,7 +33,8 @@ const Command& showCommand() {
   static const Command command{
       "show", kOptions,
       "      Prints the version page, public key and version a launcher FILE\n"
-      "      carries, or says that FILE is no launcher.\n",
+      "      carries, or says that FILE is no launcher. FILE is read in blocks:\n"
+      "      a file of any size takes little memory.\n",
       runShow};
   return command;
 }

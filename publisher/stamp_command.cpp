@@ -24,6 +24,11 @@ constexpr std::array<OptionSpec, 5> kOptions = {{
 
 void runStamp(const Arguments& arguments, Tools& tools) {
   const std::string& in = arguments.one("--in");
+  // The copy is written whole, so the program is read whole: within reason.
+  if (const std::int64_t size = tools.files.size(in); size > std::int64_t{kLargestLauncher})
+    throw Refusal(in + " has " + std::to_string(size) + " bytes; a launcher has a few MiB, and " +
+                  "stamp reads at most " + std::to_string(kLargestLauncher >> 20) +
+                  " MiB: this is no launcher. Take launcher.exe from the release archive");
   base::Bytes program = tools.files.readAll(in);
   if (program.empty())
     throw Refusal(readFailure(tools, in));
@@ -66,7 +71,8 @@ const Command& stampCommand() {
       "      key of LAUNCHER.exe. V is the copy's own version, which a published\n"
       "      version must sort after (as text, byte by byte); without it the copy\n"
       "      keeps the version of LAUNCHER.exe (5.0 as built). Prints what the\n"
-      "      copy carries and what it replaced.\n",
+      "      copy carries and what it replaced. LAUNCHER.exe is read whole: at\n"
+      "      most 64 MiB.\n",
       runStamp};
   return command;
 }

@@ -5,6 +5,7 @@
 // the tool needs. "Local" text is what this system's command line and
 // console carry: UTF-8 on Linux, the ANSI code page on Windows.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,6 +40,15 @@ struct TreeEntry {
   std::function<std::unique_ptr<platform::InputFile>()> open;
 };
 
+// What a name in a folder stands for, itself: a link is not followed.
+enum class EntryKind {
+  kMissing,
+  kFile,
+  kFolder,
+  kLink,   // a symbolic link or junction, as read() lists one
+  kOther,  // a device, a pipe, a socket
+};
+
 class FolderReader {
  public:
   virtual ~FolderReader() = default;
@@ -46,6 +56,8 @@ class FolderReader {
   // names sorted. Throws Refusal, naming it, for a name that code page 936
   // cannot hold or that would not stay one name on Windows.
   virtual std::vector<TreeEntry> read(const std::string& folder) = 0;
+  // What the last part of `path` is, by the rule read() lists entries by.
+  virtual EntryKind kindOf(const std::string& path) = 0;
 };
 
 class SecretFiles {
@@ -75,14 +87,31 @@ class SystemFacts {
   virtual std::string temporaryFolder() = 0;
 };
 
+// One client of the tool's web server. Each call gives up at its deadline,
+// however the client trickles, so that no client holds the server longer
+// than its limits allow.
+class ClientConnection {
+ public:
+  using Deadline = std::chrono::steady_clock::time_point;
+  virtual ~ClientConnection() = default;
+  // Bytes read into `buffer`; 0 when the client closed, -1 on an error, at
+  // the deadline or after abort().
+  virtual long receive(void* buffer, std::size_t size, Deadline deadline) = 0;
+  // False when not all of `data` went by the deadline, on an error or
+  // after abort().
+  virtual bool sendAll(std::string_view data, Deadline deadline) = 0;
+  // From any thread: a call waiting now gives up soon, every later one at
+  // once.
+  virtual void abort() = 0;
+};
+
 // Accepts connections on one local address and port.
 class Listener {
  public:
   virtual ~Listener() = default;
   virtual int port() const = 0;
-  // The next connection, its sends and receives giving up after `ioTimeoutMs`
-  // of silence; null once stop() was called or listening fails.
-  virtual std::unique_ptr<platform::Connection> accept(int ioTimeoutMs) = 0;
+  // The next connection; null once stop() was called or listening fails.
+  virtual std::unique_ptr<ClientConnection> accept() = 0;
   // Ends a waiting accept() from any thread.
   virtual void stop() = 0;
 };

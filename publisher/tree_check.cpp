@@ -11,6 +11,7 @@
 #include "publisher/refusal.h"
 #include "publisher/windows_names.h"
 #include "update/package/package_signature.h"
+#include "update/record_names.h"
 
 namespace publisher {
 namespace {
@@ -18,6 +19,43 @@ namespace {
 // A key file is under a hundred bytes; room for blanks and a byte order mark.
 constexpr std::size_t kLargestKeyFile = 1024;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Why a release may not hold a name the launcher keeps for itself.
+std::string recordNameWhy(update::RecordNameKind kind) {
+  using update::RecordNameKind;
+  switch (kind) {
+    case RecordNameKind::kJournal:
+      return "the launcher keeps its update journal under this name";
+    case RecordNameKind::kUnreadableJournal:
+      return "the launcher sets an update journal it cannot read aside under this name";
+    case RecordNameKind::kKeptPackage:
+      return "the launcher keeps its record of a package it could not apply yet under this name";
+    case RecordNameKind::kFreshRecord:
+      return "the launcher writes its update journal or package record afresh under this name";
+    case RecordNameKind::kPackage:
+      return "the launcher downloads the package (the last part of --url) under this name";
+    case RecordNameKind::kPartialPackage:
+      return "the launcher downloads the package under this name until it is whole";
+    case RecordNameKind::kResumeNote:
+      return "the launcher notes where a broken-off download stopped under this name";
+    case RecordNameKind::kStaging:
+      return std::string("the launcher unpacks each file under its name with ") +
+             update::kStagingSuffix + " first";
+    case RecordNameKind::kBackup:
+      return std::string("the launcher keeps each file it replaces under its name with ") +
+             update::kBackupSuffix + " until the update is whole";
+  }
+  return "the launcher uses this name for a file of its own";
+}
+
+// The last part of an entry's name, a folder's without its "/" ("/" is
+// never the second byte of a two-byte character).
+std::string_view lastPart(std::string_view entryName) {
+  if (entryName.ends_with('/'))
+    entryName.remove_suffix(1);
+  const std::size_t slash = entryName.rfind('/');
+  return slash == std::string_view::npos ? entryName : entryName.substr(slash + 1);
+}
 
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
@@ -29,7 +67,7 @@ std::string joined(const std::vector<std::string>& names) {
 }  // namespace
 
 void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view launcher,
-                      std::string_view shownLauncher) {
+                      std::string_view shownLauncher, std::string_view packageName) {
   std::vector<std::string> links;
   for (const TreeEntry& entry : entries) {
     if (entry.isLink)
@@ -54,6 +92,13 @@ void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view la
                     ": a folder and a file of one name; on Windows only one of them can be there");
     throw Refusal(first.shownName + " and " + entry.shownName +
                   " differ only in letter case; on Windows one would overwrite the other");
+  }
+  // Folded as Windows folds names, beyond the ASCII letters the rule folds.
+  const std::string foldedPackage = windowsFoldedName(packageName);
+  for (const TreeEntry& entry : entries) {
+    if (const std::optional<update::RecordNameKind> kind =
+            update::launcherRecordName(windowsFoldedName(lastPart(entry.entryName)), foldedPackage))
+      throw Refusal(entry.shownName + ": " + recordNameWhy(*kind) + "; a release may not hold it");
   }
   const bool found = std::any_of(entries.begin(), entries.end(), [&](const TreeEntry& entry) {
     return !entry.isFolder && base::equalsIgnoringAsciiCase(entry.entryName, launcher);

@@ -13,11 +13,13 @@ namespace publisher {
 // symbolic links (named, every one), a name Windows refuses, drops a part
 // of or that would land outside the game folder, a path longer than
 // Windows takes, two names Windows takes for one (letters that differ only
-// in case, a folder beside a file of its name), or no file `launcher`
-// (code page 936; `shownLauncher` in local text) at the top to start
-// afterwards.
+// in case, a folder beside a file of its name), a name the launcher gives
+// a file of its own during the update (its journal, the package
+// `packageName` and its download, a staging or backup name; anywhere in the
+// tree, in any letter case), or no file `launcher` (code page 936;
+// `shownLauncher` in local text) at the top to start afterwards.
 void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view launcher,
-                      std::string_view shownLauncher);
+                      std::string_view shownLauncher, std::string_view packageName);
 
 // True when `content` is a secret key file as keygen writes it (base64 of
 // an Ed25519 secret key, blanks and line ends around it allowed).

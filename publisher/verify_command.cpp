@@ -181,11 +181,10 @@ class Verifier {
 
 // The settings of the launcher players have now.
 LauncherSettings shippedLauncher(Tools& tools, const std::string& file) {
-  const base::Bytes program = tools.files.readAll(file);
-  if (program.empty())
-    throw Refusal(readFailure(tools, file) + " (--launcher)");
   try {
-    return readSettings(program, findSettingsBlock(program));
+    return readLauncherSettings(tools, file);
+  } catch (const ReadFailed&) {
+    throw Refusal(readFailure(tools, file) + " (--launcher)");
   } catch (const Refusal& refusal) {
     throw Refusal("--launcher " + file + ": " + refusal.what());
   }

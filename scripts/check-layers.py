@@ -21,7 +21,8 @@ notes: folder order"):
                   part lives in its own folder
   room            inside update/, a room includes its own files and those of
                   the rooms left of it in UPDATE_ROOMS, never those to its
-                  right; the page's format (update/version_page.h) is for all
+                  right; the page's format (update/version_page.h) and the
+                  launcher's own file names (update/record_names.h) are for all
   cycle           top-level folders that include each other round a circle
 
 Our files are named by "..." includes with paths from the repository root
@@ -48,8 +49,9 @@ FOLDERS = [folder for step in LAYERS for folder in step]
 # update/) puts the others together.
 UPDATE_ROOMS = ["update/http", "update/download", "update/package", "update"]
 ROOM_RANK = {room: i for i, room in enumerate(UPDATE_ROOMS)}
-# Headers every room of update/ may read: the version page's format.
-SHARED_IN_UPDATE = {"update/version_page.h"}
+# Headers every room of update/ may read: the version page's format, and
+# the names of the launcher's own files in the game folder.
+SHARED_IN_UPDATE = {"update/version_page.h", "update/record_names.h"}
 
 # Macros that tell one platform's build from another's.
 PLATFORM_BRANCH = re.compile(

@@ -13,6 +13,7 @@
 #include "update/package/package_digest_follower.h"
 #include "update/package/release_signature.h"
 #include "update/progress_text.h"
+#include "update/record_names.h"
 
 namespace update {
 
@@ -21,7 +22,7 @@ std::string packagePath(const std::string& runDirectory, const std::string& addr
 }
 
 std::string temporaryPackagePath(const std::string& runDirectory, const std::string& address) {
-  return packagePath(runDirectory, address) + ".tmp";
+  return packagePath(runDirectory, address) + kPartialPackageSuffix;
 }
 
 std::int64_t signedSizeBound(const VersionFields& fields) {

@@ -12,11 +12,10 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "update/record_names.h"
 #include "update/update_state.h"
 
 namespace update {
-
-inline constexpr char kKeptPackageFileName[] = "tavoro-update.kept";
 
 inline constexpr std::string_view kKeptRecordHeader = "tavoro-kept-update/1\n";
 // The longest value the record's reader takes; a page value is far shorter.

@@ -11,6 +11,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What an entry is, by lstat(): a link is listed, never followed.
+EntryKind kindOfStat(const struct stat& own) {
+  if (S_ISLNK(own.st_mode))
+    return EntryKind::kLink;
+  if (S_ISDIR(own.st_mode))
+    return EntryKind::kFolder;
+  if (S_ISREG(own.st_mode))
+    return EntryKind::kFile;
+  return EntryKind::kOther;
+}
+
 class TreeWalk {
  public:
   TreeWalk(platform::Files& files, LocalText& text, std::vector<TreeEntry>& entries)
@@ -46,24 +57,30 @@ class TreeWalk {
     TreeEntry entry;
     entry.shownName = shown;
     entry.modified = own.st_mtime;
-    if (S_ISLNK(own.st_mode)) {
-      // Listed to be refused, never followed: a link could reach anything.
-      entry.entryName = entryPrefix + *ansi;
-      entry.isLink = true;
-      entries_.push_back(std::move(entry));
-    } else if (S_ISDIR(own.st_mode)) {
-      entry.entryName = entryPrefix + *ansi + "/";
-      entry.isFolder = true;
-      entries_.push_back(entry);
-      walk(path, entry.entryName, shown + "/");
-    } else if (S_ISREG(own.st_mode)) {
-      entry.entryName = entryPrefix + *ansi;
-      entry.size = static_cast<std::uint64_t>(own.st_size);
-      entry.open = [&files = files_, file = path.string()] { return files.openForReading(file); };
-      entries_.push_back(std::move(entry));
-    } else {
-      throw Refusal(shown + ": neither a file nor a folder");
+    switch (kindOfStat(own)) {
+      case EntryKind::kLink:
+        // Listed to be refused, never followed: a link could reach anything.
+        entry.entryName = entryPrefix + *ansi;
+        entry.isLink = true;
+        entries_.push_back(std::move(entry));
+        return;
+      case EntryKind::kFolder:
+        entry.entryName = entryPrefix + *ansi + "/";
+        entry.isFolder = true;
+        entries_.push_back(entry);
+        walk(path, entry.entryName, shown + "/");
+        return;
+      case EntryKind::kFile:
+        entry.entryName = entryPrefix + *ansi;
+        entry.size = static_cast<std::uint64_t>(own.st_size);
+        entry.open = [&files = files_, file = path.string()] { return files.openForReading(file); };
+        entries_.push_back(std::move(entry));
+        return;
+      case EntryKind::kMissing:
+      case EntryKind::kOther:
+        break;
     }
+    throw Refusal(shown + ": neither a file nor a folder");
   }
 
   platform::Files& files_;
@@ -72,6 +89,11 @@ class TreeWalk {
 };
 
 }  // namespace
+
+EntryKind HostFolderReader::kindOf(const std::string& path) {
+  struct stat own {};
+  return ::lstat(path.c_str(), &own) == 0 ? kindOfStat(own) : EntryKind::kMissing;
+}
 
 std::vector<TreeEntry> HostFolderReader::read(const std::string& folder) {
   std::vector<TreeEntry> entries;

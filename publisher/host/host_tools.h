@@ -23,6 +23,7 @@ class HostFolderReader final : public FolderReader {
  public:
   HostFolderReader(platform::Files& files, LocalText& text) : files_(files), text_(text) {}
   std::vector<TreeEntry> read(const std::string& folder) override;
+  EntryKind kindOf(const std::string& path) override;
 
  private:
   platform::Files& files_;

@@ -2,17 +2,81 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 
-#include "platform/host/host_services.h"
 #include "publisher/host/host_tools.h"
 
 namespace publisher::host {
 namespace {
+
+// A non-blocking socket, waited on with poll() until each call's deadline.
+class PolledConnection final : public ClientConnection {
+ public:
+  explicit PolledConnection(int fd) : fd_(fd) {}
+  ~PolledConnection() override { ::close(fd_); }
+
+  long receive(void* buffer, std::size_t size, Deadline deadline) override {
+    for (;;) {
+      if (aborted_)
+        return -1;
+      const ssize_t got = ::recv(fd_, buffer, size, 0);
+      if (got >= 0)
+        return aborted_ ? -1 : static_cast<long>(got);
+      if (!retries(POLLIN, deadline))
+        return -1;
+    }
+  }
+
+  bool sendAll(std::string_view data, Deadline deadline) override {
+    while (!data.empty()) {
+      if (aborted_)
+        return false;
+      const ssize_t sent = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+      if (sent > 0)
+        data.remove_prefix(static_cast<std::size_t>(sent));
+      else if (sent == 0 || !retries(POLLOUT, deadline))
+        return false;
+    }
+    return !aborted_;
+  }
+
+  void abort() override {
+    aborted_ = true;
+    // Wakes a poll() waiting on the socket.
+    ::shutdown(fd_, SHUT_RDWR);
+  }
+
+ private:
+  // After a call that failed: true when it may be tried again, once the
+  // socket is ready for `events` before the deadline.
+  bool retries(short events, Deadline deadline) {
+    if (errno == EINTR)
+      return true;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+      return false;
+    for (;;) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+              .count();
+      if (left <= 0 || aborted_)
+        return false;
+      pollfd waiting{fd_, events, 0};
+      const int ready = ::poll(&waiting, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
+      if (ready > 0)
+        return true;
+      if (ready < 0 && errno != EINTR)
+        return false;
+    }
+  }
+
+  int fd_;
+  std::atomic<bool> aborted_{false};
+};
 
 class BsdListener final : public Listener {
  public:
@@ -29,7 +93,7 @@ class BsdListener final : public Listener {
   }
   int port() const override { return port_; }
 
-  std::unique_ptr<platform::Connection> accept(int ioTimeoutMs) override {
+  std::unique_ptr<ClientConnection> accept() override {
     for (;;) {
       pollfd waiting[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
       if (stopped_ || ::poll(waiting, wake_[0] >= 0 ? 2 : 1, -1) < 0) {
@@ -39,13 +103,10 @@ class BsdListener final : public Listener {
       }
       if (stopped_)
         return nullptr;
-      const int fd = ::accept(fd_, nullptr, nullptr);
+      const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (fd < 0)
         continue;
-      timeval timeout{ioTimeoutMs / 1000, (ioTimeoutMs % 1000) * 1000};
-      ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-      ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-      return platform::host::connectionOverSocket(fd);
+      return std::make_unique<PolledConnection>(fd);
     }
   }
   void stop() override {

@@ -27,6 +27,12 @@ bool isLink(const WIN32_FIND_DATAW& child) {
          IsReparseTagNameSurrogate(child.dwReserved0);
 }
 
+EntryKind kindOfFound(const WIN32_FIND_DATAW& child) {
+  if (isLink(child))
+    return EntryKind::kLink;
+  return child.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::kFolder : EntryKind::kFile;
+}
+
 std::vector<WIN32_FIND_DATAW> children(const std::wstring& folder, const std::string& shown) {
   std::vector<WIN32_FIND_DATAW> found;
   WIN32_FIND_DATAW data;
@@ -58,12 +64,13 @@ void walk(const std::wstring& folder, const std::string& entryPrefix,
     TreeEntry entry;
     entry.shownName = shown;
     entry.modified = unixTime(child.ftLastWriteTime);
-    if (isLink(child)) {
+    const EntryKind kind = kindOfFound(child);
+    if (kind == EntryKind::kLink) {
       // Listed to be refused, never followed: a link could reach anything.
       entry.entryName = entryPrefix + *ansi;
       entry.isLink = true;
       entries.push_back(std::move(entry));
-    } else if (child.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    } else if (kind == EntryKind::kFolder) {
       entry.entryName = entryPrefix + *ansi + "/";
       entry.isFolder = true;
       entries.push_back(entry);
@@ -78,6 +85,16 @@ void walk(const std::wstring& folder, const std::string& entryPrefix,
 }
 
 }  // namespace
+
+EntryKind WideFolderReader::kindOf(const std::string& path) {
+  const std::wstring wide = toWide(CP_ACP, path);
+  // FindFirstFileW reads these as wildcards; no file's name holds one.
+  if (wide.empty() || wide.find_first_of(L"*?<>\"") != std::wstring::npos)
+    return EntryKind::kMissing;
+  WIN32_FIND_DATAW data;
+  const platform::win32::FindHandle search(FindFirstFileW(wide.c_str(), &data));
+  return search ? kindOfFound(data) : EntryKind::kMissing;
+}
 
 std::vector<TreeEntry> WideFolderReader::read(const std::string& folder) {
   std::vector<TreeEntry> entries;

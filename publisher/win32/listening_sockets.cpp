@@ -1,7 +1,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 
 #include "publisher/win32/win32_tools.h"
 
@@ -17,23 +19,43 @@ bool winsockStarted() {
   return started;
 }
 
-class AcceptedConnection final : public platform::Connection {
+// Waits are cut into slices this long, so that an abort is seen soon even
+// where shutting the socket down does not end a waiting select().
+constexpr long kWaitSliceMs = 200;
+
+// A non-blocking socket, waited on with select() until each call's deadline.
+class AcceptedConnection final : public ClientConnection {
  public:
-  explicit AcceptedConnection(SOCKET socket) : socket_(socket) {}
+  explicit AcceptedConnection(SOCKET socket) : socket_(socket) {
+    u_long nonBlocking = 1;
+    ioctlsocket(socket_, FIONBIO, &nonBlocking);
+  }
   ~AcceptedConnection() override { closesocket(socket_); }
 
-  bool sendAll(std::string_view data) override {
+  bool sendAll(std::string_view data, Deadline deadline) override {
     while (!data.empty()) {
-      const int sent = send(socket_, data.data(), static_cast<int>(data.size()), 0);
-      if (aborted_ || sent <= 0)
+      if (aborted_)
         return false;
-      data.remove_prefix(static_cast<std::size_t>(sent));
+      const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 1 << 20));
+      const int sent = send(socket_, data.data(), chunk, 0);
+      if (sent > 0)
+        data.remove_prefix(static_cast<std::size_t>(sent));
+      else if (sent == 0 || !retries(true, deadline))
+        return false;
     }
-    return true;
+    return !aborted_;
   }
-  long receive(void* buffer, std::size_t size) override {
-    const int got = recv(socket_, static_cast<char*>(buffer), static_cast<int>(size), 0);
-    return aborted_ || got < 0 ? -1 : got;
+  long receive(void* buffer, std::size_t size, Deadline deadline) override {
+    for (;;) {
+      if (aborted_)
+        return -1;
+      const int got = recv(socket_, static_cast<char*>(buffer),
+                           static_cast<int>(std::min<std::size_t>(size, 1 << 20)), 0);
+      if (got >= 0)
+        return aborted_ ? -1 : got;
+      if (!retries(false, deadline))
+        return -1;
+    }
   }
   void abort() override {
     aborted_ = true;
@@ -41,6 +63,31 @@ class AcceptedConnection final : public platform::Connection {
   }
 
  private:
+  // After a call that failed: true when it may be tried again, once the
+  // socket can be written (or read) before the deadline.
+  bool retries(bool writing, Deadline deadline) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK)
+      return false;
+    for (;;) {
+      const long long left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+              .count();
+      if (left <= 0 || aborted_)
+        return false;
+      const long slice = static_cast<long>(std::min<long long>(left, kWaitSliceMs));
+      fd_set ready;
+      FD_ZERO(&ready);
+      FD_SET(socket_, &ready);
+      timeval wait{slice / 1000, (slice % 1000) * 1000};
+      const int found =
+          select(0, writing ? nullptr : &ready, writing ? &ready : nullptr, nullptr, &wait);
+      if (found > 0)
+        return true;
+      if (found < 0)
+        return false;
+    }
+  }
+
   SOCKET socket_;
   std::atomic<bool> aborted_{false};
 };
@@ -51,7 +98,7 @@ class WinsockListener final : public Listener {
   ~WinsockListener() override { closesocket(socket_); }
   int port() const override { return port_; }
 
-  std::unique_ptr<platform::Connection> accept(int ioTimeoutMs) override {
+  std::unique_ptr<ClientConnection> accept() override {
     for (;;) {
       if (stopped_)
         return nullptr;
@@ -68,11 +115,6 @@ class WinsockListener final : public Listener {
       const SOCKET accepted = ::accept(socket_, nullptr, nullptr);
       if (accepted == INVALID_SOCKET)
         continue;
-      const DWORD timeout = static_cast<DWORD>(ioTimeoutMs);
-      setsockopt(accepted, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-                 sizeof(timeout));
-      setsockopt(accepted, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
-                 sizeof(timeout));
       return std::make_unique<AcceptedConnection>(accepted);
     }
   }

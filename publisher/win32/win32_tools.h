@@ -34,6 +34,7 @@ class AnsiLocalText final : public LocalText {
 class WideFolderReader final : public FolderReader {
  public:
   std::vector<TreeEntry> read(const std::string& folder) override;
+  EntryKind kindOf(const std::string& path) override;
 };
 
 // Listening Winsock sockets (linked, not late-bound: only serve uses them).

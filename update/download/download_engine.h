@@ -17,6 +17,7 @@
 #include "update/download/download_events.h"
 #include "update/download/download_stop.h"
 #include "update/http/http_address.h"
+#include "update/record_names.h"
 
 namespace update {
 
@@ -24,7 +25,6 @@ inline constexpr int kMaxRedirects = 5;
 // A body that declares no length is cut here unless the task sets a bound:
 // an endless one must not fill the player's disk.
 inline constexpr std::int64_t kMaxBytesWithoutLength = std::int64_t{16} << 30;
-inline constexpr int kMaxNumberedNames = 99;
 
 // `path` itself when no file has it, else the first of its numbered names,
 // "(1)" to "(99)", that no file has; nothing when all are taken.

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "update/record_names.h"
+
 namespace update {
 namespace {
 
@@ -22,7 +24,7 @@ std::optional<std::string_view> valueOf(std::string_view line, std::string_view 
 }  // namespace
 
 std::string resumeNotePath(const std::string& localPath) {
-  return localPath + ".resume";
+  return localPath + kResumeNoteSuffix;
 }
 
 std::string resumeNoteText(const ResumeNote& note) {

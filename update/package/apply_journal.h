@@ -16,13 +16,9 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "update/record_names.h"
 
 namespace update {
-
-inline constexpr char kJournalFileName[] = "tavoro-update.journal";
-// Where a journal that cannot be read goes, or the first free of its
-// numbered names, "(1)" to "(99)".
-inline constexpr char kUnreadableJournalFileName[] = "tavoro-update.journal.unreadable";
 
 // The longest journal there is: a file of the package takes a staged
 // record, a step (three names and a size) and the records of the folders it

@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "update/record_names.h"
+
 namespace update {
 
-inline constexpr char kStagingSuffix[] = ".unpacking";
-inline constexpr char kBackupSuffix[] = ".backup";
 // The plain name and the numbered ones "(1)" to "(99)".
-inline constexpr int kFreeNameTries = 100;
+inline constexpr int kFreeNameTries = kMaxNumberedNames + 1;
 
 // The try `number` of a free name for `plain`: the name itself, then
 // "(number)" before its extension.

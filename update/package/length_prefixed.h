@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "update/record_names.h"
 
 namespace update {
 
@@ -19,7 +20,7 @@ namespace update {
 // moved over the old one, so that a kill leaves the old record or the new.
 inline bool replaceRecordFile(platform::Files& files, const std::string& path,
                               const std::string& text) {
-  const std::string fresh = path + ".new";
+  const std::string fresh = path + kFreshRecordSuffix;
   std::unique_ptr<platform::OutputFile> file = files.create(fresh);
   if (!file || !file->write(text.data(), text.size()) || !file->close())
     return false;

@@ -14,6 +14,7 @@
 #include "update/package/free_names.h"
 #include "update/package/staged_apply.h"
 #include "update/package/unzip_archive.h"
+#include "update/record_names.h"
 
 namespace update {
 namespace {
@@ -65,6 +66,11 @@ int stepRank(const std::string& target, const StepOrder& order) {
   return 0;
 }
 
+// Data goes to a staging name beside the target first (kStagingSuffix), so
+// a damaged entry never replaces a good file, and the old file to a backup
+// name (kBackupSuffix) until the update is known to be whole. Each is taken
+// only where no file has it (a player's file) and the package brings none,
+// trying numbered ones after the plain one.
 class Stager {
  public:
   Stager(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,

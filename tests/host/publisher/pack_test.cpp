@@ -336,6 +336,110 @@ TEST_F(PackTest, RefusesWhatWouldLeakOrBeLostNamingItAndWritingNothing) {
   }
 }
 
+// A file of the release at a name the launcher keeps for its own would be
+// where the update puts its journal, its download or a backup.
+TEST_F(PackTest, RefusesTheLaunchersOwnNamesInAnyLetterCaseAtAnyDepth) {
+  const std::string journal = "the launcher keeps its update journal under this name";
+  const std::string unreadable =
+      "the launcher sets an update journal it cannot read aside under this name";
+  const std::string fresh =
+      "the launcher writes its update journal or package record afresh under this name";
+  const std::string partial =
+      "the launcher downloads the package under this name until it is whole";
+  const std::string note = "the launcher notes where a broken-off download stopped under this name";
+  const std::string staging = "the launcher unpacks each file under its name with .unpacking first";
+  const std::string backup =
+      "the launcher keeps each file it replaces under its name with .backup until the update is "
+      "whole";
+  const struct {
+    std::string name;
+    std::string why;
+  } refused[] = {
+      {"tavoro-update.journal", journal},
+      {"tavoro-update.journal.unreadable", unreadable},
+      {"tavoro-update.journal(7).unreadable", unreadable},
+      {"tavoro-update.kept",
+       "the launcher keeps its record of a package it could not apply yet under this name"},
+      {"tavoro-update.journal.new", fresh},
+      {"tavoro-update.kept.new", fresh},
+      {"update-5.1.zip",
+       "the launcher downloads the package (the last part of --url) under this name"},
+      {"update-5.1.zip.tmp", partial},
+      {"update-5.1.zip(99).tmp", partial},
+      {"update-5.1.zip.tmp.resume", note},
+      {"update-5.1.zip(3).tmp.resume", note},
+      {"a.pak.unpacking", staging},
+      {"a.pak(12).unpacking", staging},
+      {"readme.backup", backup},
+      {utf8(u8"说明(1).backup"), backup},
+  };
+  const std::function<std::string(std::string)> letterCases[] = {
+      [](std::string name) { return name; },
+      [](std::string name) {
+        for (char& c : name)
+          c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return name;
+      },
+      [](std::string name) {
+        for (std::size_t i = 0; i < name.size(); i += 2)
+          name[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+        return name;
+      },
+  };
+  for (const auto& row : refused) {
+    for (const auto& inCase : letterCases) {
+      for (const std::string& folder : {std::string(), std::string("empty/"), utf8(u8"数据/")}) {
+        const fs::path file = game() / (folder + inCase(row.name));
+        writeBytes(file, "x");
+        EXPECT_EQ(run(packCall()), 1) << file;
+        EXPECT_EQ(err(), "tavoro-publish pack: " + file.string() + ": " + row.why +
+                             "; a release may not hold it\n");
+        EXPECT_FALSE(fs::exists(outDir())) << file;
+        fs::remove(file);
+      }
+    }
+  }
+  // A folder of such a name stands where the launcher's file would.
+  fs::create_directories(game() / "Tavoro-Update.Journal");
+  EXPECT_EQ(run(packCall()), 1);
+  EXPECT_NE(err().find("Tavoro-Update.Journal: the launcher keeps its update journal"),
+            std::string::npos)
+      << err();
+  fs::remove(game() / "Tavoro-Update.Journal");
+  // The package's name as Windows folds it: full-width letters too.
+  writeBytes(game() / utf8(u8"数据/ＵＰＤＡＴＥ.zip"), "x");
+  std::vector<std::string> fullWidth = packCall();
+  *(std::find(fullWidth.begin(), fullWidth.end(), "--url") + 1) =
+      utf8(u8"https://example.com/launcher/ｕｐｄａｔｅ.zip");
+  EXPECT_EQ(run(fullWidth), 1);
+  EXPECT_NE(err().find(utf8(u8"ＵＰＤＡＴＥ.zip: the launcher downloads the package")),
+            std::string::npos)
+      << err();
+  fs::remove(game() / utf8(u8"数据/ＵＰＤＡＴＥ.zip"));
+
+  // Near misses pack, at the top and below it.
+  const std::string nearMisses[] = {"tavoro-update.journal.txt",
+                                    "tavoro-update(1).journal",
+                                    "tavoro-update.kept.old",
+                                    "x.backup.txt",
+                                    "backup",
+                                    "unpacking.dat",
+                                    "a.backupx",
+                                    "update-5.1.zip.old",
+                                    "update-5.1.zip.resume",
+                                    "update-5.1(1).zip.tmp",
+                                    "update-5.1.zip(100).tmp",
+                                    "update-5.2.zip"};
+  for (const std::string& name : nearMisses) {
+    writeBytes(game() / name, "x");
+    writeBytes(game() / "empty" / name, "x");
+  }
+  EXPECT_EQ(run(packCall()), 0) << err();
+  EXPECT_NE(out().find("packed " + std::to_string(3 + 2 * std::size(nearMisses)) + " files"),
+            std::string::npos)
+      << out();
+}
+
 // What Windows keeps apart pack keeps apart; it lists what it packed, and
 // makes the folders above --out.
 TEST_F(PackTest, PacksLookAlikesWindowsKeepsApartAndListsWhatItPacked) {

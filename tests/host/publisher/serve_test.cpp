@@ -1,6 +1,9 @@
 // tavoro-publish serve: the rehearsal's web server, read by the launcher's
 // own HTTP client, and what it never serves.
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <thread>
 
 #include "publisher/file_server.h"
@@ -38,6 +41,13 @@ TEST(FileRequests, OnlyPlainPathsBelowTheFolderByGetOrHead) {
       {"PUT /version.html HTTP/1.1\r\n\r\n", 405, ""},
       {"GET /version.html\r\n\r\n", 400, ""},
       {"GET /version.html SPDY/3\r\n\r\n", 400, ""},
+      // Names Windows does not keep as a file's: a device, a wildcard.
+      {"GET /CON HTTP/1.1\r\n\r\n", 404, ""},
+      {"GET /sub/nul.txt HTTP/1.1\r\n\r\n", 404, ""},
+      {"GET /aux/version.html HTTP/1.1\r\n\r\n", 404, ""},
+      {"GET /update-*.zip HTTP/1.1\r\n\r\n", 404, ""},
+      {"GET /update-5.%3F.zip HTTP/1.1\r\n\r\n", 404, ""},
+      {"GET /console.zip HTTP/1.1\r\n\r\n", 0, "console.zip"},
   };
   for (const auto& c : cases) {
     const publisher::FileRequest request = publisher::parseFileRequest(c.head);
@@ -49,6 +59,45 @@ TEST(FileRequests, OnlyPlainPathsBelowTheFolderByGetOrHead) {
 
 class ServeTest : public PublisherTest {
  protected:
+  ~ServeTest() override {
+    if (server_.joinable())
+      stop();
+  }
+
+  // Serves `folder` on a thread until stop().
+  void start(const std::string& folder, const publisher::ServeLimits& limits = {}) {
+    listener_ = host_.servers.listen("127.0.0.1", 0);
+    ASSERT_NE(listener_, nullptr);
+    tools_ = std::make_unique<publisher::Tools>(host_.tools(log_, log_));
+    server_ = std::thread(
+        [this, folder, limits] { publisher::serveFolder(*tools_, *listener_, folder, limits); });
+  }
+  void stop() {
+    listener_->stop();
+    server_.join();
+  }
+  int port() const { return listener_->port(); }
+  // What the server printed; read once it stopped.
+  std::string log() const { return log_.str(); }
+
+  std::unique_ptr<platform::Connection> client(int ioTimeoutMs = 5000) {
+    return host_.sockets.connect("127.0.0.1", port(), 2000, ioTimeoutMs);
+  }
+  // Everything the server sends until it closes, or until `withinMs` ran out.
+  static std::string rest(platform::Connection& connection, int withinMs = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(withinMs);
+    std::string answer;
+    char buffer[65536];
+    while (std::chrono::steady_clock::now() < end) {
+      const long got = connection.receive(buffer, sizeof(buffer));
+      if (got == 0)
+        break;
+      if (got > 0)
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    return answer;
+  }
+
   // The raw answer to a raw request.
   std::string exchange(int port, const std::string& request) {
     std::unique_ptr<platform::Connection> connection =
@@ -61,6 +110,11 @@ class ServeTest : public PublisherTest {
       answer.append(buffer, static_cast<std::size_t>(got));
     return answer;
   }
+
+  std::ostringstream log_;
+  std::unique_ptr<publisher::Listener> listener_;
+  std::unique_ptr<publisher::Tools> tools_;
+  std::thread server_;
 };
 
 TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
@@ -132,6 +186,136 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
     EXPECT_EQ(run(c.words), 1) << c.says;
     EXPECT_NE(err().find(c.says), std::string::npos) << err();
   }
+}
+
+// pack packs no link, and serve follows none: not one that leads out of
+// the folder, nor one that leads back into it, at any part of the path.
+TEST_F(ServeTest, FollowsNoLinkWhereverItPointsAtAnyPartOfThePath) {
+  writeBytes(dir() / "upload/version.html", "page");
+  writeBytes(dir() / "upload/sub/update-5.1.zip", "zip");
+  writeBytes(dir() / "upload/one.txt", "1");
+  writeBytes(dir() / "secret.key", "secret");
+  fs::create_symlink(dir() / "secret.key", dir() / "upload/out.key");
+  fs::create_directory_symlink(dir(), dir() / "upload/outside");
+  fs::create_symlink("version.html", dir() / "upload/again.html");
+  fs::create_directory_symlink("sub", dir() / "upload/again");
+  fs::create_directory_symlink("../..", dir() / "upload/sub/up");
+  fs::create_symlink(dir() / "nowhere", dir() / "upload/dangling.zip");
+  ASSERT_EQ(::mkfifo((dir() / "upload/pipe.zip").c_str(), 0600), 0);
+  start(path("upload"));
+  const struct {
+    std::string path;
+    std::string answer;
+  } cases[] = {
+      {"/version.html", "HTTP/1.1 200 OK\r\n"},
+      {"/sub/update-5.1.zip", "HTTP/1.1 200 OK\r\n"},
+      {"/out.key", "HTTP/1.1 404 Not Found\r\n"},
+      {"/outside/secret.key", "HTTP/1.1 404 Not Found\r\n"},
+      {"/again.html", "HTTP/1.1 404 Not Found\r\n"},
+      {"/again/update-5.1.zip", "HTTP/1.1 404 Not Found\r\n"},
+      {"/sub/up/secret.key", "HTTP/1.1 404 Not Found\r\n"},
+      {"/sub/up/upload/version.html", "HTTP/1.1 404 Not Found\r\n"},
+      {"/dangling.zip", "HTTP/1.1 404 Not Found\r\n"},
+      {"/pipe.zip", "HTTP/1.1 404 Not Found\r\n"},  // no file: never opened
+      {"/version.html/x", "HTTP/1.1 404 Not Found\r\n"},
+      {"/sub", "HTTP/1.1 404 Not Found\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string answer = exchange(port(), "GET " + c.path + " HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(answer.starts_with(c.answer)) << c.path << ": " << answer;
+    EXPECT_EQ(answer.find("secret"), std::string::npos) << c.path;
+  }
+  EXPECT_TRUE(exchange(port(), "GET /one.txt HTTP/1.1\r\n\r\n").ends_with("\r\n\r\n1"));
+  stop();
+  const std::string linked = " -> 404 (a symbolic link: never served, as pack packs none)\n";
+  for (const std::string request : {"/out.key", "/outside/secret.key", "/again.html",
+                                    "/again/update-5.1.zip", "/sub/up/secret.key", "/dangling.zip"})
+    EXPECT_NE(log().find("GET " + request + " HTTP/1.1" + linked), std::string::npos) << log();
+  EXPECT_NE(log().find("GET /pipe.zip HTTP/1.1 -> 404\n"), std::string::npos) << log();
+}
+
+// Each client has a thread of its own: one that trickles its request holds
+// up no other, and is still answered once it is done.
+TEST_F(ServeTest, ATricklingClientHoldsUpNoOther) {
+  writeBytes(dir() / "upload/version.html", "page");
+  start(path("upload"), {std::chrono::seconds(60), std::chrono::seconds(60), 4});
+  std::unique_ptr<platform::Connection> trickler = client();
+  ASSERT_TRUE(trickler && trickler->sendAll("GET /version.html HT"));
+  EXPECT_TRUE(
+      exchange(port(), "GET /version.html HTTP/1.1\r\n\r\n").starts_with("HTTP/1.1 200 OK\r\n"));
+  ASSERT_TRUE(trickler->sendAll("TP/1.1\r\n\r\n"));
+  const std::string answer = rest(*trickler);
+  EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 OK\r\n")) << answer;
+  EXPECT_TRUE(answer.ends_with("\r\n\r\npage")) << answer;
+  stop();
+}
+
+// A server that stops leaves no client waiting on it for its time limit.
+TEST_F(ServeTest, StoppingCutsOffTheClientsStillBeingAnswered) {
+  writeBytes(dir() / "upload/version.html", "page");
+  start(path("upload"), {std::chrono::seconds(60), std::chrono::seconds(60), 4});
+  std::unique_ptr<platform::Connection> trickler = client();
+  ASSERT_TRUE(trickler && trickler->sendAll("GET /version.html HT"));
+  // Answered after the trickler was taken on.
+  EXPECT_TRUE(
+      exchange(port(), "GET /version.html HTTP/1.1\r\n\r\n").starts_with("HTTP/1.1 200 OK\r\n"));
+  const auto stopping = std::chrono::steady_clock::now();
+  stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(30))
+      << "waited for the trickler's time limit";
+  EXPECT_EQ(rest(*trickler), "");
+}
+
+// More clients than the server takes at once wait their turn, in order.
+TEST_F(ServeTest, ClientsBeyondTheMostWaitForAPlace) {
+  writeBytes(dir() / "upload/version.html", "page");
+  start(path("upload"), {std::chrono::seconds(60), std::chrono::seconds(60), 1});
+  std::unique_ptr<platform::Connection> first = client();
+  ASSERT_TRUE(first && first->sendAll("GET /version.html HT"));
+  std::unique_ptr<platform::Connection> second = client(300);
+  ASSERT_TRUE(second && second->sendAll("GET /version.html HTTP/1.1\r\n\r\n"));
+  char byte;
+  EXPECT_EQ(second->receive(&byte, 1), -1) << "answered beside the first";
+  ASSERT_TRUE(first->sendAll("TP/1.1\r\n\r\n"));
+  EXPECT_TRUE(rest(*first).starts_with("HTTP/1.1 200 OK\r\n"));
+  EXPECT_TRUE(rest(*second).starts_with("HTTP/1.1 200 OK\r\n"));
+  stop();
+}
+
+// A client that trickles its request, or reads its answer more slowly
+// than the limits allow, is cut off; the others go on being answered.
+TEST_F(ServeTest, TheTimeLimitsCutOffATricklerAndASlowReader) {
+  const std::size_t bigSize = 64 << 20;
+  writeBytes(dir() / "upload/version.html", "page");
+  writeBytes(dir() / "upload/big.bin", std::string(bigSize, 'b'));
+  start(path("upload"), {std::chrono::milliseconds(200), std::chrono::milliseconds(200), 4});
+
+  std::unique_ptr<platform::Connection> trickler = client();
+  ASSERT_NE(trickler, nullptr);
+  const std::string request = "GET /version.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  std::size_t sent = 0;
+  for (; sent < request.size() && trickler->sendAll(request.substr(sent, 1)); ++sent)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_LT(sent, request.size()) << "the whole request went through";
+  EXPECT_EQ(rest(*trickler), "");
+
+  std::unique_ptr<platform::Connection> reader = client();
+  ASSERT_TRUE(reader && reader->sendAll("GET /big.bin HTTP/1.1\r\n\r\n"));
+  // Not read for ten times the limit: the server's buffers fill, and it
+  // gives up on the block it could not send.
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_TRUE(exchange(port(), request).starts_with("HTTP/1.1 200 OK\r\n"));
+  const std::string received = rest(*reader);
+  EXPECT_TRUE(
+      received.starts_with("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(bigSize)));
+  EXPECT_LT(received.size(), bigSize);
+  stop();
+  const std::size_t line = log().find("GET /big.bin HTTP/1.1 -> 200, ");
+  ASSERT_NE(line, std::string::npos) << log();
+  EXPECT_LT(std::stoull(log().substr(line + 30)), bigSize) << log();
+  EXPECT_EQ(log().find("GET /version.html HTTP/1.1 -> 200"),
+            log().rfind("GET /version.html HTTP/1.1 -> 200"))
+      << "the trickler got an answer: " << log();
 }
 
 }  // namespace
