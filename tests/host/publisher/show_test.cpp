@@ -108,7 +108,8 @@ TEST_F(ShowTest, ReadsHeadersPastTheFirstChunkAgain) {
   EXPECT_NE(err().find("in.exe is no launcher: not a Windows program"), std::string::npos) << err();
 }
 
-// The PE header's place, at the file's very end or past it.
+// The PE header's place, at the file's very end or past it, and the
+// section's numbers read whole.
 TEST_F(ShowTest, APeHeaderInTheLastBytesIsOneAndPastThemNone) {
   std::string atEnd = standInLauncher(1);
   atEnd.replace(0x3C, 4, std::string("\xFC\x07\0\0", 4));  // 0x7FC: the last four bytes
@@ -118,19 +119,26 @@ TEST_F(ShowTest, APeHeaderInTheLastBytesIsOneAndPastThemNone) {
   past.replace(0x7FD, 3, std::string("PE\0", 3));
   std::string none = standInLauncher(1);
   none.replace(0x3C, 4, std::string(4, '\0'));
+  // 0x701 bytes at 0xFF: to the file's end, no further.
+  std::string odd = standInLauncher(1);
+  odd.replace(0x98 + 16, 8, std::string("\x01\x07\0\0\xFF\0\0\0", 8));
   const struct {
-    std::string name, file, says;
+    std::string name, file;
+    int status;
+    std::string says;
   } rows[] = {
-      {"the last four bytes", atEnd,
+      {"a section from an odd place", odd, 0, "  version: 5.0\n"},
+      {"the last four bytes", atEnd, 1,
        "in.exe: the file is cut short: it has 2048 bytes, its program's sections reach to byte "
        "2049"},
-      {"three bytes left", past, "in.exe is no launcher: not a Windows program"},
-      {"at byte 0", none, "in.exe is no launcher: not a Windows program"},
+      {"three bytes left", past, 1, "in.exe is no launcher: not a Windows program"},
+      {"at byte 0", none, 1, "in.exe is no launcher: not a Windows program"},
   };
   for (const auto& row : rows) {
     writeBytes(path("in.exe"), row.file);
-    EXPECT_EQ(run({"show", path("in.exe")}), 1) << row.name;
-    EXPECT_NE(err().find(row.says), std::string::npos) << row.name << ": " << err();
+    EXPECT_EQ(run({"show", path("in.exe")}), row.status) << row.name << ": " << err();
+    EXPECT_NE((row.status == 0 ? out() : err()).find(row.says), std::string::npos)
+        << row.name << ": " << out() << err();
   }
 }
 
