@@ -142,11 +142,15 @@ TEST_F(ShowTest, APeHeaderInTheLastBytesIsOneAndPastThemNone) {
   }
 }
 
-// A file's bytes in memory, read in pieces of at most `piece` bytes.
+// A file's bytes in memory, read in pieces of at most `piece` bytes; a
+// read error once `failAt` bytes were read.
 class BytesInput final : public platform::InputFile {
  public:
-  BytesInput(const std::string& bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+  BytesInput(const std::string& bytes, std::size_t piece, std::size_t failAt = SIZE_MAX)
+      : bytes_(bytes), piece_(piece), failAt_(failAt) {}
   long read(void* buffer, std::size_t size) override {
+    if (at_ >= failAt_)
+      return -1;
     const std::size_t count = std::min({size, piece_, bytes_.size() - at_});
     std::memcpy(buffer, bytes_.data() + at_, count);
     at_ += count;
@@ -156,6 +160,7 @@ class BytesInput final : public platform::InputFile {
  private:
   const std::string& bytes_;
   const std::size_t piece_;
+  const std::size_t failAt_;
   std::size_t at_ = 0;
 };
 
@@ -198,10 +203,17 @@ TEST(StreamedProgram, ReadsOnceAndAgainOnlyForWhatItDidNotKeep) {
   EXPECT_EQ(std::string(last.begin(), last.end()), bytes.substr(program.size() - 2));
   EXPECT_TRUE(memory.at(program.size(), 1).empty());
 
-  // A file shorter than it said, or none at all.
+  // A file shorter than it said, one that fails to be read, or none at all.
   publisher::StreamedProgram shorter([&] { return std::make_unique<BytesInput>(program, 1000); },
                                      program.size() + 1);
   EXPECT_THROW(shorter.tags(), publisher::ReadFailed);
+  publisher::StreamedProgram failing(
+      [&] { return std::make_unique<BytesInput>(program, 1000, kChunk + 3000); }, program.size());
+  EXPECT_THROW(failing.tags(), publisher::ReadFailed);
+  EXPECT_THROW(
+      publisher::StreamedProgram([&] { return std::make_unique<BytesInput>(program, 1000, 100); },
+                                 program.size()),
+      publisher::ReadFailed);
   EXPECT_THROW(publisher::StreamedProgram([] { return nullptr; }, 10), publisher::ReadFailed);
 }
 
