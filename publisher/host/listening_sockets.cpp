@@ -20,10 +20,10 @@ class PolledConnection final : public ClientConnection {
   explicit PolledConnection(int fd) : fd_(fd) {}
   ~PolledConnection() override { ::close(fd_); }
 
+  // Once abort() shut the socket down, it reads as closed and takes no
+  // more: both fail.
   long receive(void* buffer, std::size_t size, Deadline deadline) override {
     for (;;) {
-      if (aborted_)
-        return -1;
       const ssize_t got = ::recv(fd_, buffer, size, 0);
       if (got >= 0)
         return aborted_ ? -1 : static_cast<long>(got);
@@ -34,15 +34,13 @@ class PolledConnection final : public ClientConnection {
 
   bool sendAll(std::string_view data, Deadline deadline) override {
     while (!data.empty()) {
-      if (aborted_)
-        return false;
       const ssize_t sent = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
       if (sent > 0)
         data.remove_prefix(static_cast<std::size_t>(sent));
       else if (sent == 0 || !retries(POLLOUT, deadline))
         return false;
     }
-    return !aborted_;
+    return true;
   }
 
   void abort() override {

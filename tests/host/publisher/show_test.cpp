@@ -108,7 +108,8 @@ TEST_F(ShowTest, ReadsHeadersPastTheFirstChunkAgain) {
   EXPECT_NE(err().find("in.exe is no launcher: not a Windows program"), std::string::npos) << err();
 }
 
-// The PE header's place, at the file's very end or past it.
+// The PE header's place, at the file's very end or past it, and the
+// section's numbers read whole.
 TEST_F(ShowTest, APeHeaderInTheLastBytesIsOneAndPastThemNone) {
   std::string atEnd = standInLauncher(1);
   atEnd.replace(0x3C, 4, std::string("\xFC\x07\0\0", 4));  // 0x7FC: the last four bytes
@@ -118,27 +119,38 @@ TEST_F(ShowTest, APeHeaderInTheLastBytesIsOneAndPastThemNone) {
   past.replace(0x7FD, 3, std::string("PE\0", 3));
   std::string none = standInLauncher(1);
   none.replace(0x3C, 4, std::string(4, '\0'));
+  // 0x701 bytes at 0xFF: to the file's end, no further.
+  std::string odd = standInLauncher(1);
+  odd.replace(0x98 + 16, 8, std::string("\x01\x07\0\0\xFF\0\0\0", 8));
   const struct {
-    std::string name, file, says;
+    std::string name, file;
+    int status;
+    std::string says;
   } rows[] = {
-      {"the last four bytes", atEnd,
+      {"a section from an odd place", odd, 0, "  version: 5.0\n"},
+      {"the last four bytes", atEnd, 1,
        "in.exe: the file is cut short: it has 2048 bytes, its program's sections reach to byte "
        "2049"},
-      {"three bytes left", past, "in.exe is no launcher: not a Windows program"},
-      {"at byte 0", none, "in.exe is no launcher: not a Windows program"},
+      {"three bytes left", past, 1, "in.exe is no launcher: not a Windows program"},
+      {"at byte 0", none, 1, "in.exe is no launcher: not a Windows program"},
   };
   for (const auto& row : rows) {
     writeBytes(path("in.exe"), row.file);
-    EXPECT_EQ(run({"show", path("in.exe")}), 1) << row.name;
-    EXPECT_NE(err().find(row.says), std::string::npos) << row.name << ": " << err();
+    EXPECT_EQ(run({"show", path("in.exe")}), row.status) << row.name << ": " << err();
+    EXPECT_NE((row.status == 0 ? out() : err()).find(row.says), std::string::npos)
+        << row.name << ": " << out() << err();
   }
 }
 
-// A file's bytes in memory, read in pieces of at most `piece` bytes.
+// A file's bytes in memory, read in pieces of at most `piece` bytes; a
+// read error once `failAt` bytes were read.
 class BytesInput final : public platform::InputFile {
  public:
-  BytesInput(const std::string& bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+  BytesInput(const std::string& bytes, std::size_t piece, std::size_t failAt = SIZE_MAX)
+      : bytes_(bytes), piece_(piece), failAt_(failAt) {}
   long read(void* buffer, std::size_t size) override {
+    if (at_ >= failAt_)
+      return -1;
     const std::size_t count = std::min({size, piece_, bytes_.size() - at_});
     std::memcpy(buffer, bytes_.data() + at_, count);
     at_ += count;
@@ -148,6 +160,7 @@ class BytesInput final : public platform::InputFile {
  private:
   const std::string& bytes_;
   const std::size_t piece_;
+  const std::size_t failAt_;
   std::size_t at_ = 0;
 };
 
@@ -190,10 +203,17 @@ TEST(StreamedProgram, ReadsOnceAndAgainOnlyForWhatItDidNotKeep) {
   EXPECT_EQ(std::string(last.begin(), last.end()), bytes.substr(program.size() - 2));
   EXPECT_TRUE(memory.at(program.size(), 1).empty());
 
-  // A file shorter than it said, or none at all.
+  // A file shorter than it said, one that fails to be read, or none at all.
   publisher::StreamedProgram shorter([&] { return std::make_unique<BytesInput>(program, 1000); },
                                      program.size() + 1);
   EXPECT_THROW(shorter.tags(), publisher::ReadFailed);
+  publisher::StreamedProgram failing(
+      [&] { return std::make_unique<BytesInput>(program, 1000, kChunk + 3000); }, program.size());
+  EXPECT_THROW(failing.tags(), publisher::ReadFailed);
+  EXPECT_THROW(
+      publisher::StreamedProgram([&] { return std::make_unique<BytesInput>(program, 1000, 100); },
+                                 program.size()),
+      publisher::ReadFailed);
   EXPECT_THROW(publisher::StreamedProgram([] { return nullptr; }, 10), publisher::ReadFailed);
 }
 

@@ -132,6 +132,20 @@ TEST_F(StampTest, RefusesNonLaunchersAndWhatTheBlockCannotHold) {
          return program;
        }(),
        ok, "", "its program's sections reach to byte 16779264"},
+      {"a section's place in all four bytes",
+       [] {
+         std::string program = standInLauncher(1);
+         program.replace(0x98 + 20, 4, std::string("\0\x01\0\x01", 4));  // 0x1000100
+         return program;
+       }(),
+       ok, "", "its program's sections reach to byte 16779264"},
+      {"a PE header's place in all four bytes",
+       [] {
+         std::string program = standInLauncher(1);
+         program.replace(0x3C, 4, std::string("\x80\0\0\x01", 4));  // 0x1000080: past the end
+         return program;
+       }(),
+       ok, "", "not a Windows program"},
       {"a space in the host", standInLauncher(1), "http://new example/v.html", "",
        "is none the launcher can fetch"},
       {"port 99999", standInLauncher(1), "http://new.example:99999/v.html", "",
