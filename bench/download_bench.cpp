@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
   window.wait();
   object.stopTask();
   const bool complete = progress->percent == 100;
-  std::printf("%d%% of %d bytes\n", static_cast<int>(progress->percent),
-              static_cast<int>(progress->totalSize));
+  std::printf("%d%% of %lld bytes\n", static_cast<int>(progress->percent),
+              static_cast<long long>(progress->totalSize));
   if (!signedPackage)
     return complete ? 0 : 1;
   update::VersionFields fields;

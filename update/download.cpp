@@ -5,7 +5,6 @@
 
 #include "base/file_name.h"
 #include "base/path.h"
-#include "base/values.h"
 #include "update/download/download_engine.h"
 #include "update/download/download_object.h"
 #include "update/download/resume_note.h"
@@ -85,22 +84,19 @@ DownloadStart startPackageDownload(platform::Files& files, const std::string& ru
   return started ? DownloadStart::kStarted : DownloadStart::kNotStarted;
 }
 
-// The panel's figures are the notification routine's 32-bit ones.
 void DownloadNotices::totalSizeKnown(std::int64_t total) {
-  progress_->totalSize = base::clampToInt32(total);
+  progress_->totalSize = total;
 }
 
 void DownloadNotices::blockWritten(std::int32_t, std::int64_t received) {
-  const std::int32_t shown = base::clampToInt32(received);
   if (digest_)
-    digest_->advance(shown);
+    digest_->advance(received);
   // The running total, not the block, decides the percent.
-  progress_->percent = percentOf(shown, progress_->totalSize);
+  progress_->percent = percentOf(received, progress_->totalSize);
   view_.post(DownloadNotice::kProgress);
 }
 
-void DownloadNotices::bodyResumed(std::int64_t keptBytes) {
-  const std::int32_t kept = base::clampToInt32(keptBytes);
+void DownloadNotices::bodyResumed(std::int64_t kept) {
   // Kept bytes on disk are hashed first; bytes of a body that starts over
   // are forgotten.
   if (digest_) {
@@ -125,8 +121,8 @@ void showTransfer(UpdateView& view, UpdateState& state) {
   if (!state.downloadObject)
     return;  // ticks cannot outlive the state, but be sure
   DownloadObject& download = *state.downloadObject;
-  view.showTransfer(speedCaption(download.bytesSinceLastQuery()),
-                    receivedCaption(download.bytesReceived()),
+  view.showTransfer(speedCaption(download.takeBytesSinceLastQuery()),
+                    receivedCaption(download.receivedBytes()),
                     sizeCaption(state.progress->totalSize));
 }
 

@@ -1,31 +1,72 @@
 #include "update/progress_text.h"
 
-#include <cmath>
 #include <cstdio>
+#include <limits>
 
-#include "base/cp936.h"
+#include "base/values.h"
 
 namespace update {
+namespace {
+
+// Bytes in a hundredth of a megabyte (a megabyte being 1024000 bytes).
+constexpr std::uint64_t kBytesPerHundredth = 10240;
+// Past this many hundredths the text would need more than 13 digits.
+constexpr std::uint64_t kMostExactHundredths = 10000000000000;
+
+// In integers: a double divides a count of a few hundred megabytes already
+// inexactly, and its halves would then round down.
+std::uint64_t roundedHundredths(std::uint64_t magnitude) {
+  return magnitude / kBytesPerHundredth +
+         (magnitude % kBytesPerHundredth >= kBytesPerHundredth / 2 ? 1 : 0);
+}
+
+}  // namespace
 
 std::string megabytes(std::int64_t bytes) {
-  const double scaled = static_cast<double>(bytes) / 1024000.0 * 100.0;
-  const double rounded =
-      scaled >= 0 ? std::floor(scaled + 1e-12 + 0.5) : -std::floor(-scaled + 1e-12 + 0.5);
+  const bool negative = bytes < 0;
+  // The magnitude of the smallest count too, which has no positive twin.
+  const std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
+  const std::uint64_t hundredths = roundedHundredths(magnitude);
   char text[64];
-  std::snprintf(text, sizeof(text), "%.13g", rounded / 100.0);
+  if (hundredths >= kMostExactHundredths) {
+    std::snprintf(text, sizeof(text), "%s%.13g", negative ? "-" : "",
+                  static_cast<double>(hundredths) / 100.0);
+    return text;
+  }
+  const unsigned long long whole = hundredths / 100;
+  const unsigned fraction = static_cast<unsigned>(hundredths % 100);
+  const char* sign = negative && hundredths != 0 ? "-" : "";
+  if (fraction == 0)
+    std::snprintf(text, sizeof(text), "%s%llu", sign, whole);
+  else if (fraction % 10 == 0)
+    std::snprintf(text, sizeof(text), "%s%llu.%u", sign, whole, fraction / 10);
+  else
+    std::snprintf(text, sizeof(text), "%s%llu.%02u", sign, whole, fraction);
   return text;
 }
 
 std::int32_t percentOf(std::int64_t received, std::int64_t total) {
-  if (total == 0)
+  if (total <= 0 || received <= 0)
     return 0;
-  return static_cast<std::int32_t>(
-      std::trunc(static_cast<double>(received) / static_cast<double>(total) * 100.0));
+  // received * 100 / total without a double's rounding (29 of 100 would
+  // show 28) and without overflow: whole totals first, then the rest,
+  // whose hundredfold fits while the total is below 2^56.
+  const std::int64_t whole = received / total;
+  const std::int64_t rest = received % total;
+  const std::int64_t restPercent =
+      total <= std::numeric_limits<std::int64_t>::max() / 100
+          ? rest * 100 / total
+          : static_cast<std::int64_t>(static_cast<double>(rest) / static_cast<double>(total) * 100);
+  if (whole > std::numeric_limits<std::int32_t>::max() / 100)
+    return std::numeric_limits<std::int32_t>::max();
+  return base::clampToInt32(whole * 100 + restPercent);
 }
 
 std::string speedCaption(std::int64_t bytesThisTick) {
   // Floor, also for a count that is not positive.
-  const auto kilobytes = static_cast<std::int64_t>(std::floor(bytesThisTick / 1024.0));
+  const std::int64_t kilobytes =
+      bytesThisTick >= 0 ? bytesThisTick / 1024 : -((-(bytesThisTick + 1)) / 1024) - 1;
   return "下载速度：" + std::to_string(kilobytes) + " KB\\s";
 }
 

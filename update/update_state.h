@@ -50,7 +50,9 @@ const char* phaseName(UpdatePhase phase);
 // Written by the download engine's thread, read on the window's thread; the
 // engine's reports hold it, so it lives as long as the last of them.
 struct DownloadProgress {
-  std::atomic<std::int32_t> totalSize{0};
+  // In 64 bits: packages pass 4 GiB. Only the notification routine's own
+  // integers are 32-bit, and the panel never reads those.
+  std::atomic<std::int64_t> totalSize{0};
   std::atomic<std::int32_t> percent{0};
   // Set by the engine's thread before the end is posted.
   std::atomic<bool> arrivedWhole{false};

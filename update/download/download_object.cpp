@@ -135,12 +135,12 @@ void DownloadObject::joinEndedWorker() {
     task_.reset();
 }
 
-std::int32_t DownloadObject::bytesSinceLastQuery() {
-  return task_ ? base::clampToInt32(task_->takeBytesSinceLastQuery()) : 0;
+std::int64_t DownloadObject::takeBytesSinceLastQuery() {
+  return task_ ? task_->takeBytesSinceLastQuery() : 0;
 }
 
-std::int32_t DownloadObject::bytesReceived() const {
-  return task_ ? base::clampToInt32(task_->received()) : 0;
+std::int64_t DownloadObject::receivedBytes() const {
+  return task_ ? task_->received() : 0;
 }
 
 }  // namespace update

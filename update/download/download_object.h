@@ -17,6 +17,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/values.h"
 #include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/tls.h"
@@ -51,9 +52,13 @@ class DownloadObject {
   // the worker; does nothing without one. Event 4 is reported exactly once.
   void stopTask();
 
-  // Both read 0 without an attached task.
-  std::int32_t bytesSinceLastQuery();
-  std::int32_t bytesReceived() const;
+  // Both read 0 without an attached task; the counts go past 4 GiB.
+  std::int64_t takeBytesSinceLastQuery();
+  std::int64_t receivedBytes() const;
+  // The same as the engine's 32-bit counter queries, held at their largest
+  // value rather than wrapping.
+  std::int32_t bytesSinceLastQuery() { return base::clampToInt32(takeBytesSinceLastQuery()); }
+  std::int32_t bytesReceived() const { return base::clampToInt32(receivedBytes()); }
 
  private:
   // Joins a worker whose task has ended by itself.

@@ -670,6 +670,46 @@ TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0.02MB");
 }
 
+// A 3 GiB package continued at 2.4 GiB: the panel's figures are the 64-bit
+// ones, not the notification routine's, which stop at 2 GiB.
+TEST_F(HandoffTest, PanelFiguresPastTwoGibibytesAreExact) {
+  constexpr std::int64_t kTotal = std::int64_t{3} << 30;
+  constexpr std::int64_t kKept = 2576980378;  // 80 % of it
+  server.on(
+      "/pkg.zip",
+      {testing_support::sendBytes("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kTotal) +
+                                  "\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n\r\n" +
+                                  std::string(20480, 'z')),
+       testing_support::resetConnection()});
+  download("NewLauncher.exe", url("/pkg.zip"));
+  ASSERT_TRUE(exists("pkg.zip.tmp.resume"));
+  // The rest of the kept part, as a sparse file.
+  std::filesystem::resize_file(runDir() / "pkg.zip.tmp", kKept);
+
+  server.on("/pkg.zip",
+            {testing_support::sendBytes("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " +
+                                        std::to_string(kKept) + "-" + std::to_string(kTotal - 1) +
+                                        "/" + std::to_string(kTotal) +
+                                        "\r\nContent-Length: " + std::to_string(kTotal - kKept) +
+                                        "\r\n\r\n" + std::string(20480, 'z')),
+             testing_support::stall()});
+  accept(url("/pkg.zip"));
+  for (int waited = 0;
+       waited < 10000 && updateState().downloadObject->receivedBytes() < kKept + 20480; waited += 5)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  flow().onProgressTick();
+  EXPECT_EQ(updateState().progress->percent, 80);
+  EXPECT_EQ(updateState().progress->totalSize, kTotal);
+  EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：2516.6MB");
+  EXPECT_EQ(controls.text(ui::name::kSizeLabel), "更新大小：3145.73MB");
+  while (const std::optional<ui::Notice> notice = controls.takeNotice())
+    launcher->raise(ui::name::kPublishedVersion, ui::Event::Feedback,
+                    {notice->first, notice->second});
+  EXPECT_EQ(controls.text(ui::name::kPercentLabel), "已下载：80%");
+  // The engine's own 32-bit query stops at its largest value.
+  EXPECT_EQ(updateState().downloadObject->bytesReceived(), 2147483647);
+}
+
 TEST(FullFilePath, DriveColonAndAFileName) {
   EXPECT_TRUE(base::isFullFilePath("C:\\Games\\Ride\\pkg.zip"));
   EXPECT_TRUE(base::isFullFilePath("d:/games/pkg.zip"));
