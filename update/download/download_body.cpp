@@ -47,7 +47,7 @@ namespace {
 class BodyReceiver {
  public:
   BodyReceiver(const DownloadSettings& settings, DownloadStop& stop, DownloadObserver& observer,
-               PartialFile& file, platform::Connection& connection)
+               PartialFile& file, platform::Connection& connection, std::int64_t byteLimit)
       : settings_(settings),
         stop_(stop),
         observer_(observer),
@@ -56,7 +56,8 @@ class BodyReceiver {
         blockSize_(static_cast<std::size_t>(settings.speedLimit > 0
                                                 ? std::min(settings.blockSize, settings.speedLimit)
                                                 : settings.blockSize)),
-        buffer_(settings.speedLimit > 0 ? blockSize_ : blockSize_ * kBlocksPerReceive) {}
+        buffer_(settings.speedLimit > 0 ? blockSize_ : blockSize_ * kBlocksPerReceive),
+        byteLimit_(byteLimit) {}
 
   // Bytes up to `length`, or to the close when there is no length.
   BodyEnd receiveIdentity(std::optional<std::int64_t> length, std::string_view bodyStart) {
@@ -129,7 +130,7 @@ class BodyReceiver {
       if (stop_.requested())
         return false;
       const std::string_view block = data.substr(0, blockSize_);
-      if (file_.written() + static_cast<std::int64_t>(block.size()) > byteLimitOf(settings_) ||
+      if (file_.written() + static_cast<std::int64_t>(block.size()) > byteLimit_ ||
           !file_.write(block)) {
         failed_ = true;
         return false;
@@ -162,6 +163,7 @@ class BodyReceiver {
   platform::Connection& connection_;
   const std::size_t blockSize_;
   std::vector<char> buffer_;
+  const std::int64_t byteLimit_;
   std::int64_t written_ = 0;
   bool failed_ = false;
   const Clock::time_point started_ = Clock::now();
@@ -181,7 +183,9 @@ std::optional<std::string> unusedLocalPath(platform::Files& files, const std::st
 BodyEnd streamBody(const DownloadSettings& settings, DownloadStop& stop, DownloadObserver& observer,
                    platform::Connection& connection, const ResponseHead& head,
                    std::string_view bodyStart, PartialFile& file) {
-  BodyReceiver receiver(settings, stop, observer, file, connection);
+  const bool lengthDeclared = !head.chunked && head.contentLength.has_value();
+  BodyReceiver receiver(settings, stop, observer, file, connection,
+                        byteLimitOf(settings, lengthDeclared));
   return head.chunked ? receiver.receiveChunked(bodyStart)
                       : receiver.receiveIdentity(head.contentLength, bodyStart);
 }

@@ -173,7 +173,7 @@ class Download {
 
   // A body that declares more than the task's bound is refused unread.
   bool exceedsLimit(const ResponseHead& head) const {
-    return head.contentLength && *head.contentLength > byteLimitOf(settings_);
+    return head.contentLength && *head.contentLength > byteLimitOf(settings_, true);
   }
 
   // A whole body begins in the file: what a later request may continue.
@@ -207,7 +207,7 @@ class Download {
     const std::optional<ResumeNote> kept = readResumeNote(files_, path);
     const std::int64_t size = files_.size(path);
     if (kept && kept->address == placeOf(settings_.address) && kept->tag == settings_.resumeTag &&
-        size > 0 && size < kept->size && kept->size <= byteLimitOf(settings_)) {
+        size > 0 && size < kept->size && kept->size <= byteLimitOf(settings_, true)) {
       auto file =
           std::make_unique<PartialFile>(files_, path, PartialFile::Creation::kAppendExisting);
       if (file->opened()) {

@@ -7,6 +7,7 @@
 // observer what happens and honours a stop.
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,13 +49,17 @@ struct DownloadSettings {
   std::string resumeTag;
   // The most bytes the file may get; a body that declares more fails before
   // its first byte is written, one that brings more fails at that byte.
-  // 0: a declared length bounds it, else kMaxBytesWithoutLength.
+  // 0: a declared length bounds it, whatever its size, else
+  // kMaxBytesWithoutLength.
   std::int64_t maxBytes = 0;
 };
 
-// The bound a task's file is held to.
-inline std::int64_t byteLimitOf(const DownloadSettings& settings) {
-  return settings.maxBytes > 0 ? settings.maxBytes : kMaxBytesWithoutLength;
+// The bound a task's file is held to, for a body that declares its length
+// or not.
+inline std::int64_t byteLimitOf(const DownloadSettings& settings, bool lengthDeclared) {
+  if (settings.maxBytes > 0)
+    return settings.maxBytes;
+  return lengthDeclared ? std::numeric_limits<std::int64_t>::max() : kMaxBytesWithoutLength;
 }
 
 enum class DownloadResult {

@@ -160,12 +160,28 @@ INSTANTIATE_TEST_SUITE_P(
         BoundRow{"NoBoundTheDeclaredLength", 0, okHead(50000) + kBoundBody + "extra", kBoundBody}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Without a bound or a length, a body stops at 16 GiB.
+// Without a bound or a length, a body stops at 16 GiB; a declared length
+// bounds a body of any size itself.
 TEST(DownloadBound, ABodyWithoutLengthStopsAt16GiB) {
-  EXPECT_EQ(update::byteLimitOf(update::DownloadSettings{}), std::int64_t{17179869184});
+  EXPECT_EQ(update::byteLimitOf(update::DownloadSettings{}, false), std::int64_t{17179869184});
+  EXPECT_EQ(update::byteLimitOf(update::DownloadSettings{}, true),
+            std::numeric_limits<std::int64_t>::max());
   update::DownloadSettings bounded;
   bounded.maxBytes = 1;
-  EXPECT_EQ(update::byteLimitOf(bounded), 1);
+  EXPECT_EQ(update::byteLimitOf(bounded, false), 1);
+  EXPECT_EQ(update::byteLimitOf(bounded, true), 1);
+}
+
+// A game's full package may pass 16 GiB: without a task bound, its
+// declared length is taken, and the body is written.
+TEST_F(DownloadEngineTest, ADeclaredLengthPast16GiBIsFetched) {
+  server.on("/pkg.zip",
+            {sendBytes(okHead(std::int64_t{20} << 30) + patternBytes(50000)), resetConnection()});
+  runToEnd(server.url("/pkg.zip"));
+  EXPECT_EQ(recorder.events().front().value, std::numeric_limits<std::int32_t>::max())
+      << "the routine's total is held at its largest value";
+  EXPECT_GT(recorder.count(16), 0);
+  EXPECT_FALSE(std::filesystem::exists(localFile()));
 }
 
 TEST_F(DownloadEngineTest, EmptyBodyGivesAnEmptyFile) {
