@@ -185,6 +185,34 @@ class Endless:
             request.sent += len(self.block)
 
 
+class Generated:
+    """A body of `length` bytes made on the fly from one repeated block, so
+    that gigabytes cost no memory; it halts once `pause_at` bytes have gone
+    until `resume` is set (or the server stops)."""
+
+    def __init__(self, length, pause_at=None, block=None):
+        self.length = length
+        self.pause_at = pause_at
+        self.block = block if block is not None else bytes(range(256)) * 1024
+        self.resume = threading.Event()
+
+    def send(self, conn, request, stop):
+        conn.sendall((f"HTTP/1.1 200 OK\r\nContent-Length: {self.length}\r\n"
+                      "Content-Type: application/zip\r\nConnection: close\r\n\r\n")
+                     .encode("latin-1"))
+        while request.sent < self.length and not stop.is_set():
+            if self.pause_at is not None and request.sent >= self.pause_at:
+                while not self.resume.wait(0.2):
+                    if stop.is_set():
+                        return
+            end = self.length if self.pause_at is None or request.sent >= self.pause_at \
+                else self.pause_at
+            chunk = memoryview(self.block)[:min(len(self.block), end - request.sent)]
+            conn.sendall(chunk)
+            request.sent += len(chunk)
+        conn.shutdown(socket.SHUT_WR)
+
+
 class Silence:
     """No response: the request is read, and the connection closes after
     `seconds` without a byte."""

@@ -99,20 +99,6 @@ class TestWholeUpdate:
 
 # -- the progress panel ----------------------------------------------------------
 
-def bar_fill(img):
-    """Share of the bar's inner width that is filled (the highlight blue),
-    read on a row above the percentage caption."""
-    left, top, right, _ = us.PROGRESS_BAR
-    y = top + 1
-    inner = range(left + 1, right - 1)
-    filled = sum(1 for x in inner if _is_fill(img.getpixel((x, y))))
-    return filled / len(inner)
-
-
-def _is_fill(p):
-    return p[2] >= 200 and p[0] <= 120 and p[2] - p[0] >= 100
-
-
 def region_changed(a, b, box):
     return list(a.crop(box).getdata()) != list(b.crop(box).getdata())
 
@@ -147,7 +133,7 @@ class TestProgressPanel:
         second, sent_second = shot_after(0.6, "update-progress-2")
         assert not transfer.done.is_set(), "the download ended before the second picture"
 
-        fill_first, fill_second = bar_fill(first), bar_fill(second)
+        fill_first, fill_second = us.bar_fill(first), us.bar_fill(second)
         assert 0 < fill_first < fill_second, (fill_first, fill_second)
         # The bar never runs ahead of the data that has left the server.
         assert fill_second <= sent_second / total + 0.03, (fill_second, sent_second / total)

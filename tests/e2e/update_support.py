@@ -146,6 +146,28 @@ def box_texts(wine, helpers_dir):
     return [tuple(line.split("\t", 1)) for line in lines if "\t" in line]
 
 
+def bar_fill(img):
+    """Share of the bar's inner width that is filled (the highlight blue),
+    read on a row above the percentage caption."""
+    left, top, right, _ = PROGRESS_BAR
+    y = top + 1
+    inner = range(left + 1, right - 1)
+    filled = sum(1 for x in inner if _is_fill(img.getpixel((x, y))))
+    return filled / len(inner)
+
+
+def _is_fill(p):
+    return p[2] >= 200 and p[0] <= 120 and p[2] - p[0] >= 100
+
+
+def launcher_captions(wine, helpers_dir):
+    """The captions of the Launch window's controls, as box_text.exe reads
+    them; empty when there is no Launch window."""
+    done = wine.run(os.path.join(helpers_dir, "box_text.exe"), "/launcher", timeout=30)
+    lines = done.stdout.decode("gbk", "replace").splitlines()
+    return [line.split("\t", 1)[1] for line in lines if "\t" in line]
+
+
 def wait_box_saying(wine, launcher, helpers_dir, message, title=QUESTION_TITLE, timeout=60):
     """Waits for the launcher's message box titled `title` and checks that
     it is the only one and says `message`; returns its window id."""
