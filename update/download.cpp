@@ -93,7 +93,12 @@ void DownloadNotices::blockWritten(std::int32_t, std::int64_t received) {
     digest_->advance(received);
   // The running total, not the block, decides the percent.
   progress_->percent = percentOf(received, progress_->totalSize);
-  view_.post(DownloadNotice::kProgress);
+  postProgress();
+}
+
+void DownloadNotices::postProgress() {
+  if (!progress_->progressNoticePending.exchange(true))
+    view_.post(DownloadNotice::kProgress);
 }
 
 void DownloadNotices::bodyResumed(std::int64_t kept) {
@@ -106,7 +111,7 @@ void DownloadNotices::bodyResumed(std::int64_t kept) {
       digest_->advance(kept);
   }
   progress_->percent = percentOf(kept, progress_->totalSize);
-  view_.post(DownloadNotice::kProgress);
+  postProgress();
 }
 
 void DownloadNotices::transferEnded(bool complete) {

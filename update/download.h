@@ -56,6 +56,9 @@ class DownloadNotices final : public DownloadObserver {
   void taskEnded(std::int64_t received) override;
 
  private:
+  // At most one progress notice waits at a time.
+  void postProgress();
+
   UpdateView& view_;
   const std::shared_ptr<DownloadProgress> progress_;
   const std::shared_ptr<PackageDigestFollower> digest_;

@@ -128,6 +128,9 @@ void UpdateFlow::acceptRelease() {
 
 void UpdateFlow::onNotice(DownloadNotice notice) {
   if (notice == DownloadNotice::kProgress) {
+    // Cleared before the percent is read: a block that comes meanwhile
+    // posts a notice of its own.
+    state_.progress->progressNoticePending = false;
     // The percent as it is now, not as it was when the notice was posted.
     view_.showPercent(state_.progress->percent);
   } else if (notice == DownloadNotice::kEnded && state_.phase == UpdatePhase::kDownloading) {

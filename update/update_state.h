@@ -54,6 +54,11 @@ struct DownloadProgress {
   // integers are 32-bit, and the panel never reads those.
   std::atomic<std::int64_t> totalSize{0};
   std::atomic<std::int32_t> percent{0};
+  // A progress notice is on its way to the window's thread: the next block
+  // posts none, as that notice will show the percent current by then. A
+  // fast link would otherwise flood the window's queue, and its timer, which
+  // comes only to an empty queue, would stop refreshing the panel.
+  std::atomic<bool> progressNoticePending{false};
   // Set by the engine's thread before the end is posted.
   std::atomic<bool> arrivedWhole{false};
 };

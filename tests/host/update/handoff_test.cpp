@@ -670,6 +670,24 @@ TEST_F(HandoffTest, ProgressTickShowsZerosThenTheBytesSinceTheLastTick) {
   EXPECT_EQ(controls.text(ui::name::kReceivedLabel), "已下载：0.02MB");
 }
 
+// However fast the blocks come, one progress notice at a time waits for
+// the window, and it shows the percent current when it is handled.
+TEST_F(HandoffTest, ProgressNoticesDoNotPileUpInTheWindowsQueue) {
+  server.on("/pkg.zip", {testing_support::sendBytes(testing_support::okHead(2048000) +
+                                                    std::string(2048000, 'z'))});
+  updateState().versionFields[update::kProgramTitle] = "NewLauncher.exe";
+  accept(url("/pkg.zip"));
+  for (int waited = 0; waited < 10000 && updateState().downloadObject->hasTask(); waited += 5)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::vector<int> kinds;
+  while (const std::optional<ui::Notice> notice = controls.takeNotice())
+    kinds.push_back(notice->first);
+  EXPECT_EQ(kinds, (std::vector<int>{2, 1}));
+  launcher->raise(ui::name::kPublishedVersion, ui::Event::Feedback, {2, 0});
+  EXPECT_EQ(controls.text(ui::name::kPercentLabel), "已下载：100%");
+  EXPECT_FALSE(updateState().progress->progressNoticePending);
+}
+
 // A 3 GiB package continued at 2.4 GiB: the panel's figures are the 64-bit
 // ones, not the notification routine's, which stop at 2 GiB.
 TEST_F(HandoffTest, PanelFiguresPastTwoGibibytesAreExact) {
