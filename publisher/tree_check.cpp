@@ -10,6 +10,7 @@
 #include "base/file_name.h"
 #include "publisher/refusal.h"
 #include "publisher/windows_names.h"
+#include "update/package/apply_journal.h"
 #include "update/package/package_signature.h"
 #include "update/record_names.h"
 
@@ -55,6 +56,28 @@ std::string_view lastPart(std::string_view entryName) {
     entryName.remove_suffix(1);
   const std::size_t slash = entryName.rfind('/');
   return slash == std::string_view::npos ? entryName : entryName.substr(slash + 1);
+}
+
+// The launcher's journal for this tree at its longest: every folder new,
+// every file replacing one, each under its plain staging and backup name.
+update::ApplyPlan largestApplyPlan(const std::vector<TreeEntry>& entries) {
+  update::ApplyPlan plan;
+  for (const TreeEntry& entry : entries) {
+    std::string name = entry.entryName;
+    if (name.ends_with('/'))
+      name.pop_back();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    if (entry.isFolder) {
+      plan.createdFolders.push_back(std::move(name));
+      continue;
+    }
+    const std::string staged = name + update::kStagingSuffix;
+    plan.stagedFiles.push_back(staged);
+    plan.steps.push_back(
+        {staged, name, name + update::kBackupSuffix, static_cast<std::int64_t>(entry.size)});
+  }
+  plan.complete = true;
+  return plan;
 }
 
 std::string joined(const std::vector<std::string>& names) {
@@ -105,6 +128,19 @@ void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view la
   });
   if (!found)
     throw Refusal("no file " + std::string(shownLauncher) + " at the top of the folder to pack");
+  checkJournalRoom(entries);
+}
+
+void checkJournalRoom(const std::vector<TreeEntry>& entries) {
+  // The launcher lists every file and folder in its journal before it
+  // changes any; a package whose list it could not write would never apply.
+  if (!update::journalFits(largestApplyPlan(entries)))
+    throw Refusal(std::to_string(entries.size()) +
+                  " files and folders are more than the launcher can list in its update journal "
+                  "(at most " +
+                  std::to_string(update::kMaxJournalBytes >> 20) +
+                  " MiB, some 4 times each name's length and 80 bytes a file); pack fewer "
+                  "files, or give them shorter paths");
 }
 
 bool isSecretKeyFile(std::string_view content) {

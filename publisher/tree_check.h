@@ -21,6 +21,10 @@ namespace publisher {
 void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view launcher,
                       std::string_view shownLauncher, std::string_view packageName);
 
+// Throws Refusal when the launcher's update journal could not list every
+// file and folder of `entries` (part of checkPackageTree).
+void checkJournalRoom(const std::vector<TreeEntry>& entries);
+
 // True when `content` is a secret key file as keygen writes it (base64 of
 // an Ed25519 secret key, blanks and line ends around it allowed).
 bool isSecretKeyFile(std::string_view content);

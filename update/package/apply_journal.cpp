@@ -163,6 +163,10 @@ std::string journalText(const ApplyPlan& plan) {
   return text + decisionRecord(plan.decision);
 }
 
+bool journalFits(const ApplyPlan& plan) {
+  return journalText(plan).size() + kDecisionRoom <= kMaxJournalBytes;
+}
+
 const ApplyStep* stepStagedAs(const ApplyPlan& plan, std::string_view name) {
   for (const ApplyStep& step : plan.steps) {
     if (base::equalsIgnoringAsciiCase(step.staged, name))

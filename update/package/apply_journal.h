@@ -58,6 +58,10 @@ std::string folderRecord(std::string_view name);
 std::string completeRecord(const std::vector<ApplyStep>& steps);
 std::string decisionRecord(ApplyDecision decision);
 
+// True when the writer takes the whole of a complete plan whose decision
+// is still to come: its journal keeps within kMaxJournalBytes.
+bool journalFits(const ApplyPlan& plan);
+
 // The step whose staged file, or whose target, has that name (ASCII letter
 // case aside, as Windows names files); null when none has.
 const ApplyStep* stepStagedAs(const ApplyPlan& plan, std::string_view name);

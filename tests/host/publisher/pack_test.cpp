@@ -11,6 +11,7 @@
 
 #include "publisher/new_launcher.h"
 #include "publisher/refusal.h"
+#include "publisher/tree_check.h"
 #include "tests/host/loopback_server.h"
 #include "tests/host/publisher/publisher_fixture.h"
 #include "update/package/apply_package.h"
@@ -442,6 +443,35 @@ TEST_F(PackTest, RefusesTheLaunchersOwnNamesInAnyLetterCaseAtAnyDepth) {
 
 // What Windows keeps apart pack keeps apart; it lists what it packed, and
 // makes the folders above --out.
+// More files than a classic ZIP archive counts are packed; a tree whose
+// names would not fit in the launcher's update journal is refused before
+// anything is written, naming how many entries it holds.
+TEST(PackageTree, ManyFilesPassUnlessTheJournalCouldNotListThem) {
+  const auto tree = [](std::size_t files, std::size_t nameLength) {
+    std::vector<publisher::TreeEntry> entries;
+    entries.push_back({.entryName = "launcher.exe", .shownName = "launcher.exe", .size = 1});
+    entries.push_back({.entryName = "Data/", .shownName = "Data/", .isFolder = true});
+    for (std::size_t i = 0; i < files; ++i) {
+      std::string name = "Data/" + std::to_string(i) + "-";
+      name.resize(nameLength, 'n');
+      entries.push_back({.entryName = name, .shownName = name, .size = 1 << 20});
+    }
+    return entries;
+  };
+  EXPECT_NO_THROW(
+      publisher::checkPackageTree(tree(70000, 24), "launcher.exe", "launcher.exe", "pkg.zip"));
+  // Some 4 KB of journal a file: 16 000 files pass, 17 000 do not.
+  EXPECT_NO_THROW(publisher::checkJournalRoom(tree(16000, 1000)));
+  try {
+    publisher::checkJournalRoom(tree(17000, 1000));
+    ADD_FAILURE() << "a journal of some 70 MB was taken";
+  } catch (const publisher::Refusal& refusal) {
+    EXPECT_NE(std::string(refusal.what()).find("17002 files and folders"), std::string::npos)
+        << refusal.what();
+    EXPECT_NE(std::string(refusal.what()).find("64 MiB"), std::string::npos) << refusal.what();
+  }
+}
+
 TEST_F(PackTest, PacksLookAlikesWindowsKeepsApartAndListsWhatItPacked) {
   writeBytes(game() / utf8(u8"数据/Α.txt"), "Greek");  // not Latin A
   writeBytes(game() / utf8(u8"数据/A.txt"), "Latin");

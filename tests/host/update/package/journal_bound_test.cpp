@@ -158,4 +158,25 @@ TEST_F(JournalBoundTest, ARecordThatJustFitsIsTakenAndTheDecisionReachesTheBound
   EXPECT_EQ(fs::file_size(journal()), update::kMaxJournalBytes);
 }
 
+// What the publisher's tool checks before a package is made is what the
+// writer takes: a complete plan up to the bound less the decision's room.
+TEST(JournalFits, ToTheByteWithRoomForTheDecision) {
+  const std::size_t target =
+      update::kMaxJournalBytes - update::decisionRecord(ApplyDecision::kFinish).size();
+  update::ApplyPlan plan;
+  plan.complete = true;
+  const auto sizeWith = [&](std::size_t nameLength) {
+    plan.createdFolders = {std::string(nameLength, 'f')};
+    return update::journalText(plan).size();
+  };
+  const std::size_t guess = target - 100;
+  const std::size_t exact = guess + (target - sizeWith(guess));
+  ASSERT_EQ(sizeWith(exact), target);
+  EXPECT_TRUE(update::journalFits(plan));
+  sizeWith(exact + 1);
+  EXPECT_FALSE(update::journalFits(plan));
+  plan.createdFolders.clear();
+  EXPECT_TRUE(update::journalFits(plan));
+}
+
 }  // namespace
