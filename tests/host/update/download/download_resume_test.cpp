@@ -381,6 +381,28 @@ INSTANTIATE_TEST_SUITE_P(
                 kBody.substr(1), "", 99999}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Without a task bound, a game's package of 20 GiB is continued past
+// 16 GiB: its declared length is its bound. (The kept part is sparse.)
+TEST_F(DownloadEngineTest, ABodyOfDeclaredLengthIsContinuedPast16GiB) {
+  constexpr std::size_t kTotal = std::size_t{20} << 30;
+  constexpr std::size_t kKept = (std::size_t{16} << 30) - 1000;
+  writeFile("pkg.zip.tmp", "");
+  std::filesystem::resize_file(localFile(), kKept);
+  writeFile("pkg.zip.tmp.resume", "tavoro-resume/1\naddress " + server.url("/pkg.zip") +
+                                      "\nvalidator \"v1\"\nsize " + std::to_string(kTotal) +
+                                      "\ntag t\n");
+  server.on("/pkg.zip", {sendBytes(head206(kKept, kTotal, kTag) + kBody), resetConnection()});
+  auto parameters = parametersFor(server.url("/pkg.zip"));
+  parameters.keepPartial = true;
+  parameters.resumeTag = "t";
+  parameters.retryPausesMs = {};
+  runToEnd(parameters);
+  ASSERT_TRUE(std::filesystem::exists(localFile()));
+  EXPECT_EQ(std::filesystem::file_size(localFile()), kKept + kBody.size());
+  EXPECT_NE(server.requests().at(0).find("Range: bytes=" + std::to_string(kKept) + "-"),
+            std::string::npos);
+}
+
 // A server that starts over with a body longer than the bound: refused
 // before a byte of it is written, and nothing kept to continue.
 TEST_F(DownloadEngineTest, AStartOverPastTheBoundIsRefusedUnread) {
