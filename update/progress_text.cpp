@@ -10,8 +10,6 @@ namespace {
 
 // Bytes in a hundredth of a megabyte (a megabyte being 1024000 bytes).
 constexpr std::uint64_t kBytesPerHundredth = 10240;
-// Past this many hundredths the text would need more than 13 digits.
-constexpr std::uint64_t kMostExactHundredths = 10000000000000;
 
 // In integers: a double divides a count of a few hundred megabytes already
 // inexactly, and its halves would then round down.
@@ -23,26 +21,13 @@ std::uint64_t roundedHundredths(std::uint64_t magnitude) {
 }  // namespace
 
 std::string megabytes(std::int64_t bytes) {
-  const bool negative = bytes < 0;
   // The magnitude of the smallest count too, which has no positive twin.
   const std::uint64_t magnitude =
-      negative ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
-  const std::uint64_t hundredths = roundedHundredths(magnitude);
+      bytes < 0 ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
+  // Hundredths below 10^13 are printed back exactly from a double.
+  const double value = static_cast<double>(roundedHundredths(magnitude)) / 100.0;
   char text[64];
-  if (hundredths >= kMostExactHundredths) {
-    std::snprintf(text, sizeof(text), "%s%.13g", negative ? "-" : "",
-                  static_cast<double>(hundredths) / 100.0);
-    return text;
-  }
-  const unsigned long long whole = hundredths / 100;
-  const unsigned fraction = static_cast<unsigned>(hundredths % 100);
-  const char* sign = negative && hundredths != 0 ? "-" : "";
-  if (fraction == 0)
-    std::snprintf(text, sizeof(text), "%s%llu", sign, whole);
-  else if (fraction % 10 == 0)
-    std::snprintf(text, sizeof(text), "%s%llu.%u", sign, whole, fraction / 10);
-  else
-    std::snprintf(text, sizeof(text), "%s%llu.%02u", sign, whole, fraction);
+  std::snprintf(text, sizeof(text), "%.13g", bytes < 0 ? -value : value);
   return text;
 }
 

@@ -40,6 +40,11 @@ TEST(Megabytes, ExactPastFourGibibytesAndUpToATebibyte) {
       {(std::int64_t{1} << 40) - 1, "1073741.82"},
       {std::int64_t{1} << 40, "1073741.82"},
       {10240 * std::int64_t{10000000000000} - 1, "100000000000"},
+      // Halves away from zero below it too.
+      {-1536000, "-1.5"},
+      {-5120, "-0.01"},
+      {-5119, "-0"},
+      {std::numeric_limits<std::int64_t>::min(), "-9007199254741"},
   };
   for (const auto& [bytes, text] : cases)
     EXPECT_EQ(megabytes(bytes), text) << bytes;
