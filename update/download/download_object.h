@@ -15,11 +15,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/tls.h"
+#include "update/download/download_engine.h"
 #include "update/download/download_events.h"
 #include "update/download/download_request.h"
 #include "update/download/download_task_parameters.h"
@@ -47,6 +49,9 @@ class DownloadObject {
   bool start(const DownloadRequest& request, std::shared_ptr<DownloadObserver> listener);
 
   bool hasTask() const;
+  // The last task's end for want of room on the disk; nothing when it
+  // ended otherwise, or none has ended. Read once its event 4 came.
+  std::optional<RoomShortfall> roomShortfall() const;
   // Stops and detaches a running task, waiting at most its stop wait for
   // the worker; does nothing without one. Event 4 is reported exactly once.
   void stopTask();
@@ -56,6 +61,10 @@ class DownloadObject {
   std::int32_t bytesReceived() const;
 
  private:
+  // Starts a task with `settings`, unless one is attached; the record
+  // gives the notification routine and the stop wait.
+  bool launch(DownloadSettings settings, const DownloadTaskParameters& parameters,
+              std::shared_ptr<DownloadObserver> listener);
   // Joins a worker whose task has ended by itself.
   void joinEndedWorker();
 
