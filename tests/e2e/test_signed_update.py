@@ -436,18 +436,28 @@ def box_saying(wine, launcher, win32_build):
     return said[0]
 
 
-class TestRoomOnTheDisk:
-    def test_a_release_larger_than_the_disk_is_refused_before_a_byte_of_it(
-            self, wine, small_disk, start_launcher, stamped_folder, package_server,
-            public_key_and_secret, tool, tmp_path, win32_build):
-        # One random MiB, 120 times: deflate finds nothing to shorten.
-        package, page, unpacked = packed_release(
-            wine, tool, tmp_path, package_server.url("/" + PACKAGE), public_key_and_secret[1],
-            us.pseudo_random(MIB, 5) * 120)
-        assert len(package) > 120 * MIB and unpacked > 120 * MIB
-        package_server.serve("/" + PACKAGE, hs.Answer(package, content_type=us.PACKAGE_TYPE))
+@pytest.fixture
+def on_small_disk(wine, tool, tmp_path, small_disk, stamped_folder, package_server,
+                  public_key_and_secret):
+    """on_small_disk(mebibytes, seed) -> (package, page, unpacked size, game
+    folder): a signed release of that many random MiB at package_server, and
+    the stamped game folder copied onto the small disk."""
+    def make(mebibytes, seed):
+        # One random MiB repeated: deflate finds nothing to shorten.
+        release = packed_release(wine, tool, tmp_path, package_server.url("/" + PACKAGE),
+                                 public_key_and_secret[1], us.pseudo_random(MIB, seed) * mebibytes)
         folder = small_disk / "game"
         shutil.copytree(stamped_folder, folder)
+        return (*release, folder)
+    return make
+
+
+class TestRoomOnTheDisk:
+    def test_a_release_larger_than_the_disk_is_refused_before_a_byte_of_it(
+            self, wine, on_small_disk, start_launcher, package_server, win32_build):
+        package, page, unpacked, folder = on_small_disk(120, 5)
+        assert len(package) > 120 * MIB and unpacked > 120 * MIB
+        package_server.serve("/" + PACKAGE, hs.Answer(package, content_type=us.PACKAGE_TYPE))
         before = us.tree(folder)
         launcher = start(start_launcher, folder)
         accept(wine, launcher, page, win32_build)
@@ -475,13 +485,8 @@ class TestRoomOnTheDisk:
         assert launcher.close() == 0
 
     def test_a_disk_that_fills_during_the_download_says_so_and_keeps_nothing(
-            self, wine, small_disk, start_launcher, stamped_folder, package_server,
-            public_key_and_secret, tool, tmp_path, win32_build):
-        package, page, unpacked = packed_release(
-            wine, tool, tmp_path, package_server.url("/" + PACKAGE), public_key_and_secret[1],
-            us.pseudo_random(MIB, 6) * 24)
-        folder = small_disk / "game"
-        shutil.copytree(stamped_folder, folder)
+            self, wine, small_disk, on_small_disk, start_launcher, package_server, win32_build):
+        package, page, unpacked, folder = on_small_disk(24, 6)
         assert free_bytes(folder) > len(package) + unpacked + ROOM_MARGIN, "room at the check"
         before = us.tree(folder)
         # Slow enough to fill the disk midway.
