@@ -105,6 +105,7 @@ TEST_F(ApplyPackageTest, EachOutcomeNamesTheFileAndTheSystemsCode) {
     const update::PackageApplied applied = apply({{"b.txt", "b"}});
     EXPECT_EQ(applied.outcome.kind, ApplyOutcomeKind::kBusy);
     EXPECT_EQ(applied.outcome.file, update::kJournalFileName);
+    EXPECT_EQ(applied.outcome.systemError, 183u) << "the name is taken";
     EXPECT_EQ(readBytes(game() / update::kJournalFileName), "someone's");
     fs::remove(game() / update::kJournalFileName);
   }
