@@ -41,6 +41,7 @@ set(TAVORO_LOGIC_SOURCES
   update/record_names.cpp
   update/package/release_signature.cpp
   update/download/resume_note.cpp
+  update/download/room.cpp
   update/package/unzip.cpp
   update/package/apply_journal.cpp
   update/package/free_names.cpp

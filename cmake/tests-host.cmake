@@ -19,6 +19,7 @@ set(TAVORO_HOST_TESTS
   tests/host/update/download/download_engine_parsing_test.cpp
   tests/host/update/download/download_engine_test.cpp
   tests/host/update/download/download_resume_test.cpp
+  tests/host/update/download/room_test.cpp
   tests/host/update/handoff_test.cpp
   tests/host/update/handover_test.cpp
   tests/host/update/http/http_request_test.cpp

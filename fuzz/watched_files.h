@@ -67,6 +67,9 @@ class WatchedFiles final : public platform::Files {
   }
   bool isInUse(const std::string& path) override { return files_.isInUse(path); }
   std::uint32_t lastError() override { return files_.lastError(); }
+  std::int64_t availableSpace(const std::string& directory) override {
+    return files_.availableSpace(directory);
+  }
 
  private:
   static std::filesystem::path hostPathOf(const std::string& path) {

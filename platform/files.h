@@ -79,6 +79,9 @@ class Files {
   // The system's code for why this thread's last failed operation failed
   // (the Windows ERROR_ values: 5 access denied, 32 in use, 112 disk full).
   virtual std::uint32_t lastError() = 0;
+  // Bytes this user may still write on the disk that holds `directory`;
+  // -1 when the system cannot tell.
+  virtual std::int64_t availableSpace(const std::string& directory) = 0;
 };
 
 }  // namespace platform

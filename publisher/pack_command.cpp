@@ -22,6 +22,7 @@
 #include "publisher/windows_names.h"
 #include "update/http/http_address.h"
 #include "update/package/release_signature.h"
+#include "update/package/unzip.h"
 #include "update/version_page.h"
 
 namespace publisher {
@@ -174,6 +175,10 @@ void runPack(const Arguments& arguments, Tools& tools) {
                         *digest};
   fields[kPackageSize] = std::to_string(size);
   fields[kPackageDigest] = toBase64(*digest);
+  // Unsigned, read back from the package itself: the launcher's room check
+  // before the download.
+  if (const std::optional<std::uint64_t> unpacked = update::unpackedSizeOf(package.stagingPath()))
+    fields[kUnpackedSize] = std::to_string(*unpacked);
   // One signature per form: launchers already shipped check the earlier one.
   for (const ReleaseForm form : {ReleaseForm::kWithoutPage, ReleaseForm::kWithPage}) {
     const Signature signature = signRelease(release, form, secret.key);

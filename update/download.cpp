@@ -33,6 +33,18 @@ std::int64_t signedSizeBound(const VersionFields& fields) {
       std::clamp<std::uint64_t>(*size, 1, std::numeric_limits<std::int64_t>::max()));
 }
 
+namespace {
+
+// The page's hint of the unpacked size; -1 without one.
+std::int64_t unpackedSizeHint(const VersionFields& fields) {
+  const std::optional<std::uint64_t> size = parsePackageSize(fields[kUnpackedSize]);
+  return size ? static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(*size, std::numeric_limits<std::int64_t>::max()))
+              : -1;
+}
+
+}  // namespace
+
 DownloadStart startPackageDownload(platform::Files& files, const std::string& runDirectory,
                                    UpdateState& state, UpdateView& view) {
   ReleaseNames& names = state.names;
@@ -55,6 +67,12 @@ DownloadStart startPackageDownload(platform::Files& files, const std::string& ru
   request.address = names.address;
   request.retryPausesMs = state.retryPausesMs;
   request.resumeTag = resumeTagFor(state);
+  // Nothing is fetched without room for it: the page's size (signed with a
+  // key, a hint without), else the declared length, and the unpacked size
+  // where the page hints it.
+  request.checkRoom = true;
+  request.expectedBytes = signedSizeBound(state.versionFields);
+  request.unpackedBytes = unpackedSizeHint(state.versionFields);
   state.progress->arrivedWhole = false;
   if (state.publicKey.empty()) {
     request.localFile = temporary;

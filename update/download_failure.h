@@ -2,6 +2,7 @@
 
 // A download that ended without the whole package: what stays of it.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/files.h"
@@ -12,6 +13,15 @@ namespace update {
 // For a launcher with a key: the package never arrived whole (not found,
 // no server, the connection lost beyond the retries).
 inline constexpr char kPackageNotDownloaded[] = "更新包未能完整下载,已取消本次更新,游戏不受影响.";
+
+// The disk of the game folder lacks room for the update (update/download/
+// room.h): how much it needs and has, and the folder, in code page 936.
+std::string roomShortMessage(std::int64_t needed, std::int64_t available,
+                             const std::string& folder);
+
+// A write met a full disk while the package was downloaded, or while the
+// update was unpacked (`applying`); nothing of either stays.
+std::string diskFullMessage(bool applying, const std::string& folder);
 
 // True when the partial package at `temporary` is kept, with its note, for
 // the next download of the same package to continue.

@@ -6,11 +6,13 @@
 #include "core/startup.h"
 #include "update/download.h"
 #include "update/download/download_object.h"
+#include "update/download/room.h"
 #include "update/download_failure.h"
 #include "update/handoff.h"
 #include "update/kept_package.h"
 #include "update/package/package_digest_follower.h"
 #include "update/package/release_signature.h"
+#include "update/package/unzip.h"
 #include "update/succession.h"
 #include "update/version.h"
 
@@ -145,6 +147,17 @@ void UpdateFlow::onProgressTick() {
 void UpdateFlow::finishDownload() {
   enter(UpdatePhase::kVerifying);
   platform::Files& files = *os_.files;
+  if (const std::optional<RoomShortfall> shortfall = state_.downloadObject->roomShortfall()) {
+    // Nothing of the body was kept, or a kept partial file stays as it was.
+    endUnfinishedDownload(files, state_);
+    const std::string runDir = os_.process->runDirectory();
+    endUnapplied(UpdatePhase::kIdle,
+                 shortfall->diskFilled
+                     ? diskFullMessage(false, runDir)
+                     : roomShortMessage(shortfall->needed, shortfall->available, runDir),
+                 platform::kIconWarning);
+    return;
+  }
   switch (endUnfinishedDownload(files, state_)) {
     case UnfinishedDownload::kKeptQuietly:
       endUnapplied(UpdatePhase::kIdle, nullptr, 0);
@@ -186,6 +199,8 @@ void UpdateFlow::applyAndHandOver(const std::string& package) {
   enter(UpdatePhase::kApplying);
   platform::Files& files = *os_.files;
   const std::string runDir = os_.process->runDirectory();
+  if (refusedForRoom(package))
+    return;
   PackageApply apply;
   apply.archivePath = package;
   apply.folder = runDir;
@@ -230,7 +245,30 @@ void UpdateFlow::applyAndHandOver(const std::string& package) {
   }
   files.remove(package);
   forgetKeptPackage(files, runDir);
+  if (isDiskFullError(outcome.systemError)) {
+    endUnapplied(UpdatePhase::kIdle, diskFullMessage(true, runDir), platform::kIconWarning);
+    return;
+  }
   endUnapplied(UpdatePhase::kIdle, kUpdateNotWritten, platform::kIconWarning);
+}
+
+bool UpdateFlow::refusedForRoom(const std::string& package) {
+  const std::optional<std::uint64_t> unpacked = unpackedSizeOf(package);
+  if (!unpacked)
+    return false;
+  platform::Files& files = *os_.files;
+  const std::string runDir = os_.process->runDirectory();
+  const std::int64_t needed = roomNeeded(0, 0, static_cast<std::int64_t>(*unpacked));
+  const std::int64_t available = files.availableSpace(runDir);
+  if (!lacksRoom(needed, available))
+    return false;
+  note("no room to apply: " + std::to_string(needed) + " bytes needed, " +
+       std::to_string(available) + " free");
+  files.remove(package);
+  forgetKeptPackage(files, runDir);
+  endUnapplied(UpdatePhase::kIdle, roomShortMessage(needed, available, runDir),
+               platform::kIconWarning);
+  return true;
 }
 
 void UpdateFlow::handOver(const std::string& package, bool unpacked) {
@@ -297,6 +335,10 @@ void UpdateFlow::handOver(const std::string& package, bool unpacked) {
   }
   files.remove(package);
   endUnapplied(UpdatePhase::kTakenBack, kNewLauncherFailed, platform::kIconWarning);
+}
+
+void UpdateFlow::endUnapplied(UpdatePhase next, const std::string& message, unsigned flags) {
+  endUnapplied(next, message.c_str(), flags);
 }
 
 void UpdateFlow::endUnapplied(UpdatePhase next, const char* message, unsigned flags) {

@@ -66,6 +66,11 @@ class UpdateFlow {
   // panel and the start button works again; ends the program when a close
   // was asked for meanwhile.
   void endUnapplied(UpdatePhase next, const char* message, unsigned flags);
+  void endUnapplied(UpdatePhase next, const std::string& message, unsigned flags);
+  // The disk short of room for the package's files unpacked: nothing is
+  // staged, the package goes and the player is told. False when there is
+  // room, or the archive or the disk does not tell.
+  bool refusedForRoom(const std::string& package);
   // Where this launcher's running file is once the apply stands: its
   // backup name when the package brought a file of its name.
   std::string ownFileNow() const;

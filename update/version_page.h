@@ -28,6 +28,10 @@ enum VersionField : int {
   kPackageDigest,
   kPackageSignature,
   kSignatureWithPage,
+  // The package's files unpacked, in bytes (the sum of its entries'
+  // sizes): a hint for the room check before the download, which the
+  // signature does not bind; the archive itself tells before the apply.
+  kUnpackedSize,
   kVersionFieldCount,
 };
 

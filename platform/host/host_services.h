@@ -8,6 +8,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,17 @@ class LocalFiles final : public Files {
   bool removeDirectory(const std::string& path) override;
   bool isInUse(const std::string& path) override;
   std::uint32_t lastError() override;
+  // The file system's figure (statvfs), or `spaceFigure` when a test set one.
+  std::int64_t availableSpace(const std::string& directory) override;
+
+  // What availableSpace reports instead of the disk's own figure; -1 stands
+  // for a query that failed.
+  std::optional<std::int64_t> spaceFigure;
+
+  // From now on, writes to files of this object fail as on a full disk
+  // (ENOSPC, code 112) once `bytes` more were written: the first write
+  // that would go past fails whole, and every later one.
+  void fillDiskAfter(std::int64_t bytes) { *writeLimit_ = *bytesWritten_ + bytes; }
 
   // Asked before each change to a name (remove, move, replace, removing a
   // folder), with the path changed: false makes that change fail as a
@@ -79,6 +91,9 @@ class LocalFiles final : public Files {
 
   std::shared_ptr<std::atomic<std::int64_t>> bytesWritten_ =
       std::make_shared<std::atomic<std::int64_t>>(0);
+  // The count bytesWritten may reach; the largest number: no limit.
+  std::shared_ptr<std::atomic<std::int64_t>> writeLimit_ =
+      std::make_shared<std::atomic<std::int64_t>>(std::numeric_limits<std::int64_t>::max());
 };
 
 // A connected socket as a Connection, which closes it when destroyed: what

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -193,22 +194,30 @@ namespace {
 
 class StdOutputFile final : public OutputFile {
  public:
-  StdOutputFile(std::FILE* file, std::shared_ptr<std::atomic<std::int64_t>> written)
-      : file_(file), written_(std::move(written)) {}
+  StdOutputFile(std::FILE* file, std::shared_ptr<std::atomic<std::int64_t>> written,
+                std::shared_ptr<std::atomic<std::int64_t>> limit)
+      : file_(file), written_(std::move(written)), limit_(std::move(limit)) {}
   ~StdOutputFile() override { close(); }
   bool write(const void* data, std::size_t size) override {
     if (file_ == nullptr)
       return false;
-    *written_ += static_cast<std::int64_t>(size);
+    const auto bytes = static_cast<std::int64_t>(size);
+    if (*written_ > *limit_ - bytes) {
+      *limit_ = written_->load();  // full from now on, small writes too
+      return failWith(kErrorDiskFull);
+    }
+    *written_ += bytes;
     return std::fwrite(data, 1, size, file_) == size || failWith(codeOfErrno(errno));
   }
+  // A full disk often shows only here, when the buffered bytes go out.
   bool flush() override {
-    return file_ != nullptr && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+    return file_ != nullptr && ((std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0) ||
+                                failWith(codeOfErrno(errno)));
   }
   bool close() override {
     if (file_ == nullptr)
       return false;
-    const bool ok = std::fclose(file_) == 0;
+    const bool ok = std::fclose(file_) == 0 || failWith(codeOfErrno(errno));
     file_ = nullptr;
     return ok;
   }
@@ -216,6 +225,7 @@ class StdOutputFile final : public OutputFile {
  private:
   std::FILE* file_;
   std::shared_ptr<std::atomic<std::int64_t>> written_;
+  std::shared_ptr<std::atomic<std::int64_t>> limit_;
 };
 
 class PosixInputFile final : public InputFile {
@@ -259,7 +269,7 @@ std::unique_ptr<OutputFile> LocalFiles::open(const std::string& path, const char
     failWith(codeOfErrno(errno));
     return nullptr;
   }
-  return std::make_unique<StdOutputFile>(file, bytesWritten_);
+  return std::make_unique<StdOutputFile>(file, bytesWritten_, writeLimit_);
 }
 
 std::unique_ptr<OutputFile> LocalFiles::create(const std::string& path) {
@@ -326,6 +336,16 @@ bool LocalFiles::removeDirectory(const std::string& path) {
 
 std::uint32_t LocalFiles::lastError() {
   return t_lastError;
+}
+
+std::int64_t LocalFiles::availableSpace(const std::string& directory) {
+  if (spaceFigure)
+    return *spaceFigure;
+  struct statvfs disk {};
+  const std::string folder = hostPath(directory);
+  if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0)
+    return -1;
+  return static_cast<std::int64_t>(disk.f_bavail) * static_cast<std::int64_t>(disk.f_frsize);
 }
 
 bool LocalFiles::isInUse(const std::string& path) {

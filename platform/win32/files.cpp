@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <limits>
 
 #include "handles.h"
 #include "platform/win32/trace_listeners.h"
@@ -206,6 +207,19 @@ class Win32Files final : public Files {
   }
 
   std::uint32_t lastError() override { return GetLastError(); }
+
+  std::int64_t availableSpace(const std::string& directory) override {
+    // A share's name must end in a separator; any folder of a drive may.
+    // No folder: the current one's disk.
+    const std::string folder =
+        directory.empty() || directory.back() == '\\' ? directory : directory + '\\';
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &available, nullptr,
+                             nullptr))
+      return -1;
+    return static_cast<std::int64_t>(std::min<ULONGLONG>(
+        available.QuadPart, static_cast<ULONGLONG>(std::numeric_limits<std::int64_t>::max())));
+  }
 
   bool isInUse(const std::string& path) override {
     // Moving and deleting need the right to delete, which a program that

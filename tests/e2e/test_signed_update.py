@@ -7,6 +7,7 @@ its page. The launcher downloads the package from nginx on loopback.
 import os
 import re
 import shutil
+import subprocess
 
 import pytest
 
@@ -380,4 +381,138 @@ class TestNewLauncherOutsideTheFolder:
         assert us.still_running(launcher.proc, 2.0)
         assert not os.path.exists(tmp_path / "x.log"), "x.exe was started"
         assert os.path.exists(os.path.join(folder, "launcher.exe"))
+        assert launcher.close() == 0
+
+
+# -- room on the disk ----------------------------------------------------------
+
+MIB = 1 << 20
+ROOM_MARGIN = 16 * MIB  # update/download/room.h
+
+
+def mb_rounded_up(size):
+    return f"{-(-size // MIB)} MB"
+
+
+@pytest.fixture
+def small_disk(tmp_path):
+    """A tmpfs of 96 MiB, mounted for this test alone."""
+    if os.geteuid() != 0:
+        pytest.skip("mounting a small disk needs root")
+    mount = tmp_path / "small-disk"
+    mount.mkdir()
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=96m", "tmpfs", str(mount)], check=True)
+    yield mount
+    if subprocess.run(["umount", str(mount)]).returncode != 0:
+        subprocess.run(["umount", "-l", str(mount)], check=True)
+
+
+def free_bytes(folder):
+    disk = os.statvfs(folder)
+    return disk.f_bavail * disk.f_frsize
+
+
+def packed_release(wine, tool, tmp_path, address, secret, payload):
+    """(package bytes, page text, unpacked size the page hints) of a signed
+    release whose folder holds the new launcher and `payload` as data.bin."""
+    source = tmp_path / "room-files"
+    source.mkdir()
+    shutil.copyfile(os.path.join(os.path.dirname(tool), "DemoGame.exe"), source / us.NEW_LAUNCHER)
+    (source / "data.bin").write_bytes(payload)
+    upload = tmp_path / "room-upload"
+    publish(wine, tool, "pack", "--from", us.windows_path(source), "--launcher", us.NEW_LAUNCHER,
+            "--version", "5.1", "--url", address, "--page", vs.VERSION_URL,
+            "--secret", us.windows_path(secret), "--out", us.windows_path(upload))
+    page = (upload / "version.html").read_text("utf-8")
+    unpacked = int(re.search(r"解压大小=(\d+)<", page).group(1))
+    return us.read(upload / PACKAGE), page, unpacked
+
+
+def box_saying(wine, launcher, win32_build):
+    """The text of the launcher's one box under the update title."""
+    us.wait_box(wine, us.QUESTION_TITLE, launcher)
+    said = [text for title, text in us.box_texts(wine, win32_build) if title == us.QUESTION_TITLE]
+    assert len(said) == 1, said
+    return said[0]
+
+
+@pytest.fixture
+def on_small_disk(wine, tool, tmp_path, small_disk, stamped_folder, package_server,
+                  public_key_and_secret):
+    """on_small_disk(mebibytes, seed) -> (package, page, unpacked size, game
+    folder): a signed release of that many random MiB at package_server, and
+    the stamped game folder copied onto the small disk."""
+    def make(mebibytes, seed):
+        # One random MiB repeated: deflate finds nothing to shorten.
+        release = packed_release(wine, tool, tmp_path, package_server.url("/" + PACKAGE),
+                                 public_key_and_secret[1], us.pseudo_random(MIB, seed) * mebibytes)
+        folder = small_disk / "game"
+        shutil.copytree(stamped_folder, folder)
+        return (*release, folder)
+    return make
+
+
+class TestRoomOnTheDisk:
+    def test_a_release_larger_than_the_disk_is_refused_before_a_byte_of_it(
+            self, wine, on_small_disk, start_launcher, package_server, win32_build):
+        package, page, unpacked, folder = on_small_disk(120, 5)
+        assert len(package) > 120 * MIB and unpacked > 120 * MIB
+        package_server.serve("/" + PACKAGE, hs.Answer(package, content_type=us.PACKAGE_TYPE))
+        before = us.tree(folder)
+        launcher = start(start_launcher, folder)
+        accept(wine, launcher, page, win32_build)
+
+        text = box_saying(wine, launcher, win32_build)
+        needed = mb_rounded_up(len(package) + unpacked + ROOM_MARGIN)
+        shown = re.fullmatch(
+            r"磁盘空间不足,已取消本次更新,游戏不受影响\. 更新需要 (\S+ MB) 可用空间,"
+            r"游戏目录所在磁盘只剩 (\d+) MB: (.+) 请腾出空间后重试\.", text)
+        assert shown, text
+        assert shown.group(1) == needed
+        assert abs(int(shown.group(2)) - free_bytes(folder) // MIB) <= 1
+        assert shown.group(3) == us.windows_path(folder)
+        assert package_server.requests_for("/" + PACKAGE) == [], "nothing of the package asked"
+        assert us.tree(folder).keys() - before.keys() <= {"Bin/DemoGame.log"}
+        assert {name: size for name, size in us.tree(folder).items() if name in before} == before
+
+        # The start button works again: the game starts, the page is read.
+        us.press(wine, wine.wait_window(us.QUESTION_TITLE, 10, proc=launcher.proc), "Return")
+        question = us.offer_update(wine, launcher, page)
+        vs.answer(wine, question, yes=False)
+        harness.wait_until(lambda: vs.game_starts(str(folder)) == 2, 30,
+                           what="the second game start")
+        vs.close_games(wine, win32_build)
+        assert launcher.close() == 0
+
+    def test_a_disk_that_fills_during_the_download_says_so_and_keeps_nothing(
+            self, wine, small_disk, on_small_disk, start_launcher, package_server, win32_build):
+        package, page, unpacked, folder = on_small_disk(24, 6)
+        assert free_bytes(folder) > len(package) + unpacked + ROOM_MARGIN, "room at the check"
+        before = us.tree(folder)
+        # Slow enough to fill the disk midway.
+        package_server.serve("/" + PACKAGE, hs.Answer(package, content_type=us.PACKAGE_TYPE,
+                                                      rate=4 * MIB))
+        launcher = start(start_launcher, folder)
+        accept(wine, launcher, page, win32_build)
+
+        # Another program takes the rest of the disk once a few MiB arrived.
+        request = package_server.wait_requests(1, "/" + PACKAGE)[0]
+        harness.wait_until(lambda: request.sent > 4 * MIB, 30, what="4 MiB of the package")
+        filler = small_disk / "filler.bin"
+        with open(filler, "wb") as f:
+            try:
+                while True:
+                    f.write(b"\0" * MIB)
+                    f.flush()
+            except OSError:
+                pass
+        text = box_saying(wine, launcher, win32_build)
+        filler.unlink()
+        assert text == ("磁盘已满,更新包未能完整下载,已取消本次更新,游戏不受影响. "
+                        "请在游戏目录所在磁盘腾出空间后重试: " + us.windows_path(folder))
+        assert not os.path.exists(folder / (PACKAGE + ".tmp"))
+        assert not os.path.exists(folder / (PACKAGE + ".tmp.resume"))
+        assert us.tree(folder).keys() - before.keys() <= {"Bin/DemoGame.log"}
+        us.press(wine, wine.wait_window(us.QUESTION_TITLE, 10, proc=launcher.proc), "Return")
+        vs.close_games(wine, win32_build)
         assert launcher.close() == 0

@@ -61,7 +61,7 @@ def test_the_guide_names_every_command_the_readme_names():
 
 def test_the_guide_names_every_player_message_the_readme_names_as_the_launcher_shows_it():
     messages = readme_player_messages()
-    assert len(messages) == 11
+    assert len(messages) == 14
     text, sources = guide(), source_text()
     for message in messages:
         assert message in text, message

@@ -104,6 +104,17 @@ TEST_F(Win32LastError, AMissingFileOrFolderIsNotFound) {
   EXPECT_EQ(files_.lastError(), kPathNotFound) << "create in a missing folder";
 }
 
+// The room the disk has left, for the update's check: told for a folder
+// with or without its separator, never for a folder that is not there.
+TEST_F(Win32LastError, TheDisksRoomIsToldForAFolderThatExists) {
+  const std::int64_t room = files_.availableSpace(folder_.path());
+  EXPECT_GT(room, 0);
+  // Others write meanwhile: the same disk within 64 MiB.
+  EXPECT_NEAR(static_cast<double>(files_.availableSpace(folder_.path() + "\\")),
+              static_cast<double>(room), 64.0 * 1024 * 1024);
+  EXPECT_EQ(files_.availableSpace(folder_.path() + "\\missing folder"), -1);
+}
+
 class Win32Shortcut : public ::testing::Test {
  protected:
   test::ScratchFolder folder_{"tavoro-links"};

@@ -9,6 +9,7 @@
 
 #include "base/path.h"
 #include "update/download/partial_file.h"
+#include "update/download/room.h"
 #include "update/http/chunked_decoder.h"
 
 namespace update {
@@ -72,7 +73,9 @@ class BodyReceiver {
       return BodyEnd::kComplete;
     if (stop_.requested())
       return BodyEnd::kStopped;
-    return failed_ ? BodyEnd::kFailed : BodyEnd::kBroken;
+    if (!failed_)
+      return BodyEnd::kBroken;
+    return isDiskFullError(file_.writeError()) ? BodyEnd::kDiskFull : BodyEnd::kFailed;
   }
 
   bool identity(std::optional<std::int64_t> length, std::string_view bodyStart) {

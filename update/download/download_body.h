@@ -22,8 +22,9 @@ std::optional<std::string> chooseLocalPath(const std::string& path, std::int64_t
 
 enum class BodyEnd {
   kComplete,
-  kBroken,  // the connection closed, failed or fell silent before the end
-  kFailed,  // the file could not be written, or the framing is no framing
+  kBroken,    // the connection closed, failed or fell silent before the end
+  kFailed,    // the file could not be written, or the framing is no framing
+  kDiskFull,  // a write met a full disk
   kStopped,
 };
 

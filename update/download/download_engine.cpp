@@ -6,10 +6,12 @@
 #include <set>
 #include <string>
 
+#include "base/path.h"
 #include "update/download/download_body.h"
 #include "update/download/download_resume.h"
 #include "update/download/partial_file.h"
 #include "update/download/resume_note.h"
+#include "update/download/room.h"
 #include "update/http/http_response.h"
 #include "update/http/open_connection.h"
 
@@ -51,6 +53,11 @@ bool readHead(platform::Connection& connection, Response& response) {
   }
 }
 
+// The folder a file is written to, ending in its separator.
+std::string folderOf(const std::string& path) {
+  return path.substr(0, path.size() - base::lastPathComponent(path).size());
+}
+
 // Where a redirect loop would return: the scheme counts, as http and https
 // of one host and target are two places.
 std::string placeOf(const HttpAddress& address) {
@@ -70,6 +77,13 @@ class Download {
 
   DownloadResult run() {
     takeOverEarlierRun();
+    // A body whose size is known before asking is not asked for without
+    // room for it: a continued one's size is in its note.
+    const std::int64_t known = settings_.expectedBytes > 0 ? settings_.expectedBytes
+                               : file_                     ? point_.total
+                                                           : 0;
+    if (known > 0 && !hasRoomFor(known))
+      return settle(DownloadResult::kNoRoom);
     const std::vector<std::int32_t>& pauses = settings_.retryPausesMs;
     for (std::size_t attempt = 0;; ++attempt) {
       const std::optional<DownloadResult> result = attemptOnce();
@@ -133,8 +147,9 @@ class Download {
     point_.kept = file_->written();
     switch (end) {
       case BodyEnd::kComplete:
+        // Bytes the system held back may meet a full disk only now.
         if (!file_->close())
-          return failure();
+          return endOfFailedWrite();
         file_->keep();
         return DownloadResult::kComplete;
       case BodyEnd::kBroken:
@@ -143,6 +158,8 @@ class Download {
         // Asking for the rest would meet the same end.
         point_.validator.clear();
         return failure();
+      case BodyEnd::kDiskFull:
+        return endOfFailedWrite();
       case BodyEnd::kStopped:
         break;
     }
@@ -156,6 +173,8 @@ class Download {
       reportTotal(*head.contentLength);
     if (exceedsLimit(head))
       return DownloadResult::kFailed;
+    if (head.contentLength && !hasRoomFor(*head.contentLength))
+      return DownloadResult::kNoRoom;
     const auto path =
         chooseLocalPath(settings_.localPath, head.contentLength.value_or(0), files_, observer_);
     if (!path)
@@ -165,10 +184,38 @@ class Download {
     file_ = std::make_unique<PartialFile>(files_, *path);
     if (!file_->opened()) {
       file_.reset();
-      return DownloadResult::kFailed;
+      return isDiskFullError(files_.lastError()) ? diskFilled() : DownloadResult::kFailed;
     }
     noteBody(head);
     return std::nullopt;
+  }
+
+  // False, the shortfall noted, when the disk is known to lack room for
+  // the rest of a body of `total` bytes and what the update needs besides.
+  bool hasRoomFor(std::int64_t total) {
+    if (!settings_.checkRoom)
+      return true;
+    const std::int64_t needed =
+        roomNeeded(total, file_ ? file_->written() : 0, settings_.unpackedBytes);
+    const std::int64_t available = files_.availableSpace(folderOf(settings_.localPath));
+    if (!lacksRoom(needed, available))
+      return true;
+    shortfall_ = RoomShortfall{false, needed, available};
+    return false;
+  }
+
+  // A write or the close met a full disk, or failed otherwise; either way
+  // a continued body would meet the same end.
+  DownloadResult endOfFailedWrite() {
+    point_.validator.clear();
+    if (!isDiskFullError(file_->writeError()) && !isDiskFullError(files_.lastError()))
+      return failure();
+    return diskFilled();
+  }
+
+  DownloadResult diskFilled() {
+    shortfall_ = RoomShortfall{true, 0, 0};
+    return DownloadResult::kDiskFull;
   }
 
   // A body that declares more than the task's bound is refused unread.
@@ -234,7 +281,15 @@ class Download {
       dropNote();
       file_.reset();  // removes the file it holds
     }
-    return result == DownloadResult::kGaveUp ? result : failure();
+    if (result == DownloadResult::kGaveUp)
+      return result;
+    if (stop_.requested())
+      return DownloadResult::kStopped;
+    if (shortfall_ && (result == DownloadResult::kNoRoom || result == DownloadResult::kDiskFull)) {
+      observer_.roomShort(*shortfall_);
+      return result;
+    }
+    return DownloadResult::kFailed;
   }
 
   void dropNote() {
@@ -301,6 +356,7 @@ class Download {
   std::string notePath_;  // set while a note of this task's file stands
   std::optional<std::int64_t> reported_;
   bool bodyBegun_ = false;
+  std::optional<RoomShortfall> shortfall_;
 };
 
 }  // namespace

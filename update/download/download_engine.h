@@ -52,6 +52,15 @@ struct DownloadSettings {
   // 0: a declared length bounds it, whatever its size, else
   // kMaxBytesWithoutLength.
   std::int64_t maxBytes = 0;
+  // Before the body's first byte the disk must have room (room.h) for the
+  // rest of the body and `unpackedBytes` (negative: not known); short of
+  // it, the task ends (kNoRoom) with nothing written, a kept partial file
+  // left as it was. The body's size is `expectedBytes` where that is known
+  // before asking (0: not), else the declared length; without either,
+  // nothing is checked.
+  bool checkRoom = false;
+  std::int64_t expectedBytes = 0;
+  std::int64_t unpackedBytes = -1;
 };
 
 // The bound a task's file is held to, for a body that declares its length
@@ -67,13 +76,15 @@ enum class DownloadResult {
   kFailed,  // network, protocol, HTTP status or file trouble
   kGaveUp,  // the local file exists and no other name was usable
   kStopped,
+  kNoRoom,    // the disk lacks room for the update: nothing was written
+  kDiskFull,  // a write met a full disk: nothing of the body stays
 };
 
 // Runs the whole download. Unless it completes, a file it created is
 // removed again, so a partial body never passes for the whole one; with
 // keepPartial one that can be continued stays, with its note, unless what
 // ended it would end a continued body too (the file could not be written,
-// the framing failed, the body went past its bound).
+// the disk is full, the framing failed, the body went past its bound).
 DownloadResult runDownload(const DownloadSettings& settings, platform::Sockets& sockets,
                            platform::Tls& tls, platform::Files& files, DownloadStop& stop,
                            DownloadObserver& observer);

@@ -24,6 +24,16 @@ enum class ExistingFileAnswer : std::int32_t {
   kChosenElsewhere = 2,
 };
 
+// A task that ended for want of room on the disk.
+struct RoomShortfall {
+  // False: refused before the body's first byte, the disk having
+  // `available` bytes where the update needs `needed` (room.h). True: a
+  // write met a full disk; the figures are 0.
+  bool diskFilled = false;
+  std::int64_t needed = 0;
+  std::int64_t available = 0;
+};
+
 // Hears a download. A task's reports come on the engine's worker thread
 // (the end may come on the thread that stops the task instead), one at a
 // time, in the order 3, 18, 16..., and exactly one 4 last; none comes once
@@ -43,6 +53,9 @@ class DownloadObserver {
   // The body goes on after `kept` bytes already in the file; 0: it starts
   // over, and the blocks reported so far are void. No event code.
   virtual void bodyResumed(std::int64_t /*kept*/) {}
+  // The task ends for want of room, nothing of its body kept: once, just
+  // before transferEnded. No event code.
+  virtual void roomShort(const RoomShortfall& /*shortfall*/) {}
   // A task's, just before event 4 from the worker: whether the whole body
   // arrived. No event code; a task abandoned in its stop wait does not
   // report it.

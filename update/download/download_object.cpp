@@ -73,16 +73,19 @@ DownloadObject::~DownloadObject() {
 
 bool DownloadObject::startTask(const DownloadTaskParameters& parameters,
                                std::shared_ptr<DownloadObserver> listener) {
-  if (hasTask())
-    return false;
   auto settings = settingsFrom(parameters);
-  if (!settings)
+  return settings && launch(std::move(*settings), parameters, std::move(listener));
+}
+
+bool DownloadObject::launch(DownloadSettings settings, const DownloadTaskParameters& parameters,
+                            std::shared_ptr<DownloadObserver> listener) {
+  if (hasTask())
     return false;
   if (!listener && parameters.progress != nullptr)
     listener = std::make_shared<RoutineEvents>(parameters.progress, this);
   joinEndedWorker();
   stopWaitMs_ = parameters.stopWaitMs > 0 ? parameters.stopWaitMs : 0;
-  task_ = std::make_shared<DownloadTask>(std::move(*settings), std::move(listener), sockets_, tls_,
+  task_ = std::make_shared<DownloadTask>(std::move(settings), std::move(listener), sockets_, tls_,
                                          files_);
   try {
     worker_ = std::thread([task = task_] { task->run(); });
@@ -96,7 +99,18 @@ bool DownloadObject::startTask(const DownloadTaskParameters& parameters,
 
 bool DownloadObject::start(const DownloadRequest& request,
                            std::shared_ptr<DownloadObserver> listener) {
-  return startTask(taskRecordOf(request), std::move(listener));
+  const DownloadTaskParameters record = taskRecordOf(request);
+  auto settings = settingsFrom(record);
+  if (!settings)
+    return false;
+  settings->checkRoom = request.checkRoom;
+  settings->expectedBytes = request.expectedBytes;
+  settings->unpackedBytes = request.unpackedBytes;
+  return launch(std::move(*settings), record, std::move(listener));
+}
+
+std::optional<RoomShortfall> DownloadObject::roomShortfall() const {
+  return task_ ? task_->roomShortfall() : std::nullopt;
 }
 
 bool DownloadObject::hasTask() const {

@@ -15,12 +15,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "base/values.h"
 #include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/tls.h"
+#include "update/download/download_engine.h"
 #include "update/download/download_events.h"
 #include "update/download/download_request.h"
 #include "update/download/download_task_parameters.h"
@@ -48,6 +50,9 @@ class DownloadObject {
   bool start(const DownloadRequest& request, std::shared_ptr<DownloadObserver> listener);
 
   bool hasTask() const;
+  // The last task's end for want of room on the disk; nothing when it
+  // ended otherwise, or none has ended. Read once its event 4 came.
+  std::optional<RoomShortfall> roomShortfall() const;
   // Stops and detaches a running task, waiting at most its stop wait for
   // the worker; does nothing without one. Event 4 is reported exactly once.
   void stopTask();
@@ -61,6 +66,10 @@ class DownloadObject {
   std::int32_t bytesReceived() const { return base::clampToInt32(receivedBytes()); }
 
  private:
+  // Starts a task with `settings`, unless one is attached; the record
+  // gives the notification routine and the stop wait.
+  bool launch(DownloadSettings settings, const DownloadTaskParameters& parameters,
+              std::shared_ptr<DownloadObserver> listener);
   // Joins a worker whose task has ended by itself.
   void joinEndedWorker();
 

@@ -24,6 +24,12 @@ struct DownloadRequest {
   // The most bytes the file may get (the signed size, where one is known);
   // 0: the body's declared length, or the engine's limit without one.
   std::int64_t maxBytes = 0;
+  // The disk's room checked before the first byte (download_engine.h): the
+  // package's size where the page gives it (0: the declared length tells)
+  // and its unpacked size (negative: not known). Not part of the record.
+  bool checkRoom = false;
+  std::int64_t expectedBytes = 0;
+  std::int64_t unpackedBytes = -1;
 };
 
 // The request as the program-wide record of a task holds it: a download,

@@ -68,6 +68,19 @@ void DownloadTask::bodyResumed(std::int64_t kept) {
   deliver([&](DownloadObserver& listener) { listener.bodyResumed(kept); });
 }
 
+void DownloadTask::roomShort(const RoomShortfall& shortfall) {
+  {
+    std::lock_guard<std::mutex> lock(shortfallMutex_);
+    shortfall_ = shortfall;
+  }
+  deliver([&](DownloadObserver& listener) { listener.roomShort(shortfall); });
+}
+
+std::optional<RoomShortfall> DownloadTask::roomShortfall() const {
+  std::lock_guard<std::mutex> lock(shortfallMutex_);
+  return shortfall_;
+}
+
 void DownloadTask::reportEndOnce() {
   if (endReported_.exchange(true))
     return;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "update/download/download_engine.h"
 #include "update/download/download_events.h"
@@ -41,6 +42,11 @@ class DownloadTask final : public DownloadObserver {
   ExistingFileAnswer fileExists(std::int64_t existingSize, std::int64_t total) override;
   void blockWritten(std::int32_t size, std::int64_t received) override;
   void bodyResumed(std::int64_t kept) override;
+  void roomShort(const RoomShortfall& shortfall) override;
+
+  // Why the task ended, where it ended for want of room; read once it has
+  // ended.
+  std::optional<RoomShortfall> roomShortfall() const;
 
  private:
   // Runs `report` unless reports are closed. No lock is held meanwhile: a
@@ -61,6 +67,9 @@ class DownloadTask final : public DownloadObserver {
   std::atomic<bool> attached_{true};
   std::atomic<std::int64_t> received_{0};
   std::atomic<std::int64_t> sinceLastQuery_{0};
+
+  mutable std::mutex shortfallMutex_;
+  std::optional<RoomShortfall> shortfall_;
 
   std::atomic<bool> reportsClosed_{false};
   std::atomic<bool> endReported_{false};

@@ -39,11 +39,17 @@ class PartialFile {
   bool opened() const { return out_ != nullptr; }
   const std::string& path() const { return path_; }
   bool write(std::string_view data) {
-    if (out_ == nullptr || !out_->write(data.data(), data.size()))
+    if (out_ == nullptr)
       return false;
+    if (!out_->write(data.data(), data.size())) {
+      writeError_ = files_.lastError();
+      return false;
+    }
     written_ += static_cast<std::int64_t>(data.size());
     return true;
   }
+  // The system's code for the last write that failed; 0 before any.
+  std::uint32_t writeError() const { return writeError_; }
   // Bytes the file holds, as far as this object knows.
   std::int64_t written() const { return written_; }
   // Empties the file to write it anew; false (and the file gone, unless
@@ -81,6 +87,7 @@ class PartialFile {
   std::unique_ptr<platform::OutputFile> out_;
   bool kept_;
   std::int64_t written_ = 0;
+  std::uint32_t writeError_ = 0;
 };
 
 }  // namespace update

@@ -215,16 +215,27 @@ JournalFile readJournal(platform::Files& files, const std::string& runDirectory)
 }
 
 std::unique_ptr<JournalWriter> JournalWriter::create(platform::Files& files,
-                                                     const std::string& runDirectory) {
+                                                     const std::string& runDirectory,
+                                                     std::uint32_t* error) {
   std::string path = base::joinPath(runDirectory, kJournalFileName);
   std::unique_ptr<platform::OutputFile> file = files.createNew(path);
-  if (!file)
+  if (!file) {
+    if (error != nullptr)
+      *error = files.lastError();
     return nullptr;
+  }
   auto writer = std::make_unique<JournalWriter>(files, std::move(path), std::move(file));
   // On the disk before anything is staged: a journal cut inside its header
   // reads as no journal of ours.
-  if (!writer->append(std::string(kHeader), true, kMaxJournalBytes))
+  if (!writer->append(std::string(kHeader), true, kMaxJournalBytes)) {
+    // Nothing is staged yet: a headless journal (a full disk) would only be
+    // set aside at the next start.
+    const std::uint32_t code = files.lastError();
+    writer->remove();
+    if (error != nullptr)
+      *error = code;
     return nullptr;
+  }
   return writer;
 }
 

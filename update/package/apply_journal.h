@@ -95,10 +95,13 @@ JournalFile readJournal(platform::Files& files, const std::string& runDirectory)
 // Dropped without remove(), it stays for the next start's recovery.
 class JournalWriter {
  public:
-  // Null when a file of the journal's name exists or cannot be created. The
-  // header is on the disk before it returns.
+  // Null when a file of the journal's name exists or cannot be created, or
+  // its header not written (then it is removed again); `error`, when given,
+  // then holds the system's code. The header is on the disk before it
+  // returns.
   static std::unique_ptr<JournalWriter> create(platform::Files& files,
-                                               const std::string& runDirectory);
+                                               const std::string& runDirectory,
+                                               std::uint32_t* error = nullptr);
   JournalWriter(platform::Files& files, std::string path,
                 std::unique_ptr<platform::OutputFile> file);
 

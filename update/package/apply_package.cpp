@@ -26,11 +26,11 @@ PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& event
                             platform::TextCodec& codec, const PackageApply& apply) {
   PackageApplied result;
   auto lock = std::make_unique<ApplyLock>(events, apply.folder);
+  std::uint32_t journalError = 0;
   std::unique_ptr<JournalWriter> journal =
-      lock->held() ? JournalWriter::create(files, apply.folder) : nullptr;
+      lock->held() ? JournalWriter::create(files, apply.folder, &journalError) : nullptr;
   if (!journal) {
-    result.outcome = {ApplyOutcomeKind::kBusy, kJournalFileName,
-                      lock->held() ? files.lastError() : 0};
+    result.outcome = {ApplyOutcomeKind::kBusy, kJournalFileName, journalError};
     return result;
   }
   StageFailure failure;

@@ -29,7 +29,8 @@ enum class ApplyOutcomeKind {
   // the folder, a link, two entries for one file): all old.
   kDamaged,
   // Another launcher is applying or recovering an update in this folder,
-  // or a journal of an earlier update is still there: nothing was done.
+  // a journal of an earlier update is still there, or the journal could not
+  // be begun (the system's code says why): nothing was done.
   kBusy,
 };
 

@@ -33,6 +33,11 @@ std::vector<std::size_t> separatorPositions(const std::string& path) {
 
 }  // namespace
 
+std::optional<std::uint64_t> unpackedSizeOf(const std::string& archivePath) {
+  const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
+  return archive ? archive->unpackedSize() : std::nullopt;
+}
+
 // Drive roots ("C:") and the server part of a UNC path are not folders to
 // create and are passed over.
 void createFolderChain(platform::Files& files, const std::string& folder) {

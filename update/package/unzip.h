@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/files.h"
@@ -55,6 +56,10 @@ StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
                          const std::string& archivePath, const std::string& runDirectory,
                          JournalWriter& journal, const UnpackProgress& progress,
                          const StepOrder& order = {}, StageFailure* failure = nullptr);
+
+// The archive's files unpacked, in bytes (ZipArchive::unpackedSize);
+// nothing when it is no archive or does not tell.
+std::optional<std::uint64_t> unpackedSizeOf(const std::string& archivePath);
 
 // Creates the folder and any missing parents.
 void createFolderChain(platform::Files& files, const std::string& folder);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "platform/c_file.h"
 
@@ -86,6 +87,20 @@ std::optional<EntryInfo> ZipArchive::entry(std::uint64_t index) const {
   info.isSymbolicLink =
       system == ZIP_OPSYS_UNIX && ((attributes >> 16) & kUnixFileTypeMask) == kUnixSymbolicLink;
   return info;
+}
+
+std::optional<std::uint64_t> ZipArchive::unpackedSize() const {
+  constexpr std::uint64_t kLargest = std::numeric_limits<std::int64_t>::max();
+  std::uint64_t total = 0;
+  for (std::uint64_t index = 0; index < entryCount(); ++index) {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive_.get(), index, 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0 ||
+        stat.size > kLargest - total)
+      return std::nullopt;
+    total += stat.size;
+  }
+  return total;
 }
 
 std::optional<EntryReader> ZipArchive::openEntry(std::uint64_t index) const {

@@ -54,6 +54,10 @@ class ZipArchive {
   std::uint64_t entryCount() const;
   // Nothing when the entry's directory record cannot be read.
   std::optional<EntryInfo> entry(std::uint64_t index) const;
+  // Every entry's size added up, as the central directory declares it:
+  // what unpacking writes. Nothing when an entry's record cannot be read,
+  // or the sum passes the largest int64_t.
+  std::optional<std::uint64_t> unpackedSize() const;
   // Nothing when the entry cannot be read (encrypted, unknown method, ...).
   std::optional<EntryReader> openEntry(std::uint64_t index) const;
 

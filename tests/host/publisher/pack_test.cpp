@@ -162,6 +162,9 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
   EXPECT_EQ(fields[update::kNote2], "");
   EXPECT_EQ(fields[update::kUpdateAddress], "https://example.com/launcher/update-5.1.zip");
   EXPECT_EQ(fields[update::kPackageSize], std::to_string(fs::file_size(package())));
+  // The room check's hint: every file's bytes as they unpack.
+  EXPECT_EQ(fields[update::kUnpackedSize],
+            std::to_string(packed.size() + std::string("one character").size() + 300 * 1024));
   // Signed in both forms: the page of the new launcher, and the earlier
   // form that launchers already shipped check.
   const auto size = static_cast<std::int64_t>(fs::file_size(package()));

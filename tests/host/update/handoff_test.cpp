@@ -16,6 +16,8 @@
 #include "update/download.h"
 #include "update/download/download_engine.h"
 #include "update/download/download_object.h"
+#include "update/download/room.h"
+#include "update/download_failure.h"
 #include "update/handoff.h"
 #include "update/package/apply_journal.h"
 #include "update/package/release_signature.h"
@@ -727,6 +729,128 @@ TEST_F(HandoffTest, PanelFiguresPastTwoGibibytesAreExact) {
   EXPECT_EQ(controls.text(ui::name::kPercentLabel), "已下载：80%");
   // The engine's own 32-bit query stops at its largest value.
   EXPECT_EQ(updateState().downloadObject->bytesReceived(), 2147483647);
+}
+
+// -- room on the disk ----------------------------------------------------------
+
+// Requests the server had for `path`.
+std::size_t requestsFor(LoopbackServer& server, const std::string& path) {
+  std::size_t count = 0;
+  for (const std::string& request : server.requests())
+    count += request.rfind("GET " + path + " ", 0) == 0 ? 1 : 0;
+  return count;
+}
+
+// Short of room by a byte, the player hears how much the update needs and
+// where, before a byte of the package comes: from the signed size and the
+// page's unpacked size, or, for a launcher without a key and a page
+// without a size, from the declared length, after nothing but the head.
+TEST_F(SignedHandoffTest, WithoutRoomNothingIsFetchedAndThePlayerHearsHowMuchIsNeeded) {
+  const std::string bytes = package({{"NewLauncher.exe", "MZ new"}, {"data.txt", "d"}});
+  const std::int64_t size = static_cast<std::int64_t>(bytes.size());
+  const struct {
+    const char* what;
+    bool withKey;
+    std::string unpackedHint;
+    std::int64_t needed;
+    std::size_t packageRequests;
+  } cases[] = {
+      {"signed size", true, "", size + update::kRoomMargin, 0},
+      {"signed size and unpacked hint", true, "5000000", size + 5000000 + update::kRoomMargin, 0},
+      {"declared length, no key", false, "", size + update::kRoomMargin, 1},
+  };
+  const std::string publicKey = updateState().publicKey;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    os.messageBoxes.calls.clear();
+    updateState().publicKey = c.withKey ? publicKey : "";
+    server.respond("/pkg.zip", served(bytes));
+    announce(bytes, url("/pkg.zip"), secretKey);
+    if (!c.withKey)
+      updateState().versionFields[update::kPackageSize].clear();
+    updateState().versionFields[update::kUnpackedSize] = c.unpackedHint;
+    const std::set<std::string> before = runDirectoryFiles();
+    const std::size_t asked = requestsFor(server, "/pkg.zip");
+    os.files.spaceFigure = c.needed - 1;
+    downloadAnnounced("/pkg.zip");
+    expectRefused(c.what, update::roomShortMessage(c.needed, c.needed - 1, os.process.directory));
+    EXPECT_EQ(requestsFor(server, "/pkg.zip") - asked, c.packageRequests);
+    EXPECT_EQ(runDirectoryFiles(), before);
+    EXPECT_EQ(flow().phase(), update::UpdatePhase::kIdle);
+  }
+  // The message as the player reads it.
+  EXPECT_EQ(update::roomShortMessage(136 << 20, 95 << 20, "D:\\Games\\Ride"),
+            "磁盘空间不足,已取消本次更新,游戏不受影响.\r\n更新需要 136 MB 可用空间,"
+            "游戏目录所在磁盘只剩 95 MB:\r\nD:\\Games\\Ride\r\n请腾出空间后重试.");
+  // With the room exactly, it goes through.
+  updateState().publicKey = publicKey;
+  os.messageBoxes.calls.clear();
+  announce(bytes, url("/pkg.zip"), secretKey);
+  os.files.spaceFigure = size + update::kRoomMargin;
+  os.pump.duringDelay = [this] {
+    if (!os.processes.started.empty())
+      os.processes.childShowsWindow = [](const std::string&) { return true; };
+  };
+  EXPECT_THROW(downloadAnnounced("/pkg.zip"), ProgramEnded);
+  EXPECT_TRUE(exists("data.txt"));
+}
+
+// Another program fills the disk: during the download, nothing of the
+// package stays and no note to continue it; during the apply, all is
+// undone. Either way the player hears that the disk is full.
+TEST_F(SignedHandoffTest, ADiskThatFillsMidwayIsSaidToBeFullAndLeavesTheFolderAsBefore) {
+  std::string noise(100000, '\0');
+  std::uint32_t seed = 7;
+  for (char& c : noise)
+    c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+  const std::string bytes = package({{"NewLauncher.exe", "MZ new"}, {"data.bin", noise}});
+  const std::string etag = "ETag: \"r1\"\r\n";
+  server.respond("/pkg.zip", "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(bytes.size()) +
+                                 "\r\n" + etag + "\r\n" + bytes);
+  const std::set<std::string> before = runDirectoryFiles();
+  const struct {
+    const char* what;
+    std::int64_t room;
+    bool applying;
+  } cases[] = {
+      {"while downloading", 30000, false},
+      // The package and its note fit; the first staged file does not.
+      {"while applying", static_cast<std::int64_t>(bytes.size()) + 4096, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    os.messageBoxes.calls.clear();
+    announce(bytes, url("/pkg.zip"), secretKey);
+    os.files.fillDiskAfter(c.room);
+    downloadAnnounced("/pkg.zip");
+    os.files.fillDiskAfter(std::int64_t{1} << 40);
+    expectRefused(c.what, update::diskFullMessage(c.applying, os.process.directory));
+    EXPECT_EQ(runDirectoryFiles(), before);
+  }
+  EXPECT_EQ(update::diskFullMessage(true, "D:\\Games\\Ride"),
+            "磁盘已满,更新文件无法写入游戏目录,已保留原来的版本.\r\n"
+            "请在游戏目录所在磁盘腾出空间后重试:\r\nD:\\Games\\Ride");
+  EXPECT_EQ(update::diskFullMessage(false, "D:\\Games\\Ride"),
+            "磁盘已满,更新包未能完整下载,已取消本次更新,游戏不受影响.\r\n"
+            "请在游戏目录所在磁盘腾出空间后重试:\r\nD:\\Games\\Ride");
+}
+
+// The archive tells the exact unpacked size once the package is checked:
+// short of room for it, nothing is staged and the package goes.
+TEST_F(SignedHandoffTest, WithoutRoomToUnpackNothingIsStagedAndThePackageGoes) {
+  // Two MiB of zeros pack into a few KiB: room for the download, not for
+  // the apply.
+  const std::string bytes =
+      package({{"NewLauncher.exe", "MZ new"}, {"data.bin", std::string(2 << 20, '\0')}});
+  server.respond("/pkg.zip", served(bytes));
+  announce(bytes, url("/pkg.zip"), secretKey);
+  const std::set<std::string> before = runDirectoryFiles();
+  const std::int64_t free = static_cast<std::int64_t>(bytes.size()) + update::kRoomMargin;
+  os.files.spaceFigure = free;
+  downloadAnnounced("/pkg.zip");
+  const std::int64_t needed = (2 << 20) + 6 + update::kRoomMargin;
+  expectRefused("apply", update::roomShortMessage(needed, free, os.process.directory));
+  EXPECT_EQ(runDirectoryFiles(), before);
 }
 
 TEST(FullFilePath, DriveColonAndAFileName) {

@@ -6,6 +6,9 @@
 #include "update/download/download_resume.h"
 #include "download_engine_fixture.h"
 #include "update/download/resume_note.h"
+#include "update/download/room.h"
+
+#include <limits>
 
 namespace testing_support {
 namespace {
@@ -434,6 +437,169 @@ TEST_F(DownloadEngineTest, ProgressCountsKeptBytesAndRestartsFromZero) {
       blocks += event.value;
   }
   EXPECT_EQ(blocks, 180000);
+}
+
+// -- room on the disk ----------------------------------------------------------
+
+struct RoomReports : update::DownloadObserver {
+  void roomShort(const update::RoomShortfall& shortfall) override {
+    shortfalls.push_back(shortfall);
+  }
+  std::vector<update::RoomShortfall> shortfalls;
+};
+
+class RoomDownloadTest : public DownloadEngineTest {
+ protected:
+  // The launcher's check, the body's size known before asking or not.
+  update::DownloadSettings settingsFor(std::int64_t expected) {
+    update::DownloadSettings settings;
+    settings.address = update::parseHttpAddress(server.url("/pkg.zip")).value();
+    settings.localPath = runDir().string() + "\\pkg.zip.tmp";
+    settings.connectTimeoutMs = 2000;
+    settings.receiveTimeoutMs = 2000;
+    settings.keepPartial = true;
+    settings.resumeTag = "t";
+    settings.checkRoom = true;
+    settings.expectedBytes = expected;
+    return settings;
+  }
+
+  update::DownloadResult run(const update::DownloadSettings& settings) {
+    update::DownloadStop stop;
+    return update::runDownload(settings, os.sockets, os.tls, os.files, stop, reports);
+  }
+
+  // A partial file of 40000 bytes with a note that fits.
+  void keepEarlierRun() {
+    writeFile("pkg.zip.tmp", kBody.substr(0, 40000));
+    std::string note = kNote;
+    note.replace(note.find('@'), 1, server.url("/pkg.zip"));
+    writeFile("pkg.zip.tmp.resume", note);
+  }
+
+  bool leftNothing() const {
+    return !std::filesystem::exists(localFile()) &&
+           !std::filesystem::exists(localFile("pkg.zip.tmp.resume"));
+  }
+
+  RoomReports reports;
+};
+
+// Short of room by one byte, or not: the body's size from the page, the
+// declared length, a kept file's note; the unpacked size counts too.
+TEST_F(RoomDownloadTest, ABodyIsNotFetchedWithoutRoomForIt) {
+  const std::int64_t margin = update::kRoomMargin;
+  struct Row {
+    const char* name;
+    std::int64_t expected;
+    std::int64_t unpacked;
+    std::int64_t needed;
+    std::size_t requestsWhenShort;  // 0: refused before asking
+  };
+  const Row rows[] = {
+      {"size from the page", 100000, -1, 100000 + margin, 0},
+      {"size from the page, unpacked known", 100000, 30000, 130000 + margin, 0},
+      {"declared length only", 0, -1, 100000 + margin, 1},
+      {"declared length, unpacked known", 0, 5, 100005 + margin, 1},
+  };
+  for (const Row& row : rows) {
+    for (const bool shortByOne : {true, false}) {
+      SCOPED_TRACE(std::string(row.name) + (shortByOne ? ", one byte short" : ", room enough"));
+      std::filesystem::remove(localFile());
+      reports.shortfalls.clear();
+      server.respond("/pkg.zip", head200(100000, kTag) + kBody);
+      auto settings = settingsFor(row.expected);
+      settings.unpackedBytes = row.unpacked;
+      os.files.spaceFigure = row.needed - (shortByOne ? 1 : 0);
+      const std::size_t asked = server.requests().size();
+      const update::DownloadResult result = run(settings);
+      if (!shortByOne) {
+        EXPECT_EQ(result, update::DownloadResult::kComplete);
+        EXPECT_EQ(readLocal(), kBody);
+        EXPECT_TRUE(reports.shortfalls.empty());
+        continue;
+      }
+      EXPECT_EQ(result, update::DownloadResult::kNoRoom);
+      EXPECT_TRUE(leftNothing());
+      EXPECT_EQ(server.requests().size() - asked, row.requestsWhenShort);
+      ASSERT_EQ(reports.shortfalls.size(), 1u);
+      EXPECT_FALSE(reports.shortfalls[0].diskFilled);
+      EXPECT_EQ(reports.shortfalls[0].needed, row.needed);
+      EXPECT_EQ(reports.shortfalls[0].available, row.needed - 1);
+    }
+  }
+}
+
+TEST_F(RoomDownloadTest, KeptBytesNeedNoRoomAgainAndStayWhenTheRestHasNone) {
+  server.respond("/pkg.zip", head206(40000, 100000, kTag) + kBody.substr(40000));
+  // The rest of the note's 100000 bytes: 60000.
+  keepEarlierRun();
+  os.files.spaceFigure = 60000 + update::kRoomMargin - 1;
+  EXPECT_EQ(run(settingsFor(0)), update::DownloadResult::kNoRoom);
+  EXPECT_TRUE(server.requests().empty());
+  EXPECT_EQ(readLocal(), kBody.substr(0, 40000)) << "kept as it was, for a later run";
+  EXPECT_TRUE(std::filesystem::exists(localFile("pkg.zip.tmp.resume")));
+  ASSERT_EQ(reports.shortfalls.size(), 1u);
+  EXPECT_EQ(reports.shortfalls[0].needed, 60000 + update::kRoomMargin);
+
+  os.files.spaceFigure = 60000 + update::kRoomMargin;
+  EXPECT_EQ(run(settingsFor(100000)), update::DownloadResult::kComplete);
+  EXPECT_EQ(readLocal(), kBody);
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_NE(server.requests()[0].find("Range: bytes=40000-"), std::string::npos);
+}
+
+// A query that fails, or a task that asks for no check (the publisher's
+// verify): the body is fetched.
+TEST_F(RoomDownloadTest, UnknownFreeSpaceOrNoCheckRefusesNothing) {
+  server.respond("/pkg.zip", head200(100000, kTag) + kBody);
+  os.files.spaceFigure = -1;
+  EXPECT_EQ(run(settingsFor(100000)), update::DownloadResult::kComplete);
+  std::filesystem::remove(localFile());
+  os.files.spaceFigure = 0;
+  auto unchecked = settingsFor(100000);
+  unchecked.checkRoom = false;
+  EXPECT_EQ(run(unchecked), update::DownloadResult::kComplete);
+  EXPECT_EQ(readLocal(), kBody);
+  EXPECT_TRUE(reports.shortfalls.empty());
+}
+
+// Another program fills the disk while the body arrives: the write fails
+// with "no space", and nothing is kept to continue, a continued file
+// neither.
+TEST_F(RoomDownloadTest, ADiskThatFillsMidwayLeavesNeitherFileNorNote) {
+  struct Row {
+    const char* name;
+    std::string answer;
+    bool earlierRun;
+  };
+  const Row rows[] = {
+      {"whole body", head200(100000, kTag) + kBody, false},
+      {"chunked body",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n186a0\r\n" + kBody + "\r\n0\r\n\r\n",
+       false},
+      {"continued body", head206(40000, 100000, kTag) + kBody.substr(40000), true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    reports.shortfalls.clear();
+    server.respond("/pkg.zip", row.answer);
+    if (row.earlierRun)
+      keepEarlierRun();
+    os.files.fillDiskAfter(30000);
+    EXPECT_EQ(run(settingsFor(0)), update::DownloadResult::kDiskFull);
+    EXPECT_TRUE(leftNothing());
+    ASSERT_EQ(reports.shortfalls.size(), 1u);
+    EXPECT_TRUE(reports.shortfalls[0].diskFilled);
+    os.files.fillDiskAfter(std::numeric_limits<std::int64_t>::max() / 2);
+  }
+  // A failure of another kind is no full disk: a body past its bound.
+  reports.shortfalls.clear();
+  server.respond("/pkg.zip", head200(100000, kTag) + kBody);
+  auto bounded = settingsFor(0);
+  bounded.maxBytes = 99999;
+  EXPECT_EQ(run(bounded), update::DownloadResult::kFailed);
+  EXPECT_TRUE(reports.shortfalls.empty());
 }
 
 }  // namespace

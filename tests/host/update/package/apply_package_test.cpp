@@ -105,6 +105,7 @@ TEST_F(ApplyPackageTest, EachOutcomeNamesTheFileAndTheSystemsCode) {
     const update::PackageApplied applied = apply({{"b.txt", "b"}});
     EXPECT_EQ(applied.outcome.kind, ApplyOutcomeKind::kBusy);
     EXPECT_EQ(applied.outcome.file, update::kJournalFileName);
+    EXPECT_EQ(applied.outcome.systemError, 183u) << "the name is taken";
     EXPECT_EQ(readBytes(game() / update::kJournalFileName), "someone's");
     fs::remove(game() / update::kJournalFileName);
   }
@@ -118,6 +119,38 @@ TEST_F(ApplyPackageTest, EachOutcomeNamesTheFileAndTheSystemsCode) {
     EXPECT_FALSE(fs::exists(game() / update::kJournalFileName));
   }
   EXPECT_EQ(files(), kOld);
+}
+
+// Another program fills the disk while the package is staged, at any
+// point: the journal, an entry's data, the last bytes. All is undone, and
+// the outcome says why with the system's "disk full".
+TEST_F(ApplyPackageTest, ADiskThatFillsWhileStagingLeavesTheFolderAsBefore) {
+  const std::vector<std::pair<std::string, std::string>> entries = {
+      {"Data/a.pak", std::string(3000, 'a')}, {"Data/new/b.pak", std::string(5000, 'b')}};
+  for (const std::int64_t room : {0, 40, 400, 2000, 3500, 7999}) {
+    SCOPED_TRACE("room for " + std::to_string(room) + " bytes");
+    os.files.fillDiskAfter(room);
+    const update::PackageApplied applied = apply(entries);
+    os.files.fillDiskAfter(std::int64_t{1} << 40);
+    EXPECT_TRUE(applied.outcome.kind == ApplyOutcomeKind::kNotWritten ||
+                applied.outcome.kind == ApplyOutcomeKind::kBusy);
+    EXPECT_EQ(applied.outcome.systemError, 112u);
+    EXPECT_EQ(applied.pending, nullptr);
+    EXPECT_EQ(files(), kOld);
+    EXPECT_FALSE(fs::exists(game() / "Data/new"));
+  }
+  os.files.fillDiskAfter(20000);
+  EXPECT_EQ(apply(entries).outcome.kind, ApplyOutcomeKind::kApplied);
+}
+
+TEST_F(ApplyPackageTest, TheUnpackedSizeIsTheSumOfTheEntriesSizes) {
+  zipWithPython(archive(), {{"a.txt", std::string(70000, 'a')}, {"b/", ""}, {"b/c.txt", "c"}});
+  EXPECT_EQ(update::unpackedSizeOf(archive().string()), std::optional<std::uint64_t>(70001));
+  zipWithPython(archive(), {{"empty.txt", ""}});
+  EXPECT_EQ(update::unpackedSizeOf(archive().string()), std::optional<std::uint64_t>(0));
+  writeBytes(archive(), "not a zip");
+  EXPECT_EQ(update::unpackedSizeOf(archive().string()), std::nullopt);
+  EXPECT_EQ(update::unpackedSizeOf((runDir() / "none.zip").string()), std::nullopt);
 }
 
 // Every other file first, then the new launcher, then the running
