@@ -32,7 +32,7 @@ std::string megabytes(std::int64_t bytes) {
 }
 
 std::int32_t percentOf(std::int64_t received, std::int64_t total) {
-  if (total <= 0 || received <= 0)
+  if (total <= 0)
     return 0;
   // received * 100 / total without a double's rounding (29 of 100 would
   // show 28) and without overflow: whole totals first, then the rest,
