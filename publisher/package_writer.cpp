@@ -7,7 +7,7 @@
 #include <exception>
 #include <memory>
 
-#include "publisher/native_files.h"
+#include "platform/zip_file.h"
 #include "publisher/raw_name_flags.h"
 #include "publisher/refusal.h"
 
@@ -117,7 +117,7 @@ class FileSource {
 ArchiveOwner openNewArchive(const std::string& path) {
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* file = zipFileSource(path, &error);
+  zip_source_t* file = platform::zipFileSource(path, &error);
   zip_t* archive = file ? zip_open_from_source(file, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
   const std::string why = zip_error_strerror(&error);
   zip_error_fini(&error);
