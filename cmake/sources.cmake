@@ -128,6 +128,7 @@ set(TAVORO_HOST_SOURCES
 set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
   publisher/client_threads.cpp
+  publisher/compression_choice.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/keygen_command.cpp
@@ -152,6 +153,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/verify_command.cpp
   publisher/version_page.cpp
   publisher/windows_names.cpp
+  publisher/zip_records.cpp
 )
 set(TAVORO_PUBLISHER_HOST_SOURCES
   publisher/host/folder_reader.cpp
