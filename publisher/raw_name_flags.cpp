@@ -79,43 +79,17 @@ void clearFlag(std::vector<std::uint8_t>& record, std::size_t at) {
   record[at + 1] = static_cast<std::uint8_t>(record[at + 1] & ~(kUtf8Flag >> 8));
 }
 
-// The central directory as the end records place it: the ZIP64 ones when
-// libzip wrote them (past 4 GiB or 65,535 entries), else the classic one.
-CentralDirectory findDirectory(ArchiveBytes& archive) {
-  const std::uint64_t size = archive.size();
-  if (size < kEndRecordSize)
-    throw Refusal("the package is cut short");
-  std::uint64_t directoryEnd = size - kEndRecordSize;
-  std::optional<CentralDirectory> directory =
-      classicEnd(archive.read(directoryEnd, kEndRecordSize));
-  if (!directory)
-    throw Refusal("unexpected end of the package");
-  if (directoryEnd >= kZip64LocatorSize) {
-    const std::uint64_t locatorAt = directoryEnd - kZip64LocatorSize;
-    const std::optional<std::uint64_t> zip64At =
-        zip64EndOffset(archive.read(locatorAt, kZip64LocatorSize));
-    if (zip64At) {
-      if (*zip64At > locatorAt || locatorAt - *zip64At < kZip64EndRecordSize)
-        throw Refusal("unexpected ZIP64 end of the package");
-      directory = zip64End(archive.read(*zip64At, kZip64EndRecordSize));
-      if (!directory)
-        throw Refusal("unexpected ZIP64 end of the package");
-      directoryEnd = *zip64At;
-    }
-  }
-  if (directory->offset > directoryEnd || directoryEnd - directory->offset < directory->size ||
-      static_cast<std::size_t>(directory->size) != directory->size)
-    throw Refusal("unexpected central directory in the package");
-  return *directory;
-}
-
 void clearUtf8Flags(const std::string& archivePath) {
   ArchiveBytes archive(archivePath);
-  const CentralDirectory found = findDirectory(archive);
+  const std::optional<CentralDirectory> found = findCentralDirectory(
+      archive.size(),
+      [&archive](std::uint64_t offset, std::size_t count) { return archive.read(offset, count); });
+  if (!found)
+    throw Refusal("unexpected end records in the package");
   std::vector<std::uint8_t> directory =
-      archive.read(found.offset, static_cast<std::size_t>(found.size));
+      archive.read(found->offset, static_cast<std::size_t>(found->size));
   std::size_t at = 0;
-  for (std::uint64_t i = 0; i < found.entries; ++i) {
+  for (std::uint64_t i = 0; i < found->entries; ++i) {
     const std::optional<std::size_t> recordSize = centralRecordSize(directory, at);
     if (!recordSize)
       throw Refusal("unexpected central directory in the package");
@@ -132,7 +106,7 @@ void clearUtf8Flags(const std::string& archivePath) {
     }
     at += *recordSize;
   }
-  archive.write(found.offset, directory.data(), directory.size());
+  archive.write(found->offset, directory.data(), directory.size());
   archive.close();
 }
 

@@ -58,6 +58,32 @@ std::optional<CentralDirectory> zip64End(const std::vector<std::uint8_t>& record
   return CentralDirectory{number(record, 32, 8), number(record, 40, 8), number(record, 48, 8)};
 }
 
+std::optional<CentralDirectory> findCentralDirectory(std::uint64_t size,
+                                                     const ArchiveReader& read) {
+  if (size < kEndRecordSize)
+    return std::nullopt;
+  std::uint64_t directoryEnd = size - kEndRecordSize;
+  std::optional<CentralDirectory> directory = classicEnd(read(directoryEnd, kEndRecordSize));
+  if (!directory)
+    return std::nullopt;
+  if (directoryEnd >= kZip64LocatorSize) {
+    const std::uint64_t locatorAt = directoryEnd - kZip64LocatorSize;
+    const std::optional<std::uint64_t> zip64At = zip64EndOffset(read(locatorAt, kZip64LocatorSize));
+    if (zip64At) {
+      if (*zip64At > locatorAt || locatorAt - *zip64At < kZip64EndRecordSize)
+        return std::nullopt;
+      directory = zip64End(read(*zip64At, kZip64EndRecordSize));
+      if (!directory)
+        return std::nullopt;
+      directoryEnd = *zip64At;
+    }
+  }
+  if (directory->offset > directoryEnd || directoryEnd - directory->offset < directory->size ||
+      static_cast<std::size_t>(directory->size) != directory->size)
+    return std::nullopt;
+  return directory;
+}
+
 std::optional<std::size_t> centralRecordSize(const std::vector<std::uint8_t>& directory,
                                              std::size_t record) {
   if (record > directory.size() || directory.size() - record < kCentralRecordSize ||

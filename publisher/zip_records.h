@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,18 @@ std::optional<std::uint64_t> zip64EndOffset(const std::vector<std::uint8_t>& loc
 // The ZIP64 end record (at least kZip64EndRecordSize bytes); null when they
 // are none. Once the locator is there, its values stand for the classic ones.
 std::optional<CentralDirectory> zip64End(const std::vector<std::uint8_t>& record);
+
+// `count` bytes of the archive from `offset`, all of them (or it throws).
+using ArchiveReader =
+    std::function<std::vector<std::uint8_t>(std::uint64_t offset, std::size_t count)>;
+
+// The central directory of an archive of `size` bytes as its end records
+// place it: the ZIP64 ones where their locator stands right before the
+// classic end record (libzip's layout: directory, ZIP64 end record,
+// locator, end record, no comment), else the classic one. Null when they
+// are none, or place the directory outside the archive or beyond what
+// this system can hold in memory.
+std::optional<CentralDirectory> findCentralDirectory(std::uint64_t size, const ArchiveReader& read);
 
 // The size of the central directory record that starts at `record` in
 // `directory` (name, extra field and comment included); null when it is

@@ -67,6 +67,16 @@ std::string mixedBytes(std::size_t size) {
   return bytes;
 }
 
+// Bytes no compressor shrinks, always the same for a seed.
+std::string randomBytes(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 23);
+  }
+  return bytes;
+}
+
 const std::string kPage = "https://example.com/launcher/version.html";
 
 class PackTest : public PublisherTest {
@@ -940,12 +950,7 @@ TEST_F(PackTest, ANewLauncherThatCannotBeReadWholeIsRefused) {
 // Stored when deflating the file's start saves less than 1/32 of it:
 // random bytes (a texture, a video) are stored, text and repeats deflated.
 TEST(CompressionChoice, DeflatesWhatShrinksAndStoresTheRest) {
-  std::string random(publisher::kCompressionSampleBytes, '\0');
-  unsigned state = 1;
-  for (char& c : random) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>(state >> 23);
-  }
+  const std::string random = randomBytes(publisher::kCompressionSampleBytes, 1);
   // Random with a run of zeros in every KiB: 64 of them save about 1/20,
   // 16 about 1/100, on either side of the line.
   std::string runsOf64 = random;
@@ -974,12 +979,7 @@ TEST(CompressionChoice, DeflatesWhatShrinksAndStoresTheRest) {
 }
 
 TEST_F(PackTest, PackedDataIsStoredAndSmallOrShrinkingFilesDeflated) {
-  std::string random(3 * publisher::kCompressionSampleBytes, '\0');
-  unsigned state = 3;
-  for (char& c : random) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>(state >> 23);
-  }
+  const std::string random = randomBytes(3 * publisher::kCompressionSampleBytes, 3);
   // Deflated whole, even where the start is random: small files unlooked
   // at, and files whose start shrinks.
   const std::string smallRandom = random.substr(0, publisher::kAlwaysDeflatedBytes);

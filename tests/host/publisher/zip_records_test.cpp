@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -155,6 +156,10 @@ TEST(ZipRecords, LocalHeaderOffsetComesFromWhereTheRecordPutsIt) {
       {"both sizes first",
        centralRecord(kMax, kMax, kMax, {{0x0001, sixtyFourBits({1, 2, 0x4'0000'0000ull})}}),
        0x4'0000'0000ull},
+      {"after an extra field longer than 255 bytes",
+       centralRecord(10, 20, kMax,
+                     {{0x9901, Bytes(300, 7)}, {0x0001, sixtyFourBits({0x7'0000'0000ull})}}),
+       0x7'0000'0000ull},
       {"after another extra field",
        centralRecord(10, 20, kMax, {timestamp, {0x0001, sixtyFourBits({0x5'0000'0000ull})}}),
        0x5'0000'0000ull},
@@ -189,6 +194,89 @@ TEST(ZipRecords, CentralRecordSizeCountsNameExtraAndCommentWithinTheDirectory) {
   EXPECT_FALSE(publisher::centralRecordSize(two, first));
   // Shorter than a record's fixed part.
   EXPECT_FALSE(publisher::centralRecordSize(Bytes(second.begin(), second.begin() + 45), 0));
+}
+
+Bytes zip64EndRecord(std::uint64_t entries, std::uint64_t size, std::uint64_t offset) {
+  Bytes record(publisher::kZip64EndRecordSize, 0);
+  put(record, 0, 4, 0x06064b50);
+  put(record, 24, 8, entries);
+  put(record, 32, 8, entries);
+  put(record, 40, 8, size);
+  put(record, 48, 8, offset);
+  return record;
+}
+Bytes locatorAt(std::uint64_t offset) {
+  Bytes locator(publisher::kZip64LocatorSize, 0);
+  put(locator, 0, 4, 0x07064b50);
+  put(locator, 8, 8, offset);
+  return locator;
+}
+Bytes joined(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts)
+    all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+std::optional<CentralDirectory> findIn(const Bytes& archive) {
+  return publisher::findCentralDirectory(
+      archive.size(), [&archive](std::uint64_t offset, std::size_t count) {
+        if (offset > archive.size() || archive.size() - offset < count)
+          throw std::out_of_range("read past the archive's end");
+        return Bytes(archive.begin() + offset, archive.begin() + offset + count);
+      });
+}
+
+TEST(ZipRecords, CentralDirectoryIsWhereTheEndRecordsPlaceIt) {
+  const Bytes before(10, 'x');
+  const Bytes directory(50, 'd');
+  const Bytes classic = classicEndRecord(2, 50, 10);
+  const std::uint64_t zip64At = 60;
+  const std::uint64_t locatorPlace = zip64At + publisher::kZip64EndRecordSize;
+  const Bytes full = classicEndRecord(0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
+  Bytes badZip64 = zip64EndRecord(70000, 50, 10);
+  badZip64[3] = 0x07;
+  struct Row {
+    const char* what;
+    Bytes archive;
+    std::optional<std::uint64_t> entries;  // with size 50 at offset 10 when found
+  };
+  const Row rows[] = {
+      {"classic", joined({before, directory, classic}), 2},
+      {"classic, the directory one byte longer than its room",
+       joined({before, directory, classicEndRecord(2, 51, 10)}), std::nullopt},
+      {"classic, the directory past the end record",
+       joined({before, directory, classicEndRecord(2, 0, 61)}), std::nullopt},
+      {"ZIP64",
+       joined({before, directory, zip64EndRecord(70000, 50, 10), locatorAt(zip64At), full}), 70000},
+      {"ZIP64, the directory one byte longer than its room",
+       joined({before, directory, zip64EndRecord(70000, 51, 10), locatorAt(zip64At), full}),
+       std::nullopt},
+      {"ZIP64, the locator pointing past itself",
+       joined(
+           {before, directory, zip64EndRecord(70000, 50, 10), locatorAt(locatorPlace + 1), full}),
+       std::nullopt},
+      {"ZIP64, the record running into the locator",
+       joined({before, directory, zip64EndRecord(70000, 50, 10), locatorAt(zip64At + 1), full}),
+       std::nullopt},
+      {"ZIP64, no ZIP64 end record where the locator points",
+       joined({before, directory, badZip64, locatorAt(zip64At), full}), std::nullopt},
+      {"no end record", joined({before, directory, Bytes(22, 0)}), std::nullopt},
+      {"shorter than an end record", Bytes(classic.begin(), classic.end() - 1), std::nullopt},
+  };
+  for (const Row& row : rows) {
+    const std::optional<CentralDirectory> found = findIn(row.archive);
+    ASSERT_EQ(found.has_value(), row.entries.has_value()) << row.what;
+    if (found) {
+      EXPECT_EQ(found->entries, *row.entries) << row.what;
+      EXPECT_EQ(found->size, 50u) << row.what;
+      EXPECT_EQ(found->offset, 10u) << row.what;
+    }
+  }
+  // An empty archive is its end record alone: no locator to look for.
+  const std::optional<CentralDirectory> empty = findIn(classicEndRecord(0, 0, 0));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->entries, 0u);
 }
 
 }  // namespace
