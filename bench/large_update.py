@@ -60,7 +60,7 @@ def timed(command):
     return time.monotonic() - began
 
 
-def launcher_run(wine, build, folder, url):
+def launcher_run(wine, build, folder):
     """Seconds from the Yes to the launcher's end, and its peak memory in KiB."""
     launcher = harness.Launcher(wine, folder, build)
     launcher.exe = os.path.join(folder, "launcher.exe")
@@ -143,8 +143,11 @@ def main(argv):
             print(f"package: {os.path.getsize(package) / (1 << 30):.2f} GiB, "
                   f"one stored file of {size >> 20} MiB")
 
-            ours, peak = launcher_run(wine, build, folder, page_url)
-            shutil.rmtree(folder)
+            ours, peak = launcher_run(wine, build, folder)
+            print(f"launcher.exe (download, check, unpack, hand over): {ours:7.1f} s, "
+                  f"peak memory {peak / 1024:.1f} MiB", flush=True)
+            # The old launcher's file goes by a helper of its own meanwhile.
+            shutil.rmtree(folder, ignore_errors=True)
 
             theirs_folder = os.path.join(tmp, "curl-unzip")
             os.makedirs(theirs_folder)
@@ -155,8 +158,6 @@ def main(argv):
             nginx.stop()
 
     theirs = fetch + unpack
-    print(f"launcher.exe (download, check, unpack, hand over): {ours:7.1f} s, "
-          f"peak memory {peak / 1024:.1f} MiB")
     print(f"curl + unzip:                                      {theirs:7.1f} s "
           f"({fetch:.1f} + {unpack:.1f})")
     print(f"ratio launcher / (curl + unzip): {ours / theirs:.2f}")

@@ -1,7 +1,8 @@
 """A package past 4 GiB, end to end: tavoro-publish.exe packs a release
 whose one data file is 4.3 GiB that deflate cannot shrink (stored, so the
-package is ZIP64), nginx serves it, and launcher.exe downloads it, checks
-its signature and unpacks it, its memory sampled all the while.
+package is ZIP64) and verifies it, nginx serves it, and launcher.exe
+downloads it, checks its signature and unpacks it, its memory sampled all
+the while.
 
 Needs some 13 GiB of disk: the package on the server, its download in the
 game folder and the unpacked file beside it.
@@ -92,7 +93,13 @@ def large_release(wine, tool, tmp_path, nginx, win32_build, public_key_and_secre
         f.seek(-42, os.SEEK_END)
         assert f.read(4) == b"PK\x06\x07", "no ZIP64 end locator"
     assert os.path.getsize(package) > BIG_BLOCKS * BLOCK
-    page = open(os.path.join(nginx.root, "version.html"), encoding="utf-8").read()
+    page_file = os.path.join(nginx.root, "version.html")
+    # The 32-bit tool reads back what it wrote, as a publisher checks it.
+    said = publish(wine, tool, "verify", "--page", us.windows_path(page_file),
+                   "--package", us.windows_path(package),
+                   "--public-key", public_key_and_secret[0], timeout=1200)
+    assert said.startswith("OK: "), said
+    page = open(page_file, encoding="utf-8").read()
     return page, block
 
 
