@@ -88,6 +88,7 @@ def launcher_run(wine, build, folder):
         sampler.join()
     finally:
         launcher.kill()
+        vs.close_games(wine, build)  # the new launcher here is the demo game
     log = os.path.join(folder, os.path.splitext(NEW_LAUNCHER)[0] + ".log")
     if code != 0 or not os.path.exists(log):
         raise harness.HarnessError(f"the update did not hand over (exit code {code})")
