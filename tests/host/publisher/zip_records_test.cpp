@@ -172,7 +172,15 @@ TEST(ZipRecords, LocalHeaderOffsetComesFromWhereTheRecordPutsIt) {
       {"ZIP64 field cut inside the offset", centralRecord(10, 20, kMax, {{0x0001, Bytes(7, 0)}}),
        std::nullopt},
   };
-  for (const Row& row : rows) {
+  // Three bytes left after the last whole extra field are no field, though
+  // they start like a ZIP64 one; what follows them (the comment) is not read.
+  Bytes stray = centralRecord(10, 20, kMax, {timestamp}, 9);
+  const std::size_t extraEnd = publisher::kCentralRecordSize + 5 + 9;
+  stray.insert(stray.begin() + extraEnd, {0x01, 0x00, 0x08});
+  put(stray, 30, 2, 9 + 3);
+  std::vector<Row> all(std::begin(rows), std::end(rows));
+  all.push_back({"three stray bytes after the extra fields", stray, kMax});
+  for (const Row& row : all) {
     EXPECT_EQ(publisher::centralRecordSize(row.record, 0), row.record.size()) << row.what;
     EXPECT_EQ(publisher::localHeaderOffset(row.record, 0), row.offset) << row.what;
   }
