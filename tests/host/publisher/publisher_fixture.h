@@ -68,8 +68,10 @@ inline update::SettingsBlock blockOf(const std::string& bytes) {
 class PublisherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = scratchRoot() / ("tavoro-publish-" + std::to_string(::getpid()) + "-" +
-                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // A parameterised test's name holds a "/": one folder all the same.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ = scratchRoot() / ("tavoro-publish-" + std::to_string(::getpid()) + "-" + name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
