@@ -63,9 +63,9 @@ set(TAVORO_LOGIC_SOURCES
 )
 
 # The Windows side of what the portable logic calls without a service
-# (platform/c_file.h); linked into the logic's own library.
+# (platform/zip_file.h); linked into the logic's own library.
 set(TAVORO_WIN32_LOGIC_SOURCES
-  platform/win32/c_file.cpp
+  platform/win32/zip_file.cpp
 )
 
 # The Windows side: the real services and the real window (win32 only).
@@ -113,7 +113,7 @@ set(TAVORO_HOST_SOURCES
   ui/host/control_model.cpp
   ui/host/window_model.cpp
   platform/host/bsd_sockets.cpp
-  platform/host/c_file.cpp
+  platform/host/zip_file.cpp
   platform/host/fake_services.cpp
   platform/host/host_path.cpp
   platform/host/iconv_text_codec.cpp
@@ -129,6 +129,7 @@ set(TAVORO_HOST_SOURCES
 set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
   publisher/client_threads.cpp
+  publisher/compression_choice.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/keygen_command.cpp
@@ -153,6 +154,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/verify_command.cpp
   publisher/version_page.cpp
   publisher/windows_names.cpp
+  publisher/zip_records.cpp
 )
 set(TAVORO_PUBLISHER_HOST_SOURCES
   publisher/host/folder_reader.cpp

@@ -11,6 +11,8 @@ set(TAVORO_HOST_TESTS
   tests/host/publisher/show_test.cpp
   tests/host/publisher/stamp_test.cpp
   tests/host/publisher/windows_names_test.cpp
+  tests/host/publisher/zip64_test.cpp
+  tests/host/publisher/zip_records_test.cpp
   tests/host/ui/chrome_test.cpp
   tests/host/ui/control_table_test.cpp
   tests/host/ui/image_test.cpp

@@ -13,6 +13,7 @@ set(TAVORO_WIN32_TESTS
   tests/win32/trace_test.cpp
   tests/win32/processes_test.cpp
   tests/win32/files_and_links_test.cpp
+  tests/win32/large_files_test.cpp
 )
 
 foreach(test_source IN LISTS TAVORO_WIN32_TESTS)

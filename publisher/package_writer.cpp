@@ -6,8 +6,10 @@
 #include <climits>
 #include <exception>
 #include <memory>
+#include <vector>
 
-#include "publisher/native_files.h"
+#include "platform/zip_file.h"
+#include "publisher/compression_choice.h"
 #include "publisher/raw_name_flags.h"
 #include "publisher/refusal.h"
 
@@ -117,7 +119,7 @@ class FileSource {
 ArchiveOwner openNewArchive(const std::string& path) {
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* file = zipFileSource(path, &error);
+  zip_source_t* file = platform::zipFileSource(path, &error);
   zip_t* archive = file ? zip_open_from_source(file, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
   const std::string why = zip_error_strerror(&error);
   zip_error_fini(&error);
@@ -144,6 +146,25 @@ void addFolder(zip_t* archive, const TreeEntry& entry) {
     throw Refusal("cannot add " + entry.shownName + ": " + archiveError(archive));
 }
 
+// Deflated unless the file's start shows it packed already; a file that
+// cannot be read here is left for libzip's read to name.
+zip_int32_t compressionOf(const TreeEntry& entry) {
+  if (entry.size <= kAlwaysDeflatedBytes)
+    return ZIP_CM_DEFLATE;
+  const std::unique_ptr<platform::InputFile> file = entry.open();
+  if (!file)
+    return ZIP_CM_DEFLATE;
+  std::vector<char> sample(kCompressionSampleBytes);
+  std::size_t filled = 0;
+  while (filled < sample.size()) {
+    const long got = file->read(sample.data() + filled, sample.size() - filled);
+    if (got <= 0)
+      break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return worthDeflating(sample.data(), filled) ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
+}
+
 void addFile(zip_t* archive, const TreeEntry& entry, PackState& state) {
   auto* feeder = new FileSource(entry, state);
   zip_error_t error;
@@ -160,7 +181,8 @@ void addFile(zip_t* archive, const TreeEntry& entry, PackState& state) {
     zip_source_free(source);
     throw Refusal("cannot add " + entry.shownName + ": " + archiveError(archive));
   }
-  if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0) != 0)
+  if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), compressionOf(entry),
+                               0) != 0)
     throw Refusal("cannot add " + entry.shownName + ": " + archiveError(archive));
 }
 

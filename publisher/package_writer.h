@@ -2,7 +2,10 @@
 
 // The update package: a ZIP archive written with libzip, names stored as
 // given (code page 936) without the UTF-8 flag, so that launchers already
-// in the field read them right, and files deflated.
+// in the field read them right, and files deflated unless they are packed
+// already (publisher/compression_choice.h). ZIP64 records are written only
+// where an archive needs them (past 4 GiB or 65,535 entries), as libzip
+// does once it knows every file's size.
 
 #include <cstddef>
 #include <cstdint>

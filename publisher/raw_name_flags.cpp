@@ -10,18 +10,13 @@
 #include "publisher/little_endian.h"
 #include "publisher/native_files.h"
 #include "publisher/refusal.h"
+#include "publisher/zip_records.h"
 #include "update/package/unzip_archive.h"
 
 namespace publisher {
 namespace {
 
-// The classic layout's records, as libzip writes them for an archive
-// without comments (APPNOTE 4.3.7, 4.3.12, 4.3.16).
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::size_t kEndSize = 22;
-constexpr std::size_t kCentralSize = 46;
 constexpr std::size_t kLocalFlags = 6;
 constexpr std::size_t kCentralFlags = 8;
 constexpr std::uint16_t kUtf8Flag = 1 << 11;
@@ -86,38 +81,32 @@ void clearFlag(std::vector<std::uint8_t>& record, std::size_t at) {
 
 void clearUtf8Flags(const std::string& archivePath) {
   ArchiveBytes archive(archivePath);
-  const std::uint64_t size = archive.size();
-  if (size < kEndSize)
-    throw Refusal("the package is cut short");
-  const std::vector<std::uint8_t> end = archive.read(size - kEndSize, kEndSize);
-  const std::uint32_t entries = littleEndian(&end[10], 2);
-  const std::uint32_t directorySize = littleEndian(&end[12], 4);
-  const std::uint32_t directoryOffset = littleEndian(&end[16], 4);
-  if (littleEndian(&end[0], 4) != kEndSignature || entries == 0xFFFF ||
-      directoryOffset == 0xFFFFFFFF || directorySize == 0xFFFFFFFF)
-    throw Refusal("the package needs ZIP64 (over 4 GiB or 65,535 entries); make it smaller");
-  std::vector<std::uint8_t> directory = archive.read(directoryOffset, directorySize);
+  const std::optional<CentralDirectory> found = findCentralDirectory(
+      archive.size(),
+      [&archive](std::uint64_t offset, std::size_t count) { return archive.read(offset, count); });
+  if (!found)
+    throw Refusal("unexpected end records in the package");
+  std::vector<std::uint8_t> directory =
+      archive.read(found->offset, static_cast<std::size_t>(found->size));
   std::size_t at = 0;
-  for (std::uint32_t i = 0; i < entries; ++i) {
-    if (directorySize - at < kCentralSize || littleEndian(&directory[at], 4) != kCentralSignature)
-      throw Refusal("unexpected central directory in the package");
-    const std::size_t recordSize = kCentralSize + littleEndian(&directory[at + 28], 2) +
-                                   littleEndian(&directory[at + 30], 2) +
-                                   littleEndian(&directory[at + 32], 2);
-    if (recordSize > directorySize - at)
+  for (std::uint64_t i = 0; i < found->entries; ++i) {
+    const std::optional<std::size_t> recordSize = centralRecordSize(directory, at);
+    if (!recordSize)
       throw Refusal("unexpected central directory in the package");
     if (littleEndian(&directory[at + kCentralFlags], 2) & kUtf8Flag) {
       clearFlag(directory, at + kCentralFlags);
-      const std::uint32_t localOffset = littleEndian(&directory[at + 42], 4);
-      std::vector<std::uint8_t> local = archive.read(localOffset, kLocalFlags + 2);
+      const std::optional<std::uint64_t> localOffset = localHeaderOffset(directory, at);
+      if (!localOffset)
+        throw Refusal("unexpected central directory in the package");
+      std::vector<std::uint8_t> local = archive.read(*localOffset, kLocalFlags + 2);
       if (littleEndian(&local[0], 4) != kLocalSignature)
         throw Refusal("unexpected local header in the package");
       clearFlag(local, kLocalFlags);
-      archive.write(localOffset + kLocalFlags, &local[kLocalFlags], 2);
+      archive.write(*localOffset + kLocalFlags, &local[kLocalFlags], 2);
     }
-    at += recordSize;
+    at += *recordSize;
   }
-  archive.write(directoryOffset, directory.data(), directory.size());
+  archive.write(found->offset, directory.data(), directory.size());
   archive.close();
 }
 

@@ -11,8 +11,10 @@
 namespace publisher {
 
 // Clears the flag where the launcher's own reader finds it, in the central
-// directory record and in the local header it points to, then checks with
-// that reader again. Throws Refusal when the archive cannot be mended.
+// directory record (found through the ZIP64 end records where libzip wrote
+// them) and in the local header it points to (past 4 GiB too), then checks
+// with that reader again. Throws Refusal when the archive cannot be mended:
+// its records are not what libzip writes.
 void keepNamesRaw(const std::string& archivePath);
 
 }  // namespace publisher

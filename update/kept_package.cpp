@@ -41,10 +41,10 @@ std::optional<KeptPackage> readKeptPackage(platform::Files& files,
       return std::nullopt;
     value = std::move(*read);
   }
-  const std::optional<std::size_t> size = reader.number();
+  const std::optional<std::int64_t> size = reader.fileSize();
   if (!size || !reader.skip('\n') || !reader.atEnd())
     return std::nullopt;
-  kept.size = static_cast<std::int64_t>(*size);
+  kept.size = *size;
   return kept;
 }
 

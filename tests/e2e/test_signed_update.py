@@ -27,8 +27,8 @@ def tool(win32_build):
     return exe
 
 
-def publish(wine, tool, *args):
-    done = wine.run(tool, *args, timeout=120)
+def publish(wine, tool, *args, timeout=120):
+    done = wine.run(tool, *args, timeout=timeout)
     assert done.returncode == 0, (args, done.stderr.decode("gbk", "replace"))
     return done.stdout.decode("gbk", "replace")
 

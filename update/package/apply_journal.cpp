@@ -79,11 +79,10 @@ std::optional<ApplyStep> parseStep(LengthPrefixedReader& reader) {
   std::optional<std::string> backup = reader.text();
   if (!backup || !reader.skip(' '))
     return std::nullopt;
-  const std::optional<std::size_t> size = reader.number();
+  const std::optional<std::int64_t> size = reader.fileSize();
   if (!size || !reader.atEnd())
     return std::nullopt;
-  ApplyStep step{std::move(*staged), std::move(*target), std::move(*backup),
-                 static_cast<std::int64_t>(*size)};
+  ApplyStep step{std::move(*staged), std::move(*target), std::move(*backup), *size};
   if (!namesFitTarget(step))
     return std::nullopt;
   return step;

@@ -6,6 +6,8 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,8 +39,10 @@ class LengthPrefixedReader {
   LengthPrefixedReader(std::string_view rest, std::size_t maxTextBytes)
       : rest_(rest), maxTextBytes_(maxTextBytes) {}
 
-  std::optional<std::size_t> number() {
-    std::size_t value = 0;
+  // 64 bits on every system: a file of several GiB is written by a 32-bit
+  // launcher and read back by it.
+  std::optional<std::uint64_t> number() {
+    std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(rest_.data(), rest_.data() + rest_.size(), value);
     if (error != std::errc() || end == rest_.data())
       return std::nullopt;
@@ -46,14 +50,23 @@ class LengthPrefixedReader {
     return value;
   }
 
+  // A file's size as Files::size gives it.
+  std::optional<std::int64_t> fileSize() {
+    const std::optional<std::uint64_t> value = number();
+    if (!value || *value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+      return std::nullopt;
+    return static_cast<std::int64_t>(*value);
+  }
+
   std::optional<std::string> text() {
-    const std::optional<std::size_t> length = number();
+    const std::optional<std::uint64_t> length = number();
     if (!length || *length > maxTextBytes_ || rest_.empty() || rest_.front() != ':' ||
         rest_.size() - 1 < *length) {
       return std::nullopt;
     }
-    std::string value(rest_.substr(1, *length));
-    rest_.remove_prefix(1 + *length);
+    const auto size = static_cast<std::size_t>(*length);
+    std::string value(rest_.substr(1, size));
+    rest_.remove_prefix(1 + size);
     return value;
   }
 

@@ -3,11 +3,10 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
-#include "platform/c_file.h"
+#include "platform/zip_file.h"
 
 namespace update {
 namespace {
@@ -43,20 +42,10 @@ long EntryReader::read(void* buffer, std::size_t size) {
 }
 
 std::optional<ZipArchive> ZipArchive::open(const std::string& path) {
-  // libzip's own opener would take the path as UTF-8 on Windows.
-  std::FILE* file = platform::openCFile(path, "rb");
-  if (file == nullptr)
-    return std::nullopt;
   zip_error_t error;
   zip_error_init(&error);
-  // From here the source owns the stream and closes it when freed.
-  zip_source_t* source = zip_source_filep_create(file, 0, -1, &error);
-  if (source == nullptr) {
-    std::fclose(file);
-    zip_error_fini(&error);
-    return std::nullopt;
-  }
-  zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+  zip_source_t* source = platform::zipFileSource(path, &error);
+  zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
   zip_error_fini(&error);
   if (archive == nullptr) {
     zip_source_free(source);

@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <zip.h>
+
 #include <ctime>
 
 #include <functional>
 #include <map>
 
+#include "publisher/compression_choice.h"
 #include "publisher/new_launcher.h"
 #include "publisher/refusal.h"
 #include "publisher/tree_check.h"
@@ -61,6 +64,16 @@ std::string mixedBytes(std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     state = state * 1103515245u + 12345u;
     bytes[i] = (i / 4096) % 2 ? static_cast<char>(state >> 16) : "publish "[i % 8];
+  }
+  return bytes;
+}
+
+// Bytes no compressor shrinks, always the same for a seed.
+std::string randomBytes(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 23);
   }
   return bytes;
 }
@@ -965,6 +978,82 @@ TEST_F(PackTest, ANewLauncherThatCannotBeReadWholeIsRefused) {
             static_cast<long>(launcher.size()) - 1000);
   EXPECT_EQ(copy->read(packed.data(), 1), 0);
   EXPECT_EQ(packed, standInLauncher(1, kPage, update::toBase64(key), "5.1"));
+}
+
+// Stored when deflating the file's start saves less than 1/32 of it:
+// random bytes (a texture, a video) are stored, text and repeats deflated.
+TEST(CompressionChoice, DeflatesWhatShrinksAndStoresTheRest) {
+  const std::string random = randomBytes(publisher::kCompressionSampleBytes, 1);
+  // Random with a run of zeros in every KiB: 64 of them save about 1/20,
+  // 16 about 1/100, on either side of the line.
+  std::string runsOf64 = random;
+  std::string runsOf16 = random;
+  for (std::size_t i = 0; i < random.size(); i += 1024) {
+    runsOf64.replace(i, 64, 64, '\0');
+    runsOf16.replace(i, 16, 16, '\0');
+  }
+  struct Row {
+    const char* what;
+    std::string sample;
+    bool deflated;
+  };
+  const Row rows[] = {
+      {"random", random, false},
+      {"random, 16 zeros a KiB", runsOf16, false},
+      {"random, 64 zeros a KiB", runsOf64, true},
+      {"zeros", std::string(publisher::kCompressionSampleBytes, '\0'), true},
+      {"text", mixedBytes(publisher::kCompressionSampleBytes), true},
+      {"one byte", "x", false},
+      {"nothing", "", true},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(publisher::worthDeflating(row.sample.data(), row.sample.size()), row.deflated)
+        << row.what;
+}
+
+TEST_F(PackTest, PackedDataIsStoredAndSmallOrShrinkingFilesDeflated) {
+  const std::string random = randomBytes(3 * publisher::kCompressionSampleBytes, 3);
+  // Deflated whole, even where the start is random: small files unlooked
+  // at, and files whose start shrinks.
+  const std::string smallRandom = random.substr(0, publisher::kAlwaysDeflatedBytes);
+  const std::string startsAsText = mixedBytes(publisher::kCompressionSampleBytes) + random;
+  writeBytes(game() / "video.bin", random);
+  writeBytes(game() / "small.bin", smallRandom);
+  writeBytes(game() / "text-then-random.bin", startsAsText);
+  ASSERT_EQ(run(packCall()), 0) << err();
+
+  zip_t* archive = zip_open(package().c_str(), ZIP_RDONLY, nullptr);
+  ASSERT_NE(archive, nullptr);
+  const std::map<std::string, std::uint16_t> expected = {
+      {"video.bin", ZIP_CM_STORE},
+      {"small.bin", ZIP_CM_DEFLATE},
+      {"text-then-random.bin", ZIP_CM_DEFLATE},
+      {"说.txt", ZIP_CM_DEFLATE},
+  };
+  for (const auto& [name, method] : expected) {
+    zip_stat_t stat;
+    ASSERT_EQ(zip_stat(archive, name.c_str(), ZIP_FL_ENC_RAW, &stat), 0) << name;
+    EXPECT_EQ(stat.comp_method, method) << name;
+  }
+  zip_discard(archive);
+  const fs::path unpacked = dir() / "player";
+  EXPECT_EQ(update::applyPackageNow(host_.files, events_, host_.codec, package(), unpacked.string(),
+                                    nullptr)
+                .kind,
+            update::ApplyOutcomeKind::kApplied);
+  EXPECT_EQ(readBytes(unpacked / "video.bin"), random);
+  EXPECT_EQ(readBytes(unpacked / "small.bin"), smallRandom);
+  EXPECT_EQ(readBytes(unpacked / "text-then-random.bin"), startsAsText);
+}
+
+// A package without ZIP64's needs keeps the classic records alone, as
+// launchers and servers in the field know them.
+TEST_F(PackTest, SmallPackageKeepsTheClassicLayout) {
+  ASSERT_EQ(run(packCall()), 0) << err();
+  const std::string bytes = readBytes(package());
+  EXPECT_EQ(bytes.find(std::string("PK\x06\x06", 4)), std::string::npos);
+  EXPECT_EQ(bytes.find(std::string("PK\x06\x07", 4)), std::string::npos);
+  EXPECT_EQ(centralRecords(bytes).size(), 5u);
 }
 
 }  // namespace

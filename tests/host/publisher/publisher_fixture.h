@@ -68,13 +68,16 @@ inline update::SettingsBlock blockOf(const std::string& bytes) {
 class PublisherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tavoro-publish-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // A parameterised test's name holds a "/": one folder all the same.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ = scratchRoot() / ("tavoro-publish-" + std::to_string(::getpid()) + "-" + name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
+  // Where each test's folder goes.
+  virtual fs::path scratchRoot() const { return fs::temp_directory_path(); }
 
   // The exit status; out() and err() hold what it printed.
   int run(const std::vector<std::string>& words) {

@@ -8,6 +8,8 @@
 #include "tests/host/test_support.h"
 #include "tests/host/unzip_test_archives.h"
 #include "update/kept_package.h"
+#include "update/package/apply_journal.h"
+#include "update/package/length_prefixed.h"
 #include "update/package/record_file.h"
 
 namespace {
@@ -117,6 +119,44 @@ TEST_F(KeptRecordTest, WhatIsKeptReadsBack) {
   ASSERT_TRUE(read);
   EXPECT_EQ(read->versionFields, kept.versionFields);
   EXPECT_EQ(read->size, kept.size);
+}
+
+// Sizes in records are 64 bits wherever the launcher runs: a 6 GiB file
+// reads back, a number past what a file's size can be does not.
+TEST(LengthPrefixedReader, FileSizesReadUpToTheLargestAFileCanHave) {
+  struct Row {
+    const char* text;
+    std::optional<std::uint64_t> number;
+    std::optional<std::int64_t> fileSize;
+  };
+  const Row rows[] = {
+      {"0", 0, 0},
+      {"4294967295", 4294967295u, 4294967295},
+      {"4294967296", 4294967296u, 4294967296},
+      {"6442450951", 6442450951u, 6442450951},
+      {"9223372036854775807", 9223372036854775807u, 9223372036854775807},
+      {"9223372036854775808", 9223372036854775808u, std::nullopt},
+      {"18446744073709551615", 18446744073709551615u, std::nullopt},
+      {"18446744073709551616", std::nullopt, std::nullopt},
+      {"-1", std::nullopt, std::nullopt},
+      {"", std::nullopt, std::nullopt},
+  };
+  for (const Row& row : rows) {
+    update::LengthPrefixedReader forNumber(row.text, 16);
+    EXPECT_EQ(forNumber.number(), row.number) << row.text;
+    update::LengthPrefixedReader forSize(row.text, 16);
+    EXPECT_EQ(forSize.fileSize(), row.fileSize) << row.text;
+  }
+  update::ApplyPlan plan;
+  plan.stagedFiles = {"a.pak.unpacking"};
+  plan.steps = {{"a.pak.unpacking", "a.pak", "", 6442450951}};
+  plan.complete = true;
+  const std::optional<update::ApplyPlan> read = update::parseJournal(update::journalText(plan));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->steps.at(0).size, 6442450951);
+  std::string tooLarge = update::journalText(plan);
+  tooLarge.replace(tooLarge.rfind("6442450951"), 10, "9223372036854775808");
+  EXPECT_FALSE(update::parseJournal(tooLarge));
 }
 
 }  // namespace
