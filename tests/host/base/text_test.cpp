@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/path.h"
 #include "base/text.h"
 #include "platform/host/host_services.h"
 #include "update/http/http_address.h"
@@ -168,4 +169,21 @@ TEST(HostCodec, IllFormedUtf8TakesOnlyItsOwnBytesAsWindowsDoes) {
   platform::host::IconvTextCodec codec;
   for (const auto& [utf8, cp936] : cases)
     EXPECT_EQ(codec.utf8ToAnsi(base::Bytes(utf8.begin(), utf8.end())), cp936) << utf8;
+}
+
+// A folder named with separators at its end, as a player may type it: they
+// go, but a root of one separator stays a root.
+TEST(Paths, TrailingSeparatorsGoALoneOneStays) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"C:\\Games\\Ride\\", "C:\\Games\\Ride"},
+      {"C:\\Games\\Ride\\/\\", "C:\\Games\\Ride"},
+      {"a\\", "a"},
+      {"\\\\", "\\"},
+      {"\\", "\\"},
+      {"/", "/"},
+      {"", ""},
+      {"ab", "ab"},
+  };
+  for (const auto& [path, expected] : rows)
+    EXPECT_EQ(base::withoutTrailingSeparators(path), expected) << path;
 }
