@@ -45,6 +45,12 @@ TEST(ZipRecords, ClassicEndValuesStandAsWritten) {
     EXPECT_EQ(end->size, row.size);
     EXPECT_EQ(end->offset, row.offset);
   }
+  // The comment's length follows the offset and is none of it.
+  Bytes commented = classicEndRecord(1, 2, 0x8877'6655);
+  put(commented, 20, 2, 0x0102);
+  ASSERT_TRUE(publisher::classicEnd(commented));
+  EXPECT_EQ(publisher::classicEnd(commented)->offset, 0x8877'6655u);
+  EXPECT_EQ(publisher::classicEnd(commented)->size, 2u);
   Bytes other = classicEndRecord(1, 2, 3);
   other[2] = 0x06;  // the ZIP64 end record's signature
   EXPECT_FALSE(publisher::classicEnd(other));
@@ -82,6 +88,14 @@ TEST(ZipRecords, Zip64EndRecordGivesTheWholeArchivesCounts) {
   EXPECT_EQ(end->entries, 70000u);
   EXPECT_EQ(end->size, 0x2'0000'0001ull);
   EXPECT_EQ(end->offset, 0x1'0000'0000ull);
+  // Every one of the eight bytes counts.
+  put(record, 32, 8, 0x0102'0304'0506'0708ull);
+  put(record, 40, 8, 0x1112'1314'1516'1718ull);
+  put(record, 48, 8, 0x2122'2324'2526'2728ull);
+  ASSERT_TRUE(publisher::zip64End(record));
+  EXPECT_EQ(publisher::zip64End(record)->entries, 0x0102'0304'0506'0708ull);
+  EXPECT_EQ(publisher::zip64End(record)->size, 0x1112'1314'1516'1718ull);
+  EXPECT_EQ(publisher::zip64End(record)->offset, 0x2122'2324'2526'2728ull);
   record[0] = 0x51;
   EXPECT_FALSE(publisher::zip64End(record));
   record[0] = 0x50;

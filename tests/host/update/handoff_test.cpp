@@ -754,10 +754,15 @@ TEST_F(SignedHandoffTest, WithoutRoomNothingIsFetchedAndThePlayerHearsHowMuchIsN
     std::string unpackedHint;
     std::int64_t needed;
     std::size_t packageRequests;
+    std::int64_t available;
   } cases[] = {
-      {"signed size", true, "", size + update::kRoomMargin, 0},
-      {"signed size and unpacked hint", true, "5000000", size + 5000000 + update::kRoomMargin, 0},
-      {"declared length, no key", false, "", size + update::kRoomMargin, 1},
+      {"signed size", true, "", size + update::kRoomMargin, 0, size + update::kRoomMargin - 1},
+      {"signed size and unpacked hint", true, "5000000", size + 5000000 + update::kRoomMargin, 0,
+       size + 5000000 + update::kRoomMargin - 1},
+      {"declared length, no key", false, "", size + update::kRoomMargin, 1,
+       size + update::kRoomMargin - 1},
+      // Nothing is known before asking, so even a full disk asks first.
+      {"declared length, no key, a full disk", false, "", size + update::kRoomMargin, 1, 0},
   };
   const std::string publicKey = updateState().publicKey;
   for (const auto& c : cases) {
@@ -771,9 +776,9 @@ TEST_F(SignedHandoffTest, WithoutRoomNothingIsFetchedAndThePlayerHearsHowMuchIsN
     updateState().versionFields[update::kUnpackedSize] = c.unpackedHint;
     const std::set<std::string> before = runDirectoryFiles();
     const std::size_t asked = requestsFor(server, "/pkg.zip");
-    os.files.spaceFigure = c.needed - 1;
+    os.files.spaceFigure = c.available;
     downloadAnnounced("/pkg.zip");
-    expectRefused(c.what, update::roomShortMessage(c.needed, c.needed - 1, os.process.directory));
+    expectRefused(c.what, update::roomShortMessage(c.needed, c.available, os.process.directory));
     EXPECT_EQ(requestsFor(server, "/pkg.zip") - asked, c.packageRequests);
     EXPECT_EQ(runDirectoryFiles(), before);
     EXPECT_EQ(flow().phase(), update::UpdatePhase::kIdle);
