@@ -283,6 +283,11 @@ TEST(ZipRecords, CentralDirectoryIsWhereTheEndRecordsPlaceIt) {
        std::nullopt},
       {"ZIP64, no ZIP64 end record where the locator points",
        joined({before, directory, badZip64, locatorAt(zip64At), full}), std::nullopt},
+      // The classic record's own values would fit, but a locator names a
+      // record that is not there: the archive is damaged.
+      {"ZIP64, no ZIP64 end record, the classic values fitting",
+       joined({before, directory, badZip64, locatorAt(zip64At), classicEndRecord(2, 50, 10)}),
+       std::nullopt},
       {"no end record", joined({before, directory, Bytes(22, 0)}), std::nullopt},
       {"shorter than an end record", Bytes(classic.begin(), classic.end() - 1), std::nullopt},
   };
