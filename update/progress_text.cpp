@@ -50,8 +50,7 @@ std::int32_t percentOf(std::int64_t received, std::int64_t total) {
 
 std::string speedCaption(std::int64_t bytesThisTick) {
   // Floor, also for a count that is not positive.
-  const std::int64_t kilobytes =
-      bytesThisTick >= 0 ? bytesThisTick / 1024 : -((-(bytesThisTick + 1)) / 1024) - 1;
+  const std::int64_t kilobytes = bytesThisTick / 1024 - (bytesThisTick % 1024 < 0 ? 1 : 0);
   return "下载速度：" + std::to_string(kilobytes) + " KB\\s";
 }
 

@@ -91,6 +91,9 @@ TEST(ProgressCaptions, PercentSpeedAndSizes) {
   EXPECT_EQ(speedCaption(1023), "下载速度：0 KB\\s");
   EXPECT_EQ(speedCaption(2048), "下载速度：2 KB\\s");
   EXPECT_EQ(speedCaption(std::int64_t{5} << 31), "下载速度：10485760 KB\\s");
+  EXPECT_EQ(speedCaption(0), "下载速度：0 KB\\s");
+  EXPECT_EQ(speedCaption(1024), "下载速度：1 KB\\s");
+  EXPECT_EQ(speedCaption(-1024), "下载速度：-1 KB\\s");
   EXPECT_EQ(speedCaption(-1), "下载速度：-1 KB\\s");
   EXPECT_EQ(speedCaption(-1025), "下载速度：-2 KB\\s");
   EXPECT_EQ(receivedCaption(1024000), "已下载：1MB");
