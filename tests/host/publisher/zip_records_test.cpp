@@ -192,8 +192,14 @@ TEST(ZipRecords, LocalHeaderOffsetComesFromWhereTheRecordPutsIt) {
   const std::size_t extraEnd = publisher::kCentralRecordSize + 5 + 9;
   stray.insert(stray.begin() + extraEnd, {0x01, 0x00, 0x08});
   put(stray, 30, 2, 9 + 3);
+  // A ZIP64 field that claims one byte more than the extra fields hold is
+  // no field: the byte after them (the comment's) is never read as its.
+  Bytes overlong = centralRecord(10, 20, kMax, {{0x0001, sixtyFourBits({0x8'0000'0000ull})}}, 4);
+  put(overlong, 30, 2, 4 + 7);
+  put(overlong, 32, 2, 4 + 1);
   std::vector<Row> all(std::begin(rows), std::end(rows));
   all.push_back({"three stray bytes after the extra fields", stray, kMax});
+  all.push_back({"a ZIP64 field one byte longer than its room", overlong, kMax});
   for (const Row& row : all) {
     EXPECT_EQ(publisher::centralRecordSize(row.record, 0), row.record.size()) << row.what;
     EXPECT_EQ(publisher::localHeaderOffset(row.record, 0), row.offset) << row.what;
@@ -211,6 +217,11 @@ TEST(ZipRecords, CentralRecordSizeCountsNameExtraAndCommentWithinTheDirectory) {
   EXPECT_FALSE(publisher::centralRecordSize(two, first + 1));  // no signature there
   EXPECT_FALSE(publisher::centralRecordSize(two, two.size()));
   EXPECT_FALSE(publisher::centralRecordSize(two, two.size() + 1));
+  // A name longer than 255 bytes: both bytes of its length count.
+  Bytes longName = centralRecord(1, 1, 0, {});
+  longName.insert(longName.begin() + publisher::kCentralRecordSize, 295, 'n');
+  put(longName, 28, 2, 300);
+  EXPECT_EQ(publisher::centralRecordSize(longName, 0), publisher::kCentralRecordSize + 300);
   // A record whose name runs past the directory's end.
   two.pop_back();
   EXPECT_FALSE(publisher::centralRecordSize(two, first));
