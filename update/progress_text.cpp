@@ -1,5 +1,6 @@
 #include "update/progress_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -35,16 +36,16 @@ std::int32_t percentOf(std::int64_t received, std::int64_t total) {
   if (total <= 0)
     return 0;
   // received * 100 / total without a double's rounding (29 of 100 would
-  // show 28) and without overflow: whole totals first, then the rest,
-  // whose hundredfold fits while the total is below 2^56.
-  const std::int64_t whole = received / total;
+  // show 28) and without overflow: whole totals first (held where their
+  // hundredfold fits; beyond, the percent is the largest anyway), then the
+  // rest, whose hundredfold fits while the total is below 2^56.
+  const std::int64_t whole =
+      std::min<std::int64_t>(received / total, std::numeric_limits<std::int32_t>::max());
   const std::int64_t rest = received % total;
   const std::int64_t restPercent =
       total <= std::numeric_limits<std::int64_t>::max() / 100
           ? rest * 100 / total
           : static_cast<std::int64_t>(static_cast<double>(rest) / static_cast<double>(total) * 100);
-  if (whole > std::numeric_limits<std::int32_t>::max() / 100)
-    return std::numeric_limits<std::int32_t>::max();
   return base::clampToInt32(whole * 100 + restPercent);
 }
 
