@@ -24,26 +24,24 @@ std::string temporaryPackagePath(const std::string& runDirectory, const std::str
   return packagePath(runDirectory, address) + kPartialPackageSuffix;
 }
 
-std::int64_t signedSizeBound(const VersionFields& fields) {
-  const std::optional<std::uint64_t> size = parsePackageSize(fields[kPackageSize]);
-  if (!size)
-    return 0;
-  // At least one byte, since 0 means no bound; no ZIP archive is that short.
-  return static_cast<std::int64_t>(
-      std::clamp<std::uint64_t>(*size, 1, std::numeric_limits<std::int64_t>::max()));
-}
-
 namespace {
 
-// The page's hint of the unpacked size; -1 without one.
-std::int64_t unpackedSizeHint(const VersionFields& fields) {
-  const std::optional<std::uint64_t> size = parsePackageSize(fields[kUnpackedSize]);
-  return size ? static_cast<std::int64_t>(
-                    std::min<std::uint64_t>(*size, std::numeric_limits<std::int64_t>::max()))
-              : -1;
+// A size field of the page, held to the counts a download keeps; `absent`
+// without one.
+std::int64_t pageSize(const VersionFields& fields, VersionField field, std::uint64_t least,
+                      std::int64_t absent) {
+  const std::optional<std::uint64_t> size = parsePackageSize(fields[field]);
+  return size ? static_cast<std::int64_t>(std::clamp<std::uint64_t>(
+                    *size, least, std::numeric_limits<std::int64_t>::max()))
+              : absent;
 }
 
 }  // namespace
+
+std::int64_t signedSizeBound(const VersionFields& fields) {
+  // At least one byte, since 0 means no bound; no ZIP archive is that short.
+  return pageSize(fields, kPackageSize, 1, 0);
+}
 
 DownloadStart startPackageDownload(platform::Files& files, const std::string& runDirectory,
                                    UpdateState& state, UpdateView& view) {
@@ -72,7 +70,8 @@ DownloadStart startPackageDownload(platform::Files& files, const std::string& ru
   // where the page hints it.
   request.checkRoom = true;
   request.expectedBytes = signedSizeBound(state.versionFields);
-  request.unpackedBytes = unpackedSizeHint(state.versionFields);
+  // The page's hint of the unpacked size; -1: none.
+  request.unpackedBytes = pageSize(state.versionFields, kUnpackedSize, 0, -1);
   state.progress->arrivedWhole = false;
   if (state.publicKey.empty()) {
     request.localFile = temporary;
