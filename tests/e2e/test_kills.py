@@ -227,6 +227,10 @@ def data_state(folder):
 
 
 def fresh_folder(template, folder):
+    # A deleter the last launcher left may still be at its work: emptying the
+    # folder under it races it for the same file.
+    harness.wait_until(lambda: not us.processes_within(folder), 15,
+                       what="the processes of the last run to end")
     if os.path.exists(folder):
         shutil.rmtree(folder)
     shutil.copytree(template, folder)

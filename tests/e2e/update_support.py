@@ -191,6 +191,23 @@ def wait_exit(proc, timeout):
         raise harness.HarnessError(f"launcher still running after {timeout} s") from None
 
 
+def processes_where(named):
+    """Pids of the processes one argument of whose command line, lowercased
+    and unquoted, satisfies named."""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit() or int(pid) == os.getpid():
+            continue
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                arguments = f.read().lower().split(b"\0")
+        except OSError:
+            continue
+        if any(named(argument.strip(b'"')) for argument in arguments):
+            found.append(int(pid))
+    return found
+
+
 def wine_processes_of(exe_path):
     """Pids of the processes that one argument of their command line names
     as exe_path. Wine shows a Windows process under the Unix path of its exe
@@ -198,18 +215,17 @@ def wine_processes_of(exe_path):
     if something went wrong. A whole argument, not a part: "cmd.exe /c del
     launcher.exe.backup" is no process of launcher.exe."""
     names = (os.path.abspath(exe_path).lower().encode(), windows_path(exe_path).lower().encode())
-    found = []
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                arguments = f.read().lower().split(b"\0")
-        except OSError:
-            continue
-        if any(argument.strip(b'"') in names for argument in arguments):
-            found.append(int(pid))
-    return found
+    return processes_where(lambda argument: argument in names)
+
+
+def processes_within(folder):
+    """Pids of the processes that one argument of their command line names a
+    path inside folder: its launchers, and the deleter ("cmd.exe /c del ...")
+    an old launcher leaves behind it, which outlives it by a moment."""
+    roots = (os.path.abspath(folder).lower().encode() + b"/",
+             windows_path(folder).lower().encode() + b"\\")
+    # Anywhere in an argument: Wine may hand cmd.exe its whole command as one.
+    return processes_where(lambda argument: any(root in argument for root in roots))
 
 
 JOURNAL = "tavoro-update.journal"
@@ -264,7 +280,7 @@ def reap_ended_children():
     waited for."""
     me = str(os.getpid()).encode()
     for pid in os.listdir("/proc"):
-        if not pid.isdigit():
+        if not pid.isdigit() or int(pid) == os.getpid():
             continue
         try:
             with open(f"/proc/{pid}/stat", "rb") as f:
