@@ -62,7 +62,10 @@ if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
   add_test(NAME layers.checker
            COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
                    ${PROJECT_SOURCE_DIR}/tests/layers/test_check_layers.py)
-  set_tests_properties(layers.check layers.checker PROPERTIES LABELS layers)
+  add_test(NAME scripts.mutate_change
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   ${PROJECT_SOURCE_DIR}/tests/scripts/test_mutate_change.py)
+  set_tests_properties(layers.check layers.checker scripts.mutate_change PROPERTIES LABELS layers)
 endif()
 
 # The publisher's guide in the release archive against the README.
