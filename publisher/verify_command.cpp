@@ -11,6 +11,7 @@
 #include "publisher/package_fetch.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
+#include "publisher/release_ledger.h"
 #include "publisher/settings_stamp.h"
 #include "update/http/http.h"
 #include "update/http/http_address.h"
@@ -24,11 +25,12 @@ namespace {
 using update::PackageVerdict;
 using update::VersionFields;
 
-constexpr std::array<OptionSpec, 4> kOptions = {{
+constexpr std::array<OptionSpec, 5> kOptions = {{
     {"--page", "FILE_OR_URL", 1, 1},
     {"--package", "FILE", 0, 1},
     {"--public-key", "KEY", 0, 1},
     {"--launcher", "FILE", 0, 1},
+    {"--ledger", "DIR", 0, 1},
 }};
 
 // The page as the launcher has it: UTF-8 turned into code page 936, cut at
@@ -42,6 +44,10 @@ std::string pageText(const std::string& page, Tools& tools) {
         update::pageTextOf(tools.codec, update::webRequest(tools.http, page, options));
     if (text.empty()) {
       const std::string status = statusLineOf(headers);
+      if (answersNotFound(status))
+        throw Refusal("the server at " + page + " answers " + printable(status) +
+                      ": the version page was not uploaded there. Upload version.html to that "
+                      "address, then verify again");
       throw Refusal("cannot fetch " + page + ": " +
                     (status.empty() ? "no answer, or a page over 1 MiB or headers over 64 KiB, "
                                       "which a launcher reads as no page at all"
@@ -56,6 +62,21 @@ std::string pageText(const std::string& page, Tools& tools) {
   if (text.empty())
     throw Refusal(page + " holds no text before its first zero byte");
   return text;
+}
+
+struct LedgerLauncher {
+  std::string version;  // local text
+  std::string file;     // empty when the ledger holds none
+};
+
+LedgerLauncher ledgerLauncher(Tools& tools, const std::optional<std::string>& given) {
+  const std::string folder = given.value_or(kDefaultLedgerFolder);
+  const std::vector<LedgerRecord> records = readLedger(tools, folder);
+  const LedgerRecord* latest = latestLauncher(records);
+  if (latest == nullptr)
+    return {};
+  return {tools.text.cp936ToLocal(latest->version),
+          folder + "/" + tools.text.cp936ToLocal(latest->launcherCopy)};
 }
 
 class Verifier {
@@ -192,33 +213,44 @@ LauncherSettings shippedLauncher(Tools& tools, const std::string& file) {
 
 // The key the release must be signed for: the shipped launcher's, or the
 // one given; both, when given, must agree.
-std::string keyToCheck(const Arguments& arguments, const std::optional<LauncherSettings>& shipped) {
+std::string keyToCheck(const Arguments& arguments, const std::optional<LauncherSettings>& shipped,
+                       const std::string& file) {
   const std::optional<std::string> given = arguments.optional("--public-key");
   if (!shipped) {
     if (!given)
-      throw Refusal("give --launcher FILE (the launcher players have) or --public-key KEY");
+      throw Refusal(
+          "the release ledger records no release yet: give --launcher FILE (the launcher "
+          "players have), --public-key KEY, or --ledger DIR");
     return *given;
   }
-  const std::string& file = arguments.one("--launcher");
   if (shipped->publicKey.empty())
     throw Refusal(file +
                   " carries no public key: its players take any package unchecked. Stamp "
                   "the launcher you ship with --public-key");
-  if (given && *given != shipped->publicKey)
+  if (given && *given != shipped->publicKey && *given != shipped->backupKey)
     throw Refusal("--public-key " + *given + " is not the key " + file + " carries (" +
                   shipped->publicKey + ")");
-  return shipped->publicKey;
+  return given ? *given : shipped->publicKey;
 }
 
 void runVerify(const Arguments& arguments, Tools& tools) {
   const std::string& pageAddress = arguments.one("--page");
   std::optional<LauncherSettings> shipped;
-  if (const std::optional<std::string> launcher = arguments.optional("--launcher"))
-    shipped = shippedLauncher(tools, *launcher);
-  const std::string key = keyToCheck(arguments, shipped);
+  // The launcher players have: the one given, else the release ledger's latest.
+  std::string launcherFile = arguments.optional("--launcher").value_or("");
+  if (launcherFile.empty() && !arguments.has("--public-key")) {
+    const LedgerLauncher latest = ledgerLauncher(tools, arguments.optional("--ledger"));
+    launcherFile = latest.file;
+    if (!launcherFile.empty())
+      tools.out << "players have now the launcher of release " << latest.version << " ("
+                << launcherFile << ", from the release ledger)\n";
+  }
+  if (!launcherFile.empty())
+    shipped = shippedLauncher(tools, launcherFile);
+  const std::string key = keyToCheck(arguments, shipped, launcherFile);
   if (shipped && update::isWebAddress(pageAddress) &&
       tools.text.toCp936(pageAddress) != shipped->versionPageUrl)
-    throw Refusal(arguments.one("--launcher") + " reads its version page at " +
+    throw Refusal(launcherFile + " reads its version page at " +
                   printable(tools.text.cp936ToLocal(shipped->versionPageUrl)) + ", not at " +
                   pageAddress + ": its players never see this page");
   const std::optional<std::string> local = arguments.optional("--package");
@@ -234,6 +266,7 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   if (shipped) {
     trust.pageAddress = shipped->versionPageUrl;
     trust.form = shipped->releaseForm;
+    trust.backupKey = shipped->backupKey;
   } else {
     tools.err << "note: without --launcher the version page the release is signed for is not "
                  "checked; give --launcher with the launcher players have to check it too\n";
@@ -243,10 +276,10 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   Verifier named(fields, pageAddress, pageAddress, tools);
   if (const std::string why = named.malformed(verdict, trust.form); !why.empty())
     throw Refusal(why);
-  if (shipped && !update::sortsAfter(fields[update::kLatestVersion], shipped->localVersion))
+  if (shipped && !offersVersion(*shipped, fields[update::kLatestVersion]))
     throw Refusal(named.marker(update::kLatestVersion) + " says " +
                   named.value(update::kLatestVersion) + ", which does not sort after the version " +
-                  arguments.one("--launcher") + " carries (" +
+                  launcherFile + " carries (" +
                   printable(tools.text.cp936ToLocal(shipped->localVersion)) +
                   "): its players are not offered this release");
 
@@ -299,8 +332,10 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   tools.out << "OK: " << shown << " is signed for this key; the page announces version "
             << verifier.value(update::kLatestVersion);
   if (shipped)
-    tools.out << ", which players of " << arguments.one("--launcher") << " (version "
-              << printable(tools.text.cp936ToLocal(shipped->localVersion)) << ") are offered";
+    tools.out << ", which players of " << launcherFile << " (version "
+              << printable(tools.text.cp936ToLocal(shipped->localVersion))
+              << ") are offered: they get version " << verifier.value(update::kLatestVersion)
+              << " now";
   tools.out << "\n";
 }
 
@@ -319,7 +354,9 @@ const Command& verifyCommand() {
       "      upload; the page may be a UTF-8 file). The key is that of --launcher\n"
       "      FILE, the launcher players have now, whose page address and version\n"
       "      the release must also fit; or KEY. Exit status 0: players get this\n"
-      "      release; 1: they do not, and why.\n",
+      "      release; 1: they do not, and why. Without --launcher and KEY, the\n"
+      "      launcher players have is the release ledger's latest (DIR, default:\n"
+      "      release-ledger in the current folder).\n",
       runVerify};
   return command;
 }

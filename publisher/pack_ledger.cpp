@@ -1,0 +1,139 @@
+#include "publisher/pack_ledger.h"
+
+#include <optional>
+
+#include "publisher/new_launcher.h"
+#include "publisher/printable.h"
+#include "publisher/refusal.h"
+#include "publisher/settings_stamp.h"
+#include "publisher/version_advice.h"
+
+namespace publisher {
+namespace {
+
+std::optional<LauncherSettings> settingsOf(const base::Bytes& program) {
+  try {
+    return readSettings(program, findSettingsBlock(program));
+  } catch (const Refusal&) {
+    return std::nullopt;  // the new launcher's own check says why
+  }
+}
+
+LauncherOrder orderOf(const std::optional<LauncherSettings>& settings) {
+  if (!settings)
+    return LauncherOrder::kNone;
+  return settings->currentKind ? LauncherOrder::kNumbers : LauncherOrder::kText;
+}
+
+// Where the ledger says the key's secret half was read, when it knows.
+std::string keyFileNote(const std::vector<LedgerRecord>& records, const std::string& key,
+                        Tools& tools) {
+  for (auto record = records.rbegin(); record != records.rend(); ++record) {
+    if (record->publicKey == key && !record->keyFile.empty())
+      return " (release " + tools.text.cp936ToLocal(record->version) + " was signed with " +
+             printable(tools.text.cp936ToLocal(record->keyFile)) + ")";
+  }
+  return "";
+}
+
+}  // namespace
+
+PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeEntry>& entries,
+                       const std::string& launcher, const std::string& version,
+                       const update::PublicKey& signingKey, const std::string& keyFile)
+    : tools_(tools), folder_(std::move(folder)), records_(readLedger(tools, folder_)) {
+  next_.version = version;
+  next_.launcherName = launcher;
+  next_.publicKey = update::toBase64(signingKey);
+  next_.keyFile = tools.text.toCp936(keyFile).value_or("");
+  const TreeEntry* entry = topFile(entries, launcher);
+  if (entry == nullptr)
+    return;  // refused with the new launcher's checks
+  const std::optional<LauncherSettings> inFolder = settingsOf(readWhole(*entry));
+  next_.order = orderOf(inFolder);
+
+  // The launcher players have now: the ledger's latest; before the first
+  // release, the one the studio shipped, which the folder holds.
+  std::optional<LauncherSettings> players = inFolder;
+  std::string playersShown = entry->shownName;
+  if (const LedgerRecord* latest = latestLauncher(records_)) {
+    const std::string copy = folder_ + "/" + tools.text.cp936ToLocal(latest->launcherCopy);
+    try {
+      players = readLauncherSettings(tools, copy);
+    } catch (const Refusal& refusal) {
+      throw Refusal("the release ledger's copy of the launcher players have, " + copy + ": " +
+                    refusal.what() + ". Restore the ledger folder from your backup");
+    }
+    playersShown =
+        "the launcher of release " + tools.text.cp936ToLocal(latest->version) + " (" + copy + ")";
+  }
+  if (players && !players->publicKey.empty() && next_.publicKey != players->publicKey &&
+      next_.publicKey != players->backupKey)
+    throw Refusal(
+        "players have " + playersShown + ", which carries the public key " + players->publicKey +
+        keyFileNote(records_, players->publicKey, tools) +
+        (players->backupKey.empty() ? "" : " and the backup key " + players->backupKey) +
+        "; --secret " + keyFile + " is the secret key of " + next_.publicKey +
+        ", whose releases those players refuse. Sign with the secret key of a key it carries. "
+        "When none is left, read the guide's part on a lost key");
+
+  const auto offered = [&](const std::string& candidate) {
+    return (!inFolder || offersVersion(*inFolder, candidate)) &&
+           (!players || offersVersion(*players, candidate)) &&
+           versionProblem(records_, candidate).empty();
+  };
+  const std::string latest =
+      records_.empty() ? (inFolder ? inFolder->localVersion : version) : records_.back().version;
+  if (!offered(version)) {
+    std::string problem = versionProblem(records_, version);
+    if (problem.empty())
+      problem = "--version " + tools.text.cp936ToLocal(version) +
+                " does not sort after the version " + playersShown + " carries (" +
+                tools.text.cp936ToLocal(players ? players->localVersion : latest) + ")";
+    const std::string would = listOfVersions(suggestedVersions(latest, offered));
+    throw Refusal(problem + ", so its players would not be offered this release" +
+                  (would.empty() ? "" : ". Versions that would be: " + would));
+  }
+  // Launchers of earlier releases players may still have, which compare
+  // versions as text.
+  std::vector<LedgerRecord> earlierKind = records_;
+  if (inFolder)
+    earlierKind.push_back({inFolder->localVersion, "", "", "", "", "", "", next_.order, ""});
+  const std::vector<std::string> stranded = strandedVersions(earlierKind, version);
+  if (!stranded.empty()) {
+    const std::string would = listOfVersions(suggestedVersions(latest, [&](const std::string& v) {
+      return offered(v) && strandedVersions(earlierKind, v).empty();
+    }));
+    tools.err << "warning: players who still have a launcher of version "
+              << tools.text.cp936ToLocal(listOfVersions(stranded))
+              << ", which compares versions as text, will not be offered "
+              << tools.text.cp936ToLocal(version)
+              << (would.empty() ? "" : "; versions they would be offered: " + would) << "\n";
+  }
+}
+
+void PackLedger::checkPackage(const std::string& packagePath, const std::string& packageAddress,
+                              const update::PackageDigest& digest) {
+  next_.packageAddress = packageAddress;
+  next_.packageDigest = update::toBase64(digest);
+  if (const std::string problem = addressProblem(records_, next_); !problem.empty())
+    throw Refusal(printable(tools_.text.cp936ToLocal(problem)));
+  if (tools_.files.exists(packagePath) &&
+      update::digestOfFile(tools_.files, packagePath) != std::optional(digest))
+    throw Refusal(packagePath +
+                  " already holds another package, which players may be downloading now. Give "
+                  "this release's package a new name in --url, or move the old file away");
+}
+
+void PackLedger::record(const std::string& pageAddress, const std::vector<TreeEntry>& entries) {
+  next_.pageAddress = pageAddress;
+  const TreeEntry* entry = topFile(entries, next_.launcherName);
+  std::string launcher;
+  if (entry != nullptr && next_.order != LauncherOrder::kNone) {
+    const base::Bytes bytes = readWhole(*entry);
+    launcher.assign(bytes.begin(), bytes.end());
+  }
+  appendToLedger(tools_, folder_, records_, next_, launcher);
+}
+
+}  // namespace publisher

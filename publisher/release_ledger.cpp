@@ -1,0 +1,173 @@
+#include "publisher/release_ledger.h"
+
+#include <array>
+
+#include "publisher/file_problems.h"
+#include "publisher/refusal.h"
+#include "publisher/staged_file.h"
+#include "update/version_page.h"
+
+namespace publisher {
+namespace {
+
+constexpr char kHeader[] =
+    "# tavoro-publish: the releases packed so far, one a line, oldest first; pack adds to it.\n"
+    "# version, page, package address, package digest, new launcher, public key, key file, "
+    "order, launcher copy\n";
+constexpr std::size_t kFieldCount = 9;
+
+// In the order of LauncherOrder.
+constexpr std::array<const char*, 3> kOrderNames = {"numbers", "text", "none"};
+
+std::vector<std::string_view> splitTabs(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (std::size_t start = 0;;) {
+    const std::size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab - start));
+    if (tab == std::string_view::npos)
+      return fields;
+    start = tab + 1;
+  }
+}
+
+// A field never holds the separators: a tab or line break becomes a space.
+std::string cleaned(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\n' || c == '\r')
+      c = ' ';
+  }
+  return text;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
+    return folder + name;
+  return folder + "/" + name;
+}
+
+}  // namespace
+
+std::vector<LedgerRecord> parseLedger(std::string_view text) {
+  std::vector<LedgerRecord> records;
+  std::size_t number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (!line.empty() && line.back() == '\r')
+      line.remove_suffix(1);
+    if (line.empty() || line.front() == '#')
+      continue;
+    const std::vector<std::string_view> fields = splitTabs(line);
+    std::size_t order = 0;
+    while (fields.size() == kFieldCount && order < kOrderNames.size() &&
+           fields[7] != kOrderNames[order])
+      ++order;
+    if (fields.size() != kFieldCount || order == kOrderNames.size())
+      throw Refusal("line " + std::to_string(number) + " of the release ledger is no record");
+    records.push_back({std::string(fields[0]), std::string(fields[1]), std::string(fields[2]),
+                       std::string(fields[3]), std::string(fields[4]), std::string(fields[5]),
+                       std::string(fields[6]), LauncherOrder(order), std::string(fields[8])});
+  }
+  return records;
+}
+
+std::string ledgerText(const std::vector<LedgerRecord>& records) {
+  std::string text = kHeader;
+  for (const LedgerRecord& r : records) {
+    for (const std::string& field :
+         {r.version, r.pageAddress, r.packageAddress, r.packageDigest, r.launcherName, r.publicKey,
+          r.keyFile, std::string(kOrderNames[static_cast<std::size_t>(r.order)])})
+      text += cleaned(field) + "\t";
+    text += cleaned(r.launcherCopy) + "\n";
+  }
+  return text;
+}
+
+bool orderOffers(LauncherOrder order, std::string_view version, std::string_view launcherVersion) {
+  return order == LauncherOrder::kText ? update::sortsAfterAsText(version, launcherVersion)
+                                       : update::sortsAfter(version, launcherVersion);
+}
+
+std::string addressProblem(const std::vector<LedgerRecord>& records, const LedgerRecord& next) {
+  for (const LedgerRecord& earlier : records) {
+    if (earlier.packageAddress == next.packageAddress &&
+        earlier.packageDigest != next.packageDigest)
+      return "the package address " + next.packageAddress + " was used by release " +
+             earlier.version +
+             ": players who check between the two uploads would download the new package "
+             "against the old page and refuse it. Give the package a new name, such as "
+             "update-" +
+             next.version + ".zip";
+  }
+  return {};
+}
+
+std::string versionProblem(const std::vector<LedgerRecord>& records, std::string_view version) {
+  if (const LedgerRecord* last = latestLauncher(records);
+      last && !orderOffers(last->order, version, last->version))
+    return "version " + std::string(version) + " does not sort after " + last->version +
+           ", the version of the launcher players have now (release " + last->version + ")";
+  if (!records.empty() && !update::sortsAfter(version, records.back().version))
+    return "version " + std::string(version) + " does not sort after " + records.back().version +
+           ", the last release packed";
+  return {};
+}
+
+std::vector<std::string> strandedVersions(const std::vector<LedgerRecord>& records,
+                                          std::string_view version) {
+  std::vector<std::string> stranded;
+  for (const LedgerRecord& record : records) {
+    if (record.order == LauncherOrder::kText && !update::sortsAfterAsText(version, record.version))
+      stranded.push_back(record.version);
+  }
+  return stranded;
+}
+
+const LedgerRecord* latestLauncher(const std::vector<LedgerRecord>& records) {
+  for (auto record = records.rbegin(); record != records.rend(); ++record) {
+    if (record->order != LauncherOrder::kNone)
+      return &*record;
+  }
+  return nullptr;
+}
+
+std::string ledgerFolder(const std::optional<std::string>& given, const std::string& out) {
+  if (given)
+    return *given;
+  std::string folder = out;
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+    folder.pop_back();
+  return joinPath(parentPath(folder), kDefaultLedgerFolder);
+}
+
+std::vector<LedgerRecord> readLedger(Tools& tools, const std::string& folder) {
+  const std::string file = joinPath(folder, kLedgerFileName);
+  if (!tools.files.exists(file))
+    return {};
+  const base::Bytes bytes = tools.files.readAll(file);
+  if (bytes.empty())
+    throw Refusal(readFailure(tools, file));
+  try {
+    return parseLedger(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  } catch (const Refusal& refusal) {
+    throw Refusal(file + ": " + refusal.what() +
+                  ". Restore the file from your backup; it is written by pack only");
+  }
+}
+
+void appendToLedger(Tools& tools, const std::string& folder, std::vector<LedgerRecord> records,
+                    LedgerRecord record, std::string_view launcher) {
+  createFolders(tools, folder);
+  if (!launcher.empty()) {
+    const std::string copyFolder = "launcher-" + std::to_string(records.size() + 1);
+    createFolders(tools, joinPath(folder, copyFolder));
+    record.launcherCopy = copyFolder + "/" + record.launcherName;
+    writeStaged(tools, joinPath(folder, tools.text.cp936ToLocal(record.launcherCopy)), launcher);
+  }
+  records.push_back(std::move(record));
+  writeStaged(tools, joinPath(folder, kLedgerFileName), ledgerText(records));
+}
+
+}  // namespace publisher

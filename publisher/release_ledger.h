@@ -1,0 +1,77 @@
+#pragma once
+
+// The publisher's record of the releases packed so far: one line per
+// release and a copy of each new launcher, the one its players have. From
+// it pack refuses what would strand players, and verify knows which
+// launcher to check a release against.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "publisher/tools.h"
+
+namespace publisher {
+
+// How a release's new launcher orders versions.
+enum class LauncherOrder {
+  kNumbers,  // this release's launchers: numbered versions by number
+  kText,     // launchers of earlier releases: text, byte by byte
+  kNone,     // no launcher of this kind: its players keep the earlier one
+};
+
+struct LedgerRecord {
+  std::string version;         // code page 936, as the page announces it
+  std::string pageAddress;     // code page 936: the page the release is signed for
+  std::string packageAddress;  // code page 936
+  std::string packageDigest;   // base64
+  std::string launcherName;    // code page 936
+  std::string publicKey;       // base64: the key that signed it
+  std::string keyFile;         // code page 936: where that key's secret half was read
+  LauncherOrder order = LauncherOrder::kNumbers;
+  std::string launcherCopy;  // below the ledger folder, "/" between parts; empty: none
+};
+
+inline constexpr char kLedgerFileName[] = "releases.txt";
+inline constexpr char kDefaultLedgerFolder[] = "release-ledger";
+
+// The records of a ledger file's text, oldest first. Throws Refusal naming
+// the line that is not a record.
+std::vector<LedgerRecord> parseLedger(std::string_view text);
+std::string ledgerText(const std::vector<LedgerRecord>& records);
+
+// Whether a launcher of `order` at `launcherVersion` is offered `version`.
+bool orderOffers(LauncherOrder order, std::string_view version, std::string_view launcherVersion);
+
+// Why `version` cannot follow `records`; empty when it can: it must sort
+// after the last release's for the launcher players have now, and after
+// the last release packed.
+std::string versionProblem(const std::vector<LedgerRecord>& records, std::string_view version);
+
+// Why `next` cannot take its package address; empty when it can. An
+// address is never reused for another package: players who check in
+// between would fetch the new package against the old page.
+std::string addressProblem(const std::vector<LedgerRecord>& records, const LedgerRecord& next);
+
+// The versions of earlier launchers players may still have that would not
+// be offered `version`; empty when all are.
+std::vector<std::string> strandedVersions(const std::vector<LedgerRecord>& records,
+                                          std::string_view version);
+
+// The latest record with a launcher copy: the launcher players have now.
+const LedgerRecord* latestLauncher(const std::vector<LedgerRecord>& records);
+
+// The ledger folder: the one given, else kDefaultLedgerFolder in the folder
+// `out` lies in.
+std::string ledgerFolder(const std::optional<std::string>& given, const std::string& out);
+
+// Reads the folder's ledger; none recorded yet when it has no ledger file.
+std::vector<LedgerRecord> readLedger(Tools& tools, const std::string& folder);
+
+// Adds `record` with a copy of its new launcher (`launcher`, none when
+// empty), the copy first, so that no record names a missing copy.
+void appendToLedger(Tools& tools, const std::string& folder, std::vector<LedgerRecord> records,
+                    LedgerRecord record, std::string_view launcher);
+
+}  // namespace publisher
