@@ -19,6 +19,7 @@ void runKeygen(const Arguments& arguments, Tools& tools) {
   const std::string& path = arguments.one("--secret");
   if (tools.files.exists(path))
     throw Refusal(path + " exists; keygen never replaces a secret key");
+  createFolders(tools, parentPath(path));
   update::PublicKey publicKey{};
   update::SecretKey secretKey{};
   if (sodium_init() < 0 || crypto_sign_keypair(publicKey.data(), secretKey.data()) != 0)

@@ -23,6 +23,7 @@ class NativeSystemFacts final : public SystemFacts {
   SystemError last() override;
   std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
   std::string temporaryFolder() override;
+  char pathSeparator() override;
 };
 
 }  // namespace publisher

@@ -105,12 +105,6 @@ std::string pageToSign(const Arguments& arguments,
   return page;
 }
 
-std::string joinLocal(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
-    return folder + name;
-  return folder + "/" + name;
-}
-
 std::string mebibytes(std::uint64_t bytes) {
   char text[32];
   std::snprintf(text, sizeof(text), "%.1f", static_cast<double>(bytes) / (1 << 20));
@@ -150,7 +144,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
   }
   PublicKey publicKey{};
   crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
-  PackLedger ledger(tools, ledgerFolder(arguments.optional("--ledger"), out), entries,
+  PackLedger ledger(tools, ledgerFolder(tools, arguments.optional("--ledger"), out), entries,
                     fields[kProgramTitle], fields[kLatestVersion], publicKey,
                     arguments.one("--secret"));
   const std::string pageAddress = pageToSign(
@@ -160,7 +154,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
   createFolders(tools, out);
 
   const std::string packagePath =
-      joinLocal(out, tools.text.cp936ToLocal(packageFileName(fields[kUpdateAddress])));
+      joinPath(tools, out, tools.text.cp936ToLocal(packageFileName(fields[kUpdateAddress])));
   StagedFile package(tools, packagePath);
   package.close();  // libzip fills it by its path
   const PackTotals totals = totalsOf(entries);
@@ -200,7 +194,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
     fields[signatureField(form)] = toBase64(signature);
   }
 
-  const std::string pagePath = joinLocal(out, kPageName);
+  const std::string pagePath = joinPath(tools, out, kPageName);
   StagedFile page(tools, pagePath);
   page.write(tools.text.cp936ToUtf8(composeVersionPage(fields)));
   package.commit();

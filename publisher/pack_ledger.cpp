@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "publisher/file_problems.h"
 #include "publisher/new_launcher.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
@@ -38,6 +39,12 @@ std::string keyFileNote(const std::vector<LedgerRecord>& records, const std::str
 
 }  // namespace
 
+std::string launcherWords(const LedgerRecord& record, Tools& tools) {
+  const std::string version = tools.text.cp936ToLocal(record.version);
+  return isShippedLauncher(record) ? "the launcher shipped with the game (version " + version + ")"
+                                   : "the launcher of release " + version;
+}
+
 PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeEntry>& entries,
                        const std::string& launcher, const std::string& version,
                        const update::PublicKey& signingKey, const std::string& keyFile)
@@ -49,23 +56,36 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
   const TreeEntry* entry = topFile(entries, launcher);
   if (entry == nullptr)
     return;  // refused with the new launcher's checks
-  const std::optional<LauncherSettings> inFolder = settingsOf(readWhole(*entry));
+  base::Bytes program = readWhole(*entry);
+  const std::optional<LauncherSettings> inFolder = settingsOf(program);
   next_.order = orderOf(inFolder);
+  if (records_.empty() && inFolder) {
+    shipped_ = LedgerRecord{inFolder->localVersion,
+                            inFolder->versionPageUrl,
+                            "",
+                            "",
+                            launcher,
+                            inFolder->publicKey,
+                            "",
+                            next_.order,
+                            ""};
+    shippedProgram_ = std::move(program);
+  }
 
   // The launcher players have now: the ledger's latest; before the first
   // release, the one the studio shipped, which the folder holds.
   std::optional<LauncherSettings> players = inFolder;
   std::string playersShown = entry->shownName;
   if (const LedgerRecord* latest = latestLauncher(records_)) {
-    const std::string copy = folder_ + "/" + tools.text.cp936ToLocal(latest->launcherCopy);
+    const std::string copy =
+        joinPath(tools, folder_, tools.text.cp936ToLocal(latest->launcherCopy));
     try {
       players = readLauncherSettings(tools, copy);
     } catch (const Refusal& refusal) {
       throw Refusal("the release ledger's copy of the launcher players have, " + copy + ": " +
                     refusal.what() + ". Restore the ledger folder from your backup");
     }
-    playersShown =
-        "the launcher of release " + tools.text.cp936ToLocal(latest->version) + " (" + copy + ")";
+    playersShown = launcherWords(*latest, tools) + " (" + copy + ")";
   }
   if (players && !players->publicKey.empty() && next_.publicKey != players->publicKey &&
       next_.publicKey != players->backupKey)
@@ -97,8 +117,8 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
   // Launchers of earlier releases players may still have, which compare
   // versions as text.
   std::vector<LedgerRecord> earlierKind = records_;
-  if (inFolder)
-    earlierKind.push_back({inFolder->localVersion, "", "", "", "", "", "", next_.order, ""});
+  if (shipped_)
+    earlierKind.push_back(*shipped_);
   const std::vector<std::string> stranded = strandedVersions(earlierKind, version);
   if (!stranded.empty()) {
     const std::string would = listOfVersions(suggestedVersions(latest, [&](const std::string& v) {
@@ -132,6 +152,12 @@ void PackLedger::record(const std::string& pageAddress, const std::vector<TreeEn
   if (entry != nullptr && next_.order != LauncherOrder::kNone) {
     const base::Bytes bytes = readWhole(*entry);
     launcher.assign(bytes.begin(), bytes.end());
+  }
+  if (shipped_) {
+    appendToLedger(tools_, folder_, records_, *shipped_,
+                   std::string_view(reinterpret_cast<const char*>(shippedProgram_.data()),
+                                    shippedProgram_.size()));
+    records_ = readLedger(tools_, folder_);
   }
   appendToLedger(tools_, folder_, records_, next_, launcher);
 }

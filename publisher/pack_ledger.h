@@ -5,14 +5,19 @@
 // before the package is put in place, its address and file; once the
 // release is written, it is recorded with a copy of its new launcher.
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "publisher/release_ledger.h"
 #include "publisher/tools.h"
 #include "update/package/package_signature.h"
 
 namespace publisher {
+
+// "the launcher of release 5.1", or of the game as shipped.
+std::string launcherWords(const LedgerRecord& record, Tools& tools);
 
 class PackLedger {
  public:
@@ -41,6 +46,10 @@ class PackLedger {
   std::string folder_;
   std::vector<LedgerRecord> records_;
   LedgerRecord next_;
+  // Before the first release: the launcher shipped with the game, as the
+  // folder holds it, recorded first.
+  std::optional<LedgerRecord> shipped_;
+  base::Bytes shippedProgram_;
 };
 
 }  // namespace publisher

@@ -1,5 +1,6 @@
 #include "publisher/release_ledger.h"
 
+#include <algorithm>
 #include <array>
 
 #include "publisher/file_problems.h"
@@ -37,12 +38,6 @@ std::string cleaned(std::string text) {
       c = ' ';
   }
   return text;
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
-    return folder + name;
-  return folder + "/" + name;
 }
 
 }  // namespace
@@ -125,25 +120,49 @@ std::vector<std::string> strandedVersions(const std::vector<LedgerRecord>& recor
   return stranded;
 }
 
-const LedgerRecord* latestLauncher(const std::vector<LedgerRecord>& records) {
-  for (auto record = records.rbegin(); record != records.rend(); ++record) {
-    if (record->order != LauncherOrder::kNone)
-      return &*record;
+bool isShippedLauncher(const LedgerRecord& record) {
+  return record.packageAddress.empty();
+}
+
+namespace {
+
+// The latest of the first `count` records with a launcher copy.
+const LedgerRecord* latestLauncherAmong(const std::vector<LedgerRecord>& records,
+                                        std::size_t count) {
+  for (std::size_t i = count; i-- > 0;) {
+    if (records[i].order != LauncherOrder::kNone)
+      return &records[i];
   }
   return nullptr;
 }
 
-std::string ledgerFolder(const std::optional<std::string>& given, const std::string& out) {
+}  // namespace
+
+const LedgerRecord* launcherBefore(const std::vector<LedgerRecord>& records,
+                                   std::string_view version) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records[i].version == version && !isShippedLauncher(records[i]))
+      return latestLauncherAmong(records, i);
+  }
+  return latestLauncher(records);
+}
+
+const LedgerRecord* latestLauncher(const std::vector<LedgerRecord>& records) {
+  return latestLauncherAmong(records, records.size());
+}
+
+std::string ledgerFolder(Tools& tools, const std::optional<std::string>& given,
+                         const std::string& out) {
   if (given)
     return *given;
   std::string folder = out;
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
     folder.pop_back();
-  return joinPath(parentPath(folder), kDefaultLedgerFolder);
+  return joinPath(tools, parentPath(folder), kDefaultLedgerFolder);
 }
 
 std::vector<LedgerRecord> readLedger(Tools& tools, const std::string& folder) {
-  const std::string file = joinPath(folder, kLedgerFileName);
+  const std::string file = joinPath(tools, folder, kLedgerFileName);
   if (!tools.files.exists(file))
     return {};
   const base::Bytes bytes = tools.files.readAll(file);
@@ -161,13 +180,18 @@ void appendToLedger(Tools& tools, const std::string& folder, std::vector<LedgerR
                     LedgerRecord record, std::string_view launcher) {
   createFolders(tools, folder);
   if (!launcher.empty()) {
-    const std::string copyFolder = "launcher-" + std::to_string(records.size() + 1);
-    createFolders(tools, joinPath(folder, copyFolder));
+    const auto releases = std::count_if(records.begin(), records.end(), [](const LedgerRecord& r) {
+      return !isShippedLauncher(r);
+    });
+    const std::string copyFolder =
+        "launcher-" + std::to_string(isShippedLauncher(record) ? 0 : releases + 1);
+    createFolders(tools, joinPath(tools, folder, copyFolder));
     record.launcherCopy = copyFolder + "/" + record.launcherName;
-    writeStaged(tools, joinPath(folder, tools.text.cp936ToLocal(record.launcherCopy)), launcher);
+    writeStaged(tools, joinPath(tools, folder, tools.text.cp936ToLocal(record.launcherCopy)),
+                launcher);
   }
   records.push_back(std::move(record));
-  writeStaged(tools, joinPath(folder, kLedgerFileName), ledgerText(records));
+  writeStaged(tools, joinPath(tools, folder, kLedgerFileName), ledgerText(records));
 }
 
 }  // namespace publisher

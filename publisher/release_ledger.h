@@ -21,6 +21,8 @@ enum class LauncherOrder {
   kNone,     // no launcher of this kind: its players keep the earlier one
 };
 
+// One release; the first record may be the launcher shipped with the game
+// before any release, which has no package (its addresses are empty).
 struct LedgerRecord {
   std::string version;         // code page 936, as the page announces it
   std::string pageAddress;     // code page 936: the page the release is signed for
@@ -62,15 +64,26 @@ std::vector<std::string> strandedVersions(const std::vector<LedgerRecord>& recor
 // The latest record with a launcher copy: the launcher players have now.
 const LedgerRecord* latestLauncher(const std::vector<LedgerRecord>& records);
 
+// The launcher players have before they take the release of `version`:
+// the latest one recorded before it; when no release has that version, the
+// latest one. Null when the ledger has none.
+const LedgerRecord* launcherBefore(const std::vector<LedgerRecord>& records,
+                                   std::string_view version);
+
+// True for the record of the launcher shipped with the game.
+bool isShippedLauncher(const LedgerRecord& record);
+
 // The ledger folder: the one given, else kDefaultLedgerFolder in the folder
 // `out` lies in.
-std::string ledgerFolder(const std::optional<std::string>& given, const std::string& out);
+std::string ledgerFolder(Tools& tools, const std::optional<std::string>& given,
+                         const std::string& out);
 
 // Reads the folder's ledger; none recorded yet when it has no ledger file.
 std::vector<LedgerRecord> readLedger(Tools& tools, const std::string& folder);
 
 // Adds `record` with a copy of its new launcher (`launcher`, none when
-// empty), the copy first, so that no record names a missing copy.
+// empty), the copy first, so that no record names a missing copy. Copies
+// are numbered by release: launcher-0 is the one shipped with the game.
 void appendToLedger(Tools& tools, const std::string& folder, std::vector<LedgerRecord> records,
                     LedgerRecord record, std::string_view launcher);
 

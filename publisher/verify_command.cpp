@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
+#include "publisher/pack_ledger.h"
 #include "publisher/package_fetch.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
@@ -42,12 +43,13 @@ std::string pageText(const std::string& page, Tools& tools) {
     options.responseHeaders = &headers;
     std::string text =
         update::pageTextOf(tools.codec, update::webRequest(tools.http, page, options));
+    const std::string status = statusLineOf(headers);
+    // A server's "not found" page has text too, but no fields.
+    if (answersNotFound(status))
+      throw Refusal("the server at " + page + " answers " + printable(status) +
+                    ": the version page was not uploaded there. Upload version.html to that "
+                    "address, then verify again");
     if (text.empty()) {
-      const std::string status = statusLineOf(headers);
-      if (answersNotFound(status))
-        throw Refusal("the server at " + page + " answers " + printable(status) +
-                      ": the version page was not uploaded there. Upload version.html to that "
-                      "address, then verify again");
       throw Refusal("cannot fetch " + page + ": " +
                     (status.empty() ? "no answer, or a page over 1 MiB or headers over 64 KiB, "
                                       "which a launcher reads as no page at all"
@@ -62,21 +64,6 @@ std::string pageText(const std::string& page, Tools& tools) {
   if (text.empty())
     throw Refusal(page + " holds no text before its first zero byte");
   return text;
-}
-
-struct LedgerLauncher {
-  std::string version;  // local text
-  std::string file;     // empty when the ledger holds none
-};
-
-LedgerLauncher ledgerLauncher(Tools& tools, const std::optional<std::string>& given) {
-  const std::string folder = given.value_or(kDefaultLedgerFolder);
-  const std::vector<LedgerRecord> records = readLedger(tools, folder);
-  const LedgerRecord* latest = latestLauncher(records);
-  if (latest == nullptr)
-    return {};
-  return {tools.text.cp936ToLocal(latest->version),
-          folder + "/" + tools.text.cp936ToLocal(latest->launcherCopy)};
 }
 
 class Verifier {
@@ -236,14 +223,22 @@ std::string keyToCheck(const Arguments& arguments, const std::optional<LauncherS
 void runVerify(const Arguments& arguments, Tools& tools) {
   const std::string& pageAddress = arguments.one("--page");
   std::optional<LauncherSettings> shipped;
-  // The launcher players have: the one given, else the release ledger's latest.
+  std::optional<std::string> text;
+  // The launcher players have: the one given, else the ledger's latest
+  // before the release the page announces.
   std::string launcherFile = arguments.optional("--launcher").value_or("");
   if (launcherFile.empty() && !arguments.has("--public-key")) {
-    const LedgerLauncher latest = ledgerLauncher(tools, arguments.optional("--ledger"));
-    launcherFile = latest.file;
-    if (!launcherFile.empty())
-      tools.out << "players have now the launcher of release " << latest.version << " ("
-                << launcherFile << ", from the release ledger)\n";
+    const std::string folder = arguments.optional("--ledger").value_or(kDefaultLedgerFolder);
+    const std::vector<LedgerRecord> records = readLedger(tools, folder);
+    if (!records.empty())
+      text = pageText(pageAddress, tools);
+    if (const LedgerRecord* players =
+            text ? launcherBefore(records, update::versionFieldsOf(*text)[update::kLatestVersion])
+                 : nullptr) {
+      launcherFile = joinPath(tools, folder, tools.text.cp936ToLocal(players->launcherCopy));
+      tools.out << "players have now " << launcherWords(*players, tools) << " (" << launcherFile
+                << ", from the release ledger)\n";
+    }
   }
   if (!launcherFile.empty())
     shipped = shippedLauncher(tools, launcherFile);
@@ -271,7 +266,7 @@ void runVerify(const Arguments& arguments, Tools& tools) {
     tools.err << "note: without --launcher the version page the release is signed for is not "
                  "checked; give --launcher with the launcher players have to check it too\n";
   }
-  const VersionFields fields = update::versionFieldsOf(pageText(pageAddress, tools));
+  const VersionFields fields = update::versionFieldsOf(text ? *text : pageText(pageAddress, tools));
   const PackageVerdict verdict = update::checkAnnouncedRelease(trust, fields);
   Verifier named(fields, pageAddress, pageAddress, tools);
   if (const std::string why = named.malformed(verdict, trust.form); !why.empty())

@@ -31,6 +31,15 @@ std::string pageValue(Tools& tools, const std::string& option, const std::string
   return *value;
 }
 
+std::string addressValue(Tools& tools, const std::string& option, const std::string& local) {
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  if (!local.empty() && (isBlank(local.front()) || isBlank(local.back())))
+    throw Refusal(option + " \"" + local +
+                  "\" has a blank at its start or end, which would become part of the address: "
+                  "give it without");
+  return pageValue(tools, option, local);
+}
+
 std::string composeVersionPage(const PageFields& fields) {
   std::string page =
       "<!DOCTYPE html>\n"

@@ -34,6 +34,10 @@ std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& fol
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
+char NativeSystemFacts::pathSeparator() {
+  return '/';
+}
+
 std::string NativeSystemFacts::temporaryFolder() {
   const char* folder = std::getenv("TMPDIR");
   return folder != nullptr && *folder != '\0' ? folder : "/tmp";

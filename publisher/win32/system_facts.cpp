@@ -38,6 +38,10 @@ std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& fol
   return available.QuadPart;
 }
 
+char NativeSystemFacts::pathSeparator() {
+  return '\\';
+}
+
 std::string NativeSystemFacts::temporaryFolder() {
   char folder[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(sizeof(folder), folder);

@@ -1,5 +1,6 @@
 #include <sodium.h>
 
+#include "publisher/file_problems.h"
 #include "publisher/refusal.h"
 #include "publisher/release_ledger.h"
 #include "publisher/settings_stamp.h"
@@ -154,16 +155,34 @@ TEST(ReleaseLedger, EarlierKindLaunchersThatWouldBeSkippedAreNamed) {
   EXPECT_EQ(publisher::strandedVersions(records, "9.9.3"), std::vector<std::string>{});
   EXPECT_EQ(publisher::strandedVersions(records, "9.9"), std::vector<std::string>{"9.9"});
   EXPECT_EQ(publisher::latestLauncher(records), &records[2]);
+  // Before a release: the latest launcher recorded before it; for a
+  // version not recorded, the latest.
+  EXPECT_EQ(publisher::launcherBefore(records, "9.9.2"), &records[2]);
+  EXPECT_EQ(publisher::launcherBefore(records, "9.9.1"), &records[1]);
+  EXPECT_EQ(publisher::launcherBefore(records, "9.8"), nullptr);
+  EXPECT_EQ(publisher::launcherBefore(records, "10.0"), &records[2]);
+  std::vector<LedgerRecord> shipped = {record("5.0"), record("5.1")};
+  shipped[0].packageAddress = "";
+  EXPECT_TRUE(publisher::isShippedLauncher(shipped[0]));
+  EXPECT_EQ(publisher::launcherBefore(shipped, "5.1"), &shipped[0]);
+  EXPECT_EQ(publisher::launcherBefore(shipped, "5.0"), &shipped[1])
+      << "the shipped one is no release";
   EXPECT_EQ(publisher::latestLauncher({record("1.0", LauncherOrder::kNone)}), nullptr);
   EXPECT_TRUE(publisher::orderOffers(LauncherOrder::kNone, "5.10", "5.9"));
   EXPECT_FALSE(publisher::orderOffers(LauncherOrder::kText, "5.10", "5.9"));
 }
 
-TEST(ReleaseLedger, TheDefaultFolderLiesBesideTheOutputFolder) {
-  EXPECT_EQ(publisher::ledgerFolder(std::nullopt, "/studio/upload"), "/studio/release-ledger");
-  EXPECT_EQ(publisher::ledgerFolder(std::nullopt, "/studio/upload//"), "/studio/release-ledger");
-  EXPECT_EQ(publisher::ledgerFolder(std::nullopt, "upload"), "./release-ledger");
-  EXPECT_EQ(publisher::ledgerFolder(std::string("D:/records"), "/studio/upload"), "D:/records");
+TEST_F(PublisherTest, TheDefaultLedgerFolderLiesBesideTheOutputFolder) {
+  std::ostringstream sink;
+  publisher::Tools tools = host_.tools(sink, sink);
+  EXPECT_EQ(publisher::ledgerFolder(tools, std::nullopt, "/studio/upload"),
+            "/studio/release-ledger");
+  EXPECT_EQ(publisher::ledgerFolder(tools, std::nullopt, "/studio/upload//"),
+            "/studio/release-ledger");
+  EXPECT_EQ(publisher::ledgerFolder(tools, std::nullopt, "upload"), "./release-ledger");
+  EXPECT_EQ(publisher::ledgerFolder(tools, std::string("D:/records"), "/studio/upload"),
+            "D:/records");
+  EXPECT_EQ(publisher::joinPath(tools, "/studio/", "launcher-1/L.exe"), "/studio/launcher-1/L.exe");
 }
 
 // A launcher signed by the backup key's secret is taken by a launcher that
@@ -272,31 +291,45 @@ TEST_F(LedgerPackTest, FiveReleasesInARowEachOfferedToThePreviousLauncher) {
   }
   const std::vector<LedgerRecord> records =
       publisher::parseLedger(readBytes(dir() / "upload" / "release-ledger" / "releases.txt"));
-  ASSERT_EQ(records.size(), 5u);
+  // The launcher shipped with the game first, then one record a release.
+  ASSERT_EQ(records.size(), 6u);
+  EXPECT_EQ(records[0].version, "5.7");
+  EXPECT_TRUE(publisher::isShippedLauncher(records[0]));
+  EXPECT_EQ(records[0].keyFile, "");
   for (std::size_t i = 0; i < records.size(); ++i) {
     EXPECT_EQ(ledgerLauncher(i).localVersion, records[i].version);
     EXPECT_EQ(records[i].publicKey, publicKey);
-    EXPECT_EQ(records[i].keyFile, path("studio.key"));
+    EXPECT_EQ(records[i].keyFile, i == 0 ? "" : path("studio.key"));
     EXPECT_EQ(records[i].order, LauncherOrder::kNumbers);
-    EXPECT_EQ(records[i].launcherCopy, "launcher-" + std::to_string(i + 1) + "/Launcher.exe");
+    EXPECT_EQ(records[i].launcherCopy, "launcher-" + std::to_string(i) + "/Launcher.exe");
   }
-  EXPECT_EQ(records[4].packageAddress, "http://game.example/update-10.0.zip");
-  EXPECT_EQ(records[4].pageAddress, kPage);
+  EXPECT_EQ(records[5].packageAddress, "http://game.example/update-10.0.zip");
+  EXPECT_EQ(records[5].pageAddress, kPage);
 
-  // Verified against the ledger's launcher of 9.9 (the one before the last).
+  // Checked against the launcher players have before it: the ledger's 9.9.
   ASSERT_EQ(run({"verify", "--page", path("upload/10.0/version.html"), "--package",
-                 path("upload/10.0/update-10.0.zip"), "--ledger", path("upload/release-ledger"),
-                 "--launcher", path("upload/release-ledger/launcher-4/Launcher.exe")}),
+                 path("upload/10.0/update-10.0.zip"), "--ledger", path("upload/release-ledger")}),
             0)
       << err();
+  EXPECT_NE(out().find("players have now the launcher of release 9.9 (" +
+                       path("upload/release-ledger/launcher-4/Launcher.exe")),
+            std::string::npos)
+      << out();
   EXPECT_NE(out().find("(version 9.9) are offered: they get version 10.0 now"), std::string::npos)
       << out();
-  // Without --launcher: the ledger's latest, 10.0, is not offered 10.0 again.
-  EXPECT_EQ(run({"verify", "--page", path("upload/10.0/version.html"), "--package",
-                 path("upload/10.0/update-10.0.zip"), "--ledger", path("upload/release-ledger")}),
-            1);
-  EXPECT_NE(out().find("players have now the launcher of release 10.0"), std::string::npos)
+  // The first release, against the launcher shipped with the game.
+  ASSERT_EQ(run({"verify", "--page", path("upload/5.8/version.html"), "--package",
+                 path("upload/5.8/update-5.8.zip"), "--ledger", path("upload/release-ledger")}),
+            0)
+      << err();
+  EXPECT_NE(out().find("players have now the launcher shipped with the game (version 5.7)"),
+            std::string::npos)
       << out();
+  // The launcher of the release itself is not offered it again.
+  EXPECT_EQ(run({"verify", "--page", path("upload/10.0/version.html"), "--package",
+                 path("upload/10.0/update-10.0.zip"), "--launcher",
+                 path("upload/release-ledger/launcher-5/Launcher.exe")}),
+            1);
   EXPECT_NE(err().find("which does not sort after the version"), std::string::npos) << err();
 }
 
@@ -405,7 +438,7 @@ TEST_F(LedgerPackTest, WarnsOfEarlierLaunchersThatWouldNotOfferTheVersion) {
   EXPECT_EQ(err(), "") << "offered to every launcher players may have";
   takeLedgersLauncher();
   EXPECT_EQ(pack("10.0"), 0) << err();
-  EXPECT_NE(err().find("warning: players who still have a launcher of version 9.9, which "
+  EXPECT_NE(err().find("warning: players who still have a launcher of version 9.8 or 9.9, which "
                        "compares versions as text, will not be offered 10.0; versions they "
                        "would be offered: 9.9.2 or 9.9.1.1"),
             std::string::npos)
