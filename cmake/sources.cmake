@@ -135,6 +135,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/game_config_check.cpp
   publisher/keygen_command.cpp
   publisher/launcher_description.cpp
+  publisher/messages.cpp
   publisher/new_launcher.cpp
   publisher/pack_command.cpp
   publisher/package_fetch.cpp

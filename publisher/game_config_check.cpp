@@ -4,6 +4,7 @@
 
 #include "base/cp936.h"
 #include "base/text.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 
 namespace publisher {
@@ -49,19 +50,20 @@ bool isGbk(std::string_view text) {
 
 }  // namespace
 
-std::string gameConfigProblem(std::string_view content) {
+ConfigEncoding gameConfigEncoding(std::string_view content) {
   if (content.starts_with("\xEF\xBB\xBF"))
-    return "is saved as UTF-8 with a byte order mark";
+    return ConfigEncoding::kUtf8WithMark;
   if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF"))
-    return "is saved as Unicode (UTF-16)";
+    return ConfigEncoding::kUtf16;
   if (isUtf8BeyondAscii(content))
-    return "is saved as UTF-8";
-  if (!isGbk(content))
-    return "is no GBK text";
-  return {};
+    return ConfigEncoding::kUtf8;
+  return isGbk(content) ? ConfigEncoding::kGbk : ConfigEncoding::kOther;
 }
 
-void checkGameConfig(const std::vector<TreeEntry>& entries) {
+void checkGameConfig(const std::vector<TreeEntry>& entries, Tools& tools) {
+  // In the order of ConfigEncoding, after kGbk.
+  constexpr Message kRefusals[] = {Message::kConfigUtf8WithMark, Message::kConfigUtf16,
+                                   Message::kConfigUtf8, Message::kConfigNotGbk};
   for (const TreeEntry& entry : entries) {
     if (entry.isFolder || entry.isLink ||
         !base::equalsIgnoringAsciiCase(entry.entryName, kConfigEntry))
@@ -73,11 +75,9 @@ void checkGameConfig(const std::vector<TreeEntry>& entries) {
                        (got = file->read(content.data() + filled, content.size() - filled)) > 0;)
       filled += static_cast<std::size_t>(got);
     content.resize(filled);
-    if (const std::string problem = gameConfigProblem(content); !problem.empty())
-      throw Refusal(entry.shownName + " " + problem +
-                    ": the launcher reads it as GBK (code page 936), and players would see "
-                    "garbled names. Open it in Notepad, choose Save As with the encoding ANSI "
-                    "(on a Chinese Windows), and pack again");
+    if (const ConfigEncoding encoding = gameConfigEncoding(content);
+        encoding != ConfigEncoding::kGbk)
+      throw Refusal(say(tools, kRefusals[static_cast<int>(encoding) - 1], {entry.shownName}));
   }
 }
 

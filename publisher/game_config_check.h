@@ -12,12 +12,14 @@
 
 namespace publisher {
 
-// What is wrong with the settings file's bytes for the launcher; empty
-// when they are GBK text (plain ASCII included).
-std::string gameConfigProblem(std::string_view content);
+// How the settings file's bytes are saved, as the launcher would read them.
+enum class ConfigEncoding { kGbk, kUtf8WithMark, kUtf16, kUtf8, kOther };
+
+// GBK text (plain ASCII included) is kGbk.
+ConfigEncoding gameConfigEncoding(std::string_view content);
 
 // Throws Refusal when `entries` hold tavoro/tavoroConfig.ini (letter case
 // ignored) whose bytes the launcher would misread, saying how to save it.
-void checkGameConfig(const std::vector<TreeEntry>& entries);
+void checkGameConfig(const std::vector<TreeEntry>& entries, Tools& tools);
 
 }  // namespace publisher

@@ -42,8 +42,8 @@ const Command& keygenCommand() {
   static const Command command{
       "keygen", kOptions,
       "      Makes a key pair: writes the secret key to FILE, which must not exist\n"
-      "      yet, and prints the public key (base64), the value for the CMake\n"
-      "      variable TAVORO_UPDATE_PUBLIC_KEY and for stamp --public-key.\n",
+      "      yet (missing folders are made), and prints the public key (one line\n"
+      "      of text), the value for stamp --public-key or --backup-key.\n",
       runKeygen};
   return command;
 }

@@ -24,6 +24,7 @@ class NativeSystemFacts final : public SystemFacts {
   std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
   std::string temporaryFolder() override;
   char pathSeparator() override;
+  Language userLanguage() override;
 };
 
 }  // namespace publisher

@@ -11,6 +11,7 @@
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
 #include "publisher/game_config_check.h"
+#include "publisher/messages.h"
 #include "publisher/new_launcher.h"
 #include "publisher/pack_ledger.h"
 #include "publisher/package_writer.h"
@@ -46,7 +47,7 @@ constexpr std::array<OptionSpec, 10> kOptions = {{
     {"--out", "OUTDIR", 1, 1},
     {"--note", "TEXT", 0, kMaxNotes},
     {"--list", "", 0, 1},
-    {"--ledger", "DIR", 0, 1},
+    {"--ledger", "LEDGER", 0, 1},
 }};
 
 PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
@@ -136,7 +137,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
   std::vector<TreeEntry> entries = tools.folders.read(from);
   checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"),
                    packageFileName(fields[kUpdateAddress]));
-  checkGameConfig(entries);
+  checkGameConfig(entries, tools);
   {
     std::string secretText = toBase64(secret.key);
     refuseSecretKeys(entries, secretText);
@@ -209,8 +210,8 @@ void runPack(const Arguments& arguments, Tools& tools) {
             << totals.bytes << " bytes (" << mebibytes(totals.bytes) << " MiB) into " << packagePath
             << "\nwrote " << pagePath << ", version " << arguments.one("--version")
             << ", signed for the public key " << toBase64(publicKey) << " and the version page "
-            << printable(tools.text.cp936ToLocal(pageAddress))
-            << "\nrecorded in the release ledger " << ledger.folder() << "\n";
+            << printable(tools.text.cp936ToLocal(pageAddress)) << "\n"
+            << say(tools, Message::kRecorded, {ledger.folder()});
 }
 
 }  // namespace
@@ -229,12 +230,13 @@ const Command& packCommand() {
       "      signed for PAGE_URL, else the page NAME reads, else version.html\n"
       "      beside URL: a launcher reading another page refuses it. Up to six\n"
       "      notes: the first is the update's description, the others notes 1-5.\n"
-      "      Refuses symbolic links, secret key files, --secret or OUTDIR inside\n"
-      "      DIR, names Windows would take for one or not keep, and names the\n"
-      "      launcher gives files of its own during an update\n"
+      "      Refuses symbolic links, secret keys (files, or their text in any\n"
+      "      file), --secret or OUTDIR inside DIR, names Windows would take for\n"
+      "      one or not keep, a tavoro/tavoroConfig.ini not saved as GBK, and\n"
+      "      names the launcher gives files of its own during an update\n"
       "      (tavoro-update.journal, the package's name and its .tmp, names\n"
       "      ending in .unpacking or .backup, ...). --list prints every name\n"
-      "      packed. The release is recorded in the ledger DIR (default:\n"
+      "      packed. The release is recorded in the ledger LEDGER (default:\n"
       "      release-ledger beside OUTDIR), with a copy of the new launcher, the\n"
       "      one its players have; a version that would not be offered to them,\n"
       "      a key their launcher refuses, or a package address or file of\n"

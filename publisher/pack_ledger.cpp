@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "publisher/file_problems.h"
+#include "publisher/messages.h"
 #include "publisher/new_launcher.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
@@ -31,8 +32,9 @@ std::string keyFileNote(const std::vector<LedgerRecord>& records, const std::str
                         Tools& tools) {
   for (auto record = records.rbegin(); record != records.rend(); ++record) {
     if (record->publicKey == key && !record->keyFile.empty())
-      return " (release " + tools.text.cp936ToLocal(record->version) + " was signed with " +
-             printable(tools.text.cp936ToLocal(record->keyFile)) + ")";
+      return say(tools, Message::kKeyFileNote,
+                 {tools.text.cp936ToLocal(record->version),
+                  printable(tools.text.cp936ToLocal(record->keyFile))});
   }
   return "";
 }
@@ -40,9 +42,9 @@ std::string keyFileNote(const std::vector<LedgerRecord>& records, const std::str
 }  // namespace
 
 std::string launcherWords(const LedgerRecord& record, Tools& tools) {
-  const std::string version = tools.text.cp936ToLocal(record.version);
-  return isShippedLauncher(record) ? "the launcher shipped with the game (version " + version + ")"
-                                   : "the launcher of release " + version;
+  return say(tools,
+             isShippedLauncher(record) ? Message::kShippedLauncher : Message::kReleaseLauncher,
+             {tools.text.cp936ToLocal(record.version)});
 }
 
 PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeEntry>& entries,
@@ -90,29 +92,35 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
   if (players && !players->publicKey.empty() && next_.publicKey != players->publicKey &&
       next_.publicKey != players->backupKey)
     throw Refusal(
-        "players have " + playersShown + ", which carries the public key " + players->publicKey +
-        keyFileNote(records_, players->publicKey, tools) +
-        (players->backupKey.empty() ? "" : " and the backup key " + players->backupKey) +
-        "; --secret " + keyFile + " is the secret key of " + next_.publicKey +
-        ", whose releases those players refuse. Sign with the secret key of a key it carries. "
-        "When none is left, read the guide's part on a lost key");
+        say(tools, Message::kWrongKey,
+            {playersShown, players->publicKey, keyFileNote(records_, players->publicKey, tools),
+             players->backupKey.empty() ? ""
+                                        : say(tools, Message::kBackupKeyNote, {players->backupKey}),
+             keyFile, next_.publicKey}));
 
   const auto offered = [&](const std::string& candidate) {
     return (!inFolder || offersVersion(*inFolder, candidate)) &&
            (!players || offersVersion(*players, candidate)) &&
-           versionProblem(records_, candidate).empty();
+           versionProblem(records_, candidate) == nullptr;
   };
   const std::string latest =
       records_.empty() ? (inFolder ? inFolder->localVersion : version) : records_.back().version;
   if (!offered(version)) {
-    std::string problem = versionProblem(records_, version);
-    if (problem.empty())
-      problem = "--version " + tools.text.cp936ToLocal(version) +
-                " does not sort after the version " + playersShown + " carries (" +
-                tools.text.cp936ToLocal(players ? players->localVersion : latest) + ")";
+    const std::string shownVersion = tools.text.cp936ToLocal(version);
+    std::string problem;
+    if (players && !offersVersion(*players, version))
+      problem = say(tools, Message::kNotAfterLauncher,
+                    {shownVersion, tools.text.cp936ToLocal(players->localVersion), playersShown});
+    else if (inFolder && !offersVersion(*inFolder, version))
+      problem =
+          say(tools, Message::kNotAfterLauncher,
+              {shownVersion, tools.text.cp936ToLocal(inFolder->localVersion), entry->shownName});
+    else
+      problem = say(tools, Message::kNotAfterLastPacked,
+                    {shownVersion, tools.text.cp936ToLocal(records_.back().version)});
     const std::string would = listOfVersions(suggestedVersions(latest, offered));
-    throw Refusal(problem + ", so its players would not be offered this release" +
-                  (would.empty() ? "" : ". Versions that would be: " + would));
+    throw Refusal(problem +
+                  (would.empty() ? "" : say(tools, Message::kVersionsThatWould, {would})));
   }
   // Launchers of earlier releases players may still have, which compare
   // versions as text.
@@ -124,11 +132,11 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
     const std::string would = listOfVersions(suggestedVersions(latest, [&](const std::string& v) {
       return offered(v) && strandedVersions(earlierKind, v).empty();
     }));
-    tools.err << "warning: players who still have a launcher of version "
-              << tools.text.cp936ToLocal(listOfVersions(stranded))
-              << ", which compares versions as text, will not be offered "
-              << tools.text.cp936ToLocal(version)
-              << (would.empty() ? "" : "; versions they would be offered: " + would) << "\n";
+    tools.err << say(tools, Message::kWarning)
+              << say(tools, Message::kStranded,
+                     {tools.text.cp936ToLocal(listOfVersions(stranded)),
+                      tools.text.cp936ToLocal(version)})
+              << (would.empty() ? "" : say(tools, Message::kStrandedWould, {would})) << "\n";
   }
 }
 
@@ -136,13 +144,14 @@ void PackLedger::checkPackage(const std::string& packagePath, const std::string&
                               const update::PackageDigest& digest) {
   next_.packageAddress = packageAddress;
   next_.packageDigest = update::toBase64(digest);
-  if (const std::string problem = addressProblem(records_, next_); !problem.empty())
-    throw Refusal(printable(tools_.text.cp936ToLocal(problem)));
+  if (const LedgerRecord* earlier = addressProblem(records_, next_))
+    throw Refusal(
+        say(tools_, Message::kAddressReused,
+            {printable(tools_.text.cp936ToLocal(packageAddress)),
+             tools_.text.cp936ToLocal(earlier->version), tools_.text.cp936ToLocal(next_.version)}));
   if (tools_.files.exists(packagePath) &&
       update::digestOfFile(tools_.files, packagePath) != std::optional(digest))
-    throw Refusal(packagePath +
-                  " already holds another package, which players may be downloading now. Give "
-                  "this release's package a new name in --url, or move the old file away");
+    throw Refusal(say(tools_, Message::kPackageFileTaken, {packagePath}));
 }
 
 void PackLedger::record(const std::string& pageAddress, const std::vector<TreeEntry>& entries) {

@@ -1,5 +1,6 @@
 #include "publisher/package_fetch.h"
 
+#include "publisher/messages.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
 #include "update/download/download_engine.h"
@@ -38,8 +39,7 @@ std::string statusOf(Tools& tools, const std::string& address) {
   if (space != std::string::npos && line.compare(space + 1, 1, "2") == 0)
     return "the transfer broke off before its end (the server answers " + printable(line) + ")";
   if (answersNotFound(line))
-    return "the server answers " + printable(line) +
-           ": the package was not uploaded there. Upload it to that address, then verify again";
+    return say(tools, Message::kPackageNotUploaded, {printable(line)});
   return "the server answers " + printable(line);
 }
 

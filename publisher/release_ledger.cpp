@@ -85,29 +85,24 @@ bool orderOffers(LauncherOrder order, std::string_view version, std::string_view
                                        : update::sortsAfter(version, launcherVersion);
 }
 
-std::string addressProblem(const std::vector<LedgerRecord>& records, const LedgerRecord& next) {
+const LedgerRecord* addressProblem(const std::vector<LedgerRecord>& records,
+                                   const LedgerRecord& next) {
   for (const LedgerRecord& earlier : records) {
-    if (earlier.packageAddress == next.packageAddress &&
+    if (!isShippedLauncher(earlier) && earlier.packageAddress == next.packageAddress &&
         earlier.packageDigest != next.packageDigest)
-      return "the package address " + next.packageAddress + " was used by release " +
-             earlier.version +
-             ": players who check between the two uploads would download the new package "
-             "against the old page and refuse it. Give the package a new name, such as "
-             "update-" +
-             next.version + ".zip";
+      return &earlier;
   }
-  return {};
+  return nullptr;
 }
 
-std::string versionProblem(const std::vector<LedgerRecord>& records, std::string_view version) {
-  if (const LedgerRecord* last = latestLauncher(records);
-      last && !orderOffers(last->order, version, last->version))
-    return "version " + std::string(version) + " does not sort after " + last->version +
-           ", the version of the launcher players have now (release " + last->version + ")";
+const LedgerRecord* versionProblem(const std::vector<LedgerRecord>& records,
+                                   std::string_view version) {
+  if (const LedgerRecord* players = latestLauncher(records);
+      players && !orderOffers(players->order, version, players->version))
+    return players;
   if (!records.empty() && !update::sortsAfter(version, records.back().version))
-    return "version " + std::string(version) + " does not sort after " + records.back().version +
-           ", the last release packed";
-  return {};
+    return &records.back();
+  return nullptr;
 }
 
 std::vector<std::string> strandedVersions(const std::vector<LedgerRecord>& records,

@@ -46,15 +46,18 @@ std::string ledgerText(const std::vector<LedgerRecord>& records);
 // Whether a launcher of `order` at `launcherVersion` is offered `version`.
 bool orderOffers(LauncherOrder order, std::string_view version, std::string_view launcherVersion);
 
-// Why `version` cannot follow `records`; empty when it can: it must sort
-// after the last release's for the launcher players have now, and after
-// the last release packed.
-std::string versionProblem(const std::vector<LedgerRecord>& records, std::string_view version);
+// The record `version` does not sort after, when it cannot follow
+// `records`: it must sort after the version of the launcher players have
+// now, by that launcher's order, and after the last release packed. Null
+// when it can.
+const LedgerRecord* versionProblem(const std::vector<LedgerRecord>& records,
+                                   std::string_view version);
 
-// Why `next` cannot take its package address; empty when it can. An
-// address is never reused for another package: players who check in
-// between would fetch the new package against the old page.
-std::string addressProblem(const std::vector<LedgerRecord>& records, const LedgerRecord& next);
+// The earlier release that used `next`'s package address for another
+// package; null when none did. Players who check between the two uploads
+// would fetch the new package against the old page.
+const LedgerRecord* addressProblem(const std::vector<LedgerRecord>& records,
+                                   const LedgerRecord& next);
 
 // The versions of earlier launchers players may still have that would not
 // be offered `version`; empty when all are.

@@ -72,6 +72,9 @@ class SecretFiles {
   virtual Outcome writeNew(const std::string& path, std::string_view content) = 0;
 };
 
+// The language the tool speaks to its user in.
+enum class Language { kEnglish, kChinese };
+
 // The system's last error, in the kinds a publisher can act on.
 struct SystemError {
   enum class Kind { kNotFound, kAccessDenied, kInUse, kNoSpace, kOther };
@@ -90,6 +93,9 @@ class SystemFacts {
   virtual std::string temporaryFolder() = 0;
   // What this system puts between a folder and a name in a path.
   virtual char pathSeparator() = 0;
+  // The user's language: on Windows the user interface's, elsewhere the
+  // locale's.
+  virtual Language userLanguage() = 0;
 };
 
 // One client of the tool's web server. Each call gives up at its deadline,

@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
+#include "publisher/messages.h"
 #include "publisher/pack_ledger.h"
 #include "publisher/package_fetch.h"
 #include "publisher/printable.h"
@@ -31,7 +32,7 @@ constexpr std::array<OptionSpec, 5> kOptions = {{
     {"--package", "FILE", 0, 1},
     {"--public-key", "KEY", 0, 1},
     {"--launcher", "FILE", 0, 1},
-    {"--ledger", "DIR", 0, 1},
+    {"--ledger", "LEDGER", 0, 1},
 }};
 
 // The page as the launcher has it: UTF-8 turned into code page 936, cut at
@@ -46,9 +47,7 @@ std::string pageText(const std::string& page, Tools& tools) {
     const std::string status = statusLineOf(headers);
     // A server's "not found" page has text too, but no fields.
     if (answersNotFound(status))
-      throw Refusal("the server at " + page + " answers " + printable(status) +
-                    ": the version page was not uploaded there. Upload version.html to that "
-                    "address, then verify again");
+      throw Refusal(say(tools, Message::kPageNotUploaded, {page, printable(status)}));
     if (text.empty()) {
       throw Refusal("cannot fetch " + page + ": " +
                     (status.empty() ? "no answer, or a page over 1 MiB or headers over 64 KiB, "
@@ -236,8 +235,8 @@ void runVerify(const Arguments& arguments, Tools& tools) {
             text ? launcherBefore(records, update::versionFieldsOf(*text)[update::kLatestVersion])
                  : nullptr) {
       launcherFile = joinPath(tools, folder, tools.text.cp936ToLocal(players->launcherCopy));
-      tools.out << "players have now " << launcherWords(*players, tools) << " (" << launcherFile
-                << ", from the release ledger)\n";
+      tools.out << say(tools, Message::kPlayersHave,
+                       {launcherWords(*players, tools), launcherFile});
     }
   }
   if (!launcherFile.empty())
@@ -350,8 +349,8 @@ const Command& verifyCommand() {
       "      FILE, the launcher players have now, whose page address and version\n"
       "      the release must also fit; or KEY. Exit status 0: players get this\n"
       "      release; 1: they do not, and why. Without --launcher and KEY, the\n"
-      "      launcher players have is the release ledger's latest (DIR, default:\n"
-      "      release-ledger in the current folder).\n",
+      "      launcher is the one the release ledger LEDGER (default: the folder\n"
+      "      release-ledger here) holds from before this release.\n",
       runVerify};
   return command;
 }

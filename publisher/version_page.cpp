@@ -1,6 +1,7 @@
 #include "publisher/version_page.h"
 
 #include "base/text.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "update/version_page.h"
 
@@ -34,9 +35,7 @@ std::string pageValue(Tools& tools, const std::string& option, const std::string
 std::string addressValue(Tools& tools, const std::string& option, const std::string& local) {
   const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   if (!local.empty() && (isBlank(local.front()) || isBlank(local.back())))
-    throw Refusal(option + " \"" + local +
-                  "\" has a blank at its start or end, which would become part of the address: "
-                  "give it without");
+    throw Refusal(say(tools, Message::kBlankAroundAddress, {option, local}));
   return pageValue(tools, option, local);
 }
 

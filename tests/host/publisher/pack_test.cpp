@@ -528,7 +528,8 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
       {"the example page", standInLauncher(1, TAVORO_EXAMPLE_VERSION_PAGE_URL, publicKey), "5.1",
        "still reads the example version page"},
       {"the same version", standInLauncher(1, kPage, publicKey, "5.1"), "5.1",
-       "--version 5.1 does not sort after the version"},
+       "--version 5.1 does not sort after 5.1, the version of " + launcherFile().string() +
+           ", so its players would not be offered this release"},
       {"an older version", standInLauncher(1, kPage, publicKey, "5.1"), "5.0.9",
        "does not sort after"},
       {"ten after nine, to a launcher comparing as text",
@@ -745,9 +746,12 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
   LoopbackServer server;
   server.respond("/version.html", okHead(html.size()) + html);
   EXPECT_EQ(verify(server.url("/version.html"), package(), publicKey), 0) << err();
-  // Whatever body comes back is read, as the launcher reads it.
+  // A page not found is named as an upload still to do, whatever its body.
   EXPECT_EQ(verify(server.url("/missing.html"), package(), publicKey), 1);
-  EXPECT_NE(err().find("has no signature"), std::string::npos) << err();
+  EXPECT_NE(err().find("answers HTTP/1.1 404 Not Found: the version page was not uploaded there. "
+                       "Upload version.html to that address, then verify again"),
+            std::string::npos)
+      << err();
   EXPECT_EQ(verify("http://127.0.0.1:1/version.html", package(), publicKey), 1);
   EXPECT_NE(err().find("cannot fetch"), std::string::npos) << err();
 

@@ -11,28 +11,31 @@ namespace {
 using namespace testing_support;
 
 TEST(GameConfig, OnlyGbkTextIsTaken) {
+  using publisher::ConfigEncoding;
   const struct {
     std::string content;
-    std::string problem;  // empty: taken
+    ConfigEncoding encoding;
   } rows[] = {
-      {"", ""},
-      {"[name]\r\nname1=Star\r\n", ""},
-      {"[name]\r\nname1=\xD0\xC7\xBA\xA3\r\n", ""},  // 星海 in GBK
-      {"name1=\xA1\xA1", ""},                        // the ideographic space
-      {"\xEF\xBB\xBF[name]\r\n", "is saved as UTF-8 with a byte order mark"},
-      {"\xFF\xFE[\0n\0", "is saved as Unicode (UTF-16)"},
-      {"\xFE\xFF\0[", "is saved as Unicode (UTF-16)"},
-      {"name1=\xE6\x98\x9F\xE6\xB5\xB7", "is saved as UTF-8"},  // 星海 in UTF-8
-      {"name1=\xC3\xA9", "is saved as UTF-8"},
-      {"name1=\xF0\x9F\x8E\xAE", "is saved as UTF-8"},
-      {"name1=\xD0", "is no GBK text"},      // a lead byte at the end
-      {"name1=\xD0\x0A", "is no GBK text"},  // no trail byte
-      {"name1=\x80\x40", "is no GBK text"},
-      {"name1=\xFF\x40", "is no GBK text"},
-      {"name1=\xD0\x7F", "is no GBK text"},
+      {"", ConfigEncoding::kGbk},
+      {"[name]\r\nname1=Star\r\n", ConfigEncoding::kGbk},
+      {"[name]\r\nname1=\xD0\xC7\xBA\xA3\r\n", ConfigEncoding::kGbk},  // 星海 in GBK
+      {"name1=\xA1\xA1", ConfigEncoding::kGbk},                        // the ideographic space
+      {"\xEF\xBB\xBF[name]\r\n", ConfigEncoding::kUtf8WithMark},
+      {std::string("\xFF\xFE[\0n\0", 6), ConfigEncoding::kUtf16},
+      {std::string("\xFE\xFF\0[", 4), ConfigEncoding::kUtf16},
+      {"name1=\xE6\x98\x9F\xE6\xB5\xB7", ConfigEncoding::kUtf8},  // 星海 in UTF-8
+      {"name1=\xC3\xA9", ConfigEncoding::kUtf8},
+      {"name1=\xF0\x9F\x8E\xAE", ConfigEncoding::kUtf8},
+      {"name1=\xD0", ConfigEncoding::kOther},      // a lead byte at the end
+      {"name1=\xD0\x0A", ConfigEncoding::kOther},  // no trail byte
+      {"name1=\x80\x40", ConfigEncoding::kOther},
+      {"name1=\xFF\x40", ConfigEncoding::kOther},
+      {"name1=\xD0\x7F", ConfigEncoding::kOther},
+      {"name1=\xC0\xAF", ConfigEncoding::kGbk},  // an overlong "/", no UTF-8
+      {"name1=\xF5\x80", ConfigEncoding::kGbk},
   };
   for (const auto& row : rows)
-    EXPECT_EQ(publisher::gameConfigProblem(row.content), row.problem) << row.content;
+    EXPECT_EQ(publisher::gameConfigEncoding(row.content), row.encoding) << row.content;
 }
 
 class TrapsTest : public PublisherTest {
