@@ -127,6 +127,8 @@ constexpr std::array<MessageTexts, static_cast<std::size_t>(Message::kCount)> kT
      "玩家现在手上是{1}（{2}，取自发布记录）\n"},
     {"the launcher of release {1}", "发布 {1} 的启动器"},
     {"the launcher shipped with the game (version {1})", "随游戏发出的启动器（版本 {1}）"},
+    {", ", "、"},
+    {" or ", " 或 "},
 }};
 
 }  // namespace

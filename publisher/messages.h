@@ -49,6 +49,8 @@ enum class Message : int {
   kPlayersHave,
   kReleaseLauncher,
   kShippedLauncher,
+  kListComma,
+  kListOr,
   kCount,
 };
 

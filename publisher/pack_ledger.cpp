@@ -39,6 +39,13 @@ std::string keyFileNote(const std::vector<LedgerRecord>& records, const std::str
   return "";
 }
 
+// Versions (code page 936) as a list in the user's language, local text.
+std::string versionsWords(Tools& tools, std::vector<std::string> versions) {
+  for (std::string& version : versions)
+    version = tools.text.cp936ToLocal(version);
+  return listOfVersions(versions, say(tools, Message::kListComma), say(tools, Message::kListOr));
+}
+
 }  // namespace
 
 std::string launcherWords(const LedgerRecord& record, Tools& tools) {
@@ -118,7 +125,7 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
     else
       problem = say(tools, Message::kNotAfterLastPacked,
                     {shownVersion, tools.text.cp936ToLocal(records_.back().version)});
-    const std::string would = listOfVersions(suggestedVersions(latest, offered));
+    const std::string would = versionsWords(tools, suggestedVersions(latest, offered));
     throw Refusal(problem +
                   (would.empty() ? "" : say(tools, Message::kVersionsThatWould, {would})));
   }
@@ -129,13 +136,13 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
     earlierKind.push_back(*shipped_);
   const std::vector<std::string> stranded = strandedVersions(earlierKind, version);
   if (!stranded.empty()) {
-    const std::string would = listOfVersions(suggestedVersions(latest, [&](const std::string& v) {
-      return offered(v) && strandedVersions(earlierKind, v).empty();
-    }));
+    const std::string would =
+        versionsWords(tools, suggestedVersions(latest, [&](const std::string& v) {
+                        return offered(v) && strandedVersions(earlierKind, v).empty();
+                      }));
     tools.err << say(tools, Message::kWarning)
               << say(tools, Message::kStranded,
-                     {tools.text.cp936ToLocal(listOfVersions(stranded)),
-                      tools.text.cp936ToLocal(version)})
+                     {versionsWords(tools, stranded), tools.text.cp936ToLocal(version)})
               << (would.empty() ? "" : say(tools, Message::kStrandedWould, {would})) << "\n";
   }
 }

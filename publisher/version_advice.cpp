@@ -41,10 +41,14 @@ std::vector<std::string> suggestedVersions(
   return suggested;
 }
 
-std::string listOfVersions(const std::vector<std::string>& versions) {
+std::string listOfVersions(const std::vector<std::string>& versions, std::string_view comma,
+                           std::string_view orWord) {
   std::string list;
-  for (std::size_t i = 0; i < versions.size(); ++i)
-    list += (i == 0 ? "" : i + 1 == versions.size() ? " or " : ", ") + versions[i];
+  for (std::size_t i = 0; i < versions.size(); ++i) {
+    if (i != 0)
+      list += i + 1 == versions.size() ? orWord : comma;
+    list += versions[i];
+  }
   return list;
 }
 

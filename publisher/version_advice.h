@@ -18,7 +18,8 @@ namespace publisher {
 std::vector<std::string> suggestedVersions(std::string_view latest,
                                            const std::function<bool(const std::string&)>& accepted);
 
-// "5.10 or 6.0"; "" when there is none.
-std::string listOfVersions(const std::vector<std::string>& versions);
+// "5.10, 6.0 or 5.9.1" with the words given; "" when there is none.
+std::string listOfVersions(const std::vector<std::string>& versions, std::string_view comma = ", ",
+                           std::string_view orWord = " or ");
 
 }  // namespace publisher

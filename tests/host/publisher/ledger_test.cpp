@@ -50,6 +50,7 @@ TEST(VersionAdvice, NextNumbersThenOnePartMoreOnlyWhatIsAccepted) {
   EXPECT_EQ(publisher::listOfVersions({"6.0"}), "6.0");
   EXPECT_EQ(publisher::listOfVersions({"5.10", "6.0"}), "5.10 or 6.0");
   EXPECT_EQ(publisher::listOfVersions({"5.10", "6.0", "5.9.1"}), "5.10, 6.0 or 5.9.1");
+  EXPECT_EQ(publisher::listOfVersions({"a", "b", "c", "d"}, "/", "|"), "a/b/c|d");
 }
 
 LedgerRecord record(const std::string& version, LauncherOrder order = LauncherOrder::kNumbers,

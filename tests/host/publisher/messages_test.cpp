@@ -120,6 +120,17 @@ TEST_F(ChineseTest, HelpAndRefusalsAreInChinese) {
             1);
   EXPECT_EQ(err(), utf8(u8"tavoro-publish stamp: --page \" http://game.example/v.html\" "
                         u8"的开头或结尾有空格，空格会成为地址的一部分：请去掉它\n"));
+
+  // The version advice, Chinese from end to end.
+  writeBytes(dir() / "game" / "L.exe", readBytes(dir() / "in.exe"));
+  EXPECT_EQ(
+      run({"pack", "--from", path("game"), "--launcher", "L.exe", "--version", "5.0", "--url",
+           "http://game.example/u.zip", "--secret", path("studio.key"), "--out", path("upload")}),
+      1);
+  EXPECT_EQ(err(),
+            "tavoro-publish pack: --version 5.0 " + utf8(u8"没有排在 5.0（") + path("game") +
+                "/L.exe" +
+                utf8(u8"的版本）之后，玩家不会收到这个发布。可以用的版本：5.1、6.0 或 5.0.1\n"));
 }
 
 TEST(Messages, ValuesGoWhereTheirNumbersStand) {
