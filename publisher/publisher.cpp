@@ -50,9 +50,11 @@ std::string helpText(const Command& command, Tools& tools) {
     return std::string(command.description);
   if (command.name == "serve") {
     const ServeLimits limits;
+    const auto seconds = [](std::chrono::milliseconds limit) {
+      return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count());
+    };
     return say(tools, Message::kHelpServe,
-               {std::to_string(limits.clients), std::to_string(limits.head.count() / 1000),
-                std::to_string(limits.block.count() / 1000)});
+               {std::to_string(limits.clients), seconds(limits.head), seconds(limits.block)});
   }
   return say(tools, chineseHelpOf(command.name));
 }

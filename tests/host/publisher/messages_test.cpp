@@ -106,6 +106,8 @@ TEST_F(ChineseTest, HelpAndRefusalsAreInChinese) {
   EXPECT_EQ(commands, 7);
   EXPECT_NE(out().find(utf8(u8"退出码：0 完成")), std::string::npos) << out();
   EXPECT_NE(out().find(utf8(u8"在端口 N 上用 http 提供")), std::string::npos) << out();
+  EXPECT_NE(out().find(utf8(u8"最多同时回答 16 个连接；请求 30 秒内")), std::string::npos) << out();
+  EXPECT_NE(out().find(utf8(u8"超过 30 秒没有送出")), std::string::npos) << out();
   EXPECT_EQ(out().find("Exit status"), std::string::npos);
 
   EXPECT_EQ(run({"frobnicate"}), 2);

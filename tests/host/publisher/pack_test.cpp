@@ -846,7 +846,20 @@ TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher)
        html,
        {sendBytes("HTTP/1.1 404 Not Found\r\n\r\n")},
        shipped,
-       "cannot download the package " + packageUrl + ": the server answers HTTP/1.1 404 Not Found"},
+       "cannot download the package " + packageUrl +
+           ": the server answers HTTP/1.1 404 Not Found: the package was not uploaded there. "
+           "Upload it to that address, then verify again"},
+      {"a server that refuses the package",
+       html,
+       {sendBytes("HTTP/1.1 403 Forbidden\r\n\r\n")},
+       shipped,
+       "cannot download the package " + packageUrl +
+           ": the server answers HTTP/1.1 403 Forbidden\n"},
+      {"a 404 of another status line",
+       html,
+       {sendBytes("HTTP/1.1 4040 Odd\r\n\r\n")},
+       shipped,
+       "the server answers HTTP/1.1 4040 Odd\n"},
       {"a package cut short on the server",
        html,
        {sendBytes(okHead(good.size() - 100) + good.substr(0, good.size() - 100))},

@@ -82,6 +82,8 @@ TEST(FileRequests, ASingleRangeIsServedAsAskedAndOthersWhole) {
       {"items=0-1", "", 200, 0, 1000},
       {"bytes=-", "", 200, 0, 1000},
       {"bytes=a-1", "", 200, 0, 1000},
+      {"bytes=1000000000000000000-", "", 200, 0, 1000},  // past what is read: ignored
+      {"bytes=100000000000000000-", "", 416, 0, 0},
       {"bytes=10-", "\"1000-7\"", 206, 10, 990},
       {"bytes=10-", "Thu, 01 Jan 1970 00:00:07 GMT", 206, 10, 990},
       {"bytes=10-", "\"999-7\"", 200, 0, 1000},
@@ -242,6 +244,10 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
             std::string::npos)
       << log.str();
   EXPECT_NE(log.str().find("GET /../secret.key HTTP/1.1 -> 404\n"), std::string::npos);
+  EXPECT_NE(log.str().find("GET /version.html HTTP/1.1 -> 206, " + std::to_string(page.size() - 3) +
+                           " bytes\n"),
+            std::string::npos)
+      << log.str();
 
   // The command's refusals; a port in use is one.
   std::unique_ptr<publisher::Listener> taken = host_.servers.listen("127.0.0.1", 0);
