@@ -123,7 +123,8 @@ def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start
         wine.run("taskkill", "/f", "/im", "新启动器.exe", timeout=30)
 
 
-def test_a_year_of_releases_with_the_archives_tool(wine, unpacked, tmp_path):
+def test_a_year_of_releases_with_the_archives_tool(wine, unpacked, tmp_path, start_launcher,
+                                                   win32_build):
     """Five releases in a row, each packed from the launcher the ledger says
     players have and offered to it, across 5.9 to 5.10 and 9.9 to 10.0;
     the traps a studio meets on the way are refused with the way out, in
@@ -178,6 +179,20 @@ def test_a_year_of_releases_with_the_archives_tool(wine, unpacked, tmp_path):
             copies = sorted(ledger.glob("launcher-*"), key=lambda p: int(p.name.split("-")[1]))
             shutil.copy(copies[-1] / name, release / name)
             previous = version
+
+        # A player still at 9.9, with the launcher the ledger kept of it, is
+        # asked about 10.0, which text order would never offer.
+        game = tmp_path / "玩家游戏"
+        shutil.copytree(unpacked / SAMPLE, game)
+        shutil.copy(ledger / "launcher-4" / name, game / "launcher.exe")
+        assert "version: 9.9" in publish(wine, tool, "show", win(game / "launcher.exe"))
+        launcher = start_launcher(game)
+        launcher.wait_window()
+        vs.click_start(wine, launcher)
+        vs.answer(wine, vs.wait_question(wine, launcher, 60), yes=False)
+        vs.close_games(wine, win32_build)
+        wine.run(os.path.join(win32_build, "post_message.exe"), "/wait:2000", "close", timeout=30)
+        assert us.wait_exit(launcher.proc, 30) == 0
 
         # A hot-fix at the address of 10.0, and a colleague's new key.
         done = wine.run(tool, "pack", "--from", win(release), "--launcher", name, "--version",
