@@ -14,6 +14,7 @@ Launcher::Launcher(const platform::Services& os, ui::Controls& controls, ui::Win
       updateWindow_(controls),
       updateFlow_(os, updateWindow_, context_.ending(), state_.update) {
   state_.update.publicKey = updatePublicKey();
+  state_.update.backupKey = updateBackupKey();
   state_.update.pageAddress = versionPageUrl();
   state_.update.localVersion = localVersion();
 }

@@ -14,6 +14,9 @@
 #ifndef TAVORO_UPDATE_PUBLIC_KEY
 #define TAVORO_UPDATE_PUBLIC_KEY ""
 #endif
+#ifndef TAVORO_UPDATE_BACKUP_KEY
+#define TAVORO_UPDATE_BACKUP_KEY ""
+#endif
 #ifndef TAVORO_LOCAL_VERSION
 #define TAVORO_LOCAL_VERSION TAVORO_DEFAULT_LOCAL_VERSION
 #endif
@@ -22,6 +25,8 @@ static_assert(sizeof(TAVORO_VERSION_PAGE_URL) <= update::kVersionPageUrlSize,
               "the version page address does not fit the settings block");
 static_assert(sizeof(TAVORO_UPDATE_PUBLIC_KEY) <= update::kPublicKeyTextSize,
               "the public key does not fit the settings block");
+static_assert(sizeof(TAVORO_UPDATE_BACKUP_KEY) <= update::kPublicKeyTextSize,
+              "the backup key does not fit the settings block");
 static_assert(sizeof(TAVORO_LOCAL_VERSION) > 1 &&
                   sizeof(TAVORO_LOCAL_VERSION) <= update::kLocalVersionSize,
               "the version is empty or does not fit the settings block");
@@ -40,7 +45,7 @@ std::string fieldText(const char (&field)[N]) {
 // built with, since a stamped copy holds other texts.
 [[gnu::used]] update::SettingsBlock stampedSettings = {
     TAVORO_SETTINGS_BLOCK_TAG, TAVORO_VERSION_PAGE_URL, TAVORO_UPDATE_PUBLIC_KEY,
-    TAVORO_LOCAL_VERSION};
+    TAVORO_LOCAL_VERSION, TAVORO_UPDATE_BACKUP_KEY};
 
 std::string versionPageUrl() {
   return fieldText(stampedSettings.versionPageUrl);
@@ -48,6 +53,10 @@ std::string versionPageUrl() {
 
 std::string updatePublicKey() {
   return fieldText(stampedSettings.publicKey);
+}
+
+std::string updateBackupKey() {
+  return fieldText(stampedSettings.backupKey);
 }
 
 std::string localVersion() {

@@ -11,6 +11,8 @@ std::string versionPageUrl();
 // Base64 of the publisher's Ed25519 public key; empty when updates are
 // taken unsigned.
 std::string updatePublicKey();
+// The publisher's second key, kept offline; empty when there is none.
+std::string updateBackupKey();
 // This launcher's version, compared with the page's; "5.0" unless built or
 // stamped with another.
 std::string localVersion();

@@ -132,16 +132,20 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/compression_choice.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
+  publisher/game_config_check.cpp
   publisher/keygen_command.cpp
   publisher/launcher_description.cpp
+  publisher/messages.cpp
   publisher/new_launcher.cpp
   publisher/pack_command.cpp
   publisher/package_fetch.cpp
+  publisher/pack_ledger.cpp
   publisher/package_writer.cpp
   publisher/progress_line.cpp
   publisher/publisher.cpp
   publisher/pubkey_command.cpp
   publisher/raw_name_flags.cpp
+  publisher/release_ledger.cpp
   publisher/secret_key_file.cpp
   publisher/serve_command.cpp
   publisher/settings_scan.cpp
@@ -152,6 +156,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/system_error.cpp
   publisher/tree_check.cpp
   publisher/verify_command.cpp
+  publisher/version_advice.cpp
   publisher/version_page.cpp
   publisher/windows_names.cpp
   publisher/zip_records.cpp

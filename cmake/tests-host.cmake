@@ -6,10 +6,13 @@ set(TAVORO_HOST_TESTS
   tests/host/core/launch_test.cpp
   tests/host/core/slideshow_test.cpp
   tests/host/core/startup_test.cpp
+  tests/host/publisher/ledger_test.cpp
+  tests/host/publisher/messages_test.cpp
   tests/host/publisher/pack_test.cpp
   tests/host/publisher/serve_test.cpp
   tests/host/publisher/show_test.cpp
   tests/host/publisher/stamp_test.cpp
+  tests/host/publisher/traps_test.cpp
   tests/host/publisher/windows_names_test.cpp
   tests/host/publisher/zip64_test.cpp
   tests/host/publisher/zip_records_test.cpp
@@ -74,6 +77,12 @@ if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
            COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
                    ${PROJECT_SOURCE_DIR}/tests/release/test_guide.py)
   set_tests_properties(release.guide PROPERTIES LABELS publisher)
+  # The guide's commands, run in its order on this build of the tool.
+  add_test(NAME release.guide.commands
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   ${PROJECT_SOURCE_DIR}/tests/release/test_guide_commands.py)
+  set_tests_properties(release.guide.commands PROPERTIES LABELS publisher
+                       ENVIRONMENT "TAVORO_PUBLISH_TOOL=$<TARGET_FILE:tavoro-publish>")
 endif()
 
 # The built tool as a publisher calls it.

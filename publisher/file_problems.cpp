@@ -76,6 +76,16 @@ std::string writeFailure(Tools& tools, const std::string& what, const std::strin
   return "cannot " + what + " " + path + ": " + cause;
 }
 
+std::string joinPath(Tools& tools, const std::string& folder, const std::string& name) {
+  const char separator = tools.system.pathSeparator();
+  std::string path = folder;
+  if (!path.empty() && !isSeparator(path.back()))
+    path += separator;
+  for (const char c : name)
+    path += c == '/' ? separator : c;
+  return path;
+}
+
 std::string parentPath(const std::string& path) {
   std::string_view trimmed = path;
   while (trimmed.size() > 1 && isSeparator(trimmed.back()))

@@ -26,6 +26,10 @@ std::string causeWords(const SystemError& error);
 // root for a name at the root.
 std::string parentPath(const std::string& path);
 
+// `name` below `folder`, joined by this system's separator; `name` may
+// itself hold "/" between parts, which become that separator too.
+std::string joinPath(Tools& tools, const std::string& folder, const std::string& name);
+
 // True when `path` is `folder` or lies anywhere below it, however each is
 // spelled; the file system decides, so links and letter case count. `path`
 // need not exist.

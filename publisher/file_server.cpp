@@ -1,5 +1,6 @@
 #include "publisher/file_server.h"
 
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -8,6 +9,7 @@
 #include "base/cp936.h"
 #include "base/file_name.h"
 #include "publisher/client_threads.h"
+#include "publisher/file_problems.h"
 #include "publisher/printable.h"
 
 namespace publisher {
@@ -60,10 +62,54 @@ bool staysInside(std::string_view path) {
   return base::parseEntryPath(path).has_value();
 }
 
-std::string head(int status, const char* reason, std::uint64_t length, const char* type) {
+std::string head(int status, const char* reason, std::uint64_t length, const char* type,
+                 const std::string& more = "") {
   return "HTTP/1.1 " + std::to_string(status) + " " + reason +
-         "\r\nContent-Length: " + std::to_string(length) + "\r\nContent-Type: " + type +
-         "\r\nConnection: close\r\n\r\n";
+         "\r\nContent-Length: " + std::to_string(length) + "\r\nContent-Type: " + type + "\r\n" +
+         more + "Connection: close\r\n\r\n";
+}
+
+// The value of the header `name` (lower case), blanks around it removed;
+// nothing when the head lacks it.
+std::optional<std::string> headerValue(std::string_view text, std::string_view name) {
+  for (std::size_t start = text.find("\r\n"); start != std::string_view::npos;) {
+    start += 2;
+    const std::size_t end = text.find("\r\n", start);
+    const std::string_view line = text.substr(start, end - start);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && base::lowerAscii(line.substr(0, colon)) == name) {
+      std::string_view value = line.substr(colon + 1);
+      value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+      value.remove_suffix(value.size() - std::min(value.find_last_not_of(" \t") + 1, value.size()));
+      return std::string(value);
+    }
+    start = end;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint64_t> decimal(std::string_view text) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != text.npos)
+    return std::nullopt;
+  return std::stoull(std::string(text));
+}
+
+// "bytes=FIRST-LAST", "bytes=FIRST-" or "bytes=-SUFFIX", into `request`.
+void readRange(std::string_view value, FileRequest& request) {
+  if (!value.starts_with("bytes=") || value.find(',') != std::string_view::npos)
+    return;
+  value.remove_prefix(6);
+  const std::size_t dash = value.find('-');
+  if (dash == std::string_view::npos)
+    return;
+  const std::optional<std::uint64_t> first = decimal(value.substr(0, dash));
+  const std::optional<std::uint64_t> last = decimal(value.substr(dash + 1));
+  if ((dash != 0 && !first) || (dash + 1 < value.size() && !last) || (!first && !last) ||
+      (first && last && *last < *first))
+    return;
+  request.ranged = true;
+  request.first = first;
+  request.last = last;
 }
 
 const char* contentType(std::string_view path) {
@@ -91,12 +137,6 @@ std::string readHead(ClientConnection& connection, Deadline deadline) {
   return end != std::string::npos && end + 4 <= kMaxRequestHead ? data : std::string();
 }
 
-std::string joinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
-    return folder + name;
-  return folder + "/" + name;
-}
-
 // The local path of the file `relative` (code page 936, "/" between parts)
 // names below `folder`, reached through folders alone; nothing when a part
 // is not there, is not what it must be, or is a link (`link` then says so).
@@ -109,7 +149,7 @@ std::optional<std::string> reachedFile(Tools& tools, const std::string& folder,
     // "/" is never the second byte of a two-byte character.
     const std::size_t slash = relative.find('/');
     const bool last = slash == std::string_view::npos;
-    path = joinPath(path, tools.text.cp936ToLocal(relative.substr(0, slash)));
+    path = joinPath(tools, path, tools.text.cp936ToLocal(relative.substr(0, slash)));
     const EntryKind kind = tools.folders.kindOf(path);
     link = kind == EntryKind::kLink;
     if (kind != (last ? EntryKind::kFile : EntryKind::kFolder))
@@ -153,17 +193,46 @@ Answered answer(Tools& tools, ClientConnection& connection, const FileRequest& r
   if (!input)
     return refuse(404, "Not Found");
   const auto length = static_cast<std::uint64_t>(size);
-  if (!sendBlock(head(200, "OK", length, contentType(request.path))) || request.method == "HEAD")
-    return {200, 0};
+  // Validators, so that a download broken off resumes only the same file.
+  const std::int64_t modified = tools.folders.modifiedAt(*file);
+  const std::string etag = "\"" + std::to_string(length) + "-" + std::to_string(modified) + "\"";
+  const std::string lastModified = httpDate(modified);
+  const ServedPart part = servedPart(request, length, etag, lastModified);
+  const std::string validators =
+      "ETag: " + etag + "\r\nLast-Modified: " + lastModified + "\r\nAccept-Ranges: bytes\r\n";
+  if (part.status == 416) {
+    sendBlock(head(416, "Range Not Satisfiable", 0, "text/plain",
+                   "Content-Range: bytes */" + std::to_string(length) + "\r\n"));
+    return {416, 0};
+  }
+  const std::string range = part.status == 206
+                                ? "Content-Range: bytes " + std::to_string(part.from) + "-" +
+                                      std::to_string(part.from + part.count - 1) + "/" +
+                                      std::to_string(length) + "\r\n"
+                                : "";
+  if (!sendBlock(head(part.status, part.status == 206 ? "Partial Content" : "OK", part.count,
+                      contentType(request.path), validators + range)) ||
+      request.method == "HEAD")
+    return {part.status, 0};
   std::vector<char> block(kBlock);
+  // The file is read, never sought in: what comes before the range is skipped.
+  for (std::uint64_t skipped = 0; skipped < part.from;) {
+    const long got =
+        input->read(block.data(),
+                    static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, part.from - skipped)));
+    if (got <= 0)
+      return {part.status, 0};
+    skipped += static_cast<std::uint64_t>(got);
+  }
   std::uint64_t sent = 0;
-  while (sent < length) {
-    const long got = input->read(block.data(), block.size());
+  while (sent < part.count) {
+    const long got = input->read(
+        block.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, part.count - sent)));
     if (got <= 0 || !sendBlock(std::string_view(block.data(), static_cast<std::size_t>(got))))
       break;
     sent += static_cast<std::uint64_t>(got);
   }
-  return {200, sent};
+  return {part.status, sent};
 }
 
 // One client, on its own thread: its request, the answer, a line in the log.
@@ -176,7 +245,7 @@ void serveClient(Tools& tools, ClientConnection& connection, const std::string& 
   const Answered answered = answer(tools, connection, request, folder, limits.block);
   std::string line =
       printable(text.substr(0, text.find("\r\n"))) + " -> " + std::to_string(answered.status);
-  if (answered.status == 200 && request.method == "GET")
+  if ((answered.status == 200 || answered.status == 206) && request.method == "GET")
     line += ", " + std::to_string(answered.bytes) + " bytes";
   line += answered.note;
   const std::lock_guard<std::mutex> lock(logLock);
@@ -208,7 +277,53 @@ FileRequest parseFileRequest(std::string_view text) {
     return request;
   }
   request.path = *path;
+  if (const std::optional<std::string> range = headerValue(text, "range"))
+    readRange(*range, request);
+  request.ifRange = headerValue(text, "if-range").value_or("");
   return request;
+}
+
+ServedPart servedPart(const FileRequest& request, std::uint64_t length, const std::string& etag,
+                      const std::string& lastModified) {
+  // A range of another version of the file: the whole of this one.
+  if (!request.ranged ||
+      (!request.ifRange.empty() && request.ifRange != etag && request.ifRange != lastModified))
+    return {200, 0, length};
+  if (!request.first) {
+    if (*request.last == 0 || length == 0)
+      return {416, 0, 0};
+    const std::uint64_t count = std::min(*request.last, length);
+    return {206, length - count, count};
+  }
+  if (*request.first >= length)
+    return {416, 0, 0};
+  const std::uint64_t last = std::min(request.last.value_or(length - 1), length - 1);
+  return {206, *request.first, last - *request.first + 1};
+}
+
+std::string httpDate(std::int64_t seconds) {
+  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const std::int64_t clock = seconds - days * 86400;
+  // Days to the civil date, counted in 400-year eras from 0000-03-01.
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  const std::int64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  char text[40];
+  std::snprintf(text, sizeof(text), "%s, %02d %s %04lld %02d:%02d:%02d GMT",
+                kDays[((days % 7) + 7) % 7], static_cast<int>(day), kMonths[month - 1],
+                static_cast<long long>(year), static_cast<int>(clock / 3600),
+                static_cast<int>(clock / 60 % 60), static_cast<int>(clock % 60));
+  return text;
 }
 
 void serveFolder(Tools& tools, Listener& listener, const std::string& folder,

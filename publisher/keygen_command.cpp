@@ -19,6 +19,7 @@ void runKeygen(const Arguments& arguments, Tools& tools) {
   const std::string& path = arguments.one("--secret");
   if (tools.files.exists(path))
     throw Refusal(path + " exists; keygen never replaces a secret key");
+  createFolders(tools, parentPath(path));
   update::PublicKey publicKey{};
   update::SecretKey secretKey{};
   if (sodium_init() < 0 || crypto_sign_keypair(publicKey.data(), secretKey.data()) != 0)
@@ -41,8 +42,8 @@ const Command& keygenCommand() {
   static const Command command{
       "keygen", kOptions,
       "      Makes a key pair: writes the secret key to FILE, which must not exist\n"
-      "      yet, and prints the public key (base64), the value for the CMake\n"
-      "      variable TAVORO_UPDATE_PUBLIC_KEY and for stamp --public-key.\n",
+      "      yet (missing folders are made), and prints the public key (one line\n"
+      "      of text), the value for stamp --public-key or --backup-key.\n",
       runKeygen};
   return command;
 }

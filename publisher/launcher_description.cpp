@@ -29,7 +29,12 @@ std::string change(const char* what, const std::string& before, const std::strin
 std::string describeSettings(const LauncherSettings& settings, LocalText& text) {
   return line("version page", pageWords(settings.versionPageUrl, text)) +
          line("public key", keyWords(settings.publicKey)) +
-         line("version", printable(text.cp936ToLocal(settings.localVersion)));
+         (settings.backupKey.empty() ? "" : line("backup key", printable(settings.backupKey))) +
+         line("version", printable(text.cp936ToLocal(settings.localVersion))) +
+         (settings.currentKind ? ""
+                               : line("version order",
+                                      "text, byte by byte (5.10 before 5.9): a launcher of an "
+                                      "earlier release, which carries no backup key"));
 }
 
 std::string describeChanges(const LauncherSettings& before, const LauncherSettings& after,
@@ -40,6 +45,9 @@ std::string describeChanges(const LauncherSettings& before, const LauncherSettin
                       pageWords(after.versionPageUrl, text));
   if (before.publicKey != after.publicKey)
     changes += change("public key", keyWords(before.publicKey), keyWords(after.publicKey));
+  if (before.backupKey != after.backupKey)
+    changes += change("backup key", before.backupKey.empty() ? "none" : before.backupKey,
+                      after.backupKey.empty() ? "none" : after.backupKey);
   if (before.localVersion != after.localVersion)
     changes += change("version", printable(text.cp936ToLocal(before.localVersion)),
                       printable(text.cp936ToLocal(after.localVersion)));

@@ -23,6 +23,8 @@ class NativeSystemFacts final : public SystemFacts {
   SystemError last() override;
   std::optional<std::uint64_t> freeBytes(const std::string& folder) override;
   std::string temporaryFolder() override;
+  char pathSeparator() override;
+  Language userLanguage() override;
 };
 
 }  // namespace publisher

@@ -29,6 +29,8 @@ class BytesInput final : public platform::InputFile {
   std::size_t at_ = 0;
 };
 
+}  // namespace
+
 base::Bytes readWhole(const TreeEntry& entry) {
   const std::unique_ptr<platform::InputFile> file = entry.open();
   base::Bytes bytes;
@@ -40,30 +42,38 @@ base::Bytes readWhole(const TreeEntry& entry) {
   return bytes;
 }
 
+namespace {
+
 void checkKeepsPlayersUpdatable(const LauncherSettings& settings, const std::string& version,
                                 const std::string& signingKey, const std::string& shown,
                                 Tools& tools) {
-  if (settings.publicKey != signingKey)
+  if (settings.publicKey != signingKey && settings.backupKey != signingKey)
     throw Refusal(
         shown + " carries " +
         (settings.publicKey.empty() ? "no public key" : "the public key " + settings.publicKey) +
         ", not " + signingKey +
-        ", the one --secret signs with: its players could never take another "
-        "update. Stamp it with --public-key " +
-        signingKey + " first");
+        ", the one --secret signs with: after this release its players could take no update "
+        "signed with that key. Put a copy of the launcher players have in the folder (the "
+        "release ledger keeps one), and sign with the secret key of the key it carries");
   if (settings.versionPageUrl == TAVORO_EXAMPLE_VERSION_PAGE_URL)
     throw Refusal(shown + " still reads the example version page " + settings.versionPageUrl +
                   ": its players would never hear of another update. Stamp it with --page "
                   "and your version page's address first");
-  if (!update::sortsAfter(version, settings.localVersion))
+  if (!offersVersion(settings, version))
     throw Refusal("--version " + tools.text.cp936ToLocal(version) +
                   " does not sort after the version " + shown + " carries (" +
                   tools.text.cp936ToLocal(settings.localVersion) +
-                  "), so its players would not be offered this release. Versions compare as "
-                  "text, byte by byte: 5.10 sorts before 5.9; write 5.09, or go on to 6.0");
+                  "), so its players would not be offered this release");
 }
 
 }  // namespace
+
+const TreeEntry* topFile(const std::vector<TreeEntry>& entries, std::string_view launcher) {
+  const auto entry = std::find_if(entries.begin(), entries.end(), [&](const TreeEntry& e) {
+    return !e.isFolder && base::equalsIgnoringAsciiCase(e.entryName, launcher);
+  });
+  return entry == entries.end() ? nullptr : &*entry;
+}
 
 std::optional<std::string> prepareNewLauncher(std::vector<TreeEntry>& entries,
                                               std::string_view launcher, const std::string& version,

@@ -10,10 +10,18 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bytes.h"
 #include "publisher/tools.h"
 #include "update/package/package_signature.h"
 
 namespace publisher {
+
+// The entry's file, whole; throws Refusal when it cannot be read whole.
+base::Bytes readWhole(const TreeEntry& entry);
+
+// The file `launcher` (code page 936, letter case ignored) at the top of
+// `entries`; null when there is none.
+const TreeEntry* topFile(const std::vector<TreeEntry>& entries, std::string_view launcher);
 
 // Finds `launcher` (code page 936) at the top of `entries` and, when it
 // carries the update settings, has the package take a copy stamped with

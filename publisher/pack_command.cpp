@@ -10,7 +10,10 @@
 #include "base/file_name.h"
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
+#include "publisher/game_config_check.h"
+#include "publisher/messages.h"
 #include "publisher/new_launcher.h"
+#include "publisher/pack_ledger.h"
 #include "publisher/package_writer.h"
 #include "publisher/printable.h"
 #include "publisher/progress_line.h"
@@ -34,7 +37,7 @@ using namespace update;  // the version fields
 constexpr std::size_t kMaxNotes = kNote5 - kDescription + 1;
 constexpr char kPageName[] = "version.html";
 
-constexpr std::array<OptionSpec, 9> kOptions = {{
+constexpr std::array<OptionSpec, 10> kOptions = {{
     {"--from", "DIR", 1, 1},
     {"--launcher", "NAME", 1, 1},
     {"--version", "V", 1, 1},
@@ -44,6 +47,7 @@ constexpr std::array<OptionSpec, 9> kOptions = {{
     {"--out", "OUTDIR", 1, 1},
     {"--note", "TEXT", 0, kMaxNotes},
     {"--list", "", 0, 1},
+    {"--ledger", "LEDGER", 0, 1},
 }};
 
 PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
@@ -53,7 +57,7 @@ PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
   const std::vector<std::string>& notes = arguments.all("--note");
   for (std::size_t i = 0; i < notes.size(); ++i)
     fields[kDescription + i] = pageValue(tools, "--note " + std::to_string(i + 1), notes[i]);
-  fields[kUpdateAddress] = pageValue(tools, "--url", arguments.one("--url"));
+  fields[kUpdateAddress] = addressValue(tools, "--url", arguments.one("--url"));
   if (!update::isWebAddress(fields[kUpdateAddress]))
     throw Refusal("--url must start with http:// or https://");
   // The launcher's download engine fetches it: held to what the engine takes.
@@ -79,7 +83,7 @@ std::string pageToSign(const Arguments& arguments,
                        const std::optional<std::string>& newLauncherPage,
                        const std::string& packageAddress, Tools& tools) {
   if (const std::optional<std::string> given = arguments.optional("--page")) {
-    const std::string page = pageValue(tools, "--page", *given);
+    const std::string page = addressValue(tools, "--page", *given);
     if (!parseHttpAddress(page))
       throw Refusal(
           "--page is no version page address a launcher can read (http:// or "
@@ -100,12 +104,6 @@ std::string pageToSign(const Arguments& arguments,
             << printable(tools.text.cp936ToLocal(page))
             << " beside the package; give --page when players read another\n";
   return page;
-}
-
-std::string joinLocal(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '/' || folder.back() == '\\')
-    return folder + name;
-  return folder + "/" + name;
 }
 
 std::string mebibytes(std::uint64_t bytes) {
@@ -139,9 +137,17 @@ void runPack(const Arguments& arguments, Tools& tools) {
   std::vector<TreeEntry> entries = tools.folders.read(from);
   checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"),
                    packageFileName(fields[kUpdateAddress]));
-  refuseSecretKeys(entries);
+  checkGameConfig(entries, tools);
+  {
+    std::string secretText = toBase64(secret.key);
+    refuseSecretKeys(entries, secretText);
+    sodium_memzero(secretText.data(), secretText.size());
+  }
   PublicKey publicKey{};
   crypto_sign_ed25519_sk_to_pk(publicKey.data(), secret.key.data());
+  PackLedger ledger(tools, ledgerFolder(tools, arguments.optional("--ledger"), out), entries,
+                    fields[kProgramTitle], fields[kLatestVersion], publicKey,
+                    arguments.one("--secret"));
   const std::string pageAddress = pageToSign(
       arguments,
       prepareNewLauncher(entries, fields[kProgramTitle], fields[kLatestVersion], publicKey, tools),
@@ -149,7 +155,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
   createFolders(tools, out);
 
   const std::string packagePath =
-      joinLocal(out, tools.text.cp936ToLocal(packageFileName(fields[kUpdateAddress])));
+      joinPath(tools, out, tools.text.cp936ToLocal(packageFileName(fields[kUpdateAddress])));
   StagedFile package(tools, packagePath);
   package.close();  // libzip fills it by its path
   const PackTotals totals = totalsOf(entries);
@@ -167,6 +173,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
   const std::int64_t size = tools.files.size(package.stagingPath());
   if (!digest || size < 0)
     throw Refusal("cannot read back " + package.stagingPath());
+  ledger.checkPackage(packagePath, fields[kUpdateAddress], *digest);
   const Release release{pageAddress,
                         fields[kLatestVersion],
                         fields[kProgramTitle],
@@ -188,21 +195,23 @@ void runPack(const Arguments& arguments, Tools& tools) {
     fields[signatureField(form)] = toBase64(signature);
   }
 
-  const std::string pagePath = joinLocal(out, kPageName);
+  const std::string pagePath = joinPath(tools, out, kPageName);
   StagedFile page(tools, pagePath);
   page.write(tools.text.cp936ToUtf8(composeVersionPage(fields)));
   package.commit();
   page.commit();
+  ledger.record(pageAddress, entries);
   if (arguments.has("--list")) {
     for (const TreeEntry& entry : entries)
       tools.out << "  " << printable(entry.shownName)
                 << (entry.isFolder ? "" : "  (" + std::to_string(entry.size) + " bytes)") << "\n";
   }
-  tools.out << "packed " << totals.files << " files, " << totals.bytes << " bytes ("
-            << mebibytes(totals.bytes) << " MiB) into " << packagePath << "\nwrote " << pagePath
-            << ", version " << arguments.one("--version") << ", signed for the public key "
-            << toBase64(publicKey) << " and the version page "
-            << printable(tools.text.cp936ToLocal(pageAddress)) << "\n";
+  tools.out << "packed " << totals.files << (totals.files == 1 ? " file, " : " files, ")
+            << totals.bytes << " bytes (" << mebibytes(totals.bytes) << " MiB) into " << packagePath
+            << "\nwrote " << pagePath << ", version " << arguments.one("--version")
+            << ", signed for the public key " << toBase64(publicKey) << " and the version page "
+            << printable(tools.text.cp936ToLocal(pageAddress)) << "\n"
+            << say(tools, Message::kRecorded, {ledger.folder()});
 }
 
 }  // namespace
@@ -221,12 +230,17 @@ const Command& packCommand() {
       "      signed for PAGE_URL, else the page NAME reads, else version.html\n"
       "      beside URL: a launcher reading another page refuses it. Up to six\n"
       "      notes: the first is the update's description, the others notes 1-5.\n"
-      "      Refuses symbolic links, secret key files, --secret or OUTDIR inside\n"
-      "      DIR, names Windows would take for one or not keep, and names the\n"
-      "      launcher gives files of its own during an update\n"
+      "      Refuses symbolic links, secret keys (files, or their text in any\n"
+      "      file), --secret or OUTDIR inside DIR, names Windows would take for\n"
+      "      one or not keep, a tavoro/tavoroConfig.ini not saved as GBK, and\n"
+      "      names the launcher gives files of its own during an update\n"
       "      (tavoro-update.journal, the package's name and its .tmp, names\n"
       "      ending in .unpacking or .backup, ...). --list prints every name\n"
-      "      packed.\n",
+      "      packed. The release is recorded in the ledger LEDGER (default:\n"
+      "      release-ledger beside OUTDIR), with a copy of the new launcher, the\n"
+      "      one its players have; a version that would not be offered to them,\n"
+      "      a key their launcher refuses, or a package address or file of\n"
+      "      another release is refused.\n",
       runPack};
   return command;
 }

@@ -1,5 +1,6 @@
 #include "publisher/package_fetch.h"
 
+#include "publisher/messages.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
 #include "update/download/download_engine.h"
@@ -37,10 +38,18 @@ std::string statusOf(Tools& tools, const std::string& address) {
   const std::size_t space = line.find(' ');
   if (space != std::string::npos && line.compare(space + 1, 1, "2") == 0)
     return "the transfer broke off before its end (the server answers " + printable(line) + ")";
+  if (answersNotFound(line))
+    return say(tools, Message::kPackageNotUploaded, {printable(line)});
   return "the server answers " + printable(line);
 }
 
 }  // namespace
+
+bool answersNotFound(const std::string& statusLine) {
+  const std::size_t space = statusLine.find(' ');
+  return space != std::string::npos && statusLine.compare(space + 1, 3, "404") == 0 &&
+         (statusLine.size() == space + 4 || statusLine[space + 4] == ' ');
+}
 
 std::string statusLineOf(const std::string& rawHeaders) {
   if (rawHeaders.find_first_not_of(' ') == std::string::npos)

@@ -13,6 +13,8 @@ namespace publisher {
 // The status line of a raw header block as update::webRequest gives it;
 // empty when no headers were read (it gives a block of blanks then).
 std::string statusLineOf(const std::string& rawHeaders);
+// True for a status line that says 404: nothing at that address.
+bool answersNotFound(const std::string& statusLine);
 
 class FetchedPackage {
  public:

@@ -22,7 +22,7 @@ void runPubkey(const Arguments& arguments, Tools& tools) {
 const Command& pubkeyCommand() {
   static const Command command{
       "pubkey", kOptions,
-      "      Prints the public key (base64) of the secret key file FILE made by\n"
+      "      Prints the public key (one line of text) of the secret key file FILE made by\n"
       "      keygen, as keygen printed it.\n",
       runPubkey};
   return command;

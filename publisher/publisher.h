@@ -7,11 +7,16 @@
 #include <span>
 #include <string>
 
+#include "publisher/messages.h"
 #include "publisher/tools.h"
 
 namespace publisher {
 
 inline constexpr char kToolName[] = "tavoro-publish";
+
+// The message holding `command`'s help for a Chinese user; Message::kCount
+// when it has none.
+Message chineseHelpOf(std::string_view command);
 
 // `words` are the arguments after the program's name.
 int runPublisher(std::span<const std::string> words, Tools& tools);

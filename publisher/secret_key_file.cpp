@@ -6,6 +6,7 @@
 
 #include "publisher/file_problems.h"
 #include "publisher/refusal.h"
+#include "publisher/tree_check.h"
 
 namespace publisher {
 
@@ -17,8 +18,8 @@ void readSecretKey(Tools& tools, const std::string& path, HeldSecretKey& held) {
   base::Bytes text = tools.files.readAll(path);
   if (text.empty())
     throw Refusal(readFailure(tools, path) + " (--secret)");
-  const std::optional<update::SecretKey> key = update::parseSecretKey(
-      std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  const std::optional<update::SecretKey> key = update::parseSecretKey(withoutByteOrderMark(
+      std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
   sodium_memzero(text.data(), text.size());
   if (!key)
     throw Refusal(path + " is no secret key file made by keygen");

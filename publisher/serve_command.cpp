@@ -53,7 +53,9 @@ const Command& serveCommand() {
       "      Serves the files of DIR (the output of pack, say) over http on port N\n"
       "      for rehearsing an update on this machine: read-only, no folder\n"
       "      listing, no symbolic link followed, on 127.0.0.1 only unless --bind\n"
-      "      names another local IPv4 address. Up to " +
+      "      names another local IPv4 address. A single range of a file is served\n"
+      "      (206), with ETag and Last-Modified, so that resuming can be\n"
+      "      rehearsed. Up to " +
       std::to_string(limits.clients) +
       " clients are answered side by\n"
       "      side; one is cut off when its request has not arrived whole within " +

@@ -32,6 +32,7 @@ std::string tagField(const std::array<char, N>& reversedTag) {
 }
 
 constexpr auto kReversedTag = reversed(TAVORO_SETTINGS_BLOCK_TAG);
+constexpr auto kReversedTagWithOneKey = reversed(TAVORO_SETTINGS_BLOCK_TAG_WITH_ONE_KEY);
 constexpr auto kReversedTagWithoutPageSigned =
     reversed(TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_PAGE_SIGNED);
 constexpr auto kReversedTagWithoutVersion = reversed(TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION);
@@ -43,6 +44,7 @@ class TagScan {
  public:
   TagScan()
       : current_(tagField(kReversedTag)),
+        withOneKey_(tagField(kReversedTagWithOneKey)),
         withoutPage_(tagField(kReversedTagWithoutPageSigned)),
         earlier_(tagField(kReversedTagWithoutVersion)) {}
 
@@ -69,6 +71,7 @@ class TagScan {
         counts_.firstCurrent = at;
     };
     count(current_, current);
+    count(withOneKey_, current);
     count(withoutPage_, current);
     count(earlier_, [this](std::uint64_t) { ++counts_.earlier; });
     keep();
@@ -90,6 +93,7 @@ class TagScan {
   }
 
   const std::string current_;
+  const std::string withOneKey_;
   const std::string withoutPage_;
   const std::string earlier_;
   std::string window_;
@@ -193,6 +197,11 @@ TagCounts StreamedProgram::tags() {
   tags_ = scan.counts();
   input_.reset();
   return *tags_;
+}
+
+bool carriesBackupKey(const std::uint8_t* tag) {
+  const std::string field = tagField(kReversedTag);
+  return std::equal(field.begin(), field.end(), tag);
 }
 
 update::ReleaseForm releaseFormOfTag(const std::uint8_t* tag) {

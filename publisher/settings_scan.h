@@ -29,6 +29,9 @@ struct TagCounts {
 // The release signature a launcher checks, told by its block's tag field
 // (update::kSettingsTagSize bytes).
 update::ReleaseForm releaseFormOfTag(const std::uint8_t* tag);
+// True for the block of launchers that carry a backup key and compare
+// numbered versions by number; the others compare versions as text.
+bool carriesBackupKey(const std::uint8_t* tag);
 
 class ProgramBytes {
  public:

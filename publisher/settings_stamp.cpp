@@ -11,6 +11,7 @@
 #include "update/http/http_address.h"
 #include "update/package/package_signature.h"
 #include "update/settings_block.h"
+#include "update/version_page.h"
 
 namespace publisher {
 namespace {
@@ -80,6 +81,19 @@ void putField(base::Bytes& program, std::size_t offset, std::size_t size, const 
   std::copy(text.begin(), text.end(), program.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
+void checkPublicKey(const std::string& key, const std::string& what) {
+  if (key.empty())
+    return;
+  const std::optional<update::PublicKey> parsed =
+      key.size() < update::kPublicKeyTextSize ? update::parsePublicKey(key) : std::nullopt;
+  if (!parsed)
+    throw Refusal(what + " is no Ed25519 public key in base64 (keygen prints one)");
+  // All zeros, or any other point of small order: no signature matches it.
+  update::ensureSodium();
+  if (crypto_core_ed25519_is_valid_point(parsed->data()) != 1)
+    throw Refusal(what + " " + key + " can never verify a signature; take the one keygen printed");
+}
+
 }  // namespace
 
 std::uint64_t findSettingsBlock(ProgramBytes& program) {
@@ -96,7 +110,10 @@ std::uint64_t findSettingsBlock(ProgramBytes& program) {
   if (tags.current != 1)
     throw Refusal("more than one update settings block");
   const std::uint64_t block = tags.firstCurrent;
-  if (program.size() - block < sizeof(SettingsBlock))
+  const std::size_t blockSize = carriesBackupKey(program.at(block, update::kSettingsTagSize).data())
+                                    ? sizeof(SettingsBlock)
+                                    : update::kOneKeyBlockSize;
+  if (program.size() - block < blockSize)
     throw Refusal("the update settings block is cut short");
   // A copy of it would not start on the players' machines.
   if (const std::uint64_t end = imageEnd(program, pe); end > program.size())
@@ -108,7 +125,10 @@ std::uint64_t findSettingsBlock(ProgramBytes& program) {
   if (!isWellFormedText(fields + offsetof(SettingsBlock, versionPageUrl),
                         update::kVersionPageUrlSize) ||
       !isWellFormedText(fields + offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize) ||
-      !isWellFormedText(fields + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize))
+      !isWellFormedText(fields + offsetof(SettingsBlock, localVersion),
+                        update::kLocalVersionSize) ||
+      (blockSize == sizeof(SettingsBlock) &&
+       !isWellFormedText(fields + offsetof(SettingsBlock, backupKey), update::kPublicKeyTextSize)))
     throw Refusal("the update settings block is damaged");
   return block;
 }
@@ -120,11 +140,16 @@ std::size_t findSettingsBlock(const base::Bytes& program) {
 
 LauncherSettings readSettings(ProgramBytes& program, std::uint64_t block) {
   const base::Bytes bytes = program.at(block, sizeof(SettingsBlock));
+  const bool current = carriesBackupKey(bytes.data());
   return {
       fieldText(bytes.data(), offsetof(SettingsBlock, versionPageUrl), update::kVersionPageUrlSize),
       fieldText(bytes.data(), offsetof(SettingsBlock, publicKey), update::kPublicKeyTextSize),
       fieldText(bytes.data(), offsetof(SettingsBlock, localVersion), update::kLocalVersionSize),
-      releaseFormOfTag(bytes.data())};
+      releaseFormOfTag(bytes.data()),
+      current,
+      current
+          ? fieldText(bytes.data(), offsetof(SettingsBlock, backupKey), update::kPublicKeyTextSize)
+          : ""};
 }
 
 LauncherSettings readSettings(const base::Bytes& program, std::size_t block) {
@@ -139,6 +164,11 @@ LauncherSettings readLauncherSettings(Tools& tools, const std::string& path) {
   StreamedProgram program([&tools, &path] { return tools.files.openForReading(path); },
                           static_cast<std::uint64_t>(size));
   return readSettings(program, findSettingsBlock(program));
+}
+
+bool offersVersion(const LauncherSettings& settings, std::string_view version) {
+  return settings.currentKind ? update::sortsAfter(version, settings.localVersion)
+                              : update::sortsAfterAsText(version, settings.localVersion);
 }
 
 void checkSettings(const LauncherSettings& settings) {
@@ -156,17 +186,18 @@ void checkSettings(const LauncherSettings& settings) {
     throw Refusal("the page address " + url +
                   " is none the launcher can fetch: it needs a host (letters, digits, \"-\", "
                   "\".\"), an optional port from 1 to 65535, then a path starting with \"/\"");
-  const std::string& key = settings.publicKey;
-  if (!key.empty()) {
-    const std::optional<update::PublicKey> parsed =
-        key.size() < update::kPublicKeyTextSize ? update::parsePublicKey(key) : std::nullopt;
-    if (!parsed)
-      throw Refusal("the public key is no Ed25519 public key in base64 (keygen prints one)");
-    // All zeros, or any other point of small order: no signature matches it.
-    update::ensureSodium();
-    if (crypto_core_ed25519_is_valid_point(parsed->data()) != 1)
-      throw Refusal("the public key " + key +
-                    " can never verify a signature; take the one keygen printed");
+  checkPublicKey(settings.publicKey, "the public key");
+  const std::string& backup = settings.backupKey;
+  if (!backup.empty()) {
+    if (!settings.currentKind)
+      throw Refusal(
+          "this launcher is of an earlier release and cannot carry a backup key: take "
+          "launcher.exe of this release");
+    if (settings.publicKey.empty())
+      throw Refusal("a backup key needs a public key beside it");
+    if (backup == settings.publicKey)
+      throw Refusal("the backup key is the public key itself: make a second key with keygen");
+    checkPublicKey(backup, "the backup key");
   }
   const std::string& version = settings.localVersion;
   if (version.empty())
@@ -183,6 +214,10 @@ void writeSettings(base::Bytes& program, std::size_t block, const LauncherSettin
            settings.publicKey);
   putField(program, block + offsetof(SettingsBlock, localVersion), update::kLocalVersionSize,
            settings.localVersion);
+  // The earlier block ends before it: what follows is the program's own.
+  if (settings.currentKind)
+    putField(program, block + offsetof(SettingsBlock, backupKey), update::kPublicKeyTextSize,
+             settings.backupKey);
 }
 
 }  // namespace publisher

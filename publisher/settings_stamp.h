@@ -26,7 +26,14 @@ struct LauncherSettings {
   std::string localVersion;  // code page 936
   // The form of release signature the launcher checks, told by its tag.
   update::ReleaseForm releaseForm = update::kLauncherReleaseForm;
+  // Launchers of this release: a backup key, and numbered versions compared
+  // by number. The earlier ones compare versions as text.
+  bool currentKind = true;
+  std::string backupKey;  // base64; empty: none
 };
+
+// Whether a launcher with `settings` is offered `version`, by its own order.
+bool offersVersion(const LauncherSettings& settings, std::string_view version);
 
 // The most a launcher file may have (a built one has a few MiB): what is
 // read whole to be stamped. A launcher is only looked at in blocks.

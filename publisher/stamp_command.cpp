@@ -14,12 +14,13 @@
 namespace publisher {
 namespace {
 
-constexpr std::array<OptionSpec, 5> kOptions = {{
+constexpr std::array<OptionSpec, 6> kOptions = {{
     {"--in", "LAUNCHER.exe", 1, 1},
     {"--out", "COPY.exe", 1, 1},
     {"--page", "URL", 1, 1},
     {"--public-key", "KEY", 0, 1},
     {"--version", "V", 0, 1},
+    {"--backup-key", "KEY2", 0, 1},
 }};
 
 void runStamp(const Arguments& arguments, Tools& tools) {
@@ -41,17 +42,17 @@ void runStamp(const Arguments& arguments, Tools& tools) {
   const LauncherSettings before = readSettings(program, block);
   LauncherSettings settings = before;
   // The launcher reads its address as code page 936 text.
-  const std::optional<std::string> page = tools.text.toCp936(arguments.one("--page"));
-  if (!page)
-    throw Refusal("--page holds a character that code page 936 cannot hold");
-  settings.versionPageUrl = *page;
+  settings.versionPageUrl = addressValue(tools, "--page", arguments.one("--page"));
   if (const std::optional<std::string> key = arguments.optional("--public-key"))
     settings.publicKey = *key;
+  if (const std::optional<std::string> key = arguments.optional("--backup-key"))
+    settings.backupKey = *key;
   if (const std::optional<std::string> version = arguments.optional("--version"))
     settings.localVersion = pageValue(tools, "--version", *version);
   checkSettings(settings);
   writeSettings(program, block, settings);
   const std::string& out = arguments.one("--out");
+  createFolders(tools, parentPath(out));
   writeStaged(tools, out,
               std::string_view(reinterpret_cast<const char*>(program.data()), program.size()));
   tools.out << "wrote " << out << ", a copy of " << in << " that carries\n"
@@ -68,9 +69,12 @@ const Command& stampCommand() {
       "      (http:// or https://, a host, a path; at most 511 bytes) and, given\n"
       "      KEY, accepts only\n"
       "      packages signed for that public key; without it the copy keeps the\n"
-      "      key of LAUNCHER.exe. V is the copy's own version, which a published\n"
-      "      version must sort after (as text, byte by byte); without it the copy\n"
-      "      keeps the version of LAUNCHER.exe (5.0 as built). Prints what the\n"
+      "      key of LAUNCHER.exe. KEY2 is a second public key, whose secret key\n"
+      "      is kept offline: releases signed by it are taken too, for when the\n"
+      "      first is lost. V is the copy's own version, which a published\n"
+      "      version must sort after (numbers compared number by number: 5.10\n"
+      "      after 5.9); without it the copy keeps the version of LAUNCHER.exe\n"
+      "      (5.0 as built). Prints what the\n"
       "      copy carries and what it replaced. LAUNCHER.exe is read whole: at\n"
       "      most 64 MiB.\n",
       runStamp};

@@ -58,6 +58,9 @@ class FolderReader {
   virtual std::vector<TreeEntry> read(const std::string& folder) = 0;
   // What the last part of `path` is, by the rule read() lists entries by.
   virtual EntryKind kindOf(const std::string& path) = 0;
+  // When the file at `path` was last written, in seconds since 1970 (UTC);
+  // 0 when it cannot be told.
+  virtual std::int64_t modifiedAt(const std::string& path) = 0;
 };
 
 class SecretFiles {
@@ -68,6 +71,9 @@ class SecretFiles {
   // allows; never replaces one, and leaves nothing behind when it fails.
   virtual Outcome writeNew(const std::string& path, std::string_view content) = 0;
 };
+
+// The language the tool speaks to its user in.
+enum class Language { kEnglish, kChinese };
 
 // The system's last error, in the kinds a publisher can act on.
 struct SystemError {
@@ -85,6 +91,11 @@ class SystemFacts {
   virtual std::optional<std::uint64_t> freeBytes(const std::string& folder) = 0;
   // The folder for temporary files.
   virtual std::string temporaryFolder() = 0;
+  // What this system puts between a folder and a name in a path.
+  virtual char pathSeparator() = 0;
+  // The user's language: on Windows the user interface's, elsewhere the
+  // locale's.
+  virtual Language userLanguage() = 0;
 };
 
 // One client of the tool's web server. Each call gives up at its deadline,

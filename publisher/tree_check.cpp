@@ -19,7 +19,6 @@ namespace {
 
 // A key file is under a hundred bytes; room for blanks and a byte order mark.
 constexpr std::size_t kLargestKeyFile = 1024;
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Why a release may not hold a name the launcher keeps for itself.
 std::string recordNameWhy(update::RecordNameKind kind) {
@@ -143,35 +142,43 @@ void checkJournalRoom(const std::vector<TreeEntry>& entries) {
                   "files, or give them shorter paths");
 }
 
+std::string_view withoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  if (text.starts_with(kUtf8Bom))
+    text.remove_prefix(kUtf8Bom.size());
+  return text;
+}
+
 bool isSecretKeyFile(std::string_view content) {
-  if (content.starts_with(kUtf8Bom))
-    content.remove_prefix(kUtf8Bom.size());
-  std::optional<update::SecretKey> key = update::parseSecretKey(content);
+  std::optional<update::SecretKey> key = update::parseSecretKey(withoutByteOrderMark(content));
   if (key)
     sodium_memzero(key->data(), key->size());
   return key.has_value();
 }
 
-void refuseSecretKeys(const std::vector<TreeEntry>& entries) {
+void refuseSecretKeys(const std::vector<TreeEntry>& entries, std::string_view secretText) {
   std::vector<std::string> keys;
   for (const TreeEntry& entry : entries) {
-    if (entry.isFolder || entry.isLink || entry.size > kLargestKeyFile)
+    if (entry.isFolder || entry.isLink || entry.size > kLargestTextFile)
       continue;
     const std::unique_ptr<platform::InputFile> file = entry.open();
     if (!file)
       throw Refusal(entry.shownName + " cannot be opened");
-    std::string content(kLargestKeyFile + 1, '\0');
+    std::string content(static_cast<std::size_t>(entry.size) + 1, '\0');
     std::size_t filled = 0;
     for (long got = 0; filled < content.size() &&
                        (got = file->read(content.data() + filled, content.size() - filled)) > 0;)
       filled += static_cast<std::size_t>(got);
-    if (isSecretKeyFile(std::string_view(content).substr(0, filled)))
+    const std::string_view read = std::string_view(content).substr(0, filled);
+    // The key's text pasted into a note is as good as the file.
+    if ((filled <= kLargestKeyFile && isSecretKeyFile(read)) ||
+        (!secretText.empty() && read.find(secretText) != std::string_view::npos))
       keys.push_back(entry.shownName);
     sodium_memzero(content.data(), content.size());
   }
   if (!keys.empty())
     throw Refusal(joined(keys) +
-                  (keys.size() == 1 ? " is a secret key file" : " are secret key files") +
+                  (keys.size() == 1 ? " is or holds a secret key" : " are or hold secret keys") +
                   ": published, it would let anyone sign updates your players' launchers run. "
                   "Keep keys out of the folder to pack");
 }

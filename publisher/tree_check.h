@@ -29,8 +29,15 @@ void checkJournalRoom(const std::vector<TreeEntry>& entries);
 // an Ed25519 secret key, blanks and line ends around it allowed).
 bool isSecretKeyFile(std::string_view content);
 
+// `text` without a UTF-8 byte order mark, which Notepad puts in front.
+std::string_view withoutByteOrderMark(std::string_view text);
+
+// The largest file searched for the secret key's text.
+inline constexpr std::uint64_t kLargestTextFile = 4 << 20;
+
 // Throws Refusal naming every file among `entries` that is a secret key
-// file: published, it would let anyone sign updates for its players.
-void refuseSecretKeys(const std::vector<TreeEntry>& entries);
+// file, or holds `secretText` (the signing key as keygen writes it; empty:
+// none): published, it would let anyone sign updates for its players.
+void refuseSecretKeys(const std::vector<TreeEntry>& entries, std::string_view secretText = {});
 
 }  // namespace publisher

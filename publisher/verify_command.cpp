@@ -8,9 +8,12 @@
 #include "base/text.h"
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
+#include "publisher/messages.h"
+#include "publisher/pack_ledger.h"
 #include "publisher/package_fetch.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
+#include "publisher/release_ledger.h"
 #include "publisher/settings_stamp.h"
 #include "update/http/http.h"
 #include "update/http/http_address.h"
@@ -24,11 +27,12 @@ namespace {
 using update::PackageVerdict;
 using update::VersionFields;
 
-constexpr std::array<OptionSpec, 4> kOptions = {{
+constexpr std::array<OptionSpec, 5> kOptions = {{
     {"--page", "FILE_OR_URL", 1, 1},
     {"--package", "FILE", 0, 1},
     {"--public-key", "KEY", 0, 1},
     {"--launcher", "FILE", 0, 1},
+    {"--ledger", "LEDGER", 0, 1},
 }};
 
 // The page as the launcher has it: UTF-8 turned into code page 936, cut at
@@ -40,8 +44,11 @@ std::string pageText(const std::string& page, Tools& tools) {
     options.responseHeaders = &headers;
     std::string text =
         update::pageTextOf(tools.codec, update::webRequest(tools.http, page, options));
+    const std::string status = statusLineOf(headers);
+    // A server's "not found" page has text too, but no fields.
+    if (answersNotFound(status))
+      throw Refusal(say(tools, Message::kPageNotUploaded, {page, printable(status)}));
     if (text.empty()) {
-      const std::string status = statusLineOf(headers);
       throw Refusal("cannot fetch " + page + ": " +
                     (status.empty() ? "no answer, or a page over 1 MiB or headers over 64 KiB, "
                                       "which a launcher reads as no page at all"
@@ -192,33 +199,52 @@ LauncherSettings shippedLauncher(Tools& tools, const std::string& file) {
 
 // The key the release must be signed for: the shipped launcher's, or the
 // one given; both, when given, must agree.
-std::string keyToCheck(const Arguments& arguments, const std::optional<LauncherSettings>& shipped) {
+std::string keyToCheck(const Arguments& arguments, const std::optional<LauncherSettings>& shipped,
+                       const std::string& file) {
   const std::optional<std::string> given = arguments.optional("--public-key");
   if (!shipped) {
     if (!given)
-      throw Refusal("give --launcher FILE (the launcher players have) or --public-key KEY");
+      throw Refusal(
+          "the release ledger records no release yet: give --launcher FILE (the launcher "
+          "players have), --public-key KEY, or --ledger DIR");
     return *given;
   }
-  const std::string& file = arguments.one("--launcher");
   if (shipped->publicKey.empty())
     throw Refusal(file +
                   " carries no public key: its players take any package unchecked. Stamp "
                   "the launcher you ship with --public-key");
-  if (given && *given != shipped->publicKey)
+  if (given && *given != shipped->publicKey && *given != shipped->backupKey)
     throw Refusal("--public-key " + *given + " is not the key " + file + " carries (" +
                   shipped->publicKey + ")");
-  return shipped->publicKey;
+  return given ? *given : shipped->publicKey;
 }
 
 void runVerify(const Arguments& arguments, Tools& tools) {
   const std::string& pageAddress = arguments.one("--page");
   std::optional<LauncherSettings> shipped;
-  if (const std::optional<std::string> launcher = arguments.optional("--launcher"))
-    shipped = shippedLauncher(tools, *launcher);
-  const std::string key = keyToCheck(arguments, shipped);
+  std::optional<std::string> text;
+  // The launcher players have: the one given, else the ledger's latest
+  // before the release the page announces.
+  std::string launcherFile = arguments.optional("--launcher").value_or("");
+  if (launcherFile.empty() && !arguments.has("--public-key")) {
+    const std::string folder = arguments.optional("--ledger").value_or(kDefaultLedgerFolder);
+    const std::vector<LedgerRecord> records = readLedger(tools, folder);
+    if (!records.empty())
+      text = pageText(pageAddress, tools);
+    if (const LedgerRecord* players =
+            text ? launcherBefore(records, update::versionFieldsOf(*text)[update::kLatestVersion])
+                 : nullptr) {
+      launcherFile = joinPath(tools, folder, tools.text.cp936ToLocal(players->launcherCopy));
+      tools.out << say(tools, Message::kPlayersHave,
+                       {launcherWords(*players, tools), launcherFile});
+    }
+  }
+  if (!launcherFile.empty())
+    shipped = shippedLauncher(tools, launcherFile);
+  const std::string key = keyToCheck(arguments, shipped, launcherFile);
   if (shipped && update::isWebAddress(pageAddress) &&
       tools.text.toCp936(pageAddress) != shipped->versionPageUrl)
-    throw Refusal(arguments.one("--launcher") + " reads its version page at " +
+    throw Refusal(launcherFile + " reads its version page at " +
                   printable(tools.text.cp936ToLocal(shipped->versionPageUrl)) + ", not at " +
                   pageAddress + ": its players never see this page");
   const std::optional<std::string> local = arguments.optional("--package");
@@ -234,19 +260,20 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   if (shipped) {
     trust.pageAddress = shipped->versionPageUrl;
     trust.form = shipped->releaseForm;
+    trust.backupKey = shipped->backupKey;
   } else {
     tools.err << "note: without --launcher the version page the release is signed for is not "
                  "checked; give --launcher with the launcher players have to check it too\n";
   }
-  const VersionFields fields = update::versionFieldsOf(pageText(pageAddress, tools));
+  const VersionFields fields = update::versionFieldsOf(text ? *text : pageText(pageAddress, tools));
   const PackageVerdict verdict = update::checkAnnouncedRelease(trust, fields);
   Verifier named(fields, pageAddress, pageAddress, tools);
   if (const std::string why = named.malformed(verdict, trust.form); !why.empty())
     throw Refusal(why);
-  if (shipped && !update::sortsAfter(fields[update::kLatestVersion], shipped->localVersion))
+  if (shipped && !offersVersion(*shipped, fields[update::kLatestVersion]))
     throw Refusal(named.marker(update::kLatestVersion) + " says " +
                   named.value(update::kLatestVersion) + ", which does not sort after the version " +
-                  arguments.one("--launcher") + " carries (" +
+                  launcherFile + " carries (" +
                   printable(tools.text.cp936ToLocal(shipped->localVersion)) +
                   "): its players are not offered this release");
 
@@ -299,8 +326,10 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   tools.out << "OK: " << shown << " is signed for this key; the page announces version "
             << verifier.value(update::kLatestVersion);
   if (shipped)
-    tools.out << ", which players of " << arguments.one("--launcher") << " (version "
-              << printable(tools.text.cp936ToLocal(shipped->localVersion)) << ") are offered";
+    tools.out << ", which players of " << launcherFile << " (version "
+              << printable(tools.text.cp936ToLocal(shipped->localVersion))
+              << ") are offered: they get version " << verifier.value(update::kLatestVersion)
+              << " now";
   tools.out << "\n";
 }
 
@@ -319,7 +348,9 @@ const Command& verifyCommand() {
       "      upload; the page may be a UTF-8 file). The key is that of --launcher\n"
       "      FILE, the launcher players have now, whose page address and version\n"
       "      the release must also fit; or KEY. Exit status 0: players get this\n"
-      "      release; 1: they do not, and why.\n",
+      "      release; 1: they do not, and why. Without --launcher and KEY, the\n"
+      "      launcher is the one the release ledger LEDGER (default: the folder\n"
+      "      release-ledger here) holds from before this release.\n",
       runVerify};
   return command;
 }

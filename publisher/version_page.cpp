@@ -1,6 +1,7 @@
 #include "publisher/version_page.h"
 
 #include "base/text.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "update/version_page.h"
 
@@ -29,6 +30,13 @@ std::string pageValue(Tools& tools, const std::string& option, const std::string
   if (!problem.empty())
     throw Refusal(option + " " + problem);
   return *value;
+}
+
+std::string addressValue(Tools& tools, const std::string& option, const std::string& local) {
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  if (!local.empty() && (isBlank(local.front()) || isBlank(local.back())))
+    throw Refusal(say(tools, Message::kBlankAroundAddress, {option, local}));
+  return pageValue(tools, option, local);
 }
 
 std::string composeVersionPage(const PageFields& fields) {

@@ -23,6 +23,11 @@ std::string valueProblem(std::string_view value, LocalText& text);
 // back from a page. Throws Refusal naming the option otherwise.
 std::string pageValue(Tools& tools, const std::string& option, const std::string& local);
 
+// `local` (the address given as `option`) in code page 936, as pageValue
+// does; also refuses a blank before or after it, which the launcher would
+// keep as part of the address.
+std::string addressValue(Tools& tools, const std::string& option, const std::string& local);
+
 // A small HTML page in code page 936 (to be served as UTF-8).
 std::string composeVersionPage(const PageFields& fields);
 

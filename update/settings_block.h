@@ -12,7 +12,10 @@ namespace update {
 
 // Marks the block; found once in a launcher's bytes. Written out only where
 // the block is defined, so that the block is the one place it occurs.
-#define TAVORO_SETTINGS_BLOCK_TAG "tavoro-update-settings/3"
+#define TAVORO_SETTINGS_BLOCK_TAG "tavoro-update-settings/4"
+// The block of launchers that compare versions as text and carry one key:
+// the same fields up to the backup key, which it lacks.
+#define TAVORO_SETTINGS_BLOCK_TAG_WITH_ONE_KEY "tavoro-update-settings/3"
 // The same block in launchers that check the release signature without the
 // version page's address (update/package/release_signature.h).
 #define TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_PAGE_SIGNED "tavoro-update-settings/2"
@@ -35,8 +38,13 @@ struct SettingsBlock {
   char versionPageUrl[kVersionPageUrlSize];
   char publicKey[kPublicKeyTextSize];  // base64; empty: updates are not checked
   char localVersion[kLocalVersionSize];
+  // base64; a second key the publisher keeps offline: a release signed by
+  // either key is taken. Empty: only publicKey.
+  char backupKey[kPublicKeyTextSize];
 };
 static_assert(sizeof(SettingsBlock) ==
-              kSettingsTagSize + kVersionPageUrlSize + kPublicKeyTextSize + kLocalVersionSize);
+              kSettingsTagSize + kVersionPageUrlSize + 2 * kPublicKeyTextSize + kLocalVersionSize);
+// The size of the blocks before the backup key.
+inline constexpr std::size_t kOneKeyBlockSize = offsetof(SettingsBlock, backupKey);
 
 }  // namespace update

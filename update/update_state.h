@@ -91,6 +91,8 @@ struct UpdateState {
   ReleaseNames names;
   // Base64 of the publisher's public key; empty: packages are taken unsigned.
   std::string publicKey;
+  // A second key whose releases are taken too; empty when there is none.
+  std::string backupKey;
   // The version page this launcher reads, which a signed release must name.
   std::string pageAddress;
   // This launcher's version, which a published one must sort after.
@@ -110,7 +112,7 @@ struct UpdateState {
 
 // What this launcher checks a release against: its key and its page.
 inline ReleaseTrust trustOf(const UpdateState& state) {
-  return ReleaseTrust{state.publicKey, state.pageAddress};
+  return ReleaseTrust{state.publicKey, state.pageAddress, kLauncherReleaseForm, state.backupKey};
 }
 
 // Releases the texts and the task record, then stops a running download

@@ -1,5 +1,7 @@
 #include "update/version_page.h"
 
+#include <algorithm>
+
 #include "base/cp936.h"
 #include "base/text.h"
 
@@ -26,7 +28,41 @@ std::string_view versionFieldMarker(VersionField field) {
   return kMarkers[field];
 }
 
+bool isNumberedVersion(std::string_view version) {
+  bool digitBefore = false;
+  for (const char c : version) {
+    if (c == '.' && !digitBefore)
+      return false;
+    digitBefore = c != '.';
+    if (digitBefore && (c < '0' || c > '9'))
+      return false;
+  }
+  return digitBefore;
+}
+
 bool sortsAfter(std::string_view published, std::string_view local) {
+  if (!isNumberedVersion(published) || !isNumberedVersion(local))
+    return sortsAfterAsText(published, local);
+  for (;;) {
+    const std::size_t publishedDot = std::min(published.find('.'), published.size());
+    const std::size_t localDot = std::min(local.find('.'), local.size());
+    // Any length of number: without its leading zeros, the longer is larger.
+    std::string_view a = published.substr(0, publishedDot);
+    std::string_view b = local.substr(0, localDot);
+    a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
+    b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
+    if (a.size() != b.size())
+      return a.size() > b.size();
+    if (a != b)
+      return a > b;
+    if (publishedDot == published.size() || localDot == local.size())
+      return publishedDot < published.size();
+    published.remove_prefix(publishedDot + 1);
+    local.remove_prefix(localDot + 1);
+  }
+}
+
+bool sortsAfterAsText(std::string_view published, std::string_view local) {
   const std::size_t common = std::min(published.size(), local.size());
   for (std::size_t i = 0; i < common; ++i) {
     const auto a = static_cast<unsigned char>(published[i]);

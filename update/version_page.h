@@ -45,9 +45,18 @@ VersionFields versionFieldsOf(std::string_view page);
 // The marker that starts a field on the page ("最新版本=").
 std::string_view versionFieldMarker(VersionField field);
 
-// Byte-wise text order with unsigned bytes: "5.1" and "5.0.1" sort after
-// "5.0"; "10.0" and " 5.1" do not.
+// The launcher's order: versions made only of dot-separated numbers compare
+// number by number ("5.10" after "5.9", "10.0" after "9.9", "5.09" the same
+// as "5.9", "5.0.1" after "5.0"); any other text as sortsAfterAsText.
 bool sortsAfter(std::string_view published, std::string_view local);
+
+// The order of launchers built before versions compared by number, which
+// players may still have: byte-wise text order with unsigned bytes. "5.1"
+// and "5.0.1" sort after "5.0"; "10.0" and " 5.1" do not.
+bool sortsAfterAsText(std::string_view published, std::string_view local);
+
+// True for one or more runs of ASCII digits joined by single dots.
+bool isNumberedVersion(std::string_view version);
 
 // The part of an address after its last "/" (two-byte characters stepped
 // over); the whole address without "/", empty when it ends in "/". A query

@@ -95,6 +95,11 @@ EntryKind HostFolderReader::kindOf(const std::string& path) {
   return ::lstat(path.c_str(), &own) == 0 ? kindOfStat(own) : EntryKind::kMissing;
 }
 
+std::int64_t HostFolderReader::modifiedAt(const std::string& path) {
+  struct stat own {};
+  return ::lstat(path.c_str(), &own) == 0 ? own.st_mtime : 0;
+}
+
 std::vector<TreeEntry> HostFolderReader::read(const std::string& folder) {
   std::vector<TreeEntry> entries;
   const std::string shownPrefix = folder.ends_with('/') ? folder : folder + "/";

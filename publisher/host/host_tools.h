@@ -24,6 +24,7 @@ class HostFolderReader final : public FolderReader {
   HostFolderReader(platform::Files& files, LocalText& text) : files_(files), text_(text) {}
   std::vector<TreeEntry> read(const std::string& folder) override;
   EntryKind kindOf(const std::string& path) override;
+  std::int64_t modifiedAt(const std::string& path) override;
 
  private:
   platform::Files& files_;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "publisher/host/host_tools.h"
+#include "publisher/messages.h"
 #include "publisher/system_error.h"
 
 // errno, statvfs for the free space, TMPDIR or /tmp for temporary files.
@@ -32,6 +33,20 @@ std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& fol
   if (::statvfs(platform::host::hostPath(folder).c_str(), &info) != 0)
     return std::nullopt;
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+Language NativeSystemFacts::userLanguage() {
+  // The locale's order of precedence for messages.
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0')
+      return languageOfLocale(value);
+  }
+  return Language::kEnglish;
+}
+
+char NativeSystemFacts::pathSeparator() {
+  return '/';
 }
 
 std::string NativeSystemFacts::temporaryFolder() {

@@ -96,6 +96,13 @@ EntryKind WideFolderReader::kindOf(const std::string& path) {
   return search ? kindOfFound(data) : EntryKind::kMissing;
 }
 
+std::int64_t WideFolderReader::modifiedAt(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return GetFileAttributesExW(toWide(CP_ACP, path).c_str(), GetFileExInfoStandard, &data)
+             ? unixTime(data.ftLastWriteTime)
+             : 0;
+}
+
 std::vector<TreeEntry> WideFolderReader::read(const std::string& folder) {
   std::vector<TreeEntry> entries;
   std::wstring root = toWide(CP_ACP, folder);

@@ -1,3 +1,4 @@
+#include "publisher/messages.h"
 #include "publisher/system_error.h"
 #include "publisher/win32/win32_tools.h"
 
@@ -36,6 +37,14 @@ std::optional<std::uint64_t> NativeSystemFacts::freeBytes(const std::string& fol
   if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr))
     return std::nullopt;
   return available.QuadPart;
+}
+
+Language NativeSystemFacts::userLanguage() {
+  return languageOfLangId(GetUserDefaultUILanguage());
+}
+
+char NativeSystemFacts::pathSeparator() {
+  return '\\';
 }
 
 std::string NativeSystemFacts::temporaryFolder() {

@@ -35,6 +35,7 @@ class WideFolderReader final : public FolderReader {
  public:
   std::vector<TreeEntry> read(const std::string& folder) override;
   EntryKind kindOf(const std::string& path) override;
+  std::int64_t modifiedAt(const std::string& path) override;
 };
 
 // Listening Winsock sockets (linked, not late-bound: only serve uses them).

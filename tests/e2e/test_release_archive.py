@@ -12,6 +12,7 @@ import re
 import shutil
 import subprocess
 import sys
+import urllib.request
 import zipfile
 
 import pytest
@@ -120,3 +121,104 @@ def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start
                            what="the new launcher to close")
     finally:
         wine.run("taskkill", "/f", "/im", "新启动器.exe", timeout=30)
+
+
+def test_a_year_of_releases_with_the_archives_tool(wine, unpacked, tmp_path, start_launcher,
+                                                   win32_build):
+    """Five releases in a row, each packed from the launcher the ledger says
+    players have and offered to it, across 5.9 to 5.10 and 9.9 to 10.0;
+    the traps a studio meets on the way are refused with the way out, in
+    Chinese, as the tool speaks to a Chinese user."""
+    tool = str(unpacked / "tavoro-publish.exe")
+    win = us.windows_path
+    key = re.search(r"[A-Za-z0-9+/]{43}=",
+                    publish(wine, tool, "keygen", "--secret", win(tmp_path / "keys" / "studio.key")))
+    key = key.group(0)
+    # Saved again by Notepad: a byte order mark and CR LF.
+    secret = tmp_path / "keys" / "studio.key"
+    secret.write_bytes(b"\xef\xbb\xbf" + secret.read_bytes().strip() + b"\r\n")
+
+    port = free_port()
+    page = f"http://127.0.0.1:{port}/launcher/version.html"
+    site = tmp_path / "site" / "launcher"
+    site.mkdir(parents=True)
+    release = tmp_path / "NewFiles"
+    release.mkdir()
+    name = "星海漫游VR启动器.exe"
+    publish(wine, tool, "stamp", "--in", win(unpacked / "launcher.exe"), "--out",
+            win(release / name), "--page", page, "--public-key", key, "--version", "5.7")
+    ledger = tmp_path / "release-ledger"
+    help_text = publish(wine, tool, "--help")
+    assert "退出码" in help_text and "发布记录" in help_text, help_text
+    server = wine.start(tool, "serve", "--dir", win(tmp_path / "site"), "--port", str(port))
+    try:
+        harness.wait_until(lambda: hs.port_answers(port), 60, what="tavoro-publish serve")
+        previous = "5.7"
+        for version in ("5.8", "5.9", "5.10", "9.9", "10.0"):
+            (release / f"notes-{version}.txt").write_bytes(f"release {version}\r\n".encode())
+            url = f"http://127.0.0.1:{port}/launcher/update-{version}.zip"
+            out = tmp_path / "upload" / version
+            packed = publish(wine, tool, "pack", "--from", win(release), "--launcher", name,
+                             "--version", version, "--url", url, "--secret", win(secret),
+                             "--out", win(out), "--ledger", win(ledger))
+            assert f"version {version}, signed for the public key {key}" in packed, packed
+            if version == "5.8":
+                # Not uploaded yet: named as such.
+                done = wine.run(tool, "verify", "--page", page, "--ledger", win(ledger),
+                                timeout=120)
+                assert done.returncode == 1
+                said = done.stderr.decode("gbk", "replace")
+                assert "404" in said and "版本页还没有上传到这个地址" in said, said
+            # The package first, then the page.
+            shutil.copy(out / f"update-{version}.zip", site)
+            shutil.copy(out / "version.html", site)
+            verified = publish(wine, tool, "verify", "--page", page, "--ledger", win(ledger))
+            assert (f"(version {previous}) are offered: they get version {version} now"
+                    in verified), verified
+            # The next release starts from the launcher players have now.
+            copies = sorted(ledger.glob("launcher-*"), key=lambda p: int(p.name.split("-")[1]))
+            shutil.copy(copies[-1] / name, release / name)
+            previous = version
+
+        # A player still at 9.9, with the launcher the ledger kept of it, is
+        # asked about 10.0, which text order would never offer.
+        game = tmp_path / "玩家游戏"
+        shutil.copytree(unpacked / SAMPLE, game)
+        shutil.copy(ledger / "launcher-4" / name, game / "launcher.exe")
+        assert "version: 9.9" in publish(wine, tool, "show", win(game / "launcher.exe"))
+        launcher = start_launcher(game)
+        launcher.wait_window()
+        vs.click_start(wine, launcher)
+        vs.answer(wine, vs.wait_question(wine, launcher, 60), yes=False)
+        vs.close_games(wine, win32_build)
+        wine.run(os.path.join(win32_build, "post_message.exe"), "/wait:2000", "close", timeout=30)
+        assert us.wait_exit(launcher.proc, 30) == 0
+
+        # A hot-fix at the address of 10.0, and a colleague's new key.
+        done = wine.run(tool, "pack", "--from", win(release), "--launcher", name, "--version",
+                        "10.0.1", "--url", f"http://127.0.0.1:{port}/launcher/update-10.0.zip",
+                        "--secret", win(secret), "--out", win(tmp_path / "upload" / "fix"),
+                        "--ledger", win(ledger), timeout=120)
+        said = done.stderr.decode("gbk", "replace")
+        assert done.returncode == 1 and "已被发布 10.0 用过" in said, said
+        publish(wine, tool, "keygen", "--secret", win(tmp_path / "keys" / "colleague.key"))
+        done = wine.run(tool, "pack", "--from", win(release), "--launcher", name, "--version",
+                        "10.1", "--url", f"http://127.0.0.1:{port}/launcher/update-10.1.zip",
+                        "--secret", win(tmp_path / "keys" / "colleague.key"), "--out",
+                        win(tmp_path / "upload" / "10.1"), "--ledger", win(ledger), timeout=120)
+        said = done.stderr.decode("gbk", "replace")
+        assert done.returncode == 1 and key in said and "studio.key" in said, said
+        assert "stamp" not in said, said
+
+        # Resuming rehearsed: one range, with validators.
+        request = urllib.request.Request(f"http://127.0.0.1:{port}/launcher/update-10.0.zip",
+                                         headers={"Range": "bytes=4-13"})
+        with urllib.request.urlopen(request, timeout=30) as answer:
+            assert answer.status == 206
+            assert answer.headers["Content-Range"].startswith("bytes 4-13/")
+            assert answer.headers["ETag"] and answer.headers["Last-Modified"]
+            assert answer.read() == (site / "update-10.0.zip").read_bytes()[4:14]
+    finally:
+        server.kill()
+        server.wait(10)
+        wine.run("taskkill", "/f", "/im", "tavoro-publish.exe", timeout=30)

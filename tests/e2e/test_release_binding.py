@@ -38,6 +38,8 @@ def pack(wine, tool, tmp_path, secret, launcher, url, *more):
     (source / "readme.txt").write_bytes(b"signed readme\r\n")
     upload = tmp_path / "upload"
     shutil.rmtree(upload, ignore_errors=True)
+    # Each a first release, with a ledger of its own.
+    shutil.rmtree(tmp_path / "release-ledger", ignore_errors=True)
     publish(wine, tool, "pack", "--from", us.windows_path(source), "--launcher", us.NEW_LAUNCHER,
             "--version", "5.1", "--url", url, "--secret", us.windows_path(secret),
             "--out", us.windows_path(upload), *more)

@@ -113,7 +113,7 @@ def test_pack_refuses_what_would_leak_or_clash_on_windows_and_show_reads_a_launc
 
     cases = [
         ("a key in the folder", lambda: (game / "publisher.key").write_bytes(key_text), {},
-         "publisher.key is a secret key file"),
+         "publisher.key is or holds a secret key"),
         ("--out inside --from", lambda: None, {"--out": game / "upload"}, "lies inside --from"),
         ("one name to Windows", lambda: ((game / "Ω.txt").write_bytes(b"upper"),
                                          (game / "ω.txt").write_bytes(b"lower")), {},

@@ -78,9 +78,12 @@ std::optional<Release> announcedRelease(const VersionFields& fields, std::string
                  *digest};
 }
 
-PackageVerdict checkAnnouncedRelease(const ReleaseTrust& trust, const VersionFields& fields) {
+namespace {
+
+PackageVerdict checkWithKey(const ReleaseTrust& trust, std::string_view publicKey,
+                            const VersionFields& fields) {
   const VersionField signature = signatureField(trust.form);
-  const PackageVerdict text = checkSignatureText(trust.publicKey, fields[signature]);
+  const PackageVerdict text = checkSignatureText(publicKey, fields[signature]);
   if (text != PackageVerdict::kSigned)
     return text;
   if (!parsePackageSize(fields[kPackageSize]))
@@ -89,9 +92,20 @@ PackageVerdict checkAnnouncedRelease(const ReleaseTrust& trust, const VersionFie
   if (!release)
     return PackageVerdict::kMalformedDigest;
   return releaseSignatureMatches(*release, trust.form, *parseSignature(fields[signature]),
-                                 *parsePublicKey(trust.publicKey))
+                                 *parsePublicKey(publicKey))
              ? PackageVerdict::kSigned
              : PackageVerdict::kWrongSignature;
+}
+
+}  // namespace
+
+PackageVerdict checkAnnouncedRelease(const ReleaseTrust& trust, const VersionFields& fields) {
+  const PackageVerdict verdict = checkWithKey(trust, trust.publicKey, fields);
+  // The main key's verdict names what is wrong when neither key fits.
+  if (verdict != PackageVerdict::kSigned && !trust.backupKey.empty() &&
+      checkWithKey(trust, trust.backupKey, fields) == PackageVerdict::kSigned)
+    return PackageVerdict::kSigned;
+  return verdict;
 }
 
 PackageVerdict checkArrivedPackage(const ReleaseTrust& trust, const VersionFields& fields,

@@ -73,6 +73,8 @@ struct ReleaseTrust {
   std::string_view publicKey;
   std::string_view pageAddress;
   ReleaseForm form = kLauncherReleaseForm;
+  // The publisher's second key: what it signed is taken too. Empty: none.
+  std::string_view backupKey{};
 };
 
 // Before the download: the page's fields against its signature.

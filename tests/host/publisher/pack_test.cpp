@@ -14,6 +14,7 @@
 #include "publisher/compression_choice.h"
 #include "publisher/new_launcher.h"
 #include "publisher/refusal.h"
+#include "publisher/release_ledger.h"
 #include "publisher/tree_check.h"
 #include "tests/host/loopback_server.h"
 #include "tests/host/publisher/publisher_fixture.h"
@@ -275,7 +276,7 @@ TEST_F(PackTest, RefusesWhatWouldLeakOrBeLostNamingItAndWritingNothing) {
        },
        {},
        utf8(u8"empty/copy.txt, ") + path(utf8(u8"game/数据/publisher.key")) +
-           " are secret key files: published"},
+           " are or hold secret keys: published"},
       {"the secret inside --from",
        [&] { writeBytes(game() / "empty/x.key", key); },
        {"--secret", path("game/empty/x.key")},
@@ -523,15 +524,19 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
   } cases[] = {
       {"no key", standInLauncher(1, kPage, ""), "5.1", "carries no public key, not " + publicKey},
       {"another key", standInLauncher(1, kPage, otherKey), "5.1",
-       "carries the public key " + otherKey + ", not " + publicKey},
+       "which carries the public key " + otherKey + "; --secret "},
       {"the example page", standInLauncher(1, TAVORO_EXAMPLE_VERSION_PAGE_URL, publicKey), "5.1",
        "still reads the example version page"},
       {"the same version", standInLauncher(1, kPage, publicKey, "5.1"), "5.1",
-       "--version 5.1 does not sort after the version"},
+       "--version 5.1 does not sort after 5.1, the version of " + launcherFile().string() +
+           ", so its players would not be offered this release"},
       {"an older version", standInLauncher(1, kPage, publicKey, "5.1"), "5.0.9",
        "does not sort after"},
-      {"ten after nine", standInLauncher(1, kPage, publicKey, "5.9"), "5.10",
-       "5.10 sorts before 5.9; write 5.09, or go on to 6.0"},
+      {"ten after nine, to a launcher comparing as text",
+       standInLauncher(1, kPage, publicKey, "5.9", TAVORO_SETTINGS_BLOCK_TAG_WITH_ONE_KEY), "5.10",
+       "would not be offered this release. Versions that would be: 6.0 or 5.9.1"},
+      {"nine again, as ten ones", standInLauncher(1, kPage, publicKey, "5.9"), "5.09",
+       "Versions that would be: 5.10, 6.0 or 5.9.1"},
       {"an earlier kind",
        standInLauncher(1, kPage, publicKey, "", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION), "5.1",
        "an earlier release"},
@@ -627,6 +632,7 @@ TEST_F(PackTest, SignsForThePageTheReleaseIsPublishedAt) {
   };
   for (const auto& c : cases) {
     fs::remove_all(outDir());
+    fs::remove_all(dir() / publisher::kDefaultLedgerFolder);
     writeBytes(launcherFile(), c.launcher);
     std::vector<std::string> words = packCall();
     words.insert(words.end(), c.more.begin(), c.more.end());
@@ -740,9 +746,12 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
   LoopbackServer server;
   server.respond("/version.html", okHead(html.size()) + html);
   EXPECT_EQ(verify(server.url("/version.html"), package(), publicKey), 0) << err();
-  // Whatever body comes back is read, as the launcher reads it.
+  // A page not found is named as an upload still to do, whatever its body.
   EXPECT_EQ(verify(server.url("/missing.html"), package(), publicKey), 1);
-  EXPECT_NE(err().find("has no signature"), std::string::npos) << err();
+  EXPECT_NE(err().find("answers HTTP/1.1 404 Not Found: the version page was not uploaded there. "
+                       "Upload version.html to that address, then verify again"),
+            std::string::npos)
+      << err();
   EXPECT_EQ(verify("http://127.0.0.1:1/version.html", package(), publicKey), 1);
   EXPECT_NE(err().find("cannot fetch"), std::string::npos) << err();
 
@@ -765,6 +774,7 @@ TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher)
                                const std::vector<std::string>& more = {}) {
     writeBytes(launcherFile(), standInLauncher(1, pageUrl, publicKey, "5.0"));
     fs::remove_all(outDir());
+    fs::remove_all(dir() / publisher::kDefaultLedgerFolder);
     std::vector<std::string> words = packCall();
     *(std::find(words.begin(), words.end(), "--url") + 1) = url;
     *(std::find(words.begin(), words.end(), "--version") + 1) = version;
@@ -831,12 +841,25 @@ TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher)
        shipped,
        "OK: the package at " + packageUrl +
            " is signed for this key; the page announces version 5.1, which players of " +
-           path("shipped.exe") + " (version 5.0) are offered\n"},
+           path("shipped.exe") + " (version 5.0) are offered: they get version 5.1 now\n"},
       {"no package on the server",
        html,
        {sendBytes("HTTP/1.1 404 Not Found\r\n\r\n")},
        shipped,
-       "cannot download the package " + packageUrl + ": the server answers HTTP/1.1 404 Not Found"},
+       "cannot download the package " + packageUrl +
+           ": the server answers HTTP/1.1 404 Not Found: the package was not uploaded there. "
+           "Upload it to that address, then verify again"},
+      {"a server that refuses the package",
+       html,
+       {sendBytes("HTTP/1.1 403 Forbidden\r\n\r\n")},
+       shipped,
+       "cannot download the package " + packageUrl +
+           ": the server answers HTTP/1.1 403 Forbidden\n"},
+      {"a 404 of another status line",
+       html,
+       {sendBytes("HTTP/1.1 4040 Odd\r\n\r\n")},
+       shipped,
+       "the server answers HTTP/1.1 4040 Odd\n"},
       {"a package cut short on the server",
        html,
        {sendBytes(okHead(good.size() - 100) + good.substr(0, good.size() - 100))},
@@ -927,15 +950,17 @@ TEST_F(PackTest, KeygenWritesAnOwnerOnlyKeyAndNeverReplacesOne) {
   EXPECT_NE(err().find("exists; keygen never replaces a secret key"), std::string::npos) << err();
   EXPECT_EQ(out(), "");
   EXPECT_EQ(readBytes(path("secret.key")), secret);
-  // A folder that is not there is named as the cause.
-  EXPECT_EQ(run({"keygen", "--secret", path("keys/new.key")}), 1);
-  EXPECT_NE(err().find("cannot write " + path("keys/new.key") + ": the folder " + path("keys") +
-                       " does not exist"),
-            std::string::npos)
+  // A folder that is not there is made, as for every file the tool writes.
+  EXPECT_EQ(run({"keygen", "--secret", path("keys/offline/new.key")}), 0) << err();
+  EXPECT_TRUE(update::parseSecretKey(readBytes(path("keys/offline/new.key"))));
+  // One that cannot be made is named as the cause, and nothing is written.
+  EXPECT_EQ(run({"keygen", "--secret", path("secret.key/new.key")}), 1);
+  EXPECT_NE(err().find("cannot create the folder " + path("secret.key") + ": "), std::string::npos)
       << err();
   EXPECT_EQ(tree(dir()), (std::set<std::string>{"secret.key", "game", utf8(u8"game/启动器.exe"),
                                                 utf8(u8"game/说.txt"), utf8(u8"game/数据"),
-                                                utf8(u8"game/数据/说明.txt"), "game/empty"}));
+                                                utf8(u8"game/数据/说明.txt"), "game/empty", "keys",
+                                                "keys/offline", "keys/offline/new.key"}));
 }
 
 // The new launcher is read whole before it is stamped; a file that cannot

@@ -58,6 +58,64 @@ TEST(FileRequests, OnlyPlainPathsBelowTheFolderByGetOrHead) {
   }
 }
 
+// One range of the file, as a resumed download asks; anything else gets
+// the whole file.
+TEST(FileRequests, ASingleRangeIsServedAsAskedAndOthersWhole) {
+  const struct {
+    std::string range;  // the header's value; empty: none
+    std::string ifRange;
+    int status;
+    std::uint64_t from;
+    std::uint64_t count;
+  } rows[] = {
+      {"", "", 200, 0, 1000},
+      {"bytes=0-", "", 206, 0, 1000},
+      {"bytes=100-199", "", 206, 100, 100},
+      {"bytes=999-999", "", 206, 999, 1},
+      {"bytes=900-5000", "", 206, 900, 100},
+      {"bytes=-10", "", 206, 990, 10},
+      {"bytes=-5000", "", 206, 0, 1000},
+      {"bytes=1000-", "", 416, 0, 0},
+      {"bytes=-0", "", 416, 0, 0},
+      {"bytes=5-3", "", 200, 0, 1000},      // malformed: ignored
+      {"bytes=0-1,5-6", "", 200, 0, 1000},  // more than one: the whole file
+      {"items=0-1", "", 200, 0, 1000},
+      {"bytes=-", "", 200, 0, 1000},
+      {"bytes=a-1", "", 200, 0, 1000},
+      {"bytes=1000000000000000000-", "", 200, 0, 1000},  // past what is read: ignored
+      {"bytes=100000000000000000-", "", 416, 0, 0},
+      {"bytes=10-", "\"1000-7\"", 206, 10, 990},
+      {"bytes=10-", "Thu, 01 Jan 1970 00:00:07 GMT", 206, 10, 990},
+      {"bytes=10-", "\"999-7\"", 200, 0, 1000},
+  };
+  for (const auto& row : rows) {
+    std::string head = "GET /f.zip HTTP/1.1\r\nHost: x\r\n";
+    if (!row.range.empty())
+      head += "Range: " + row.range + "\r\n";
+    if (!row.ifRange.empty())
+      head += "If-Range: " + row.ifRange + "\r\n";
+    const publisher::FileRequest request = publisher::parseFileRequest(head + "\r\n");
+    const publisher::ServedPart part =
+        publisher::servedPart(request, 1000, "\"1000-7\"", publisher::httpDate(7));
+    EXPECT_EQ(part.status, row.status) << row.range << " " << row.ifRange;
+    EXPECT_EQ(part.from, row.from) << row.range;
+    EXPECT_EQ(part.count, row.count) << row.range;
+  }
+  EXPECT_EQ(
+      publisher::servedPart(
+          publisher::parseFileRequest("GET /e HTTP/1.1\r\nRange: bytes=-1\r\n\r\n"), 0, "", "")
+          .status,
+      416);
+}
+
+TEST(FileRequests, DatesAreHttpDatesInUtc) {
+  EXPECT_EQ(publisher::httpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
+  EXPECT_EQ(publisher::httpDate(951782400), "Tue, 29 Feb 2000 00:00:00 GMT");
+  EXPECT_EQ(publisher::httpDate(1796767627), "Tue, 08 Dec 2026 22:07:07 GMT");
+  EXPECT_EQ(publisher::httpDate(4133980799), "Fri, 31 Dec 2100 23:59:59 GMT");
+  EXPECT_EQ(publisher::httpDate(-1), "Wed, 31 Dec 1969 23:59:59 GMT");
+}
+
 class ServeTest : public PublisherTest {
  protected:
   ~ServeTest() override {
@@ -135,13 +193,34 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
             "<p>" + std::string("最新版本=") + "5.1</p>");
   const base::Bytes package = update::webRequest(host_.http, base + "/sub/update-5.1.zip");
   EXPECT_EQ(std::string(package.begin(), package.end()), std::string(200000, 'z'));
+  struct stat pageStat {};
+  ASSERT_EQ(::stat(path("upload/version.html").c_str(), &pageStat), 0);
+  const std::string etag =
+      "\"" + std::to_string(page.size()) + "-" + std::to_string(pageStat.st_mtime) + "\"";
+  const std::string validators = "ETag: " + etag +
+                                 "\r\nLast-Modified: " + publisher::httpDate(pageStat.st_mtime) +
+                                 "\r\nAccept-Ranges: bytes\r\n";
   const struct {
     std::string request;
     std::string answer;  // its start
   } cases[] = {
       {"HEAD /version.html HTTP/1.1\r\n\r\n",
        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
-           "\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n\r\n"},
+           "\r\nContent-Type: text/html; charset=utf-8\r\n" + validators +
+           "Connection: close\r\n\r\n"},
+      // A download resumed: the rest of the same file.
+      {"GET /version.html HTTP/1.1\r\nrange:  bytes=3-\r\nIf-Range: " + etag + "\r\n\r\n",
+       "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(page.size() - 3) +
+           "\r\nContent-Type: text/html; charset=utf-8\r\n" + validators +
+           "Content-Range: bytes 3-" + std::to_string(page.size() - 1) + "/" +
+           std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" + page.substr(3)},
+      // The file changed since: all of it.
+      {"GET /version.html HTTP/1.1\r\nRange: bytes=3-\r\nIf-Range: \"1-2\"\r\n\r\n",
+       "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n"},
+      {"GET /version.html HTTP/1.1\r\nRange: bytes=9999-\r\n\r\n",
+       "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\nContent-Type: "
+       "text/plain\r\nContent-Range: bytes */" +
+           std::to_string(page.size()) + "\r\n"},
       {"GET /sub HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n"},
       {"GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n"},
       {"GET /../secret.key HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n"},
@@ -165,6 +244,10 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
             std::string::npos)
       << log.str();
   EXPECT_NE(log.str().find("GET /../secret.key HTTP/1.1 -> 404\n"), std::string::npos);
+  EXPECT_NE(log.str().find("GET /version.html HTTP/1.1 -> 206, " + std::to_string(page.size() - 3) +
+                           " bytes\n"),
+            std::string::npos)
+      << log.str();
 
   // The command's refusals; a port in use is one.
   std::unique_ptr<publisher::Listener> taken = host_.servers.listen("127.0.0.1", 0);

@@ -188,7 +188,8 @@ TEST(StreamedProgram, ReadsOnceAndAgainOnlyForWhatItDidNotKeep) {
   EXPECT_EQ(tags.current, 1u);
   EXPECT_EQ(tags.firstCurrent, block);
   EXPECT_EQ(at(block, sizeof(update::SettingsBlock)), settingsBlock());
-  EXPECT_EQ(at(block + sizeof(update::SettingsBlock) - 4, 4), settingsBlock().substr(636));
+  EXPECT_EQ(at(block + sizeof(update::SettingsBlock) - 4, 4),
+            settingsBlock().substr(sizeof(update::SettingsBlock) - 4));
   EXPECT_EQ(opens, 1) << "read again for what it kept";
   EXPECT_EQ(at(kChunk - 2, 4), bytes.substr(kChunk - 2, 4));
   EXPECT_EQ(opens, 2);

@@ -36,14 +36,58 @@ class VersionTest : public LauncherTest {
   }
 };
 
-TEST(VersionOrder, IsByteWiseTextOrder) {
-  EXPECT_TRUE(update::sortsAfter("5.1", "5.0"));
-  EXPECT_TRUE(update::sortsAfter("5.0.1", "5.0"));
-  EXPECT_TRUE(update::sortsAfter("\xB0\xE6", "5.0")) << "bytes compare unsigned";
-  EXPECT_FALSE(update::sortsAfter("5.0", "5.0"));
-  EXPECT_FALSE(update::sortsAfter("10.0", "5.0"));
-  EXPECT_FALSE(update::sortsAfter(" 5.1", "5.0"));
-  EXPECT_FALSE(update::sortsAfter("", "5.0"));
+// Each row: whether `published` sorts after `local` for this launcher
+// (numbers compared by number) and for a launcher of the earlier kind,
+// which players may still have (text, byte by byte).
+TEST(VersionOrder, NumbersCompareByNumberAndOtherTextAsText) {
+  struct Row {
+    const char* published;
+    const char* local;
+    bool after;
+    bool afterAsText;
+  };
+  const Row rows[] = {
+      {"5.1", "5.0", true, true},
+      {"5.0.1", "5.0", true, true},
+      {"5.0", "5.0", false, false},
+      {"5.0", "5.0.1", false, false},
+      {"5.10", "5.9", true, false},
+      {"5.9", "5.10", false, true},
+      {"10.0", "9.9", true, false},
+      {"10.0", "5.0", true, false},
+      {"9.9", "10.0", false, true},
+      {"5.09", "5.9", false, false},  // the same number
+      {"5.9", "5.09", false, true},
+      {"5.09", "5.8", true, false},
+      {"05.1", "5.0", true, false},
+      {"5.0.0", "5.0", true, true},  // longer after equal parts, as text
+      {"6", "5.99", true, true},
+      {"100000000000000000000.1", "99999999999999999999.9", true, false},  // past 64 bits
+      {"00000000000000000000002", "3", false, false},
+      {"\xB0\xE6", "5.0", true, true},  // bytes compare unsigned
+      {" 5.1", "5.0", false, false},    // not a number: text
+      {"5.1 ", "5.0", true, true},
+      {"5.10a", "5.9", false, false},
+      {"5..1", "5.0", false, false},
+      {"5.1.", "5.1", true, true},
+      {".5", "5.0", false, false},
+      {"v10", "v9", false, false},
+      {"", "5.0", false, false},
+      {"5.0", "", true, true},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(update::sortsAfter(row.published, row.local), row.after)
+        << row.published << " after " << row.local;
+    EXPECT_EQ(update::sortsAfterAsText(row.published, row.local), row.afterAsText)
+        << row.published << " after " << row.local << " as text";
+  }
+}
+
+TEST(VersionOrder, NumberedVersionsAreDigitsJoinedBySingleDots) {
+  for (const char* numbered : {"5", "5.0", "10.0.3", "007.08"})
+    EXPECT_TRUE(update::isNumberedVersion(numbered)) << numbered;
+  for (const char* other : {"", ".", "5.", ".5", "5..0", "5.0a", " 5.0", "5,0", "\xA3\xB5"})
+    EXPECT_FALSE(update::isNumberedVersion(other)) << other;
 }
 
 TEST_F(VersionTest, FillsTheFieldsAndAsksWhenNewer) {
@@ -136,12 +180,13 @@ TEST_F(VersionTest, ASecondClickWhileTheCheckOrTheDownloadRunsDoesNothing) {
 
 TEST_F(VersionTest, NothingIsAskedForAnOldEmptyOrMissingPage) {
   server.respond("/same.html", page("<p>\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.0</p>"));
-  server.respond("/ten.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=10.0<"));
+  // The same number as 5.0.
+  server.respond("/zeros.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.00<"));
   server.respond("/open.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC=5.1 no end"));
   // Taken as written: " 5.1" sorts before "5.0".
   server.respond("/spaced.html", page("\xE6\x9C\x80\xE6\x96\xB0\xE7\x89\x88\xE6\x9C\xAC= 5.1<"));
   for (const std::string path :
-       {"/same.html", "/ten.html", "/open.html", "/spaced.html", "/missing.html"}) {
+       {"/same.html", "/zeros.html", "/open.html", "/spaced.html", "/missing.html"}) {
     checkVersion(server.base() + path);
   }
   checkVersion("http://127.0.0.1:1/unreachable");

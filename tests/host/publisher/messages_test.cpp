@@ -1,0 +1,160 @@
+// The tool speaks English, or Chinese to a Chinese user: every message has
+// both texts, with the same values in them.
+
+#include <cstdlib>
+#include <regex>
+
+#include "publisher/messages.h"
+#include "tests/host/publisher/publisher_fixture.h"
+
+namespace {
+
+using namespace testing_support;
+using publisher::Message;
+
+std::set<std::string> placeholders(const std::string& text) {
+  std::set<std::string> found;
+  const std::regex placeholder("\\{[1-9]\\}");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), placeholder);
+       it != std::sregex_iterator(); ++it)
+    found.insert(it->str());
+  return found;
+}
+
+bool isHelp(Message message) {
+  return message >= Message::kHelpKeygen && message <= Message::kHelpServe;
+}
+
+TEST(Messages, EveryMessageHasBothTextsWithTheSameValues) {
+  for (int i = 0; i < static_cast<int>(Message::kCount); ++i) {
+    const publisher::MessageTexts& texts = publisher::textsOf(Message(i));
+    ASSERT_NE(texts.chinese, nullptr) << i;
+    ASSERT_NE(texts.english, nullptr) << i;
+    const std::string chinese = texts.chinese;
+    const std::string english = texts.english;
+    EXPECT_FALSE(chinese.empty()) << "message " << i << " lacks its Chinese text";
+    // A command's help in English is the command's own description.
+    EXPECT_EQ(english.empty(), isHelp(Message(i))) << i;
+    if (!english.empty())
+      EXPECT_EQ(placeholders(chinese), placeholders(english)) << i << ": " << english;
+    EXPECT_TRUE(std::any_of(chinese.begin(), chinese.end(),
+                            [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        << i << " is not translated";
+    // No build-system words in what a publisher reads.
+    for (const char* word : {"CMake", "stderr", "TAVORO_", "base64"}) {
+      EXPECT_EQ(english.find(word), std::string::npos) << i << ": " << word;
+      EXPECT_EQ(chinese.find(word), std::string::npos) << i << ": " << word;
+    }
+  }
+}
+
+TEST(Messages, TheUsersLanguageIsChineseOnlyForChinese) {
+  EXPECT_EQ(publisher::languageOfLocale("zh_CN.UTF-8"), publisher::Language::kChinese);
+  EXPECT_EQ(publisher::languageOfLocale("zh_TW"), publisher::Language::kChinese);
+  EXPECT_EQ(publisher::languageOfLocale("zh"), publisher::Language::kChinese);
+  EXPECT_EQ(publisher::languageOfLocale("en_US.UTF-8"), publisher::Language::kEnglish);
+  EXPECT_EQ(publisher::languageOfLocale("C"), publisher::Language::kEnglish);
+  EXPECT_EQ(publisher::languageOfLocale("C.UTF-8"), publisher::Language::kEnglish);
+  EXPECT_EQ(publisher::languageOfLocale(""), publisher::Language::kEnglish);
+  EXPECT_EQ(publisher::languageOfLangId(0x0804), publisher::Language::kChinese);  // zh-CN
+  EXPECT_EQ(publisher::languageOfLangId(0x0404), publisher::Language::kChinese);  // zh-TW
+  EXPECT_EQ(publisher::languageOfLangId(0x7C04), publisher::Language::kChinese);
+  EXPECT_EQ(publisher::languageOfLangId(0x0409), publisher::Language::kEnglish);  // en-US
+  EXPECT_EQ(publisher::languageOfLangId(0x0411), publisher::Language::kEnglish);  // ja-JP
+  EXPECT_EQ(publisher::languageOfLangId(0x0C04 & 0xFC00), publisher::Language::kEnglish);
+}
+
+// A Chinese user, for the length of a test.
+class ChineseTest : public PublisherTest {
+ protected:
+  void SetUp() override {
+    PublisherTest::SetUp();
+    const char* before = std::getenv("LC_ALL");
+    saved_ = before ? std::optional<std::string>(before) : std::nullopt;
+    setenv("LC_ALL", "zh_CN.UTF-8", 1);
+  }
+  void TearDown() override {
+    if (saved_)
+      setenv("LC_ALL", saved_->c_str(), 1);
+    else
+      unsetenv("LC_ALL");
+    PublisherTest::TearDown();
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+TEST_F(ChineseTest, HelpAndRefusalsAreInChinese) {
+  // Every command --help lists has its Chinese help, and it is shown.
+  unsetenv("LC_ALL");
+  setenv("LC_ALL", "C", 1);
+  ASSERT_EQ(run({"--help"}), 0);
+  const std::string english = out();
+  setenv("LC_ALL", "zh_CN.UTF-8", 1);
+  ASSERT_EQ(run({"--help"}), 0);
+  const std::regex usage("\n  tavoro-publish (\\w+)");
+  int commands = 0;
+  for (auto it = std::sregex_iterator(english.begin(), english.end(), usage);
+       it != std::sregex_iterator(); ++it, ++commands) {
+    const Message help = publisher::chineseHelpOf((*it)[1].str());
+    ASSERT_NE(help, Message::kCount) << (*it)[1].str() << " lacks its Chinese help";
+    const std::string start =
+        host_.text.cp936ToLocal(std::string(publisher::textsOf(help).chinese).substr(0, 24));
+    EXPECT_NE(out().find(start), std::string::npos) << (*it)[1].str();
+  }
+  EXPECT_EQ(commands, 7);
+  EXPECT_NE(out().find(utf8(u8"退出码：0 完成")), std::string::npos) << out();
+  EXPECT_NE(out().find(utf8(u8"在端口 N 上用 http 提供")), std::string::npos) << out();
+  EXPECT_NE(out().find(utf8(u8"最多同时回答 16 个连接；请求 30 秒内")), std::string::npos) << out();
+  EXPECT_NE(out().find(utf8(u8"超过 30 秒没有送出")), std::string::npos) << out();
+  EXPECT_EQ(out().find("Exit status"), std::string::npos);
+
+  EXPECT_EQ(run({"frobnicate"}), 2);
+  EXPECT_NE(err().find(utf8(u8"tavoro-publish: 没有命令\"frobnicate\"\n用法：tavoro-publish {")),
+            std::string::npos)
+      << err();
+
+  const std::string key = keygen("studio.key");
+  writeBytes(dir() / "in.exe", standInLauncher(1, "http://game.example/v.html", key, "5.0"));
+  EXPECT_EQ(run({"stamp", "--in", path("in.exe"), "--out", path("out.exe"), "--page",
+                 " http://game.example/v.html"}),
+            1);
+  EXPECT_EQ(err(), utf8(u8"tavoro-publish stamp: --page \" http://game.example/v.html\" "
+                        u8"的开头或结尾有空格，空格会成为地址的一部分：请去掉它\n"));
+
+  // The version advice, Chinese from end to end.
+  writeBytes(dir() / "game" / "L.exe", readBytes(dir() / "in.exe"));
+  EXPECT_EQ(
+      run({"pack", "--from", path("game"), "--launcher", "L.exe", "--version", "5.0", "--url",
+           "http://game.example/u.zip", "--secret", path("studio.key"), "--out", path("upload")}),
+      1);
+  EXPECT_EQ(err(),
+            "tavoro-publish pack: --version 5.0 " + utf8(u8"没有排在 5.0（") + path("game") +
+                "/L.exe" +
+                utf8(u8"的版本）之后，玩家不会收到这个发布。可以用的版本：5.1、6.0 或 5.0.1\n"));
+}
+
+TEST(Messages, ValuesGoWhereTheirNumbersStand) {
+  // The wrong-key message: six values, each once, in the Chinese order.
+  publisher::host::HostTools host;
+  std::ostringstream sink;
+  publisher::Tools tools = host.tools(sink, sink);
+  setenv("LC_ALL", "C", 1);
+  EXPECT_EQ(publisher::say(tools, Message::kKeyFileNote, {"5.9", "D:\\k.key"}),
+            " (release 5.9 was signed with D:\\k.key)");
+  EXPECT_EQ(publisher::say(tools, Message::kVersionsThatWould, {"6.0"}),
+            ". Versions that would be: 6.0");
+  // Fewer values than the text has places: the place stays as written.
+  EXPECT_EQ(publisher::say(tools, Message::kKeyFileNote, {"5.9"}),
+            " (release 5.9 was signed with {2})");
+  setenv("LC_ALL", "zh_CN.UTF-8", 1);
+  EXPECT_EQ(publisher::say(tools, Message::kNotAfterLastPacked, {"5.09", "5.9"}),
+            utf8(u8"--version 5.09 没有排在上一次打包的发布 5.9 之后"));
+  EXPECT_EQ(publisher::say(tools, Message::kKeyFileNote, {"{2}", "b"}),
+            utf8(u8"（发布 {2} 用 b 签名）"))
+      << "a value is never read for places";
+  unsetenv("LC_ALL");
+}
+
+}  // namespace
