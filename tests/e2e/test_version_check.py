@@ -234,7 +234,8 @@ NOTHING_ASKED = {
     "no-fields": hs.Answer(no_fields_page()),
     "empty-body": hs.Answer(b""),
     "5.0": hs.Answer(vs.version_page(version="5.0").encode()),
-    "10.0": hs.Answer(vs.version_page(version="10.0").encode()),
+    # The same numbers as the launcher's own, written longer: not newer.
+    "5.00": hs.Answer(vs.version_page(version="5.00").encode()),
     "space-5.1": hs.Answer(vs.version_page(version=" 5.1").encode()),
     "4.9": hs.Answer(vs.version_page(version="4.9").encode()),
     # The value runs to the next "<"; without one it is empty.
