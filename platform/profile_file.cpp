@@ -1,0 +1,109 @@
+#include "platform/profile_file.h"
+
+#include "base/cp936.h"
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
+
+// The units after the mark, in the byte order `bigEndian` says; an odd
+// last byte is no unit.
+std::u16string utf16Units(std::string_view bytes, bool bigEndian) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    units[i] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+  }
+  return units;
+}
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && isBlank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+std::string_view unquote(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value.remove_prefix(1);
+    value.remove_suffix(1);
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string profileText(const base::Bytes& file, TextCodec& codec) {
+  const std::string_view bytes(reinterpret_cast<const char*>(file.data()), file.size());
+  if (bytes.starts_with(kUtf8Mark)) {
+    const auto* rest = file.data() + kUtf8Mark.size();
+    return codec.utf8ToAnsi(base::Bytes(rest, file.data() + file.size()));
+  }
+  // Notepad's "Unicode" and "Unicode big endian", which the system's
+  // profile reader reads too.
+  for (const bool bigEndian : {false, true}) {
+    if (bytes.starts_with(bigEndian ? kUtf16BigMark : kUtf16LittleMark))
+      return codec.utf16ToAnsi(utf16Units(bytes.substr(2), bigEndian));
+  }
+  return std::string(bytes);
+}
+
+std::string profileValue(std::string_view text, std::string_view section, std::string_view key,
+                         std::size_t capacity) {
+  if (capacity == 0)
+    return {};
+  enum class Where { Before, Inside, After } where = Where::Before;
+  std::size_t start = 0;
+  while (start < text.size() && where != Where::After) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos)
+      end = text.size();
+    const std::string_view line = trim(text.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line.front() == ';')
+      continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      const std::string_view name =
+          trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+      if (where == Where::Inside) {
+        where = Where::After;
+      } else if (base::equalsIgnoringAsciiCase(name, section)) {
+        where = Where::Inside;
+      }
+      continue;
+    }
+    if (where != Where::Inside)
+      continue;
+    const std::size_t equals = line.find('=');
+    const std::string_view name = trim(line.substr(0, equals));
+    if (!base::equalsIgnoringAsciiCase(name, key))
+      continue;
+    if (equals == std::string_view::npos)
+      return {};
+    std::string value(unquote(trim(line.substr(equals + 1))));
+    if (value.size() > capacity - 1)
+      value.resize(capacity - 1);
+    return value;
+  }
+  return {};
+}
+
+std::string FileProfileReader::read(const std::string& path, const std::string& section,
+                                    const std::string& key, std::size_t capacity) {
+  ++reads_;
+  return profileValue(profileText(files_.readAll(path), codec_), section, key, capacity);
+}
+
+}  // namespace platform
