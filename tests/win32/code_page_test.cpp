@@ -36,7 +36,9 @@ TEST(CodePage, TextsConvertFrom936WhateverTheSystemsCodePage) {
       {kShuoMing + ".txt", L"\u8BF4\u660E.txt"},
       {kTaWo + "VR", L"\u5854\u6C83VR"},
       // A second byte that looks like a backslash is part of its character.
-      {"\x81\x5C", L"\u4E8D"},
+      {"\x81\x5C", L"\u4E57"},
+      // The euro sign is 936's single byte 0x80.
+      {"\x80", L"\u20AC"},
   };
   for (const auto& [cp936, wide] : rows) {
     EXPECT_EQ(widen(cp936), wide) << cp936;
@@ -47,8 +49,7 @@ TEST(CodePage, TextsConvertFrom936WhateverTheSystemsCodePage) {
   EXPECT_EQ(widen("a\xCB").size(), 2u);
   EXPECT_EQ(widen("a\xCB").front(), L'a');
   // What 936 lacks comes back as "?".
-  EXPECT_EQ(narrow(L"\u00C0"), "?");
-  EXPECT_EQ(narrow(L"x\U0001F600"), "x?");
+  EXPECT_EQ(narrow(L"x\uD55C"), "x?");
 }
 
 TEST(CodePage, NamesConvertExactlyOrNotAtAll) {

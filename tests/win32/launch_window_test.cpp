@@ -251,7 +251,6 @@ TEST_F(LaunchWindowTest, ControlsUseTheirTableFonts) {
       {ui::name::kGameLanguage, -12, 400, "宋体"},
       {ui::name::kShortcutButton, -12, 400, "宋体"},
       {ui::name::kPercentLabel, -12, 400, "宋体"},
-      {ui::name::kStagingField, -12, 400, "宋体"},
   };
   for (const ExpectedFont& expected : expectedFonts) {
     const LOGFONTA font = fontOf(child(expected.control));
@@ -261,6 +260,9 @@ TEST_F(LaunchWindowTest, ControlsUseTheirTableFonts) {
     EXPECT_STREQ(font.lfFaceName, expected.face) << expected.control;
   }
 
+  // A field no one sees keeps the platform's default GUI font.
+  EXPECT_EQ(SendMessageA(child(ui::name::kStagingField), WM_GETFONT, 0, 0),
+            reinterpret_cast<LPARAM>(GetStockObject(DEFAULT_GUI_FONT)));
   // Equal font styles share one font object.
   EXPECT_EQ(SendMessageA(child(ui::name::kLinkHome), WM_GETFONT, 0, 0),
             SendMessageA(child(ui::name::kLinkCommunity), WM_GETFONT, 0, 0));

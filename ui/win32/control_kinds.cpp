@@ -50,7 +50,7 @@ std::vector<WindowClass> registerControlClasses(HINSTANCE instance) {
     description.cbSize = sizeof description;
     description.lpfnWndProc = &CustomControl::windowProc;
     description.hInstance = instance;
-    description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     description.hbrBackground = nullptr;
     classes.emplace_back(description, name);
   }

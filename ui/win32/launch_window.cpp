@@ -66,7 +66,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   description.hInstance = instance;
   description.hIcon = loadIcon(instance, row.icon, SM_CXICON);
   description.hIconSm = loadIcon(instance, row.icon, SM_CXSMICON);
-  description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   description.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   windowClass_ = WindowClass(description, row.className);
   controlClasses_ = registerControlClasses(instance);
