@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "base/bytes.h"
 
@@ -20,8 +19,6 @@ class TextCodec {
   // not UTF-8 or name a character 936 lacks, as a name that changed would
   // name another file.
   virtual std::optional<std::string> utf8NameToAnsi(const base::Bytes& utf8) = 0;
-  // UTF-16 text as code page 936; what 936 cannot show becomes "?".
-  virtual std::string utf16ToAnsi(std::u16string_view utf16) = 0;
 };
 
 }  // namespace platform

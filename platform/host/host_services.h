@@ -241,7 +241,6 @@ class IconvTextCodec final : public TextCodec {
  public:
   std::string utf8ToAnsi(const base::Bytes& utf8) override;
   std::optional<std::string> utf8NameToAnsi(const base::Bytes& utf8) override;
-  std::string utf16ToAnsi(std::u16string_view utf16) override;
 };
 
 }  // namespace platform::host

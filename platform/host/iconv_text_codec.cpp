@@ -79,18 +79,6 @@ std::string IconvTextCodec::utf8ToAnsi(const base::Bytes& utf8) {
   return convertWithIconv("GBK", "UTF-8", text, &utf8Width).value_or(std::string());
 }
 
-std::string IconvTextCodec::utf16ToAnsi(std::u16string_view utf16) {
-  const std::string_view bytes(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
-  // A character 936 lacks is one "?", a pair of surrogates too.
-  return convertWithIconv("GBK", "UTF-16LE", bytes,
-                          [](std::string_view rest) -> std::size_t {
-                            const bool pair = rest.size() >= 4 && (rest[1] & 0xFC) == 0xD8 &&
-                                              (rest[3] & 0xFC) == 0xDC;
-                            return pair ? 4 : 2;
-                          })
-      .value_or(std::string());
-}
-
 std::optional<std::string> IconvTextCodec::utf8NameToAnsi(const base::Bytes& utf8) {
   const std::string_view text(reinterpret_cast<const char*>(utf8.data()), utf8.size());
   return convertWithIconv("GBK", "UTF-8", text, nullptr);

@@ -14,10 +14,6 @@ class Win32TextCodec final : public TextCodec {
     return narrow(wideFrom(CP_UTF8, bytesOf(utf8)), WC_COMPOSITECHECK);
   }
 
-  std::string utf16ToAnsi(std::u16string_view utf16) override {
-    return narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size()));
-  }
-
   std::optional<std::string> utf8NameToAnsi(const base::Bytes& utf8) override {
     return exactly936(CP_UTF8, bytesOf(utf8));
   }

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "core/config.h"
+#include "platform/profile_file.h"
 #include "test_support.h"
 
 namespace {
@@ -126,15 +127,52 @@ TEST_F(ConfigTest, FilesWithAByteOrderMarkReadAsTheirGbkTwin) {
       {"\xEF\xBB\xBF", ""},
       {"\xEF\xBB[name]\nname1=x\n", ""},
       // UTF-16 after its mark, either byte order; an odd last byte is none.
-      {"\xFF\xFE" + utf16(u"[name]\nname1=\u5854\u6C83=", false), "\xCB\xFE\xCE\xD6="},
+      {"\xFF\xFE" + utf16(u"[name]\nname1=\u5854\u6C83\u00E9=", false),
+       "\xCB\xFE\xCE\xD6\xA8\xA6="},
       {"\xFE\xFF" + utf16(u"[name]\nname1=\u5854\u6C83=", true) + "\x01", "\xCB\xFE\xCE\xD6="},
-      // ... a pair of surrogates (an emoji) is one "?".
+      // ... a pair of surrogates (an emoji) is one "?", also at the very
+      // end; a lone one is one "?" too.
       {"\xFF\xFE" + utf16(u"[name]\nname1=\U0001F600x", false), "?x"},
+      {"\xFF\xFE" + utf16(u"[name]\nname1=x\U0001F600", false), "x?"},
+      {"\xFF\xFE" + utf16(u"[name]\nname1=", false) + std::string("\x3D\xD8", 2) +
+           utf16(u"x", false),
+       "?x"},
+      {"\xFF\xFE" + utf16(u"[name]\nname1=", false) + std::string("\x00\xDC\x00\xDC", 4) +
+           utf16(u"x", false),
+       "??x"},
   };
   for (const auto& [file, value] : rows) {
     writeConfig(file);
     EXPECT_EQ(core::readConfigValue(ctx().os, "name", "name1"), value) << file;
   }
+}
+
+// The rules on the text itself, where the file gives no other way in: the
+// capacity counts the terminating zero, and a line that is only a key or
+// only the start of a section header still counts as one.
+TEST(ProfileValue, EdgesOfCapacityQuotesAndLines) {
+  struct Row {
+    std::string text;
+    std::size_t capacity;
+    std::string value;
+  };
+  const Row rows[] = {
+      {"[name]\nname1=abc\n", 0, ""},
+      {"[name]\nname1=abc\n", 1, ""},
+      {"[name]\nname1=abc\n", 3, "ab"},
+      {"[name]\nname1=abc\n", 4, "abc"},
+      {"[name]\nname1=\"\"\n", 16, ""},
+      {"[name]\nname1=\"\n", 16, "\""},
+      {"[name]\nname1='x\"\n", 16, "'x\""},
+      {"[name]\nname1\nname1=second\n", 16, ""},
+      {"[name\nname1=open\n", 16, "open"},
+      {"[ name ]\n name1 \t= \t x y \t\n", 16, "x y"},
+      {";[name]\nname1=x\n[name]\n;name1=y\nname1=z", 16, "z"},
+      {"[other]\nname1=no\n\r\n[name]\r\nname1=yes", 16, "yes"},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(platform::profileValue(row.text, "name", "name1", row.capacity), row.value)
+        << row.text << " / " << row.capacity;
 }
 
 TEST_F(ConfigTest, EveryReadSeesTheFileAsItIsNow) {
