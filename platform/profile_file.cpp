@@ -9,44 +9,42 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
 
-void appendUtf8(base::Bytes& out, char32_t c) {
-  const auto byte = [&out](char32_t bits) { out.push_back(static_cast<std::uint8_t>(bits)); };
+// One character of the Basic Multilingual Plane, the only one code page
+// 936 draws from, as UTF-8.
+void appendUtf8(base::Bytes& out, char16_t c) {
+  const auto byte = [&out](unsigned bits) { out.push_back(static_cast<std::uint8_t>(bits)); };
   if (c < 0x80) {
     byte(c);
   } else if (c < 0x800) {
     byte(0xC0 | c >> 6);
     byte(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    byte(0xE0 | c >> 12);
-    byte(0x80 | (c >> 6 & 0x3F));
-    byte(0x80 | (c & 0x3F));
   } else {
-    byte(0xF0 | c >> 18);
-    byte(0x80 | (c >> 12 & 0x3F));
+    byte(0xE0 | c >> 12);
     byte(0x80 | (c >> 6 & 0x3F));
     byte(0x80 | (c & 0x3F));
   }
 }
 
 // UTF-16 in the byte order `bigEndian` says, as UTF-8, so that one decoder
-// reads both: a lone surrogate becomes U+FFFD, shown as "?" like any
-// character 936 lacks; an odd last byte is no unit.
+// reads both. Code page 936 has nothing beyond the BMP: a pair of
+// surrogates, like a lone one, becomes U+FFFD, shown as one "?" as any
+// character 936 lacks. An odd last byte is no unit.
 base::Bytes utf8FromUtf16(std::string_view bytes, bool bigEndian) {
-  const auto unit = [bytes, bigEndian](std::size_t i) -> char32_t {
+  const auto unit = [bytes, bigEndian](std::size_t i) -> char16_t {
     const auto first = static_cast<unsigned char>(bytes[2 * i]);
     const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-    return bigEndian ? first << 8 | second : second << 8 | first;
+    return static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
   };
-  const auto isHigh = [](char32_t u) { return u >= 0xD800 && u < 0xDC00; };
-  const auto isLow = [](char32_t u) { return u >= 0xDC00 && u < 0xE000; };
+  const auto isSurrogate = [](char16_t u) { return u >= 0xD800 && u < 0xE000; };
+  const auto isLow = [](char16_t u) { return u >= 0xDC00 && u < 0xE000; };
   const std::size_t count = bytes.size() / 2;
   base::Bytes out;
   for (std::size_t i = 0; i < count; ++i) {
-    char32_t c = unit(i);
-    if (isHigh(c) && i + 1 < count && isLow(unit(i + 1))) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
-      ++i;
-    } else if (isHigh(c) || isLow(c)) {
+    char16_t c = unit(i);
+    if (isSurrogate(c)) {
+      // A high one takes the low one after it along.
+      if (!isLow(c) && i + 1 < count && isLow(unit(i + 1)))
+        ++i;
       c = 0xFFFD;
     }
     appendUtf8(out, c);

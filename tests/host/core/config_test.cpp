@@ -130,6 +130,10 @@ TEST_F(ConfigTest, FilesWithAByteOrderMarkReadAsTheirGbkTwin) {
       {"\xFF\xFE" + utf16(u"[name]\nname1=\u5854\u6C83\u00E9=", false),
        "\xCB\xFE\xCE\xD6\xA8\xA6="},
       {"\xFE\xFF" + utf16(u"[name]\nname1=\u5854\u6C83=", true) + "\x01", "\xCB\xFE\xCE\xD6="},
+      // Characters of two bytes in UTF-8 (§, °, Ж), and the first and last
+      // of each width, which 936 lacks: one "?" each.
+      {"\xFF\xFE" + utf16(u"[name]\nname1=\u00A7\u00B0\u0416", false), "\xA1\xEC\xA1\xE3\xA7\xA8"},
+      {"\xFF\xFE" + utf16(u"[name]\nname1=\u0080\u07FF\u0800\U00010000", false), "????"},
       // ... a pair of surrogates (an emoji) is one "?", also at the very
       // end; a lone one is one "?" too.
       {"\xFF\xFE" + utf16(u"[name]\nname1=\U0001F600x", false), "?x"},
