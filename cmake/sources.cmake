@@ -7,6 +7,7 @@ set(TAVORO_LOGIC_SOURCES
   base/file_name.cpp
   base/path.cpp
   base/text.cpp
+  platform/profile_file.cpp
   ui/animation_scene.cpp
   ui/chrome.cpp
   ui/control_table.cpp
@@ -63,8 +64,10 @@ set(TAVORO_LOGIC_SOURCES
 )
 
 # The Windows side of what the portable logic calls without a service
-# (platform/zip_file.h); linked into the logic's own library.
+# (platform/zip_file.h) and what that needs; linked into the logic's own
+# library.
 set(TAVORO_WIN32_LOGIC_SOURCES
+  platform/win32/wide_text.cpp
   platform/win32/zip_file.cpp
 )
 
@@ -80,6 +83,7 @@ set(TAVORO_WIN32_SOURCES
   platform/win32/profile_reader.cpp
   platform/win32/pump.cpp
   platform/win32/shell.cpp
+  platform/win32/text_codec.cpp
   platform/win32/schannel_tls.cpp
   platform/win32/server_certificate.cpp
   platform/win32/services.cpp
@@ -117,7 +121,6 @@ set(TAVORO_HOST_SOURCES
   platform/host/fake_services.cpp
   platform/host/host_path.cpp
   platform/host/iconv_text_codec.cpp
-  platform/host/ini_profile_reader.cpp
   platform/host/local_files.cpp
   platform/host/openssl_tls.cpp
   update/http/host/socket_http_transport.cpp

@@ -25,6 +25,15 @@ foreach(test_source IN LISTS TAVORO_WIN32_TESTS)
     ENVIRONMENT "TAVORO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endforeach()
 
+# Texts and names on the launcher's code page and on a Western system's.
+add_executable(code_page_test tests/win32/code_page_test.cpp app/update_settings.cpp)
+target_link_libraries(code_page_test PRIVATE tavoro_win32 GTest::gtest_main)
+add_test(NAME win32.code_page_test.936 COMMAND code_page_test)
+set_tests_properties(win32.code_page_test.936 PROPERTIES ENVIRONMENT "TAVORO_EXPECTED_ACP=936")
+add_test(NAME win32.code_page_test.1252 COMMAND code_page_test)
+set_tests_properties(win32.code_page_test.1252 PROPERTIES
+  ENVIRONMENT "TAVORO_EXPECTED_ACP=1252;TAVORO_WINE_LC_ALL=C.UTF-8")
+
 # serve's clients on Winsock, with time limits short enough for a test.
 add_executable(file_server_test tests/win32/file_server_test.cpp)
 target_link_libraries(file_server_test PRIVATE tavoro_publisher GTest::gtest_main)

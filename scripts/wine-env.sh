@@ -27,7 +27,8 @@ _tavoro_state_dir() { echo "$WINEPREFIX/.tavoro-run"; }
 
 # Runs wine with LC_ALL only for itself: GetACP() is 936 only with it, while
 # the shell's own tools (xdotool, python) keep the caller's locale.
-tavoro_wine() { LC_ALL=zh_CN.UTF-8 wine "$@"; }
+# TAVORO_WINE_LC_ALL runs a program on another code page (C.UTF-8: 1252).
+tavoro_wine() { LC_ALL="${TAVORO_WINE_LC_ALL:-zh_CN.UTF-8}" wine "$@"; }
 
 _tavoro_display_alive() {
   local num="$1" pid="$2"

@@ -8,9 +8,12 @@ namespace ui {
 namespace {
 
 constexpr char kYaHei[] = "微软雅黑";
+// The face and size of a Chinese system's default GUI font, named: the
+// default font of any other system may have no Chinese glyphs.
+constexpr char kSimSun[] = "宋体";
 constexpr FontStyle kLinkFont{kYaHei, 16, kRegular};
 constexpr FontStyle kPanelFont{kYaHei, 12, kBold};
-constexpr FontStyle kDefaultFont{};
+constexpr FontStyle kDefaultFont{kSimSun, 12, kRegular};
 constexpr Colorref kWhite = 0xFFFFFF;
 constexpr Colorref kBlack = 0x000000;
 constexpr Colorref kGrey = 0x808080;
@@ -174,7 +177,7 @@ constexpr std::array kControls = {
                .width = 131,
                .height = 18,
                .text = "游戏报错/无法启动》",
-               .font = {nullptr, 14, kRegular},
+               .font = {kSimSun, 14, kRegular},
                .caption = kGrey,
                .wordWrap = true},
 

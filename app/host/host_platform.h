@@ -4,6 +4,7 @@
 // the unit tests run the launcher's logic against.
 
 #include "platform/host/host_services.h"
+#include "platform/profile_file.h"
 #include "update/http/host/socket_http_transport.h"
 
 namespace app::host {
@@ -16,7 +17,6 @@ struct HostPlatform {
   platform::host::FakeMessageBoxes messageBoxes;
   platform::host::FakePump pump;
   platform::host::FakeProcesses processes;
-  platform::host::IniProfileReader profile;
   platform::host::FakeShell shell;
   platform::host::LocalFiles files;
   platform::host::FakeNamedEvents namedEvents;
@@ -25,6 +25,7 @@ struct HostPlatform {
   platform::host::OpenSslTls tls;
   update::SocketHttpTransport http{sockets, tls};
   platform::host::IconvTextCodec codec;
+  platform::FileProfileReader profile{files, codec};
   platform::host::RecordingTrace trace;
 
   // Each member is named as its field in platform::Services.

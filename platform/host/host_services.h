@@ -1,7 +1,6 @@
 #pragma once
 
-// The services on Linux: real files and an INI reader with the observable
-// rules of the Windows profile reader, and recording fakes for everything a
+// The services on Linux: real files, and recording fakes for everything a
 // test must see or steer (message boxes, processes, shell, named events,
 // process exit).
 
@@ -26,16 +25,6 @@ namespace platform::host {
 // every backslash that is not the second byte of a two-byte character
 // becomes "/".
 std::string hostPath(const std::string& windowsPath);
-
-class IniProfileReader final : public ProfileReader {
- public:
-  std::string read(const std::string& path, const std::string& section, const std::string& key,
-                   std::size_t capacity) override;
-  int readCount() const { return reads_; }
-
- private:
-  int reads_ = 0;
-};
 
 class LocalFiles final : public Files {
  public:
@@ -251,6 +240,7 @@ std::optional<std::string> convertWithIconv(const char* to, const char* from, st
 class IconvTextCodec final : public TextCodec {
  public:
   std::string utf8ToAnsi(const base::Bytes& utf8) override;
+  std::optional<std::string> utf8NameToAnsi(const base::Bytes& utf8) override;
 };
 
 }  // namespace platform::host

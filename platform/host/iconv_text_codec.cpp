@@ -79,4 +79,9 @@ std::string IconvTextCodec::utf8ToAnsi(const base::Bytes& utf8) {
   return convertWithIconv("GBK", "UTF-8", text, &utf8Width).value_or(std::string());
 }
 
+std::optional<std::string> IconvTextCodec::utf8NameToAnsi(const base::Bytes& utf8) {
+  const std::string_view text(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+  return convertWithIconv("GBK", "UTF-8", text, nullptr);
+}
+
 }  // namespace platform::host

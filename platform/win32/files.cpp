@@ -3,6 +3,7 @@
 
 #include "handles.h"
 #include "platform/win32/trace_listeners.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
@@ -71,8 +72,8 @@ std::unique_ptr<InputFile> openShared(HANDLE opened) {
 }
 
 std::unique_ptr<OutputFile> createFile(const std::string& path, DWORD disposition) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
     return nullptr;
   return std::make_unique<Win32OutputFile>(std::move(file));
@@ -81,7 +82,7 @@ std::unique_ptr<OutputFile> createFile(const std::string& path, DWORD dispositio
 // The volume and index that name a file whatever path leads to it; opened
 // without access rights, so a running executable can be asked too.
 bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  FileHandle file(CreateFileA(path.c_str(), 0,
+  FileHandle file(CreateFileW(widen(path).c_str(), 0,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return file && GetFileInformationByHandle(file.get(), &info) != 0;
@@ -90,14 +91,15 @@ bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 class Win32Files final : public Files {
  public:
   bool exists(const std::string& path) override {
-    WIN32_FIND_DATAA data;
-    FindHandle found(FindFirstFileA(path.c_str(), &data));
+    WIN32_FIND_DATAW data;
+    FindHandle found(FindFirstFileW(widen(path).c_str(), &data));
     return static_cast<bool>(found);
   }
 
   base::Bytes readAll(const std::string& path) override {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
       return {};
     LARGE_INTEGER size;
@@ -120,29 +122,29 @@ class Win32Files final : public Files {
 
   bool remove(const std::string& path) override {
     beforeChange("remove", path);
-    return DeleteFileA(path.c_str()) != 0;
+    return DeleteFileW(widen(path).c_str()) != 0;
   }
 
   bool move(const std::string& from, const std::string& to) override {
     beforeChange("move", from);
-    return MoveFileA(from.c_str(), to.c_str()) != 0;
+    return MoveFileW(widen(from).c_str(), widen(to).c_str()) != 0;
   }
 
   bool setAttributes(const std::string& path, unsigned attributes) override {
-    return SetFileAttributesA(path.c_str(), attributes) != 0;
+    return SetFileAttributesW(widen(path).c_str(), attributes) != 0;
   }
 
   std::vector<std::string> findFiles(const std::string& directory,
                                      const std::string& pattern) override {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    FindHandle search(FindFirstFileA((directory + pattern).c_str(), &data));
+    WIN32_FIND_DATAW data;
+    FindHandle search(FindFirstFileW(widen(directory + pattern).c_str(), &data));
     if (!search)
       return names;
     do {
       if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        names.emplace_back(data.cFileName);
-    } while (FindNextFileA(search.get(), &data));
+        names.push_back(narrow(data.cFileName));
+    } while (FindNextFileW(search.get(), &data));
     return names;
   }
 
@@ -157,7 +159,7 @@ class Win32Files final : public Files {
   }
 
   std::unique_ptr<OutputFile> openForAppend(const std::string& path) override {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    FileHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER none{};
     if (!file || !SetFilePointerEx(file.get(), none, nullptr, FILE_END))
@@ -166,8 +168,8 @@ class Win32Files final : public Files {
   }
 
   std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-    return openShared(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return openShared(CreateFileW(widen(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   }
 
   bool sameFile(const std::string& a, const std::string& b) override {
@@ -180,18 +182,19 @@ class Win32Files final : public Files {
   }
 
   bool createDirectory(const std::string& path) override {
-    CreateDirectoryA(path.c_str(), nullptr);
+    CreateDirectoryW(widen(path).c_str(), nullptr);
     return isDirectory(path);
   }
 
   bool isDirectory(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
   bool replace(const std::string& from, const std::string& to) override {
     beforeChange("replace", from);
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
       return true;
     // A target another program holds open is refused as access denied
     // (Windows and Wine alike), while the same file held as the source is a
@@ -203,7 +206,7 @@ class Win32Files final : public Files {
 
   bool removeDirectory(const std::string& path) override {
     beforeChange("removeDirectory", path);
-    return RemoveDirectoryA(path.c_str()) != 0;
+    return RemoveDirectoryW(widen(path).c_str()) != 0;
   }
 
   std::uint32_t lastError() override { return GetLastError(); }
@@ -214,7 +217,8 @@ class Win32Files final : public Files {
     const std::string folder =
         directory.empty() || directory.back() == '\\' ? directory : directory + '\\';
     ULARGE_INTEGER available;
-    if (!GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &available, nullptr,
+    const std::wstring wideFolder = widen(folder);
+    if (!GetDiskFreeSpaceExW(folder.empty() ? nullptr : wideFolder.c_str(), &available, nullptr,
                              nullptr))
       return -1;
     return static_cast<std::int64_t>(std::min<ULONGLONG>(
@@ -224,14 +228,14 @@ class Win32Files final : public Files {
   bool isInUse(const std::string& path) override {
     // Moving and deleting need the right to delete, which a program that
     // opened the file without sharing it that way denies to all others.
-    FileHandle file(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+    FileHandle file(CreateFileW(widen(path).c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return !file && GetLastError() == ERROR_SHARING_VIOLATION;
   }
 
   std::int64_t size(const std::string& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
       return -1;
     }

@@ -110,38 +110,10 @@ class WinInetTransport final : public HttpTransport {
   }
 };
 
-class Win32TextCodec final : public TextCodec {
- public:
-  std::string utf8ToAnsi(const base::Bytes& utf8) override {
-    if (utf8.empty() || utf8.size() > 0x7FFFFFFF)
-      return {};
-    const auto* bytes = reinterpret_cast<const char*>(utf8.data());
-    const int size = static_cast<int>(utf8.size());
-    const int units = MultiByteToWideChar(CP_UTF8, 0, bytes, size, nullptr, 0);
-    if (units <= 0)
-      return {};
-    std::wstring wide(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes, size, wide.data(), units);
-    const int length = WideCharToMultiByte(936, WC_COMPOSITECHECK, wide.data(), units, nullptr, 0,
-                                           nullptr, nullptr);
-    if (length <= 0)
-      return {};
-    std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(936, WC_COMPOSITECHECK, wide.data(), units, text.data(), length, nullptr,
-                        nullptr);
-    return text;
-  }
-};
-
 }  // namespace
 
 HttpTransport& httpTransport() {
   static WinInetTransport instance;
-  return instance;
-}
-
-TextCodec& textCodec() {
-  static Win32TextCodec instance;
   return instance;
 }
 

@@ -1,6 +1,7 @@
 #include <map>
 
 #include "handles.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
@@ -9,7 +10,7 @@ namespace {
 class Win32NamedEvents final : public NamedEvents {
  public:
   Marker createMarker(const std::string& name) override {
-    KernelHandle event(CreateEventA(nullptr, FALSE, FALSE, name.c_str()));
+    KernelHandle event(CreateEventW(nullptr, FALSE, FALSE, widen(name).c_str()));
     if (!event)
       return Marker::kFailed;
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
@@ -22,7 +23,7 @@ class Win32NamedEvents final : public NamedEvents {
   void releaseMarker(const std::string& name) override { held_.erase(name); }
 
   bool markerExists(const std::string& name) override {
-    return static_cast<bool>(KernelHandle(OpenEventA(SYNCHRONIZE, FALSE, name.c_str())));
+    return static_cast<bool>(KernelHandle(OpenEventW(SYNCHRONIZE, FALSE, widen(name).c_str())));
   }
 
  private:

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "base/path.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
@@ -9,14 +10,14 @@ namespace {
 
 // The executable's full path, however long.
 std::string modulePath() {
-  std::vector<char> buffer(MAX_PATH);
+  std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD length =
-        GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0)
       return {};
     if (length < buffer.size())
-      return std::string(buffer.data(), length);
+      return narrow(std::wstring_view(buffer.data(), length));
     buffer.resize(buffer.size() * 2);
   }
 }

@@ -1,6 +1,5 @@
-#include <vector>
-
 #include "handles.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_services.h"
 #include "platform/window_modes.h"
 
@@ -13,17 +12,17 @@ struct Created {
 };
 
 // With `program`, that file is what runs, whatever the command line says.
-Created createProcess(const char* program, const std::string& commandLine, int windowMode) {
-  // CreateProcessA may write into the command line, so it gets a copy.
-  std::vector<char> command(commandLine.begin(), commandLine.end());
-  command.push_back('\0');
-  STARTUPINFOA startup{};
+Created createProcess(const std::string* program, const std::string& commandLine, int windowMode) {
+  // CreateProcessW may write into the command line, so it gets a copy.
+  std::wstring command = widen(commandLine);
+  const std::wstring file = program != nullptr ? widen(*program) : std::wstring();
+  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showCommandForMode(windowMode));
   PROCESS_INFORMATION created{};
-  if (!CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &created)) {
+  if (!CreateProcessW(program != nullptr ? file.c_str() : nullptr, command.data(), nullptr, nullptr,
+                      FALSE, 0, nullptr, nullptr, &startup, &created)) {
     return {};
   }
   KernelHandle threadHandle(created.hThread);
@@ -32,7 +31,7 @@ Created createProcess(const char* program, const std::string& commandLine, int w
 
 struct WindowSearch {
   DWORD process;
-  const std::string& windowClass;
+  std::wstring windowClass;
   bool found;
 };
 
@@ -40,9 +39,9 @@ BOOL CALLBACK visitWindow(HWND window, LPARAM context) {
   auto& search = *reinterpret_cast<WindowSearch*>(context);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  char name[256] = "";
-  if (owner == search.process && IsWindowVisible(window) &&
-      GetClassNameA(window, name, sizeof name) > 0 && search.windowClass == name) {
+  wchar_t name[256] = L"";
+  if (owner == search.process && IsWindowVisible(window) && GetClassNameW(window, name, 256) > 0 &&
+      search.windowClass == name) {
     search.found = true;
     return FALSE;
   }
@@ -63,7 +62,7 @@ class Win32ChildProcess final : public ChildProcess {
   }
 
   bool showsWindowOfClass(const std::string& windowClass) override {
-    WindowSearch search{id_, windowClass, false};
+    WindowSearch search{id_, widen(windowClass), false};
     EnumWindows(&visitWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
@@ -89,7 +88,7 @@ class Win32Processes final : public Processes {
 
   std::unique_ptr<ChildProcess> start(const std::string& program, int windowMode) override {
     // The quoted path is the program's first argument, as a shell gives it.
-    Created created = createProcess(program.c_str(), "\"" + program + "\"", windowMode);
+    Created created = createProcess(&program, "\"" + program + "\"", windowMode);
     if (!created.process)
       return nullptr;
     return std::make_unique<Win32ChildProcess>(std::move(created.process), created.id);

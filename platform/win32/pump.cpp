@@ -12,7 +12,7 @@ constexpr DWORD kDonePollMs = 10;
 // main loop, which ends the program.
 bool handleQueuedMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));
       return false;
@@ -56,7 +56,7 @@ void dispatchMessage(MSG& message) {
   if (g_filter != nullptr && g_filter(message))
     return;
   TranslateMessage(&message);
-  DispatchMessageA(&message);
+  DispatchMessageW(&message);
 }
 
 Pump& pump() {

@@ -5,9 +5,9 @@
 #include <shobjidl.h>
 
 #include <memory>
-#include <vector>
 
 #include "platform/win32/late_bound_dll.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
@@ -21,11 +21,11 @@ struct ShellApi {
   TAVORO_LATE_BOUND(ole32, CoInitializeEx);
   TAVORO_LATE_BOUND(ole32, CoCreateInstance);
   LateBoundDll shell32{"shell32.dll"};
-  TAVORO_LATE_BOUND(shell32, ShellExecuteA);
-  TAVORO_LATE_BOUND(shell32, SHGetSpecialFolderPathA);
+  TAVORO_LATE_BOUND(shell32, ShellExecuteW);
+  TAVORO_LATE_BOUND(shell32, SHGetSpecialFolderPathW);
 
   bool complete() const {
-    return CoInitializeEx && CoCreateInstance && ShellExecuteA && SHGetSpecialFolderPathA;
+    return CoInitializeEx && CoCreateInstance && ShellExecuteW && SHGetSpecialFolderPathW;
   }
 };
 
@@ -62,67 +62,58 @@ class ComPtr {
   T* ptr_ = nullptr;
 };
 
-std::wstring wideFromAnsi(const std::string& text) {
-  const int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (units <= 0)
-    return {};
-  std::vector<wchar_t> wide(static_cast<std::size_t>(units));
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), units);
-  return std::wstring(wide.data());
-}
-
 class Win32Shell final : public Shell {
  public:
   void open(const std::string& target) override {
     if (const ShellApi* api = shellApi())
-      api->ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      api->ShellExecuteW(nullptr, L"open", widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 
   std::string desktopDirectory() override {
     const ShellApi* api = shellApi();
-    char path[MAX_PATH] = {};
+    wchar_t path[MAX_PATH] = {};
     if (api == nullptr ||
-        !api->SHGetSpecialFolderPathA(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE))
+        !api->SHGetSpecialFolderPathW(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE))
       return {};
-    return path;
+    return narrow(path);
   }
 
   bool createShortcut(const std::string& linkPath, const std::string& targetPath) override {
     const ShellApi* api = shellApi();
-    ComPtr<IShellLinkA> link;
+    ComPtr<IShellLinkW> link;
     if (api == nullptr ||
         FAILED(api->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IShellLinkA, link.outVoid()))) {
+                                     IID_IShellLinkW, link.outVoid()))) {
       return false;
     }
-    link->SetPath(targetPath.c_str());
+    link->SetPath(widen(targetPath).c_str());
     link->SetShowCmd(SW_SHOW);
     ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.outVoid())))
       return false;
-    const std::wstring widePath = wideFromAnsi(linkPath);
+    const std::wstring widePath = widen(linkPath);
     return !widePath.empty() && SUCCEEDED(file->Save(widePath.c_str(), TRUE));
   }
 
   std::string shortcutTarget(const std::string& linkPath) override {
     const ShellApi* api = shellApi();
-    ComPtr<IShellLinkA> link;
+    ComPtr<IShellLinkW> link;
     if (api == nullptr ||
         FAILED(api->CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IShellLinkA, link.outVoid()))) {
+                                     IID_IShellLinkW, link.outVoid()))) {
       return {};
     }
     ComPtr<IPersistFile> file;
-    const std::wstring widePath = wideFromAnsi(linkPath);
+    const std::wstring widePath = widen(linkPath);
     if (widePath.empty() || FAILED(link->QueryInterface(IID_IPersistFile, file.outVoid())) ||
         FAILED(file->Load(widePath.c_str(), STGM_READ))) {
       return {};
     }
-    char target[MAX_PATH] = "";
+    wchar_t target[MAX_PATH] = L"";
     // S_FALSE: a link without a path (to a shell object).
     if (link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK)
       return {};
-    return target;
+    return narrow(target);
   }
 };
 

@@ -222,17 +222,29 @@ def save_screenshot(wine, name):
         return None
 
 
+# The locale that gives Wine each ANSI code page (toolchain notes): the
+# launcher's own, a Western system's and a Traditional Chinese one's.
+CODE_PAGE_LOCALES = {936: "zh_CN.UTF-8", 1252: "C.UTF-8", 950: "zh_TW.UTF-8"}
+
+
 @pytest.fixture
-def start_launcher(request, wine, win32_build):
+def code_page(request):
+    """The system code page the test's launchers run on: 936, or what the
+    test is parametrized with (indirect=True)."""
+    return getattr(request, "param", 936)
+
+
+@pytest.fixture
+def start_launcher(request, wine, win32_build, code_page):
     """start_launcher(folder, name="launcher.exe") -> harness.Launcher,
-    started; every launcher still running at the end of the test is ended,
-    after a screenshot when the test failed."""
+    started on the test's code page; every launcher still running at the
+    end of the test is ended, after a screenshot when the test failed."""
     started = []
 
     def start(folder, name="launcher.exe"):
         launcher = harness.Launcher(wine, str(folder), win32_build)
         launcher.exe = os.path.join(launcher.folder, name)
-        started.append(launcher.start())
+        started.append(launcher.start(env={"LC_ALL": CODE_PAGE_LOCALES[code_page]}))
         return launcher
 
     yield start

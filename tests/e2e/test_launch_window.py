@@ -199,6 +199,7 @@ class TestOddConfig:
         launcher.wait_window()
         assert launcher.close() == 0
 
+    @pytest.mark.parametrize("code_page", [936, 1252], indirect=True)
     def test_missing_config_ends_cleanly(self, start_launcher, game_folder, config_path, wine):
         # Either the window comes up, or the launcher explains with a message
         # box ("提示") and ends once it is closed: never a crash.

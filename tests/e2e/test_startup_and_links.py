@@ -71,6 +71,7 @@ def expect_side_by_side(wine, start_launcher, first_folder, second_folder):
 # -- start-up ---------------------------------------------------------------
 
 class TestSingleInstance:
+    @pytest.mark.parametrize("code_page", [936, 1252], indirect=True)
     def test_second_copy_from_same_folder_is_refused_and_first_runs_on(
             self, wine, start_launcher, game_folder):
         first = up(start_launcher, game_folder)
@@ -338,6 +339,7 @@ class TestStartButton:
 # -- shortcut button --------------------------------------------------------------
 
 class TestShortcut:
+    @pytest.mark.parametrize("code_page", [936, 1252], indirect=True)
     def test_shortcut_on_the_desktop_points_at_the_launcher(self, wine, launcher, game_folder,
                                                             desktop):
         s.click(wine, launcher.window, s.SHORTCUT_BUTTON)
@@ -405,6 +407,7 @@ def is_red(p):
 
 
 class TestLinkLabels:
+    @pytest.mark.parametrize("code_page", [936, 1252], indirect=True)
     def test_each_label_opens_its_address(self, wine, start_launcher, game_folder, config_path,
                                           opened):
         s.write_config(config_path, **{"http_" + k: v for k, v in ADDRESSES.items()})

@@ -49,6 +49,7 @@ def new_launcher_log(folder, name=us.NEW_LAUNCHER):
 
 
 class TestWholeUpdate:
+    @pytest.mark.parametrize("code_page", [936, 1252], indirect=True)
     def test_package_unpacks_and_new_launcher_takes_over(self, wine, running, e2e_folder,
                                                          nginx, win32_build):
         assert us.cmd_exe_present(wine), "no cmd.exe in the prefix: the hand-off could not delete"

@@ -8,6 +8,7 @@
  * others move or delete it, as a running game holds its data, until it ends. */
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 #include <windows.h>
 
 #include "bare_window.h"
@@ -55,16 +56,36 @@ static void hold_files(void) {
   fclose(f);
 }
 
+/* `wide` in code page 936, whatever the system's code page: the log reads
+ * the same on every system the tests run the game on. */
+static void write_936(FILE* f, const wchar_t* wide) {
+  char text[4 * MAX_PATH];
+  int n = WideCharToMultiByte(936, 0, wide, -1, text, sizeof(text), NULL, NULL);
+  if (n > 0)
+    fputs(text, f);
+}
+
 static void log_start(void) {
-  char path[MAX_PATH];
-  if (!beside_exe(path, ".log"))
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(NULL, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH)
     return;
-  char cwd[MAX_PATH] = "";
-  GetCurrentDirectoryA(MAX_PATH, cwd);
-  FILE* f = fopen(path, "ab");
+  wchar_t* slash = wcsrchr(path, L'\\');
+  wchar_t* dot = slash ? wcsrchr(slash, L'.') : NULL;
+  wchar_t* end = dot ? dot : path + n;
+  if ((size_t)(end - path) + 5 > MAX_PATH)
+    return;
+  wcscpy(end, L".log");
+  wchar_t cwd[MAX_PATH] = L"";
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  FILE* f = _wfopen(path, L"ab");
   if (!f)
     return;
-  fprintf(f, "cmdline=%s\r\ncwd=%s\r\n", GetCommandLineA(), cwd);
+  fputs("cmdline=", f);
+  write_936(f, GetCommandLineW());
+  fputs("\r\ncwd=", f);
+  write_936(f, cwd);
+  fputs("\r\n", f);
   fclose(f);
 }
 

@@ -1,10 +1,18 @@
 #include "ui/win32/control.h"
 
 #include "platform/win32/common_controls.h"
+#include "platform/win32/wide_text.h"
 #include "ui/win32/drawing.h"
 #include "ui/win32/gdi.h"
 
 namespace ui::win32 {
+namespace {
+
+std::wstring wideText(const ControlRow& row) {
+  return platform::win32::widen(row.text != nullptr ? row.text : "");
+}
+
+}  // namespace
 
 std::string Control::text() const {
   return window_ != nullptr ? windowText(window_) : "";
@@ -13,9 +21,7 @@ std::string Control::text() const {
 void Control::setText(std::string_view text) {
   if (window_ == nullptr)
     return;
-  // The view need not be terminated; the window wants a C string.
-  const std::string terminated(text);
-  SetWindowTextA(window_, terminated.c_str());
+  SetWindowTextW(window_, platform::win32::widen(text).c_str());
 }
 
 void Control::setEnabled(bool enabled) {
@@ -63,15 +69,16 @@ DWORD Control::childStyle() const {
 
 CustomControl::~CustomControl() {
   if (HWND w = window()) {
-    SetWindowLongPtrA(w, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(w, GWLP_USERDATA, 0);
     DestroyWindow(w);
   }
 }
 
 bool CustomControl::create(HWND parent, HINSTANCE instance) {
   const ControlRow& s = row();
-  HWND w = CreateWindowExA(0, windowClass_, s.text, childStyle() | extraStyle_, s.left, s.top,
-                           s.width, s.height, parent, nullptr, instance, this);
+  HWND w = CreateWindowExW(0, platform::win32::widen(windowClass_).c_str(), wideText(s).c_str(),
+                           childStyle() | extraStyle_, s.left, s.top, s.width, s.height, parent,
+                           nullptr, instance, this);
   return w != nullptr;
 }
 
@@ -99,30 +106,30 @@ LRESULT CustomControl::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       paint(reinterpret_cast<HDC>(wParam));
       return 0;
     case WM_SETTEXT: {
-      const LRESULT result = DefWindowProcA(w, message, wParam, lParam);
+      const LRESULT result = DefWindowProcW(w, message, wParam, lParam);
       InvalidateRect(w, nullptr, FALSE);
       return result;
     }
     default:
-      return DefWindowProcA(w, message, wParam, lParam);
+      return DefWindowProcW(w, message, wParam, lParam);
   }
 }
 
 LRESULT CALLBACK CustomControl::windowProc(HWND window, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
     auto* self = static_cast<CustomControl*>(create->lpCreateParams);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->setWindow(window);
   }
-  auto* self = reinterpret_cast<CustomControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<CustomControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr)
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     self->setWindow(nullptr);
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
   return self->handle(message, wParam, lParam);
 }
@@ -143,8 +150,9 @@ bool StandardControl::createWindow(HWND parent, HINSTANCE instance, const char* 
   if (common == nullptr)
     return false;
   const ControlRow& s = row();
-  HWND w = CreateWindowExA(extendedStyle, className, s.text, childStyle() | extraStyle, s.left,
-                           s.top, s.width, s.height, parent, nullptr, instance, nullptr);
+  HWND w = CreateWindowExW(extendedStyle, platform::win32::widen(className).c_str(),
+                           wideText(s).c_str(), childStyle() | extraStyle, s.left, s.top, s.width,
+                           s.height, parent, nullptr, instance, nullptr);
   if (w == nullptr)
     return false;
   setWindow(w);

@@ -46,14 +46,13 @@ std::vector<WindowClass> registerControlClasses(HINSTANCE instance) {
                                kLabelClass,      kTransparentLabelClass, kAnimationBoxClass};
   std::vector<WindowClass> classes;
   for (const char* name : names) {
-    WNDCLASSEXA description{};
+    WNDCLASSEXW description{};
     description.cbSize = sizeof description;
     description.lpfnWndProc = &CustomControl::windowProc;
     description.hInstance = instance;
     description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     description.hbrBackground = nullptr;
-    description.lpszClassName = name;
-    classes.emplace_back(description);
+    classes.emplace_back(description, name);
   }
   return classes;
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/win32/wide_text.h"
+
 namespace ui::win32 {
 namespace {
 
@@ -54,7 +56,8 @@ void drawText(HDC dc, const RECT& area, std::string_view text, HFONT font, Color
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
   RECT box = area;
-  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format);
+  const std::wstring wide = platform::win32::widen(text);
+  DrawTextW(dc, wide.data(), static_cast<int>(wide.size()), &box, format);
 }
 
 void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Colorref colour,
@@ -76,13 +79,13 @@ void drawCaption(HDC dc, const RECT& area, std::string_view text, HFONT font, Co
 }
 
 std::string windowText(HWND window) {
-  const int length = GetWindowTextLengthA(window);
+  const int length = GetWindowTextLengthW(window);
   if (length <= 0)
     return {};
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
+  return platform::win32::narrow(text);
 }
 
 }  // namespace ui::win32

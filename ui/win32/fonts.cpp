@@ -1,6 +1,8 @@
 #include "ui/win32/fonts.h"
 
-#include <cstring>
+#include <cwchar>
+
+#include "platform/win32/wide_text.h"
 
 namespace ui::win32 {
 
@@ -12,7 +14,7 @@ HFONT FontCache::fontFor(const FontStyle& row) {
   if (auto found = fonts_.find(key); found != fonts_.end())
     return found->second.get();
 
-  LOGFONTA logFont{};
+  LOGFONTW logFont{};
   logFont.lfHeight = -row.height;
   logFont.lfWeight = row.weight;
   logFont.lfCharSet = GB2312_CHARSET;
@@ -21,8 +23,9 @@ HFONT FontCache::fontFor(const FontStyle& row) {
   logFont.lfQuality = DEFAULT_QUALITY;
   logFont.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
   // Longer names would not fit LOGFONT; they are cut rather than overrun.
-  std::strncpy(logFont.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-  Font font(CreateFontIndirectA(&logFont));
+  const std::wstring wideFace = platform::win32::widen(face).substr(0, LF_FACESIZE - 1);
+  std::wcsncpy(logFont.lfFaceName, wideFace.c_str(), LF_FACESIZE - 1);
+  Font font(CreateFontIndirectW(&logFont));
   HFONT handle = font.get();
   if (handle == nullptr)
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));

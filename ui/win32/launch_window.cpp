@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_services.h"
 #include "ui/chrome.h"
 #include "ui/control_table.h"
@@ -58,7 +59,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   // Decoded while the system connects the window to the display below.
   PicturePrefetch decoded(pictures, windowPictureNames());
 
-  WNDCLASSEXA description{};
+  WNDCLASSEXW description{};
   description.cbSize = sizeof description;
   description.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   description.lpfnWndProc = &LaunchWindow::windowProc;
@@ -67,8 +68,7 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   description.hIconSm = loadIcon(instance, row.icon, SM_CXSMICON);
   description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   description.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  description.lpszClassName = row.className;
-  windowClass_ = WindowClass(description);
+  windowClass_ = WindowClass(description, row.className);
   controlClasses_ = registerControlClasses(instance);
   if (!windowClass_.usable())
     return false;
@@ -83,7 +83,8 @@ bool LaunchWindow::create(HINSTANCE instance, EventSink& events, PictureSource p
   // The primary display, not the work area.
   const int left = (GetSystemMetrics(SM_CXSCREEN) - row.width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - row.height) / 2;
-  window_ = CreateWindowExA(kWindowExStyle, row.className, row.title, kWindowStyle, left, top,
+  window_ = CreateWindowExW(kWindowExStyle, platform::win32::widen(row.className).c_str(),
+                            platform::win32::widen(row.title).c_str(), kWindowStyle, left, top,
                             row.width, row.height, nullptr, nullptr, instance, this);
   if (window_ == nullptr)
     return false;
@@ -154,7 +155,7 @@ bool LaunchWindow::createControlWindow(Control& control) {
     return false;
   if (HWND child = control.window()) {
     byWindow_.emplace(child, &control);
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(row.font)), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.fontFor(row.font)), FALSE);
     if (row.visible)
       ShowWindow(child, SW_SHOWNA);
   }
@@ -238,12 +239,12 @@ bool LaunchWindow::preTranslate(MSG& message) {
   if (message.message == WM_LBUTTONDOWN) {
     // No caption bar: the background and the passive controls move the window.
     if (message.hwnd == window_) {
-      PostMessageA(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      PostMessageW(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
       return false;
     }
     const auto found = byWindow_.find(message.hwnd);
     if (found != byWindow_.end() && dragsWindow(found->second->row().kind)) {
-      PostMessageA(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      PostMessageW(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
       return true;
     }
     return false;
@@ -251,18 +252,18 @@ bool LaunchWindow::preTranslate(MSG& message) {
   if ((message.message == WM_KEYDOWN || message.message == WM_CHAR) && message.wParam == VK_TAB) {
     // No dialog runs this loop: the dialog manager still moves the focus
     // along the tab stops. Only Tab goes its way; Esc and Enter stay ours.
-    return IsDialogMessageA(window_, &message) != 0;
+    return IsDialogMessageW(window_, &message) != 0;
   }
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
     // A control that wants Esc for itself (as an edit box may) keeps it.
     HWND focus = GetFocus();
     if (focus != nullptr && focus != window_) {
       const LRESULT wants =
-          SendMessageA(focus, WM_GETDLGCODE, VK_ESCAPE, reinterpret_cast<LPARAM>(&message));
+          SendMessageW(focus, WM_GETDLGCODE, VK_ESCAPE, reinterpret_cast<LPARAM>(&message));
       if (wants & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
         return false;
     }
-    SendMessageA(window_, WM_CLOSE, 0, 0);
+    SendMessageW(window_, WM_CLOSE, 0, 0);
     return true;
   }
   return false;
@@ -275,7 +276,7 @@ bool LaunchWindow::filterMessage(MSG& message) {
 int LaunchWindow::runMessageLoop() {
   MSG message{};
   for (;;) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0)
       return static_cast<int>(message.wParam);
     if (got == -1)
@@ -357,24 +358,24 @@ LRESULT LaunchWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
-  return DefWindowProcA(window_, message, wParam, lParam);
+  return DefWindowProcW(window_, message, wParam, lParam);
 }
 
 LRESULT CALLBACK LaunchWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* self =
-        static_cast<LaunchWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        static_cast<LaunchWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->window_ = window;
   }
-  auto* self = reinterpret_cast<LaunchWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<LaunchWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr)
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     self->window_ = nullptr;
     self->byWindow_.clear();
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
   return self->handle(message, wParam, lParam);
 }

@@ -2,11 +2,14 @@
 
 #include <utility>
 
+#include "platform/win32/wide_text.h"
+
 namespace ui::win32 {
 
-WindowClass::WindowClass(const WNDCLASSEXA& description)
-    : name_(description.lpszClassName), instance_(description.hInstance) {
-  if (RegisterClassExA(&description) != 0) {
+WindowClass::WindowClass(WNDCLASSEXW description, std::string_view name)
+    : name_(platform::win32::widen(name)), instance_(description.hInstance) {
+  description.lpszClassName = name_.c_str();
+  if (RegisterClassExW(&description) != 0) {
     owned_ = true;
     usable_ = true;
   } else {
@@ -37,7 +40,7 @@ WindowClass::~WindowClass() {
 
 void WindowClass::unregister() {
   if (owned_)
-    UnregisterClassA(name_.c_str(), instance_);
+    UnregisterClassW(name_.c_str(), instance_);
   owned_ = false;
   usable_ = false;
 }

@@ -101,17 +101,17 @@ class Stager {
       // A link could point anywhere; its target is not ours to follow.
       if (!info || info->isSymbolicLink)
         return damaged(info ? info->name : std::string());
-      const std::string ansiName =
-          info->nameIsUtf8 ? codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
-                           : info->name;
-      std::optional<base::EntryPath> path = base::parseEntryPath(ansiName);
+      const std::optional<std::string> ansiName = nameOf(*info);
+      if (!ansiName)
+        return damaged(codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end())));
+      std::optional<base::EntryPath> path = base::parseEntryPath(*ansiName);
       if (!path)
-        return damaged(ansiName);
+        return damaged(*ansiName);
       if (!path->fileName.empty()) {
         // Two entries for one file would leave the second's backup holding
         // the first's new bytes.
         if (!reserved_.insert(foldedName(base::joinedEntryPath(*path))).second)
-          return damaged(ansiName);
+          return damaged(*ansiName);
       }
       entries_.push_back({index, std::move(*path)});
     }
@@ -148,6 +148,14 @@ class Stager {
   }
 
  private:
+  // The entry's name as the launcher writes it: a UTF-8 name converted
+  // exactly, none when code page 936 cannot hold it.
+  std::optional<std::string> nameOf(const EntryInfo& info) const {
+    if (!info.nameIsUtf8)
+      return info.name;
+    return codec_.utf8NameToAnsi(base::Bytes(info.name.begin(), info.name.end()));
+  }
+
   std::string path(const std::string& relative) const { return base::joinPath(root_, relative); }
 
   bool damaged(const std::string& file) {

@@ -187,3 +187,24 @@ TEST(Paths, TrailingSeparatorsGoALoneOneStays) {
   for (const auto& [path, expected] : rows)
     EXPECT_EQ(base::withoutTrailingSeparators(path), expected) << path;
 }
+
+// A file name converts exactly or not at all: a "?" or a near character
+// would name another file than the package means.
+TEST(HostCodec, NamesConvertExactlyOrNotAtAll) {
+  const std::pair<std::string, std::optional<std::string>> rows[] = {
+      {"", ""},
+      {"readme.txt", "readme.txt"},
+      {"\xE8\xAF\xB4\xE6\x98\x8E.txt", "\xCB\xB5\xC3\xF7.txt"},  // 说明.txt
+      {"\xE6\x9C\x80/\xE4\xB8\xAD", "\xD7\xEE/\xD6\xD0"},        // 最/中
+      {"\xE2\x82\xAC.txt", "\x80.txt"},                          // the euro sign: one byte
+      {"\xED\x95\x9C", std::nullopt},                            // 한, no Korean in 936
+      {"\xC3\x80.txt", std::nullopt},                            // À, only near to A
+      {"\xF0\x9F\x98\x80", std::nullopt},                        // outside the BMP
+      {"a\xE6", std::nullopt},                                   // a lone lead byte at the end
+      {"\xE6<", std::nullopt},                                   // ... before ASCII
+      {"\xC0\xAF", std::nullopt},                                // an overlong "/"
+  };
+  platform::host::IconvTextCodec codec;
+  for (const auto& [utf8, cp936] : rows)
+    EXPECT_EQ(codec.utf8NameToAnsi(base::Bytes(utf8.begin(), utf8.end())), cp936) << utf8;
+}

@@ -155,7 +155,7 @@ TEST(ControlTable, FontsAndColoursAreTheTablesOwn) {
   EXPECT_EQ(name.font.height, 16);
   EXPECT_EQ(name.font.weight, ui::kBold);
   const ui::ControlRow& help = *ui::findControl(ui::name::kLinkHelp);
-  EXPECT_EQ(help.font.face, nullptr);
+  EXPECT_STREQ(help.font.face, "宋体");
   EXPECT_EQ(help.font.height, 14);
   EXPECT_EQ(help.caption, 0x808080u);
   const ui::ControlRow& shortcut = *ui::findControl(ui::name::kShortcutButton);
@@ -170,6 +170,25 @@ TEST(ControlTable, FontsAndColoursAreTheTablesOwn) {
   EXPECT_EQ(ui::findControl(ui::name::kStatsTimer)->periodMs, 800);
   EXPECT_STREQ(ui::launchWindowProperties().title, "塔沃VR游戏启动器");
   EXPECT_STREQ(ui::launchWindowProperties().className, "塔沃VR游戏启动窗口");
+}
+
+// A font left to the system may have no Chinese glyphs (a Western
+// Windows's default GUI font has none): every control that shows a text
+// names its face and size.
+TEST(ControlTable, EveryCaptionHasANamedFont) {
+  int captions = 0;
+  for (const ui::ControlRow& row : ui::controlTable()) {
+    if (row.text == nullptr || *row.text == '\0')
+      continue;
+    ++captions;
+    EXPECT_NE(row.font.face, nullptr) << row.name;
+    EXPECT_GT(row.font.height, 0) << row.name;
+  }
+  EXPECT_GE(captions, 10);
+  const ui::ControlRow& language = *ui::findControl(ui::name::kGameLanguage);
+  EXPECT_STREQ(language.font.face, "宋体");
+  EXPECT_EQ(language.font.height, 12);
+  EXPECT_EQ(language.font.weight, ui::kRegular);
 }
 
 TEST(ControlTable, NamesAreCodePage936Bytes) {

@@ -63,6 +63,13 @@ TEST_F(ApplyPackageTest, EachOutcomeNamesTheFileAndTheSystemsCode) {
     EXPECT_FALSE(fs::exists(runDir() / "evil.txt"));
   }
   {
+    SCOPED_TRACE("a UTF-8 name code page 936 cannot hold (À)");
+    const update::PackageApplied applied = apply({{"b.txt", "b"}, {"data/\xC3\x80.pak", "x"}});
+    EXPECT_EQ(applied.outcome.kind, ApplyOutcomeKind::kDamaged);
+    EXPECT_EQ(applied.outcome.file, "data/?.pak") << "named as the player can read it";
+    EXPECT_EQ(files(), kOld);
+  }
+  {
     SCOPED_TRACE("every backup name taken");
     writeBytes(game() / "a.txt.backup", "the player's");
     for (int number = 1; number < 100; ++number)

@@ -103,6 +103,24 @@ TEST_F(UnzipTest, PythonUtf8FlaggedNamesArriveAsGbk) {
   EXPECT_EQ(fs::file_size(game() / "z.txt"), 0u);
 }
 
+// A UTF-8 name code page 936 cannot hold would be written under another
+// name: the package is refused before anything is written. The euro sign
+// is one of 936's own characters.
+TEST_F(UnzipTest, Utf8NamesCodePage936LacksWriteNothing) {
+  zipWithPython(archives() / "euro.zip", {{"\xE2\x82\xAC.txt", "euro"}});
+  EXPECT_EQ(unpack(archives() / "euro.zip"), (Progress{0, 100}));
+  EXPECT_EQ(readBytes(game() / "\x80.txt"), "euro");
+  fs::remove(game() / "\x80.txt");
+
+  writeBytes(game() / "readme.txt", "old");
+  for (const char* name : {"\xED\x95\x9C.txt", "data/\xC3\x80.pak", "\xF0\x9F\x98\x80"}) {
+    zipWithPython(archives() / "p.zip", {{"readme.txt", "new"}, {name, "x"}});
+    EXPECT_EQ(unpack(archives() / "p.zip"), (Progress{100})) << name;
+    EXPECT_EQ(tree(game()), std::set<std::string>{"readme.txt"}) << name;
+    EXPECT_EQ(readBytes(game() / "readme.txt"), "old") << name;
+  }
+}
+
 TEST_F(UnzipTest, SevenZipArchiveUnpacksEveryFile) {
   const std::string big = mixedBytes(1 << 20, 7);
   writeBytes(source() / "launcher.exe", big);
