@@ -27,7 +27,7 @@ endforeach()
 
 # Texts and names on the launcher's code page and on a Western system's.
 add_executable(code_page_test tests/win32/code_page_test.cpp app/update_settings.cpp)
-target_link_libraries(code_page_test PRIVATE tavoro_win32 GTest::gtest_main)
+target_link_libraries(code_page_test PRIVATE tavoro_win32 ws2_32 GTest::gtest_main)
 add_test(NAME win32.code_page_test.936 COMMAND code_page_test)
 set_tests_properties(win32.code_page_test.936 PROPERTIES ENVIRONMENT "TAVORO_EXPECTED_ACP=936")
 add_test(NAME win32.code_page_test.1252 COMMAND code_page_test)

@@ -6,6 +6,7 @@
 
 #include "platform/win32/handles.h"
 #include "platform/win32/late_bound_dll.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_services.h"
 
 namespace platform::win32 {
@@ -14,16 +15,16 @@ namespace {
 // WinINet, bound at the first exchange: only the version check uses it.
 struct WinInet {
   LateBoundDll dll{"wininet.dll"};
-  TAVORO_LATE_BOUND(dll, InternetOpenA);
-  TAVORO_LATE_BOUND(dll, InternetConnectA);
-  TAVORO_LATE_BOUND(dll, HttpOpenRequestA);
-  TAVORO_LATE_BOUND(dll, HttpSendRequestA);
+  TAVORO_LATE_BOUND(dll, InternetOpenW);
+  TAVORO_LATE_BOUND(dll, InternetConnectW);
+  TAVORO_LATE_BOUND(dll, HttpOpenRequestW);
+  TAVORO_LATE_BOUND(dll, HttpSendRequestW);
   TAVORO_LATE_BOUND(dll, InternetReadFile);
   TAVORO_LATE_BOUND(dll, HttpQueryInfoA);
   TAVORO_LATE_BOUND(dll, InternetCloseHandle);
 
   bool complete() const {
-    return InternetOpenA && InternetConnectA && HttpOpenRequestA && HttpSendRequestA &&
+    return InternetOpenW && InternetConnectW && HttpOpenRequestW && HttpSendRequestW &&
            InternetReadFile && HttpQueryInfoA && InternetCloseHandle;
   }
 };
@@ -53,6 +54,27 @@ HttpOutcome tooLarge() {
   return outcome;
 }
 
+// WinINet puts the path on the request line in the system's code page. On
+// 936 that is the page address's own bytes, as ever; elsewhere its Chinese
+// bytes would become "?", so they go escaped, as the download requests them.
+std::string requestPath(const std::string& path) {
+  if (GetACP() == kTextCodePage)
+    return path;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      escaped += c;
+    } else {
+      escaped += '%';
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0xF];
+    }
+  }
+  return escaped;
+}
+
 class WinInetTransport final : public HttpTransport {
  public:
   HttpOutcome perform(const HttpExchange& x) override {
@@ -60,28 +82,35 @@ class WinInetTransport final : public HttpTransport {
     const WinInet* const net = winInet();
     if (net == nullptr)
       return outcome;
-    const std::string proxyList = "http=" + x.proxy;
+    // The request's texts are code page 936 whatever the system's code page:
+    // converted here, as the A functions would on a 936 system.
+    const std::wstring agent = widen(x.agent);
+    const std::wstring proxyList = widen("http=" + x.proxy);
+    const std::wstring host = widen(x.host);
+    const std::wstring verb = widen(x.verb);
+    const std::wstring path = widen(requestPath(x.path));
+    const std::wstring headers = widen(x.headers);
     // Declared in opening order, so they close request, connection, internet.
     InternetHandle internet(
         x.proxy.empty()
-            ? net->InternetOpenA(x.agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
-            : net->InternetOpenA(x.agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyList.c_str(), "",
+            ? net->InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
+            : net->InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxyList.c_str(), L"",
                                  0));
     if (!internet)
       return outcome;
-    InternetHandle connection(net->InternetConnectA(internet.get(), x.host.c_str(),
+    InternetHandle connection(net->InternetConnectW(internet.get(), host.c_str(),
                                                     static_cast<INTERNET_PORT>(x.port), nullptr,
                                                     nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection)
       return outcome;
-    InternetHandle request(net->HttpOpenRequestA(connection.get(), x.verb.c_str(), x.path.c_str(),
-                                                 "HTTP/1.1", nullptr, nullptr, x.flags, 0));
+    InternetHandle request(net->HttpOpenRequestW(connection.get(), verb.c_str(), path.c_str(),
+                                                 L"HTTP/1.1", nullptr, nullptr, x.flags, 0));
     if (!request)
       return outcome;
     outcome.opened = true;
 
     // The result is not examined: a failed send shows as no body and no headers.
-    net->HttpSendRequestA(request.get(), x.headers.c_str(), static_cast<DWORD>(x.headers.size()),
+    net->HttpSendRequestW(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
                           x.body.empty() ? nullptr : const_cast<std::uint8_t*>(x.body.data()),
                           static_cast<DWORD>(x.body.size()));
     for (;;) {

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "core/config.h"
 #include "platform/win32/wide_text.h"
@@ -135,6 +137,52 @@ TEST_F(ChineseNames, NamedEventsWithChineseNamesAreOneObject) {
     CloseHandle(wide);
   events.releaseMarker(name);
   EXPECT_FALSE(events.markerExists(name));
+}
+
+// The request line a page address with Chinese bytes puts on the wire: its
+// own bytes on 936, as the launcher always sent them; escaped elsewhere,
+// where the system's code page could not carry them.
+TEST(CodePage, AChinesePageAddressIsRequestedAsOn936) {
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  ASSERT_NE(listener, INVALID_SOCKET);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  std::string received;
+  std::thread server([&] {
+    SOCKET client = accept(listener, nullptr, nullptr);
+    if (client == INVALID_SOCKET)
+      return;
+    char buffer[4096];
+    while (received.find("\r\n\r\n") == std::string::npos) {
+      const int got = recv(client, buffer, sizeof buffer, 0);
+      if (got <= 0)
+        break;
+      received.append(buffer, got);
+    }
+    const char answer[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+    send(client, answer, sizeof answer - 1, 0);
+    closesocket(client);
+  });
+  platform::HttpExchange exchange;
+  exchange.agent = "code page test";
+  exchange.host = "127.0.0.1";
+  exchange.port = ntohs(address.sin_port);
+  exchange.verb = "GET";
+  exchange.path = "/" + kShuoMing + ".html";
+  const platform::HttpOutcome outcome = platform::win32::httpTransport().perform(exchange);
+  server.join();
+  closesocket(listener);
+  WSACleanup();
+  EXPECT_EQ(std::string(outcome.body.begin(), outcome.body.end()), "ok");
+  const std::string path = GetACP() == 936 ? "/" + kShuoMing + ".html" : "/%CB%B5%C3%F7.html";
+  EXPECT_EQ(received.substr(0, received.find("\r\n")), "GET " + path + " HTTP/1.1");
 }
 
 }  // namespace
