@@ -1,20 +1,22 @@
 """scripts/mutate-change.py in a small git repository of its own, with a
 mutation tool that records how it was called."""
 
-import importlib.util
 import json
 import os
 import shutil
 import subprocess
 import sys
+import types
 
 import pytest
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
                       "mutate-change.py")
-spec = importlib.util.spec_from_file_location("mutate_change", SCRIPT)
-mutate_change = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(mutate_change)
+# The script's name has a dash: loaded by path, as a module of its own.
+mutate_change = types.ModuleType("mutate_change")
+mutate_change.__file__ = SCRIPT
+with open(SCRIPT) as script:
+    exec(compile(script.read(), SCRIPT, "exec"), mutate_change.__dict__)
 
 
 @pytest.mark.parametrize("path, expected", [
