@@ -1,5 +1,7 @@
 #include "publisher/win32/win32_tools.h"
 
+#include "platform/win32/wide_text.h"
+
 namespace publisher::win32 {
 namespace {
 
@@ -29,15 +31,7 @@ std::optional<std::string> fromWide(UINT codePage, std::wstring_view wide, bool 
 }  // namespace
 
 std::wstring toWide(UINT codePage, std::string_view text) {
-  if (text.empty())
-    return {};
-  const int bytes = static_cast<int>(text.size());
-  const int units = MultiByteToWideChar(codePage, 0, text.data(), bytes, nullptr, 0);
-  if (units <= 0)
-    return {};
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), bytes, wide.data(), units);
-  return wide;
+  return platform::win32::wideFrom(codePage, text);
 }
 
 std::optional<std::string> exactlyIn(UINT codePage, std::wstring_view wide) {
