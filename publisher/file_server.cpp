@@ -11,6 +11,7 @@
 #include "publisher/client_threads.h"
 #include "publisher/file_problems.h"
 #include "publisher/printable.h"
+#include "update/http/http_response.h"
 
 namespace publisher {
 namespace {
@@ -69,29 +70,9 @@ std::string head(int status, const char* reason, std::uint64_t length, const cha
          more + "Connection: close\r\n\r\n";
 }
 
-// The value of the header `name` (lower case), blanks around it removed;
-// nothing when the head lacks it.
-std::optional<std::string> headerValue(std::string_view text, std::string_view name) {
-  for (std::size_t start = text.find("\r\n"); start != std::string_view::npos;) {
-    start += 2;
-    const std::size_t end = text.find("\r\n", start);
-    const std::string_view line = text.substr(start, end - start);
-    const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && base::lowerAscii(line.substr(0, colon)) == name) {
-      std::string_view value = line.substr(colon + 1);
-      value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
-      value.remove_suffix(value.size() - std::min(value.find_last_not_of(" \t") + 1, value.size()));
-      return std::string(value);
-    }
-    start = end;
-  }
-  return std::nullopt;
-}
-
 std::optional<std::uint64_t> decimal(std::string_view text) {
-  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != text.npos)
-    return std::nullopt;
-  return std::stoull(std::string(text));
+  const std::optional<std::int64_t> value = update::parseLength(text);
+  return value ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(*value)) : std::nullopt;
 }
 
 // "bytes=FIRST-LAST", "bytes=FIRST-" or "bytes=-SUFFIX", into `request`.
@@ -277,9 +258,9 @@ FileRequest parseFileRequest(std::string_view text) {
     return request;
   }
   request.path = *path;
-  if (const std::optional<std::string> range = headerValue(text, "range"))
+  if (const std::optional<std::string_view> range = update::headerValue(text, "Range"))
     readRange(*range, request);
-  request.ifRange = headerValue(text, "if-range").value_or("");
+  request.ifRange = std::string(update::headerValue(text, "If-Range").value_or(""));
   return request;
 }
 

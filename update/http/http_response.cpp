@@ -15,19 +15,6 @@ std::string_view trim(std::string_view text) {
   return text;
 }
 
-std::optional<std::int64_t> parseLength(std::string_view digits) {
-  // 18 digits cannot overflow 64 bits.
-  if (digits.empty() || digits.size() > 18)
-    return std::nullopt;
-  std::int64_t value = 0;
-  for (const char c : digits) {
-    if (c < '0' || c > '9')
-      return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
 std::optional<int> parseStatusLine(std::string_view line) {
   // "HTTP/1.1 200 OK"
   if (line.size() < 12 || line.substr(0, 5) != "HTTP/" || line[8] != ' ')
@@ -52,6 +39,32 @@ bool endsWithChunked(std::string_view codings) {
 }
 
 }  // namespace
+
+std::optional<std::int64_t> parseLength(std::string_view digits) {
+  // 18 digits cannot overflow 64 bits.
+  if (digits.empty() || digits.size() > 18)
+    return std::nullopt;
+  std::int64_t value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9')
+      return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::optional<std::string_view> headerValue(std::string_view head, std::string_view name) {
+  for (std::size_t lineEnd = head.find('\n'); lineEnd != std::string_view::npos;) {
+    const std::size_t lineStart = lineEnd + 1;
+    lineEnd = head.find('\n', lineStart);
+    const std::string_view line = head.substr(lineStart, lineEnd - lineStart);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos &&
+        base::equalsIgnoringAsciiCase(trim(line.substr(0, colon)), name))
+      return trim(line.substr(colon + 1));
+  }
+  return std::nullopt;
+}
 
 std::optional<ContentRange> parseContentRange(std::string_view value) {
   constexpr std::string_view kUnit = "bytes ";

@@ -35,6 +35,14 @@ struct ResponseHead {
   std::optional<ContentRange> contentRange;
 };
 
+// The value of the first field `name` (any letter case) after the first
+// line of a request's or a response's head, blanks around it removed; null
+// when the head has none.
+std::optional<std::string_view> headerValue(std::string_view head, std::string_view name);
+
+// Up to 18 decimal digits and nothing else: no sign, no blank, no overflow.
+std::optional<std::int64_t> parseLength(std::string_view digits);
+
 // "bytes first-last/total" with first <= last < total; null otherwise.
 std::optional<ContentRange> parseContentRange(std::string_view value);
 

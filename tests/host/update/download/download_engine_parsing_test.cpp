@@ -120,6 +120,17 @@ TEST(ResponseHeadTest, ReadsStatusFramingAndLocation) {
   EXPECT_FALSE(isSuccessStatus(300));
 }
 
+TEST(ResponseHeadTest, HeaderValueIsTheFirstFieldOfItsNameAfterTheFirstLine) {
+  const std::string_view head =
+      "GET /range: bytes=9-9 HTTP/1.1\r\nHost: a\r\nrange:  bytes=0-4 \r\n"
+      "Range: bytes=5-9\r\nX-Empty:\r\n\r\n";
+  EXPECT_EQ(headerValue(head, "Range"), "bytes=0-4");
+  EXPECT_EQ(headerValue(head, "HOST"), "a");
+  EXPECT_EQ(headerValue(head, "X-Empty"), "");
+  EXPECT_EQ(headerValue(head, "If-Range"), std::nullopt);
+  EXPECT_EQ(headerValue("Range: bytes=0-1", "Range"), std::nullopt);  // a first line only
+}
+
 TEST(ResponseHeadTest, RefusesMalformedHeads) {
   for (const char* head : {"HTTP/1.1 2x0 OK\r\n\r\n", "ICY 200 OK\r\n\r\n",
                            "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
