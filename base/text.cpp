@@ -139,4 +139,11 @@ std::string valueAfterColon(std::string_view line) {
   return trimSpaces(line.substr(colon));
 }
 
+void appendPercentEscape(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += '%';
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0x0F];
+}
+
 }  // namespace base

@@ -36,4 +36,8 @@ std::string textBetween(std::string_view text, std::string_view startMarker,
 // The trimmed text after the first ":"; empty without one.
 std::string valueAfterColon(std::string_view line);
 
+// Appends "%XY", the byte in upper-case hexadecimal: how a request line
+// carries a byte it cannot hold as it is.
+void appendPercentEscape(std::string& out, unsigned char byte);
+
 }  // namespace base

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/text.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/late_bound_dll.h"
 #include "platform/win32/wide_text.h"
@@ -60,17 +61,12 @@ HttpOutcome tooLarge() {
 std::string requestPath(const std::string& path) {
   if (GetACP() == kTextCodePage)
     return path;
-  static const char kHex[] = "0123456789ABCDEF";
   std::string escaped;
   for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
+    if (static_cast<unsigned char>(c) < 0x80)
       escaped += c;
-    } else {
-      escaped += '%';
-      escaped += kHex[byte >> 4];
-      escaped += kHex[byte & 0xF];
-    }
+    else
+      base::appendPercentEscape(escaped, static_cast<unsigned char>(c));
   }
   return escaped;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/text.h"
+
 namespace update {
 namespace {
 
@@ -51,7 +53,6 @@ std::optional<int> parsePort(std::string_view digits) {
 // Keeps the request line one token: the server sees the same bytes a
 // browser would send for a code page 936 path.
 std::string encodeTarget(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string target;
   target.reserve(path.size());
   for (const char c : path) {
@@ -59,9 +60,7 @@ std::string encodeTarget(std::string_view path) {
     if (c == '#')
       break;
     if (byte >= 0x80 || c == ' ') {
-      target += '%';
-      target += kHex[byte >> 4];
-      target += kHex[byte & 0x0F];
+      base::appendPercentEscape(target, byte);
     } else {
       target += c;
     }

@@ -81,6 +81,16 @@ TEST(TextBetween, MarkersQuotesPositionsAndCase) {
   EXPECT_EQ(base::textBetween("更新说明1=one<更新说明=desc<", "更新说明=", "<"), "desc");
 }
 
+TEST(Urls, PercentEscapeIsTwoUpperCaseDigitsOfTheByte) {
+  const std::pair<unsigned char, const char*> rows[] = {
+      {0x00, "%00"}, {0x0A, "%0A"}, {0x20, "%20"}, {0x80, "%80"}, {0xCB, "%CB"}, {0xFF, "%FF"}};
+  for (const auto& [byte, escaped] : rows) {
+    std::string out = "/";
+    base::appendPercentEscape(out, byte);
+    EXPECT_EQ(out, std::string("/") + escaped) << int(byte);
+  }
+}
+
 TEST(Urls, LooseAddressHostPortAndPath) {
   struct Case {
     std::string url, host;
