@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <regex>
+#include <set>
 
 #include "publisher/messages.h"
 #include "tests/host/publisher/publisher_fixture.h"
@@ -95,15 +96,18 @@ TEST_F(ChineseTest, HelpAndRefusalsAreInChinese) {
   ASSERT_EQ(run({"--help"}), 0);
   const std::regex usage("\n  tavoro-publish (\\w+)");
   int commands = 0;
+  std::set<Message> helps;
   for (auto it = std::sregex_iterator(english.begin(), english.end(), usage);
        it != std::sregex_iterator(); ++it, ++commands) {
     const Message help = publisher::chineseHelpOf((*it)[1].str());
     ASSERT_NE(help, Message::kCount) << (*it)[1].str() << " lacks its Chinese help";
+    helps.insert(help);
     const std::string start =
         host_.text.cp936ToLocal(std::string(publisher::textsOf(help).chinese).substr(0, 24));
     EXPECT_NE(out().find(start), std::string::npos) << (*it)[1].str();
   }
   EXPECT_EQ(commands, 7);
+  EXPECT_EQ(helps.size(), 7u) << "each command has a Chinese help of its own";
   EXPECT_NE(out().find(utf8(u8"退出码：0 完成")), std::string::npos) << out();
   EXPECT_NE(out().find(utf8(u8"在端口 N 上用 http 提供")), std::string::npos) << out();
   EXPECT_NE(out().find(utf8(u8"最多同时回答 16 个连接；请求 30 秒内")), std::string::npos) << out();

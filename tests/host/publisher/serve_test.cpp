@@ -214,6 +214,12 @@ TEST_F(ServeTest, ServesTheFolderToTheLaunchersClientAndNothingElse) {
            "\r\nContent-Type: text/html; charset=utf-8\r\n" + validators +
            "Content-Range: bytes 3-" + std::to_string(page.size() - 1) + "/" +
            std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" + page.substr(3)},
+      // One byte to skip before the range: a read of a single byte goes on.
+      {"GET /version.html HTTP/1.1\r\nRange: bytes=1-\r\n\r\n",
+       "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(page.size() - 1) +
+           "\r\nContent-Type: text/html; charset=utf-8\r\n" + validators +
+           "Content-Range: bytes 1-" + std::to_string(page.size() - 1) + "/" +
+           std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" + page.substr(1)},
       // The file changed since: all of it.
       {"GET /version.html HTTP/1.1\r\nRange: bytes=3-\r\nIf-Range: \"1-2\"\r\n\r\n",
        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n"},
