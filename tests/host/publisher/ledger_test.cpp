@@ -86,7 +86,10 @@ TEST(ReleaseLedger, WrittenTextReadsBackAndDamageIsNamed) {
   std::string crlf;
   for (const char c : publisher::ledgerText(records))
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(publisher::parseLedger(crlf).size(), 3u);
+  const std::vector<LedgerRecord> fromCrlf = publisher::parseLedger(crlf);
+  ASSERT_EQ(fromCrlf.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(fromCrlf[i].launcherCopy, back[i].launcherCopy) << "no CR kept in the last field";
   EXPECT_TRUE(publisher::parseLedger("").empty());
 
   const struct {
