@@ -161,6 +161,11 @@ def version_page_seeds():
     write("version_page", "newer", page.encode("utf-8"))
     write("version_page", "same-version",
           "<p>更新地址=http://x/</p><p>最新版本=5.0</p><p>最新版本=9.9</p>".encode("utf-8"))
+    # Dotted numbers compare as numbers: 10.0 is newer than 5.0, 5.00 is not,
+    # even length (no key).
+    write("version_page", "numbered-newer",
+          "<p>最新版本=10.0</p><p>更新地址=http://x/u.zip</p>".encode("utf-8"))
+    write("version_page", "leading-zeros", "<p>最新版本=5.00</p><p>更新地址=http://x/</p>".encode("utf-8"))
     write("version_page", "unterminated-field", "程序标题=a.exe 最新版本=5.0.1".encode("utf-8"))
     # Odd length: checked by a launcher with a key.
     signed = page.replace("</body>", "<p>更新签名=" + "A" * 86 + "==</p>\n</body>") + " "

@@ -1,8 +1,9 @@
 // The version page as any server may serve it, through the real check: the
 // page arrives over a stand-in transport, its fields fill the controls, and
 // the player is asked exactly when the published version sorts after the
-// running one, byte by byte, and, for a launcher with a key, only when the
-// page carries a well-formed signature.
+// running one (number by number for dotted numbers, else byte by byte), and,
+// for a launcher with a key, only when the page carries a well-formed
+// signature.
 
 #include "app/update_window.h"
 #include "fuzz/harness.h"
@@ -11,6 +12,10 @@
 #include "ui/host/control_model.h"
 #include "update/package/release_signature.h"
 #include "update/update_flow.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -29,6 +34,37 @@ class PageServer final : public platform::HttpTransport {
 };
 
 constexpr char kPage[] = "http://update.example.invalid/launcher/version.html";
+
+// An oracle of its own for the launcher's order: dotted numbers compare run
+// by run as numbers of any length (a version that runs out first is older);
+// any other text byte by byte, unsigned.
+bool publishedIsNewer(const std::string& published, const std::string& local) {
+  const auto runsOf = [](const std::string& version, std::vector<std::string>& runs) {
+    std::string run;
+    for (std::size_t i = 0; i <= version.size(); ++i) {
+      if (i < version.size() && version[i] >= '0' && version[i] <= '9') {
+        run += version[i];
+        continue;
+      }
+      if (run.empty() || (i < version.size() && version[i] != '.'))
+        return false;
+      run.erase(0, std::min(run.find_first_not_of('0'), run.size()));
+      runs.push_back(run);
+      run.clear();
+    }
+    return true;
+  };
+  std::vector<std::string> a, b;
+  if (!runsOf(published, a) || !runsOf(local, b))
+    return published > local;  // std::string compares as unsigned bytes
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    if (a[i].size() != b[i].size())
+      return a[i].size() > b[i].size();
+    if (a[i] != b[i])
+      return a[i] > b[i];
+  }
+  return a.size() > b.size();
+}
 
 }  // namespace
 
@@ -64,8 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& published = state.versionFields[update::kLatestVersion];
   fuzz::require(controls.text(ui::name::kPublishedVersion) == published,
                 "the published version is shown as the page has it");
-  // std::string compares as unsigned bytes, shorter prefix first.
-  const bool newer = published > state.localVersion;
+  const bool newer = publishedIsNewer(published, state.localVersion);
   const bool signedPage =
       update::checkAnnouncedRelease({state.publicKey, kPage}, state.versionFields) ==
       update::PackageVerdict::kSigned;
