@@ -40,6 +40,7 @@ set(TAVORO_LOGIC_SOURCES
   update/progress_text.cpp
   update/record_names.cpp
   update/package/release_signature.cpp
+  update/package/entry_list.cpp
   update/download/resume_note.cpp
   update/download/room.cpp
   update/package/unzip.cpp
@@ -130,6 +131,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
   publisher/client_threads.cpp
   publisher/compression_choice.cpp
+  publisher/entry_list_writer.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/keygen_command.cpp

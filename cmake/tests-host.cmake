@@ -30,6 +30,7 @@ set(TAVORO_HOST_TESTS
   tests/host/update/package/crafted_journal_test.cpp
   tests/host/update/package/journal_bound_test.cpp
   tests/host/update/package/package_digest_test.cpp
+  tests/host/update/package/entry_list_test.cpp
   tests/host/update/package/record_file_test.cpp
   tests/host/update/package/recovery_rules_test.cpp
   tests/host/update/package/staged_apply_test.cpp

@@ -92,6 +92,8 @@ class Stager {
   // system refused to write it.
   StageResult failedAs() const { return failedAs_; }
   const StageFailure& failure() const { return failure_; }
+  // The entries readNames took for the folder.
+  std::size_t entryCount() const { return entries_.size(); }
 
   // Every entry's name, checked before anything is written, so that no
   // staging or backup name taken later is one the package still brings.
@@ -107,6 +109,10 @@ class Stager {
       std::optional<base::EntryPath> path = base::parseEntryPath(ansiName);
       if (!path)
         return damaged(ansiName);
+      // The package's list of its entries is for fetching, not for the folder.
+      if (path->folders.empty() &&
+          base::equalsIgnoringAsciiCase(path->fileName, kEntryListFileName))
+        continue;
       if (!path->fileName.empty()) {
         // Two entries for one file would leave the second's backup holding
         // the first's new bytes.
@@ -250,10 +256,11 @@ class Stager {
 StageResult stageEntries(Stager& stager, std::uint64_t count, const UnpackProgress& progress) {
   if (!stager.readNames(count))
     return stager.failedAs();
-  for (std::uint64_t index = 0; index < count; ++index) {
-    if (!stager.stageEntry(static_cast<std::size_t>(index)))
+  const std::size_t taken = stager.entryCount();
+  for (std::size_t index = 0; index < taken; ++index) {
+    if (!stager.stageEntry(index))
       return stager.failedAs();
-    progress(static_cast<int>(index * 100 / count));
+    progress(static_cast<int>(index * 100 / taken));
   }
   return stager.listSteps() ? StageResult::kStaged : stager.failedAs();
 }
