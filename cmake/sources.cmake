@@ -52,8 +52,11 @@ set(TAVORO_LOGIC_SOURCES
   update/package/step_files.cpp
   update/kept_package.cpp
   update/package/unzip_archive.cpp
+  update/package/pieced_source.cpp
+  update/package/fetch_plan.cpp
   update/succession.cpp
   update/update_flow.cpp
+  update/partial_update.cpp
   update/update_state.cpp
   update/version_page.cpp
   update/version.cpp

@@ -58,6 +58,10 @@ class UpdateFlow {
   void note(const std::string& text);
   void checkVersion(const std::string& pageAddress);
   void finishDownload();
+  // The whole package, as every launcher fetched it.
+  void startWholePackage();
+  // A task of the update that fetches only what the folder lacks ended.
+  void finishPartialStep();
   void applyAndHandOver(const std::string& package);
   // `unpacked`: the package's files went in (no new launcher among them
   // is then asked about twice, as ever).

@@ -182,7 +182,7 @@ class Download {
   }
 
   std::function<std::string(const HttpAddress&)> rangeRequestFor(std::uint64_t first,
-                                                                   std::uint64_t last) const {
+                                                                 std::uint64_t last) const {
     const std::string validator = point_.validator;
     return [first, last, validator](const HttpAddress& address) {
       return rangeRequest(address, kUserAgent, first, last, validator);
@@ -426,7 +426,7 @@ class Download {
     // aborts that too. A first request of a task is the plain one.
     AdoptedConnection abortable(stop_, response.connection.get());
     return abortable &&
-           response.connection->sendAll(range_   ? range_(address)
+           response.connection->sendAll(range_  ? range_(address)
                                         : file_ ? resumeRequest(address, kUserAgent, point_)
                                                 : getRequest(address, kUserAgent)) &&
            readHead(*response.connection, response);

@@ -91,8 +91,8 @@ enum class DownloadResult {
   kFailed,  // network, protocol, HTTP status or file trouble
   kGaveUp,  // the local file exists and no other name was usable
   kStopped,
-  kNoRoom,    // the disk lacks room for the update: nothing was written
-  kDiskFull,  // a write met a full disk: nothing of the body stays
+  kNoRoom,         // the disk lacks room for the update: nothing was written
+  kDiskFull,       // a write met a full disk: nothing of the body stays
   kRangesRefused,  // a part was not answered as asked (settings.spans)
 };
 

@@ -33,6 +33,13 @@ std::vector<std::size_t> separatorPositions(const std::string& path) {
 
 }  // namespace
 
+std::optional<ZipArchive> openArchive(const std::string& archivePath,
+                                      const PartialArchive* partial) {
+  if (partial == nullptr)
+    return ZipArchive::open(archivePath);
+  return ZipArchive::openPieces(archivePath, partial->pieces, partial->packageSize);
+}
+
 std::optional<std::uint64_t> unpackedSizeOf(const std::string& archivePath) {
   const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
   return archive ? archive->unpackedSize() : std::nullopt;
@@ -79,8 +86,10 @@ int stepRank(const std::string& target, const StepOrder& order) {
 class Stager {
  public:
   Stager(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
-         const std::string& runDirectory, JournalWriter& journal, const StepOrder& order)
+         const std::string& runDirectory, JournalWriter& journal, const StepOrder& order,
+         const PartialArchive* partial)
       : archive_(archive),
+        partial_(partial),
         files_(files),
         codec_(codec),
         root_(base::withoutTrailingSeparators(runDirectory)),
@@ -103,6 +112,9 @@ class Stager {
       // A link could point anywhere; its target is not ours to follow.
       if (!info || info->isSymbolicLink)
         return damaged(info ? info->name : std::string());
+      // Of a package fetched in part, only the entries fetched are read.
+      if (partial_ != nullptr && partial_->names.count(info->name) == 0)
+        continue;
       const std::string ansiName =
           info->nameIsUtf8 ? codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
                            : info->name;
@@ -239,6 +251,7 @@ class Stager {
   }
 
   const ZipArchive& archive_;
+  const PartialArchive* partial_;
   platform::Files& files_;
   platform::TextCodec& codec_;
   std::string root_;
@@ -270,14 +283,15 @@ StageResult stageEntries(Stager& stager, std::uint64_t count, const UnpackProgre
 StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
                          const std::string& archivePath, const std::string& runDirectory,
                          JournalWriter& journal, const UnpackProgress& progress,
-                         const StepOrder& order, StageFailure* failure) {
+                         const StepOrder& order, StageFailure* failure,
+                         const PartialArchive* partial) {
   StageResult result = StageResult::kNoEntries;
   {
     // The archive stays open only while this runs.
-    const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
+    const std::optional<ZipArchive> archive = openArchive(archivePath, partial);
     const std::uint64_t count = archive ? archive->entryCount() : 0;
     if (count > 0) {
-      Stager stager(files, codec, *archive, runDirectory, journal, order);
+      Stager stager(files, codec, *archive, runDirectory, journal, order, partial);
       result = stageEntries(stager, count, progress);
       if (failure != nullptr)
         *failure = stager.failure();
