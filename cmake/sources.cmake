@@ -135,6 +135,7 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/client_threads.cpp
   publisher/compression_choice.cpp
   publisher/entry_list_writer.cpp
+  publisher/entry_list_check.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/keygen_command.cpp

@@ -82,18 +82,12 @@ void putLittleEndian32(std::array<std::uint8_t, 4>& bytes, std::uint32_t value) 
   }
 }
 
-}  // namespace
+struct Layout {
+  CentralDirectory directory;
+  std::vector<Record> records;
+};
 
-std::string entryListPlaceholder(const std::vector<TreeEntry>& entries) {
-  std::vector<update::ListedEntry> listed;
-  listed.reserve(entries.size());
-  for (const TreeEntry& entry : entries)
-    listed.push_back({entry.entryName, 0, 1, entry.isFolder ? 0 : entry.size, {}});
-  return update::composeEntryList(listed);
-}
-
-update::EntryListPlace completeEntryList(const std::string& archivePath) {
-  ArchiveBytes bytes(archivePath);
+Layout layoutOf(ArchiveBytes& bytes) {
   const std::optional<CentralDirectory> found = findCentralDirectory(
       bytes.size(),
       [&bytes](std::uint64_t offset, std::size_t count) { return bytes.read(offset, count); });
@@ -101,22 +95,20 @@ update::EntryListPlace completeEntryList(const std::string& archivePath) {
     throw unexpected("end records");
   const std::vector<std::uint8_t> directory =
       bytes.read(found->offset, static_cast<std::size_t>(found->size));
-  const std::vector<Record> records = recordsOf(directory, found->entries);
+  std::vector<Record> records = recordsOf(directory, found->entries);
   if (records.empty() || records.back().name != update::kEntryListFileName)
     throw unexpected("last entry");
-  const Record& list = records.back();
-  const std::vector<std::uint8_t> local = bytes.read(list.localOffset, kLocalHeaderSize);
-  if (littleEndian(&local[0], 4) != kLocalSignature ||
-      (littleEndian(&local[kLocalFlags], 2) & kDataDescriptorFlag) != 0 ||
-      littleEndian(&local[kLocalMethod], 2) != 0)
-    throw unexpected("local header of the list");
-  const std::uint64_t dataOffset = list.localOffset + kLocalHeaderSize +
-                                   littleEndian(&local[kLocalNameLength], 2) +
-                                   littleEndian(&local[kLocalExtraLength], 2);
-  if (dataOffset > found->offset)
-    throw unexpected("local header of the list");
-  const auto placeholderLength = static_cast<std::size_t>(found->offset - dataOffset);
+  return {*found, std::move(records)};
+}
 
+}  // namespace
+
+std::vector<update::ListedEntry> listedEntriesOf(const std::string& archivePath) {
+  std::vector<Record> records;
+  {
+    ArchiveBytes bytes(archivePath);
+    records = layoutOf(bytes).records;
+  }
   const std::optional<update::ZipArchive> archive = update::ZipArchive::open(archivePath);
   if (!archive || archive->entryCount() != records.size())
     throw Refusal("cannot read back " + archivePath);
@@ -129,7 +121,35 @@ update::EntryListPlace completeEntryList(const std::string& archivePath) {
     entry.digest = contentDigest(*archive, i, entry.size);
     listed.push_back(std::move(entry));
   }
-  const std::string text = update::composeEntryList(listed);
+  return listed;
+}
+
+std::string entryListPlaceholder(const std::vector<TreeEntry>& entries) {
+  std::vector<update::ListedEntry> listed;
+  listed.reserve(entries.size());
+  for (const TreeEntry& entry : entries)
+    listed.push_back({entry.entryName, 0, 1, entry.isFolder ? 0 : entry.size, {}});
+  return update::composeEntryList(listed);
+}
+
+update::EntryListPlace completeEntryList(const std::string& archivePath) {
+  const std::string text = update::composeEntryList(listedEntriesOf(archivePath));
+  ArchiveBytes bytes(archivePath);
+  const Layout layout = layoutOf(bytes);
+  const CentralDirectory* found = &layout.directory;
+  const Record& list = layout.records.back();
+  const std::vector<std::uint8_t> local = bytes.read(list.localOffset, kLocalHeaderSize);
+  if (littleEndian(&local[0], 4) != kLocalSignature ||
+      (littleEndian(&local[kLocalFlags], 2) & kDataDescriptorFlag) != 0 ||
+      littleEndian(&local[kLocalMethod], 2) != 0)
+    throw unexpected("local header of the list");
+  const std::uint64_t dataOffset = list.localOffset + kLocalHeaderSize +
+                                   littleEndian(&local[kLocalNameLength], 2) +
+                                   littleEndian(&local[kLocalExtraLength], 2);
+  if (dataOffset > found->offset)
+    throw unexpected("local header of the list");
+  const auto placeholderLength = static_cast<std::size_t>(found->offset - dataOffset);
+
   // Stored, and the last entry before the directory: its data runs to it.
   if (text.size() != placeholderLength)
     throw unexpected("length of the list");

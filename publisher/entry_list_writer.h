@@ -19,6 +19,11 @@ namespace publisher {
 // pack as the list's entry.
 std::string entryListPlaceholder(const std::vector<TreeEntry>& entries);
 
+// Every entry of the finished package at `archivePath` but its last (the
+// list's own), as its list names them: read from its records and its data.
+// Throws Refusal when the archive is not laid out as libzip writes one.
+std::vector<update::ListedEntry> listedEntriesOf(const std::string& archivePath);
+
 // Fills in the list of the package at `archivePath`, whose last entry is
 // the placeholder; returns where the list lies and its digest. Throws
 // Refusal when the archive is not laid out as libzip writes one.

@@ -1113,6 +1113,44 @@ TEST_F(PackTest, EntryListPlacesEveryEntryAndIsSigned) {
       update::PackageVerdict::kWrongSignature);
 }
 
+// verify reads the list the page places; with --folder it names what a
+// folder at an earlier release fetches.
+TEST_F(PackTest, VerifyChecksTheEntryListAndTellsWhatAFolderFetches) {
+  ASSERT_EQ(run(packCall()), 0) << err();
+  const fs::path player = dir() / "player";
+  writeBytes(player / utf8(u8"说.txt"), "one character");
+  writeBytes(player / utf8(u8"数据/说明.txt"), mixedBytes(300 * 1024 - 1) + "!");
+  fs::create_directories(player / "empty");
+  ASSERT_EQ(run({"verify", "--page", page(), "--package", package(), "--public-key", publicKey,
+                 "--folder", player.string()}),
+            0)
+      << err();
+  // The launcher (not there) and the changed text; not the unchanged file,
+  // nor the folders that are there.
+  const std::string said = out();
+  EXPECT_NE(said.find(utf8(u8"启动器.exe")), std::string::npos) << said;
+  EXPECT_NE(said.find(utf8(u8"数据/说明.txt  (307200 bytes)")), std::string::npos) << said;
+  EXPECT_EQ(said.find(utf8(u8"说.txt  (")), std::string::npos) << said;
+  EXPECT_NE(said.find("fetches 2 of 5 entries"), std::string::npos) << said;
+
+  // A page that places the list elsewhere, or names no list: a launcher
+  // of this version fetches the whole package then.
+  const std::string html = readBytes(page());
+  const std::size_t at = html.find(utf8(u8"更新清单=")) + utf8(u8"更新清单=").size();
+  std::string moved = html;
+  moved.insert(at, "1");
+  writeBytes(dir() / "moved.html", moved);
+  EXPECT_EQ(verify((dir() / "moved.html").string(), package(), publicKey), 1);
+  EXPECT_NE(err().find(utf8(u8"更新清单=")), std::string::npos) << err();
+  std::string none = html;
+  none.erase(at, html.find('<', at) - at);
+  writeBytes(dir() / "none.html", none);
+  EXPECT_EQ(verify((dir() / "none.html").string(), package(), publicKey), 0) << err();
+  EXPECT_EQ(run({"verify", "--page", (dir() / "none.html").string(), "--package", package(),
+                 "--public-key", publicKey, "--folder", player.string()}),
+            1);
+}
+
 // A package without ZIP64's needs keeps the classic records alone, as
 // launchers and servers in the field know them.
 TEST_F(PackTest, SmallPackageKeepsTheClassicLayout) {
