@@ -132,13 +132,14 @@ PartialEnd continuePartialUpdate(platform::Files& files, platform::Pump& pump,
       return wholeAfterAll(files, state);
     return PartialEnd::kGoesOn;
   }
+  bool matches = false;
   {
-    // Closed before the apply opens it again, or removes it.
+    // Closed before the apply opens it again, or it is removed: Windows
+    // removes no open file.
     const std::optional<ZipArchive> archive = openArchive(partial.gathered, &partial.archive);
-    if (!archive || !fetchedEntriesMatch(*archive, partial.chosen))
-      return wholeAfterAll(files, state);
+    matches = archive && fetchedEntriesMatch(*archive, partial.chosen);
   }
-  return PartialEnd::kReady;
+  return matches ? PartialEnd::kReady : wholeAfterAll(files, state);
 }
 
 }  // namespace update

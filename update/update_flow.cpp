@@ -161,11 +161,7 @@ void UpdateFlow::finishPartialStep() {
   if (const std::optional<RoomShortfall> shortfall = state_.downloadObject->roomShortfall()) {
     files.remove(state_.partial->gathered);
     state_.partial.reset();
-    endUnapplied(UpdatePhase::kIdle,
-                 shortfall->diskFilled
-                     ? diskFullMessage(false, runDir)
-                     : roomShortMessage(shortfall->needed, shortfall->available, runDir),
-                 platform::kIconWarning);
+    endShortOfRoom(*shortfall);
     return;
   }
   switch (continuePartialUpdate(files, *os_.pump, runDir, state_, view_)) {
@@ -184,6 +180,15 @@ void UpdateFlow::finishPartialStep() {
   }
 }
 
+void UpdateFlow::endShortOfRoom(const RoomShortfall& shortfall) {
+  const std::string runDir = os_.process->runDirectory();
+  endUnapplied(UpdatePhase::kIdle,
+               shortfall.diskFilled
+                   ? diskFullMessage(false, runDir)
+                   : roomShortMessage(shortfall.needed, shortfall.available, runDir),
+               platform::kIconWarning);
+}
+
 void UpdateFlow::finishDownload() {
   if (state_.partial) {
     finishPartialStep();
@@ -194,12 +199,7 @@ void UpdateFlow::finishDownload() {
   if (const std::optional<RoomShortfall> shortfall = state_.downloadObject->roomShortfall()) {
     // Nothing of the body was kept, or a kept partial file stays as it was.
     endUnfinishedDownload(files, state_);
-    const std::string runDir = os_.process->runDirectory();
-    endUnapplied(UpdatePhase::kIdle,
-                 shortfall->diskFilled
-                     ? diskFullMessage(false, runDir)
-                     : roomShortMessage(shortfall->needed, shortfall->available, runDir),
-                 platform::kIconWarning);
+    endShortOfRoom(*shortfall);
     return;
   }
   switch (endUnfinishedDownload(files, state_)) {

@@ -151,7 +151,8 @@ def pack_release_2(wine, tool, tmp_path, secret, win32_build, url):
 def assert_all_new(folder, launcher):
     log = os.path.join(str(folder), os.path.splitext(us.NEW_LAUNCHER)[0] + ".log")
     harness.wait_until(lambda: os.path.exists(log), 90, what="the new launcher's log")
-    assert us.wait_exit(launcher.proc, 30) == 0
+    # The old launcher waits up to 15 s for a program that is no launcher.
+    assert us.wait_exit(launcher.proc, 60) == 0
     for name, data in release_files(2).items():
         assert us.read(os.path.join(str(folder), *name.split("/"))) == data, name
     for leftover in (PACKAGE, PACKAGE + ".tmp", PACKAGE + ".entries", "tavoro-update.entries"):

@@ -165,20 +165,9 @@ class Download {
       return DownloadResult::kStopped;
     DownloadSettings part = settings_;
     part.maxBytes = start + static_cast<std::int64_t>(span.length);
-    switch (streamBody(part, stop_, observer_, *response.connection, response.head,
-                       response.bodyStart, *file_)) {
-      case BodyEnd::kComplete:
-        return DownloadResult::kComplete;
-      case BodyEnd::kBroken:
-        return std::nullopt;
-      case BodyEnd::kFailed:
-        return failure();
-      case BodyEnd::kDiskFull:
-        return endOfFailedWrite();
-      case BodyEnd::kStopped:
-        break;
-    }
-    return DownloadResult::kStopped;
+    const BodyEnd end = streamBody(part, stop_, observer_, *response.connection, response.head,
+                                   response.bodyStart, *file_);
+    return end == BodyEnd::kComplete ? DownloadResult::kComplete : unfinished(end);
   }
 
   std::function<std::string(const HttpAddress&)> rangeRequestFor(std::uint64_t first,
@@ -234,13 +223,19 @@ class Download {
     const BodyEnd end = streamBody(settings_, stop_, observer_, *response.connection, response.head,
                                    response.bodyStart, *file_);
     point_.kept = file_->written();
+    if (end != BodyEnd::kComplete)
+      return unfinished(end);
+    // Bytes the system held back may meet a full disk only now.
+    if (!file_->close())
+      return endOfFailedWrite();
+    file_->keep();
+    return DownloadResult::kComplete;
+  }
+
+  // The end of a body that did not complete; none when it broke off and
+  // may be asked for again.
+  std::optional<DownloadResult> unfinished(BodyEnd end) {
     switch (end) {
-      case BodyEnd::kComplete:
-        // Bytes the system held back may meet a full disk only now.
-        if (!file_->close())
-          return endOfFailedWrite();
-        file_->keep();
-        return DownloadResult::kComplete;
       case BodyEnd::kBroken:
         return std::nullopt;
       case BodyEnd::kFailed:
@@ -249,6 +244,7 @@ class Download {
         return failure();
       case BodyEnd::kDiskFull:
         return endOfFailedWrite();
+      case BodyEnd::kComplete:
       case BodyEnd::kStopped:
         break;
     }

@@ -23,78 +23,22 @@ bool fitsAfter(std::uint64_t offset, std::uint64_t length) {
   return length <= std::numeric_limits<std::uint64_t>::max() - offset;
 }
 
-// Reads the parts of a line off the front of the rest of the list.
-class LineReader {
- public:
-  explicit LineReader(std::string_view rest) : rest_(rest) {}
-
-  std::optional<std::uint64_t> hexNumber() {
-    if (rest_.size() < kHexDigits)
-      return std::nullopt;
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < kHexDigits; ++i) {
-      const char c = rest_[i];
-      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-      if (digit < 0)
-        return std::nullopt;
-      value = value << 4 | static_cast<std::uint64_t>(digit);
-    }
-    rest_.remove_prefix(kHexDigits);
-    return value;
-  }
-
-  // Up to the next space, which base64 never holds.
-  std::string_view word() {
-    const std::size_t end = rest_.find(' ');
-    const std::string_view word = rest_.substr(0, end);
-    rest_.remove_prefix(word.size());
-    return word;
-  }
-
-  std::optional<std::string> name() {
-    LengthPrefixedReader reader(rest_, kMaxNameBytes);
-    const std::size_t before = rest_.size();
-    std::optional<std::string> name = reader.text();
-    if (!name || name->empty())
-      return std::nullopt;
-    rest_.remove_prefix(before - remainingAfter(*name));
-    return name;
-  }
-
-  bool skip(char expected) {
-    if (rest_.empty() || rest_.front() != expected)
-      return false;
-    rest_.remove_prefix(1);
-    return true;
-  }
-
-  bool atEnd() const { return rest_.empty(); }
-
- private:
-  // What stays of the rest once "<length>:<name>" is read.
-  std::size_t remainingAfter(const std::string& name) const {
-    return rest_.size() - std::to_string(name.size()).size() - 1 - name.size();
-  }
-
-  std::string_view rest_;
-};
-
-std::optional<ListedEntry> readEntry(LineReader& line) {
+std::optional<ListedEntry> readEntry(LengthPrefixedReader& line) {
   ListedEntry entry;
-  const std::optional<std::uint64_t> offset = line.hexNumber();
+  const std::optional<std::uint64_t> offset = line.hexNumber(kHexDigits);
   if (!offset || !line.skip(' '))
     return std::nullopt;
-  const std::optional<std::uint64_t> span = line.hexNumber();
+  const std::optional<std::uint64_t> span = line.hexNumber(kHexDigits);
   if (!span || *span == 0 || !fitsAfter(*offset, *span) || !line.skip(' '))
     return std::nullopt;
-  const std::optional<std::uint64_t> size = line.hexNumber();
+  const std::optional<std::uint64_t> size = line.hexNumber(kHexDigits);
   if (!size || !line.skip(' '))
     return std::nullopt;
   const std::optional<PackageDigest> digest = parsePackageDigest(line.word());
   if (!digest || !line.skip(' '))
     return std::nullopt;
-  std::optional<std::string> name = line.name();
-  if (!name || !line.skip('\n'))
+  std::optional<std::string> name = line.text();
+  if (!name || name->empty() || !line.skip('\n'))
     return std::nullopt;
   entry.name = std::move(*name);
   entry.offset = *offset;
@@ -118,7 +62,7 @@ std::string composeEntryList(const std::vector<ListedEntry>& entries) {
 std::optional<std::vector<ListedEntry>> parseEntryList(std::string_view text) {
   if (text.size() > kMaxEntryListBytes || text.substr(0, kHeader.size()) != kHeader)
     return std::nullopt;
-  LineReader line(text.substr(kHeader.size()));
+  LengthPrefixedReader line(text.substr(kHeader.size()), kMaxNameBytes);
   std::vector<ListedEntry> entries;
   while (!line.atEnd()) {
     std::optional<ListedEntry> entry = readEntry(line);
