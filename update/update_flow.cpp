@@ -167,11 +167,14 @@ void UpdateFlow::finishPartialStep() {
   switch (continuePartialUpdate(files, *os_.pump, runDir, state_, view_)) {
     case PartialEnd::kGoesOn:
       return;
-    case PartialEnd::kReady:
+    case PartialEnd::kReady: {
       note("entries fetched: " + std::to_string(state_.partial->chosen.size()));
       enter(UpdatePhase::kVerifying);
-      applyAndHandOver(state_.partial->gathered);
+      // A copy: the apply lets the partial update's state go.
+      const std::string gathered = state_.partial->gathered;
+      applyAndHandOver(gathered);
       return;
+    }
     case PartialEnd::kWholeAfterAll:
       note("the whole package after all");
       view_.showPercent(0);
