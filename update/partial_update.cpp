@@ -1,10 +1,14 @@
 #include "update/partial_update.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "base/file_name.h"
 #include "update/download.h"
 #include "update/download/download_object.h"
+#include "update/download/room.h"
 #include "update/package/fetch_plan.h"
 #include "update/package/release_signature.h"
 #include "update/progress_text.h"
@@ -12,6 +16,8 @@
 
 namespace update {
 namespace {
+
+constexpr std::uint64_t kMostBytes = std::numeric_limits<std::int64_t>::max();
 
 // The check of the folder keeps the window's messages going this often.
 constexpr std::uint64_t kPumpEveryBytes = 4u << 20;
@@ -73,6 +79,15 @@ bool startPartialUpdate(platform::Files& files, const std::string& runDirectory,
     return false;
   const std::optional<Release> release = announcedRelease(state.versionFields, state.pageAddress);
   if (!release || release->entryList.offset + release->entryList.length > release->packageSize)
+    return false;
+  // A disk short of room for the whole update is told so before a byte
+  // of the package is asked for, as it always was.
+  const std::optional<std::uint64_t> unpacked =
+      parsePackageSize(state.versionFields[kUnpackedSize]);
+  const std::int64_t needed = roomNeeded(
+      static_cast<std::int64_t>(std::min<std::uint64_t>(release->packageSize, kMostBytes)), 0,
+      unpacked ? static_cast<std::int64_t>(std::min<std::uint64_t>(*unpacked, kMostBytes)) : -1);
+  if (lacksRoom(needed, files.availableSpace(runDirectory)))
     return false;
   ReleaseNames& names = state.names;
   names.address = state.versionFields[kUpdateAddress];

@@ -44,8 +44,9 @@ enum class PartialEnd {
   kWholeAfterAll,
 };
 
-// The release's list is signed (the third form, with this launcher's key)
-// and its fetch started: true. False: nothing was started, nor changed.
+// The release's list is signed (the third form, with this launcher's key),
+// the disk has room for the whole update as the page gives it, and the
+// list's fetch started: true. False: nothing was started, nor changed.
 bool startPartialUpdate(platform::Files& files, const std::string& runDirectory, UpdateState& state,
                         UpdateView& view);
 

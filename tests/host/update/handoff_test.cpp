@@ -1044,3 +1044,23 @@ TEST_F(PartialUpdateTest, AServerThatIgnoresRangesSendsTheWholePackage) {
   EXPECT_EQ(server.requests().size(), 2u);
   EXPECT_TRUE(os.messageBoxes.calls.empty());
 }
+
+// A disk short of room for the whole update is told so before a byte of
+// the package is asked for: the list is not fetched either.
+TEST_F(PartialUpdateTest, ADiskShortOfRoomForTheWholeUpdateAsksForNothing) {
+  const std::string bytes = release({{"NewLauncher.exe", "MZ new"}, {"Data/level1.pak", kLevel}});
+  updateState().versionFields[update::kUnpackedSize] = std::to_string(kLevel.size() + 6);
+  const std::int64_t needed =
+      update::roomNeeded(static_cast<std::int64_t>(bytes.size()), 0, kLevel.size() + 6);
+  os.files.spaceFigure = needed - 1;
+  fetch();
+  ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
+  EXPECT_NE(os.messageBoxes.calls[0].text.find("磁盘空间不足"), std::string::npos);
+  EXPECT_FALSE(exists("pkg.zip.entries"));
+  EXPECT_FALSE(exists("NewLauncher.exe"));
+  // Room to the byte: the list is fetched and only what differs follows.
+  os.messageBoxes.calls.clear();
+  os.files.spaceFigure = needed;
+  EXPECT_THROW(fetch(), ProgramEnded);
+  EXPECT_EQ(testing_support::readBytes(runDir() / "NewLauncher.exe"), "MZ new");
+}
