@@ -65,6 +65,15 @@ TEST_F(SpanDownloadTest, ABreakAsksForTheRestOfItsPart) {
       << requests[1];
 }
 
+TEST_F(SpanDownloadTest, BreaksBeyondTheRetriesEndItAndLeaveNothing) {
+  server.on("/pkg.zip",
+            {sendBytes(partHead(100, 199, 1000) + package.substr(100, 40)), resetConnection()});
+  EXPECT_EQ(run({{100, 100}}), update::DownloadResult::kFailed);
+  // The first request and one after each of the five pauses.
+  EXPECT_EQ(server.requests().size(), 6u);
+  EXPECT_FALSE(std::filesystem::exists(localFile("pkg.zip.entries")));
+}
+
 TEST_F(SpanDownloadTest, AnAnswerThatIsNotThePartEndsItAndLeavesNothing) {
   const struct {
     const char* what;

@@ -105,6 +105,7 @@ TEST(EntryList, PlaceOnThePage) {
       {"-1 1 " + d, false},
       {"+1 1 " + d, false},
       {" 1 1 " + d, false},
+      {" 1 " + d, false},
       {"1  1 " + d, false},
       {"1 1 " + d + " ", false},
       {"1 1 " + d.substr(0, 40) + "\n" + d.substr(40), false},
