@@ -66,8 +66,13 @@ TEST_F(SpanDownloadTest, ABreakAsksForTheRestOfItsPart) {
 }
 
 TEST_F(SpanDownloadTest, BreaksBeyondTheRetriesEndItAndLeaveNothing) {
-  server.on("/pkg.zip",
-            {sendBytes(partHead(100, 199, 1000) + package.substr(100, 40)), resetConnection()});
+  // Each answer the rest asked for, cut short again.
+  std::vector<std::vector<ServerStep>> turns;
+  for (const auto& [first, sent] : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+           {100, 40}, {140, 40}, {180, 10}, {190, 5}, {195, 2}, {197, 1}})
+    turns.push_back(
+        {sendBytes(partHead(first, 199, 1000) + package.substr(first, sent)), resetConnection()});
+  server.onTurns("/pkg.zip", turns);
   EXPECT_EQ(run({{100, 100}}), update::DownloadResult::kFailed);
   // The first request and one after each of the five pauses.
   EXPECT_EQ(server.requests().size(), 6u);
