@@ -41,6 +41,7 @@ set(TAVORO_LOGIC_SOURCES
   update/progress_text.cpp
   update/record_names.cpp
   update/package/release_signature.cpp
+  update/package/entry_list.cpp
   update/download/resume_note.cpp
   update/download/room.cpp
   update/package/unzip.cpp
@@ -52,8 +53,11 @@ set(TAVORO_LOGIC_SOURCES
   update/package/step_files.cpp
   update/kept_package.cpp
   update/package/unzip_archive.cpp
+  update/package/pieced_source.cpp
+  update/package/fetch_plan.cpp
   update/succession.cpp
   update/update_flow.cpp
+  update/partial_update.cpp
   update/update_state.cpp
   update/version_page.cpp
   update/version.cpp
@@ -133,6 +137,8 @@ set(TAVORO_PUBLISHER_SOURCES
   publisher/arguments.cpp
   publisher/client_threads.cpp
   publisher/compression_choice.cpp
+  publisher/entry_list_writer.cpp
+  publisher/entry_list_check.cpp
   publisher/file_server.cpp
   publisher/file_problems.cpp
   publisher/game_config_check.cpp

@@ -33,6 +33,9 @@ set(TAVORO_HOST_TESTS
   tests/host/update/package/crafted_journal_test.cpp
   tests/host/update/package/journal_bound_test.cpp
   tests/host/update/package/package_digest_test.cpp
+  tests/host/update/package/entry_list_test.cpp
+  tests/host/update/package/fetch_plan_test.cpp
+  tests/host/update/download/download_spans_test.cpp
   tests/host/update/package/record_file_test.cpp
   tests/host/update/package/recovery_rules_test.cpp
   tests/host/update/package/staged_apply_test.cpp

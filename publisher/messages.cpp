@@ -58,7 +58,8 @@ constexpr std::array<MessageTexts, static_cast<std::size_t>(Message::kCount)> kT
      "      版本页可以是 UTF-8 文件）。密钥取自 --launcher FILE（玩家现在手上的启动器），\n"
      "      发布还必须符合它的版本页地址和版本；或者取 KEY。两者都不给时，用发布记录\n"
      "      LEDGER（默认是当前文件夹下的 release-ledger）里这次发布之前的启动器。\n"
-     "      退出码 0：玩家会收到这个发布；1：不会，并说明原因。\n"},
+     "      也检查包里的条目清单；--folder DIR 列出游戏文件夹 DIR（旧版本）的启动器\n"
+     "      要下载的条目和字节数。退出码 0：玩家会收到这个发布；1：不会，并说明原因。\n"},
     // serve
     {"",
      "      在端口 N 上用 http 提供 DIR 里的文件（例如 pack 的输出），用于在本机彩排更新：\n"

@@ -9,6 +9,7 @@
 #include "base/cp936.h"
 #include "base/file_name.h"
 #include "publisher/command.h"
+#include "publisher/entry_list_writer.h"
 #include "publisher/file_problems.h"
 #include "publisher/game_config_check.h"
 #include "publisher/messages.h"
@@ -161,13 +162,16 @@ void runPack(const Arguments& arguments, Tools& tools) {
   const PackTotals totals = totalsOf(entries);
   {
     ProgressLine line(tools.err);
-    writePackage(package.stagingPath(), entries,
-                 [&](const PackTotals& done, const PackTotals& total) {
-                   if (line.due())
-                     line.show(progressText(done, total));
-                 });
+    writePackage(
+        package.stagingPath(), entries,
+        [&](const PackTotals& done, const PackTotals& total) {
+          if (line.due())
+            line.show(progressText(done, total));
+        },
+        kEntryListFileName, entryListPlaceholder(entries));
     line.finish(progressText(totals, totals));
   }
+  const EntryListPlace entryList = completeEntryList(package.stagingPath());
 
   const std::optional<PackageDigest> digest = digestOfFile(tools.files, package.stagingPath());
   const std::int64_t size = tools.files.size(package.stagingPath());
@@ -179,15 +183,19 @@ void runPack(const Arguments& arguments, Tools& tools) {
                         fields[kProgramTitle],
                         packageFileName(fields[kUpdateAddress]),
                         static_cast<std::uint64_t>(size),
-                        *digest};
+                        *digest,
+                        entryList};
   fields[kPackageSize] = std::to_string(size);
   fields[kPackageDigest] = toBase64(*digest);
+  fields[kEntryList] = entryListPlaceText(entryList);
   // Unsigned, read back from the package itself: the launcher's room check
   // before the download.
+  // The entry list is never unpacked.
   if (const std::optional<std::uint64_t> unpacked = update::unpackedSizeOf(package.stagingPath()))
-    fields[kUnpackedSize] = std::to_string(*unpacked);
+    fields[kUnpackedSize] = std::to_string(*unpacked - entryList.length);
   // One signature per form: launchers already shipped check the earlier one.
-  for (const ReleaseForm form : {ReleaseForm::kWithoutPage, ReleaseForm::kWithPage}) {
+  for (const ReleaseForm form :
+       {ReleaseForm::kWithoutPage, ReleaseForm::kWithPage, ReleaseForm::kWithEntries}) {
     const Signature signature = signRelease(release, form, secret.key);
     // A key file damaged after keygen would sign what no launcher accepts.
     if (!releaseSignatureMatches(release, form, signature, publicKey))

@@ -186,6 +186,20 @@ void addFile(zip_t* archive, const TreeEntry& entry, PackState& state) {
     throw Refusal("cannot add " + entry.shownName + ": " + archiveError(archive));
 }
 
+void addStored(zip_t* archive, const std::string& name, const std::string& bytes) {
+  // The bytes outlive the archive's close, which reads them.
+  zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+  if (source == nullptr)
+    throw Refusal("cannot add " + name + ": " + archiveError(archive));
+  const zip_int64_t index = zip_file_add(archive, name.c_str(), source, kRawName);
+  if (index < 0) {
+    zip_source_free(source);
+    throw Refusal("cannot add " + name + ": " + archiveError(archive));
+  }
+  if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)
+    throw Refusal("cannot add " + name + ": " + archiveError(archive));
+}
+
 }  // namespace
 
 PackTotals totalsOf(const std::vector<TreeEntry>& entries) {
@@ -200,7 +214,8 @@ PackTotals totalsOf(const std::vector<TreeEntry>& entries) {
 }
 
 void writePackage(const std::string& archivePath, const std::vector<TreeEntry>& entries,
-                  const PackProgress& progress) {
+                  const PackProgress& progress, const std::string& lastName,
+                  const std::string& lastBytes) {
   PackState state{{}, totalsOf(entries), progress, {}};
   ArchiveOwner archive = openNewArchive(archivePath);
   for (const TreeEntry& entry : entries) {
@@ -209,6 +224,8 @@ void writePackage(const std::string& archivePath, const std::vector<TreeEntry>& 
     else
       addFile(archive.get(), entry, state);
   }
+  if (!lastName.empty())
+    addStored(archive.get(), lastName, lastBytes);
   // The data is read and compressed here.
   if (zip_close(archive.get()) != 0) {
     if (!state.problem.empty())

@@ -27,9 +27,11 @@ using PackProgress = std::function<void(const PackTotals& done, const PackTotals
 
 // Writes `entries` in order into a new archive at `archivePath`, replacing
 // what is there; files are read as they are compressed, one open at a time.
-// Throws Refusal naming a file that cannot be read whole or that changes
-// size meanwhile.
+// `lastName`, when not empty, is one more entry after them, holding
+// `lastBytes` stored as they are. Throws Refusal naming a file that cannot
+// be read whole or that changes size meanwhile.
 void writePackage(const std::string& archivePath, const std::vector<TreeEntry>& entries,
-                  const PackProgress& progress);
+                  const PackProgress& progress, const std::string& lastName = {},
+                  const std::string& lastBytes = {});
 
 }  // namespace publisher

@@ -38,6 +38,10 @@ std::string recordNameWhy(update::RecordNameKind kind) {
       return "the launcher downloads the package under this name until it is whole";
     case RecordNameKind::kResumeNote:
       return "the launcher notes where a broken-off download stopped under this name";
+    case RecordNameKind::kEntryList:
+      return "the package lists its entries under this name";
+    case RecordNameKind::kFetchedEntries:
+      return "the launcher gathers the entries it fetches of the package under this name";
     case RecordNameKind::kStaging:
       return std::string("the launcher unpacks each file under its name with ") +
              update::kStagingSuffix + " first";

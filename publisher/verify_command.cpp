@@ -7,6 +7,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "publisher/command.h"
+#include "publisher/entry_list_check.h"
 #include "publisher/file_problems.h"
 #include "publisher/messages.h"
 #include "publisher/pack_ledger.h"
@@ -27,12 +28,13 @@ namespace {
 using update::PackageVerdict;
 using update::VersionFields;
 
-constexpr std::array<OptionSpec, 5> kOptions = {{
+constexpr std::array<OptionSpec, 6> kOptions = {{
     {"--page", "FILE_OR_URL", 1, 1},
     {"--package", "FILE", 0, 1},
     {"--public-key", "KEY", 0, 1},
     {"--launcher", "FILE", 0, 1},
     {"--ledger", "LEDGER", 0, 1},
+    {"--folder", "DIR", 0, 1},
 }};
 
 // The page as the launcher has it: UTF-8 turned into code page 936, cut at
@@ -319,6 +321,9 @@ void runVerify(const Arguments& arguments, Tools& tools) {
                   "changed after signing, it was signed for another version page, or another "
                   "key signed it");
   }
+  // Launchers of this version fetch by the list: it must be the package's.
+  if (const std::string problem = entryListProblem(fields, package, tools); !problem.empty())
+    throw Refusal(problem);
   // Signed, and this file is what was signed; a local file of another name
   // is fine, but not the one players get.
   if (const std::string otherName = local ? verifier.otherName() : ""; !otherName.empty())
@@ -331,6 +336,8 @@ void runVerify(const Arguments& arguments, Tools& tools) {
               << ") are offered: they get version " << verifier.value(update::kLatestVersion)
               << " now";
   tools.out << "\n";
+  if (const std::optional<std::string> folder = arguments.optional("--folder"))
+    tools.out << folderFetches(fields, package, *folder, tools);
 }
 
 }  // namespace
@@ -347,10 +354,13 @@ const Command& verifyCommand() {
       "      https rules); --package FILE checks a local package instead (before\n"
       "      upload; the page may be a UTF-8 file). The key is that of --launcher\n"
       "      FILE, the launcher players have now, whose page address and version\n"
-      "      the release must also fit; or KEY. Exit status 0: players get this\n"
-      "      release; 1: they do not, and why. Without --launcher and KEY, the\n"
-      "      launcher is the one the release ledger LEDGER (default: the folder\n"
-      "      release-ledger here) holds from before this release.\n",
+      "      the release must also fit; or KEY. It checks the package's list of\n"
+      "      its entries too; --folder DIR names the entries a launcher in the game\n"
+      "      folder DIR (at an earlier release) fetches, and the bytes. Exit status\n"
+      "      0: players get this release; 1: they do not, and why. Without\n"
+      "      --launcher and KEY, the launcher is the one the release ledger LEDGER\n"
+      "      (default: the folder release-ledger here) holds from before this\n"
+      "      release.\n",
       runVerify};
   return command;
 }

@@ -8,6 +8,10 @@ namespace update {
 namespace {
 
 constexpr std::string_view kHeader = kKeptRecordHeader;
+// The fields every record holds: those of the page when records were first
+// kept. Fields added later follow, so a record an earlier launcher kept
+// still reads, its later fields empty.
+constexpr int kFirstKeptFields = kUnpackedSize + 1;
 // The length of a longest value, as kMaxKeptRecordBytes counts it.
 static_assert(kMaxKeptValueBytes == 65536);
 
@@ -35,11 +39,15 @@ std::optional<KeptPackage> readKeptPackage(platform::Files& files,
     return std::nullopt;
   LengthPrefixedReader reader(text.substr(kHeader.size()), kMaxKeptValueBytes);
   KeptPackage kept;
-  for (std::string& value : kept.versionFields) {
+  for (int field = 0; field < kVersionFieldCount; ++field) {
+    // A value is "<length>:", the size that ends the record "<digits>\n".
+    LengthPrefixedReader ahead = reader;
+    if (field >= kFirstKeptFields && !ahead.text())
+      break;
     std::optional<std::string> read = reader.text();
     if (!read || !reader.skip('\n'))
       return std::nullopt;
-    value = std::move(*read);
+    kept.versionFields[field] = std::move(*read);
   }
   const std::optional<std::int64_t> size = reader.fileSize();
   if (!size || !reader.skip('\n') || !reader.atEnd())

@@ -64,11 +64,15 @@ std::optional<RecordNameKind> launcherRecordName(std::string_view fileName,
     return RecordNameKind::kFreshRecord;
   if (isOrNumbers(name, kUnreadableJournalFileName))
     return RecordNameKind::kUnreadableJournal;
+  if (name == kEntryListFileName)
+    return RecordNameKind::kEntryList;
   if (packageName.empty())
     return std::nullopt;
   const std::string package = folded(packageName);
   if (name == package)
     return RecordNameKind::kPackage;
+  if (name == package + kFetchedEntriesSuffix)
+    return RecordNameKind::kFetchedEntries;
   const std::string partial = package + kPartialPackageSuffix;
   if (isOrNumbers(name, partial))
     return RecordNameKind::kPartialPackage;

@@ -25,6 +25,11 @@ inline constexpr char kFreshRecordSuffix[] = ".new";
 // a broken-off download leaves for the next run.
 inline constexpr char kPartialPackageSuffix[] = ".tmp";
 inline constexpr char kResumeNoteSuffix[] = ".resume";
+// The package's own list of its entries, an entry of the package that is
+// never unpacked; and after the package's name, the file that gathers the
+// entries fetched by ranges when only some are needed.
+inline constexpr char kEntryListFileName[] = "tavoro-update.entries";
+inline constexpr char kFetchedEntriesSuffix[] = ".entries";
 // After a file's name: its new data before the apply, its old data until
 // the update is known to be whole.
 inline constexpr char kStagingSuffix[] = ".unpacking";
@@ -41,6 +46,8 @@ enum class RecordNameKind {
   kPackage,         // the package's own file name, the last part of its address
   kPartialPackage,  // the package's name + ".tmp", or a numbered form of it
   kResumeNote,      // the partial package's name + ".resume"
+  kEntryList,       // the package's list of its entries
+  kFetchedEntries,  // the package's name + ".entries"
   kStaging,         // any name ending in ".unpacking"
   kBackup,          // any name ending in ".backup"
 };

@@ -13,6 +13,7 @@
 #include "update/package/package_digest_follower.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip.h"
+#include "update/partial_update.h"
 #include "update/succession.h"
 #include "update/version.h"
 
@@ -111,6 +112,16 @@ void UpdateFlow::acceptRelease() {
   view_.showPanel(true);
   view_.enableStart(false);
   os_.pump->delay(kBeforeDownloadMs);
+  // Only what the folder lacks, where the release's list is signed.
+  if (startPartialUpdate(*os_.files, os_.process->runDirectory(), state_, view_)) {
+    note("fetching the entries the folder lacks");
+    enter(UpdatePhase::kDownloading);
+    return;
+  }
+  startWholePackage();
+}
+
+void UpdateFlow::startWholePackage() {
   switch (startPackageDownload(*os_.files, os_.process->runDirectory(), state_, view_)) {
     case DownloadStart::kStarted:
       enter(UpdatePhase::kDownloading);
@@ -144,18 +155,54 @@ void UpdateFlow::onProgressTick() {
   showTransfer(view_, state_);
 }
 
+void UpdateFlow::finishPartialStep() {
+  platform::Files& files = *os_.files;
+  const std::string runDir = os_.process->runDirectory();
+  if (const std::optional<RoomShortfall> shortfall = state_.downloadObject->roomShortfall()) {
+    files.remove(state_.partial->gathered);
+    state_.partial.reset();
+    endShortOfRoom(*shortfall);
+    return;
+  }
+  switch (continuePartialUpdate(files, *os_.pump, runDir, state_, view_)) {
+    case PartialEnd::kGoesOn:
+      return;
+    case PartialEnd::kReady: {
+      note("entries fetched: " + std::to_string(state_.partial->chosen.size()));
+      enter(UpdatePhase::kVerifying);
+      // A copy: the apply lets the partial update's state go.
+      const std::string gathered = state_.partial->gathered;
+      applyAndHandOver(gathered);
+      return;
+    }
+    case PartialEnd::kWholeAfterAll:
+      note("the whole package after all");
+      view_.showPercent(0);
+      startWholePackage();
+      return;
+  }
+}
+
+void UpdateFlow::endShortOfRoom(const RoomShortfall& shortfall) {
+  const std::string runDir = os_.process->runDirectory();
+  endUnapplied(UpdatePhase::kIdle,
+               shortfall.diskFilled
+                   ? diskFullMessage(false, runDir)
+                   : roomShortMessage(shortfall.needed, shortfall.available, runDir),
+               platform::kIconWarning);
+}
+
 void UpdateFlow::finishDownload() {
+  if (state_.partial) {
+    finishPartialStep();
+    return;
+  }
   enter(UpdatePhase::kVerifying);
   platform::Files& files = *os_.files;
   if (const std::optional<RoomShortfall> shortfall = state_.downloadObject->roomShortfall()) {
     // Nothing of the body was kept, or a kept partial file stays as it was.
     endUnfinishedDownload(files, state_);
-    const std::string runDir = os_.process->runDirectory();
-    endUnapplied(UpdatePhase::kIdle,
-                 shortfall->diskFilled
-                     ? diskFullMessage(false, runDir)
-                     : roomShortMessage(shortfall->needed, shortfall->available, runDir),
-                 platform::kIconWarning);
+    endShortOfRoom(*shortfall);
     return;
   }
   switch (endUnfinishedDownload(files, state_)) {
@@ -206,8 +253,22 @@ void UpdateFlow::applyAndHandOver(const std::string& package) {
   apply.folder = runDir;
   apply.order = {state_.names.newLauncher, os_.process->executableName()};
   apply.retry = inUseRetryWith(*os_.pump);
+  apply.partial = state_.partial ? &state_.partial->archive : nullptr;
   PackageApplied applied = applyPackage(files, *os_.namedEvents, *os_.codec, apply);
   state_.names.successor = applied.successor;
+  if (state_.partial) {
+    // Its entries are in place or undone: the gathered parts have served.
+    files.remove(package);
+    state_.partial.reset();
+    // Only a whole package can be kept for the next start, before the game
+    // holds its files.
+    if (applied.outcome.kind == ApplyOutcomeKind::kInUse) {
+      note("held file: the whole package after all");
+      enter(UpdatePhase::kDownloading);
+      startWholePackage();
+      return;
+    }
+  }
   const ApplyOutcome& outcome = applied.outcome;
   note(std::string("apply ") + outcomeName(outcome.kind) +
        (outcome.file.empty() ? "" : " " + outcome.file) +

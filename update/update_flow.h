@@ -11,6 +11,7 @@
 
 #include "core/program.h"
 #include "platform/services.h"
+#include "update/download/download_events.h"
 #include "update/package/apply_package.h"
 #include "update/update_state.h"
 #include "update/update_view.h"
@@ -58,6 +59,12 @@ class UpdateFlow {
   void note(const std::string& text);
   void checkVersion(const std::string& pageAddress);
   void finishDownload();
+  // The whole package, as every launcher fetched it.
+  void startWholePackage();
+  // A task of the update that fetches only what the folder lacks ended.
+  void finishPartialStep();
+  // The download ended for want of room on the disk: the player is told.
+  void endShortOfRoom(const RoomShortfall& shortfall);
   void applyAndHandOver(const std::string& package);
   // `unpacked`: the package's files went in (no new launcher among them
   // is then asked about twice, as ever).

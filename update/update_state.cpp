@@ -3,6 +3,7 @@
 #include "update/download/download_object.h"
 #include "update/package/package_digest_follower.h"
 #include "update/package/staged_apply.h"
+#include "update/partial_update.h"
 
 namespace update {
 

@@ -24,6 +24,7 @@ namespace update {
 class DownloadObject;
 struct AppliedUpdate;
 class PackageDigestFollower;
+struct PartialFetch;
 
 // Where the update is. A start click does something only in kIdle and
 // kTakenBack; a close request waits while the folder is changing.
@@ -108,6 +109,8 @@ struct UpdateState {
   std::shared_ptr<DownloadProgress> progress;
   // The package applied, awaiting the new launcher's sign of life.
   std::unique_ptr<AppliedUpdate> appliedUpdate;
+  // An update fetching only the entries the folder lacks; null otherwise.
+  std::unique_ptr<PartialFetch> partial;
 };
 
 // What this launcher checks a release against: its key and its page.

@@ -32,6 +32,11 @@ enum VersionField : int {
   // sizes): a hint for the room check before the download, which the
   // signature does not bind; the archive itself tells before the apply.
   kUnpackedSize,
+  // Where the package's list of its entries lies and its digest
+  // (update/package/entry_list.h), and the signature that binds it too:
+  // what lets a launcher fetch only the entries its folder lacks.
+  kEntryList,
+  kSignatureWithEntries,
   kVersionFieldCount,
 };
 

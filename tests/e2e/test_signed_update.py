@@ -496,7 +496,13 @@ class TestRoomOnTheDisk:
         accept(wine, launcher, page, win32_build)
 
         # Another program takes the rest of the disk once a few MiB arrived.
-        request = package_server.wait_requests(1, "/" + PACKAGE)[0]
+        # The whole package's request: a launcher first asks for the list
+        # of its entries by a range, which this server answers whole.
+        harness.wait_until(lambda: any(not r.headers_named("Range")
+                                       for r in package_server.requests_for("/" + PACKAGE)),
+                           30, what="the whole package's request")
+        request = next(r for r in package_server.requests_for("/" + PACKAGE)
+                       if not r.headers_named("Range"))
         harness.wait_until(lambda: request.sent > 4 * MIB, 30, what="4 MiB of the package")
         filler = small_disk / "filler.bin"
         with open(filler, "wb") as f:

@@ -1,6 +1,7 @@
 #include "update/download/download_engine.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -76,6 +77,8 @@ class Download {
         observer_(observer) {}
 
   DownloadResult run() {
+    if (!settings_.spans.empty())
+      return runSpans();
     takeOverEarlierRun();
     // A body whose size is known before asking is not asked for without
     // room for it: a continued one's size is in its note.
@@ -99,6 +102,81 @@ class Download {
 
  private:
   enum class Fetched { kAnswered, kNoAnswer, kRefused };
+
+  // The parts of settings.spans one after another into a new file; a break
+  // asks for the rest of its part after the same pauses as a whole body.
+  DownloadResult runSpans() {
+    std::int64_t total = 0;
+    for (const ByteSpan& span : settings_.spans)
+      total += static_cast<std::int64_t>(span.length);
+    reportTotal(total);
+    if (!hasRoomFor(total))
+      return settle(DownloadResult::kNoRoom);
+    file_ = std::make_unique<PartialFile>(files_, settings_.localPath);
+    if (!file_->opened()) {
+      file_.reset();
+      return settle(isDiskFullError(files_.lastError()) ? diskFilled() : DownloadResult::kFailed);
+    }
+    const std::vector<std::int32_t>& pauses = settings_.retryPausesMs;
+    for (const ByteSpan& span : settings_.spans) {
+      const std::int64_t start = file_->written();
+      for (std::size_t attempt = 0;; ++attempt) {
+        const std::optional<DownloadResult> end = fetchPart(span, start);
+        if (end == DownloadResult::kComplete)
+          break;
+        if (end)
+          return settle(*end);
+        if (attempt >= pauses.size())
+          return settle(DownloadResult::kFailed);
+        if (stop_.waitFor(std::max(pauses[attempt], 0)))
+          return settle(DownloadResult::kStopped);
+      }
+    }
+    if (!file_->close())
+      return settle(endOfFailedWrite());
+    file_->keep();
+    return settle(DownloadResult::kComplete);
+  }
+
+  // The rest of one part, whose first byte went to the file at `start`;
+  // none when it broke off and may be asked for again.
+  std::optional<DownloadResult> fetchPart(const ByteSpan& span, std::int64_t start) {
+    const std::uint64_t done = static_cast<std::uint64_t>(file_->written() - start);
+    const std::uint64_t first = span.offset + done;
+    const std::uint64_t last = span.offset + span.length - 1;
+    range_ = rangeRequestFor(first, last);
+    Response response;
+    const Fetched fetched = fetchFollowingRedirects(response);
+    if (fetched == Fetched::kNoAnswer && !stop_.requested())
+      return std::nullopt;
+    if (fetched != Fetched::kAnswered)
+      return failure();
+    if (response.head.status == 200 ||
+        (isSuccessStatus(response.head.status) &&
+         !answersRange(response.head, first, last, point_.validator)))
+      return DownloadResult::kRangesRefused;
+    if (!isSuccessStatus(response.head.status))
+      return failure();
+    // Every later part must come from the same version of the file.
+    if (point_.validator.empty())
+      point_.validator = ifRangeValidator(response.head);
+    AdoptedConnection abortable(stop_, response.connection.get());
+    if (!abortable)
+      return DownloadResult::kStopped;
+    DownloadSettings part = settings_;
+    part.maxBytes = start + static_cast<std::int64_t>(span.length);
+    const BodyEnd end = streamBody(part, stop_, observer_, *response.connection, response.head,
+                                   response.bodyStart, *file_);
+    return end == BodyEnd::kComplete ? DownloadResult::kComplete : unfinished(end);
+  }
+
+  std::function<std::string(const HttpAddress&)> rangeRequestFor(std::uint64_t first,
+                                                                 std::uint64_t last) const {
+    const std::string validator = point_.validator;
+    return [first, last, validator](const HttpAddress& address) {
+      return rangeRequest(address, kUserAgent, first, last, validator);
+    };
+  }
 
   // The task's end, or none when the body broke off and may be asked for again.
   std::optional<DownloadResult> attemptOnce() {
@@ -145,13 +223,19 @@ class Download {
     const BodyEnd end = streamBody(settings_, stop_, observer_, *response.connection, response.head,
                                    response.bodyStart, *file_);
     point_.kept = file_->written();
+    if (end != BodyEnd::kComplete)
+      return unfinished(end);
+    // Bytes the system held back may meet a full disk only now.
+    if (!file_->close())
+      return endOfFailedWrite();
+    file_->keep();
+    return DownloadResult::kComplete;
+  }
+
+  // The end of a body that did not complete; none when it broke off and
+  // may be asked for again.
+  std::optional<DownloadResult> unfinished(BodyEnd end) {
     switch (end) {
-      case BodyEnd::kComplete:
-        // Bytes the system held back may meet a full disk only now.
-        if (!file_->close())
-          return endOfFailedWrite();
-        file_->keep();
-        return DownloadResult::kComplete;
       case BodyEnd::kBroken:
         return std::nullopt;
       case BodyEnd::kFailed:
@@ -160,6 +244,7 @@ class Download {
         return failure();
       case BodyEnd::kDiskFull:
         return endOfFailedWrite();
+      case BodyEnd::kComplete:
       case BodyEnd::kStopped:
         break;
     }
@@ -283,6 +368,8 @@ class Download {
     }
     if (result == DownloadResult::kGaveUp)
       return result;
+    if (result == DownloadResult::kRangesRefused && !stop_.requested())
+      return result;
     if (stop_.requested())
       return DownloadResult::kStopped;
     if (shortfall_ && (result == DownloadResult::kNoRoom || result == DownloadResult::kDiskFull)) {
@@ -335,8 +422,9 @@ class Download {
     // aborts that too. A first request of a task is the plain one.
     AdoptedConnection abortable(stop_, response.connection.get());
     return abortable &&
-           response.connection->sendAll(file_ ? resumeRequest(address, kUserAgent, point_)
-                                              : getRequest(address, kUserAgent)) &&
+           response.connection->sendAll(range_  ? range_(address)
+                                        : file_ ? resumeRequest(address, kUserAgent, point_)
+                                                : getRequest(address, kUserAgent)) &&
            readHead(*response.connection, response);
   }
 
@@ -353,6 +441,8 @@ class Download {
 
   std::unique_ptr<PartialFile> file_;
   ResumePoint point_;
+  // The request for the part being fetched (settings.spans); empty otherwise.
+  std::function<std::string(const HttpAddress&)> range_;
   std::string notePath_;  // set while a note of this task's file stands
   std::optional<std::int64_t> reported_;
   bool bodyBegun_ = false;

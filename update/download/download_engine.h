@@ -31,6 +31,15 @@ inline constexpr std::int64_t kMaxBytesWithoutLength = std::int64_t{16} << 30;
 // "(1)" to "(99)", that no file has; nothing when all are taken.
 std::optional<std::string> unusedLocalPath(platform::Files& files, const std::string& path);
 
+// A part of a resource: `length` bytes from `offset`.
+struct ByteSpan {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  bool operator==(const ByteSpan& other) const {
+    return offset == other.offset && length == other.length;
+  }
+};
+
 struct DownloadSettings {
   HttpAddress address;
   std::string localPath;
@@ -61,6 +70,12 @@ struct DownloadSettings {
   bool checkRoom = false;
   std::int64_t expectedBytes = 0;
   std::int64_t unpackedBytes = -1;
+  // Only these parts of the resource, one after another into the file,
+  // each asked for with one range (a break asks for its rest); empty: the
+  // whole body. A part answered with anything but exactly its bytes (a
+  // server that ignores ranges, another version of the file) ends the
+  // task as kRangesRefused, and nothing stays of it.
+  std::vector<ByteSpan> spans;
 };
 
 // The bound a task's file is held to, for a body that declares its length
@@ -76,8 +91,9 @@ enum class DownloadResult {
   kFailed,  // network, protocol, HTTP status or file trouble
   kGaveUp,  // the local file exists and no other name was usable
   kStopped,
-  kNoRoom,    // the disk lacks room for the update: nothing was written
-  kDiskFull,  // a write met a full disk: nothing of the body stays
+  kNoRoom,         // the disk lacks room for the update: nothing was written
+  kDiskFull,       // a write met a full disk: nothing of the body stays
+  kRangesRefused,  // a part was not answered as asked (settings.spans)
 };
 
 // Runs the whole download. Unless it completes, a file it created is

@@ -106,6 +106,7 @@ bool DownloadObject::start(const DownloadRequest& request,
   settings->checkRoom = request.checkRoom;
   settings->expectedBytes = request.expectedBytes;
   settings->unpackedBytes = request.unpackedBytes;
+  settings->spans = request.spans;
   return launch(std::move(*settings), record, std::move(listener));
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "update/download/download_engine.h"
 #include "update/download/download_task_parameters.h"
 
 namespace update {
@@ -30,6 +31,9 @@ struct DownloadRequest {
   bool checkRoom = false;
   std::int64_t expectedBytes = 0;
   std::int64_t unpackedBytes = -1;
+  // Only these parts of the address (download_engine.h); empty: all of it.
+  // Not part of the record either.
+  std::vector<ByteSpan> spans;
 };
 
 // The request as the program-wide record of a task holds it: a download,

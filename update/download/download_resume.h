@@ -33,6 +33,17 @@ bool canContinue(const ResumePoint& point);
 std::string resumeRequest(const HttpAddress& address, std::string_view userAgent,
                           const ResumePoint& point);
 
+// The plain request for bytes `first` to `last` of the resource, with an
+// If-Range line when `validator` is not empty.
+std::string rangeRequest(const HttpAddress& address, std::string_view userAgent,
+                         std::uint64_t first, std::uint64_t last, const std::string& validator);
+
+// True when the answer is exactly bytes `first` to `last` (status 206, one
+// range, its length as declared) and, where it names one of the kind of
+// `validator`, of the same version of the file.
+bool answersRange(const ResponseHead& head, std::uint64_t first, std::uint64_t last,
+                  const std::string& validator);
+
 enum class ResumedAnswer {
   kContinue,   // exactly the rest of the same body: append it
   kStartOver,  // the whole body anew: replace what is kept

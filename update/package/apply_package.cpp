@@ -36,7 +36,7 @@ PackageApplied applyPackage(platform::Files& files, platform::NamedEvents& event
   StageFailure failure;
   const UnpackProgress progress = apply.progress ? apply.progress : [](int) {};
   const StageResult staged = stageArchive(files, codec, apply.archivePath, apply.folder, *journal,
-                                          progress, apply.order, &failure);
+                                          progress, apply.order, &failure, apply.partial);
   if (staged != StageResult::kStaged) {
     // A staged file another program opened meanwhile keeps the journal,
     // for the next start to remove it.

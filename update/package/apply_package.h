@@ -51,6 +51,8 @@ struct PackageApply {
   InUseRetry retry;
   // Staging's progress, i * 100 / n after entry i of n; may be empty.
   UnpackProgress progress;
+  // Only these entries, of a package fetched in part; null: all of it.
+  const PartialArchive* partial = nullptr;
 };
 
 struct PackageApplied {

@@ -70,6 +70,30 @@ class LengthPrefixedReader {
     return value;
   }
 
+  // Exactly `digits` lower-case hexadecimal digits: numbers of a fixed
+  // width, so that a record's length does not depend on them.
+  std::optional<std::uint64_t> hexNumber(std::size_t digits) {
+    if (rest_.size() < digits || digits > 16)
+      return std::nullopt;
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+      const char c = rest_[i];
+      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      if (digit < 0)
+        return std::nullopt;
+      value = value << 4 | static_cast<std::uint64_t>(digit);
+    }
+    rest_.remove_prefix(digits);
+    return value;
+  }
+
+  // Up to the next space, or to the end.
+  std::string_view word() {
+    const std::string_view word = rest_.substr(0, rest_.find(' '));
+    rest_.remove_prefix(word.size());
+    return word;
+  }
+
   bool skip(char expected) {
     if (rest_.empty() || rest_.front() != expected)
       return false;

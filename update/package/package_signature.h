@@ -62,6 +62,7 @@ enum class PackageVerdict {
   kMalformedSignature,  // the page's value is no signature
   kMalformedSize,       // the page's package size is no number
   kMalformedDigest,     // the page's package digest is no digest
+  kMalformedEntryList,  // the page's entry list is no place and digest
   kWrongSignature,      // the page's fields are not what was signed, or another key signed
   kUnreadable,          // the package cannot be read
   kOtherSize,           // the package is not of the signed size

@@ -19,18 +19,28 @@ void addText(std::string& out, std::string_view name, std::string_view text) {
 }  // namespace
 
 VersionField signatureField(ReleaseForm form) {
-  return form == ReleaseForm::kWithoutPage ? kPackageSignature : kSignatureWithPage;
+  switch (form) {
+    case ReleaseForm::kWithoutPage:
+      return kPackageSignature;
+    case ReleaseForm::kWithPage:
+      break;
+    case ReleaseForm::kWithEntries:
+      return kSignatureWithEntries;
+  }
+  return kSignatureWithPage;
 }
 
 std::string canonicalRelease(const Release& release, ReleaseForm form) {
   std::string out = "tavoro-release/" + std::to_string(static_cast<int>(form)) + "\n";
-  if (form == ReleaseForm::kWithPage)
+  if (form != ReleaseForm::kWithoutPage)
     addText(out, "page", release.pageAddress);
   addText(out, "version", release.version);
   addText(out, "launcher", release.launcherName);
   addText(out, "package", release.packageName);
   out += "size " + std::to_string(release.packageSize) + "\n";
   out += "digest " + toBase64(release.packageDigest) + "\n";
+  if (form == ReleaseForm::kWithEntries)
+    out += "entries " + entryListPlaceText(release.entryList) + "\n";
   return out;
 }
 
@@ -70,12 +80,14 @@ std::optional<Release> announcedRelease(const VersionFields& fields, std::string
   const std::optional<PackageDigest> digest = parsePackageDigest(fields[kPackageDigest]);
   if (!size || !digest)
     return std::nullopt;
+  const std::optional<EntryListPlace> list = parseEntryListPlace(fields[kEntryList]);
   return Release{std::string(pageAddress),
                  fields[kLatestVersion],
                  fields[kProgramTitle],
                  packageFileName(fields[kUpdateAddress]),
                  *size,
-                 *digest};
+                 *digest,
+                 list.value_or(EntryListPlace{})};
 }
 
 namespace {
@@ -91,6 +103,8 @@ PackageVerdict checkWithKey(const ReleaseTrust& trust, std::string_view publicKe
   const std::optional<Release> release = announcedRelease(fields, trust.pageAddress);
   if (!release)
     return PackageVerdict::kMalformedDigest;
+  if (trust.form == ReleaseForm::kWithEntries && !parseEntryListPlace(fields[kEntryList]))
+    return PackageVerdict::kMalformedEntryList;
   return releaseSignatureMatches(*release, trust.form, *parseSignature(fields[signature]),
                                  *parsePublicKey(publicKey))
              ? PackageVerdict::kSigned

@@ -21,6 +21,12 @@
 // Launchers shipped before the page was signed check the first form: the
 // same lines without "page", under "tavoro-release/1". A page carries one
 // signature for each form, so that both kinds take the same release.
+//
+// The third form, "tavoro-release/3", adds one line after "digest" that
+// binds the package's list of its entries (entry_list.h), by which a
+// launcher fetches only the entries its folder lacks:
+//
+//   entries <offset> <length> <BLAKE2b-512 of the list, base64 with padding>
 
 #include <array>
 #include <cstdint>
@@ -28,6 +34,7 @@
 #include <string>
 #include <string_view>
 
+#include "update/package/entry_list.h"
 #include "update/package/package_signature.h"
 #include "update/version_page.h"
 
@@ -36,6 +43,7 @@ namespace update {
 enum class ReleaseForm {
   kWithoutPage = 1,
   kWithPage = 2,
+  kWithEntries = 3,
 };
 // The form this launcher checks.
 inline constexpr ReleaseForm kLauncherReleaseForm = ReleaseForm::kWithPage;
@@ -51,6 +59,8 @@ struct Release {
   std::string packageName;
   std::uint64_t packageSize = 0;
   PackageDigest packageDigest{};
+  // Signed in the third form only.
+  EntryListPlace entryList{};
 };
 
 std::string canonicalRelease(const Release& release, ReleaseForm form);
@@ -64,7 +74,8 @@ std::optional<std::uint64_t> parsePackageSize(std::string_view text);
 // The release a page read at `pageAddress` announces: its version, new
 // launcher, the last part of its package address, and the size and digest
 // it gives for the package. Nothing when the size or the digest is
-// malformed.
+// malformed. The entry list's place is taken where the page gives one
+// that parses, else left at zero (only the third form signs it).
 std::optional<Release> announcedRelease(const VersionFields& fields, std::string_view pageAddress);
 
 // What a launcher checks a page against: the key it carries, the page

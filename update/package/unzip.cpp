@@ -33,6 +33,13 @@ std::vector<std::size_t> separatorPositions(const std::string& path) {
 
 }  // namespace
 
+std::optional<ZipArchive> openArchive(const std::string& archivePath,
+                                      const PartialArchive* partial) {
+  if (partial == nullptr)
+    return ZipArchive::open(archivePath);
+  return ZipArchive::openPieces(archivePath, partial->pieces, partial->packageSize);
+}
+
 std::optional<std::uint64_t> unpackedSizeOf(const std::string& archivePath) {
   const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
   return archive ? archive->unpackedSize() : std::nullopt;
@@ -79,8 +86,10 @@ int stepRank(const std::string& target, const StepOrder& order) {
 class Stager {
  public:
   Stager(platform::Files& files, platform::TextCodec& codec, const ZipArchive& archive,
-         const std::string& runDirectory, JournalWriter& journal, const StepOrder& order)
+         const std::string& runDirectory, JournalWriter& journal, const StepOrder& order,
+         const PartialArchive* partial)
       : archive_(archive),
+        partial_(partial),
         files_(files),
         codec_(codec),
         root_(base::withoutTrailingSeparators(runDirectory)),
@@ -92,6 +101,8 @@ class Stager {
   // system refused to write it.
   StageResult failedAs() const { return failedAs_; }
   const StageFailure& failure() const { return failure_; }
+  // The entries readNames took for the folder.
+  std::size_t entryCount() const { return entries_.size(); }
 
   // Every entry's name, checked before anything is written, so that no
   // staging or backup name taken later is one the package still brings.
@@ -101,12 +112,19 @@ class Stager {
       // A link could point anywhere; its target is not ours to follow.
       if (!info || info->isSymbolicLink)
         return damaged(info ? info->name : std::string());
+      // Of a package fetched in part, only the entries fetched are read.
+      if (partial_ != nullptr && partial_->names.count(info->name) == 0)
+        continue;
       const std::optional<std::string> ansiName = nameOf(*info);
       if (!ansiName)
         return damaged(codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end())));
       std::optional<base::EntryPath> path = base::parseEntryPath(*ansiName);
       if (!path)
         return damaged(*ansiName);
+      // The package's list of its entries is for fetching, not for the folder.
+      if (path->folders.empty() &&
+          base::equalsIgnoringAsciiCase(path->fileName, kEntryListFileName))
+        continue;
       if (!path->fileName.empty()) {
         // Two entries for one file would leave the second's backup holding
         // the first's new bytes.
@@ -241,6 +259,7 @@ class Stager {
   }
 
   const ZipArchive& archive_;
+  const PartialArchive* partial_;
   platform::Files& files_;
   platform::TextCodec& codec_;
   std::string root_;
@@ -258,10 +277,11 @@ class Stager {
 StageResult stageEntries(Stager& stager, std::uint64_t count, const UnpackProgress& progress) {
   if (!stager.readNames(count))
     return stager.failedAs();
-  for (std::uint64_t index = 0; index < count; ++index) {
-    if (!stager.stageEntry(static_cast<std::size_t>(index)))
+  const std::size_t taken = stager.entryCount();
+  for (std::size_t index = 0; index < taken; ++index) {
+    if (!stager.stageEntry(index))
       return stager.failedAs();
-    progress(static_cast<int>(index * 100 / count));
+    progress(static_cast<int>(index * 100 / taken));
   }
   return stager.listSteps() ? StageResult::kStaged : stager.failedAs();
 }
@@ -271,14 +291,15 @@ StageResult stageEntries(Stager& stager, std::uint64_t count, const UnpackProgre
 StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
                          const std::string& archivePath, const std::string& runDirectory,
                          JournalWriter& journal, const UnpackProgress& progress,
-                         const StepOrder& order, StageFailure* failure) {
+                         const StepOrder& order, StageFailure* failure,
+                         const PartialArchive* partial) {
   StageResult result = StageResult::kNoEntries;
   {
     // The archive stays open only while this runs.
-    const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
+    const std::optional<ZipArchive> archive = openArchive(archivePath, partial);
     const std::uint64_t count = archive ? archive->entryCount() : 0;
     if (count > 0) {
-      Stager stager(files, codec, *archive, runDirectory, journal, order);
+      Stager stager(files, codec, *archive, runDirectory, journal, order, partial);
       result = stageEntries(stager, count, progress);
       if (failure != nullptr)
         *failure = stager.failure();

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/files.h"
 #include "platform/text_codec.h"
 #include "update/package/apply_journal.h"
+#include "update/package/unzip_archive.h"
 
 namespace update {
 
@@ -46,6 +48,15 @@ struct StepOrder {
   std::string ownFile;
 };
 
+// A package of which only some entries are to be unpacked, their parts
+// fetched and gathered in one file (pieced_source.h).
+struct PartialArchive {
+  std::vector<ArchivePiece> pieces;
+  std::uint64_t packageSize = 0;
+  // The stored names of the entries to stage; the others are left alone.
+  std::set<std::string> names;
+};
+
 // Writes every entry of the archive at `archivePath` to a staging name
 // beside its target below `runDirectory`, recording each in `journal`,
 // then chooses backup names and lists the steps of the apply. Reports
@@ -55,7 +66,13 @@ struct StepOrder {
 StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
                          const std::string& archivePath, const std::string& runDirectory,
                          JournalWriter& journal, const UnpackProgress& progress,
-                         const StepOrder& order = {}, StageFailure* failure = nullptr);
+                         const StepOrder& order = {}, StageFailure* failure = nullptr,
+                         const PartialArchive* partial = nullptr);
+
+// The archive at `archivePath`: the whole package, or the parts `partial`
+// names when it is given.
+std::optional<ZipArchive> openArchive(const std::string& archivePath,
+                                      const PartialArchive* partial);
 
 // The archive's files unpacked, in bytes (ZipArchive::unpackedSize);
 // nothing when it is no archive or does not tell.

@@ -54,6 +54,23 @@ std::optional<ZipArchive> ZipArchive::open(const std::string& path) {
   return ZipArchive(archive);
 }
 
+std::optional<ZipArchive> ZipArchive::openPieces(const std::string& path,
+                                                 std::vector<ArchivePiece> pieces,
+                                                 std::uint64_t packageSize) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* file = platform::zipFileSource(path, &error);
+  zip_source_t* source =
+      file ? piecedSource(file, std::move(pieces), packageSize, &error) : nullptr;
+  zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+  zip_error_fini(&error);
+  if (archive == nullptr) {
+    zip_source_free(source);
+    return std::nullopt;
+  }
+  return ZipArchive(archive);
+}
+
 std::uint64_t ZipArchive::entryCount() const {
   const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
   return count < 0 ? 0 : static_cast<std::uint64_t>(count);

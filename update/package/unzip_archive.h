@@ -7,6 +7,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "update/package/pieced_source.h"
 
 struct zip;
 struct zip_file;
@@ -50,6 +53,11 @@ class ZipArchive {
  public:
   // Nothing when the file is missing or is no ZIP archive.
   static std::optional<ZipArchive> open(const std::string& path);
+  // The package of `packageSize` bytes of which `path` gathers the parts
+  // `pieces` name (pieced_source.h).
+  static std::optional<ZipArchive> openPieces(const std::string& path,
+                                              std::vector<ArchivePiece> pieces,
+                                              std::uint64_t packageSize);
 
   std::uint64_t entryCount() const;
   // Nothing when the entry's directory record cannot be read.

@@ -19,8 +19,10 @@
 #include "tests/host/loopback_server.h"
 #include "tests/host/publisher/publisher_fixture.h"
 #include "update/package/apply_package.h"
+#include "update/package/entry_list.h"
 #include "update/package/release_signature.h"
 #include "update/package/unzip.h"
+#include "update/package/unzip_archive.h"
 #include "update/version.h"
 
 namespace {
@@ -144,8 +146,8 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
     EXPECT_EQ(record.centralFlags & 0x800, 0) << record.name;
     EXPECT_EQ(record.localFlags & 0x800, 0) << record.name;
   }
-  EXPECT_EQ(names,
-            (std::set<std::string>{"empty/", "启动器.exe", "说.txt", "数据/", "数据/说明.txt"}));
+  EXPECT_EQ(names, (std::set<std::string>{"empty/", "启动器.exe", "说.txt", "数据/",
+                                          "数据/说明.txt", "tavoro-update.entries"}));
   const auto said = std::find_if(records.begin(), records.end(),
                                  [](const CentralRecord& r) { return r.name == "说.txt"; });
   ASSERT_NE(said, records.end());
@@ -165,6 +167,8 @@ TEST_F(PackTest, PackageKeepsGbkNamesUnflaggedUnpacksAndVerifies) {
   EXPECT_EQ(readBytes(unpacked / "说.txt"), "one character");
   EXPECT_EQ(readBytes(unpacked / "数据" / "说明.txt"), mixedBytes(300 * 1024));
   EXPECT_TRUE(fs::is_directory(unpacked / "empty"));
+  // The package's list of its entries is for fetching, never unpacked.
+  EXPECT_FALSE(fs::exists(unpacked / "tavoro-update.entries"));
 
   const std::string html = readBytes(page());
   const auto fields =
@@ -1071,6 +1075,107 @@ TEST_F(PackTest, PackedDataIsStoredAndSmallOrShrinkingFilesDeflated) {
   EXPECT_EQ(readBytes(unpacked / "text-then-random.bin"), startsAsText);
 }
 
+// The package lists its entries where the signed page says: each span
+// starts at its local header and runs to the next one, each digest is of
+// the content the launcher unpacks, and the list is the last entry, stored.
+TEST_F(PackTest, EntryListPlacesEveryEntryAndIsSigned) {
+  ASSERT_EQ(run(packCall()), 0) << err();
+  const std::string bytes = readBytes(package());
+  const std::string html = readBytes(page());
+  const auto fields =
+      update::versionFieldsOf(host_.codec.utf8ToAnsi(base::Bytes(html.begin(), html.end())));
+  const std::optional<update::EntryListPlace> place =
+      update::parseEntryListPlace(fields[update::kEntryList]);
+  ASSERT_TRUE(place) << fields[update::kEntryList];
+  const std::string text = bytes.substr(place->offset, place->length);
+  EXPECT_EQ(update::digestOfBytes(text), place->digest);
+  const std::optional<std::vector<update::ListedEntry>> listed = update::parseEntryList(text);
+  ASSERT_TRUE(listed);
+  const std::vector<CentralRecord> records = centralRecords(bytes);
+  ASSERT_EQ(listed->size() + 1, records.size());
+  ASSERT_EQ(records.back().name, "tavoro-update.entries");
+  // Stored: the list's bytes are its data, right before the directory.
+  const std::size_t directory = le(bytes, bytes.size() - 22 + 16, 4);
+  EXPECT_EQ(place->offset + place->length, directory);
+  const std::map<std::string, std::string> contents = {
+      {"empty/", ""},
+      {"启动器.exe", standInLauncher(1, kPage, publicKey, "5.1")},
+      {"说.txt", "one character"},
+      {"数据/", ""},
+      {"数据/说明.txt", mixedBytes(300 * 1024)}};
+  for (std::size_t i = 0; i < listed->size(); ++i) {
+    const update::ListedEntry& entry = (*listed)[i];
+    EXPECT_EQ(entry.name, records[i].name);
+    EXPECT_EQ(le(bytes, entry.offset, 4), 0x04034b50u) << entry.name;
+    // Up to the next local header, the list's own after the last.
+    EXPECT_EQ(le(bytes, entry.offset + entry.span, 4), 0x04034b50u) << entry.name;
+    if (i + 1 < listed->size())
+      EXPECT_EQ(entry.offset + entry.span, (*listed)[i + 1].offset) << entry.name;
+    ASSERT_EQ(contents.count(entry.name), 1u) << entry.name;
+    EXPECT_EQ(entry.size, contents.at(entry.name).size()) << entry.name;
+    EXPECT_EQ(entry.digest, update::digestOfBytes(contents.at(entry.name))) << entry.name;
+  }
+  // The CRC of the list as filled in, in both records: any reader takes it.
+  update::VersionFields relabelled = fields;
+  EXPECT_EQ(verify(page(), package(), publicKey), 0) << err();
+  const std::optional<update::ZipArchive> archive = update::ZipArchive::open(package());
+  ASSERT_TRUE(archive);
+  std::optional<update::EntryReader> reader = archive->openEntry(records.size() - 1);
+  ASSERT_TRUE(reader);
+  std::string read(text.size() + 1, '\0');
+  EXPECT_EQ(reader->read(read.data(), read.size()), static_cast<long>(text.size()));
+  EXPECT_EQ(reader->read(read.data(), read.size()), 0) << "the CRC fits";
+  // The third form signs the list's place; the earlier two still check.
+  const std::string key = publicKey;
+  for (const auto form : {update::ReleaseForm::kWithoutPage, update::ReleaseForm::kWithPage,
+                          update::ReleaseForm::kWithEntries})
+    EXPECT_EQ(update::checkAnnouncedRelease({key, kPage, form}, fields),
+              update::PackageVerdict::kSigned);
+  relabelled[update::kEntryList] =
+      update::entryListPlaceText({place->offset + 1, place->length, place->digest});
+  EXPECT_EQ(
+      update::checkAnnouncedRelease({key, kPage, update::ReleaseForm::kWithEntries}, relabelled),
+      update::PackageVerdict::kWrongSignature);
+}
+
+// verify reads the list the page places; with --folder it names what a
+// folder at an earlier release fetches.
+TEST_F(PackTest, VerifyChecksTheEntryListAndTellsWhatAFolderFetches) {
+  ASSERT_EQ(run(packCall()), 0) << err();
+  const fs::path player = dir() / "player";
+  writeBytes(player / utf8(u8"说.txt"), "one character");
+  writeBytes(player / utf8(u8"数据/说明.txt"), mixedBytes(300 * 1024 - 1) + "!");
+  fs::create_directories(player / "empty");
+  ASSERT_EQ(run({"verify", "--page", page(), "--package", package(), "--public-key", publicKey,
+                 "--folder", player.string()}),
+            0)
+      << err();
+  // The launcher (not there) and the changed text; not the unchanged file,
+  // nor the folders that are there.
+  const std::string said = out();
+  EXPECT_NE(said.find(utf8(u8"启动器.exe")), std::string::npos) << said;
+  EXPECT_NE(said.find(utf8(u8"数据/说明.txt  (307200 bytes)")), std::string::npos) << said;
+  EXPECT_EQ(said.find(utf8(u8"说.txt  (")), std::string::npos) << said;
+  EXPECT_NE(said.find("fetches 2 of 5 entries"), std::string::npos) << said;
+
+  // A page that places the list elsewhere, or names no list: a launcher
+  // of this version fetches the whole package then.
+  const std::string html = readBytes(page());
+  const std::size_t at = html.find(utf8(u8"更新清单=")) + utf8(u8"更新清单=").size();
+  std::string moved = html;
+  moved.insert(at, "1");
+  writeBytes(dir() / "moved.html", moved);
+  EXPECT_EQ(verify((dir() / "moved.html").string(), package(), publicKey), 1);
+  EXPECT_NE(err().find(utf8(u8"更新清单=")), std::string::npos) << err();
+  std::string none = html;
+  none.erase(at, html.find('<', at) - at);
+  writeBytes(dir() / "none.html", none);
+  EXPECT_EQ(verify((dir() / "none.html").string(), package(), publicKey), 0) << err();
+  EXPECT_EQ(run({"verify", "--page", (dir() / "none.html").string(), "--package", package(),
+                 "--public-key", publicKey, "--folder", player.string()}),
+            1);
+}
+
 // A package without ZIP64's needs keeps the classic records alone, as
 // launchers and servers in the field know them.
 TEST_F(PackTest, SmallPackageKeepsTheClassicLayout) {
@@ -1078,7 +1183,8 @@ TEST_F(PackTest, SmallPackageKeepsTheClassicLayout) {
   const std::string bytes = readBytes(package());
   EXPECT_EQ(bytes.find(std::string("PK\x06\x06", 4)), std::string::npos);
   EXPECT_EQ(bytes.find(std::string("PK\x06\x07", 4)), std::string::npos);
-  EXPECT_EQ(centralRecords(bytes).size(), 5u);
+  // The files and folders, and the package's list of them.
+  EXPECT_EQ(centralRecords(bytes).size(), 6u);
 }
 
 }  // namespace

@@ -9,6 +9,10 @@
 #include "base/path.h"
 #include "core/startup.h"
 #include "loopback_server.h"
+#include "nginx_fixture.h"
+#include "publisher/entry_list_writer.h"
+#include "publisher/host/host_tools.h"
+#include "publisher/package_writer.h"
 #include "test_support.h"
 #include "ui/control_names.h"
 #include "ui/control_table.h"
@@ -877,3 +881,186 @@ TEST(FullFilePath, DriveColonAndAFileName) {
 }
 
 }  // namespace
+
+// -- only what the folder lacks -------------------------------------------------
+
+// A release packed as the publisher's tool packs it, with its list of
+// entries, and served by nginx, which answers ranges as web servers do.
+class PartialUpdateTest : public SignedHandoffTest {
+ protected:
+  void SetUp() override {
+    SignedHandoffTest::SetUp();
+    if (testing_support::NginxServer::binary().empty())
+      GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+    nginx = std::make_unique<testing_support::NginxServer>(
+        runDir().parent_path() / (runDir().filename().string() + "-nginx"));
+    ASSERT_TRUE(nginx->start());
+  }
+  void TearDown() override {
+    if (updateState().downloadObject)
+      updateState().downloadObject->stopTask();
+    nginx.reset();
+    SignedHandoffTest::TearDown();
+  }
+
+  // Packs `files` (name, content) with the list, signs all three forms and
+  // announces it; the package's bytes.
+  std::string release(const std::vector<std::pair<std::string, std::string>>& files) {
+    const std::filesystem::path source =
+        runDir().parent_path() / (runDir().filename().string() + "-release");
+    std::filesystem::remove_all(source);
+    for (const auto& [name, content] : files) {
+      std::filesystem::create_directories((source / name).parent_path());
+      std::ofstream(source / name, std::ios::binary) << content;
+    }
+    publisher::host::HostTools host;
+    std::ostringstream out, err;
+    publisher::Tools tools = host.tools(out, err);
+    const std::vector<publisher::TreeEntry> entries = tools.folders.read(source.string());
+    const std::string path = (nginx->www() / "pkg.zip").string();
+    publisher::writePackage(
+        path, entries, [](auto&, auto&) {}, update::kEntryListFileName,
+        publisher::entryListPlaceholder(entries));
+    place = publisher::completeEntryList(path);
+    std::filesystem::remove_all(source);
+    const std::string bytes = testing_support::readBytes(path);
+    announce(bytes, nginx->url("/pkg.zip"), secretKey);
+    update::Release signedRelease =
+        *update::announcedRelease(updateState().versionFields, updateState().pageAddress);
+    signedRelease.entryList = place;
+    auto& fields = updateState().versionFields;
+    fields[update::kEntryList] = update::entryListPlaceText(place);
+    fields[update::kSignatureWithEntries] = update::toBase64(
+        update::signRelease(signedRelease, update::ReleaseForm::kWithEntries, secretKey));
+    return bytes;
+  }
+
+  // The player's Yes, the window's part played until the hand-over.
+  void fetch(const std::string& address) {
+    controls.setEnabled(ui::name::kStartButton, false);
+    updateState().versionFields[update::kProgramTitle] = "NewLauncher.exe";
+    accept(address);
+    // A partial update is several tasks, one after another.
+    for (int waited = 0; waited < 20000 && flow().phase() == update::UpdatePhase::kDownloading;
+         waited += 5) {
+      while (const std::optional<ui::Notice> notice = controls.takeNotice())
+        launcher->raise(ui::name::kPublishedVersion, ui::Event::Feedback,
+                        {notice->first, notice->second});
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  void fetch() { fetch(nginx->url("/pkg.zip")); }
+
+  // The entry `name` as the package's list places it.
+  update::ListedEntry listed(const std::string& bytes, const std::string& name) const {
+    const auto entries =
+        update::parseEntryList(std::string_view(bytes).substr(place.offset, place.length));
+    for (const update::ListedEntry& entry : entries.value())
+      if (entry.name == name)
+        return entry;
+    ADD_FAILURE() << name << " is not listed";
+    return {};
+  }
+
+  std::filesystem::file_time_type modified(const std::string& relative) const {
+    return std::filesystem::last_write_time(runDir() / relative);
+  }
+
+  std::unique_ptr<testing_support::NginxServer> nginx;
+  update::EntryListPlace place;
+};
+
+std::string levelBytes(std::uint32_t seed) {
+  std::string bytes(300000, '\0');
+  for (char& c : bytes)
+    c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+  return bytes;
+}
+const std::string kLevel = levelBytes(7);
+
+TEST_F(PartialUpdateTest, OnlyTheEntriesThatDifferAreFetchedAndApplied) {
+  writeFile("Data/level1.pak", kLevel);
+  writeFile("Data/level2.pak", "old level two");
+  writeFile("Data/damaged.pak", std::string(kLevel.size(), 'x'));  // same size, damaged
+  const auto untouched = modified("Data/level1.pak");
+  const std::string bytes = release({{"NewLauncher.exe", "MZ new"},
+                                     {"Data/level1.pak", kLevel},
+                                     {"Data/level2.pak", "new level two"},
+                                     {"Data/damaged.pak", kLevel},
+                                     {"Data/added.txt", "added"}});
+  EXPECT_THROW(fetch(), ProgramEnded);
+  EXPECT_EQ(testing_support::readBytes(runDir() / "NewLauncher.exe"), "MZ new");
+  EXPECT_EQ(testing_support::readBytes(runDir() / "Data/level2.pak"), "new level two");
+  EXPECT_TRUE(testing_support::readBytes(runDir() / "Data/damaged.pak") == kLevel);
+  EXPECT_EQ(testing_support::readBytes(runDir() / "Data/added.txt"), "added");
+  EXPECT_TRUE(testing_support::readBytes(runDir() / "Data/level1.pak") == kLevel);
+  EXPECT_EQ(modified("Data/level1.pak"), untouched) << "an unchanged file is not touched";
+  EXPECT_FALSE(exists("pkg.zip.entries"));
+  EXPECT_FALSE(exists("pkg.zip"));
+  EXPECT_FALSE(exists("tavoro-update.entries"));
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+  // The panel's size is what was fetched: not the unchanged level.
+  const std::int64_t fetched = updateState().progress->totalSize;
+  EXPECT_LT(fetched, static_cast<std::int64_t>(bytes.size() - kLevel.size()));
+  EXPECT_GT(fetched, static_cast<std::int64_t>(kLevel.size()));
+  EXPECT_EQ(updateState().progress->percent, 100);
+}
+
+TEST_F(PartialUpdateTest, AForgedByteInAFetchedEntryNeverReachesTheFolder) {
+  writeFile("Data/level1.pak", kLevel);
+  std::string bytes = release({{"NewLauncher.exe", "MZ new"},
+                               {"Data/level1.pak", kLevel},
+                               {"Data/level2.pak", levelBytes(8)}});
+  // A byte amid level two's data (stored, as random bytes do not deflate):
+  // the whole package is then fetched, and it fails its digest as a whole.
+  const update::ListedEntry level2 = listed(bytes, "Data/level2.pak");
+  bytes[level2.offset + level2.span / 2] ^= 0x20;
+  std::ofstream(nginx->www() / "pkg.zip", std::ios::binary) << bytes;
+  fetch();
+  expectRefused("a forged byte");
+  EXPECT_FALSE(exists("Data/level2.pak"));
+  EXPECT_FALSE(exists("NewLauncher.exe"));
+  EXPECT_FALSE(exists("pkg.zip.entries"));
+}
+
+TEST_F(PartialUpdateTest, AServerThatIgnoresRangesSendsTheWholePackage) {
+  writeFile("Data/level1.pak", kLevel);
+  const std::string bytes = release({{"NewLauncher.exe", "MZ new"},
+                                     {"Data/level1.pak", kLevel},
+                                     {"Data/level2.pak", "new level two"}});
+  server.respond("/pkg.zip", served(bytes));
+  announce(bytes, url("/pkg.zip"), secretKey);
+  update::Release signedRelease =
+      *update::announcedRelease(updateState().versionFields, updateState().pageAddress);
+  signedRelease.entryList = place;
+  auto& fields = updateState().versionFields;
+  fields[update::kSignatureWithEntries] = update::toBase64(
+      update::signRelease(signedRelease, update::ReleaseForm::kWithEntries, secretKey));
+  EXPECT_THROW(fetch(url("/pkg.zip")), ProgramEnded);
+  EXPECT_EQ(testing_support::readBytes(runDir() / "Data/level2.pak"), "new level two");
+  EXPECT_EQ(testing_support::readBytes(runDir() / "NewLauncher.exe"), "MZ new");
+  EXPECT_EQ(updateState().progress->totalSize, static_cast<std::int64_t>(bytes.size()));
+  // The list's range, answered whole, then the package.
+  EXPECT_EQ(server.requests().size(), 2u);
+  EXPECT_TRUE(os.messageBoxes.calls.empty());
+}
+
+// A disk short of room for the whole update is told so before a byte of
+// the package is asked for: the list is not fetched either.
+TEST_F(PartialUpdateTest, ADiskShortOfRoomForTheWholeUpdateAsksForNothing) {
+  const std::string bytes = release({{"NewLauncher.exe", "MZ new"}, {"Data/level1.pak", kLevel}});
+  updateState().versionFields[update::kUnpackedSize] = std::to_string(kLevel.size() + 6);
+  const std::int64_t needed =
+      update::roomNeeded(static_cast<std::int64_t>(bytes.size()), 0, kLevel.size() + 6);
+  os.files.spaceFigure = needed - 1;
+  fetch();
+  ASSERT_EQ(os.messageBoxes.calls.size(), 1u);
+  EXPECT_NE(os.messageBoxes.calls[0].text.find("磁盘空间不足"), std::string::npos);
+  EXPECT_FALSE(exists("pkg.zip.entries"));
+  EXPECT_FALSE(exists("NewLauncher.exe"));
+  // Room to the byte: the list is fetched and only what differs follows.
+  os.messageBoxes.calls.clear();
+  os.files.spaceFigure = needed;
+  EXPECT_THROW(fetch(), ProgramEnded);
+  EXPECT_EQ(testing_support::readBytes(runDir() / "NewLauncher.exe"), "MZ new");
+}

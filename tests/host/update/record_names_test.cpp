@@ -33,6 +33,11 @@ TEST(LauncherRecordName, EachOfTheLaunchersNamesInAnyCaseAndNothingElse) {
       {"u.zip(42).tmp.Resume", "u.zip", RecordNameKind::kResumeNote},
       {"pkg.tmp", "pkg", RecordNameKind::kPartialPackage},  // no dot in the package's name
       {"pkg(5).tmp", "pkg", RecordNameKind::kPartialPackage},
+      {"Tavoro-Update.Entries", "", RecordNameKind::kEntryList},
+      {"tavoro-update.entries.tmp", "", std::nullopt},
+      {"U.ZIP.entries", "u.zip", RecordNameKind::kFetchedEntries},
+      {"u.zip.entries", "", std::nullopt},
+      {"u.zip.tmp.entries", "u.zip", std::nullopt},
       {"a.pak.unpacking", "", RecordNameKind::kStaging},
       {"A.PAK(12).UNPACKING", "", RecordNameKind::kStaging},
       {"说明.txt.backup", "", RecordNameKind::kBackup},

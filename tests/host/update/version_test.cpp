@@ -126,7 +126,7 @@ TEST_F(VersionTest, EachFieldLandsInItsOwnPlace) {
   const char8_t* markers[] = {u8"最新版本=",  u8"程序标题=",   u8"更新说明=",   u8"更新说明1=",
                               u8"更新说明2=", u8"更新说明3=",  u8"更新说明4=",  u8"更新说明5=",
                               u8"更新地址=",  u8"更新包大小=", u8"更新包摘要=", u8"更新签名=",
-                              u8"更新签名2=", u8"解压大小="};
+                              u8"更新签名2=", u8"解压大小=",   u8"更新清单=",   u8"更新签名3="};
   static_assert(std::size(markers) == update::kVersionFieldCount);
   std::string body;
   for (std::size_t i = 0; i < std::size(markers); ++i)

@@ -159,7 +159,11 @@ struct SignedPage {
     fields[update::kUpdateAddress] = "https://example.com/dl/" + release.packageName;
     fields[update::kPackageSize] = std::to_string(release.packageSize);
     fields[update::kPackageDigest] = update::toBase64(release.packageDigest);
-    for (const auto form : {update::ReleaseForm::kWithoutPage, update::ReleaseForm::kWithPage})
+    release.entryList = {4000, 200, {}};
+    release.entryList.digest.fill(0x02);
+    fields[update::kEntryList] = update::entryListPlaceText(release.entryList);
+    for (const auto form : {update::ReleaseForm::kWithoutPage, update::ReleaseForm::kWithPage,
+                            update::ReleaseForm::kWithEntries})
       fields[update::signatureField(form)] =
           update::toBase64(update::signRelease(release, form, secretKey));
   }
@@ -196,6 +200,15 @@ TEST(ReleaseSignature, CanonicalFormHasEveryFieldWithItsLength) {
             "tavoro-release/1\n" + afterPage);
   EXPECT_EQ(update::canonicalRelease(page.release, ReleaseForm::kWithPage),
             "tavoro-release/2\npage 37:https://example.com/游戏/version.html\n" + afterPage);
+  std::string digestOfTwos;
+  for (int i = 0; i < 21; ++i)
+    digestOfTwos += "AgIC";
+  digestOfTwos += "Ag==";
+  EXPECT_EQ(update::canonicalRelease(page.release, ReleaseForm::kWithEntries),
+            "tavoro-release/3\npage 37:https://example.com/游戏/version.html\n" + afterPage +
+                "entries 4000 200 " + digestOfTwos + "\n");
+  EXPECT_EQ(page.fields[update::kEntryList], "4000 200 " + digestOfTwos);
+  EXPECT_EQ(update::signatureField(ReleaseForm::kWithEntries), update::kSignatureWithEntries);
   EXPECT_EQ(update::signatureField(ReleaseForm::kWithoutPage), update::kPackageSignature);
   EXPECT_EQ(update::signatureField(ReleaseForm::kWithPage), update::kSignatureWithPage);
   // A line break inside a text cannot pass for the next field.
@@ -279,6 +292,44 @@ TEST(ReleaseSignature, EachFieldChangedAloneIsRefused) {
   }
   EXPECT_EQ(update::parsePackageSize("9999999999999999999"), 9999999999999999999u);
   EXPECT_EQ(update::parsePackageSize("0"), 0u);
+}
+
+TEST(ReleaseSignature, TheThirdFormBindsTheEntryListToo) {
+  SignedPage page;
+  const std::string key = page.key();
+  const update::ReleaseTrust withEntries{key, page.release.pageAddress,
+                                         update::ReleaseForm::kWithEntries};
+  using update::PackageVerdict;
+  const struct {
+    const char* what;
+    std::string value;
+    PackageVerdict entries;  // the third form's verdict
+  } rows[] = {
+      {"as signed", page.fields[update::kEntryList], PackageVerdict::kSigned},
+      {"another offset", "4001 200 " + page.fields[update::kEntryList].substr(9),
+       PackageVerdict::kWrongSignature},
+      {"another length", "4000 201 " + page.fields[update::kEntryList].substr(9),
+       PackageVerdict::kWrongSignature},
+      {"another digest", "4000 200 " + update::toBase64(update::PackageDigest{}),
+       PackageVerdict::kWrongSignature},
+      {"none", "", PackageVerdict::kMalformedEntryList},
+      {"no digest", "4000 200", PackageVerdict::kMalformedEntryList},
+  };
+  for (const auto& row : rows) {
+    update::VersionFields fields = page.fields;
+    fields[update::kEntryList] = row.value;
+    EXPECT_EQ(update::checkAnnouncedRelease(withEntries, fields), row.entries) << row.what;
+    // The earlier forms never look at the list: their launchers fetch the
+    // whole package as before.
+    EXPECT_EQ(update::checkAnnouncedRelease(page.trust(), fields), PackageVerdict::kSigned)
+        << row.what;
+  }
+  update::VersionFields withoutThird = page.fields;
+  withoutThird[update::kSignatureWithEntries].clear();
+  EXPECT_EQ(update::checkAnnouncedRelease(withEntries, withoutThird), PackageVerdict::kNoSignature);
+  withoutThird[update::kSignatureWithEntries] = page.fields[update::kSignatureWithPage];
+  EXPECT_EQ(update::checkAnnouncedRelease(withEntries, withoutThird),
+            PackageVerdict::kWrongSignature);
 }
 
 TEST(ReleaseSignature, ThePackageThatArrivedMustBeTheSignedOne) {

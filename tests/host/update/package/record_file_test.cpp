@@ -119,6 +119,20 @@ TEST_F(KeptRecordTest, WhatIsKeptReadsBack) {
   ASSERT_TRUE(read);
   EXPECT_EQ(read->versionFields, kept.versionFields);
   EXPECT_EQ(read->size, kept.size);
+  // A record an earlier launcher kept, before the entry list's fields,
+  // still reads: those fields are empty.
+  std::string earlier(update::kKeptRecordHeader);
+  for (int field = 0; field <= update::kUnpackedSize; ++field)
+    earlier +=
+        std::to_string(kept.versionFields[field].size()) + ":" + kept.versionFields[field] + "\n";
+  writeBytes(runDir() / update::kKeptPackageFileName, earlier + "77\n");
+  const std::optional<update::KeptPackage> older =
+      update::readKeptPackage(os.files, runDir().string());
+  ASSERT_TRUE(older);
+  EXPECT_EQ(older->size, 77);
+  EXPECT_EQ(older->versionFields[update::kUnpackedSize], kept.versionFields[update::kUnpackedSize]);
+  EXPECT_EQ(older->versionFields[update::kEntryList], "");
+  EXPECT_EQ(older->versionFields[update::kSignatureWithEntries], "");
 }
 
 // Sizes in records are 64 bits wherever the launcher runs: a 6 GiB file

@@ -1,0 +1,96 @@
+#include "publisher/entry_list_check.h"
+
+#include <optional>
+
+#include "publisher/archive_bytes.h"
+#include "publisher/entry_list_writer.h"
+#include "publisher/printable.h"
+#include "publisher/refusal.h"
+#include "update/package/fetch_plan.h"
+#include "update/partial_update.h"
+
+namespace publisher {
+namespace {
+
+std::string marker(Tools& tools) {
+  return tools.text.cp936ToLocal(update::versionFieldMarker(update::kEntryList));
+}
+
+// The list the page places, read from the package; nothing when the page
+// names none. Throws Refusal when it is not there or not the one named.
+std::optional<std::vector<update::ListedEntry>> placedList(const update::VersionFields& fields,
+                                                           const std::string& package,
+                                                           Tools& tools) {
+  if (fields[update::kEntryList].empty())
+    return std::nullopt;
+  const std::optional<update::EntryListPlace> place =
+      update::parseEntryListPlace(fields[update::kEntryList]);
+  if (!place)
+    throw Refusal("the page's entry list (" + marker(tools) + ") is no offset, length and digest");
+  ArchiveBytes bytes(package);
+  if (place->offset + place->length > bytes.size())
+    throw Refusal(marker(tools) + " places the list past the end of the package");
+  const std::vector<std::uint8_t> read =
+      bytes.read(place->offset, static_cast<std::size_t>(place->length));
+  const std::string text(read.begin(), read.end());
+  if (update::digestOfBytes(text) != place->digest)
+    throw Refusal(marker(tools) +
+                  " is not the digest of the bytes it places: the package was changed, or is "
+                  "another release's");
+  std::optional<std::vector<update::ListedEntry>> entries = update::parseEntryList(text);
+  if (!entries)
+    throw Refusal(marker(tools) + " places no list of entries");
+  return entries;
+}
+
+}  // namespace
+
+std::string entryListProblem(const update::VersionFields& fields, const std::string& package,
+                             Tools& tools) {
+  try {
+    const std::optional<std::vector<update::ListedEntry>> listed =
+        placedList(fields, package, tools);
+    if (listed && *listed != listedEntriesOf(package))
+      return "the package's list of its entries (" + marker(tools) +
+             ") does not name its entries as they are: pack the release again";
+  } catch (const Refusal& refusal) {
+    return refusal.what();
+  }
+  return {};
+}
+
+std::string folderFetches(const update::VersionFields& fields, const std::string& package,
+                          const std::string& folder, Tools& tools) {
+  std::optional<std::vector<update::ListedEntry>> listed = placedList(fields, package, tools);
+  if (!listed)
+    throw Refusal("the page names no list of entries (" + marker(tools) +
+                  "): every launcher fetches the whole package");
+  // The folder is named in local text; so are the names looked for in it.
+  std::vector<update::ListedEntry> local = *listed;
+  for (update::ListedEntry& entry : local)
+    entry.name = tools.text.cp936ToLocal(entry.name);
+  const std::vector<std::size_t> wanted =
+      update::entriesToFetch(tools.files, folder, local, [](std::uint64_t, std::uint64_t) {});
+  std::string lines;
+  for (const std::size_t index : wanted)
+    lines += "  " + printable(local[index].name) + "  (" + std::to_string(local[index].size) +
+             " bytes)\n";
+  const std::optional<update::EntryListPlace> place =
+      update::parseEntryListPlace(fields[update::kEntryList]);
+  const std::uint64_t size = ArchiveBytes(package).size();
+  std::uint64_t bytes = place->length;
+  std::size_t requests = 1;
+  if (!wanted.empty()) {
+    const std::vector<update::ByteSpan> parts = update::partsToFetch(*listed, wanted, *place, size);
+    requests += parts.size();
+    for (const update::ByteSpan& part : parts)
+      bytes += part.length;
+  }
+  return lines + "a launcher in " + folder + " fetches " + std::to_string(wanted.size()) + " of " +
+         std::to_string(listed->size()) + " entries: " + std::to_string(bytes) +
+         " bytes of the package's " + std::to_string(size) + ", in " + std::to_string(requests) +
+         " requests" + (wanted.empty() ? " (nothing differs: it takes the whole package)" : "") +
+         "\n";
+}
+
+}  // namespace publisher
