@@ -1045,6 +1045,24 @@ TEST_F(PartialUpdateTest, AServerThatIgnoresRangesSendsTheWholePackage) {
   EXPECT_TRUE(os.messageBoxes.calls.empty());
 }
 
+// A release signed with the publisher's second key is taken in part too,
+// not sent whole: the list's signature is checked as the package's is.
+TEST_F(PartialUpdateTest, AReleaseOfTheBackupKeyIsFetchedInPart) {
+  update::PublicKey mainKey{};
+  update::SecretKey mainSecret{};
+  crypto_sign_keypair(mainKey.data(), mainSecret.data());
+  updateState().backupKey = updateState().publicKey;
+  updateState().publicKey = update::toBase64(mainKey);
+  writeFile("Data/level1.pak", kLevel);
+  const std::string bytes = release({{"NewLauncher.exe", "MZ new"},
+                                     {"Data/level1.pak", kLevel},
+                                     {"Data/level2.pak", "new level two"}});
+  EXPECT_THROW(fetch(), ProgramEnded);
+  EXPECT_EQ(testing_support::readBytes(runDir() / "Data/level2.pak"), "new level two");
+  EXPECT_LT(updateState().progress->totalSize,
+            static_cast<std::int64_t>(bytes.size() - kLevel.size()));
+}
+
 // A disk short of room for the whole update is told so before a byte of
 // the package is asked for: the list is not fetched either.
 TEST_F(PartialUpdateTest, ADiskShortOfRoomForTheWholeUpdateAsksForNothing) {
