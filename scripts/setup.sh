@@ -28,6 +28,8 @@ apt_packages=(
   nginx curl libssl-dev openssl
   # ZIP archives made by a second tool in the unpacker's tests and benchmark
   p7zip-full
+  # the partial update's benchmark compares with a range-based reference client
+  zsync
   # a generated zh_CN.UTF-8 locale, so Wine maps Chinese file names to UTF-8
   locales
 )

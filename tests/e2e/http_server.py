@@ -372,12 +372,14 @@ class Server:
 class Nginx:
     """nginx in the foreground on a free loopback port, serving `root`; all
     it writes stays in `folder`. With `tls` (certificate, key) it speaks
-    https only."""
+    https only; `server_lines` are more directives for its one server (a
+    log, a rate limit)."""
 
     BINARY = "/usr/sbin/nginx"
 
-    def __init__(self, folder, tls=None):
+    def __init__(self, folder, tls=None, server_lines=""):
         self.tls = tls
+        self.server_lines = server_lines
         self.folder = str(folder)
         self.root = os.path.join(self.folder, "www")
         os.makedirs(os.path.join(self.folder, "temp"), exist_ok=True)
@@ -445,7 +447,7 @@ http {{
   fastcgi_temp_path {d}/temp/fastcgi;
   uwsgi_temp_path {d}/temp/uwsgi;
   scgi_temp_path {d}/temp/scgi;
-  server {{ {listen_line} root {self.root}; }}
+  server {{ {listen_line} root {self.root}; {self.server_lines} }}
 }}
 """)
 
