@@ -6,6 +6,7 @@ set(TAVORO_HOST_TESTS
   tests/host/core/launch_test.cpp
   tests/host/core/slideshow_test.cpp
   tests/host/core/startup_test.cpp
+  tests/host/publisher/entry_list_writer_test.cpp
   tests/host/publisher/ledger_test.cpp
   tests/host/publisher/messages_test.cpp
   tests/host/publisher/pack_test.cpp
