@@ -120,13 +120,19 @@ PartialEnd continuePartialUpdate(platform::Files& files, platform::Pump& pump,
     const std::optional<std::vector<ListedEntry>> entries = arrivedList(files, partial);
     if (!entries)
       return wholeAfterAll(files, state);
-    // The panel shows the check of the folder's files.
+    // The panel shows the check of the folder's files, told only when its
+    // percent changes: each telling repaints, and a game has many blocks.
     view.showPercent(0);
+    std::int32_t shown = 0;
     std::uint64_t lastPump = 0;
     const std::vector<std::size_t> wanted =
         entriesToFetch(files, runDirectory, *entries, [&](std::uint64_t done, std::uint64_t total) {
-          view.showPercent(
-              percentOf(static_cast<std::int64_t>(done), static_cast<std::int64_t>(total)));
+          const std::int32_t percent =
+              percentOf(static_cast<std::int64_t>(done), static_cast<std::int64_t>(total));
+          if (percent != shown) {
+            shown = percent;
+            view.showPercent(percent);
+          }
           if (done - lastPump >= kPumpEveryBytes || done == total) {
             lastPump = done;
             pump.delay(0);

@@ -60,7 +60,9 @@ Field ControlModel::read(std::string_view name, Field ControlState::*field) cons
 template <typename Field, typename Value>
 void ControlModel::write(std::string_view name, Field ControlState::*field, Value value) {
   const auto lock = windowThreadLock();
-  find(name)->*field = value;
+  ControlState* state = find(name);
+  state->*field = value;
+  ++state->writes;
 }
 
 const ControlState& ControlModel::state(std::string_view name) const {

@@ -30,6 +30,9 @@ struct ControlState {
   int position = 0;
   Image picture;         // picture box
   AnimationScene scene;  // animation box
+  // How often the window was told anything about the control: each costs
+  // a repaint on Windows.
+  int writes = 0;
 };
 
 struct Notice {

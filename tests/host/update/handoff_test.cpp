@@ -1045,6 +1045,22 @@ TEST_F(PartialUpdateTest, AServerThatIgnoresRangesSendsTheWholePackage) {
   EXPECT_TRUE(os.messageBoxes.calls.empty());
 }
 
+// The check of a folder of many files tells the panel each percent once:
+// on Windows every telling repaints the panel.
+TEST_F(PartialUpdateTest, TheFolderCheckTellsThePanelEachPercentOnce) {
+  std::vector<std::pair<std::string, std::string>> files = {{"NewLauncher.exe", "MZ new"}};
+  for (int i = 0; i < 600; ++i) {
+    const std::string name = "Data/small" + std::to_string(i) + ".txt";
+    writeFile(name, std::to_string(i));
+    files.emplace_back(name, std::to_string(i));
+  }
+  release(files);
+  EXPECT_THROW(fetch(), ProgramEnded);
+  EXPECT_EQ(testing_support::readBytes(runDir() / "NewLauncher.exe"), "MZ new");
+  EXPECT_LT(controls.state(ui::name::kPercentLabel).writes, 250);
+  EXPECT_EQ(controls.state(ui::name::kProgressBar).position, 100);
+}
+
 // A release signed with the publisher's second key is taken in part too,
 // not sent whole: the list's signature is checked as the package's is.
 TEST_F(PartialUpdateTest, AReleaseOfTheBackupKeyIsFetchedInPart) {
