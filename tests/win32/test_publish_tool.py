@@ -79,7 +79,9 @@ def test_pack_stores_code_page_936_names_that_verify_accepts(tmp_path):
     assert all(entry.flag_bits & 0x800 == 0 for entry in entries)
     # Without the flag, Python decodes names as CP437: encoding back gives the bytes.
     names = {entry.orig_filename.encode("cp437").decode("gbk") for entry in entries}
-    assert names == {"启动器.exe", "说.txt", "数据/", "数据/说明.txt"}
+    # And the package's list of its entries, last.
+    assert names == {"启动器.exe", "说.txt", "数据/", "数据/说明.txt", "tavoro-update.entries"}
+    assert entries[-1].filename == "tavoro-update.entries"
     page = (tmp_path / "out" / "version.html").read_text(encoding="utf-8")
     assert "<p>程序标题=启动器.exe</p>" in page and "<p>更新说明=新功能</p>" in page
 
