@@ -89,6 +89,14 @@ TEST_F(EntryListWriterTest, AListThatIsNotTheStoredPlaceholderIsRefused) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     EXPECT_THROW(publisher::completeEntryList(path), publisher::Refusal) << row.what;
   }
+  // A directory whose first record is not one: no entry's place is known.
+  {
+    const std::string path = package("directory.zip");
+    std::string bytes = testing_support::readBytes(path);
+    bytes[bytes.find(std::string("PK\x01\x02", 4)) + 3] = 'Q';
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_THROW(publisher::completeEntryList(path), publisher::Refusal);
+  }
   // A placeholder of another length: the list would not end at the directory.
   const std::string shorter = publisher::entryListPlaceholder({});
   const std::string path = package("short.zip", &shorter);

@@ -1157,16 +1157,43 @@ TEST_F(PackTest, VerifyChecksTheEntryListAndTellsWhatAFolderFetches) {
   EXPECT_NE(said.find(utf8(u8"数据/说明.txt  (307200 bytes)")), std::string::npos) << said;
   EXPECT_EQ(said.find(utf8(u8"说.txt  (")), std::string::npos) << said;
   EXPECT_NE(said.find("fetches 2 of 5 entries"), std::string::npos) << said;
+  // The list, the two entries (the list lies between them and the
+  // directory) and the directory.
+  EXPECT_NE(said.find(" in 4 requests"), std::string::npos) << said;
+
+  // A folder at this release fetches the list alone, in one request.
+  writeBytes(player / utf8(u8"数据/说明.txt"), mixedBytes(300 * 1024));
+  writeBytes(player / utf8(u8"启动器.exe"), standInLauncher(1, kPage, publicKey, "5.1"));
+  ASSERT_EQ(run({"verify", "--page", page(), "--package", package(), "--public-key", publicKey,
+                 "--folder", player.string()}),
+            0)
+      << err();
+  const std::string html = readBytes(page());
+  const auto fields =
+      update::versionFieldsOf(host_.codec.utf8ToAnsi(base::Bytes(html.begin(), html.end())));
+  const auto place = update::parseEntryListPlace(fields[update::kEntryList]);
+  ASSERT_TRUE(place);
+  EXPECT_NE(out().find("fetches 0 of 5 entries: " + std::to_string(place->length) + " bytes"),
+            std::string::npos)
+      << out();
+  EXPECT_NE(out().find(" in 1 request"), std::string::npos) << out();
 
   // A page that places the list elsewhere, or names no list: a launcher
   // of this version fetches the whole package then.
-  const std::string html = readBytes(page());
   const std::size_t at = html.find(utf8(u8"更新清单=")) + utf8(u8"更新清单=").size();
   std::string moved = html;
   moved.insert(at, "1");
   writeBytes(dir() / "moved.html", moved);
   EXPECT_EQ(verify((dir() / "moved.html").string(), package(), publicKey), 1);
   EXPECT_NE(err().find(utf8(u8"更新清单=")), std::string::npos) << err();
+  const std::string movedSaid = err();
+  // A value that is no place at all is told as such, not as a moved list.
+  std::string garbled = html;
+  garbled.insert(at, "x");
+  writeBytes(dir() / "garbled.html", garbled);
+  EXPECT_EQ(verify((dir() / "garbled.html").string(), package(), publicKey), 1);
+  EXPECT_NE(err().find(utf8(u8"更新清单=")), std::string::npos) << err();
+  EXPECT_NE(err(), movedSaid);
   std::string none = html;
   none.erase(at, html.find('<', at) - at);
   writeBytes(dir() / "none.html", none);
