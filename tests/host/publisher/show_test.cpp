@@ -226,9 +226,10 @@ void sparseFile(const fs::path& file, const std::string& start, std::uint64_t si
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::pwrite(fd, start.data(), start.size(), 0), static_cast<ssize_t>(start.size()));
   ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
-  if (!end.empty())
+  if (!end.empty()) {
     ASSERT_EQ(::pwrite(fd, end.data(), end.size(), static_cast<off_t>(size - end.size())),
               static_cast<ssize_t>(end.size()));
+  }
   ::close(fd);
 }
 
