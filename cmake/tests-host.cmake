@@ -4,6 +4,7 @@ set(TAVORO_HOST_TESTS
   tests/host/base/text_test.cpp
   tests/host/core/config_test.cpp
   tests/host/core/launch_test.cpp
+  tests/host/core/picture_file_test.cpp
   tests/host/core/slideshow_test.cpp
   tests/host/core/startup_test.cpp
   tests/host/publisher/entry_list_writer_test.cpp

@@ -206,4 +206,30 @@ TEST(HostPath, BackslashesBecomeSlashesButNotInsideTwoByteCharacters) {
   EXPECT_EQ(platform::host::hostPath("c:/tmp"), "/tmp");
 }
 
+// Whatever a reader gives beyond the capacity, or after a zero byte, is not
+// part of the value: one that breaks its promise still cannot overrun a
+// caller's buffer.
+TEST(ProfileValue, AReadersExcessIsCutToTheCapacity) {
+  struct Lenient final : platform::ProfileReader {
+    std::string value;
+    std::string read(const std::string&, const std::string&, const std::string&,
+                     std::size_t) override {
+      return value;
+    }
+  };
+  const std::size_t last = core::kConfigValueCapacity - 1;
+  const std::pair<std::string, std::string> rows[] = {
+      {std::string(last, 'x'), std::string(last, 'x')},
+      {std::string(last + 1, 'x'), std::string(last, 'x')},
+      {std::string(last + 2, 'x'), std::string(last, 'x')},
+      {std::string("ab\0cd", 5), "ab"},
+      {std::string(last, 'x') + '\0', std::string(last, 'x')},
+  };
+  Lenient reader;
+  for (const auto& [given, value] : rows) {
+    reader.value = given;
+    EXPECT_EQ(core::readProfileValue(reader, "C:\\g.ini", "url", "url1"), value) << given.size();
+  }
+}
+
 }  // namespace

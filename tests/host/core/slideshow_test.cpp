@@ -148,4 +148,22 @@ TEST_F(SlideshowTest, TheThreadStopsDuringAFadeAndTheExitCleanupWaitsForIt) {
   launcher->slideshow().stop();  // a second stop is harmless
 }
 
+TEST_F(SlideshowTest, TheThreadFadesThePictureFullyInAndAStopCutsTheHoldShort) {
+  writeFile("tavoro/a.jpg", solidJpeg(255, 0, 0));
+  // A previous picture under the overlay: the new one shows only once faded in.
+  controls.setLayerPicture(ui::name::kSlideshow, state().slideshow.overlay,
+                           ui::encodeBmp(testing_support::solidImage(402, 224, 0xFF0000FF)));
+  launcher->slideshow().start();
+  for (int i = 0; i < 1500 && !near(shownColour(controls), 0xFF0000); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_TRUE(near(shownColour(controls), 0xFF0000)) << "all ten fade steps ran";
+  // The five-second hold begins once the last 30 ms step is over.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto before = std::chrono::steady_clock::now();
+  launcher->slideshow().stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(2500))
+      << "the stop wakes the hold instead of sitting it out";
+  EXPECT_EQ(controls.state(ui::name::kSlideshow).scene.layers[0].transparencyPercent, 100);
+}
+
 }  // namespace

@@ -123,4 +123,14 @@ TEST_F(StartupTest, EmptySectionsNoLogoAndNoMarkerStillOpenTheWindow) {
   EXPECT_TRUE(os.process.exitCodes.empty());
 }
 
+TEST_F(StartupTest, WithoutAHookAfterTheGuardTheWindowStillOpens) {
+  writeConfig("[name]\r\nname1=Ride\r\n");
+  core::Context& c = ctx();
+  const core::WindowStartup startup{*c.controls,       *c.window,          c.os,      *c.os.files,
+                                    *c.os.namedEvents, *c.os.messageBoxes, c.ending()};
+  core::onLaunchWindowCreated(startup, state().slideshow, launcher->slideshow());
+  EXPECT_EQ(controls.text(ui::name::kGameName), "Ride");
+  EXPECT_TRUE(launcher->slideshow().running());
+}
+
 }  // namespace
