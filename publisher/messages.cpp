@@ -127,6 +127,11 @@ constexpr std::array<MessageTexts, static_cast<std::size_t>(Message::kCount)> kT
      "玩家现在手上是{1}（{2}，取自发布记录）\n"},
     {"the launcher of release {1}", "发布 {1} 的启动器"},
     {"the launcher shipped with the game (version {1})", "随游戏发出的启动器（版本 {1}）"},
+    {"{1} holds the name {2}, which code page 936 (Chinese Windows) cannot hold: the launcher "
+     "refuses the whole package as damaged. Pack the release with pack, which names such a file "
+     "before it packs anything",
+     "{1} 里有名字 {2}，代码页 936（简体中文 Windows）写不出这个名字：启动器会把整个更新包"
+     "当作损坏的拒绝。请用 pack 打包这次发布，它会在打包之前指出这样的文件"},
     {", ", "、"},
     {" or ", " 或 "},
 }};

@@ -49,6 +49,7 @@ enum class Message : int {
   kPlayersHave,
   kReleaseLauncher,
   kShippedLauncher,
+  kEntryNameNot936,
   kListComma,
   kListOr,
   kCount,

@@ -18,6 +18,7 @@
 #include "update/http/http.h"
 #include "update/http/http_address.h"
 #include "update/package/release_signature.h"
+#include "update/package/unzip.h"
 #include "update/package/unzip_archive.h"
 #include "update/version_page.h"
 
@@ -147,17 +148,23 @@ class Verifier {
     const std::optional<update::ZipArchive> archive = update::ZipArchive::open(package_);
     if (!archive)
       return "";  // unreadable as a ZIP archive: the signature decides
+    std::optional<std::uint64_t> launcher;
     for (std::uint64_t index = 0; index < archive->entryCount(); ++index) {
       const std::optional<update::EntryInfo> info = archive->entry(index);
       if (!info)
         continue;
-      const std::string name =
-          info->nameIsUtf8
-              ? tools_.codec.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
-              : info->name;
-      if (base::equalsIgnoringAsciiCase(name, fields_[update::kProgramTitle]))
-        return versionDifference(*archive, index);
+      // Converted as the launcher converts it, which refuses the whole
+      // package for one name it cannot write.
+      const std::optional<std::string> name = update::writtenEntryName(tools_.codec, *info);
+      if (!name)
+        return say(tools_, Message::kEntryNameNot936,
+                   {shown_, printable(tools_.text.cp936ToLocal(tools_.codec.utf8ToAnsi(
+                                base::Bytes(info->name.begin(), info->name.end()))))});
+      if (!launcher && base::equalsIgnoringAsciiCase(*name, fields_[update::kProgramTitle]))
+        launcher = index;
     }
+    if (launcher)
+      return versionDifference(*archive, *launcher);
     return marker(update::kProgramTitle) + " names " + value(update::kProgramTitle) + ", which " +
            shown_ + " does not hold at its top";
   }

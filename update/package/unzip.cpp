@@ -33,6 +33,12 @@ std::vector<std::size_t> separatorPositions(const std::string& path) {
 
 }  // namespace
 
+std::optional<std::string> writtenEntryName(platform::TextCodec& codec, const EntryInfo& info) {
+  if (!info.nameIsUtf8)
+    return info.name;
+  return codec.utf8NameToAnsi(base::Bytes(info.name.begin(), info.name.end()));
+}
+
 std::optional<std::uint64_t> unpackedSizeOf(const std::string& archivePath) {
   const std::optional<ZipArchive> archive = ZipArchive::open(archivePath);
   return archive ? archive->unpackedSize() : std::nullopt;
@@ -101,7 +107,7 @@ class Stager {
       // A link could point anywhere; its target is not ours to follow.
       if (!info || info->isSymbolicLink)
         return damaged(info ? info->name : std::string());
-      const std::optional<std::string> ansiName = nameOf(*info);
+      const std::optional<std::string> ansiName = writtenEntryName(codec_, *info);
       if (!ansiName)
         return damaged(codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end())));
       std::optional<base::EntryPath> path = base::parseEntryPath(*ansiName);
@@ -148,14 +154,6 @@ class Stager {
   }
 
  private:
-  // The entry's name as the launcher writes it: a UTF-8 name converted
-  // exactly, none when code page 936 cannot hold it.
-  std::optional<std::string> nameOf(const EntryInfo& info) const {
-    if (!info.nameIsUtf8)
-      return info.name;
-    return codec_.utf8NameToAnsi(base::Bytes(info.name.begin(), info.name.end()));
-  }
-
   std::string path(const std::string& relative) const { return base::joinPath(root_, relative); }
 
   bool damaged(const std::string& file) {

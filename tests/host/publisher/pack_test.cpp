@@ -678,6 +678,19 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       writeBytes(page(), html.substr(0, start) + value + html.substr(html.find('<', start)));
     };
   };
+  // The page with the size and digest of whatever package() holds now.
+  const auto fitPage = [&] {
+    const std::string bytes = readBytes(package());
+    const std::string digest = update::toBase64(*update::digestOfFile(host_.files, package()));
+    std::string relabelled = html;
+    const auto put = [&](const std::string& marker, const std::string& value) {
+      const std::size_t start = relabelled.find(marker) + marker.size();
+      relabelled.replace(start, relabelled.find('<', start) - start, value);
+    };
+    put(utf8(u8"更新包大小="), std::to_string(bytes.size()));
+    put(utf8(u8"更新包摘要="), digest);
+    writeBytes(page(), relabelled);
+  };
   struct Case {
     std::string name;
     std::function<void()> prepare;
@@ -720,17 +733,24 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       {"no ZIP archive, the page relabelled to fit it",
        [&] {
          writeBytes(package(), "no archive at all");
-         const std::string digest = update::toBase64(*update::digestOfFile(host_.files, package()));
-         std::string relabelled = html;
-         const auto put = [&](const std::string& marker, const std::string& value) {
-           const std::size_t start = relabelled.find(marker) + marker.size();
-           relabelled.replace(start, relabelled.find('<', start) - start, value);
-         };
-         put(utf8(u8"更新包大小="), "17");
-         put(utf8(u8"更新包摘要="), digest);
-         writeBytes(page(), relabelled);
+         fitPage();
        },
        publicKey, 1, "does not match the page"},
+      // Names flagged UTF-8 are read as the launcher reads them: "é" has a
+      // character in code page 936, so only the signature is wrong; "ß" has
+      // none, and the launcher refuses the whole package.
+      {"a UTF-8 name code page 936 holds",
+       [&] {
+         zipWithPython(package(), {{utf8(u8"启动器.exe"), "MZ"}, {utf8(u8"café.txt"), "x"}});
+         fitPage();
+       },
+       publicKey, 1, "does not match the page"},
+      {"a UTF-8 name code page 936 lacks",
+       [&] {
+         zipWithPython(package(), {{utf8(u8"启动器.exe"), "MZ"}, {utf8(u8"straße.txt"), "x"}});
+         fitPage();
+       },
+       publicKey, 1, "holds the name stra?e.txt, which code page 936"},
       {"malformed key", [] {}, publicKey.substr(4), 1, "no Ed25519 public key"},
   };
   for (const Case& c : cases) {
