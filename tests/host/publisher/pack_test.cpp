@@ -540,7 +540,7 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
       {"an earlier kind",
        standInLauncher(1, kPage, publicKey, "", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION), "5.1",
        "an earlier release"},
-      {"two blocks", standInLauncher(2, kPage, publicKey), "5.1", "more than one"},
+      {"two blocks", standInLauncher(2, kPage, publicKey), "5.1", "its update settings twice"},
       {"a version the block cannot hold", standInLauncher(1, kPage, publicKey),
        "5." + std::string(30, '1'), "the version has 32 bytes; at most 31 fit"},
   };

@@ -109,8 +109,11 @@ TEST(FilePaths, TheSystemsErrorsInWordsAPublisherCanActOn) {
       {EBUSY, "in use by another program"},
       {EIO, "Input/output error"},
   };
-  for (const auto& [code, words] : cases)
-    EXPECT_EQ(publisher::causeWords(publisher::host::systemErrorOf(code)), words) << code;
+  for (const auto& [code, words] : cases) {
+    const publisher::SystemError error = publisher::host::systemErrorOf(code);
+    const std::optional<publisher::Message> cause = publisher::causeOf(error);
+    EXPECT_EQ(cause ? publisher::textsOf(*cause).english : error.text, words) << code;
+  }
 }
 
 TEST(FilePaths, ASystemsCodeIsSortedByItsListAndItsWordsTidied) {
