@@ -310,6 +310,118 @@ constexpr std::array<Entry, static_cast<std::size_t>(Message::kCount)> kTexts = 
       "无法在 {1} 上监听：{2}。端口是否已被占用？请换一个 --port"}},
     {Message::kServing,
      {"serving {1} read-only at {2} (Ctrl+C ends)", "以只读方式在 {2} 提供 {1}（按 Ctrl+C 结束）"}},
+    // verify
+    {Message::kPageNoAnswer,
+     {"cannot fetch {1}: no answer, or a page over 1 MiB or headers over 64 KiB, which a launcher "
+      "reads as no page at all. Check the address, and that the server is running",
+      "无法获取 {1}：没有回答，或者版本页超过 1 MiB、响应头超过 64 "
+      "KiB，启动器会当作没有版本页。请检查地址，以及服务器是否在运行"}},
+    {Message::kPageEmptyAnswer,
+     {"cannot fetch {1}: the server answers {2} with no text. Upload version.html to that address, "
+      "then verify again",
+      "无法获取 {1}：服务器回答 {2}，但没有内容。请把 version.html 上传到这个地址，然后再运行 "
+      "verify"}},
+    {Message::kPageNoText,
+     {"{1} holds no text before its first zero byte: give the version.html pack wrote",
+      "{1} 在第一个零字节之前没有文字：请给出 pack 写出的 version.html"}},
+    {Message::kKeyNotAKey,
+     {"the public key is no public key of this tool: give the line keygen or pubkey printed",
+      "公钥不是本工具的公钥：请给出 keygen 或 pubkey 打印的那一行"}},
+    {Message::kNoPageSignature,
+     {"the page has no signature ({1}), which names the version page: pack the release again with "
+      "this tool; a launcher with a key ignores it",
+      "版本页没有包含版本页地址的签名（{1}"
+      "）：请用本工具重新打包这次发布；带公钥的启动器会忽略这个版本页"}},
+    {Message::kNoSignature,
+     {"the page has no signature ({1}); a launcher with a key ignores it. Pack the release again "
+      "with this tool",
+      "版本页没有签名（{1}）；带公钥的启动器会忽略它。请用本工具重新打包这次发布"}},
+    {Message::kSignatureNotASignature,
+     {"the page's signature ({1}) is no signature of this tool: upload the version.html pack wrote",
+      "版本页的签名（{1}）不是本工具的签名：请上传 pack 写出的 version.html"}},
+    {Message::kSizeNotANumber,
+     {"the page's package size ({1}) is no number of bytes: upload the version.html pack wrote",
+      "版本页的包大小（{1}）不是字节数：请上传 pack 写出的 version.html"}},
+    {Message::kDigestNotADigest,
+     {"the page's package digest ({1}) is no digest of this tool: upload the version.html pack "
+      "wrote",
+      "版本页的包摘要（{1}）不是本工具的摘要：请上传 pack 写出的 version.html"}},
+    {Message::kSizeDiffers,
+     {"{1} says {2} bytes, but {3} has {4}: it was changed or cut short, or is another release's "
+      "package. Upload the package pack wrote with this page",
+      "{1} 写的是 {2} 字节，但 {3} 有 {4} 字节：它被改动或不完整，或者是别的发布的包。请上传 pack "
+      "与这个版本页一起写出的包"}},
+    {Message::kDigestDiffers,
+     {"{1} is not the digest of {2}: it was changed, or is another release's package. Upload the "
+      "package pack wrote with this page",
+      "{1} 不是 {2} 的摘要：它被改动过，或者是别的发布的包。请上传 pack 与这个版本页一起写出的包"}},
+    {Message::kPageNamesNoPackage,
+     {"the page names no package ({1})", "版本页没有写明更新包（{1}）"}},
+    {Message::kOtherPackageName,
+     {"the page's package address ({1}) ends with {2}, not with the name of {3}",
+      "版本页的包地址（{1}）以 {2} 结尾，而不是 {3} 的名字"}},
+    {Message::kLauncherNotInPackage,
+     {"{1} names {2}, which {3} does not hold at its top",
+      "{1} 写的是 {2}，但 {3} 的最上层没有这个文件"}},
+    {Message::kLauncherVersionDiffers,
+     {"{1} says {2}, but {3} in the package carries {4}",
+      "{1} 写的是 {2}，但包里的 {3} 携带的版本是 {4}"}},
+    {Message::kLedgerEmpty,
+     {"the release ledger records no release yet: give --launcher FILE (the launcher players "
+      "have), --public-key KEY, or --ledger DIR",
+      "发布记录里还没有任何发布：请给出 --launcher FILE（玩家手上的启动器）、--public-key KEY 或 "
+      "--ledger DIR"}},
+    {Message::kLauncherTakesAny,
+     {"{1} carries no public key: its players take any package unchecked. Stamp the launcher you "
+      "ship with --public-key",
+      "{1} 没有携带公钥：它的玩家会不加检查地接受任何包。请用 stamp --public-key "
+      "给您发出的启动器写入公钥"}},
+    {Message::kKeyNotCarried,
+     {"--public-key {1} is not the key {2} carries ({3})",
+      "--public-key {1} 不是 {2} 携带的公钥（{3}）"}},
+    {Message::kLauncherReadsOtherPage,
+     {"{1} reads its version page at {2}, not at {3}: its players never see this page",
+      "{1} 读取的版本页在 {2}，不在 {3}：它的玩家永远看不到这个版本页"}},
+    {Message::kLocalPageNeedsPackage,
+     {"give --package FILE to check a package before upload, or --page as the page's web address "
+      "to check what players download",
+      "上传之前请用 --package FILE 检查本地的包；或者把 --page "
+      "给成版本页的网址，检查玩家下载到的内容"}},
+    {Message::kPageUnchecked,
+     {"note: without --launcher the version page the release is signed for is not checked; give "
+      "--launcher with the launcher players have to check it too\n",
+      "说明：没有 --launcher 时不检查发布签名所针对的版本页；要一起检查，请用 --launcher "
+      "给出玩家手上的启动器\n"}},
+    {Message::kNotOffered,
+     {"{1} says {2}, which does not sort after the version {3} carries ({4}): its players are not "
+      "offered this release",
+      "{1} 写的是 {2}，没有排在 {3} 携带的版本（{4}）之后：它的玩家不会收到这个发布"}},
+    {Message::kPackageAddressBad,
+     {"the page's package address ({1}) is none the launcher can download",
+      "版本页的包地址（{1}）不是启动器能下载的地址"}},
+    {Message::kThePackageAt, {"the package at {1}", "{1} 处的更新包"}},
+    {Message::kPackageLonger,
+     {"{1} says {2} bytes, but {3} is longer: it was changed, or is another release's package",
+      "{1} 写的是 {2} 字节，但 {3} 更长：它被改动过，或者是别的发布的包"}},
+    {Message::kOtherNameUnsigned,
+     {"{1}, and the signature does not match the page", "{1}，而且签名与版本页不符"}},
+    {Message::kSignedForOtherPage,
+     {"the signature ({1}) names another version page than {2}, the one players read: the release "
+      "was packed for another game's page or with another --page. Pack it again for this page",
+      "签名（{1}）针对的版本页不是玩家读取的 {2}：这次发布是为别的游戏的版本页、或用别的 --page "
+      "打包的。请为这个版本页重新打包"}},
+    {Message::kSignatureMismatch,
+     {"the signature ({1}) does not match the page: its version, launcher or package address was "
+      "changed after signing, it was signed for another version page, or another key signed it",
+      "签名（{1}"
+      "）与版本页不符：签名之后版本、启动器或包地址被改动过，或者它是为别的版本页签名的，或者是用别"
+      "的私钥签名的"}},
+    {Message::kVerifyOk,
+     {"OK: {1} is signed for this key; the page announces version {2}",
+      "正确：{1} 的签名与这个公钥相符；版本页宣布的版本是 {2}"}},
+    {Message::kVerifyOffered,
+     {", which players of {1} (version {2}) are offered: they get version {3} now",
+      "，{1}（版本 {2}）的玩家会收到它：他们现在会得到版本 {3}"}},
     // lists
     {Message::kListComma, {", ", "、"}},
     {Message::kListOr, {" or ", " 或 "}},

@@ -27,7 +27,6 @@ PENDING = {
     "release_ledger.cpp",
     "settings_scan.cpp",
     "tree_check.cpp",
-    "verify_command.cpp",
     "version_page.cpp",
     "host/folder_reader.cpp",
     "win32/folder_reader.cpp",

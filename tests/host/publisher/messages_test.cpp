@@ -194,6 +194,18 @@ TEST_F(ChineseTest, RefusalsOfEveryCommandAreSaidInChinese) {
       {{"serve", "--dir", path("game"), "--port", "65536"},
        1,
        utf8(u8"serve: --port 必须是 1 到 65535 之间的数字\n")},
+      {{"verify", "--page", "http://127.0.0.1:1/v.html", "--ledger", path("no-ledger")},
+       1,
+       utf8(u8"verify: 发布记录里还没有任何发布：请给出 --launcher FILE（玩家手上的启动器）、"
+            u8"--public-key KEY 或 --ledger DIR\n")},
+      {{"verify", "--page", path("in.exe"), "--public-key", key},
+       1,
+       utf8(u8"verify: 上传之前请用 --package FILE 检查本地的包；或者把 --page 给成版本页的网址，"
+            u8"检查玩家下载到的内容\n")},
+      {{"verify", "--page", path("v.html"), "--launcher", path("other.exe")},
+       1,
+       "verify: --launcher " + path("other.exe") +
+           utf8(u8"：不是 Windows 程序。请给出发布包里的 launcher.exe，或 stamp 写出的副本\n")},
   };
   fs::create_directories(dir() / "game");
   for (const Row& row : rows) {

@@ -719,11 +719,11 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       {"no package address", relabelled(u8"更新地址=", ""), publicKey, 1,
        utf8(u8"the page names no package (更新地址=), and the signature does not match")},
       {"malformed size", relabelled(u8"更新包大小=", "12 345"), publicKey, 1,
-       utf8(u8"the page's package size (更新包大小=) is no number of bytes\n")},
+       utf8(u8"the page's package size (更新包大小=) is no number of bytes: upload")},
       {"malformed digest", relabelled(u8"更新包摘要=", "ZGlnZXN0"), publicKey, 1,
-       utf8(u8"the page's package digest (更新包摘要=) is no digest in base64\n")},
+       utf8(u8"the page's package digest (更新包摘要=) is no digest of this tool")},
       {"malformed signature", relabelled(u8"更新签名=", "c2lnbmF0dXJl"), publicKey, 1,
-       utf8(u8"the page's signature (更新签名=) is no signature in base64\n")},
+       utf8(u8"the page's signature (更新签名=) is no signature of this tool")},
       {"no signature",
        [&] {
          writeBytes(page(), std::string(html).replace(html.find(marker), marker.size(), "x="));
@@ -751,7 +751,7 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
          fitPage();
        },
        publicKey, 1, "holds the name stra?e.txt, which code page 936"},
-      {"malformed key", [] {}, publicKey.substr(4), 1, "no Ed25519 public key"},
+      {"malformed key", [] {}, publicKey.substr(4), 1, "is no public key of this tool"},
   };
   for (const Case& c : cases) {
     writeBytes(package(), good);
