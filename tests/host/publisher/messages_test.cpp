@@ -163,6 +163,13 @@ TEST_F(ChineseTest, RefusalsOfEveryCommandAreSaidInChinese) {
       {{"pack", "--note"}, 2, utf8(u8"pack: --note 后面要给一个值\n")},
       {{"keygen", "--secret", "a", "--secret", "b"}, 2, utf8(u8"keygen: --secret 只能给一次\n")},
       {{"show", "a", "b"}, 2, utf8(u8"show: 多余的参数\"b\"\n")},
+      {{"pack", "--list=yes"}, 2, utf8(u8"pack: --list 后面不带值\n")},
+      {{"pack", "--frob"}, 2, utf8(u8"pack: 没有选项 --frob\n")},
+      {{"pack", "--from", "d", "--launcher", "L", "--version", "1", "--url",  "u", "--secret",
+        "s",    "--out",  "o", "--note",     "1", "--note",    "2", "--note", "3", "--note",
+        "4",    "--note", "5", "--note",     "6", "--note",    "7"},
+       2,
+       utf8(u8"pack: --note 最多只能给 6 次\n")},
       {{"keygen", "--secret", path("studio.key")},
        1,
        utf8(u8"keygen: ") + path("studio.key") +
