@@ -79,7 +79,14 @@ if(NOT TAVORO_SANITIZE AND NOT TAVORO_TSAN)
   add_test(NAME scripts.mutate_change
            COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
                    ${PROJECT_SOURCE_DIR}/tests/scripts/test_mutate_change.py)
-  set_tests_properties(layers.check layers.checker scripts.mutate_change PROPERTIES LABELS layers)
+  # What the publisher reads comes from the message catalogue, in both languages.
+  add_test(NAME publisher.messages.check
+           COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/check-messages.py ${PROJECT_SOURCE_DIR})
+  add_test(NAME publisher.messages.checker
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   ${PROJECT_SOURCE_DIR}/tests/scripts/test_check_messages.py)
+  set_tests_properties(layers.check layers.checker scripts.mutate_change publisher.messages.check
+                       publisher.messages.checker PROPERTIES LABELS layers)
 endif()
 
 # The publisher's guide in the release archive against the README.

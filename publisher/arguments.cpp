@@ -13,15 +13,17 @@ const OptionSpec* findOption(std::span<const OptionSpec> options, std::string_vi
   return found == options.end() ? nullptr : &*found;
 }
 
-std::string countProblem(const OptionSpec& option, std::size_t count) {
+std::optional<Refusal> countProblem(const OptionSpec& option, std::size_t count) {
+  const std::string name(option.name);
   if (count < option.minCount)
-    return option.name.starts_with("-")
-               ? std::string(option.name) + " " + std::string(option.valueName) + " is required"
-               : std::string(option.name) + " is required";
+    return Refusal(
+        Message::kOptionRequired,
+        {option.name.starts_with("-") ? name + " " + std::string(option.valueName) : name});
   if (count > option.maxCount)
-    return std::string(option.name) + " may be given at most " + std::to_string(option.maxCount) +
-           (option.maxCount == 1 ? " time" : " times");
-  return {};
+    return option.maxCount == 1
+               ? Refusal(Message::kOptionOnce, {name})
+               : Refusal(Message::kOptionTooOften, {name, std::to_string(option.maxCount)});
+  return std::nullopt;
 }
 
 }  // namespace
@@ -64,13 +66,13 @@ ParsedArguments parseArguments(std::span<const std::string> words,
       }
     }
     if (option == nullptr) {
-      parsed.problem = word.starts_with("-") ? "unknown option " + std::string(name)
-                                             : "unexpected argument \"" + word + "\"";
+      parsed.problem = word.starts_with("-") ? Refusal(Message::kUnknownOption, {std::string(name)})
+                                             : Refusal(Message::kUnexpectedArgument, {word});
       return parsed;
     }
     if (option->valueName.empty()) {
       if (equals != std::string::npos) {
-        parsed.problem = std::string(name) + " takes no value";
+        parsed.problem = Refusal(Message::kTakesNoValue, {std::string(name)});
         return parsed;
       }
       parsed.arguments.add(name, "");
@@ -79,13 +81,13 @@ ParsedArguments parseArguments(std::span<const std::string> words,
     } else if (i + 1 < words.size()) {
       parsed.arguments.add(name, words[++i]);
     } else {
-      parsed.problem = std::string(name) + " needs a value";
+      parsed.problem = Refusal(Message::kNeedsValue, {std::string(name)});
       return parsed;
     }
   }
   for (const OptionSpec& option : options) {
     parsed.problem = countProblem(option, parsed.arguments.all(option.name).size());
-    if (!parsed.problem.empty())
+    if (parsed.problem)
       return parsed;
   }
   return parsed;

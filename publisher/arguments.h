@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "publisher/refusal.h"
+
 namespace publisher {
 
 struct OptionSpec {
@@ -39,7 +41,7 @@ class Arguments {
 
 struct ParsedArguments {
   Arguments arguments;
-  std::string problem;  // empty when the words fit the table
+  std::optional<Refusal> problem;  // none when the words fit the table
 };
 
 ParsedArguments parseArguments(std::span<const std::string> words,

@@ -28,52 +28,59 @@ std::size_t lastSeparator(std::string_view path) {
 
 }  // namespace
 
-std::string causeWords(const SystemError& error) {
+std::optional<Message> causeOf(const SystemError& error) {
   switch (error.kind) {
     case SystemError::Kind::kNotFound:
-      return "not found";
+      return Message::kCauseNotFound;
     case SystemError::Kind::kAccessDenied:
-      return "access denied";
+      return Message::kCauseAccessDenied;
     case SystemError::Kind::kInUse:
-      return "in use by another program";
+      return Message::kCauseInUse;
     case SystemError::Kind::kNoSpace:
-      return "no space left on the drive";
+      return Message::kCauseNoSpace;
     case SystemError::Kind::kOther:
       break;
   }
-  return error.text.empty() ? "the system gives no reason" : error.text;
+  if (error.text.empty())
+    return Message::kCauseNoReason;
+  return std::nullopt;
+}
+
+std::string causeWords(Tools& tools, const SystemError& error) {
+  const std::optional<Message> cause = causeOf(error);
+  return cause ? say(tools, *cause) : error.text;
 }
 
 std::string readFailure(Tools& tools, const std::string& path) {
   const SystemError error = tools.system.last();
   std::string cause;
   if (!tools.files.exists(path))
-    cause = "not found";
+    cause = say(tools, Message::kCauseNotFound);
   else if (tools.files.isDirectory(path))
-    cause = "is a folder, not a file";
+    cause = say(tools, Message::kCauseFolderNotFile);
   else if (tools.files.size(path) == 0)
-    cause = "the file is empty";
+    cause = say(tools, Message::kCauseEmptyFile);
   else
-    cause = causeWords(error);
-  return "cannot read " + path + ": " + cause;
+    cause = causeWords(tools, error);
+  return say(tools, Message::kCannotRead, {path, cause});
 }
 
-std::string writeFailure(Tools& tools, const std::string& what, const std::string& path) {
+std::string writeFailure(Tools& tools, Message action, const std::string& path) {
   const SystemError error = tools.system.last();
   const std::string parent = parentPath(path);
   std::string cause;
   if (!tools.files.exists(parent)) {
-    cause = "the folder " + parent + " does not exist";
+    cause = say(tools, Message::kCauseNoFolder, {parent});
   } else if (!tools.files.isDirectory(parent)) {
-    cause = parent + " is a file, not a folder";
-  } else if (what != "create the folder" && tools.files.isDirectory(path)) {
-    cause = "is a folder";
+    cause = say(tools, Message::kCauseParentIsFile, {parent});
+  } else if (action != Message::kActCreateFolder && tools.files.isDirectory(path)) {
+    cause = say(tools, Message::kCauseIsFolder);
   } else if (error.kind == SystemError::Kind::kNoSpace || tools.system.freeBytes(parent) == 0) {
-    cause = "no space left on the drive";
+    cause = say(tools, Message::kCauseNoSpace);
   } else {
-    cause = causeWords(error);
+    cause = causeWords(tools, error);
   }
-  return "cannot " + what + " " + path + ": " + cause;
+  return say(tools, Message::kCannotWrite, {say(tools, action), path, cause});
 }
 
 std::string joinPath(Tools& tools, const std::string& folder, const std::string& name) {
@@ -126,14 +133,14 @@ void createFolders(Tools& tools, const std::string& folder) {
   for (std::string at = folder; !tools.files.isDirectory(at) && missing.size() < kMaxDepth;
        at = parentPath(at)) {
     if (tools.files.exists(at))
-      throw Refusal("cannot create the folder " + folder + ": " + at + " is a file");
+      throw Refusal(Message::kFolderBlockedByFile, {folder, at});
     missing.push_back(at);
     if (parentPath(at) == at)
       break;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (!tools.files.createDirectory(*it))
-      throw Refusal(writeFailure(tools, "create the folder", *it));
+      throw Refusal(writeFailure(tools, Message::kActCreateFolder, *it));
   }
 }
 

@@ -4,7 +4,10 @@
 // on it: "not found", "is a folder", "access denied", "no space left on
 // the drive", or the system's own words.
 
+#include <optional>
 #include <string>
+
+#include "publisher/messages.h"
 
 #include "publisher/tools.h"
 
@@ -17,10 +20,13 @@ std::string readFailure(Tools& tools, const std::string& path);
 // "cannot WHAT PATH: CAUSE" for a file or folder that could not be
 // created, written or put in place at `path`. Call it right after the
 // failure.
-std::string writeFailure(Tools& tools, const std::string& what, const std::string& path);
+// `action` is one of the kAct... messages.
+std::string writeFailure(Tools& tools, Message action, const std::string& path);
 
-// The words for a kind of system error; `text` stands for the others.
-std::string causeWords(const SystemError& error);
+// The message for a kind of system error; none for the others, which the
+// system's own words tell.
+std::optional<Message> causeOf(const SystemError& error);
+std::string causeWords(Tools& tools, const SystemError& error);
 
 // The folder `path` lies in, by its spelling: "." for a bare name, the
 // root for a name at the root.

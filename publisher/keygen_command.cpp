@@ -7,6 +7,7 @@
 
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "update/package/package_signature.h"
 
@@ -18,21 +19,21 @@ constexpr std::array<OptionSpec, 1> kOptions = {{{"--secret", "FILE", 1, 1}}};
 void runKeygen(const Arguments& arguments, Tools& tools) {
   const std::string& path = arguments.one("--secret");
   if (tools.files.exists(path))
-    throw Refusal(path + " exists; keygen never replaces a secret key");
+    throw Refusal(Message::kKeyFileExists, {path});
   createFolders(tools, parentPath(path));
   update::PublicKey publicKey{};
   update::SecretKey secretKey{};
   if (sodium_init() < 0 || crypto_sign_keypair(publicKey.data(), secretKey.data()) != 0)
-    throw Refusal("cannot make a key pair");
+    throw Refusal(Message::kNoKeyPair, {});
   std::string content = update::toBase64(secretKey) + "\n";
   sodium_memzero(secretKey.data(), secretKey.size());
   const SecretFiles::Outcome outcome = tools.secrets.writeNew(path, content);
   sodium_memzero(content.data(), content.size());
   if (outcome == SecretFiles::Outcome::kExists)
-    throw Refusal(path + " exists; keygen never replaces a secret key");
+    throw Refusal(Message::kKeyFileExists, {path});
   if (outcome != SecretFiles::Outcome::kWritten)
-    throw Refusal(writeFailure(tools, "write", path));
-  tools.err << "secret key written to " << path << "; keep it private\n";
+    throw Refusal(writeFailure(tools, Message::kActWrite, path));
+  tools.err << say(tools, Message::kKeyWritten, {path});
   tools.out << update::toBase64(publicKey) << "\n";
 }
 

@@ -10,11 +10,11 @@
 namespace publisher {
 
 // "  version page: ...\n  public key: ...\n  version: ...\n", in local text.
-std::string describeSettings(const LauncherSettings& settings, LocalText& text);
+std::string describeSettings(const LauncherSettings& settings, Tools& tools);
 
 // One such line for each setting `after` changes, with what it was
 // ("  public key: OLD -> NEW\n"); "  nothing changed\n" when none.
 std::string describeChanges(const LauncherSettings& before, const LauncherSettings& after,
-                            LocalText& text);
+                            Tools& tools);
 
 }  // namespace publisher

@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -49,6 +51,112 @@ enum class Message : int {
   kPlayersHave,
   kReleaseLauncher,
   kShippedLauncher,
+  kEntryNameNot936,
+  // the command line
+  kOptionRequired,
+  kOptionOnce,
+  kOptionTooOften,
+  kUnknownOption,
+  kUnexpectedArgument,
+  kTakesNoValue,
+  kNeedsValue,
+  kForOption,
+  kInFile,
+  kFileNotFolder,
+  // files
+  kCannotRead,
+  kCannotBeRead,
+  kCannotWrite,
+  kActWrite,
+  kActReplace,
+  kActCreateFolder,
+  kActCreateBeside,
+  kFolderBlockedByFile,
+  kCauseNotFound,
+  kCauseAccessDenied,
+  kCauseInUse,
+  kCauseNoSpace,
+  kCauseNoReason,
+  kCauseFolderNotFile,
+  kCauseEmptyFile,
+  kCauseNoFolder,
+  kCauseParentIsFile,
+  kCauseIsFolder,
+  // keygen and the secret key
+  kKeyFileExists,
+  kNoKeyPair,
+  kKeyWritten,
+  kNoSecretKeyFile,
+  kSecretKeyDamaged,
+  // stamp and show
+  kStampTooLarge,
+  kStampWrote,
+  kStampReplaced,
+  kNoLauncher,
+  kNotAProgram,
+  kNoSettingsBlock,
+  kEarlierLauncher,
+  kTwoSettingsBlocks,
+  kSettingsCutShort,
+  kProgramCutShort,
+  kSettingsDamaged,
+  kNotAPublicKey,
+  kKeyNeverVerifies,
+  kPageNotWeb,
+  kPageTooLong,
+  kPageControl,
+  kPageUnreadable,
+  kNoBackupInEarlier,
+  kBackupAlone,
+  kBackupIsMain,
+  kVersionEmpty,
+  kVersionTooLong,
+  kExamplePage,
+  kNoKeyUnsigned,
+  kFieldPage,
+  kFieldKey,
+  kFieldBackupKey,
+  kFieldVersion,
+  kFieldOrder,
+  kEarlierOrder,
+  kNone,
+  kNothingChanged,
+  // serve
+  kBadPort,
+  kCannotListen,
+  kServing,
+  // verify
+  kPageNoAnswer,
+  kPageEmptyAnswer,
+  kPageNoText,
+  kKeyNotAKey,
+  kNoPageSignature,
+  kNoSignature,
+  kSignatureNotASignature,
+  kSizeNotANumber,
+  kDigestNotADigest,
+  kSizeDiffers,
+  kDigestDiffers,
+  kPageNamesNoPackage,
+  kOtherPackageName,
+  kLauncherNotInPackage,
+  kLauncherVersionDiffers,
+  kLedgerEmpty,
+  kLauncherTakesAny,
+  kKeyNotCarried,
+  kLauncherReadsOtherPage,
+  kLocalPageNeedsPackage,
+  kPageUnchecked,
+  kNotOffered,
+  kPackageAddressBad,
+  kThePackageAt,
+  kPackageLonger,
+  kOtherNameUnsigned,
+  kSignedForOtherPage,
+  kSignatureMismatch,
+  kVerifyOk,
+  kVerifyOffered,
+  // lists
   kListComma,
   kListOr,
   kCount,
@@ -71,5 +179,11 @@ Language languageOfLangId(std::uint16_t langId);
 // `message` in the user's language, in local text, with {n} replaced by
 // the n-th of `values` (local text).
 std::string say(Tools& tools, Message message, std::initializer_list<std::string> values = {});
+std::string say(Tools& tools, Message message, std::span<const std::string> values);
+
+// `text` with {n} replaced by the n-th of `values`; `local` turns the
+// text's own parts into local text.
+std::string filledIn(std::string_view text, std::span<const std::string> values,
+                     const std::function<std::string(std::string_view)>& local);
 
 }  // namespace publisher

@@ -113,8 +113,8 @@ int runPublisher(std::span<const std::string> words, Tools& tools) {
   }
   const std::string prefix = std::string(kToolName) + " " + std::string(command->name) + ": ";
   const ParsedArguments parsed = parseArguments(words.subspan(1), command->options);
-  if (!parsed.problem.empty()) {
-    tools.err << prefix << parsed.problem << "\n"
+  if (parsed.problem) {
+    tools.err << prefix << parsed.problem->said(tools) << "\n"
               << say(tools, Message::kUsage) << usageLine(*command) << "\n";
     return kBadCall;
   }
@@ -123,7 +123,7 @@ int runPublisher(std::span<const std::string> words, Tools& tools) {
     return kDone;
   } catch (const Refusal& refusal) {
     // Names and values in a refusal may come from files and pages.
-    tools.err << prefix << printable(refusal.what()) << "\n";
+    tools.err << prefix << printable(refusal.said(tools)) << "\n";
   } catch (const std::exception& failure) {
     tools.err << prefix << say(tools, Message::kFailed, {printable(failure.what())}) << "\n";
   }

@@ -17,12 +17,12 @@ HeldSecretKey::~HeldSecretKey() {
 void readSecretKey(Tools& tools, const std::string& path, HeldSecretKey& held) {
   base::Bytes text = tools.files.readAll(path);
   if (text.empty())
-    throw Refusal(readFailure(tools, path) + " (--secret)");
+    throw Refusal(Message::kForOption, {readFailure(tools, path), "--secret"});
   const std::optional<update::SecretKey> key = update::parseSecretKey(withoutByteOrderMark(
       std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
   sodium_memzero(text.data(), text.size());
   if (!key)
-    throw Refusal(path + " is no secret key file made by keygen");
+    throw Refusal(Message::kNoSecretKeyFile, {path});
   held.key = *key;
 }
 
@@ -38,7 +38,7 @@ update::PublicKey publicKeyOf(const HeldSecretKey& held, const std::string& path
   update::PublicKey stored{};
   crypto_sign_ed25519_sk_to_pk(stored.data(), held.key.data());
   if (stored != derived)
-    throw Refusal(path + " is damaged: its public half does not belong to its secret half");
+    throw Refusal(Message::kSecretKeyDamaged, {path});
   return derived;
 }
 

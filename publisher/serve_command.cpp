@@ -22,26 +22,28 @@ constexpr std::array<OptionSpec, 3> kOptions = {{
 
 int portOf(const std::string& text) {
   if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-    throw Refusal("--port must be a number from 1 to 65535");
+    throw Refusal(Message::kBadPort, {});
   const int port = std::stoi(text);
   if (port < 1 || port > 65535)
-    throw Refusal("--port must be a number from 1 to 65535");
+    throw Refusal(Message::kBadPort, {});
   return port;
 }
 
 void runServe(const Arguments& arguments, Tools& tools) {
   const std::string& folder = arguments.one("--dir");
   if (!tools.files.isDirectory(folder))
-    throw Refusal(tools.files.exists(folder) ? "--dir " + folder + " is a file, not a folder"
-                                             : readFailure(tools, folder) + " (--dir)");
+    throw tools.files.exists(folder)
+        ? Refusal(Message::kFileNotFolder, {"--dir", folder})
+        : Refusal(Message::kForOption, {readFailure(tools, folder), "--dir"});
   const int port = portOf(arguments.one("--port"));
   const std::string address = arguments.optional("--bind").value_or(kLoopback);
   const std::unique_ptr<Listener> listener = tools.servers.listen(address, port);
   if (!listener)
-    throw Refusal("cannot listen on " + address + ":" + std::to_string(port) + ": " +
-                  causeWords(tools.system.last()) + " (is the port in use?)");
-  tools.out << "serving " << folder << " read-only at http://" << address << ":" << port
-            << "/ (Ctrl+C ends)" << std::endl;
+    throw Refusal(Message::kCannotListen,
+                  {address + ":" + std::to_string(port), causeWords(tools, tools.system.last())});
+  tools.out << say(tools, Message::kServing,
+                   {folder, "http://" + address + ":" + std::to_string(port) + "/"})
+            << std::endl;
   serveFolder(tools, *listener, folder);
 }
 

@@ -81,17 +81,17 @@ void putField(base::Bytes& program, std::size_t offset, std::size_t size, const 
   std::copy(text.begin(), text.end(), program.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-void checkPublicKey(const std::string& key, const std::string& what) {
+void checkPublicKey(const std::string& key, const char* what) {
   if (key.empty())
     return;
   const std::optional<update::PublicKey> parsed =
       key.size() < update::kPublicKeyTextSize ? update::parsePublicKey(key) : std::nullopt;
   if (!parsed)
-    throw Refusal(what + " is no Ed25519 public key in base64 (keygen prints one)");
+    throw Refusal(Message::kNotAPublicKey, {what, key});
   // All zeros, or any other point of small order: no signature matches it.
   update::ensureSodium();
   if (crypto_core_ed25519_is_valid_point(parsed->data()) != 1)
-    throw Refusal(what + " " + key + " can never verify a signature; take the one keygen printed");
+    throw Refusal(Message::kKeyNeverVerifies, {what, key});
 }
 
 }  // namespace
@@ -99,27 +99,23 @@ void checkPublicKey(const std::string& key, const std::string& what) {
 std::uint64_t findSettingsBlock(ProgramBytes& program) {
   const std::uint64_t pe = peHeader(program);
   if (pe == 0)
-    throw NotALauncher("not a Windows program (no \"MZ\" and PE header)");
+    throw NotALauncher(Message::kNotAProgram, {});
   const TagCounts tags = program.tags();
   if (tags.current == 0 && tags.earlier != 0)
-    throw Refusal(
-        "a launcher of an earlier release, which cannot carry its version: take launcher.exe "
-        "of this release");
+    throw Refusal(Message::kEarlierLauncher, {});
   if (tags.current == 0)
-    throw NotALauncher("no update settings block: not a launcher of this kind");
+    throw NotALauncher(Message::kNoSettingsBlock, {});
   if (tags.current != 1)
-    throw Refusal("more than one update settings block");
+    throw Refusal(Message::kTwoSettingsBlocks, {});
   const std::uint64_t block = tags.firstCurrent;
   const std::size_t blockSize = carriesBackupKey(program.at(block, update::kSettingsTagSize).data())
                                     ? sizeof(SettingsBlock)
                                     : update::kOneKeyBlockSize;
   if (program.size() - block < blockSize)
-    throw Refusal("the update settings block is cut short");
+    throw Refusal(Message::kSettingsCutShort, {});
   // A copy of it would not start on the players' machines.
   if (const std::uint64_t end = imageEnd(program, pe); end > program.size())
-    throw Refusal("the file is cut short: it has " + std::to_string(program.size()) +
-                  " bytes, its program's sections reach to byte " + std::to_string(end) +
-                  ". Take launcher.exe again from the release archive");
+    throw Refusal(Message::kProgramCutShort, {std::to_string(program.size()), std::to_string(end)});
   const base::Bytes bytes = program.at(block, sizeof(SettingsBlock));
   const std::uint8_t* fields = bytes.data();
   if (!isWellFormedText(fields + offsetof(SettingsBlock, versionPageUrl),
@@ -129,7 +125,7 @@ std::uint64_t findSettingsBlock(ProgramBytes& program) {
                         update::kLocalVersionSize) ||
       (blockSize == sizeof(SettingsBlock) &&
        !isWellFormedText(fields + offsetof(SettingsBlock, backupKey), update::kPublicKeyTextSize)))
-    throw Refusal("the update settings block is damaged");
+    throw Refusal(Message::kSettingsDamaged, {});
   return block;
 }
 
@@ -160,7 +156,7 @@ LauncherSettings readSettings(const base::Bytes& program, std::size_t block) {
 LauncherSettings readLauncherSettings(Tools& tools, const std::string& path) {
   const std::int64_t size = tools.files.size(path);
   if (size <= 0)
-    throw ReadFailed(path + " cannot be read");
+    throw ReadFailed(Message::kCannotBeRead, {path});
   StreamedProgram program([&tools, &path] { return tools.files.openForReading(path); },
                           static_cast<std::uint64_t>(size));
   return readSettings(program, findSettingsBlock(program));
@@ -174,37 +170,33 @@ bool offersVersion(const LauncherSettings& settings, std::string_view version) {
 void checkSettings(const LauncherSettings& settings) {
   const std::string& url = settings.versionPageUrl;
   if (!update::isWebAddress(url))
-    throw Refusal("the page address must start with http:// or https://");
+    throw Refusal(Message::kPageNotWeb, {});
   if (url.size() >= update::kVersionPageUrlSize)
-    throw Refusal("the page address has " + std::to_string(url.size()) + " bytes; at most " +
-                  std::to_string(update::kVersionPageUrlSize - 1) + " fit the launcher");
+    throw Refusal(Message::kPageTooLong,
+                  {std::to_string(url.size()), std::to_string(update::kVersionPageUrlSize - 1)});
   if (std::any_of(url.begin(), url.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
-    throw Refusal("the page address holds a control character");
+    throw Refusal(Message::kPageControl, {});
   // The launcher's own reading of it: what it refuses, it never fetches.
   if (!update::parseHttpAddress(url))
-    throw Refusal("the page address " + url +
-                  " is none the launcher can fetch: it needs a host (letters, digits, \"-\", "
-                  "\".\"), an optional port from 1 to 65535, then a path starting with \"/\"");
-  checkPublicKey(settings.publicKey, "the public key");
+    throw Refusal(Message::kPageUnreadable, {url});
+  checkPublicKey(settings.publicKey, "--public-key");
   const std::string& backup = settings.backupKey;
   if (!backup.empty()) {
     if (!settings.currentKind)
-      throw Refusal(
-          "this launcher is of an earlier release and cannot carry a backup key: take "
-          "launcher.exe of this release");
+      throw Refusal(Message::kNoBackupInEarlier, {});
     if (settings.publicKey.empty())
-      throw Refusal("a backup key needs a public key beside it");
+      throw Refusal(Message::kBackupAlone, {});
     if (backup == settings.publicKey)
-      throw Refusal("the backup key is the public key itself: make a second key with keygen");
-    checkPublicKey(backup, "the backup key");
+      throw Refusal(Message::kBackupIsMain, {});
+    checkPublicKey(backup, "--backup-key");
   }
   const std::string& version = settings.localVersion;
   if (version.empty())
-    throw Refusal("the version is empty");
+    throw Refusal(Message::kVersionEmpty, {});
   if (version.size() >= update::kLocalVersionSize)
-    throw Refusal("the version has " + std::to_string(version.size()) + " bytes; at most " +
-                  std::to_string(update::kLocalVersionSize - 1) + " fit the launcher");
+    throw Refusal(Message::kVersionTooLong,
+                  {std::to_string(version.size()), std::to_string(update::kLocalVersionSize - 1)});
 }
 
 void writeSettings(base::Bytes& program, std::size_t block, const LauncherSettings& settings) {

@@ -17,13 +17,13 @@ void runShow(const Arguments& arguments, Tools& tools) {
   const std::string& file = arguments.one("FILE");
   try {
     const LauncherSettings settings = readLauncherSettings(tools, file);
-    tools.out << file << ":\n" << describeSettings(settings, tools.text);
+    tools.out << file << ":\n" << describeSettings(settings, tools);
   } catch (const ReadFailed&) {
     throw Refusal(readFailure(tools, file));
   } catch (const NotALauncher& refusal) {
-    throw Refusal(file + " is no launcher: " + refusal.what());
+    throw Refusal(Message::kNoLauncher, {file, refusal.said(tools)});
   } catch (const Refusal& refusal) {
-    throw Refusal(file + ": " + refusal.what());
+    throw Refusal(Message::kInFile, {file, refusal.said(tools)});
   }
 }
 

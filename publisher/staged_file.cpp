@@ -25,24 +25,24 @@ StagedFile::StagedFile(Tools& tools, std::string target)
       partial_ = std::move(partial);
   }
   if (!partial_)
-    throw Refusal(writeFailure(tools_, "create a file beside", target_));
+    throw Refusal(writeFailure(tools_, Message::kActCreateBeside, target_));
 }
 
 void StagedFile::write(std::string_view data) {
   if (closed_ || !partial_->write(data))
-    throw Refusal(writeFailure(tools_, "write", partial_->path()));
+    throw Refusal(writeFailure(tools_, Message::kActWrite, partial_->path()));
 }
 
 void StagedFile::close() {
   if (!closed_ && !partial_->close())
-    throw Refusal(writeFailure(tools_, "write", partial_->path()));
+    throw Refusal(writeFailure(tools_, Message::kActWrite, partial_->path()));
   closed_ = true;
 }
 
 void StagedFile::commit() {
   close();
   if (!tools_.files.replace(partial_->path(), target_))
-    throw Refusal(writeFailure(tools_, "replace", target_));
+    throw Refusal(writeFailure(tools_, Message::kActReplace, target_));
   partial_->keep();
 }
 

@@ -6,6 +6,7 @@
 #include "publisher/command.h"
 #include "publisher/file_problems.h"
 #include "publisher/launcher_description.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "publisher/staged_file.h"
@@ -27,9 +28,8 @@ void runStamp(const Arguments& arguments, Tools& tools) {
   const std::string& in = arguments.one("--in");
   // The copy is written whole, so the program is read whole: within reason.
   if (const std::int64_t size = tools.files.size(in); size > std::int64_t{kLargestLauncher})
-    throw Refusal(in + " has " + std::to_string(size) + " bytes; a launcher has a few MiB, and " +
-                  "stamp reads at most " + std::to_string(kLargestLauncher >> 20) +
-                  " MiB: this is no launcher. Take launcher.exe from the release archive");
+    throw Refusal(Message::kStampTooLarge,
+                  {in, std::to_string(size), std::to_string(kLargestLauncher >> 20)});
   base::Bytes program = tools.files.readAll(in);
   if (program.empty())
     throw Refusal(readFailure(tools, in));
@@ -37,7 +37,7 @@ void runStamp(const Arguments& arguments, Tools& tools) {
   try {
     block = findSettingsBlock(program);
   } catch (const Refusal& refusal) {
-    throw Refusal(in + ": " + refusal.what());
+    throw Refusal(Message::kInFile, {in, refusal.said(tools)});
   }
   const LauncherSettings before = readSettings(program, block);
   LauncherSettings settings = before;
@@ -55,9 +55,8 @@ void runStamp(const Arguments& arguments, Tools& tools) {
   createFolders(tools, parentPath(out));
   writeStaged(tools, out,
               std::string_view(reinterpret_cast<const char*>(program.data()), program.size()));
-  tools.out << "wrote " << out << ", a copy of " << in << " that carries\n"
-            << describeSettings(settings, tools.text) << "replaced in the copy:\n"
-            << describeChanges(before, settings, tools.text);
+  tools.out << say(tools, Message::kStampWrote, {out, in}) << describeSettings(settings, tools)
+            << say(tools, Message::kStampReplaced) << describeChanges(before, settings, tools);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "update/http/http.h"
 #include "update/http/http_address.h"
 #include "update/package/release_signature.h"
+#include "update/package/unzip.h"
 #include "update/package/unzip_archive.h"
 #include "update/version_page.h"
 
@@ -51,10 +52,8 @@ std::string pageText(const std::string& page, Tools& tools) {
     if (answersNotFound(status))
       throw Refusal(say(tools, Message::kPageNotUploaded, {page, printable(status)}));
     if (text.empty()) {
-      throw Refusal("cannot fetch " + page + ": " +
-                    (status.empty() ? "no answer, or a page over 1 MiB or headers over 64 KiB, "
-                                      "which a launcher reads as no page at all"
-                                    : "the server answers " + printable(status) + " with no text"));
+      throw status.empty() ? Refusal(Message::kPageNoAnswer, {page})
+                           : Refusal(Message::kPageEmptyAnswer, {page, printable(status)});
     }
     return text;
   }
@@ -63,7 +62,7 @@ std::string pageText(const std::string& page, Tools& tools) {
     throw Refusal(readFailure(tools, page));
   std::string text = update::pageTextOf(tools.codec, bytes);
   if (text.empty())
-    throw Refusal(page + " holds no text before its first zero byte");
+    throw Refusal(Message::kPageNoText, {page});
   return text;
 }
 
@@ -82,29 +81,23 @@ class Verifier {
     return printable(tools_.text.cp936ToLocal(fields_[field]));
   }
 
-  // "the page's WHAT (MARKER) is no KIND".
-  std::string notA(const char* what, update::VersionField field, const char* kind) const {
-    return std::string("the page's ") + what + " (" + marker(field) + ") is no " + kind;
-  }
-
   // Why the page's own values cannot be checked in `form`; empty when they can.
   std::string malformed(PackageVerdict verdict, update::ReleaseForm form) const {
     const update::VersionField signature = update::signatureField(form);
     switch (verdict) {
       case PackageVerdict::kNoKey:
-        return "the public key is no Ed25519 public key in base64";
+        return say(tools_, Message::kKeyNotAKey);
       case PackageVerdict::kNoSignature:
-        return "the page has no signature (" + marker(signature) + ")" +
-               (form == update::ReleaseForm::kWithPage
-                    ? ", which names the version page: pack the release again with this tool"
-                    : "") +
-               "; a launcher with a key ignores it";
+        return say(tools_,
+                   form == update::ReleaseForm::kWithPage ? Message::kNoPageSignature
+                                                          : Message::kNoSignature,
+                   {marker(signature)});
       case PackageVerdict::kMalformedSignature:
-        return notA("signature", signature, "signature in base64");
+        return say(tools_, Message::kSignatureNotASignature, {marker(signature)});
       case PackageVerdict::kMalformedSize:
-        return notA("package size", update::kPackageSize, "number of bytes");
+        return say(tools_, Message::kSizeNotANumber, {marker(update::kPackageSize)});
       case PackageVerdict::kMalformedDigest:
-        return notA("package digest", update::kPackageDigest, "digest in base64");
+        return say(tools_, Message::kDigestNotADigest, {marker(update::kPackageDigest)});
       default:
         return {};
     }
@@ -121,12 +114,11 @@ class Verifier {
     // Size and digest do not depend on the page the release names.
     const update::Release announced = *update::announcedRelease(fields_, "");
     if (static_cast<std::uint64_t>(size) != announced.packageSize)
-      return marker(update::kPackageSize) + " says " + value(update::kPackageSize) +
-             " bytes, but " + shown_ + " has " + std::to_string(size) +
-             ": it was changed or cut short, or is another release's package";
+      return say(tools_, Message::kSizeDiffers,
+                 {marker(update::kPackageSize), value(update::kPackageSize), shown_,
+                  std::to_string(size)});
     if (*digest != announced.packageDigest)
-      return marker(update::kPackageDigest) + " is not the digest of " + shown_ +
-             ": it was changed, or is another release's package";
+      return say(tools_, Message::kDigestDiffers, {marker(update::kPackageDigest), shown_});
     return launcherDifference();
   }
 
@@ -138,9 +130,10 @@ class Verifier {
     if (announced == name)
       return {};
     if (announced.empty())
-      return "the page names no package (" + marker(update::kUpdateAddress) + ")";
-    return "the page's package address (" + marker(update::kUpdateAddress) + ") ends with " +
-           printable(tools_.text.cp936ToLocal(announced)) + ", not with the name of " + shown_;
+      return say(tools_, Message::kPageNamesNoPackage, {marker(update::kUpdateAddress)});
+    return say(
+        tools_, Message::kOtherPackageName,
+        {marker(update::kUpdateAddress), printable(tools_.text.cp936ToLocal(announced)), shown_});
   }
 
  private:
@@ -149,19 +142,25 @@ class Verifier {
     const std::optional<update::ZipArchive> archive = update::ZipArchive::open(package_);
     if (!archive)
       return "";  // unreadable as a ZIP archive: the signature decides
+    std::optional<std::uint64_t> launcher;
     for (std::uint64_t index = 0; index < archive->entryCount(); ++index) {
       const std::optional<update::EntryInfo> info = archive->entry(index);
       if (!info)
         continue;
-      const std::string name =
-          info->nameIsUtf8
-              ? tools_.codec.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end()))
-              : info->name;
-      if (base::equalsIgnoringAsciiCase(name, fields_[update::kProgramTitle]))
-        return versionDifference(*archive, index);
+      // Converted as the launcher converts it, which refuses the whole
+      // package for one name it cannot write.
+      const std::optional<std::string> name = update::writtenEntryName(tools_.codec, *info);
+      if (!name)
+        return say(tools_, Message::kEntryNameNot936,
+                   {shown_, printable(tools_.text.cp936ToLocal(tools_.codec.utf8ToAnsi(
+                                base::Bytes(info->name.begin(), info->name.end()))))});
+      if (!launcher && base::equalsIgnoringAsciiCase(*name, fields_[update::kProgramTitle]))
+        launcher = index;
     }
-    return marker(update::kProgramTitle) + " names " + value(update::kProgramTitle) + ", which " +
-           shown_ + " does not hold at its top";
+    if (launcher)
+      return versionDifference(*archive, *launcher);
+    return say(tools_, Message::kLauncherNotInPackage,
+               {marker(update::kProgramTitle), value(update::kProgramTitle), shown_});
   }
 
   std::string versionDifference(const update::ZipArchive& archive, std::uint64_t index) {
@@ -173,9 +172,10 @@ class Verifier {
     try {
       const LauncherSettings settings = readSettings(program, findSettingsBlock(program));
       if (settings.localVersion != fields_[update::kLatestVersion])
-        return marker(update::kLatestVersion) + " says " + value(update::kLatestVersion) +
-               ", but " + value(update::kProgramTitle) + " in the package carries " +
-               printable(tools_.text.cp936ToLocal(settings.localVersion));
+        return say(tools_, Message::kLauncherVersionDiffers,
+                   {marker(update::kLatestVersion), value(update::kLatestVersion),
+                    value(update::kProgramTitle),
+                    printable(tools_.text.cp936ToLocal(settings.localVersion))});
     } catch (const Refusal&) {
       // No launcher of this kind: it carries no version to compare.
     }
@@ -193,31 +193,26 @@ LauncherSettings shippedLauncher(Tools& tools, const std::string& file) {
   try {
     return readLauncherSettings(tools, file);
   } catch (const ReadFailed&) {
-    throw Refusal(readFailure(tools, file) + " (--launcher)");
+    throw Refusal(Message::kForOption, {readFailure(tools, file), "--launcher"});
   } catch (const Refusal& refusal) {
-    throw Refusal("--launcher " + file + ": " + refusal.what());
+    throw Refusal(Message::kInFile, {"--launcher " + file, refusal.said(tools)});
   }
 }
 
 // The key the release must be signed for: the shipped launcher's, or the
 // one given; both, when given, must agree.
 std::string keyToCheck(const Arguments& arguments, const std::optional<LauncherSettings>& shipped,
-                       const std::string& file) {
+                       const std::string& file, Tools& tools) {
   const std::optional<std::string> given = arguments.optional("--public-key");
   if (!shipped) {
     if (!given)
-      throw Refusal(
-          "the release ledger records no release yet: give --launcher FILE (the launcher "
-          "players have), --public-key KEY, or --ledger DIR");
+      throw Refusal(Message::kLedgerEmpty, {});
     return *given;
   }
   if (shipped->publicKey.empty())
-    throw Refusal(file +
-                  " carries no public key: its players take any package unchecked. Stamp "
-                  "the launcher you ship with --public-key");
+    throw Refusal(Message::kLauncherTakesAny, {file});
   if (given && *given != shipped->publicKey && *given != shipped->backupKey)
-    throw Refusal("--public-key " + *given + " is not the key " + file + " carries (" +
-                  shipped->publicKey + ")");
+    throw Refusal(Message::kKeyNotCarried, {*given, file, shipped->publicKey});
   return given ? *given : shipped->publicKey;
 }
 
@@ -243,17 +238,15 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   }
   if (!launcherFile.empty())
     shipped = shippedLauncher(tools, launcherFile);
-  const std::string key = keyToCheck(arguments, shipped, launcherFile);
+  const std::string key = keyToCheck(arguments, shipped, launcherFile, tools);
   if (shipped && update::isWebAddress(pageAddress) &&
       tools.text.toCp936(pageAddress) != shipped->versionPageUrl)
-    throw Refusal(launcherFile + " reads its version page at " +
-                  printable(tools.text.cp936ToLocal(shipped->versionPageUrl)) + ", not at " +
-                  pageAddress + ": its players never see this page");
+    throw Refusal(
+        Message::kLauncherReadsOtherPage,
+        {launcherFile, printable(tools.text.cp936ToLocal(shipped->versionPageUrl)), pageAddress});
   const std::optional<std::string> local = arguments.optional("--package");
   if (!local && !update::isWebAddress(pageAddress))
-    throw Refusal(
-        "give --package FILE to check a package before upload, or --page as the page's web "
-        "address to check what players download");
+    throw Refusal(Message::kLocalPageNeedsPackage, {});
 
   // Checked as the players' launcher checks it: the form it knows, for the
   // page it reads. A key alone tells neither, since a page may be checked
@@ -264,8 +257,7 @@ void runVerify(const Arguments& arguments, Tools& tools) {
     trust.form = shipped->releaseForm;
     trust.backupKey = shipped->backupKey;
   } else {
-    tools.err << "note: without --launcher the version page the release is signed for is not "
-                 "checked; give --launcher with the launcher players have to check it too\n";
+    tools.err << say(tools, Message::kPageUnchecked);
   }
   const VersionFields fields = update::versionFieldsOf(text ? *text : pageText(pageAddress, tools));
   const PackageVerdict verdict = update::checkAnnouncedRelease(trust, fields);
@@ -273,11 +265,9 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   if (const std::string why = named.malformed(verdict, trust.form); !why.empty())
     throw Refusal(why);
   if (shipped && !offersVersion(*shipped, fields[update::kLatestVersion]))
-    throw Refusal(named.marker(update::kLatestVersion) + " says " +
-                  named.value(update::kLatestVersion) + ", which does not sort after the version " +
-                  launcherFile + " carries (" +
-                  printable(tools.text.cp936ToLocal(shipped->localVersion)) +
-                  "): its players are not offered this release");
+    throw Refusal(Message::kNotOffered,
+                  {named.marker(update::kLatestVersion), named.value(update::kLatestVersion),
+                   launcherFile, printable(tools.text.cp936ToLocal(shipped->localVersion))});
 
   std::optional<FetchedPackage> fetched;
   std::string package = local.value_or("");
@@ -285,15 +275,13 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   if (!local) {
     const std::string& address = fields[update::kUpdateAddress];
     if (!update::parseHttpAddress(address))
-      throw Refusal("the page's package address (" + named.marker(update::kUpdateAddress) +
-                    ") is none the launcher can download");
+      throw Refusal(Message::kPackageAddressBad, {named.marker(update::kUpdateAddress)});
     const std::uint64_t size = update::announcedRelease(fields, trust.pageAddress)->packageSize;
-    shown = "the package at " + named.value(update::kUpdateAddress);
+    shown = say(tools, Message::kThePackageAt, {named.value(update::kUpdateAddress)});
     fetched.emplace(tools, address, size);
     if (fetched->longerThanAnnounced())
-      throw Refusal(named.marker(update::kPackageSize) + " says " +
-                    named.value(update::kPackageSize) + " bytes, but " + shown +
-                    " is longer: it was changed, or is another release's package");
+      throw Refusal(Message::kPackageLonger,
+                    {named.marker(update::kPackageSize), named.value(update::kPackageSize), shown});
     package = fetched->path();
   }
   Verifier verifier(fields, package, shown, tools);
@@ -305,21 +293,17 @@ void runVerify(const Arguments& arguments, Tools& tools) {
     // fit: a field the package cannot tell of was changed.
     const std::string otherName = local ? verifier.otherName() : "";
     if (!otherName.empty())
-      throw Refusal(otherName + ", and the signature does not match the page");
+      throw Refusal(Message::kOtherNameUnsigned, {otherName});
     const std::string signature = verifier.marker(update::signatureField(trust.form));
     // The earlier form names no page: when it fits and this one does not,
     // the page is what differs.
     const update::ReleaseTrust withoutPage{key, "", update::ReleaseForm::kWithoutPage};
     if (trust.form == update::ReleaseForm::kWithPage &&
         update::checkAnnouncedRelease(withoutPage, fields) == PackageVerdict::kSigned)
-      throw Refusal("the signature (" + signature + ") names another version page than " +
-                    printable(tools.text.cp936ToLocal(std::string(trust.pageAddress))) +
-                    ", the one players read: the release was packed for another game's page or "
-                    "with another --page. Pack it again for this page");
-    throw Refusal("the signature (" + signature +
-                  ") does not match the page: its version, launcher or package address was "
-                  "changed after signing, it was signed for another version page, or another "
-                  "key signed it");
+      throw Refusal(
+          Message::kSignedForOtherPage,
+          {signature, printable(tools.text.cp936ToLocal(std::string(trust.pageAddress)))});
+    throw Refusal(Message::kSignatureMismatch, {signature});
   }
   // Launchers of this version fetch by the list: it must be the package's.
   if (const std::string problem = entryListProblem(fields, package, tools); !problem.empty())
@@ -327,14 +311,12 @@ void runVerify(const Arguments& arguments, Tools& tools) {
   // Signed, and this file is what was signed; a local file of another name
   // is fine, but not the one players get.
   if (const std::string otherName = local ? verifier.otherName() : ""; !otherName.empty())
-    tools.err << "warning: " << otherName << "\n";
-  tools.out << "OK: " << shown << " is signed for this key; the page announces version "
-            << verifier.value(update::kLatestVersion);
+    tools.err << say(tools, Message::kWarning) << otherName << "\n";
+  tools.out << say(tools, Message::kVerifyOk, {shown, verifier.value(update::kLatestVersion)});
   if (shipped)
-    tools.out << ", which players of " << launcherFile << " (version "
-              << printable(tools.text.cp936ToLocal(shipped->localVersion))
-              << ") are offered: they get version " << verifier.value(update::kLatestVersion)
-              << " now";
+    tools.out << say(tools, Message::kVerifyOffered,
+                     {launcherFile, printable(tools.text.cp936ToLocal(shipped->localVersion)),
+                      verifier.value(update::kLatestVersion)});
   tools.out << "\n";
   if (const std::optional<std::string> folder = arguments.optional("--folder"))
     tools.out << folderFetches(fields, package, *folder, tools);

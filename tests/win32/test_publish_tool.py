@@ -53,7 +53,7 @@ def test_stamped_copy_reads_the_stamped_page_key_and_version(tmp_path):
 def test_stamp_refuses_the_tool_itself_and_an_oversized_address(tmp_path):
     result = tool("stamp", "--in", TOOL, "--out", tmp_path / "copy.exe", "--page", "http://a/v")
     assert result.returncode == 1
-    assert "no update settings block" in result.stderr
+    assert "it carries no update settings" in result.stderr
     result = tool("stamp", "--in", PROBE, "--out", tmp_path / "copy.exe", "--page",
                   "http://" + "p" * 505)
     assert result.returncode == 1
@@ -140,4 +140,4 @@ def test_pack_refuses_what_would_leak_or_clash_on_windows_and_show_reads_a_launc
     assert "  version: 5.0" in result.stdout
     result = tool("show", TOOL)
     assert result.returncode == 1
-    assert "is no launcher: no update settings block" in result.stderr
+    assert "is no launcher: it carries no update settings" in result.stderr

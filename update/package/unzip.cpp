@@ -33,6 +33,12 @@ std::vector<std::size_t> separatorPositions(const std::string& path) {
 
 }  // namespace
 
+std::optional<std::string> writtenEntryName(platform::TextCodec& codec, const EntryInfo& info) {
+  if (!info.nameIsUtf8)
+    return info.name;
+  return codec.utf8NameToAnsi(base::Bytes(info.name.begin(), info.name.end()));
+}
+
 std::optional<ZipArchive> openArchive(const std::string& archivePath,
                                       const PartialArchive* partial) {
   if (partial == nullptr)
@@ -115,7 +121,7 @@ class Stager {
       // Of a package fetched in part, only the entries fetched are read.
       if (partial_ != nullptr && partial_->names.count(info->name) == 0)
         continue;
-      const std::optional<std::string> ansiName = nameOf(*info);
+      const std::optional<std::string> ansiName = writtenEntryName(codec_, *info);
       if (!ansiName)
         return damaged(codec_.utf8ToAnsi(base::Bytes(info->name.begin(), info->name.end())));
       std::optional<base::EntryPath> path = base::parseEntryPath(*ansiName);
@@ -166,14 +172,6 @@ class Stager {
   }
 
  private:
-  // The entry's name as the launcher writes it: a UTF-8 name converted
-  // exactly, none when code page 936 cannot hold it.
-  std::optional<std::string> nameOf(const EntryInfo& info) const {
-    if (!info.nameIsUtf8)
-      return info.name;
-    return codec_.utf8NameToAnsi(base::Bytes(info.name.begin(), info.name.end()));
-  }
-
   std::string path(const std::string& relative) const { return base::joinPath(root_, relative); }
 
   bool damaged(const std::string& file) {

@@ -74,6 +74,13 @@ StageResult stageArchive(platform::Files& files, platform::TextCodec& codec,
 std::optional<ZipArchive> openArchive(const std::string& archivePath,
                                       const PartialArchive* partial);
 
+struct EntryInfo;
+
+// The entry's name as the launcher writes it: a UTF-8 name converted
+// exactly to code page 936, none when the code page cannot hold it; any
+// other name as stored.
+std::optional<std::string> writtenEntryName(platform::TextCodec& codec, const EntryInfo& info);
+
 // The archive's files unpacked, in bytes (ZipArchive::unpackedSize);
 // nothing when it is no archive or does not tell.
 std::optional<std::uint64_t> unpackedSizeOf(const std::string& archivePath);

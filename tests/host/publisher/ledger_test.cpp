@@ -401,7 +401,7 @@ TEST_F(LedgerPackTest, AReleaseSignedByTheBackupKeyIsTakenWhenTheLauncherCarries
       {"the same key twice",
        {"--public-key", publicKey, "--backup-key", publicKey},
        "the backup key is the public key itself"},
-      {"no key", {"--backup-key", "not a key"}, "the backup key is no Ed25519 public key"},
+      {"no key", {"--backup-key", "not a key"}, "--backup-key not a key is no public key of this tool"},
       {"without a public key",
        {"--public-key", "", "--backup-key", backupKey},
        "a backup key needs a public key beside it"},
@@ -441,7 +441,7 @@ TEST_F(LedgerPackTest, WarnsOfEarlierLaunchersThatWouldNotOfferTheVersion) {
   takeLedgersLauncher();
   EXPECT_EQ(pack("10.0"), 0) << err();
   EXPECT_NE(err().find("warning: players who still have a launcher of version 9.8 or 9.9, which "
-                       "compares versions as text, will not be offered 10.0; versions they "
+                       "compares versions letter by letter, will not be offered 10.0; versions they "
                        "would be offered: 9.9.2 or 9.9.1.1"),
             std::string::npos)
       << err();

@@ -41,8 +41,14 @@ TEST(Messages, EveryMessageHasBothTextsWithTheSameValues) {
     EXPECT_TRUE(std::any_of(chinese.begin(), chinese.end(),
                             [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
         << i << " is not translated";
-    // No build-system words in what a publisher reads.
-    for (const char* word : {"CMake", "stderr", "TAVORO_", "base64"}) {
+    // Not the English again with values only: "{1}: {2}" says nothing of its own.
+    if (!english.empty())
+      EXPECT_NE(std::regex_replace(chinese, std::regex("\\{[1-9]\\}"), ""),
+                std::regex_replace(english, std::regex("\\{[1-9]\\}"), ""))
+          << i << ": " << english;
+    // No build-system or programmer's words in what a publisher reads.
+    for (const char* word : {"CMake", "stderr", "TAVORO_", "base64", "as text", "byte by byte",
+                             "Ed25519", "settings block"}) {
       EXPECT_EQ(english.find(word), std::string::npos) << i << ": " << word;
       EXPECT_EQ(chinese.find(word), std::string::npos) << i << ": " << word;
     }
@@ -137,6 +143,90 @@ TEST_F(ChineseTest, HelpAndRefusalsAreInChinese) {
             "tavoro-publish pack: --version 5.0 " + utf8(u8"没有排在 5.0（") + path("game") +
                 "/L.exe" +
                 utf8(u8"的版本）之后，玩家不会收到这个发布。可以用的版本：5.1、6.0 或 5.0.1\n"));
+}
+
+// Each kind of refusal, a wrong call among them, in Chinese: the whole
+// line, so that a refusal inside another is said in Chinese too.
+TEST_F(ChineseTest, RefusalsOfEveryCommandAreSaidInChinese) {
+  const std::string key = keygen("studio.key");
+  writeBytes(dir() / "in.exe", standInLauncher(1, "http://game.example/v.html", key, "5.0"));
+  writeBytes(dir() / "other.exe", "MZ not a program");
+  struct Row {
+    std::vector<std::string> call;
+    int status;
+    std::string says;
+  };
+  const std::vector<Row> rows = {
+      {{"keygen"},
+       2,
+       utf8(u8"keygen: 缺少 --secret FILE\n用法：tavoro-publish keygen --secret FILE\n")},
+      {{"pack", "--note"}, 2, utf8(u8"pack: --note 后面要给一个值\n")},
+      {{"keygen", "--secret", "a", "--secret", "b"}, 2, utf8(u8"keygen: --secret 只能给一次\n")},
+      {{"show", "a", "b"}, 2, utf8(u8"show: 多余的参数\"b\"\n")},
+      {{"pack", "--list=yes"}, 2, utf8(u8"pack: --list 后面不带值\n")},
+      {{"pack", "--frob"}, 2, utf8(u8"pack: 没有选项 --frob\n")},
+      {{"pack", "--from", "d", "--launcher", "L", "--version", "1", "--url",  "u", "--secret",
+        "s",    "--out",  "o", "--note",     "1", "--note",    "2", "--note", "3", "--note",
+        "4",    "--note", "5", "--note",     "6", "--note",    "7"},
+       2,
+       utf8(u8"pack: --note 最多只能给 6 次\n")},
+      {{"keygen", "--secret", path("studio.key")},
+       1,
+       utf8(u8"keygen: ") + path("studio.key") +
+           utf8(u8" 已经存在；keygen 从不覆盖私钥。请换一个新的文件名\n")},
+      {{"show", path("missing.exe")},
+       1,
+       utf8(u8"show: 无法读取 ") + path("missing.exe") + utf8(u8"：找不到\n")},
+      {{"show", path("other.exe")},
+       1,
+       utf8(u8"show: ") + path("other.exe") +
+           utf8(u8" 不是启动器：不是 Windows 程序。请给出发布包里的 launcher.exe，"
+                u8"或 stamp 写出的副本\n")},
+      {{"pubkey", "--secret", path("in.exe")},
+       1,
+       utf8(u8"pubkey: ") + path("in.exe") +
+           utf8(u8" 不是 keygen 生成的私钥文件：请给出 keygen 写出的文件\n")},
+      {{"stamp", "--in", path("in.exe"), "--out", path("o.exe"), "--page", "http://g.example/v",
+        "--public-key", "xyz"},
+       1,
+       utf8(u8"stamp: --public-key xyz 不是本工具的公钥：请给出 keygen 或 pubkey 打印的那一行\n")},
+      {{"stamp", "--in", path("in.exe"), "--out", path("in.exe") + "/sub/o.exe", "--page",
+        "http://g.example/v"},
+       1,
+       utf8(u8"stamp: 无法创建文件夹 ") + path("in.exe") + utf8(u8"/sub：") + path("in.exe") +
+           utf8(u8" 是一个文件。请把它移走，或者换一个文件夹\n")},
+      {{"serve", "--dir", path("in.exe"), "--port", "8080"},
+       1,
+       utf8(u8"serve: --dir ") + path("in.exe") + utf8(u8" 是文件，不是文件夹：请给一个文件夹\n")},
+      {{"serve", "--dir", path("game"), "--port", "65536"},
+       1,
+       utf8(u8"serve: --port 必须是 1 到 65535 之间的数字\n")},
+      {{"verify", "--page", "http://127.0.0.1:1/v.html", "--ledger", path("no-ledger")},
+       1,
+       utf8(u8"verify: 发布记录里还没有任何发布：请给出 --launcher FILE（玩家手上的启动器）、"
+            u8"--public-key KEY 或 --ledger DIR\n")},
+      {{"verify", "--page", path("in.exe"), "--public-key", key},
+       1,
+       utf8(u8"verify: 上传之前请用 --package FILE 检查本地的包；或者把 --page 给成版本页的网址，"
+            u8"检查玩家下载到的内容\n")},
+      {{"verify", "--page", path("v.html"), "--launcher", path("other.exe")},
+       1,
+       "verify: --launcher " + path("other.exe") +
+           utf8(u8"：不是 Windows 程序。请给出发布包里的 launcher.exe，或 stamp 写出的副本\n")},
+  };
+  fs::create_directories(dir() / "game");
+  for (const Row& row : rows) {
+    std::vector<std::string> call = row.call;
+    EXPECT_EQ(run(call), row.status) << call.front() << ": " << err();
+    // A wrong call is followed by the command's usage.
+    const std::string said = row.status == 2 ? err().substr(0, row.says.size() + 15) : err();
+    EXPECT_EQ(said, "tavoro-publish " + row.says) << call.front();
+  }
+
+  // What a launcher carries, named in Chinese; its values as they are.
+  ASSERT_EQ(run({"show", path("in.exe")}), 0) << err();
+  EXPECT_EQ(out(), path("in.exe") + utf8(u8":\n  版本页: http://game.example/v.html\n  公钥: ") +
+                       key + utf8(u8"\n  版本: 5.0\n"));
 }
 
 TEST(Messages, ValuesGoWhereTheirNumbersStand) {

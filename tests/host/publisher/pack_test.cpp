@@ -544,7 +544,7 @@ TEST_F(PackTest, RefusesANewLauncherItsPlayersCouldNotUpdateFrom) {
       {"an earlier kind",
        standInLauncher(1, kPage, publicKey, "", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION), "5.1",
        "an earlier release"},
-      {"two blocks", standInLauncher(2, kPage, publicKey), "5.1", "more than one"},
+      {"two blocks", standInLauncher(2, kPage, publicKey), "5.1", "its update settings twice"},
       {"a version the block cannot hold", standInLauncher(1, kPage, publicKey),
        "5." + std::string(30, '1'), "the version has 32 bytes; at most 31 fit"},
   };
@@ -682,6 +682,19 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       writeBytes(page(), html.substr(0, start) + value + html.substr(html.find('<', start)));
     };
   };
+  // The page with the size and digest of whatever package() holds now.
+  const auto fitPage = [&] {
+    const std::string bytes = readBytes(package());
+    const std::string digest = update::toBase64(*update::digestOfFile(host_.files, package()));
+    std::string relabelled = html;
+    const auto put = [&](const std::string& marker, const std::string& value) {
+      const std::size_t start = relabelled.find(marker) + marker.size();
+      relabelled.replace(start, relabelled.find('<', start) - start, value);
+    };
+    put(utf8(u8"更新包大小="), std::to_string(bytes.size()));
+    put(utf8(u8"更新包摘要="), digest);
+    writeBytes(page(), relabelled);
+  };
   struct Case {
     std::string name;
     std::function<void()> prepare;
@@ -710,11 +723,11 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       {"no package address", relabelled(u8"更新地址=", ""), publicKey, 1,
        utf8(u8"the page names no package (更新地址=), and the signature does not match")},
       {"malformed size", relabelled(u8"更新包大小=", "12 345"), publicKey, 1,
-       utf8(u8"the page's package size (更新包大小=) is no number of bytes\n")},
+       utf8(u8"the page's package size (更新包大小=) is no number of bytes: upload")},
       {"malformed digest", relabelled(u8"更新包摘要=", "ZGlnZXN0"), publicKey, 1,
-       utf8(u8"the page's package digest (更新包摘要=) is no digest in base64\n")},
+       utf8(u8"the page's package digest (更新包摘要=) is no digest of this tool")},
       {"malformed signature", relabelled(u8"更新签名=", "c2lnbmF0dXJl"), publicKey, 1,
-       utf8(u8"the page's signature (更新签名=) is no signature in base64\n")},
+       utf8(u8"the page's signature (更新签名=) is no signature of this tool")},
       {"no signature",
        [&] {
          writeBytes(page(), std::string(html).replace(html.find(marker), marker.size(), "x="));
@@ -724,18 +737,25 @@ TEST_F(PackTest, VerifySaysWhyALauncherWouldRefuse) {
       {"no ZIP archive, the page relabelled to fit it",
        [&] {
          writeBytes(package(), "no archive at all");
-         const std::string digest = update::toBase64(*update::digestOfFile(host_.files, package()));
-         std::string relabelled = html;
-         const auto put = [&](const std::string& marker, const std::string& value) {
-           const std::size_t start = relabelled.find(marker) + marker.size();
-           relabelled.replace(start, relabelled.find('<', start) - start, value);
-         };
-         put(utf8(u8"更新包大小="), "17");
-         put(utf8(u8"更新包摘要="), digest);
-         writeBytes(page(), relabelled);
+         fitPage();
        },
        publicKey, 1, "does not match the page"},
-      {"malformed key", [] {}, publicKey.substr(4), 1, "no Ed25519 public key"},
+      // Names flagged UTF-8 are read as the launcher reads them: "é" has a
+      // character in code page 936, so only the signature is wrong; "ß" has
+      // none, and the launcher refuses the whole package.
+      {"a UTF-8 name code page 936 holds",
+       [&] {
+         zipWithPython(package(), {{utf8(u8"启动器.exe"), "MZ"}, {utf8(u8"café.txt"), "x"}});
+         fitPage();
+       },
+       publicKey, 1, "does not match the page"},
+      {"a UTF-8 name code page 936 lacks",
+       [&] {
+         zipWithPython(package(), {{utf8(u8"启动器.exe"), "MZ"}, {utf8(u8"straße.txt"), "x"}});
+         fitPage();
+       },
+       publicKey, 1, "holds the name stra?e.txt, which code page 936"},
+      {"malformed key", [] {}, publicKey.substr(4), 1, "is no public key of this tool"},
   };
   for (const Case& c : cases) {
     writeBytes(package(), good);

@@ -76,12 +76,12 @@ TEST_F(ShowTest, FindsTheBlockPastTheFirstChunkAndAcrossEachBoundary) {
     std::vector<std::pair<std::size_t, std::string>> at;
     std::string says;
   } refused[] = {
-      {{{0x800, block}, {2 * kChunk - 20, block}}, "in.exe: more than one update settings block"},
+      {{{0x800, block}, {2 * kChunk - 20, block}}, "in.exe: it carries its update settings twice"},
       {{{kChunk - 10, settingsBlock("5.0", TAVORO_SETTINGS_BLOCK_TAG_WITHOUT_VERSION)}},
        "in.exe: a launcher of an earlier release"},
-      {{{kChunk - 10, block.substr(0, 100)}}, "in.exe: the update settings block is damaged"},
-      {{{3 * kChunk - 40, block.substr(0, 100)}}, "in.exe: the update settings block is cut short"},
-      {{}, "in.exe is no launcher: no update settings block"},
+      {{{kChunk - 10, block.substr(0, 100)}}, "in.exe: its update settings are damaged"},
+      {{{3 * kChunk - 40, block.substr(0, 100)}}, "in.exe: its update settings are cut short"},
+      {{}, "in.exe is no launcher: it carries no update settings"},
   };
   for (const auto& row : refused) {
     writeBytes(path("in.exe"), programWith(3 * kChunk, row.at));
@@ -276,7 +276,7 @@ TEST_F(ShowTest, LooksAtAFileOfThreeGigabytesInBoundedMemory) {
     std::string says;
   } rows[] = {
       {"nothing but zeros", "", "", 1, "is no launcher: not a Windows program"},
-      {"a program's headers, no block", program, "", 1, "is no launcher: no update settings block"},
+      {"a program's headers, no block", program, "", 1, "is no launcher: it carries no update settings"},
       {"the block in its last bytes", program, settingsBlock(), 0, "  version: 7.0\n"},
   };
   for (const auto& row : rows) {

@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <clocale>
 #include <cwctype>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "platform/host/host_services.h"
 #include "publisher/file_problems.h"
@@ -109,8 +114,11 @@ TEST(FilePaths, TheSystemsErrorsInWordsAPublisherCanActOn) {
       {EBUSY, "in use by another program"},
       {EIO, "Input/output error"},
   };
-  for (const auto& [code, words] : cases)
-    EXPECT_EQ(publisher::causeWords(publisher::host::systemErrorOf(code)), words) << code;
+  for (const auto& [code, words] : cases) {
+    const publisher::SystemError error = publisher::host::systemErrorOf(code);
+    const std::optional<publisher::Message> cause = publisher::causeOf(error);
+    EXPECT_EQ(cause ? publisher::textsOf(*cause).english : error.text, words) << code;
+  }
 }
 
 TEST(FilePaths, ASystemsCodeIsSortedByItsListAndItsWordsTidied) {
@@ -145,3 +153,52 @@ TEST(FilePaths, ASystemsCodeIsSortedByItsListAndItsWordsTidied) {
 }
 
 }  // namespace
+
+// Why a file could not be read or written, told from what is at its path
+// before the system's own error: each cause a publisher acts on otherwise.
+TEST(FilePaths, AFailedReadOrWriteNamesWhatIsInTheWay) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("tavoro-causes-" + std::to_string(getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder / "sub");
+  const std::string base = folder.string();
+  std::ofstream(folder / "file.txt") << "x";
+  std::ofstream(folder / "empty.txt");
+  setenv("LC_ALL", "C", 1);
+  publisher::host::HostTools host;
+  std::ostringstream sink;
+  publisher::Tools tools = host.tools(sink, sink);
+  using publisher::Message;
+  struct Row {
+    std::string path;
+    int error;  // the system's, as left by the failed call
+    std::string read;
+    std::string written;
+  };
+  const std::vector<Row> rows = {
+      {base + "/none.txt", ENOENT, "not found",
+       "cannot write " + base + "/none.txt: access denied"},
+      {base + "/sub", EISDIR, "is a folder, not a file",
+       "cannot write " + base + "/sub: is a folder"},
+      {base + "/empty.txt", EACCES, "the file is empty",
+       "cannot write " + base + "/empty.txt: access denied"},
+      {base + "/file.txt", EACCES, "access denied",
+       "cannot write " + base + "/file.txt: access denied"},
+      {base + "/file.txt/x", ENOTDIR, "not found",
+       "cannot write " + base + "/file.txt/x: " + base + "/file.txt is a file, not a folder"},
+      {base + "/gone/x", ENOENT, "not found",
+       "cannot write " + base + "/gone/x: the folder " + base + "/gone does not exist"},
+  };
+  for (const Row& row : rows) {
+    errno = row.error;
+    EXPECT_EQ(publisher::readFailure(tools, row.path), "cannot read " + row.path + ": " + row.read);
+    errno = row.error == ENOENT ? EACCES : row.error;
+    EXPECT_EQ(publisher::writeFailure(tools, Message::kActWrite, row.path), row.written);
+  }
+  // A folder that cannot be made is no folder in the way.
+  errno = EACCES;
+  EXPECT_EQ(publisher::writeFailure(tools, Message::kActCreateFolder, base + "/sub"),
+            "cannot create the folder " + base + "/sub: access denied");
+  unsetenv("LC_ALL");
+  std::filesystem::remove_all(folder);
+}
