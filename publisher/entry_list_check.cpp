@@ -4,6 +4,7 @@
 
 #include "publisher/archive_bytes.h"
 #include "publisher/entry_list_writer.h"
+#include "publisher/messages.h"
 #include "publisher/printable.h"
 #include "publisher/refusal.h"
 #include "update/package/fetch_plan.h"
@@ -26,20 +27,18 @@ std::optional<std::vector<update::ListedEntry>> placedList(const update::Version
   const std::optional<update::EntryListPlace> place =
       update::parseEntryListPlace(fields[update::kEntryList]);
   if (!place)
-    throw Refusal("the page's entry list (" + marker(tools) + ") is no offset, length and digest");
+    throw Refusal(Message::kListPlaceMalformed, {marker(tools)});
   ArchiveBytes bytes(package);
   if (place->offset + place->length > bytes.size())
-    throw Refusal(marker(tools) + " places the list past the end of the package");
+    throw Refusal(Message::kListPastEnd, {marker(tools)});
   const std::vector<std::uint8_t> read =
       bytes.read(place->offset, static_cast<std::size_t>(place->length));
   const std::string text(read.begin(), read.end());
   if (update::digestOfBytes(text) != place->digest)
-    throw Refusal(marker(tools) +
-                  " is not the digest of the bytes it places: the package was changed, or is "
-                  "another release's");
+    throw Refusal(Message::kListDigestDiffers, {marker(tools)});
   std::optional<std::vector<update::ListedEntry>> entries = update::parseEntryList(text);
   if (!entries)
-    throw Refusal(marker(tools) + " places no list of entries");
+    throw Refusal(Message::kListNotAList, {marker(tools)});
   return entries;
 }
 
@@ -51,8 +50,7 @@ std::string entryListProblem(const update::VersionFields& fields, const std::str
     const std::optional<std::vector<update::ListedEntry>> listed =
         placedList(fields, package, tools);
     if (listed && *listed != listedEntriesOf(package))
-      return "the package's list of its entries (" + marker(tools) +
-             ") does not name its entries as they are: pack the release again";
+      return say(tools, Message::kListNotAsPacked, {marker(tools)});
   } catch (const Refusal& refusal) {
     return refusal.what();
   }
@@ -63,8 +61,7 @@ std::string folderFetches(const update::VersionFields& fields, const std::string
                           const std::string& folder, Tools& tools) {
   std::optional<std::vector<update::ListedEntry>> listed = placedList(fields, package, tools);
   if (!listed)
-    throw Refusal("the page names no list of entries (" + marker(tools) +
-                  "): every launcher fetches the whole package");
+    throw Refusal(Message::kNoListForFolder, {marker(tools)});
   // The folder is named in local text; so are the names looked for in it.
   std::vector<update::ListedEntry> local = *listed;
   for (update::ListedEntry& entry : local)
@@ -73,8 +70,8 @@ std::string folderFetches(const update::VersionFields& fields, const std::string
       update::entriesToFetch(tools.files, folder, local, [](std::uint64_t, std::uint64_t) {});
   std::string lines;
   for (const std::size_t index : wanted)
-    lines += "  " + printable(local[index].name) + "  (" + std::to_string(local[index].size) +
-             " bytes)\n";
+    lines += say(tools, Message::kFolderFetchesEntry,
+                 {printable(local[index].name), std::to_string(local[index].size)});
   const std::optional<update::EntryListPlace> place =
       update::parseEntryListPlace(fields[update::kEntryList]);
   const std::uint64_t size = ArchiveBytes(package).size();
@@ -86,11 +83,14 @@ std::string folderFetches(const update::VersionFields& fields, const std::string
     for (const update::ByteSpan& part : parts)
       bytes += part.length;
   }
-  return lines + "a launcher in " + folder + " fetches " + std::to_string(wanted.size()) + " of " +
-         std::to_string(listed->size()) + " entries: " + std::to_string(bytes) +
-         " bytes of the package's " + std::to_string(size) + ", in " + std::to_string(requests) +
-         " requests" + (wanted.empty() ? " (nothing differs: it takes the whole package)" : "") +
-         "\n";
+  const std::string asked = requests == 1
+                                ? say(tools, Message::kOneRequest)
+                                : say(tools, Message::kRequests, {std::to_string(requests)});
+  return lines +
+         say(tools, Message::kFolderFetches,
+             {folder, std::to_string(wanted.size()), std::to_string(listed->size()),
+              std::to_string(bytes), std::to_string(size), asked}) +
+         (wanted.empty() ? say(tools, Message::kNothingDiffers) : std::string()) + "\n";
 }
 
 }  // namespace publisher

@@ -423,6 +423,37 @@ constexpr std::array<Entry, static_cast<std::size_t>(Message::kCount)> kTexts = 
     {Message::kVerifyOffered,
      {", which players of {1} (version {2}) are offered: they get version {3} now",
       "，{1}（版本 {2}）的玩家会收到它：他们现在会得到版本 {3}"}},
+    {Message::kListPlaceMalformed,
+     {"the page's entry list ({1}) is not an offset, a length and a digest: pack the release "
+      "again and upload its version.html",
+      "版本页的条目清单（{1}）不是偏移、长度和摘要：请重新打包这次发布，并上传它的 version.html"}},
+    {Message::kListPastEnd,
+     {"{1} places the list past the end of the package: upload the package and the version.html "
+      "of the same release",
+      "{1} 指向的清单超出了更新包的末尾：请上传同一次发布的更新包和 version.html"}},
+    {Message::kListDigestDiffers,
+     {"{1} is not the digest of the bytes it places: the package was changed, or is another "
+      "release's; upload the package and the version.html of the same release",
+      "{1} 与它指向的内容的摘要不符：更新包被改动过，或是另一次发布的；请上传同一次发布的"
+      "更新包和 version.html"}},
+    {Message::kListNotAList,
+     {"{1} places no list of entries: pack the release again",
+      "{1} 指向的不是条目清单：请重新打包这次发布"}},
+    {Message::kListNotAsPacked,
+     {"the package's list of its entries ({1}) does not name its entries as they are: pack the "
+      "release again",
+      "更新包的条目清单（{1}）与包里的条目不符：请重新打包这次发布"}},
+    {Message::kNoListForFolder,
+     {"the page names no list of entries ({1}): every launcher fetches the whole package",
+      "版本页没有条目清单（{1}）：每个启动器都会下载整个更新包"}},
+    {Message::kFolderFetchesEntry, {"  {1}  ({2} bytes)\n", "  {1}  （{2} 字节）\n"}},
+    {Message::kFolderFetches,
+     {"a launcher in {1} fetches {2} of {3} entries: {4} bytes of the package's {5}, in {6}",
+      "{1} 里的启动器下载 {3} 个条目中的 {2} 个：更新包 {5} 字节中的 {4} 字节，共 {6}"}},
+    {Message::kOneRequest, {"1 request", "1 次请求"}},
+    {Message::kRequests, {"{1} requests", "{1} 次请求"}},
+    {Message::kNothingDiffers,
+     {" (nothing differs: it takes the whole package)", "（没有不同：它会下载整个更新包）"}},
     // lists
     {Message::kListComma, {", ", "、"}},
     {Message::kListOr, {" or ", " 或 "}},
