@@ -18,7 +18,8 @@ BUILT_PAGE = "http://update.example.invalid/launcher/version.html"
 
 
 def wine(*args):
-    return subprocess.run([WINE_RUN, *map(str, args)], capture_output=True, text=True,
+    # The prefix runs in Chinese on code page 936: so does the tool's output.
+    return subprocess.run([WINE_RUN, *map(str, args)], capture_output=True, encoding="gbk",
                           errors="replace", check=False)
 
 
@@ -53,11 +54,11 @@ def test_stamped_copy_reads_the_stamped_page_key_and_version(tmp_path):
 def test_stamp_refuses_the_tool_itself_and_an_oversized_address(tmp_path):
     result = tool("stamp", "--in", TOOL, "--out", tmp_path / "copy.exe", "--page", "http://a/v")
     assert result.returncode == 1
-    assert "it carries no update settings" in result.stderr
+    assert "其中没有更新设置" in result.stderr
     result = tool("stamp", "--in", PROBE, "--out", tmp_path / "copy.exe", "--page",
                   "http://" + "p" * 505)
     assert result.returncode == 1
-    assert "at most 511 fit" in result.stderr
+    assert "启动器最多只能存放 511 字节" in result.stderr
     assert os.listdir(tmp_path) == []
 
 
@@ -88,7 +89,7 @@ def test_pack_stores_code_page_936_names_that_verify_accepts(tmp_path):
     result = tool("verify", "--page", tmp_path / "out" / "version.html", "--package",
                   tmp_path / "out" / "u.zip", "--public-key", key)
     assert result.returncode == 0, result.stderr
-    assert result.stdout.startswith("OK: ")
+    assert result.stdout.startswith("正确：")
 
     # A name code page 936 cannot hold: refused, nothing written.
     (game / "한글.txt").write_bytes(b"hangul")
@@ -121,7 +122,7 @@ def test_pack_refuses_what_would_leak_or_clash_on_windows_and_show_reads_a_launc
                                          (game / "ω.txt").write_bytes(b"lower")), {},
          "differ only in letter case"),
         ("a secret file not there", lambda: None, {"--secret": tmp_path / "publisher.kye"},
-         "publisher.kye: not found (--secret)"),
+         "publisher.kye：找不到（--secret）"),
     ]
     for name, prepare, changed, says in cases:
         for extra in ("publisher.key", "Ω.txt", "ω.txt"):
@@ -136,8 +137,8 @@ def test_pack_refuses_what_would_leak_or_clash_on_windows_and_show_reads_a_launc
 
     result = tool("show", PROBE)
     assert result.returncode == 0, result.stderr
-    assert "  version page: " + BUILT_PAGE + " (the example page" in result.stdout
-    assert "  version: 5.0" in result.stdout
+    assert "  版本页: " + BUILT_PAGE + "（示例版本页" in result.stdout
+    assert "  版本: 5.0" in result.stdout
     result = tool("show", TOOL)
     assert result.returncode == 1
-    assert "is no launcher: it carries no update settings" in result.stderr
+    assert "不是启动器：其中没有更新设置" in result.stderr
