@@ -76,7 +76,7 @@ def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start
     stamped = publish(wine, tool, "stamp", "--in", win(unpacked / "launcher.exe"), "--out",
                       win(game / "launcher.exe"), "--page", page, "--public-key", key,
                       "--version", "5.0")
-    assert "replaced in the copy:" in stamped and f"version page: {page}" in stamped
+    assert "副本中替换的内容：" in stamped and f"版本页: {page}" in stamped
 
     release = tmp_path / "彩排发布"
     release.mkdir()
@@ -94,7 +94,8 @@ def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start
         harness.wait_until(lambda: hs.port_answers(port), 60, what="tavoro-publish serve")
         verified = publish(wine, tool, "verify", "--page", page, "--launcher",
                            win(game / "launcher.exe"))
-        assert verified.startswith("OK: the package at http://127.0.0.1:")
+        # The prefix runs in Chinese: so does the tool.
+        assert verified.startswith("正确：http://127.0.0.1:") and "处的更新包" in verified
 
         launcher = start_launcher(game)
         launcher.wait_window()
@@ -111,7 +112,7 @@ def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start
     assert (game / "新功能.txt").read_bytes() == "彩排".encode("gbk")
     # The new launcher runs; it carries the release's version.
     shown = publish(wine, tool, "show", win(game / "新启动器.exe"))
-    assert "version: 5.1" in shown and f"version page: {page}" in shown
+    assert "版本: 5.1" in shown and f"版本页: {page}" in shown
     harness.wait_until(lambda: wine.find_window(harness.LAUNCHER_TITLE), 60,
                        what="the new launcher's window")
     # Closed, and gone, before the next test looks for a Launch window.
@@ -173,7 +174,7 @@ def test_a_year_of_releases_with_the_archives_tool(wine, unpacked, tmp_path, sta
             shutil.copy(out / f"update-{version}.zip", site)
             shutil.copy(out / "version.html", site)
             verified = publish(wine, tool, "verify", "--page", page, "--ledger", win(ledger))
-            assert (f"(version {previous}) are offered: they get version {version} now"
+            assert (f"（版本 {previous}）的玩家会收到它：他们现在会得到版本 {version}"
                     in verified), verified
             # The next release starts from the launcher players have now.
             copies = sorted(ledger.glob("launcher-*"), key=lambda p: int(p.name.split("-")[1]))
@@ -185,7 +186,7 @@ def test_a_year_of_releases_with_the_archives_tool(wine, unpacked, tmp_path, sta
         game = tmp_path / "玩家游戏"
         shutil.copytree(unpacked / SAMPLE, game)
         shutil.copy(ledger / "launcher-4" / name, game / "launcher.exe")
-        assert "version: 9.9" in publish(wine, tool, "show", win(game / "launcher.exe"))
+        assert "版本: 9.9" in publish(wine, tool, "show", win(game / "launcher.exe"))
         launcher = start_launcher(game)
         launcher.wait_window()
         vs.click_start(wine, launcher)
