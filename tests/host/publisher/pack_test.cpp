@@ -12,6 +12,7 @@
 #include <map>
 
 #include "publisher/compression_choice.h"
+#include "publisher/entry_list_check.h"
 #include "publisher/new_launcher.h"
 #include "publisher/refusal.h"
 #include "publisher/release_ledger.h"
@@ -1156,6 +1157,38 @@ TEST_F(PackTest, EntryListPlacesEveryEntryAndIsSigned) {
   EXPECT_EQ(
       update::checkAnnouncedRelease({key, kPage, update::ReleaseForm::kWithEntries}, relabelled),
       update::PackageVerdict::kWrongSignature);
+}
+
+// A list whose own digest fits but whose rows are not the package's as it
+// is: one entry's size, or its place, told otherwise.
+TEST_F(PackTest, AListThatDoesNotNameTheEntriesAsTheyAreIsAProblem) {
+  ASSERT_EQ(run(packCall()), 0) << err();
+  const std::string html = readBytes(page());
+  auto fields =
+      update::versionFieldsOf(host_.codec.utf8ToAnsi(base::Bytes(html.begin(), html.end())));
+  const auto place = update::parseEntryListPlace(fields[update::kEntryList]);
+  ASSERT_TRUE(place);
+  const std::string original = readBytes(package());
+  std::ostringstream said;
+  publisher::Tools tools = host_.tools(said, said);
+  EXPECT_EQ(publisher::entryListProblem(fields, package(), tools), "");
+  const std::string text = original.substr(place->offset, place->length);
+  const auto listed = update::parseEntryList(text);
+  ASSERT_TRUE(listed && !listed->empty());
+  // The first row's three hex numbers: its offset, span and size.
+  const std::size_t row = text.find('\n') + 1;
+  for (const std::size_t field : {std::size_t{0}, std::size_t{17}, std::size_t{34}}) {
+    std::string changed = text;
+    char& digit = changed[row + field + 15];
+    digit = digit == '0' ? '1' : '0';
+    std::string bytes = original;
+    bytes.replace(place->offset, place->length, changed);
+    writeBytes(package(), bytes);
+    fields[update::kEntryList] =
+        update::entryListPlaceText({place->offset, place->length, update::digestOfBytes(changed)});
+    EXPECT_NE(publisher::entryListProblem(fields, package(), tools), "") << field;
+  }
+  writeBytes(package(), original);
 }
 
 // verify reads the list the page places; with --folder it names what a

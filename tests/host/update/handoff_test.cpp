@@ -6,6 +6,8 @@
 #include <set>
 #include <thread>
 
+#include <zlib.h>
+
 #include "base/path.h"
 #include "core/startup.h"
 #include "loopback_server.h"
@@ -1021,6 +1023,40 @@ TEST_F(PartialUpdateTest, AForgedByteInAFetchedEntryNeverReachesTheFolder) {
   EXPECT_FALSE(exists("Data/level2.pak"));
   EXPECT_FALSE(exists("NewLauncher.exe"));
   EXPECT_FALSE(exists("pkg.zip.entries"));
+}
+
+// A forger who mends the entry's CRC in both its records gets past the
+// ZIP reader: the list's digest of the content still keeps it out.
+TEST_F(PartialUpdateTest, AForgedEntryWithItsCrcMendedNeverReachesTheFolder) {
+  writeFile("Data/level1.pak", kLevel);
+  std::string bytes = release({{"NewLauncher.exe", "MZ new"},
+                               {"Data/level1.pak", kLevel},
+                               {"Data/level2.pak", levelBytes(8)}});
+  const update::ListedEntry level2 = listed(bytes, "Data/level2.pak");
+  const auto field = [&](std::size_t at) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) |
+                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
+  };
+  // Stored, as random bytes are: the data follows the local header.
+  const std::size_t data =
+      level2.offset + 30 + field(level2.offset + 26) + field(level2.offset + 28);
+  std::string forged = levelBytes(8);
+  forged[forged.size() / 2] ^= 0x20;
+  bytes.replace(data, forged.size(), forged);
+  const auto crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(forged.data()), static_cast<uInt>(forged.size())));
+  const std::string crcBytes{static_cast<char>(crc), static_cast<char>(crc >> 8),
+                             static_cast<char>(crc >> 16), static_cast<char>(crc >> 24)};
+  bytes.replace(level2.offset + 14, 4, crcBytes);
+  // The directory's record of it: the last place its name stands.
+  const std::size_t record = bytes.rfind("Data/level2.pak") - 46;
+  ASSERT_EQ(bytes.compare(record, 4, std::string("PK\x01\x02", 4)), 0);
+  bytes.replace(record + 16, 4, crcBytes);
+  std::ofstream(nginx->www() / "pkg.zip", std::ios::binary) << bytes;
+  fetch();
+  expectRefused("a forged entry with its CRC mended");
+  EXPECT_FALSE(exists("Data/level2.pak"));
+  EXPECT_FALSE(exists("NewLauncher.exe"));
 }
 
 TEST_F(PartialUpdateTest, AServerThatIgnoresRangesSendsTheWholePackage) {
