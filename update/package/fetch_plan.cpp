@@ -61,13 +61,15 @@ std::vector<std::size_t> entriesToFetch(platform::Files& files, const std::strin
     const std::optional<std::string> path = localPath(runDirectory, entry);
     const bool folder =
         !entry.name.empty() && (entry.name.back() == '/' || entry.name.back() == '\\');
-    if (!path) {
+    if (!path || (folder && !files.isDirectory(*path))) {
       wanted.push_back(i);
-    } else if (folder) {
-      if (!files.isDirectory(*path))
-        wanted.push_back(i);
-    } else if (files.isDirectory(*path) || files.size(*path) < 0 ||
-               static_cast<std::uint64_t>(files.size(*path)) != entry.size) {
+      continue;
+    }
+    if (folder)
+      continue;
+    // One look at the file's size: a game has thousands of them.
+    const std::int64_t size = files.isDirectory(*path) ? -1 : files.size(*path);
+    if (size < 0 || static_cast<std::uint64_t>(size) != entry.size) {
       wanted.push_back(i);
     } else {
       toRead.emplace_back(i, *path);
