@@ -65,7 +65,14 @@ target_compile_options(host_tests PRIVATE -Wno-dangling-else)
 # Some tests run the built tool as a program of its own.
 add_dependencies(host_tests test_authority tavoro-publish)
 include(GoogleTest)
-gtest_discover_tests(host_tests PROPERTIES LABELS host)
+# Tests of tens of thousands of files or gigabytes: label `long`, run in a
+# ring of their own (preset host-long), so the ring a developer runs after
+# each change stays short. Single-threaded, they are left out of the
+# sanitizer rings, where they would take most of the time and find nothing
+# the smaller tests of the same code do not.
+set(TAVORO_LONG_TESTS "Entries/Zip64ByCount.*:ShowTest.LooksAtAFileOfThreeGigabytesInBoundedMemory")
+gtest_discover_tests(host_tests TEST_FILTER "-${TAVORO_LONG_TESTS}" PROPERTIES LABELS host)
+gtest_discover_tests(host_tests TEST_FILTER "${TAVORO_LONG_TESTS}" PROPERTIES LABELS long)
 
 # The folder order of README.md's developer notes, checked on the sources, and
 # the checker's own tests. Once, in the plain host build: a sanitizer build
