@@ -484,6 +484,32 @@ TEST_F(StagedApplyTest, TheJournalReadsFromTheMomentItIsCreated) {
   EXPECT_FALSE(update::JournalWriter::create(os.files, gameDir())) << "a second journal";
 }
 
+// The running launcher's own file is replaced last and the new launcher
+// just before it, so a stop midway never leaves a launcher that cannot
+// start; the rest keep the package's order. Names match in any case.
+TEST_F(StagedApplyTest, TheNewLauncherAndThenThisOneAreReplacedLast) {
+  zipWithPython(archive(), {{"Own.exe", "own"},
+                            {"b.txt", "b"},
+                            {"New.exe", "new"},
+                            {"Data/c.txt", "c"},
+                            {"a.txt", "a"}});
+  resetFolder();
+  const std::unique_ptr<update::JournalWriter> journal =
+      update::JournalWriter::create(os.files, gameDir());
+  ASSERT_TRUE(journal);
+  ASSERT_EQ(update::stageArchive(os.files, os.codec, archive().string(), gameDir(), *journal,
+                                 [](int) {}, update::StepOrder{"NEW.EXE", "own.exe"}),
+            update::StageResult::kStaged);
+  const std::optional<update::ApplyPlan> plan =
+      update::parseJournal(readBytes(game() / update::kJournalFileName));
+  ASSERT_TRUE(plan);
+  std::vector<std::string> targets;
+  for (const update::ApplyStep& step : plan->steps)
+    targets.push_back(step.target);
+  EXPECT_EQ(targets,
+            (std::vector<std::string>{"b.txt", "Data\\c.txt", "a.txt", "New.exe", "Own.exe"}));
+}
+
 // The records as written read back as the same plan; anything that could
 // make a recovery touch a file outside the folder makes it no journal.
 TEST(ApplyJournalTest, ReadsBackWhatItWritesAndRefusesWhatCouldLeadOutside) {
