@@ -702,6 +702,7 @@ constexpr std::array<Entry, static_cast<std::size_t>(Message::kCount)> kTexts = 
      {"the release ledger's copy of the launcher players have, {1}: {2}. Restore the ledger "
       "folder from your backup",
       "发布记录里保存的玩家启动器副本 {1}：{2}。请从备份中恢复发布记录文件夹"}},
+    {Message::kLauncherCopyAt, {"{1} ({2})", "{1}（{2}）"}},
     // fetching the package
     {Message::kNoTemporaryName,
      {"no free temporary name in {1}: delete the tavoro-verify files there, and verify again",

@@ -240,6 +240,7 @@ enum class Message : int {
   kLedgerLineNoRecord,
   kLedgerDamaged,
   kLedgerCopyDamaged,
+  kLauncherCopyAt,
   // fetching the package
   kNoTemporaryName,
   kCannotDownloadPackage,

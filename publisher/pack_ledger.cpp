@@ -93,7 +93,7 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
     } catch (const Refusal& refusal) {
       throw Refusal(Message::kLedgerCopyDamaged, {copy, refusal.said(tools)});
     }
-    playersShown = launcherWords(*latest, tools) + " (" + copy + ")";
+    playersShown = say(tools, Message::kLauncherCopyAt, {launcherWords(*latest, tools), copy});
   }
   if (players && !players->publicKey.empty() && next_.publicKey != players->publicKey &&
       next_.publicKey != players->backupKey)
