@@ -9,6 +9,7 @@ set(TAVORO_HOST_TESTS
   tests/host/core/startup_test.cpp
   tests/host/publisher/entry_list_writer_test.cpp
   tests/host/publisher/ledger_test.cpp
+  tests/host/publisher/package_writer_test.cpp
   tests/host/publisher/messages_test.cpp
   tests/host/publisher/pack_test.cpp
   tests/host/publisher/serve_test.cpp

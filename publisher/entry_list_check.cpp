@@ -70,7 +70,7 @@ std::string folderFetches(const update::VersionFields& fields, const std::string
       update::entriesToFetch(tools.files, folder, local, [](std::uint64_t, std::uint64_t) {});
   std::string lines;
   for (const std::size_t index : wanted)
-    lines += say(tools, Message::kFolderFetchesEntry,
+    lines += say(tools, Message::kEntryBytes,
                  {printable(local[index].name), std::to_string(local[index].size)});
   const std::optional<update::EntryListPlace> place =
       update::parseEntryListPlace(fields[update::kEntryList]);

@@ -7,6 +7,7 @@
 
 #include "publisher/archive_bytes.h"
 #include "publisher/little_endian.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "publisher/zip_records.h"
 #include "update/package/unzip_archive.h"
@@ -31,10 +32,6 @@ struct Record {
   std::size_t centralAt = 0;  // within the directory
 };
 
-Refusal unexpected(const std::string& what) {
-  return Refusal("unexpected " + what + " in the package: cannot list its entries");
-}
-
 std::vector<Record> recordsOf(const std::vector<std::uint8_t>& directory, std::uint64_t count) {
   std::vector<Record> records;
   std::size_t at = 0;
@@ -43,13 +40,13 @@ std::vector<Record> recordsOf(const std::vector<std::uint8_t>& directory, std::u
     const std::optional<std::uint64_t> offset =
         size ? localHeaderOffset(directory, at) : std::nullopt;
     if (!offset)
-      throw unexpected("central directory");
+      throw Refusal(Message::kPackageReadsBackWrong, {});
     const auto nameLength =
         static_cast<std::size_t>(littleEndian(&directory[at + kCentralNameLength], 2));
     const auto* name = reinterpret_cast<const char*>(&directory[at + kCentralRecordSize]);
     // libzip writes the entries in order, each right after the one before.
     if (!records.empty() && *offset <= records.back().localOffset)
-      throw unexpected("order of entries");
+      throw Refusal(Message::kPackageReadsBackWrong, {});
     records.push_back({std::string(name, nameLength), *offset, at});
     at += *size;
   }
@@ -60,13 +57,13 @@ update::PackageDigest contentDigest(const update::ZipArchive& archive, std::uint
                                     std::uint64_t& size) {
   std::optional<update::EntryReader> reader = archive.openEntry(index);
   if (!reader)
-    throw unexpected("entry");
+    throw Refusal(Message::kPackageReadsBackWrong, {});
   update::PackageHasher hasher;
   std::vector<char> block(256 * 1024);
   for (;;) {
     const long got = reader->read(block.data(), block.size());
     if (got < 0)
-      throw unexpected("entry data");
+      throw Refusal(Message::kPackageReadsBackWrong, {});
     if (got == 0)
       break;
     hasher.add(block.data(), static_cast<std::size_t>(got));
@@ -92,12 +89,12 @@ Layout layoutOf(ArchiveBytes& bytes) {
       bytes.size(),
       [&bytes](std::uint64_t offset, std::size_t count) { return bytes.read(offset, count); });
   if (!found)
-    throw unexpected("end records");
+    throw Refusal(Message::kPackageReadsBackWrong, {});
   const std::vector<std::uint8_t> directory =
       bytes.read(found->offset, static_cast<std::size_t>(found->size));
   std::vector<Record> records = recordsOf(directory, found->entries);
   if (records.empty() || records.back().name != update::kEntryListFileName)
-    throw unexpected("last entry");
+    throw Refusal(Message::kPackageReadsBackWrong, {});
   return {*found, std::move(records)};
 }
 
@@ -111,7 +108,7 @@ std::vector<update::ListedEntry> listedEntriesOf(const std::string& archivePath)
   }
   const std::optional<update::ZipArchive> archive = update::ZipArchive::open(archivePath);
   if (!archive || archive->entryCount() != records.size())
-    throw Refusal("cannot read back " + archivePath);
+    throw Refusal(Message::kCannotReadBack, {archivePath});
   std::vector<update::ListedEntry> listed;
   for (std::size_t i = 0; i + 1 < records.size(); ++i) {
     update::ListedEntry entry;
@@ -142,17 +139,17 @@ update::EntryListPlace completeEntryList(const std::string& archivePath) {
   if (littleEndian(&local[0], 4) != kLocalSignature ||
       (littleEndian(&local[kLocalFlags], 2) & kDataDescriptorFlag) != 0 ||
       littleEndian(&local[kLocalMethod], 2) != 0)
-    throw unexpected("local header of the list");
+    throw Refusal(Message::kPackageReadsBackWrong, {});
   const std::uint64_t dataOffset = list.localOffset + kLocalHeaderSize +
                                    littleEndian(&local[kLocalNameLength], 2) +
                                    littleEndian(&local[kLocalExtraLength], 2);
   if (dataOffset > found->offset)
-    throw unexpected("local header of the list");
+    throw Refusal(Message::kPackageReadsBackWrong, {});
   const auto placeholderLength = static_cast<std::size_t>(found->offset - dataOffset);
 
   // Stored, and the last entry before the directory: its data runs to it.
   if (text.size() != placeholderLength)
-    throw unexpected("length of the list");
+    throw Refusal(Message::kPackageReadsBackWrong, {});
   bytes.write(dataOffset, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   std::array<std::uint8_t, 4> crc{};
   putLittleEndian32(crc,

@@ -446,7 +446,7 @@ constexpr std::array<Entry, static_cast<std::size_t>(Message::kCount)> kTexts = 
     {Message::kNoListForFolder,
      {"the page names no list of entries ({1}): every launcher fetches the whole package",
       "版本页没有条目清单（{1}）：每个启动器都会下载整个更新包"}},
-    {Message::kFolderFetchesEntry, {"  {1}  ({2} bytes)\n", "  {1}  （{2} 字节）\n"}},
+    {Message::kEntryBytes, {"  {1}  ({2} bytes)\n", "  {1}  （{2} 字节）\n"}},
     {Message::kFolderFetches,
      {"a launcher in {1} fetches {2} of {3} entries: {4} bytes of the package's {5}, in {6}",
       "{1} 里的启动器下载 {3} 个条目中的 {2} 个：更新包 {5} 字节中的 {4} 字节，共 {6}"}},
@@ -454,6 +454,271 @@ constexpr std::array<Entry, static_cast<std::size_t>(Message::kCount)> kTexts = 
     {Message::kRequests, {"{1} requests", "{1} 次请求"}},
     {Message::kNothingDiffers,
      {" (nothing differs: it takes the whole package)", "（没有不同：它会下载整个更新包）"}},
+    // pack
+    {Message::kUrlNotWeb,
+     {"--url must start with http:// or https://", "--url 必须以 http:// 或 https:// 开头"}},
+    {Message::kUrlNotDownloadable,
+     {"--url is no address the launcher can download (a host, then a path)",
+      "--url 不是启动器能下载的地址（需要主机名，然后是路径）"}},
+    {Message::kUrlNoFileName,
+     {"--url must end with the package's file name (after the last \"/\"), such as "
+      "update-{1}.zip",
+      "--url 必须以更新包的文件名结尾（最后一个\"/\"之后的部分），例如 update-{1}.zip"}},
+    {Message::kUrlIsPageName,
+     {"--url must not end with {1}, the version page's own name: name the package "
+      "update-{2}.zip",
+      "--url 不能以版本页自己的名字 {1} 结尾：请把更新包命名为 update-{2}.zip"}},
+    {Message::kLauncherInFolder,
+     {"--launcher must name a file at the top of --from, without a folder",
+      "--launcher 必须是 --from 文件夹最上层的一个文件名，不能带文件夹"}},
+    {Message::kPageNotReadable,
+     {"--page is no version page address a launcher can read (http:// or https://, a host, then "
+      "a path)",
+      "--page 不是启动器能读取的版本页地址（http:// 或 https://、主机名，然后是路径）"}},
+    {Message::kNewLauncherReadsOtherPage,
+     {"the new launcher reads its version page at {1}: after this release its players look for "
+      "updates there, not at {2}. If they should look at {2}, stamp the new launcher with --page "
+      "{2} first\n",
+      "新启动器读取的版本页在 {1}：这次发布之后，它的玩家会在那里查找更新，而不是在 {2}。"
+      "如果应该在 {2} 查找，请先用 stamp --page {2} 给新启动器写入这个地址\n"}},
+    {Message::kSignedBesidePackage,
+     {"note: the release is signed for the version page {1} beside the package; give --page "
+      "when players read another\n",
+      "说明：这次发布签名针对的是更新包旁边的版本页 {1}；玩家读取的是别的版本页时，请给出 "
+      "--page\n"}},
+    {Message::kPacking,
+     {"packing: {1} of {2} files, {3} of {4} MiB", "正在打包：{1}/{2} 个文件，{3}/{4} MiB"}},
+    {Message::kSecretInsideFrom,
+     {"--secret {1} lies inside --from {2}: the secret key would be published. Keep it outside "
+      "the folder to pack",
+      "--secret {1} 在 --from {2} 里面：私钥会被发布出去。请把它放在要打包的文件夹之外"}},
+    {Message::kOutInsideFrom,
+     {"--out {1} lies inside --from {2}: the next package would hold this one. Choose a folder "
+      "outside it",
+      "--out {1} 在 --from {2} 里面：下一次的更新包会把这次的包也装进去。请换一个在它外面的"
+      "文件夹"}},
+    {Message::kCannotReadBack,
+     {"cannot read back {1}, just written: check that the drive has room, and pack again",
+      "无法读回刚写出的 {1}：请检查磁盘空间是否足够，然后重新打包"}},
+    {Message::kKeyFileSignsWrong,
+     {"{1} is damaged: what it signs does not check out with its own public key. Take the file "
+      "from your backup",
+      "{1} 已损坏：用它签名的内容与它自己的公钥不符。请从备份中取回这个文件"}},
+    {Message::kOneFile, {"1 file", "1 个文件"}},
+    {Message::kFiles, {"{1} files", "{1} 个文件"}},
+    {Message::kPacked,
+     {"packed {1}, {2} bytes ({3} MiB) into {4}\n", "已把 {1}（{2} 字节，{3} MiB）打包到 {4}\n"}},
+    {Message::kPageWritten,
+     {"wrote {1}, version {2}, signed for the public key {3} and the version page {4}\n",
+      "已写出 {1}：版本 {2}，签名对应的公钥是 {3}，版本页是 {4}\n"}},
+    {Message::kHoldsNo936,
+     {"{1} holds a character that code page 936 cannot hold (Chinese Windows): write it "
+      "without",
+      "{1} 里有代码页 936（简体中文 Windows）写不出的字符：请去掉这个字符"}},
+    {Message::kHoldsLessThan,
+     {"{1} holds \"<\", which would end it early on the launcher's side: write it without",
+      "{1} 里有\"<\"，启动器读到它就会认为内容结束了：请去掉它"}},
+    {Message::kHoldsMarker,
+     {"{1} holds the marker {2}, which the launcher would take for that field: write it "
+      "without",
+      "{1} 里有标记 {2}，启动器会把它当作那个字段：请去掉它"}},
+    // the new launcher
+    {Message::kCannotReadWhole,
+     {"{1} cannot be read whole: another program may be changing it. Pack again when it is done",
+      "无法完整读取 {1}：可能有别的程序正在改动它。请等它完成后再打包"}},
+    {Message::kCarriesKey, {"carries the public key {1}", "携带的公钥是 {1}"}},
+    {Message::kCarriesNoKey, {"carries no public key", "没有携带公钥"}},
+    {Message::kLauncherLacksKey,
+     {"{1} {2}, not {3}, the one --secret signs with: after this release its players could take "
+      "no update signed with that key. Put a copy of the launcher players have in the folder (the "
+      "release ledger keeps one), and sign with the secret key of the key it carries",
+      "{1} {2}，不是 --secret 签名所用的公钥 {3}：这次发布之后，它的玩家将不接受用这把私钥签名的"
+      "更新。请把玩家手上的启动器的副本放进文件夹（发布记录里保存着一份），并用它携带的公钥"
+      "所对应的私钥签名"}},
+    {Message::kStillExamplePage,
+     {"{1} still reads the example version page {2}: its players would never hear of another "
+      "update. Stamp it with --page and your version page's address first",
+      "{1} 读取的还是示例版本页 {2}：它的玩家再也不会知道有新的更新。请先用 stamp --page "
+      "给它写入您的版本页地址"}},
+    {Message::kNotAfterCarried,
+     {"--version {1} does not sort after the version {2} carries ({3}), so its players would not "
+      "be offered this release. Give a later --version",
+      "--version {1} 没有排在 {2} 携带的版本（{3}）之后，它的玩家不会收到这个发布。请给一个更靠后"
+      "的 --version"}},
+    {Message::kNoLauncherFile,
+     {"no file {1} at the top of the folder to pack: put the new launcher there, or give its "
+      "name in --launcher",
+      "要打包的文件夹最上层没有文件 {1}：请把新启动器放在那里，或者在 --launcher 中给出它的名字"}},
+    {Message::kNotThisLauncherKind,
+     {"{1} is no launcher of this kind: unless it replaces the launcher, players will be offered "
+      "this release again\n",
+      "{1} 不是这种启动器：除非它会替换启动器，否则玩家会一再收到这个发布\n"}},
+    {Message::kFileNotRead, {"the file could not be read", "无法读取这个文件"}},
+    {Message::kFileNotReadAgain, {"the file could not be read again", "无法再次读取这个文件"}},
+    {Message::kFileEndedEarly,
+     {"the file ended before its {1} bytes", "文件不到 {1} 字节就结束了"}},
+    // the folder to pack
+    {Message::kCannotListBecause,
+     {"cannot list the folder {1}: {2}", "无法列出文件夹 {1} 的内容：{2}"}},
+    {Message::kCannotList,
+     {"cannot list the folder {1}: check that you may read it",
+      "无法列出文件夹 {1} 的内容："
+      "请检查您是否有权读取它"}},
+    {Message::kNameWithBackslash,
+     {"{1}: a name with a backslash would become a folder on Windows. Rename it",
+      "{1}：名字里有反斜杠，在 Windows 上会变成文件夹。请给它改名"}},
+    {Message::kNameNot936,
+     {"{1}: the name has a character that code page 936 cannot hold (Chinese Windows). Rename it",
+      "{1}：名字里有代码页 936（简体中文 Windows）写不出的字符。请给它改名"}},
+    {Message::kNeitherFileNorFolder,
+     {"{1}: neither a file nor a folder. Move it out of the folder to pack",
+      "{1}：既不是文件也不是文件夹。请把它移出要打包的文件夹"}},
+    {Message::kSymbolicLinks,
+     {"{1}: symbolic links are not packed (one could pull in any file, such as the secret key); "
+      "put the files themselves in the folder",
+      "{1}：符号链接不会被打包（它可能带进任何文件，比如私钥）；请把文件本身放进文件夹"}},
+    {Message::kWindowsRefusesName,
+     {"{1}: Windows does not allow this name. Rename it",
+      "{1}：Windows 不允许这个名字。请给它改名"}},
+    {Message::kNameEndsInDotOrSpace,
+     {"{1}: the name ends in a dot or a space, which Windows drops (it would become another "
+      "name). Rename it",
+      "{1}：名字以点或空格结尾，Windows 会去掉它（变成另一个名字）。请给它改名"}},
+    {Message::kPathTooLong,
+     {"{1}: the path has {2} characters; at most {3} leave room for the game folder's own path "
+      "within Windows' limit of 260. Give it a shorter path",
+      "{1}：路径有 {2} 个字符；最多 {3} 个，才能给游戏文件夹自己的路径留出空间"
+      "（Windows 的上限是 260）。请缩短它的路径"}},
+    {Message::kFolderAndFileOneName,
+     {"{1} and {2}: a folder and a file of one name; on Windows only one of them can be there. "
+      "Rename one",
+      "{1} 和 {2}：文件夹和文件同名，在 Windows 上只能有其中一个。请给其中一个改名"}},
+    {Message::kDifferInCase,
+     {"{1} and {2} differ only in letter case; on Windows one would overwrite the other. Rename "
+      "one",
+      "{1} 和 {2} 只有大小写不同，在 Windows 上一个会覆盖另一个。请给其中一个改名"}},
+    {Message::kNameOfJournal,
+     {"{1}: the launcher keeps its update journal under this name; a release may not hold it. "
+      "Rename it",
+      "{1}：启动器用这个名字保存更新日志，发布里不能有它。请给它改名"}},
+    {Message::kNameOfUnreadableJournal,
+     {"{1}: the launcher sets an update journal it cannot read aside under this name; a release "
+      "may not hold it. Rename it",
+      "{1}：启动器把读不了的更新日志改成这个名字放在一边，发布里不能有它。请给它改名"}},
+    {Message::kNameOfKeptPackage,
+     {"{1}: the launcher keeps its record of a package it could not apply yet under this name; "
+      "a release may not hold it. Rename it",
+      "{1}：启动器用这个名字记下还没能安装的更新包，发布里不能有它。请给它改名"}},
+    {Message::kNameOfFreshRecord,
+     {"{1}: the launcher writes its update journal or package record afresh under this name; a "
+      "release may not hold it. Rename it",
+      "{1}：启动器重新写更新日志或更新包记录时用这个名字，发布里不能有它。请给它改名"}},
+    {Message::kNameOfPackage,
+     {"{1}: the launcher downloads the package (the last part of --url) under this name; a "
+      "release may not hold it. Rename it, or give the package another name in --url",
+      "{1}：启动器用这个名字下载更新包（--url 的最后一段），发布里不能有它。请给它改名，"
+      "或者在 --url 中给更新包换一个名字"}},
+    {Message::kNameOfPartialPackage,
+     {"{1}: the launcher downloads the package under this name until it is whole; a release may "
+      "not hold it. Rename it, or give the package another name in --url",
+      "{1}：启动器在更新包下载完之前用这个名字，发布里不能有它。请给它改名，"
+      "或者在 --url 中给更新包换一个名字"}},
+    {Message::kNameOfResumeNote,
+     {"{1}: the launcher notes where a broken-off download stopped under this name; a release "
+      "may not hold it. Rename it",
+      "{1}：启动器用这个名字记下中断的下载停在哪里，发布里不能有它。请给它改名"}},
+    {Message::kNameOfEntryList,
+     {"{1}: the package lists its entries under this name; a release may not hold it. Rename it",
+      "{1}：更新包用这个名字列出它的条目，发布里不能有它。请给它改名"}},
+    {Message::kNameOfFetchedEntries,
+     {"{1}: the launcher gathers the entries it fetches of the package under this name; a "
+      "release may not hold it. Rename it",
+      "{1}：启动器用这个名字收集它下载的更新包条目，发布里不能有它。请给它改名"}},
+    {Message::kNameOfStaging,
+     {"{1}: the launcher unpacks each file under its name with {2} first; a release may not hold "
+      "it. Rename it",
+      "{1}：启动器先把每个文件解压成它的名字加 {2}，发布里不能有它。请给它改名"}},
+    {Message::kNameOfBackup,
+     {"{1}: the launcher keeps each file it replaces under its name with {2} until the update is "
+      "whole; a release may not hold it. Rename it",
+      "{1}：启动器在更新完成之前把被替换的文件保存为它的名字加 {2}，发布里不能有它。"
+      "请给它改名"}},
+    {Message::kNameOfLauncherFile,
+     {"{1}: the launcher uses this name for a file of its own; a release may not hold it. Rename "
+      "it",
+      "{1}：启动器自己的文件用这个名字，发布里不能有它。请给它改名"}},
+    {Message::kJournalTooSmall,
+     {"{1} files and folders are more than the launcher can list in its update journal (at most "
+      "{2} MiB, some 4 times each name's length and 80 bytes a file); pack fewer files, or give "
+      "them shorter paths",
+      "{1} 个文件和文件夹超出了启动器更新日志能列出的范围（最多 {2} MiB，每个文件约为名字长度的 "
+      "4 倍再加 80 字节）；请少打包一些文件，或者缩短它们的路径"}},
+    {Message::kCannotOpen,
+     {"{1} cannot be opened: close the program that holds it, and pack again",
+      "无法打开 {1}：请关闭占用它的程序，然后重新打包"}},
+    {Message::kOneSecretKey,
+     {"{1} is or holds a secret key: published, it would let anyone sign updates your players' "
+      "launchers run. Keep keys out of the folder to pack",
+      "{1} 是私钥或含有私钥：一旦发布，任何人都能签名让玩家的启动器运行的更新。请把私钥放在要打包"
+      "的文件夹之外"}},
+    {Message::kSecretKeys,
+     {"{1} are or hold secret keys: published, they would let anyone sign updates your players' "
+      "launchers run. Keep keys out of the folder to pack",
+      "{1} 是私钥或含有私钥：一旦发布，任何人都能签名让玩家的启动器运行的更新。请把私钥放在要打包"
+      "的文件夹之外"}},
+    // writing the package
+    {Message::kCannotWritePackage,
+     {"cannot write {1}: {2}. Check that the drive has room and that no program holds the file",
+      "无法写入 {1}：{2}。请检查磁盘空间，以及是否有程序占用这个文件"}},
+    {Message::kCannotAdd,
+     {"cannot add {1} to the package: {2}. Check that the drive has room, and pack again",
+      "无法把 {1} 加入更新包：{2}。请检查磁盘空间，然后重新打包"}},
+    {Message::kCannotAddNoMemory,
+     {"cannot add {1} to the package: not enough memory. Close other programs and pack again",
+      "无法把 {1} 加入更新包：内存不足。请关闭其他程序，然后重新打包"}},
+    {Message::kUnreadableNoMemory,
+     {"{1} cannot be read: not enough memory. Close other programs and pack again",
+      "无法读取 {1}：内存不足。请关闭其他程序，然后重新打包"}},
+    {Message::kChangedSize,
+     {"{1} changed size while being packed: a program is writing it. Close that program and pack "
+      "again",
+      "{1} 在打包过程中大小变了：有程序正在写它。请关闭那个程序，然后重新打包"}},
+    {Message::kPackageReadsBackWrong,
+     {"the package just written does not read back as it was written: pack again; when this "
+      "happens again, check the drive",
+      "刚写出的更新包读回来与写入的不一致：请重新打包；如果再次发生，请检查磁盘"}},
+    {Message::kNamesNotKept,
+     {"{1} does not keep its names in code page 936 (Chinese Windows), as launchers read them: "
+      "pack again; when this happens again, check the drive",
+      "{1} 没有按启动器读取的代码页 936（简体中文 Windows）保存名字：请重新打包；如果再次发生，"
+      "请检查磁盘"}},
+    // the release ledger
+    {Message::kLedgerLineNoRecord,
+     {"line {1} of the release ledger is no record", "发布记录的第 {1} 行不是一条记录"}},
+    {Message::kLedgerDamaged,
+     {"{1}: {2}. Restore the file from your backup; it is written by pack only",
+      "{1}：{2}。请从备份中恢复这个文件；它只由 pack 写入"}},
+    {Message::kLedgerCopyDamaged,
+     {"the release ledger's copy of the launcher players have, {1}: {2}. Restore the ledger "
+      "folder from your backup",
+      "发布记录里保存的玩家启动器副本 {1}：{2}。请从备份中恢复发布记录文件夹"}},
+    {Message::kLauncherCopyAt, {"{1} ({2})", "{1}（{2}）"}},
+    // fetching the package
+    {Message::kNoTemporaryName,
+     {"no free temporary name in {1}: delete the tavoro-verify files there, and verify again",
+      "{1} 里没有可用的临时文件名：请删除那里的 tavoro-verify 文件，然后再运行 verify"}},
+    {Message::kCannotDownloadPackage,
+     {"cannot download the package {1}: {2}", "无法下载更新包 {1}：{2}"}},
+    {Message::kPackageNoAnswer,
+     {"no answer (unreachable, or the connection broke off). Check the address, and that the "
+      "server is running",
+      "没有回答（无法连接，或连接中断）。请检查地址，以及服务器是否在运行"}},
+    {Message::kTransferBrokeOff,
+     {"the transfer broke off before its end (the server answers {1}). Verify again",
+      "下载在结束之前中断了（服务器回答 {1}）。请再运行一次 verify"}},
+    {Message::kServerAnswers,
+     {"the server answers {1}: check the package's address on the page and the upload",
+      "服务器回答 {1}：请检查版本页上的包地址，以及包是否已上传"}},
     // lists
     {Message::kListComma, {", ", "、"}},
     {Message::kListOr, {" or ", " 或 "}},

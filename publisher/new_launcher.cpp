@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/text.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "publisher/settings_stamp.h"
 #include "update/settings_block.h"
@@ -38,7 +39,7 @@ base::Bytes readWhole(const TreeEntry& entry) {
   for (long got = 0; file && (got = file->read(block.data(), block.size())) > 0;)
     bytes.insert(bytes.end(), block.begin(), block.begin() + got);
   if (!file || bytes.size() != entry.size)
-    throw Refusal(entry.shownName + " cannot be read whole");
+    throw Refusal(Message::kCannotReadWhole, {entry.shownName});
   return bytes;
 }
 
@@ -49,21 +50,16 @@ void checkKeepsPlayersUpdatable(const LauncherSettings& settings, const std::str
                                 Tools& tools) {
   if (settings.publicKey != signingKey && settings.backupKey != signingKey)
     throw Refusal(
-        shown + " carries " +
-        (settings.publicKey.empty() ? "no public key" : "the public key " + settings.publicKey) +
-        ", not " + signingKey +
-        ", the one --secret signs with: after this release its players could take no update "
-        "signed with that key. Put a copy of the launcher players have in the folder (the "
-        "release ledger keeps one), and sign with the secret key of the key it carries");
+        Message::kLauncherLacksKey,
+        {shown,
+         settings.publicKey.empty() ? say(tools, Message::kCarriesNoKey)
+                                    : say(tools, Message::kCarriesKey, {settings.publicKey}),
+         signingKey});
   if (settings.versionPageUrl == TAVORO_EXAMPLE_VERSION_PAGE_URL)
-    throw Refusal(shown + " still reads the example version page " + settings.versionPageUrl +
-                  ": its players would never hear of another update. Stamp it with --page "
-                  "and your version page's address first");
+    throw Refusal(Message::kStillExamplePage, {shown, settings.versionPageUrl});
   if (!offersVersion(settings, version))
-    throw Refusal("--version " + tools.text.cp936ToLocal(version) +
-                  " does not sort after the version " + shown + " carries (" +
-                  tools.text.cp936ToLocal(settings.localVersion) +
-                  "), so its players would not be offered this release");
+    throw Refusal(Message::kNotAfterCarried, {tools.text.cp936ToLocal(version), shown,
+                                              tools.text.cp936ToLocal(settings.localVersion)});
 }
 
 }  // namespace
@@ -82,18 +78,17 @@ std::optional<std::string> prepareNewLauncher(std::vector<TreeEntry>& entries,
     return !e.isFolder && base::equalsIgnoringAsciiCase(e.entryName, launcher);
   });
   if (entry == entries.end())
-    throw Refusal("no file " + tools.text.cp936ToLocal(launcher) + " at the top of the folder");
+    throw Refusal(Message::kNoLauncherFile, {tools.text.cp936ToLocal(launcher)});
   auto program = std::make_shared<base::Bytes>(readWhole(*entry));
   std::size_t block = 0;
   try {
     block = findSettingsBlock(*program);
   } catch (const NotALauncher&) {
-    tools.err << "warning: " << entry->shownName
-              << " is no launcher of this kind: unless it replaces the launcher, players will "
-                 "be offered this release again\n";
+    tools.err << say(tools, Message::kWarning)
+              << say(tools, Message::kNotThisLauncherKind, {entry->shownName});
     return std::nullopt;
   } catch (const Refusal& refusal) {
-    throw Refusal(entry->shownName + ": " + refusal.what());
+    throw Refusal(Message::kInFile, {entry->shownName, refusal.said(tools)});
   }
   LauncherSettings settings = readSettings(*program, block);
   checkKeepsPlayersUpdatable(settings, version, update::toBase64(signingKey), entry->shownName,

@@ -60,19 +60,18 @@ PageFields fieldsOf(const Arguments& arguments, Tools& tools) {
     fields[kDescription + i] = pageValue(tools, "--note " + std::to_string(i + 1), notes[i]);
   fields[kUpdateAddress] = addressValue(tools, "--url", arguments.one("--url"));
   if (!update::isWebAddress(fields[kUpdateAddress]))
-    throw Refusal("--url must start with http:// or https://");
+    throw Refusal(Message::kUrlNotWeb, {});
   // The launcher's download engine fetches it: held to what the engine takes.
   if (!parseHttpAddress(fields[kUpdateAddress]))
-    throw Refusal("--url is no address the launcher can download (a host, then a path)");
+    throw Refusal(Message::kUrlNotDownloadable, {});
   const std::string packageName = packageFileName(fields[kUpdateAddress]);
-  if (!base::isPlainFileName(packageName) || !windowsNameProblem(packageName).empty())
-    throw Refusal("--url must end with the package's file name (after the last \"/\")");
+  if (!base::isPlainFileName(packageName) || windowsNameProblem(packageName, packageName))
+    throw Refusal(Message::kUrlNoFileName, {arguments.one("--version")});
   // The page is written beside the package: one would overwrite the other.
   if (base::equalsIgnoringAsciiCase(packageName, kPageName))
-    throw Refusal(std::string("--url must not end with ") + kPageName +
-                  ", the version page's own name: name the package update-<version>.zip");
+    throw Refusal(Message::kUrlIsPageName, {kPageName, arguments.one("--version")});
   if (!base::isPlainFileName(fields[kProgramTitle]))
-    throw Refusal("--launcher must name a file at the top of --from, without a folder");
+    throw Refusal(Message::kLauncherInFolder, {});
   return fields;
 }
 
@@ -86,14 +85,11 @@ std::string pageToSign(const Arguments& arguments,
   if (const std::optional<std::string> given = arguments.optional("--page")) {
     const std::string page = addressValue(tools, "--page", *given);
     if (!parseHttpAddress(page))
-      throw Refusal(
-          "--page is no version page address a launcher can read (http:// or "
-          "https://, a host, then a path)");
+      throw Refusal(Message::kPageNotReadable, {});
     if (newLauncherPage && *newLauncherPage != page)
-      tools.err << "warning: the new launcher reads its version page at "
-                << printable(tools.text.cp936ToLocal(*newLauncherPage))
-                << ": after this release its players look for updates there, not at " << *given
-                << "\n";
+      tools.err << say(tools, Message::kWarning)
+                << say(tools, Message::kNewLauncherReadsOtherPage,
+                       {printable(tools.text.cp936ToLocal(*newLauncherPage)), *given});
     return page;
   }
   if (newLauncherPage)
@@ -101,9 +97,8 @@ std::string pageToSign(const Arguments& arguments,
   const std::string page =
       packageAddress.substr(0, packageAddress.size() - packageFileName(packageAddress).size()) +
       kPageName;
-  tools.err << "note: the release is signed for the version page "
-            << printable(tools.text.cp936ToLocal(page))
-            << " beside the package; give --page when players read another\n";
+  tools.err << say(tools, Message::kSignedBesidePackage,
+                   {printable(tools.text.cp936ToLocal(page))});
   return page;
 }
 
@@ -113,9 +108,10 @@ std::string mebibytes(std::uint64_t bytes) {
   return text;
 }
 
-std::string progressText(const PackTotals& done, const PackTotals& total) {
-  return "packing: " + std::to_string(done.files) + " of " + std::to_string(total.files) +
-         " files, " + mebibytes(done.bytes) + " of " + mebibytes(total.bytes) + " MiB";
+std::string progressText(const PackTotals& done, const PackTotals& total, Tools& tools) {
+  return say(tools, Message::kPacking,
+             {std::to_string(done.files), std::to_string(total.files), mebibytes(done.bytes),
+              mebibytes(total.bytes)});
 }
 
 void runPack(const Arguments& arguments, Tools& tools) {
@@ -125,16 +121,15 @@ void runPack(const Arguments& arguments, Tools& tools) {
 
   const std::string& from = arguments.one("--from");
   if (!tools.files.isDirectory(from))
-    throw Refusal(tools.files.exists(from) ? "--from " + from + " is a file, not a folder"
-                                           : readFailure(tools, from) + " (--from)");
+    throw tools.files.exists(from)
+        ? Refusal(Message::kFileNotFolder, {"--from", from})
+        : Refusal(Message::kForOption, {readFailure(tools, from), "--from"});
   const std::string& out = arguments.one("--out");
   // What lies in --from goes to the players.
   if (liesInside(tools.files, arguments.one("--secret"), from))
-    throw Refusal("--secret " + arguments.one("--secret") + " lies inside --from " + from +
-                  ": the secret key would be published. Keep it outside the folder to pack");
+    throw Refusal(Message::kSecretInsideFrom, {arguments.one("--secret"), from});
   if (liesInside(tools.files, out, from))
-    throw Refusal("--out " + out + " lies inside --from " + from +
-                  ": the next package would hold this one. Choose a folder outside it");
+    throw Refusal(Message::kOutInsideFrom, {out, from});
   std::vector<TreeEntry> entries = tools.folders.read(from);
   checkPackageTree(entries, fields[kProgramTitle], arguments.one("--launcher"),
                    packageFileName(fields[kUpdateAddress]));
@@ -166,17 +161,17 @@ void runPack(const Arguments& arguments, Tools& tools) {
         package.stagingPath(), entries,
         [&](const PackTotals& done, const PackTotals& total) {
           if (line.due())
-            line.show(progressText(done, total));
+            line.show(progressText(done, total, tools));
         },
         kEntryListFileName, entryListPlaceholder(entries));
-    line.finish(progressText(totals, totals));
+    line.finish(progressText(totals, totals, tools));
   }
   const EntryListPlace entryList = completeEntryList(package.stagingPath());
 
   const std::optional<PackageDigest> digest = digestOfFile(tools.files, package.stagingPath());
   const std::int64_t size = tools.files.size(package.stagingPath());
   if (!digest || size < 0)
-    throw Refusal("cannot read back " + package.stagingPath());
+    throw Refusal(Message::kCannotReadBack, {package.stagingPath()});
   ledger.checkPackage(packagePath, fields[kUpdateAddress], *digest);
   const Release release{pageAddress,
                         fields[kLatestVersion],
@@ -199,7 +194,7 @@ void runPack(const Arguments& arguments, Tools& tools) {
     const Signature signature = signRelease(release, form, secret.key);
     // A key file damaged after keygen would sign what no launcher accepts.
     if (!releaseSignatureMatches(release, form, signature, publicKey))
-      throw Refusal(arguments.one("--secret") + " is damaged: its signature does not check out");
+      throw Refusal(Message::kKeyFileSignsWrong, {arguments.one("--secret")});
     fields[signatureField(form)] = toBase64(signature);
   }
 
@@ -211,14 +206,18 @@ void runPack(const Arguments& arguments, Tools& tools) {
   ledger.record(pageAddress, entries);
   if (arguments.has("--list")) {
     for (const TreeEntry& entry : entries)
-      tools.out << "  " << printable(entry.shownName)
-                << (entry.isFolder ? "" : "  (" + std::to_string(entry.size) + " bytes)") << "\n";
+      tools.out << (entry.isFolder ? "  " + printable(entry.shownName) + "\n"
+                                   : say(tools, Message::kEntryBytes,
+                                         {printable(entry.shownName), std::to_string(entry.size)}));
   }
-  tools.out << "packed " << totals.files << (totals.files == 1 ? " file, " : " files, ")
-            << totals.bytes << " bytes (" << mebibytes(totals.bytes) << " MiB) into " << packagePath
-            << "\nwrote " << pagePath << ", version " << arguments.one("--version")
-            << ", signed for the public key " << toBase64(publicKey) << " and the version page "
-            << printable(tools.text.cp936ToLocal(pageAddress)) << "\n"
+  const std::string files = totals.files == 1
+                                ? say(tools, Message::kOneFile)
+                                : say(tools, Message::kFiles, {std::to_string(totals.files)});
+  tools.out << say(tools, Message::kPacked,
+                   {files, std::to_string(totals.bytes), mebibytes(totals.bytes), packagePath})
+            << say(tools, Message::kPageWritten,
+                   {pagePath, arguments.one("--version"), toBase64(publicKey),
+                    printable(tools.text.cp936ToLocal(pageAddress))})
             << say(tools, Message::kRecorded, {ledger.folder()});
 }
 

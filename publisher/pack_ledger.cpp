@@ -91,10 +91,9 @@ PackLedger::PackLedger(Tools& tools, std::string folder, const std::vector<TreeE
     try {
       players = readLauncherSettings(tools, copy);
     } catch (const Refusal& refusal) {
-      throw Refusal("the release ledger's copy of the launcher players have, " + copy + ": " +
-                    refusal.what() + ". Restore the ledger folder from your backup");
+      throw Refusal(Message::kLedgerCopyDamaged, {copy, refusal.said(tools)});
     }
-    playersShown = launcherWords(*latest, tools) + " (" + copy + ")";
+    playersShown = say(tools, Message::kLauncherCopyAt, {launcherWords(*latest, tools), copy});
   }
   if (players && !players->publicKey.empty() && next_.publicKey != players->publicKey &&
       next_.publicKey != players->backupKey)

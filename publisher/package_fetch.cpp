@@ -34,13 +34,13 @@ std::string statusOf(Tools& tools, const std::string& address) {
   update::webRequest(tools.http, address, options);
   const std::string line = statusLineOf(headers);
   if (line.empty())
-    return "no answer (unreachable, or the connection broke off)";
+    return say(tools, Message::kPackageNoAnswer);
   const std::size_t space = line.find(' ');
   if (space != std::string::npos && line.compare(space + 1, 1, "2") == 0)
-    return "the transfer broke off before its end (the server answers " + printable(line) + ")";
+    return say(tools, Message::kTransferBrokeOff, {printable(line)});
   if (answersNotFound(line))
     return say(tools, Message::kPackageNotUploaded, {printable(line)});
-  return "the server answers " + printable(line);
+  return say(tools, Message::kServerAnswers, {printable(line)});
 }
 
 }  // namespace
@@ -62,14 +62,14 @@ FetchedPackage::FetchedPackage(Tools& tools, const std::string& address,
     : tools_(tools) {
   const std::optional<update::HttpAddress> parsed = update::parseHttpAddress(address);
   if (!parsed)
-    throw Refusal("the package address is none the launcher can download");
+    throw Refusal(Message::kPackageAddressBad, {printable(tools.text.cp936ToLocal(address))});
   const std::string folder = tools.system.temporaryFolder();
   const std::string separator =
       folder.empty() || folder.back() == '/' || folder.back() == '\\' ? "" : "/";
   const std::optional<std::string> path =
       update::unusedLocalPath(tools.files, folder + separator + "tavoro-verify.zip");
   if (!path)
-    throw Refusal("no free temporary name in " + folder);
+    throw Refusal(Message::kNoTemporaryName, {folder});
   update::DownloadSettings settings;
   settings.address = *parsed;
   settings.localPath = *path;
@@ -85,8 +85,8 @@ FetchedPackage::FetchedPackage(Tools& tools, const std::string& address,
   tools.files.remove(*path);
   if (longer_)
     return;
-  throw Refusal("cannot download the package " + printable(tools.text.cp936ToLocal(address)) +
-                ": " + statusOf(tools, address));
+  throw Refusal(Message::kCannotDownloadPackage,
+                {printable(tools.text.cp936ToLocal(address)), statusOf(tools, address)});
 }
 
 FetchedPackage::~FetchedPackage() {

@@ -6,10 +6,12 @@
 #include <climits>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/zip_file.h"
 #include "publisher/compression_choice.h"
+#include "publisher/messages.h"
 #include "publisher/raw_name_flags.h"
 #include "publisher/refusal.h"
 
@@ -25,7 +27,7 @@ struct PackState {
   PackTotals done;
   PackTotals total;
   const PackProgress& progress;
-  std::string problem;  // why a file could not be packed, naming it
+  std::optional<Refusal> problem;  // why a file could not be packed, naming it
 };
 
 // One file's data as libzip asks for it while writing the archive: opened
@@ -46,7 +48,7 @@ class FileSource {
     try {
       return source->handle(data, length, command);
     } catch (const std::exception&) {
-      return source->fail(ZIP_ER_MEMORY, "cannot be read (out of memory)");
+      return source->fail(ZIP_ER_MEMORY, Message::kUnreadableNoMemory);
     }
   }
 
@@ -56,7 +58,7 @@ class FileSource {
       case ZIP_SOURCE_OPEN:
         file_ = entry_.open();
         delivered_ = 0;
-        return file_ ? 0 : fail(ZIP_ER_OPEN, "cannot be opened");
+        return file_ ? 0 : fail(ZIP_ER_OPEN, Message::kCannotOpen);
       case ZIP_SOURCE_READ:
         return read(data, length);
       case ZIP_SOURCE_CLOSE:
@@ -91,21 +93,21 @@ class FileSource {
     const long got =
         file_->read(data, static_cast<std::size_t>(std::min<zip_uint64_t>(length, LONG_MAX)));
     if (got < 0)
-      return fail(ZIP_ER_READ, "cannot be read");
+      return fail(ZIP_ER_READ, Message::kCannotBeRead);
     // The entry's size was taken when the folder was listed: a file that
     // grows or shrinks meanwhile would be packed as neither version.
     const auto bytes = static_cast<std::uint64_t>(got);
     if (delivered_ + bytes > entry_.size || (got == 0 && delivered_ != entry_.size))
-      return fail(ZIP_ER_INCONS, "changed size while being packed");
+      return fail(ZIP_ER_INCONS, Message::kChangedSize);
     delivered_ += bytes;
     state_.done.bytes += bytes;
     state_.progress(state_.done, state_.total);
     return got;
   }
 
-  zip_int64_t fail(int code, const char* why) {
+  zip_int64_t fail(int code, Message why) {
     zip_error_set(&error_, code, 0);
-    state_.problem = entry_.shownName + " " + why;
+    state_.problem = Refusal(why, {entry_.shownName});
     return -1;
   }
 
@@ -125,7 +127,7 @@ ArchiveOwner openNewArchive(const std::string& path) {
   zip_error_fini(&error);
   if (archive == nullptr) {
     zip_source_free(file);
-    throw Refusal("cannot write " + path + ": " + why);
+    throw Refusal(Message::kCannotWritePackage, {path, why});
   }
   return ArchiveOwner(archive);
 }
@@ -143,7 +145,7 @@ void addFolder(zip_t* archive, const TreeEntry& entry) {
   const zip_int64_t index = zip_dir_add(archive, entry.entryName.c_str(), kRawName);
   if (index < 0 || zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index),
                                       static_cast<time_t>(entry.modified), 0) != 0)
-    throw Refusal("cannot add " + entry.shownName + ": " + archiveError(archive));
+    throw Refusal(Message::kCannotAdd, {entry.shownName, archiveError(archive)});
 }
 
 // Deflated unless the file's start shows it packed already; a file that
@@ -173,31 +175,31 @@ void addFile(zip_t* archive, const TreeEntry& entry, PackState& state) {
   zip_error_fini(&error);
   if (source == nullptr) {
     delete feeder;
-    throw Refusal("cannot add " + entry.shownName);
+    throw Refusal(Message::kCannotAddNoMemory, {entry.shownName});
   }
   // From here the source owns the feeder, and the archive owns the source.
   const zip_int64_t index = zip_file_add(archive, entry.entryName.c_str(), source, kRawName);
   if (index < 0) {
     zip_source_free(source);
-    throw Refusal("cannot add " + entry.shownName + ": " + archiveError(archive));
+    throw Refusal(Message::kCannotAdd, {entry.shownName, archiveError(archive)});
   }
   if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), compressionOf(entry),
                                0) != 0)
-    throw Refusal("cannot add " + entry.shownName + ": " + archiveError(archive));
+    throw Refusal(Message::kCannotAdd, {entry.shownName, archiveError(archive)});
 }
 
 void addStored(zip_t* archive, const std::string& name, const std::string& bytes) {
   // The bytes outlive the archive's close, which reads them.
   zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
   if (source == nullptr)
-    throw Refusal("cannot add " + name + ": " + archiveError(archive));
+    throw Refusal(Message::kCannotAdd, {name, archiveError(archive)});
   const zip_int64_t index = zip_file_add(archive, name.c_str(), source, kRawName);
   if (index < 0) {
     zip_source_free(source);
-    throw Refusal("cannot add " + name + ": " + archiveError(archive));
+    throw Refusal(Message::kCannotAdd, {name, archiveError(archive)});
   }
   if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)
-    throw Refusal("cannot add " + name + ": " + archiveError(archive));
+    throw Refusal(Message::kCannotAdd, {name, archiveError(archive)});
 }
 
 }  // namespace
@@ -228,9 +230,9 @@ void writePackage(const std::string& archivePath, const std::vector<TreeEntry>& 
     addStored(archive.get(), lastName, lastBytes);
   // The data is read and compressed here.
   if (zip_close(archive.get()) != 0) {
-    if (!state.problem.empty())
-      throw Refusal(state.problem);
-    throw Refusal("cannot write " + archivePath + ": " + archiveError(archive.get()));
+    if (state.problem)
+      throw *state.problem;
+    throw Refusal(Message::kCannotWritePackage, {archivePath, archiveError(archive.get())});
   }
   archive.release();  // zip_close freed it
   keepNamesRaw(archivePath);

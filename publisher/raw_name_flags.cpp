@@ -8,6 +8,7 @@
 
 #include "publisher/archive_bytes.h"
 #include "publisher/little_endian.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "publisher/zip_records.h"
 #include "update/package/unzip_archive.h"
@@ -23,11 +24,11 @@ constexpr std::uint16_t kUtf8Flag = 1 << 11;
 bool anyNameReadAsUtf8(const std::string& archivePath) {
   const std::optional<update::ZipArchive> archive = update::ZipArchive::open(archivePath);
   if (!archive)
-    throw Refusal("cannot read back " + archivePath);
+    throw Refusal(Message::kCannotReadBack, {archivePath});
   for (std::uint64_t i = 0; i < archive->entryCount(); ++i) {
     const std::optional<update::EntryInfo> entry = archive->entry(i);
     if (!entry)
-      throw Refusal("cannot read back " + archivePath);
+      throw Refusal(Message::kCannotReadBack, {archivePath});
     // Flagged or not, a plain ASCII name reads the same.
     const bool ascii = std::all_of(entry->name.begin(), entry->name.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -47,22 +48,22 @@ void clearUtf8Flags(const std::string& archivePath) {
       archive.size(),
       [&archive](std::uint64_t offset, std::size_t count) { return archive.read(offset, count); });
   if (!found)
-    throw Refusal("unexpected end records in the package");
+    throw Refusal(Message::kPackageReadsBackWrong, {});
   std::vector<std::uint8_t> directory =
       archive.read(found->offset, static_cast<std::size_t>(found->size));
   std::size_t at = 0;
   for (std::uint64_t i = 0; i < found->entries; ++i) {
     const std::optional<std::size_t> recordSize = centralRecordSize(directory, at);
     if (!recordSize)
-      throw Refusal("unexpected central directory in the package");
+      throw Refusal(Message::kPackageReadsBackWrong, {});
     if (littleEndian(&directory[at + kCentralFlags], 2) & kUtf8Flag) {
       clearFlag(directory, at + kCentralFlags);
       const std::optional<std::uint64_t> localOffset = localHeaderOffset(directory, at);
       if (!localOffset)
-        throw Refusal("unexpected central directory in the package");
+        throw Refusal(Message::kPackageReadsBackWrong, {});
       std::vector<std::uint8_t> local = archive.read(*localOffset, kLocalFlags + 2);
       if (littleEndian(&local[0], 4) != kLocalSignature)
-        throw Refusal("unexpected local header in the package");
+        throw Refusal(Message::kPackageReadsBackWrong, {});
       clearFlag(local, kLocalFlags);
       archive.write(*localOffset + kLocalFlags, &local[kLocalFlags], 2);
     }
@@ -79,7 +80,7 @@ void keepNamesRaw(const std::string& archivePath) {
     return;
   clearUtf8Flags(archivePath);
   if (anyNameReadAsUtf8(archivePath))
-    throw Refusal("cannot keep the package's names in code page 936");
+    throw Refusal(Message::kNamesNotKept, {archivePath});
 }
 
 }  // namespace publisher

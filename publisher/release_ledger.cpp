@@ -4,6 +4,7 @@
 #include <array>
 
 #include "publisher/file_problems.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "publisher/staged_file.h"
 #include "update/version_page.h"
@@ -60,7 +61,7 @@ std::vector<LedgerRecord> parseLedger(std::string_view text) {
            fields[7] != kOrderNames[order])
       ++order;
     if (fields.size() != kFieldCount || order == kOrderNames.size())
-      throw Refusal("line " + std::to_string(number) + " of the release ledger is no record");
+      throw Refusal(Message::kLedgerLineNoRecord, {std::to_string(number)});
     records.push_back({std::string(fields[0]), std::string(fields[1]), std::string(fields[2]),
                        std::string(fields[3]), std::string(fields[4]), std::string(fields[5]),
                        std::string(fields[6]), LauncherOrder(order), std::string(fields[8])});
@@ -166,8 +167,7 @@ std::vector<LedgerRecord> readLedger(Tools& tools, const std::string& folder) {
   try {
     return parseLedger(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   } catch (const Refusal& refusal) {
-    throw Refusal(file + ": " + refusal.what() +
-                  ". Restore the file from your backup; it is written by pack only");
+    throw Refusal(Message::kLedgerDamaged, {file, refusal.said(tools)});
   }
 }
 

@@ -148,7 +148,7 @@ StreamedProgram::StreamedProgram(Open open, std::uint64_t size)
   head_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size_, kBlockSize)));
   std::size_t got = 0;
   if (!input_ || !readUpTo(*input_, head_.data(), head_.size(), got) || got != head_.size())
-    throw ReadFailed("the file could not be read");
+    throw ReadFailed(Message::kFileNotRead, {});
 }
 
 base::Bytes StreamedProgram::at(std::uint64_t offset, std::size_t count) {
@@ -171,11 +171,11 @@ base::Bytes StreamedProgram::at(std::uint64_t offset, std::size_t count) {
                   static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, offset - skipped)),
                   got) ||
         got == 0)
-      throw ReadFailed("the file could not be read again");
+      throw ReadFailed(Message::kFileNotReadAgain, {});
   }
   bytes.resize(count);
   if (!again || !readUpTo(*again, bytes.data(), count, got) || got != count)
-    throw ReadFailed("the file could not be read again");
+    throw ReadFailed(Message::kFileNotReadAgain, {});
   return bytes;
 }
 
@@ -190,7 +190,7 @@ TagCounts StreamedProgram::tags() {
     const auto wanted =
         static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - total));
     if (!readUpTo(*input_, buffer.data(), wanted, got) || got == 0)
-      throw ReadFailed("the file ended before its " + std::to_string(size_) + " bytes");
+      throw ReadFailed(Message::kFileEndedEarly, {std::to_string(size_)});
     scan.add(buffer.data(), got);
   }
   block_ = std::move(scan.kept());

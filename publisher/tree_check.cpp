@@ -21,35 +21,33 @@ namespace {
 constexpr std::size_t kLargestKeyFile = 1024;
 
 // Why a release may not hold a name the launcher keeps for itself.
-std::string recordNameWhy(update::RecordNameKind kind) {
+Refusal recordNameRefusal(update::RecordNameKind kind, const std::string& shown) {
   using update::RecordNameKind;
   switch (kind) {
     case RecordNameKind::kJournal:
-      return "the launcher keeps its update journal under this name";
+      return Refusal(Message::kNameOfJournal, {shown});
     case RecordNameKind::kUnreadableJournal:
-      return "the launcher sets an update journal it cannot read aside under this name";
+      return Refusal(Message::kNameOfUnreadableJournal, {shown});
     case RecordNameKind::kKeptPackage:
-      return "the launcher keeps its record of a package it could not apply yet under this name";
+      return Refusal(Message::kNameOfKeptPackage, {shown});
     case RecordNameKind::kFreshRecord:
-      return "the launcher writes its update journal or package record afresh under this name";
+      return Refusal(Message::kNameOfFreshRecord, {shown});
     case RecordNameKind::kPackage:
-      return "the launcher downloads the package (the last part of --url) under this name";
+      return Refusal(Message::kNameOfPackage, {shown});
     case RecordNameKind::kPartialPackage:
-      return "the launcher downloads the package under this name until it is whole";
+      return Refusal(Message::kNameOfPartialPackage, {shown});
     case RecordNameKind::kResumeNote:
-      return "the launcher notes where a broken-off download stopped under this name";
+      return Refusal(Message::kNameOfResumeNote, {shown});
     case RecordNameKind::kEntryList:
-      return "the package lists its entries under this name";
+      return Refusal(Message::kNameOfEntryList, {shown});
     case RecordNameKind::kFetchedEntries:
-      return "the launcher gathers the entries it fetches of the package under this name";
+      return Refusal(Message::kNameOfFetchedEntries, {shown});
     case RecordNameKind::kStaging:
-      return std::string("the launcher unpacks each file under its name with ") +
-             update::kStagingSuffix + " first";
+      return Refusal(Message::kNameOfStaging, {shown, update::kStagingSuffix});
     case RecordNameKind::kBackup:
-      return std::string("the launcher keeps each file it replaces under its name with ") +
-             update::kBackupSuffix + " until the update is whole";
+      return Refusal(Message::kNameOfBackup, {shown, update::kBackupSuffix});
   }
-  return "the launcher uses this name for a file of its own";
+  return Refusal(Message::kNameOfLauncherFile, {shown});
 }
 
 // The last part of an entry's name, a folder's without its "/" ("/" is
@@ -100,37 +98,33 @@ void checkPackageTree(const std::vector<TreeEntry>& entries, std::string_view la
       links.push_back(entry.shownName);
   }
   if (!links.empty())
-    throw Refusal(joined(links) +
-                  ": symbolic links are not packed (one could pull in any file, such as the "
-                  "secret key); put the files themselves in the folder");
+    throw Refusal(Message::kSymbolicLinks, {joined(links)});
   std::map<std::string, const TreeEntry*> byFoldedName;
   for (const TreeEntry& entry : entries) {
     if (!base::parseEntryPath(entry.entryName))
-      throw Refusal(entry.shownName + ": Windows does not allow this name");
-    if (const std::string problem = windowsNameProblem(entry.entryName); !problem.empty())
-      throw Refusal(entry.shownName + ": " + problem);
+      throw Refusal(Message::kWindowsRefusesName, {entry.shownName});
+    if (std::optional<Refusal> problem = windowsNameProblem(entry.entryName, entry.shownName))
+      throw *problem;
     const auto [other, fresh] = byFoldedName.emplace(windowsFoldedName(entry.entryName), &entry);
     if (fresh)
       continue;
     const TreeEntry& first = *other->second;
     if (first.isFolder != entry.isFolder)
-      throw Refusal(first.shownName + " and " + entry.shownName +
-                    ": a folder and a file of one name; on Windows only one of them can be there");
-    throw Refusal(first.shownName + " and " + entry.shownName +
-                  " differ only in letter case; on Windows one would overwrite the other");
+      throw Refusal(Message::kFolderAndFileOneName, {first.shownName, entry.shownName});
+    throw Refusal(Message::kDifferInCase, {first.shownName, entry.shownName});
   }
   // Folded as Windows folds names, beyond the ASCII letters the rule folds.
   const std::string foldedPackage = windowsFoldedName(packageName);
   for (const TreeEntry& entry : entries) {
     if (const std::optional<update::RecordNameKind> kind =
             update::launcherRecordName(windowsFoldedName(lastPart(entry.entryName)), foldedPackage))
-      throw Refusal(entry.shownName + ": " + recordNameWhy(*kind) + "; a release may not hold it");
+      throw recordNameRefusal(*kind, entry.shownName);
   }
   const bool found = std::any_of(entries.begin(), entries.end(), [&](const TreeEntry& entry) {
     return !entry.isFolder && base::equalsIgnoringAsciiCase(entry.entryName, launcher);
   });
   if (!found)
-    throw Refusal("no file " + std::string(shownLauncher) + " at the top of the folder to pack");
+    throw Refusal(Message::kNoLauncherFile, {std::string(shownLauncher)});
   checkJournalRoom(entries);
 }
 
@@ -138,12 +132,8 @@ void checkJournalRoom(const std::vector<TreeEntry>& entries) {
   // The launcher lists every file and folder in its journal before it
   // changes any; a package whose list it could not write would never apply.
   if (!update::journalFits(largestApplyPlan(entries)))
-    throw Refusal(std::to_string(entries.size()) +
-                  " files and folders are more than the launcher can list in its update journal "
-                  "(at most " +
-                  std::to_string(update::kMaxJournalBytes >> 20) +
-                  " MiB, some 4 times each name's length and 80 bytes a file); pack fewer "
-                  "files, or give them shorter paths");
+    throw Refusal(Message::kJournalTooSmall,
+                  {std::to_string(entries.size()), std::to_string(update::kMaxJournalBytes >> 20)});
 }
 
 std::string_view withoutByteOrderMark(std::string_view text) {
@@ -167,7 +157,7 @@ void refuseSecretKeys(const std::vector<TreeEntry>& entries, std::string_view se
       continue;
     const std::unique_ptr<platform::InputFile> file = entry.open();
     if (!file)
-      throw Refusal(entry.shownName + " cannot be opened");
+      throw Refusal(Message::kCannotOpen, {entry.shownName});
     std::string content(static_cast<std::size_t>(entry.size) + 1, '\0');
     std::size_t filled = 0;
     for (long got = 0; filled < content.size() &&
@@ -181,10 +171,7 @@ void refuseSecretKeys(const std::vector<TreeEntry>& entries, std::string_view se
     sodium_memzero(content.data(), content.size());
   }
   if (!keys.empty())
-    throw Refusal(joined(keys) +
-                  (keys.size() == 1 ? " is or holds a secret key" : " are or hold secret keys") +
-                  ": published, it would let anyone sign updates your players' launchers run. "
-                  "Keep keys out of the folder to pack");
+    throw Refusal(keys.size() == 1 ? Message::kOneSecretKey : Message::kSecretKeys, {joined(keys)});
 }
 
 }  // namespace publisher

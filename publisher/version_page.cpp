@@ -7,17 +7,17 @@
 
 namespace publisher {
 
-std::string valueProblem(std::string_view value, LocalText& text) {
+std::optional<Refusal> valueProblem(const std::string& option, std::string_view value,
+                                    LocalText& text) {
   // A value runs to the next "<", which no two-byte character of code page
   // 936 holds as its second byte.
   if (value.find('<') != std::string_view::npos)
-    return "holds \"<\", which would end it early on the launcher's side";
+    return Refusal(Message::kHoldsLessThan, {option});
   // The launcher takes each marker's first occurrence anywhere on the page.
   for (int field = 0; field < update::kVersionFieldCount; ++field) {
     const std::string_view marker = update::versionFieldMarker(update::VersionField(field));
     if (base::containsText(value, marker, true))
-      return "holds the marker " + text.cp936ToLocal(marker) +
-             ", which the launcher would take for that field";
+      return Refusal(Message::kHoldsMarker, {option, text.cp936ToLocal(marker)});
   }
   return {};
 }
@@ -25,10 +25,9 @@ std::string valueProblem(std::string_view value, LocalText& text) {
 std::string pageValue(Tools& tools, const std::string& option, const std::string& local) {
   const std::optional<std::string> value = tools.text.toCp936(local);
   if (!value)
-    throw Refusal(option + " holds a character that code page 936 cannot hold");
-  const std::string problem = valueProblem(*value, tools.text);
-  if (!problem.empty())
-    throw Refusal(option + " " + problem);
+    throw Refusal(Message::kHoldsNo936, {option});
+  if (std::optional<Refusal> problem = valueProblem(option, *value, tools.text))
+    throw *problem;
   return *value;
 }
 

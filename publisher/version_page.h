@@ -4,9 +4,11 @@
 // order, each value ended by the "<" that ends it on the launcher's side.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "publisher/refusal.h"
 #include "publisher/tools.h"
 #include "update/version_page.h"
 
@@ -15,9 +17,10 @@ namespace publisher {
 // Code page 936 values, indexed by update::VersionField.
 using PageFields = std::array<std::string, update::kVersionFieldCount>;
 
-// Why the launcher would not read `value` back as written, in local text;
-// empty when it would.
-std::string valueProblem(std::string_view value, LocalText& text);
+// Why the launcher would not read `value` (given as `option`) back as
+// written; none when it would.
+std::optional<Refusal> valueProblem(const std::string& option, std::string_view value,
+                                    LocalText& text);
 
 // `local` (the value of `option`) in code page 936, as the launcher reads it
 // back from a page. Throws Refusal naming the option otherwise.

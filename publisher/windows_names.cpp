@@ -3,6 +3,7 @@
 #include <array>
 
 #include "base/cp936.h"
+#include "publisher/messages.h"
 
 namespace publisher {
 namespace {
@@ -56,7 +57,7 @@ std::string windowsFoldedName(std::string_view cp936) {
   return folded;
 }
 
-std::string windowsNameProblem(std::string_view cp936) {
+std::optional<Refusal> windowsNameProblem(std::string_view cp936, const std::string& shown) {
   if (!cp936.empty() && cp936.back() == '/')
     cp936.remove_suffix(1);
   // Every code page 936 character is one UTF-16 unit, as Windows counts; a
@@ -71,12 +72,11 @@ std::string windowsNameProblem(std::string_view cp936) {
           dotOrSpace = dotOrSpace || endsInDotOrSpace(cp936.substr(0, i));
       });
   if (dotOrSpace)
-    return "the name ends in a dot or a space, which Windows drops (it would become another name)";
+    return Refusal(Message::kNameEndsInDotOrSpace, {shown});
   if (characters > kMaxEntryPathCharacters)
-    return "the path has " + std::to_string(characters) + " characters; at most " +
-           std::to_string(kMaxEntryPathCharacters) +
-           " leave room for the game folder's own path within Windows' limit of 260";
-  return {};
+    return Refusal(Message::kPathTooLong,
+                   {shown, std::to_string(characters), std::to_string(kMaxEntryPathCharacters)});
+  return std::nullopt;
 }
 
 }  // namespace publisher

@@ -4,8 +4,11 @@
 // names it takes for one, and which it cannot keep as written.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "publisher/refusal.h"
 
 namespace publisher {
 
@@ -19,10 +22,10 @@ inline constexpr std::size_t kMaxEntryPathCharacters = 160;
 // holds both halves of) come out the same. A folder's trailing "/" goes.
 std::string windowsFoldedName(std::string_view cp936);
 
-// Why Windows would not keep the entry `cp936` ("/" between folders) as
-// written: a name ending in a dot or space (Windows drops it), or a path
-// longer than it takes; empty when it would. (No file system here holds a
-// single name longer than Windows takes.)
-std::string windowsNameProblem(std::string_view cp936);
+// Why Windows would not keep the entry `cp936` ("/" between folders), shown
+// as `shown`, as written: a name ending in a dot or space (Windows drops
+// it), or a path longer than it takes; none when it would. (No file system
+// here holds a single name longer than Windows takes.)
+std::optional<Refusal> windowsNameProblem(std::string_view cp936, const std::string& shown);
 
 }  // namespace publisher

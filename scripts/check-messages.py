@@ -6,8 +6,7 @@ has both languages.
 
 A statement is looked at from "throw X(" or "tools.out/err <<" to its ";";
 a string literal in it with two letters in a row is English, unless it is
-an option name ("--out"), a value's name ("FILE") or a file name. Files still to be moved to the
-catalogue are listed in PENDING; one that has become clean must leave it.
+an option name ("--out"), a value's name ("FILE") or a file name.
 
 Usage: check-messages.py [ROOT]
 """
@@ -15,23 +14,6 @@ Usage: check-messages.py [ROOT]
 import pathlib
 import re
 import sys
-
-# Not yet moved to the catalogue; this list only shrinks.
-PENDING = {
-    "entry_list_writer.cpp",
-    "new_launcher.cpp",
-    "pack_command.cpp",
-    "pack_ledger.cpp",
-    "package_fetch.cpp",
-    "package_writer.cpp",
-    "raw_name_flags.cpp",
-    "release_ledger.cpp",
-    "settings_scan.cpp",
-    "tree_check.cpp",
-    "version_page.cpp",
-    "host/folder_reader.cpp",
-    "win32/folder_reader.cpp",
-}
 
 STATEMENT = re.compile(r"(throw\s+\w+\s*\(|\btools_?\.(?:out|err)\s*<<|\berr_?\s*<<)")
 LITERAL = re.compile(r'"((?:[^"\\\n]|\\.)*)"')
@@ -71,19 +53,12 @@ def main():
         name = path.relative_to(root).as_posix()
         if name == "messages.cpp":
             continue
-        found = offences(without_comments(path.read_text(encoding="utf-8")))
-        if name in PENDING:
-            if not found:
-                print(f"check-messages: {name} is clean: take it off PENDING")
-                failed = True
-            continue
-        for line, literal in found:
+        for line, literal in offences(without_comments(path.read_text(encoding="utf-8"))):
             print(f'check-messages: publisher/{name}:{line}: "{literal}" belongs in the '
                   "message catalogue")
             failed = True
     if not failed:
-        print(f"check-messages: every message outside the {len(PENDING)} pending files is in "
-              "the catalogue")
+        print("check-messages: every message is in the catalogue")
     return 1 if failed else 0
 
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "publisher/host/host_tools.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 
 namespace publisher::host {
@@ -35,7 +36,7 @@ class TreeWalk {
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
       children.push_back(it->path());
     if (error)
-      throw Refusal("cannot list " + folder.string() + ": " + error.message());
+      throw Refusal(Message::kCannotListBecause, {folder.string(), error.message()});
     std::sort(children.begin(), children.end());
     for (const fs::path& child : children)
       add(child, entryPrefix, shownPrefix);
@@ -47,13 +48,13 @@ class TreeWalk {
     const std::string shown = shownPrefix + name;
     // Windows would read it as a folder separator.
     if (name.find('\\') != std::string::npos)
-      throw Refusal(shown + ": a name with a backslash would become a folder on Windows");
+      throw Refusal(Message::kNameWithBackslash, {shown});
     const std::optional<std::string> ansi = text_.toCp936(name);
     if (!ansi)
-      throw Refusal(shown + ": the name has a character that code page 936 cannot hold");
+      throw Refusal(Message::kNameNot936, {shown});
     struct stat own {};
     if (::lstat(path.c_str(), &own) != 0)
-      throw Refusal("cannot read " + shown);
+      throw Refusal(Message::kCannotBeRead, {shown});
     TreeEntry entry;
     entry.shownName = shown;
     entry.modified = own.st_mtime;
@@ -80,7 +81,7 @@ class TreeWalk {
       case EntryKind::kOther:
         break;
     }
-    throw Refusal(shown + ": neither a file nor a folder");
+    throw Refusal(Message::kNeitherFileNorFolder, {shown});
   }
 
   platform::Files& files_;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "platform/win32/handles.h"
+#include "publisher/messages.h"
 #include "publisher/refusal.h"
 #include "publisher/win32/win32_tools.h"
 
@@ -40,7 +41,7 @@ std::vector<WIN32_FIND_DATAW> children(const std::wstring& folder, const std::st
   if (!search) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND)
       return found;
-    throw Refusal("cannot list " + shown);
+    throw Refusal(Message::kCannotList, {shown});
   }
   do {
     const std::wstring_view name = data.cFileName;
@@ -60,7 +61,7 @@ void walk(const std::wstring& folder, const std::string& entryPrefix,
     const std::string shown = shownPrefix + approximatelyIn(CP_ACP, child.cFileName);
     const std::optional<std::string> ansi = exactlyIn(kCodePage936, child.cFileName);
     if (!ansi)
-      throw Refusal(shown + ": the name has a character that code page 936 cannot hold");
+      throw Refusal(Message::kNameNot936, {shown});
     TreeEntry entry;
     entry.shownName = shown;
     entry.modified = unixTime(child.ftLastWriteTime);

@@ -86,7 +86,7 @@ def test_the_archive_alone_publishes_and_updates(wine, unpacked, tmp_path, start
     packed = publish(wine, tool, "pack", "--from", win(release), "--launcher", "新启动器.exe",
                      "--version", "5.1", "--url", f"http://127.0.0.1:{port}/update-5.1.zip",
                      "--secret", win(tmp_path / "publisher.key"), "--out", win(upload), "--list")
-    assert "packed 2 files" in packed
+    assert "已把 2 个文件" in packed, packed
     assert sorted(os.listdir(upload)) == ["update-5.1.zip", "version.html"]
 
     server = wine.start(tool, "serve", "--dir", win(upload), "--port", str(port))
@@ -162,7 +162,7 @@ def test_a_year_of_releases_with_the_archives_tool(wine, unpacked, tmp_path, sta
             packed = publish(wine, tool, "pack", "--from", win(release), "--launcher", name,
                              "--version", version, "--url", url, "--secret", win(secret),
                              "--out", win(out), "--ledger", win(ledger))
-            assert f"version {version}, signed for the public key {key}" in packed, packed
+            assert f"版本 {version}，签名对应的公钥是 {key}" in packed, packed
             if version == "5.8":
                 # Not uploaded yet: named as such.
                 done = wine.run(tool, "verify", "--page", page, "--ledger", win(ledger),

@@ -48,7 +48,7 @@ def run_on(tmp_path, files):
     return subprocess.run([sys.executable, SCRIPT, str(tmp_path)], capture_output=True, text=True)
 
 
-def test_a_tree_fails_on_english_and_on_a_pending_file_made_clean(tmp_path):
+def test_a_tree_fails_on_english_anywhere_but_the_catalogue(tmp_path):
     clean = 'void f() { throw Refusal(Message::kBadPort, {}); }\n'
     english = 'void f() { throw Refusal("cannot listen"); }\n'
     result = run_on(tmp_path, {"a.cpp": clean, "messages.cpp": english})
@@ -56,11 +56,10 @@ def test_a_tree_fails_on_english_and_on_a_pending_file_made_clean(tmp_path):
     result = run_on(tmp_path, {"b.cpp": english})
     assert result.returncode == 1
     assert 'publisher/b.cpp:1: "cannot listen"' in result.stdout
-    # A pending file may keep its English until it is moved, then must leave the list.
-    pending = sorted(check.PENDING)[0]
-    for name in ["b.cpp"]:
-        os.remove(tmp_path / "publisher" / name)
-    assert run_on(tmp_path, {pending: english}).returncode == 0
-    result = run_on(tmp_path, {pending: clean})
+    # A platform's own folder is read too, and one clean file does not hide another.
+    os.remove(tmp_path / "publisher" / "b.cpp")
+    result = run_on(tmp_path, {"win32/folder_reader.cpp": english, "host/c.cpp": clean})
     assert result.returncode == 1
-    assert f"{pending} is clean: take it off PENDING" in result.stdout
+    assert 'publisher/win32/folder_reader.cpp:1: "cannot listen"' in result.stdout
+    os.remove(tmp_path / "publisher" / "win32" / "folder_reader.cpp")
+    assert run_on(tmp_path, {}).returncode == 0

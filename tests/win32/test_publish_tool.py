@@ -97,7 +97,8 @@ def test_pack_stores_code_page_936_names_that_verify_accepts(tmp_path):
                   "http://example.com/v.zip", "--secret", tmp_path / "secret.key", "--out",
                   tmp_path / "out2")
     assert result.returncode == 1
-    assert "code page 936 cannot hold" in result.stderr
+    # The console cannot show the name either: "?" stands for what it cannot.
+    assert "??.txt：名字里有代码页 936（简体中文 Windows）写不出的字符" in result.stderr
     assert not (tmp_path / "out2").exists() or os.listdir(tmp_path / "out2") == []
 
 
@@ -116,11 +117,11 @@ def test_pack_refuses_what_would_leak_or_clash_on_windows_and_show_reads_a_launc
 
     cases = [
         ("a key in the folder", lambda: (game / "publisher.key").write_bytes(key_text), {},
-         "publisher.key is or holds a secret key"),
-        ("--out inside --from", lambda: None, {"--out": game / "upload"}, "lies inside --from"),
+         "publisher.key 是私钥或含有私钥"),
+        ("--out inside --from", lambda: None, {"--out": game / "upload"}, "在 --from"),
         ("one name to Windows", lambda: ((game / "Ω.txt").write_bytes(b"upper"),
                                          (game / "ω.txt").write_bytes(b"lower")), {},
-         "differ only in letter case"),
+         "只有大小写不同"),
         ("a secret file not there", lambda: None, {"--secret": tmp_path / "publisher.kye"},
          "publisher.kye：找不到（--secret）"),
     ]

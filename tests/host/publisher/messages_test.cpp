@@ -229,6 +229,134 @@ TEST_F(ChineseTest, RefusalsOfEveryCommandAreSaidInChinese) {
                        key + utf8(u8"\n  版本: 5.0\n"));
 }
 
+// The Chinese text without its values, options and file names: what
+// English would be left if a word of it was not moved.
+std::string leftoverEnglish(std::string said, const std::vector<std::string>& values) {
+  for (const std::string& value : values) {
+    for (std::size_t at = said.find(value); at != std::string::npos; at = said.find(value))
+      said.erase(at, value.size());
+  }
+  said = std::regex_replace(
+      said, std::regex("--[a-z]+|tavoro-publish pack|Windows|[\\w.-]+\\.(zip|ini)"), "");
+  std::smatch word;
+  return std::regex_search(said, word, std::regex("[A-Za-z]{2,}")) ? word.str() : "";
+}
+
+// What stops a studio's pack, in both languages: the whole line, its values
+// in it, and no English word left in the Chinese.
+TEST_F(ChineseTest, PackRefusalsNameTheirValuesInEitherLanguage) {
+  const std::string key = keygen("studio.key");
+  const std::string launcher = standInLauncher(1, "http://game.example/v.html", key, "5.0");
+  const auto pack = [&](const std::string& version, const std::string& url,
+                        const std::string& out) {
+    return run({"pack", "--from", path("game"), "--launcher", "L.exe", "--version", version,
+                "--url", url, "--secret", path("studio.key"), "--out", path(out), "--ledger",
+                path("ledger")});
+  };
+  writeBytes(dir() / "game" / "L.exe", launcher);
+  ASSERT_EQ(pack("5.1", "http://game.example/u.zip", "up1"), 0) << err();
+  // The first release is recorded: what follows is checked against it.
+  EXPECT_NE(out().find(utf8(u8"已把 1 个文件（")), std::string::npos) << out();
+  EXPECT_NE(out().find(utf8(u8"已写出 ") + path("up1") + "/version.html" +
+                       utf8(u8"：版本 5.1，签名对应的公钥是 ") + key),
+            std::string::npos)
+      << out();
+  writeBytes(dir() / "game" / "L.exe", readBytes(dir() / "ledger" / "launcher-1" / "L.exe"));
+
+  const std::string links = path("game/a-link");
+  const std::string keyCopy = path("game/backup.key");
+  const struct {
+    const char* name;
+    std::function<void()> prepare;
+    std::string version, url;
+    std::vector<std::string> values;
+    std::string english, chinese;  // the refusal after "tavoro-publish pack: "
+  } rows[] = {
+      {"an address reused",
+       [] {},
+       "5.2",
+       "http://game.example/u.zip",
+       {"http://game.example/u.zip", "5.1", "5.2"},
+       "the package address http://game.example/u.zip was used by release 5.1: players who "
+       "check between the two uploads would download the new package against the old page and "
+       "refuse it. Give the package a new name, such as update-5.2.zip",
+       utf8(u8"包的地址 http://game.example/u.zip 已被发布 5.1 用过：在两次上传之间检查更新的"
+            u8"玩家会按旧的版本页下载到新包，并拒绝它。请给包起一个新名字，例如 update-5.2.zip")},
+      {"a symbolic link",
+       [&] { fs::create_symlink(path("studio.key"), links); },
+       "5.2",
+       "http://game.example/u2.zip",
+       {links},
+       links + ": symbolic links are not packed (one could pull in any file, such as the secret "
+               "key); put the files themselves in the folder",
+       links + utf8(u8"：符号链接不会被打包（它可能带进任何文件，比如私钥）；请把文件本身放进"
+                    u8"文件夹")},
+      {"a secret key",
+       [&] { writeBytes(keyCopy, readBytes(path("studio.key"))); },
+       "5.2",
+       "http://game.example/u2.zip",
+       {keyCopy},
+       keyCopy + " is or holds a secret key: published, it would let anyone sign updates your "
+                 "players' launchers run. Keep keys out of the folder to pack",
+       keyCopy + utf8(u8" 是私钥或含有私钥：一旦发布，任何人都能签名让玩家的启动器运行的更新。"
+                      u8"请把私钥放在要打包的文件夹之外")},
+      {"two names Windows takes for one",
+       [&] {
+         writeBytes(dir() / "game" / "A.txt", "a"), writeBytes(dir() / "game" / "a.txt", "b");
+       },
+       "5.2",
+       "http://game.example/u2.zip",
+       {path("game/A.txt"), path("game/a.txt")},
+       path("game/A.txt") + " and " + path("game/a.txt") +
+           " differ only in letter case; on Windows one would overwrite the other. Rename one",
+       path("game/A.txt") + utf8(u8" 和 ") + path("game/a.txt") +
+           utf8(u8" 只有大小写不同，在 Windows 上一个会覆盖另一个。请给其中一个改名")},
+      {"a name the launcher keeps",
+       [&] { writeBytes(dir() / "game" / "Tavoro-Update.Journal", "j"); },
+       "5.2",
+       "http://game.example/u2.zip",
+       {path("game/Tavoro-Update.Journal")},
+       path("game/Tavoro-Update.Journal") +
+           ": the launcher keeps its update journal under this name; a release may not hold it. "
+           "Rename it",
+       path("game/Tavoro-Update.Journal") +
+           utf8(u8"：启动器用这个名字保存更新日志，发布里不能有它。请给它改名")},
+      {"the package named as the page",
+       [] {},
+       "5.2",
+       "http://game.example/Version.html",
+       {"version.html", "5.2"},
+       "--url must not end with version.html, the version page's own name: name the package "
+       "update-5.2.zip",
+       utf8(u8"--url 不能以版本页自己的名字 version.html 结尾：请把更新包命名为 update-5.2.zip")},
+      {"no such launcher",
+       [&] { fs::rename(dir() / "game" / "L.exe", dir() / "game" / "M.exe"); },
+       "5.2",
+       "http://game.example/u2.zip",
+       {"L.exe"},
+       "no file L.exe at the top of the folder to pack: put the new launcher there, or give its "
+       "name in --launcher",
+       utf8(u8"要打包的文件夹最上层没有文件 L.exe：请把新启动器放在那里，或者在 --launcher 中给出"
+            u8"它的名字")},
+  };
+  for (const auto& row : rows) {
+    row.prepare();
+    for (const bool chinese : {false, true}) {
+      setenv("LC_ALL", chinese ? "zh_CN.UTF-8" : "C", 1);
+      EXPECT_EQ(pack(row.version, row.url, "up2"), 1) << row.name;
+      EXPECT_EQ(err(), "tavoro-publish pack: " + (chinese ? row.chinese : row.english) + "\n")
+          << row.name;
+      for (const std::string& value : row.values)
+        EXPECT_NE(err().find(value), std::string::npos) << row.name << ": " << value;
+      if (chinese)
+        EXPECT_EQ(leftoverEnglish(err(), row.values), "") << row.name << ": " << err();
+      EXPECT_TRUE(!fs::exists(dir() / "up2") || fs::is_empty(dir() / "up2")) << row.name;
+    }
+    for (const char* extra : {"a-link", "backup.key", "A.txt", "a.txt", "Tavoro-Update.Journal"})
+      fs::remove(dir() / "game" / extra);
+  }
+}
+
 TEST(Messages, ValuesGoWhereTheirNumbersStand) {
   // The wrong-key message: six values, each once, in the Chinese order.
   publisher::host::HostTools host;

@@ -415,8 +415,9 @@ TEST_F(PackTest, RefusesTheLaunchersOwnNamesInAnyLetterCaseAtAnyDepth) {
         const fs::path file = game() / (folder + inCase(row.name));
         writeBytes(file, "x");
         EXPECT_EQ(run(packCall()), 1) << file;
-        EXPECT_EQ(err(), "tavoro-publish pack: " + file.string() + ": " + row.why +
-                             "; a release may not hold it\n");
+        const std::string said = "tavoro-publish pack: " + file.string() + ": " + row.why +
+                                 "; a release may not hold it. Rename it";
+        EXPECT_EQ(err().substr(0, said.size()), said);
         EXPECT_FALSE(fs::exists(outDir())) << file;
         fs::remove(file);
       }
@@ -879,12 +880,13 @@ TEST_F(PackTest, VerifyChecksThePackagePlayersDownloadAgainstTheShippedLauncher)
        {sendBytes("HTTP/1.1 403 Forbidden\r\n\r\n")},
        shipped,
        "cannot download the package " + packageUrl +
-           ": the server answers HTTP/1.1 403 Forbidden\n"},
+           ": the server answers HTTP/1.1 403 Forbidden: check the package's address on the page "
+           "and the upload\n"},
       {"a 404 of another status line",
        html,
        {sendBytes("HTTP/1.1 4040 Odd\r\n\r\n")},
        shipped,
-       "the server answers HTTP/1.1 4040 Odd\n"},
+       "the server answers HTTP/1.1 4040 Odd: check"},
       {"a package cut short on the server",
        html,
        {sendBytes(okHead(good.size() - 100) + good.substr(0, good.size() - 100))},

@@ -82,7 +82,7 @@ TEST(WindowsNames, TrailingDotsAndSpacesAndThePathsLimit) {
       {std::string(322, '\xB5'), true},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(!publisher::windowsNameProblem(c.name).empty(), c.refused) << c.name;
+    EXPECT_EQ(publisher::windowsNameProblem(c.name, c.name).has_value(), c.refused) << c.name;
 }
 
 TEST(FilePaths, ParentsAsWritten) {
