@@ -1,6 +1,9 @@
 # Unit tests of the portable logic, native.
 set(TAVORO_HOST_TESTS
   tests/host/app/state_test.cpp
+  tests/host/base/cp936_test.cpp
+  tests/host/base/file_name_test.cpp
+  tests/host/base/path_test.cpp
   tests/host/base/text_test.cpp
   tests/host/core/config_test.cpp
   tests/host/core/launch_test.cpp
