@@ -10,6 +10,7 @@ set(TAVORO_HOST_TESTS
   tests/host/core/picture_file_test.cpp
   tests/host/core/slideshow_test.cpp
   tests/host/core/startup_test.cpp
+  tests/host/platform/profile_file_test.cpp
   tests/host/publisher/entry_list_writer_test.cpp
   tests/host/publisher/ledger_test.cpp
   tests/host/publisher/messages_test.cpp
