@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <png.h>
 
 #include <cstdio>
@@ -161,6 +162,29 @@ Bytes streamedPng(int width, int height, int split, bool palette = false, bool i
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return out;
+}
+
+// A refused JPEG gives libjpeg's memory back: the slideshow may meet the
+// same bad file again and again in a 32-bit process.
+TEST(DecodePicture, RefusedJpegsKeepNoMemory) {
+  Bytes declared = encodeJpeg(solid(16, 16, 0xFF808080));
+  for (std::size_t at = 2; at + 8 < declared.size(); ++at) {
+    if (declared[at] == 0xFF && declared[at + 1] == 0xC0) {  // start of frame: 65500 x 4200
+      declared[at + 5] = 0x10, declared[at + 6] = 0x68, declared[at + 7] = 0xFF,
+                    declared[at + 8] = 0xDC;
+      break;
+    }
+  }
+  const Bytes cut{0xFF, 0xD8, 0xFF, 0xE0, 0, 0};
+  ASSERT_TRUE(ui::decodePicture(declared).empty());
+  ASSERT_TRUE(ui::decodePicture(cut).empty());
+  const auto held = [] { return static_cast<long long>(mallinfo2().uordblks); };
+  for (const Bytes* bad : std::initializer_list<const Bytes*>{&declared, &cut}) {
+    const long long before = held();
+    for (int i = 0; i < 200; ++i)
+      ui::decodePicture(*bad);
+    EXPECT_LT(held() - before, 64 * 1024) << (bad == &cut ? "cut short" : "too large");
+  }
 }
 
 // "PNG, any size": a large one is reduced by a whole factor while it is
