@@ -1,12 +1,16 @@
 # Unit tests of the portable logic, native.
 set(TAVORO_HOST_TESTS
   tests/host/app/state_test.cpp
+  tests/host/base/cp936_test.cpp
+  tests/host/base/file_name_test.cpp
+  tests/host/base/path_test.cpp
   tests/host/base/text_test.cpp
   tests/host/core/config_test.cpp
   tests/host/core/launch_test.cpp
   tests/host/core/picture_file_test.cpp
   tests/host/core/slideshow_test.cpp
   tests/host/core/startup_test.cpp
+  tests/host/platform/profile_file_test.cpp
   tests/host/publisher/entry_list_writer_test.cpp
   tests/host/publisher/ledger_test.cpp
   tests/host/publisher/package_writer_test.cpp

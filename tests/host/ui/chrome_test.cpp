@@ -53,4 +53,17 @@ TEST_F(LinkTest, TheAddressIsReadAfreshAndMissingOnesAreOpenedEmpty) {
   EXPECT_TRUE(os.messageBoxes.calls.empty());
 }
 
+// Presses on boxes, plain labels and the bar move the window; whatever
+// answers a click or takes text keeps the press.
+TEST(Chrome, WhichKindsDragTheWindow) {
+  using ui::Kind;
+  const std::pair<Kind, bool> rows[] = {
+      {Kind::PictureBox, true},  {Kind::PictureButton, false},    {Kind::ColourButton, false},
+      {Kind::Label, true},       {Kind::TransparentLabel, false}, {Kind::EditBox, false},
+      {Kind::ProgressBar, true}, {Kind::AnimationBox, true},      {Kind::AnimationObject, false},
+      {Kind::Timer, false},      {Kind::ZipObject, false}};
+  for (const auto& [kind, drags] : rows)
+    EXPECT_EQ(ui::dragsWindow(kind), drags) << static_cast<int>(kind);
+}
+
 }  // namespace

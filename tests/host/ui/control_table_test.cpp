@@ -172,6 +172,67 @@ TEST(ControlTable, FontsAndColoursAreTheTablesOwn) {
   EXPECT_STREQ(ui::launchWindowProperties().className, "塔沃VR游戏启动窗口");
 }
 
+// Every place and size as the layout fixes them: one digit off moves a
+// control over its neighbour or into view.
+TEST(ControlTable, PlacesAndSizesAreTheLayoutsOwn) {
+  namespace n = ui::name;
+  struct Row {
+    const char* name;
+    int left, top, width, height, fontHeight, fontWeight;
+  };
+  constexpr int kR = ui::kRegular;
+  constexpr int kB = ui::kBold;
+  const Row rows[] = {
+      {n::kBanner, -3, -12, 608, 112, 0, kR},
+      {n::kLinkHome, 159, 12, 73, 56, 16, kR},
+      {n::kLinkVideo, 226, 12, 73, 56, 16, kR},
+      {n::kLinkGames, 299, 12, 73, 56, 16, kR},
+      {n::kLinkSoftware, 380, 12, 73, 56, 16, kR},
+      {n::kLinkCommunity, 457, 12, 73, 56, 16, kR},
+      {n::kMinimise, 544, 6, 20, 20, 0, kR},
+      {n::kClose, 570, 6, 20, 20, 0, kR},
+      {n::kLogo, 32, 108, 112, 106, 0, kR},
+      {n::kGameName, 8, 221, 160, 32, 16, kB},
+      {n::kGameLanguage, 12, 266, 168, 17, 12, kR},
+      {n::kGameDevices, 12, 288, 168, 17, 12, kR},
+      {n::kShortcutButton, 32, 318, 112, 32, 12, kR},
+      {n::kStartButton, 180, 315, 152, 48, 0, kR},
+      {n::kLinkHelp, 339, 335, 131, 18, 14, kR},
+      {n::kSlideshow, 173, 67, 402, 224, 0, kR},
+      {n::kSlideTemplate, 692, 175, 32, 32, 0, kR},
+      {n::kUpdateNotes, 172, 67, 402, 224, 14, kB},
+      {n::kProgressBar, 193, 235, 368, 21, 0, kR},
+      {n::kPercentLabel, 342, 238, 112, 16, 12, kR},
+      {n::kSpeedLabel, 189, 263, 117, 24, 12, kB},
+      {n::kSizeLabel, 314, 263, 120, 24, 12, kB},
+      {n::kReceivedLabel, 446, 263, 128, 24, 12, kB},
+      {n::kStagingField, 648, 368, 64, 24, 0, kR},
+      {n::kUpdateDescription, 624, 56, 184, 29, 0, kR},
+      {n::kUpdateNote1, 625, 89, 183, 32, 0, kR},
+      {n::kUpdateNote2, 625, 128, 184, 32, 0, kR},
+      {n::kUpdateNote3, 625, 168, 184, 32, 0, kR},
+      {n::kUpdateNote4, 625, 208, 184, 32, 0, kR},
+      {n::kUpdateNote5, 625, 246, 184, 32, 0, kR},
+      {n::kUpdateTitle, 624, 280, 184, 32, 0, kR},
+      {n::kLocalVersionCaption, 816, 296, 64, 32, 12, kB},
+      {n::kLatestVersionCaption, 816, 333, 64, 32, 12, kB},
+      {n::kLocalVersion, 875, 296, 64, 32, 12, kB},
+      {n::kPublishedVersion, 874, 333, 64, 32, 12, kB},
+  };
+  for (const Row& row : rows) {
+    const ui::ControlRow* control = ui::findControl(row.name);
+    ASSERT_NE(control, nullptr) << row.name;
+    EXPECT_EQ(control->left, row.left) << row.name;
+    EXPECT_EQ(control->top, row.top) << row.name;
+    EXPECT_EQ(control->width, row.width) << row.name;
+    EXPECT_EQ(control->height, row.height) << row.name;
+    EXPECT_EQ(control->font.height, row.fontHeight) << row.name;
+    EXPECT_EQ(control->font.weight, row.fontWeight) << row.name;
+  }
+  EXPECT_EQ(ui::launchWindowProperties().width, 597);
+  EXPECT_EQ(ui::launchWindowProperties().height, 373);
+}
+
 // A font left to the system may have no Chinese glyphs (a Western
 // Windows's default GUI font has none): every control that shows a text
 // names its face and size.

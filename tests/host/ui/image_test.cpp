@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <png.h>
 
 #include <cstdio>
@@ -129,7 +130,7 @@ TEST(DecodePicture, PicturesBeyondTheBudgetAreScaledOrRefused) {
 // A PNG of `width` x `height`, its left `split` columns opaque red, the rest
 // opaque blue (as RGB, or as a palette of the two), written a row at a time
 // so that the test never holds it.
-Bytes streamedPng(int width, int height, int split, bool palette = false) {
+Bytes streamedPng(int width, int height, int split, bool palette = false, bool interlaced = false) {
   struct Sink {
     static void write(png_structp png, png_bytep data, png_size_t length) {
       auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
@@ -142,7 +143,8 @@ Bytes streamedPng(int width, int height, int split, bool palette = false) {
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, Sink::write, Sink::flush);
   png_set_IHDR(png, info, width, height, 8, palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_color colours[] = {{0xFF, 0, 0}, {0, 0, 0xFF}};
   if (palette)
     png_set_PLTE(png, info, colours, 2);
@@ -154,11 +156,35 @@ Bytes streamedPng(int width, int height, int split, bool palette = false) {
     else
       row[x * 3 + (x < split ? 0 : 2)] = 0xFF;
   }
-  for (int y = 0; y < height; ++y)
+  const int passes = interlaced ? png_set_interlace_handling(png) : 1;
+  for (int y = 0; y < height * passes; ++y)
     png_write_row(png, row.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return out;
+}
+
+// A refused JPEG gives libjpeg's memory back: the slideshow may meet the
+// same bad file again and again in a 32-bit process.
+TEST(DecodePicture, RefusedJpegsKeepNoMemory) {
+  Bytes declared = encodeJpeg(solid(16, 16, 0xFF808080));
+  for (std::size_t at = 2; at + 8 < declared.size(); ++at) {
+    if (declared[at] == 0xFF && declared[at + 1] == 0xC0) {  // start of frame: 65500 x 4200
+      declared[at + 5] = 0x10, declared[at + 6] = 0x68, declared[at + 7] = 0xFF,
+                    declared[at + 8] = 0xDC;
+      break;
+    }
+  }
+  const Bytes cut{0xFF, 0xD8, 0xFF, 0xE0, 0, 0};
+  ASSERT_TRUE(ui::decodePicture(declared).empty());
+  ASSERT_TRUE(ui::decodePicture(cut).empty());
+  const auto held = [] { return static_cast<long long>(mallinfo2().uordblks); };
+  for (const Bytes* bad : std::initializer_list<const Bytes*>{&declared, &cut}) {
+    const long long before = held();
+    for (int i = 0; i < 200; ++i)
+      ui::decodePicture(*bad);
+    EXPECT_LT(held() - before, 64 * 1024) << (bad == &cut ? "cut short" : "too large");
+  }
 }
 
 // "PNG, any size": a large one is reduced by a whole factor while it is
@@ -201,6 +227,18 @@ TEST(DecodePicture, APngBeyondTheBudgetIsReducedRowByRow) {
   EXPECT_TRUE(ui::decodePicture(Bytes(whole.begin(), whole.begin() + whole.size() / 2)).empty())
       << "cut short";
   EXPECT_TRUE(ui::decodeReducedPng(whole, 0).empty());
+  // A budget of one pixel: the mean of all three, transparent blue lending
+  // no colour.
+  EXPECT_EQ(ui::decodeReducedPng(encodePng(three), 1).pixels,
+            (std::vector<std::uint32_t>{0xAA808000u}));
+  // A square wholly transparent is no colour at all.
+  EXPECT_EQ(ui::decodeReducedPng(encodePng(solid(2, 1, 0x00FFFFFF)), 1).pixels,
+            (std::vector<std::uint32_t>{0u}));
+  // An interlaced file cannot be read row by row: refused, whatever its size.
+  const Bytes interlaced = streamedPng(8, 8, 4, false, true);
+  EXPECT_EQ(ui::decodePicture(interlaced).at(7, 7), 0xFF0000FFu) << "small: read whole";
+  EXPECT_TRUE(ui::decodeReducedPng(interlaced, 64).empty());
+  EXPECT_TRUE(ui::decodeReducedPng(interlaced, 4).empty());
 }
 
 TEST(EncodeBmp, RoundTripsAndIsA32BitBottomUpFile) {
@@ -217,6 +255,65 @@ TEST(EncodeBmp, RoundTripsAndIsA32BitBottomUpFile) {
   EXPECT_EQ(back.width, 3);
   EXPECT_EQ(back.height, 2);
   EXPECT_EQ(back.pixels, image.pixels);
+}
+
+// The header other programs read: file size, pixel offset, 40-byte info
+// header, one plane, 32 bits, BI_RGB, the pixel bytes, 72 dpi.
+TEST(EncodeBmp, HeaderFieldsAreKnownAnswers) {
+  const Bytes bmp = ui::encodeBmp(solid(3, 2, 0xFF000000));
+  auto field = [&bmp](std::size_t at, int size) {
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+      value = value << 8 | bmp[at + i];
+    return value;
+  };
+  const std::pair<std::size_t, std::uint32_t> fields[] = {
+      {2, 54 + 24}, {6, 0},  {10, 54}, {14, 40},   {18, 3},    {22, 2}, {26, 1},
+      {28, 32},     {30, 0}, {34, 24}, {38, 2835}, {42, 2835}, {46, 0}, {50, 0}};
+  for (const auto& [at, value] : fields)
+    EXPECT_EQ(field(at, at == 26 || at == 28 ? 2 : 4), value) << at;
+  EXPECT_TRUE(ui::encodeBmp(Image{}).empty());
+}
+
+// 24-bit rows padded to four bytes, top-down files, and 32-bit BI_BITFIELDS
+// files read as the pixels they hold; other compressions and depths are
+// refused.
+TEST(DecodePicture, BmpDepthsOrdersAndCompressions) {
+  Bytes bgr24 = ui::encodeBmp(solid(1, 2, 0xFF000000));
+  bgr24.resize(54);
+  bgr24[28] = 24;
+  // Bottom-up: the bottom row first, each of 3 bytes and one of padding.
+  for (std::uint8_t b : {0x01, 0x02, 0x03, 0x00, 0x11, 0x12, 0x13, 0x00})
+    bgr24.push_back(b);
+  Image got = ui::decodePicture(bgr24);
+  ASSERT_EQ(got.height, 2);
+  EXPECT_EQ(got.at(0, 0), 0xFF131211u);
+  EXPECT_EQ(got.at(0, 1), 0xFF030201u);
+
+  Bytes topDown = bgr24;
+  for (int i = 22; i < 26; ++i)
+    topDown[i] = 0xFF;  // height -1 ...
+  topDown[22] = 0xFE;   // ... -2
+  got = ui::decodePicture(topDown);
+  ASSERT_EQ(got.height, 2);
+  EXPECT_EQ(got.at(0, 0), 0xFF030201u);
+
+  Image picture = solid(2, 2, 0xFF102030);
+  picture.pixels[3] = 0xFF405060;
+  Bytes fields = ui::encodeBmp(picture);
+  fields[30] = 3;  // BI_BITFIELDS
+  EXPECT_EQ(ui::decodePicture(fields).pixels, picture.pixels);
+
+  const std::pair<std::size_t, std::uint8_t> refused[] = {{30, 1},  {30, 2}, {30, 4},
+                                                          {28, 16}, {28, 8}, {14, 39}};
+  for (const auto& [at, value] : refused) {
+    Bytes bad = ui::encodeBmp(picture);
+    bad[at] = value;
+    EXPECT_TRUE(ui::decodePicture(bad).empty()) << at << "=" << int(value);
+  }
+  Bytes bitfields24 = bgr24;
+  bitfields24[30] = 3;  // BI_BITFIELDS is for 32-bit files only
+  EXPECT_TRUE(ui::decodePicture(bitfields24).empty());
 }
 
 TEST(PicturePrefetch, DecodesEachNamedPictureOnceOffTheCallersThread) {
