@@ -1,7 +1,9 @@
 #include "update/package/unzip.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -73,13 +75,15 @@ struct StagedEntry {
   base::EntryPath path;
 };
 
-// Where a step goes in the apply: every other file first, then the new
-// launcher, then the running launcher's own file.
-int stepRank(const std::string& target, const StepOrder& order) {
+// Where a step goes in the apply: every other file first (0), then the new
+// launcher (1), then the running launcher's own file (2). The launchers'
+// names come folded.
+int stepRank(const std::string& target, const std::string& ownFile,
+             const std::string& newLauncher) {
   const std::string folded = foldedName(target);
-  if (!order.ownFile.empty() && folded == foldedName(order.ownFile))
+  if (!ownFile.empty() && folded == ownFile)
     return 2;
-  if (!order.newLauncher.empty() && folded == foldedName(order.newLauncher))
+  if (!newLauncher.empty() && folded == newLauncher)
     return 1;
   return 0;
 }
@@ -165,13 +169,16 @@ class Stager {
           return notWritten(step.target, 0);
       }
     }
-    // Each name folded once, not at every comparison: a game of tens of
-    // thousands of files spent a good part of its staging in a sort.
-    const auto rankIs = [this](int rank) {
-      return [this, rank](const ApplyStep& step) { return stepRank(step.target, order_) == rank; };
-    };
-    const auto rest = std::stable_partition(steps_.begin(), steps_.end(), rankIs(0));
-    std::stable_partition(rest, steps_.end(), rankIs(1));
+    // Each name folded once, not at every comparison of a sort: a game of
+    // tens of thousands of files spent a good part of its staging there.
+    const std::string ownFile = foldedName(order_.ownFile);
+    const std::string newLauncher = foldedName(order_.newLauncher);
+    std::array<std::vector<ApplyStep>, 3> byRank;
+    for (ApplyStep& step : steps_)
+      byRank[stepRank(step.target, ownFile, newLauncher)].push_back(std::move(step));
+    steps_.clear();
+    for (std::vector<ApplyStep>& steps : byRank)
+      std::move(steps.begin(), steps.end(), std::back_inserter(steps_));
     return journal_.complete(std::move(steps_)) || journalNotWritten();
   }
 
