@@ -100,6 +100,21 @@ TEST(PackageWriter, AFileThatCannotBePackedAsListedIsNamedWithItsCause) {
     }
     fs::remove(archive);
   }
+  // Every file read as listed, but the folder of the package goes while it
+  // is written: the refusal names the package, not a file of the game.
+  const fs::path gone = archive.parent_path() / (archive.stem().string() + "-folder");
+  fs::create_directories(gone);
+  const std::string inGone = (gone / "update.zip").string();
+  try {
+    publisher::writePackage(inGone, {fileOf("a.dat", 3, served("abc"))},
+                            [&](auto&, auto&) { fs::remove_all(gone); });
+    ADD_FAILURE() << "packed into a folder that went";
+  } catch (const publisher::Refusal& refusal) {
+    EXPECT_EQ(std::string(refusal.what()).rfind("cannot write " + inGone + ": ", 0), 0u)
+        << refusal.what();
+  }
+  fs::remove_all(gone);
+
   // The same files whole are packed.
   const std::vector<publisher::TreeEntry> whole = {fileOf("a.dat", 3, served("abc")),
                                                    fileOf("b.dat", 5, served("12345"))};
